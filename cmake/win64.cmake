@@ -1,0 +1,68 @@
+# Windows build with MinGW-w64: statically linked so the bin folder runs as it is.
+enable_language(RC)
+set(CORVID_OPENSSL_ROOT "" CACHE PATH "Cross-built OpenSSL (libcrypto) for mingw64")
+add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}/resources")
+
+add_library(corvid_core STATIC ${CORVID_CORE_SOURCES})
+target_include_directories(corvid_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+if(CORVID_OPENSSL_ROOT)
+  add_library(corvid_crypto STATIC IMPORTED)
+  set_target_properties(corvid_crypto PROPERTIES
+    IMPORTED_LOCATION ${CORVID_OPENSSL_ROOT}/lib/libcrypto.a
+    INTERFACE_INCLUDE_DIRECTORIES ${CORVID_OPENSSL_ROOT}/include
+    INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;bcrypt")
+endif()
+
+# Win32 glue shared by the program and its Wine unit tests.
+add_library(corvid_win STATIC
+  shell/log_win.cpp
+  shell/mainwindow_win.cpp
+  shell/managerlink_win.cpp
+  shell/msgbox_win.cpp
+  shell/report_win.cpp
+  shell/settings_win.cpp
+  shell/startup_win.cpp
+  shell/strings_win.cpp
+)
+target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi user32 gdi32 advapi32 ws2_32)
+
+# Icons are drawn by a script, not kept as binaries.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico)
+add_custom_command(OUTPUT ${CORVID_ICONS}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_BINARY_DIR}/resources
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py)
+add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
+
+add_executable(Corvid WIN32 shell/entry_win.cpp resources/corvid.rc)
+target_link_libraries(Corvid PRIVATE corvid_win)
+add_dependencies(Corvid corvid_icons)
+
+# Language libraries: resource-only DLLs without an entry point.
+foreach(lang en ru)
+  set(obj ${CMAKE_BINARY_DIR}/lang/cvres${lang}.o)
+  set(dll ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/cvres${lang}.dll)
+  add_custom_command(OUTPUT ${dll}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lang
+    COMMAND ${CMAKE_RC_COMPILER} -I${CMAKE_SOURCE_DIR} -i ${CMAKE_SOURCE_DIR}/lang/cvres${lang}.rc -o ${obj}
+    COMMAND ${CMAKE_C_COMPILER} -shared -nostdlib -nostartfiles -s -Wl,-e,0 -Wl,--subsystem,windows -o ${dll} ${obj}
+    DEPENDS ${CMAKE_SOURCE_DIR}/lang/cvres${lang}.rc ${CMAKE_SOURCE_DIR}/lang/stringids.h)
+  add_custom_target(cvres${lang} ALL DEPENDS ${dll})
+  add_dependencies(Corvid cvres${lang})
+endforeach()
+
+add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp)
+target_link_libraries(tallydesk-stub PRIVATE corvid_core user32)
+
+# GoogleTest cross-built from Debian's sources for the Win32 glue tests.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+file(GLOB CORVID_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+list(APPEND CORVID_WINE_TESTS ${CMAKE_SOURCE_DIR}/tests/wine/viewer_fixture.cpp)
+add_executable(corvid_wine_tests ${CORVID_WINE_TESTS})
+target_link_libraries(corvid_wine_tests PRIVATE corvid_win gtest gtest_main)

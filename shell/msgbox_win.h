@@ -1,0 +1,19 @@
+// The timed message box (template 102) and the password prompt (template 108), both
+// modal on the calling thread.
+#pragma once
+#include <windows.h>
+
+struct TimedBoxRequest {
+    WORD templateId;     // 102
+    DWORD timeoutMs;     // 0: stays until closed; else closes itself as if OK
+    const char *caption; // NULL: the product text
+    const char *text;
+    UINT icon;           // 32 question, 48 exclamation, 64 asterisk, else hand
+    HWND *slot;          // receives the box while it is shown; may be NULL
+};
+
+// Returns the id of the button that closed the box (IDOK after a time-out), 0 on failure.
+INT_PTR TimedMessageBox(HWND parent, const TimedBoxRequest *req);
+
+// Asks for the password; on IDOK the target's password buffer holds the typed text.
+INT_PTR PasswordPrompt(HWND owner);

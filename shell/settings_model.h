@@ -1,0 +1,47 @@
+// The viewer's per-user preferences: fields, registry value names, defaults, the rules
+// applied on reading, and the read and save orders. Portable; the registry access
+// itself is in settings_win.cpp. Touched only by the UI thread.
+#pragma once
+#include <cstdint>
+
+enum SettingField {
+    SET_LANGUAGE = 0,
+    SET_SAVE_ON_EXIT = 1,
+    SET_LOG_FILE_SIZE = 2,
+    SET_FRAME_MAXIMIZED = 3,
+    SET_SHOW_REMOTE_CURSOR = 4,
+    SET_CLIP_CON_TOOLS = 5,
+    SET_X_CON_CLIP = 6,
+    SET_Y_CON_CLIP = 7,
+    SET_SEND_MSG_A = 8, // not stored: 0 at every load
+    SET_SEND_MSG_B = 9, // not stored: -1 at every load
+    SET_AUTO_SCALE_SCREEN = 10,
+    SET_FIELD_COUNT = 11
+};
+
+struct ViewerSettings {
+    uint32_t v[SET_FIELD_COUNT];
+};
+
+enum { kStoredSettingCount = 9 };
+
+#define CORVID_SETTINGS_KEY "SOFTWARE\\Vantor\\Corvids"
+
+// Registry value name of a stored field, or nullptr for fields 8 and 9.
+const char *SettingValueName(int field);
+uint32_t SettingDefault(int field);
+
+// Fields in the order they are read, and in the order they are written.
+extern const int kSettingReadOrder[kStoredSettingCount];
+extern const int kSettingSaveOrder[kStoredSettingCount];
+
+// Every field at its default (fields 8 and 9 included).
+void SettingsSetDefaults(ViewerSettings *s);
+
+// The rule for a value that was present in the registry: Language above 1 (a
+// negative stored value included, as it reads unsigned) becomes 1; LogFileSize is
+// clamped to 40..10000 (a negative stored value reads as 40).
+uint32_t SettingApplyReadRule(int field, uint32_t stored);
+
+// Active language index (0 English, 1 Russian) for a Language setting.
+int SettingLanguageIndex(const ViewerSettings *s);

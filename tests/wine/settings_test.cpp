@@ -1,0 +1,134 @@
+// Settings in the registry: first start, reading rules, and what a save writes.
+#include <gtest/gtest.h>
+
+#include "shell/settings_win.h"
+#include "tests/wine/viewer_fixture.h"
+
+#include <map>
+#include <string>
+
+namespace {
+
+std::map<std::string, DWORD> ReadKey(bool *exists)
+{
+    std::map<std::string, DWORD> values;
+    HKEY key;
+    *exists = RegOpenKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (!*exists)
+        return values;
+    for (DWORD i = 0;; i++) {
+        char name[64];
+        DWORD nameLen = sizeof(name), type, data = 0, size = sizeof(data);
+        if (RegEnumValueA(key, i, name, &nameLen, NULL, &type, (BYTE *)&data, &size) != ERROR_SUCCESS)
+            break;
+        EXPECT_EQ(type, (DWORD)REG_DWORD) << name;
+        EXPECT_EQ(size, 4u) << name;
+        values[name] = data;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+void SetValue(const char *name, DWORD v)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&v, 4);
+    RegCloseKey(key);
+}
+
+void DeleteKey() { RegDeleteTreeA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY); RegDeleteKeyA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY); }
+
+const std::map<std::string, DWORD> kDefaults = {
+    {"Language", 1},         {"SaveOnExit", 1},   {"LogFileSize", 40},         {"FrameMaximized", 0},
+    {"ShowRemoteCursor", 1}, {"ClipConTools", 1}, {"XConClip", 360},           {"YConClip", (DWORD)-7},
+    {"AutoScaleScreen", 0},
+};
+
+class Settings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PrepareTestViewer();
+        DeleteKey();
+        memset(&g_viewer.settings, 0xAB, sizeof(g_viewer.settings));
+    }
+    void TearDown() override { DeleteKey(); }
+};
+
+TEST_F(Settings, FirstStartCreatesKeyWithAllNineDefaults)
+{
+    ASSERT_TRUE(LoadSettings());
+    bool exists;
+    auto values = ReadKey(&exists);
+    ASSERT_TRUE(exists);
+    EXPECT_EQ(values, kDefaults);
+    EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_A], 0u);
+    EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_B], (DWORD)-1);
+    EXPECT_EQ(g_viewer.settings.v[SET_Y_CON_CLIP], (DWORD)-7);
+}
+
+TEST_F(Settings, CompleteSetIsNotWrittenBackEvenWhenCorrected)
+{
+    for (auto &kv : kDefaults)
+        SetValue(kv.first.c_str(), kv.second);
+    SetValue("Language", 5);
+    SetValue("LogFileSize", 20);
+    ASSERT_TRUE(LoadSettings());
+    EXPECT_EQ(g_viewer.settings.v[SET_LANGUAGE], 1u);
+    EXPECT_EQ(g_viewer.settings.v[SET_LOG_FILE_SIZE], 40u);
+    bool exists;
+    auto values = ReadKey(&exists);
+    EXPECT_EQ(values["Language"], 5u);
+    EXPECT_EQ(values["LogFileSize"], 20u);
+}
+
+TEST_F(Settings, MissingValueWritesTheCorrectedSetBack)
+{
+    for (auto &kv : kDefaults)
+        if (kv.first != "XConClip")
+            SetValue(kv.first.c_str(), kv.second);
+    SetValue("Language", 5);
+    SetValue("LogFileSize", 123456);
+    SetValue("SaveOnExit", 0);
+    ASSERT_TRUE(LoadSettings());
+    bool exists;
+    auto values = ReadKey(&exists);
+    EXPECT_EQ(values.size(), 9u);
+    EXPECT_EQ(values["Language"], 1u);
+    EXPECT_EQ(values["LogFileSize"], 10000u);
+    EXPECT_EQ(values["XConClip"], 360u);
+    EXPECT_EQ(values["SaveOnExit"], 0u);
+}
+
+TEST_F(Settings, OversizedValueFallsBackToDefaultWithoutOverrun)
+{
+    for (auto &kv : kDefaults)
+        SetValue(kv.first.c_str(), kv.second);
+    HKEY key;
+    RegOpenKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key);
+    BYTE big[64];
+    memset(big, 0x11, sizeof(big));
+    RegSetValueExA(key, "XConClip", 0, REG_BINARY, big, sizeof(big));
+    RegCloseKey(key);
+    ASSERT_TRUE(LoadSettings());
+    EXPECT_EQ(g_viewer.settings.v[SET_X_CON_CLIP], 360u);
+    EXPECT_EQ(g_viewer.settings.v[SET_Y_CON_CLIP], (DWORD)-7);
+}
+
+TEST_F(Settings, SaveWithoutAllValuesWritesOnlySaveOnExit)
+{
+    SettingsSetDefaults(&g_viewer.settings);
+    g_viewer.settings.v[SET_SAVE_ON_EXIT] = 0;
+    ASSERT_TRUE(SaveSettings(NULL, 0));
+    bool exists;
+    auto values = ReadKey(&exists);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values["SaveOnExit"], 0u);
+    ASSERT_TRUE(SaveSettings(NULL, 1));
+    values = ReadKey(&exists);
+    EXPECT_EQ(values.size(), 9u);
+}
+
+} // namespace

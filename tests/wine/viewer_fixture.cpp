@@ -1,0 +1,34 @@
+// Shared set-up of the Wine unit tests.
+#include "tests/wine/viewer_fixture.h"
+
+#include "shell/managerlink_win.h"
+#include "shell/startup_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+void PrepareTestViewer(void)
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    InitializeCriticalSection(&g_viewer.logLock);
+    InitializeCriticalSection(&g_viewer.loginInfoLock);
+    InitializeCriticalSection(&g_viewer.consoleLock);
+    InitializeCriticalSection(&g_viewer.progressLock);
+    InitializeCriticalSection(&g_viewer.screenLock);
+    TargetOptionsInit(&g_viewer.target);
+    ModuleDirectory(g_viewer.moduleDirectory, sizeof(g_viewer.moduleDirectory));
+    snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s\\wine_tests.log", g_viewer.moduleDirectory);
+    g_viewer.languageLibs[0] = LoadLibraryA("cvresen.dll");
+    g_viewer.languageLibs[1] = LoadLibraryA("cvresru.dll");
+    g_viewer.activeLanguage = g_viewer.languageLibs[0];
+    ManagerLinkOpen();
+}
+
+void TestFilePath(char *out, size_t cap, const char *name)
+{
+    PrepareTestViewer();
+    snprintf(out, cap, "%s\\%s", g_viewer.moduleDirectory, name);
+}
