@@ -63,6 +63,9 @@ uint32_t ParseInetAddr(const char *text)
             if (*p == 'x' || *p == 'X') {
                 base = 16;
                 p++;
+                // A bare "0x" is no number (inet_addr refuses "0x" and "0x.1").
+                if (!((*p >= '0' && *p <= '9') || (*p >= 'a' && *p <= 'f') || (*p >= 'A' && *p <= 'F')))
+                    return 0xFFFFFFFFu;
             }
         }
         for (;; p++) {
@@ -86,7 +89,8 @@ uint32_t ParseInetAddr(const char *text)
             p++;
             continue;
         }
-        if (*p)
+        // inet_addr ends the address at the first white space and ignores the rest.
+        if (*p && !(*p == ' ' || (*p >= '\t' && *p <= '\r')))
             return 0xFFFFFFFFu;
         break;
     }

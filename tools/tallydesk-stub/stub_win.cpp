@@ -5,6 +5,7 @@
 //   tallydesk-stub.exe [LOG=path]        serve until STOP (default log: tallydesk.log)
 //   tallydesk-stub.exe TERM=pid          set CVTERM:<pid> (decimal pid)
 //   tallydesk-stub.exe TERMCLASS=class   the same for the process owning that window
+//   tallydesk-stub.exe FIND=class        exit 0 when a window of that class exists
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 
@@ -152,6 +153,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             if (!w || !GetWindowThreadProcessId(w, &pid))
                 return 1;
             return SetTermEvent(pid);
+        } else if (strncmp(tokens[i], "FIND=", 5) == 0) {
+            return FindWindowA(tokens[i] + 5, NULL) ? 0 : 1;
         } else if (strcmp(tokens[i], "STOP") == 0) {
             HWND w = FindWindowA(CORVID_MANAGER_WINDOW_CLASS, NULL);
             if (w)

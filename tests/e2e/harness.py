@@ -1,0 +1,211 @@
+"""Helpers of the end-to-end tests: a fresh copy of the program folder per case, the
+console stand-in, the registry of the private Wine prefix, and the windows on the
+test display. Every case runs inside the Wine world of tests/wine/wine-env.sh."""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+SETTINGS_KEY = r'HKCU\Software\Vantor\Corvids'
+PROGRAM_FILES = ('Corvid.exe', 'cvresen.dll', 'cvresru.dll', 'tallydesk-stub.exe')
+
+
+class Ctx:
+    def __init__(self, case, bin_dir, work, source):
+        self.case = case
+        self.bin = bin_dir
+        self.source = source
+        self.dir = os.path.join(work, case)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        for name in PROGRAM_FILES:
+            shutil.copy2(os.path.join(bin_dir, name), self.dir)
+        self.procs = []
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+
+def run_case(module_globals):
+    ap = argparse.ArgumentParser()
+    ap.add_argument('case')
+    ap.add_argument('--bin', required=True)
+    ap.add_argument('--work', required=True)
+    ap.add_argument('--source', required=True)
+    a = ap.parse_args()
+    fn = module_globals.get('case_' + a.case)
+    if fn is None:
+        sys.exit('no case ' + a.case)
+    ctx = Ctx(a.case, a.bin, a.work, a.source)
+    try:
+        fn(ctx)
+    finally:
+        cleanup(ctx)
+    print('case %s passed' % a.case)
+
+
+def cleanup(ctx):
+    if any(p.poll() is None for p in ctx.procs):
+        subprocess.run(['wine', 'tallydesk-stub.exe', 'STOP'], cwd=ctx.dir, capture_output=True, timeout=30)
+    for p in ctx.procs:
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+
+
+def check(cond, what):
+    if not cond:
+        raise AssertionError(what)
+
+
+def wait_until(fn, timeout=10.0, step=0.1):
+    end = time.time() + timeout
+    while True:
+        v = fn()
+        if v or time.time() > end:
+            return v
+        time.sleep(step)
+
+
+# --- processes ---------------------------------------------------------------------
+
+def start(ctx, exe, *args):
+    p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    ctx.procs.append(p)
+    return p
+
+
+def run_viewer(ctx, *args, timeout=30):
+    """Runs the viewer to its end; returns the seconds it took."""
+    t0 = time.time()
+    p = start(ctx, 'Corvid.exe', *args)
+    p.wait(timeout=timeout)
+    return time.time() - t0
+
+
+def stub_command(ctx, *args):
+    return subprocess.run(['wine', 'tallydesk-stub.exe'] + list(args), cwd=ctx.dir,
+                          capture_output=True, timeout=30).returncode
+
+
+def start_console(ctx):
+    log = ctx.path('tallydesk.log')
+    if os.path.exists(log):
+        os.remove(log)
+    p = start(ctx, 'tallydesk-stub.exe', 'LOG=tallydesk.log')
+    check(wait_until(lambda: any(r['kind'] == 'READY' for r in console_records(ctx)), 20),
+          'console stand-in did not start')
+    return p
+
+
+def stop_console(ctx, p):
+    stub_command(ctx, 'STOP')
+    p.wait(timeout=20)
+
+
+def window_exists(ctx, window_class):
+    return stub_command(ctx, 'FIND=' + window_class) == 0
+
+
+def unescape(text):
+    """The stand-in writes bytes outside printable ASCII as \\xNN."""
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        if text.startswith('\\x', i):
+            out.append(int(text[i + 2:i + 4], 16))
+            i += 4
+        else:
+            out += text[i].encode('ascii')
+            i += 1
+    return bytes(out)
+
+
+def console_records(ctx):
+    recs = []
+    try:
+        with open(ctx.path('tallydesk.log'), encoding='ascii') as f:
+            lines = f.read().splitlines()
+    except FileNotFoundError:
+        return recs
+    for line in lines:
+        kind, _, rest = line.partition(' ')
+        rec = {'kind': kind}
+        for m in re.finditer(r'(\w+)=("(?:[^"\\]|\\.)*"|\S+)', rest):
+            v = m.group(2)
+            rec[m.group(1)] = unescape(v[1:-1]) if v.startswith('"') else v
+        recs.append(rec)
+    return recs
+
+
+def messages(ctx):
+    return [r for r in console_records(ctx) if r['kind'] == 'MSG']
+
+
+# --- registry ----------------------------------------------------------------------
+
+def reg_delete_settings():
+    subprocess.run(['wine', 'reg', 'delete', SETTINGS_KEY, '/f'], capture_output=True, timeout=60)
+
+
+def reg_set(name, value):
+    r = subprocess.run(['wine', 'reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'],
+                       capture_output=True, timeout=60)
+    check(r.returncode == 0, 'reg add %s failed' % name)
+
+
+def reg_settings():
+    r = subprocess.run(['wine', 'reg', 'query', SETTINGS_KEY], capture_output=True, timeout=60, text=True)
+    values = {}
+    for line in r.stdout.splitlines():
+        m = re.match(r'\s+(\w+)\s+(REG_\w+)\s+(\S+)', line)
+        if m:
+            values[m.group(1)] = (m.group(2), int(m.group(3), 16) if m.group(3).startswith('0x') else m.group(3))
+    return values
+
+
+DEFAULTS = {'Language': 1, 'SaveOnExit': 1, 'LogFileSize': 40, 'FrameMaximized': 0, 'ShowRemoteCursor': 1,
+            'ClipConTools': 1, 'XConClip': 360, 'YConClip': 0xFFFFFFF9, 'AutoScaleScreen': 0}
+
+
+def reg_set_defaults(**changes):
+    reg_delete_settings()
+    for name, value in DEFAULTS.items():
+        reg_set(name, changes.get(name, value) & 0xFFFFFFFF)
+
+
+# --- language texts ----------------------------------------------------------------
+
+def lang_string(ctx, lang, name):
+    """Text of a string id (by its IDS_ name) in cvres<lang>.rc, as the viewer's bytes."""
+    ids = {}
+    with open(os.path.join(ctx.source, 'lang', 'stringids.h'), encoding='ascii') as f:
+        for m in re.finditer(r'#define\s+(IDS_\w+)\s+(\d+)', f.read()):
+            ids[m.group(1)] = m.group(2)
+    enc = 'cp1251' if lang == 'ru' else 'ascii'
+    with open(os.path.join(ctx.source, 'lang', 'cvres%s.rc' % lang), encoding=enc) as f:
+        rc = f.read()
+    m = re.search(r'^\s*(?:%s|%s)\s*,\s*"((?:[^"]|"")*)"' % (name, ids[name]), rc, re.M)
+    check(m is not None, 'no %s in %s' % (name, lang))
+    return m.group(1).replace('""', '"').replace('\\\\', '\\').encode('cp1251')
+
+
+def read_log(ctx):
+    try:
+        with open(ctx.path('Corvid.log'), 'rb') as f:
+            return f.read()
+    except FileNotFoundError:
+        return b''
+
+
+# --- the display -------------------------------------------------------------------
+
+def find_windows_by_title(pattern):
+    r = subprocess.run(['xdotool', 'search', '--name', pattern], capture_output=True, text=True, timeout=30)
+    return r.stdout.split()

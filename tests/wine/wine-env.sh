@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The private Wine world of the tests: an Xvfb display, a Wine prefix and a persistent
+# wineserver, shared by every Wine test of one ctest run.
+#   wine-env.sh up   STATE_DIR   start (idempotent); writes STATE_DIR/env.sh
+#   wine-env.sh down STATE_DIR   stop the display and the wineserver
+#   wine-env.sh run  STATE_DIR CMD...   run CMD inside that world
+set -euo pipefail
+action=$1; state=$(realpath -m "$2"); shift 2
+mkdir -p "$state"
+export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+
+case "$action" in
+up)
+    if [ -f "$state/env.sh" ]; then
+        . "$state/env.sh"
+        if [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null; then exit 0; fi
+    fi
+    # A display number no other X server on this machine uses.
+    for n in $(seq 80 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { disp=$n; break; }
+    done
+    setsid Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 < /dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
+    printf 'export DISPLAY=:%s XVFB_PID=%s\n' "$disp" "$xvfb_pid" > "$state/env.sh"
+    export DISPLAY=":$disp"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "creating Wine prefix $WINEPREFIX"
+        wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log"; exit 1; }
+    fi
+    setsid wineserver -p >/dev/null 2>&1 < /dev/null || true
+    wineserver -w 2>/dev/null || true
+    echo "Wine world up on DISPLAY=:$disp"
+    ;;
+down)
+    if [ -f "$state/env.sh" ]; then
+        . "$state/env.sh"
+        wineserver -k 2>/dev/null || true
+        [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+        rm -f "$state/env.sh"
+    fi
+    echo "Wine world down"
+    ;;
+run)
+    . "$state/env.sh"
+    export DISPLAY
+    exec "$@"
+    ;;
+*)
+    echo "usage: $0 up|down|run STATE_DIR [CMD...]" >&2; exit 2 ;;
+esac
