@@ -7,6 +7,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 SETTINGS_KEY = r'HKCU\Software\Vantor\Corvids'
@@ -49,7 +50,7 @@ def run_case(module_globals):
 
 def cleanup(ctx):
     if any(p.poll() is None for p in ctx.procs):
-        subprocess.run(['wine', 'tallydesk-stub.exe', 'STOP'], cwd=ctx.dir, capture_output=True, timeout=30)
+        wine_run(['tallydesk-stub.exe', 'STOP'], cwd=ctx.dir, timeout=30)
     for p in ctx.procs:
         try:
             p.wait(timeout=10)
@@ -89,9 +90,19 @@ def run_viewer(ctx, *args, timeout=30):
     return time.time() - t0
 
 
+def wine_run(args, cwd=None, timeout=60):
+    """Runs a Wine program to its end; returns (exit code, stdout text). Output goes
+    through a file, not a pipe: a Wine service started on the way could hold a pipe
+    open long after the program has ended."""
+    with tempfile.TemporaryFile() as out:
+        r = subprocess.run(['wine'] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                           stderr=subprocess.DEVNULL, timeout=timeout)
+        out.seek(0)
+        return r.returncode, out.read().decode('latin-1')
+
+
 def stub_command(ctx, *args):
-    return subprocess.run(['wine', 'tallydesk-stub.exe'] + list(args), cwd=ctx.dir,
-                          capture_output=True, timeout=30).returncode
+    return wine_run(['tallydesk-stub.exe'] + list(args), cwd=ctx.dir, timeout=30)[0]
 
 
 def start_console(ctx):
@@ -151,19 +162,18 @@ def messages(ctx):
 # --- registry ----------------------------------------------------------------------
 
 def reg_delete_settings():
-    subprocess.run(['wine', 'reg', 'delete', SETTINGS_KEY, '/f'], capture_output=True, timeout=60)
+    wine_run(['reg', 'delete', SETTINGS_KEY, '/f'])
 
 
 def reg_set(name, value):
-    r = subprocess.run(['wine', 'reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'],
-                       capture_output=True, timeout=60)
-    check(r.returncode == 0, 'reg add %s failed' % name)
+    rc, _ = wine_run(['reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'])
+    check(rc == 0, 'reg add %s failed' % name)
 
 
 def reg_settings():
-    r = subprocess.run(['wine', 'reg', 'query', SETTINGS_KEY], capture_output=True, timeout=60, text=True)
+    _, text = wine_run(['reg', 'query', SETTINGS_KEY])
     values = {}
-    for line in r.stdout.splitlines():
+    for line in text.splitlines():
         m = re.match(r'\s+(\w+)\s+(REG_\w+)\s+(\S+)', line)
         if m:
             values[m.group(1)] = (m.group(2), int(m.group(3), 16) if m.group(3).startswith('0x') else m.group(3))

@@ -7,7 +7,7 @@ import time
 
 from harness import (check, console_records, lang_string, messages, read_log, reg_delete_settings, reg_set,
                      reg_set_defaults, reg_settings, run_case, run_viewer, start, start_console, stop_console,
-                     stub_command, wait_until, window_exists, find_windows_by_title, DEFAULTS)
+                     stub_command, wait_until, window_exists, wine_run, find_windows_by_title, DEFAULTS)
 
 STAMP = rb'\d\d/\d\d/\d{4} \S+ \d\d:\d\d:\d\d '
 
@@ -132,14 +132,13 @@ def case_missing_language_library(ctx):
 def case_old_windows_is_refused(ctx):
     reg_set_defaults(Language=0)
     key = r'HKCU\Software\Wine\AppDefaults\Corvid.exe'
-    import subprocess
-    subprocess.run(['wine', 'reg', 'add', key, '/v', 'Version', '/d', 'nt351', '/f'], capture_output=True, timeout=60)
+    wine_run(['reg', 'add', key, '/v', 'Version', '/d', 'nt351', '/f'])
     try:
         console = start_console(ctx)
         t = run_viewer(ctx, 'TCP=127.0.0.1')
         stop_console(ctx, console)
     finally:
-        subprocess.run(['wine', 'reg', 'delete', key, '/f'], capture_output=True, timeout=60)
+        wine_run(['reg', 'delete', key, '/f'])
     msgs = messages(ctx)
     check(len(msgs) == 1 and msgs[0]['startup'] == '0', 'records %s' % msgs)
     check(msgs[0]['text'] == lang_string(ctx, 'en', 'IDS_NT_TOO_OLD'), 'text %r' % msgs[0]['text'])

@@ -35,7 +35,7 @@ Strings Split(const std::string& text, int maxTokens, std::string* bufferAfter =
 }
 
 // Start-up's path: split into at most 5 tokens and apply each in order.
-TargetOptions Run(const std::string& commandLine) {
+TargetOptions StartUp(const std::string& commandLine) {
     std::vector<char> buf(commandLine.begin(), commandLine.end());
     buf.push_back(0);
     char* tokens[kMaxTokens];
@@ -106,14 +106,14 @@ TEST(SplitCommandLine, StopsRightAfterTerminatingTheLastToken) {
 }
 
 TEST(SplitCommandLine, SixthTokenIsNeverApplied) {
-    TargetOptions o = Run("CTRL SLOWNET RETPWD PWD=abc TCP=10.0.0.1 TCP=10.0.0.2");
+    TargetOptions o = StartUp("CTRL SLOWNET RETPWD PWD=abc TCP=10.0.0.1 TCP=10.0.0.2");
     EXPECT_EQ(o.ipv4, 0x0100000Au);
 
-    o = Run("a b c d e TCP=10.0.0.1");
+    o = StartUp("a b c d e TCP=10.0.0.1");
     EXPECT_EQ(o.protocol, PROTO_NONE);
     EXPECT_EQ(std::string(o.hostText), "");
 
-    o = Run("a b c d TCP=10.0.0.1");
+    o = StartUp("a b c d TCP=10.0.0.1");
     EXPECT_EQ(o.protocol, PROTO_TCP);
 }
 
@@ -230,29 +230,29 @@ TEST(CommandTokens, TcpTarget) {
 }
 
 TEST(CommandTokens, LaterValidAddressReplacesEarlier) {
-    TargetOptions o = Run("TCP=10.0.0.1 SPX=0000ABCD:00112233AABB");
+    TargetOptions o = StartUp("TCP=10.0.0.1 SPX=0000ABCD:00112233AABB");
     EXPECT_EQ(o.protocol, PROTO_SPX);
     EXPECT_STREQ(o.hostText, "0000ABCD:00112233AABB");
 
-    o = Run("SPX=0000ABCD:00112233AABB TCP=10.0.0.1");
+    o = StartUp("SPX=0000ABCD:00112233AABB TCP=10.0.0.1");
     EXPECT_EQ(o.protocol, PROTO_TCP);
     EXPECT_STREQ(o.hostText, "10.0.0.1");
 
-    o = Run("TCP=10.0.0.1 TCP=10.0.0.2");
+    o = StartUp("TCP=10.0.0.1 TCP=10.0.0.2");
     EXPECT_STREQ(o.hostText, "10.0.0.2");
 
     // Invalid later tokens change nothing.
-    o = Run("TCP=10.0.0.1 TCP=255.255.255.255 TCP=nohost SPX=0000ABCD:00112233AABG");
+    o = StartUp("TCP=10.0.0.1 TCP=255.255.255.255 TCP=nohost SPX=0000ABCD:00112233AABG");
     EXPECT_EQ(o.protocol, PROTO_TCP);
     EXPECT_STREQ(o.hostText, "10.0.0.1");
 
-    o = Run("SPX=11111111:222222222222 SPX=3333333G:444444444444 TCP=255.255.255.255");
+    o = StartUp("SPX=11111111:222222222222 SPX=3333333G:444444444444 TCP=255.255.255.255");
     EXPECT_EQ(o.protocol, PROTO_SPX);
     EXPECT_STREQ(o.hostText, "11111111:222222222222");
 }
 
 TEST(CommandTokens, NoTargetLeavesNoHost) {
-    TargetOptions o = Run("CTRL PWD=x TCP=255.255.255.255 SPX=0000ABCD:00112233AABBC");
+    TargetOptions o = StartUp("CTRL PWD=x TCP=255.255.255.255 SPX=0000ABCD:00112233AABBC");
     EXPECT_EQ(o.protocol, PROTO_NONE);
     EXPECT_EQ(BuildHostText(&o), 0);
     EXPECT_STREQ(o.hostText, "");
@@ -411,7 +411,7 @@ TEST(ViewerNames, TcpAndSpx) {
         {"SPX=FFFFFFFF:FFFFFFFFFFFF", "CORVIDS:SPX:FFFFFFFF:FFFFFFFFFFFF", "FFFFFFFF:FFFFFFFFFFFF"},
     };
     for (const auto& c : cases) {
-        TargetOptions o = Run(c.commandLine);
+        TargetOptions o = StartUp(c.commandLine);
         ViewerNames n;
         memset(&n, 'z', sizeof(n));
         BuildViewerNames(&o, &n);
@@ -424,7 +424,7 @@ TEST(ViewerNames, TcpAndSpx) {
 }
 
 TEST(ViewerNames, LongestHostTextFits) {
-    TargetOptions o = Run("SPX=ffffffff:ffffffffffff");
+    TargetOptions o = StartUp("SPX=ffffffff:ffffffffffff");
     ASSERT_EQ(strlen(o.hostText), 21u);
     EXPECT_LE(strlen(o.hostText) + 1, sizeof(o.hostText));
 }
@@ -432,7 +432,7 @@ TEST(ViewerNames, LongestHostTextFits) {
 // --- The whole command line ------------------------------------------------
 
 TEST(CommandLine, EveryOptionTogether) {
-    TargetOptions o = Run("  ctrl\tPWD=secret   TCP=192.168.1.20 slownet\tRETPWD  ");
+    TargetOptions o = StartUp("  ctrl\tPWD=secret   TCP=192.168.1.20 slownet\tRETPWD  ");
     EXPECT_EQ(o.ctrl, 1u);
     EXPECT_EQ(o.slowNet, 1u);
     EXPECT_EQ(o.retPwd, 1u);
@@ -441,7 +441,7 @@ TEST(CommandLine, EveryOptionTogether) {
     EXPECT_EQ(o.ipv4, 0x1401A8C0u);
     EXPECT_STREQ(o.hostText, "192.168.1.20");
 
-    o = Run("");
+    o = StartUp("");
     EXPECT_EQ(o.protocol, PROTO_NONE);
     EXPECT_EQ(o.ctrl + o.slowNet + o.retPwd, 0u);
 }

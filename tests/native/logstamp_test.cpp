@@ -46,7 +46,7 @@ TEST(LogStamp, FieldWidths) {
     for (const Case& c : cases) EXPECT_EQ(Stamp(c.t, c.language), c.expect);
 }
 
-TEST(LogStamp, HostileFieldsStayInBounds) {
+TEST(LogStamp, WeekdayOutOfRangeStaysInBounds) {
     // A weekday out of range must not index past the name table. (The widest
     // SYSTEMTIME year, 30827, fitting WriteLog's buffer is checked above.)
     const int weekdays[] = {-1, 7, 1000, INT_MIN, INT_MAX};

@@ -29,7 +29,9 @@ up)
         wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log"; exit 1; }
     fi
     setsid wineserver -p >/dev/null 2>&1 < /dev/null || true
-    wineserver -w 2>/dev/null || true
+    # The first Wine program of a server starts its services, which keep whatever
+    # stdout they inherit open: start them here, on /dev/null, not in a test's pipe.
+    wine cmd /c exit >/dev/null 2>&1 < /dev/null || true
     echo "Wine world up on DISPLAY=:$disp"
     ;;
 down)
