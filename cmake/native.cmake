@@ -12,14 +12,38 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_library(corvid_core STATIC ${CORVID_CORE_SOURCES})
 target_include_directories(corvid_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(corvid_core PUBLIC OpenSSL::Crypto)
+
+# Agent simulator: protocol logic in a library the native tests share, sockets in main.
+add_library(agentsim_logic STATIC
+  tools/agentsim/options.cpp
+  tools/agentsim/session.cpp
+  tools/agentsim/jsonlog.cpp
+  tools/agentsim/control.cpp
+  tools/agentsim/deskey.cpp
+  tools/agentsim/pktnames.cpp
+)
+target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
+target_compile_definitions(agentsim_logic PRIVATE
+  CORVID_AGENTSIM_DEFAULT_KEY="${CMAKE_SOURCE_DIR}/session/keys/agent-rsa512.pem")
+add_executable(agentsim tools/agentsim/main.cpp tools/agentsim/net.cpp)
+target_link_libraries(agentsim PRIVATE agentsim_logic)
+
+# Benchmarks: `cmake --build build/native --target bench` builds and runs them.
+add_executable(envelope_bench EXCLUDE_FROM_ALL bench/envelope_bench.cpp)
+target_link_libraries(envelope_bench PRIVATE corvid_core)
+add_custom_target(bench COMMAND envelope_bench DEPENDS envelope_bench USES_TERMINAL)
 
 file(GLOB CORVID_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
 add_executable(corvid_native_tests ${CORVID_NATIVE_TESTS})
-target_link_libraries(corvid_native_tests PRIVATE corvid_core GTest::gtest GTest::gtest_main)
+target_link_libraries(corvid_native_tests PRIVATE corvid_core agentsim_logic OpenSSL::Crypto
+  GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(corvid_native_tests TEST_PREFIX "native.")
 
+add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})
+add_test(NAME resources.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/resources_check.py ${CMAKE_SOURCE_DIR})
 
 # Tests that need the Windows build: Wine unit tests and end-to-end runs of the .exe.
 set(CORVID_WIN64_DIR "" CACHE PATH "Binary folder of the win64 build (enables the Wine tests)")

@@ -5,19 +5,29 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR} -I${CMAKE_BINARY_DIR}/resources")
 
+if(NOT CORVID_OPENSSL_ROOT)
+  message(FATAL_ERROR "CORVID_OPENSSL_ROOT must name the cross-built OpenSSL (scripts/openssl-mingw.sh)")
+endif()
+add_library(corvid_crypto STATIC IMPORTED)
+set_target_properties(corvid_crypto PROPERTIES
+  IMPORTED_LOCATION ${CORVID_OPENSSL_ROOT}/lib/libcrypto.a
+  INTERFACE_INCLUDE_DIRECTORIES ${CORVID_OPENSSL_ROOT}/include
+  INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;bcrypt;user32;advapi32")
+
 add_library(corvid_core STATIC ${CORVID_CORE_SOURCES})
 target_include_directories(corvid_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(corvid_core PUBLIC corvid_crypto)
 
-if(CORVID_OPENSSL_ROOT)
-  add_library(corvid_crypto STATIC IMPORTED)
-  set_target_properties(corvid_crypto PROPERTIES
-    IMPORTED_LOCATION ${CORVID_OPENSSL_ROOT}/lib/libcrypto.a
-    INTERFACE_INCLUDE_DIRECTORIES ${CORVID_OPENSSL_ROOT}/include
-    INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;bcrypt")
-endif()
 
 # Win32 glue shared by the program and its Wine unit tests.
 add_library(corvid_win STATIC
+  session/login_win.cpp
+  session/receive_win.cpp
+  session/seed_win.cpp
+  session/sendqueue_win.cpp
+  session/transport_win.cpp
+  shell/commands_win.cpp
+  shell/commandstate_win.cpp
   shell/log_win.cpp
   shell/mainwindow_win.cpp
   shell/managerlink_win.cpp
@@ -27,15 +37,22 @@ add_library(corvid_win STATIC
   shell/startup_win.cpp
   shell/strings_win.cpp
 )
-target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi user32 gdi32 advapi32 ws2_32)
+target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)
 
-# Icons are drawn by a script, not kept as binaries.
+# Icons, the toolbar strip and the connect animation are drawn by scripts, not kept
+# as binaries.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico)
+set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico
+  ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi)
 add_custom_command(OUTPUT ${CORVID_ICONS}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_BINARY_DIR}/resources
-  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py)
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py ${CMAKE_BINARY_DIR}/resources
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_avi.py ${CMAKE_BINARY_DIR}/resources
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py
+          ${CMAKE_SOURCE_DIR}/resources/make_avi.py)
 add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
+# windres does not report the files it embeds: redo the resources when one changes.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS "${CORVID_ICONS}")
 
 add_executable(Corvid WIN32 shell/entry_win.cpp resources/corvid.rc)
 target_link_libraries(Corvid PRIVATE corvid_win)
@@ -49,7 +66,8 @@ foreach(lang en ru)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lang
     COMMAND ${CMAKE_RC_COMPILER} -I${CMAKE_SOURCE_DIR} -i ${CMAKE_SOURCE_DIR}/lang/cvres${lang}.rc -o ${obj}
     COMMAND ${CMAKE_C_COMPILER} -shared -nostdlib -nostartfiles -s -Wl,-e,0 -Wl,--subsystem,windows -o ${dll} ${obj}
-    DEPENDS ${CMAKE_SOURCE_DIR}/lang/cvres${lang}.rc ${CMAKE_SOURCE_DIR}/lang/stringids.h)
+    DEPENDS ${CMAKE_SOURCE_DIR}/lang/cvres${lang}.rc ${CMAKE_SOURCE_DIR}/lang/stringids.h
+            ${CMAKE_SOURCE_DIR}/shell/commands.h)
   add_custom_target(cvres${lang} ALL DEPENDS ${dll})
   add_dependencies(Corvid cvres${lang})
 endforeach()

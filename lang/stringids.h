@@ -35,4 +35,40 @@
 #define IDS_RECEIVE_FAILED          31
 #define IDS_UNKNOWN_REQUEST         32  /* appended directly after 31: starts with a blank */
 
+/* Main toolbar tooltips, by command (the console pad shares them) */
+#define IDS_TIP_EXIT                10  /* 40001 */
+#define IDS_TIP_REMOTE_CONTROL      11  /* 40002 */
+#define IDS_TIP_SEND_MESSAGE        12  /* 40004 */
+#define IDS_TIP_HAND_TOOL           13  /* 40005 */
+#define IDS_TIP_SWITCH              14  /* 40003 */
+#define IDS_TIP_FULL_SCREEN         15  /* 40006 */
+#define IDS_TIP_AGENT_SETTINGS      16  /* 40012 */
+#define IDS_TIP_LEFT_CTRL           17  /* 40017 */
+#define IDS_TIP_LEFT_ALT            18  /* 40018 */
+#define IDS_TIP_WIN_KEY             19  /* 40019 */
+#define IDS_TIP_RIGHT_CTRL          35  /* 40022 */
+#define IDS_TIP_RIGHT_ALT           36  /* 40021 */
+#define IDS_TIP_AGENT_KEYS          38  /* 40020 */
+#define IDS_TIP_CLIPBOARD           39  /* 40024 */
+#define IDS_TIP_LEVEL               59  /* level slider beside the toolbar */
+#define IDS_TIP_FILE_TRANSFER       87  /* 40013 */
+#define IDS_TIP_AUTO_SCALE          149 /* 40059 */
+#define IDS_TIP_SCREEN_CHOICE       150 /* 40060 */
+
+/* Session: access level granted at login (system information shows it) */
+#define IDS_ACCESS_VIEW             40  /* no rights bit */
+#define IDS_ACCESS_CONTROL          41  /* bit 0x02 */
+#define IDS_ACCESS_ADMIN            49  /* bit 0x08 */
+#define IDS_ACCESS_CONTROL_FILES    50  /* bit 0x04 */
+
+/* Session: the Agent refused the login (reply status 1 and 2) */
+#define IDS_LOGIN_BAD_PASSWORD      146
+#define IDS_LOGIN_NODE_REFUSED      147
+
+/* Session: malformed traffic from the Agent and start-up of the envelope */
+#define IDS_PACKET_TOO_LONG         900 /* %u type, %u announced payload bytes, %u the limit */
+#define IDS_PACKET_TOO_SHORT        901 /* %u type, %u payload bytes, %u bytes expected */
+#define IDS_KEY_UNAVAILABLE         902
+#define IDS_WEAK_RANDOM             903
+
 #endif

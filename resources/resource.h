@@ -11,3 +11,10 @@
 #define IDD_PASSWORD 108
 #define IDC_PWD_LABEL 1006
 #define IDC_PWD_EDIT 1007
+
+#define IDB_TOOLBAR 104     /* main toolbar strip: 15 images of 18 x 18 */
+
+#define IDA_CONNECT 105     /* AVI played while connecting */
+#define IDD_CONNECT 106
+#define IDC_CONNECT_LABEL 1003
+#define IDC_CONNECT_ANIM 1004

@@ -4,6 +4,7 @@
 
 #include "shell/logstamp.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -61,4 +62,11 @@ void WriteLogF(const char *format, ...)
     vsnprintf(line, sizeof(line), format, ap);
     va_end(ap);
     WriteLog(line);
+}
+
+void WriteLogString(unsigned stringId)
+{
+    char text[1024];
+    LoadLangString(stringId, text, sizeof(text));
+    WriteLog(text);
 }

@@ -1,22 +1,94 @@
-// The main window: the frame of the viewer. It owns StopEvent and the
-// TerminateWatchThread, and on destruction stops every worker before it posts quit.
+// The main window: the frame of the viewer. It owns the menu, the toolbar, the session's
+// events and the worker threads; on destruction it stops every worker before it posts
+// quit. Workers only post to it.
 #include "shell/mainwindow_win.h"
 
 #include "resources/resource.h"
+#include "session/login_win.h"
+#include "session/sendqueue_win.h"
+#include "session/transport_win.h"
+#include "shell/commands.h"
+#include "shell/commands_win.h"
+#include "shell/commandstate_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
 
+#include <commctrl.h>
+
 enum { kMinTrackWidth = 640, kMinTrackHeight = 480 };
+
+static void RecordDisplayMetrics(void)
+{
+    HDC screen = GetDC(NULL);
+    g_viewer.localDisplay.bitsPerPixel = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    g_viewer.localDisplay.width = GetSystemMetrics(SM_CXSCREEN);
+    g_viewer.localDisplay.height = GetSystemMetrics(SM_CYSCREEN);
+    ReleaseDC(NULL, screen);
+}
+
+// System cursors in the order the Agent's standard cursor indexes name them.
+static const WORD kStandardCursorIds[15] = {32512, 32513, 32514, 32515, 32516, 32649, 32641, 32642,
+                                            32643, 32644, 32645, 32646, 32648, 32650, 32651};
+
+static void LoadLocalFacts(void)
+{
+    for (int i = 0; i < 15; i++)
+        g_viewer.standardCursors[i] = LoadCursorA(NULL, MAKEINTRESOURCEA(kStandardCursorIds[i]));
+    DWORD size = sizeof(g_viewer.localComputerName);
+    if (!GetComputerNameA(g_viewer.localComputerName, &size))
+        g_viewer.localComputerName[0] = 0;
+    RecordDisplayMetrics();
+    g_viewer.labelFont = CreateFontA(16, 0, 0, 0, 600, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+    g_viewer.smallFont = CreateFontA(14, 0, 0, 0, 100, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+}
+
+static void FreeLocalFacts(void)
+{
+    if (g_viewer.labelFont)
+        DeleteObject(g_viewer.labelFont);
+    if (g_viewer.smallFont)
+        DeleteObject(g_viewer.smallFont);
+    g_viewer.labelFont = g_viewer.smallFont = NULL;
+}
+
+static int LoadMainMenu(HWND wnd)
+{
+    g_viewer.menu = LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(IDR_MAIN_MENU));
+    if (!g_viewer.menu)
+        return 0;
+    GreyUnavailableCommands(g_viewer.menu);
+    const ViewerSettings *s = &g_viewer.settings;
+    CheckMenuItem(g_viewer.menu, IDM_SAVE_ON_EXIT, MF_BYCOMMAND | (s->v[SET_SAVE_ON_EXIT] ? MF_CHECKED : 0));
+    CheckMenuItem(g_viewer.menu, IDM_SHOW_REMOTE_CURSOR,
+                  MF_BYCOMMAND | (s->v[SET_SHOW_REMOTE_CURSOR] ? MF_CHECKED : 0));
+    CheckMenuItem(g_viewer.menu, IDM_AUTO_SCALE, MF_BYCOMMAND | (s->v[SET_AUTO_SCALE_SCREEN] ? MF_CHECKED : 0));
+    CheckMenuRadioItem(g_viewer.menu, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN,
+                       SettingLanguageIndex(s) ? IDM_LANG_RUSSIAN : IDM_LANG_ENGLISH, MF_BYCOMMAND);
+    SetMenu(wnd, g_viewer.menu);
+    return 1;
+}
 
 static int OnCreate(HWND wnd)
 {
     g_viewer.mainWindow = wnd;
+    LoadLocalFacts();
+    SendQueueCreateLock();
+    LoadMainMenu(wnd);
+    g_viewer.toolbar = CreateMainToolbar(wnd);
+    if (!g_viewer.toolbar)
+        return 0;
+    if (g_viewer.settings.v[SET_AUTO_SCALE_SCREEN])
+        SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, IDM_AUTO_SCALE, TRUE);
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    if (!g_viewer.stopEvent)
+    g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (!g_viewer.stopEvent || !g_viewer.syncReplyEvent)
         return 0;
     if (!StartTerminateWatch(wnd))
         return 0;
+    if (!NetCreateEvents())
+        return 0;
+    PostMessageA(wnd, WM_CV_CONNECT, 0, 0);
     return 1;
 }
 
@@ -24,6 +96,15 @@ static void CancelSlot(HWND slot)
 {
     if (slot)
         SendMessageA(slot, WM_COMMAND, IDCANCEL, 0);
+}
+
+static void JoinThread(HANDLE *thread)
+{
+    if (*thread) {
+        WaitForSingleObject(*thread, INFINITE);
+        CloseHandle(*thread);
+        *thread = NULL;
+    }
 }
 
 // Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice.
@@ -35,14 +116,21 @@ static void DestroySession(void)
         SaveSettings(NULL, 1);
     if (g_viewer.stopEvent) {
         SetEvent(g_viewer.stopEvent);
-        if (g_viewer.terminateWatchThread) {
-            WaitForSingleObject(g_viewer.terminateWatchThread, INFINITE);
-            CloseHandle(g_viewer.terminateWatchThread);
-            g_viewer.terminateWatchThread = NULL;
-        }
+        JoinThread(&g_viewer.terminateWatchThread);
+        JoinThread(&g_viewer.receiveThread);
+        JoinThread(&g_viewer.sendThread);
+        JoinThread(&g_viewer.networkEventThread);
+        NetCloseEvents();
+        if (g_viewer.syncReplyEvent)
+            CloseHandle(g_viewer.syncReplyEvent);
+        g_viewer.syncReplyEvent = NULL;
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
+        SendQueueDestroy();
     }
+    NetClose();
+    SendQueueDestroy();
+    FreeLocalFacts();
 }
 
 static void OnSize(UINT kind)
@@ -51,6 +139,21 @@ static void OnSize(UINT kind)
         g_viewer.settings.v[SET_FRAME_MAXIMIZED] = 0;
     else if (kind == SIZE_MAXIMIZED)
         g_viewer.settings.v[SET_FRAME_MAXIMIZED] = 1;
+    if (g_viewer.toolbar)
+        SendMessageA(g_viewer.toolbar, TB_AUTOSIZE, 0, 0);
+}
+
+static void OnDisplayChange(HWND wnd, int bitsPerPixel, int width, int height)
+{
+    if (bitsPerPixel == g_viewer.localDisplay.bitsPerPixel && width == g_viewer.localDisplay.width &&
+        height == g_viewer.localDisplay.height)
+        return;
+    DestroyWindow(wnd);
+}
+
+static void OnMenuSelect(WPARAM wp, LPARAM lp)
+{
+    g_viewer.menuOpen = !(HIWORD(wp) == 0xFFFF && lp == 0);
 }
 
 static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -70,12 +173,43 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_SIZE:
         OnSize((UINT)wp);
         return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        g_viewer.focused = msg == WM_SETFOCUS;
+        return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO *mm = (MINMAXINFO *)lp;
         mm->ptMinTrackSize.x = kMinTrackWidth;
         mm->ptMinTrackSize.y = kMinTrackHeight;
         return 0;
     }
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange(wnd, (int)wp, LOWORD(lp), HIWORD(lp));
+        return 0;
+    case WM_COMMAND:
+        if (RunCommand(wnd, LOWORD(wp)))
+            return 0;
+        break;
+    case WM_MENUSELECT:
+        OnMenuSelect(wp, lp);
+        return 0;
+    case WM_CV_CONNECT:
+        LoginOnConnect(wnd);
+        return 0;
+    case WM_CV_SOCKET:
+        NetOnSocketMessage(wnd, lp);
+        return 0;
+    case WM_CV_LOGIN_REPLY:
+        LoginOnReply(wnd, (DWORD)wp);
+        return 0;
+    case WM_CV_SCREEN_INFO:
+        return 0;
+    case WM_CV_DESKTOP_RESTART:
+        LoginOnDesktopRestart(wnd);
+        return 0;
+    case WM_CV_SET_STAMP:
+        LoginOnSetStamp(wnd, (DWORD)lp);
+        return 0;
     }
     return DefWindowProcA(wnd, msg, wp, lp);
 }

@@ -10,6 +10,8 @@
 #include "shell/msgbox_win.h"
 #include "shell/report_win.h"
 #include "shell/settings_win.h"
+#include "session/seed_win.h"
+#include "session/transport_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 
@@ -169,6 +171,7 @@ static void Shutdown(void)
         g_viewer.languageLibs[i] = NULL;
     }
     g_viewer.activeLanguage = NULL;
+    NetShutdown();
     DeleteCriticalSection(&g_viewer.logLock);
     DeleteCriticalSection(&g_viewer.loginInfoLock);
     DeleteCriticalSection(&g_viewer.consoleLock);
@@ -197,6 +200,10 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
     if (!CheckOperatingSystem())
         return 0;
     if (!ParseTarget(commandLine))
+        return 0;
+    if (!EnvelopeSeedAtStart())
+        return 0;
+    if (!NetStartup())
         return 0;
     if (!RegisterMainWindowClass())
         return 0;

@@ -1,22 +1,51 @@
 // ViewerState: the one process-wide state block. Plain fields are the UI thread's;
 // fields written by worker threads name the lock that guards them.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 
+#include "desktop/screeninfo.h"
+#include "session/login.h"
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
 
 enum { kLanguageCount = 2 };
 
 typedef char *(WINAPI *StrFormatByteSize64Fn)(LONGLONG size, char *buf, UINT cap);
-#define INVALID_SOCKET_VALUE (~(UINT_PTR)0)
+#define INVALID_SOCKET_VALUE INVALID_SOCKET
+
+enum { kSendQueueSlots = 64 };
+
+struct SendSlot {
+    BYTE *buffer; // owned by the slot, reused; freed at main-window destruction
+    DWORD length;
+    DWORD capacity;
+};
+
+// Indices and slot contents: SendQueueLock.
+struct SendQueue {
+    SendSlot slots[kSendQueueSlots];
+    int writeIndex;
+    int readIndex;
+};
+
+// Facts of the logged-in session, cleared as a whole by an accepted login reply.
+struct SessionInfo {
+    LoginInfo login;            // LoginInfoLock
+    RemoteScreen screen;        // receive thread, before WM_CV_SCREEN_INFO
+    DWORD desktopActive;
+    BYTE latch[6];              // left/right Ctrl and Alt of the modifier latch
+    volatile LONG bytesReceived; // added by the receive thread
+    volatile LONG bytesSent;     // added by the send thread
+    DWORD sliderLevel;
+};
 
 struct ViewerState {
     // Process
     HINSTANCE instance;
     char moduleDirectory[MAX_PATH + 1]; // without trailing backslash
     char logPath[MAX_PATH + 16];
-    DWORD sessionStamp;                 // seconds since 1970 at start
+    DWORD sessionStamp;                 // seconds since 1970 at start; UI thread
     BOOL ntFamily;
     DWORD shellVersion;                 // shlwapi major*256+minor, 0 when unknown
     StrFormatByteSize64Fn strFormatByteSize64; // NULL before shell version 5.0
@@ -48,7 +77,32 @@ struct ViewerState {
     HANDLE terminateWatchThread;
 
     // Session
-    UINT_PTR socket; // INVALID_SOCKET_VALUE while there is none
+    SOCKET socket;                 // INVALID_SOCKET while there is none
+    BOOL winsockStarted;
+    WSAPROTOCOL_INFOA *protocols;  // heap block of the protocol enumeration
+    int protocolCount;
+    const WSAPROTOCOL_INFOA *chosenProtocol;
+    HANDLE networkEventThread, receiveThread, sendThread;
+    HANDLE readReadyEvent, writeReadyEvent, queueSpaceEvent, queueDataEvent, syncReplyEvent;
+    WSAEVENT networkEvent;         // TCP only
+    CRITICAL_SECTION sendQueueLock;
+    BOOL sendQueueLockReady;
+    SendQueue sendQueue;
+
+    // Login facts
+    SessionInfo session;
+    DWORD loggedIn;
+
+    // Main window state (UI thread)
+    struct {
+        int bitsPerPixel, width, height;
+    } localDisplay;
+    HMENU menu;
+    HWND toolbar;
+    HFONT labelFont, smallFont;        // Arial, Cyrillic: 16/600 and 14/100
+    HCURSOR standardCursors[15];       // indexed by PKT_CURSOR_STANDARD
+    char localComputerName[16];
+    DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;
 
     // Locks created first at start and deleted last
     CRITICAL_SECTION logLock;

@@ -2,9 +2,11 @@
 console stand-in, the registry of the private Wine prefix, and the windows on the
 test display. Every case runs inside the Wine world of tests/wine/wine-env.sh."""
 import argparse
+import json
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -25,6 +27,8 @@ class Ctx:
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.dir)
         self.procs = []
+        self.agents = []
+        self.native_bin = os.environ.get('CORVID_NATIVE_BIN', os.path.join(os.path.dirname(work), 'bin'))
 
     def path(self, name):
         return os.path.join(self.dir, name)
@@ -49,6 +53,8 @@ def run_case(module_globals):
 
 
 def cleanup(ctx):
+    for agent in ctx.agents:
+        agent.stop()
     if any(p.poll() is None for p in ctx.procs):
         wine_run(['tallydesk-stub.exe', 'STOP'], cwd=ctx.dir, timeout=30)
     for p in ctx.procs:
@@ -201,7 +207,8 @@ def lang_string(ctx, lang, name):
     enc = 'cp1251' if lang == 'ru' else 'ascii'
     with open(os.path.join(ctx.source, 'lang', 'cvres%s.rc' % lang), encoding=enc) as f:
         rc = f.read()
-    m = re.search(r'^\s*(?:%s|%s)\s*,\s*"((?:[^"]|"")*)"' % (name, ids[name]), rc, re.M)
+    number = name if name.isdigit() else ids[name]
+    m = re.search(r'^\s*(?:%s|%s)\s*,\s*"((?:[^"]|"")*)"' % (name, number), rc, re.M)
     check(m is not None, 'no %s in %s' % (name, lang))
     return m.group(1).replace('""', '"').replace('\\\\', '\\').encode('cp1251')
 
@@ -219,3 +226,79 @@ def read_log(ctx):
 def find_windows_by_title(pattern):
     r = subprocess.run(['xdotool', 'search', '--name', pattern], capture_output=True, text=True, timeout=30)
     return r.stdout.split()
+
+
+# --- the Agent simulator -----------------------------------------------------------
+
+class Agent:
+    """The Agent simulator on addr:21560, its JSON log and its control channel."""
+
+    def __init__(self, ctx, addr, *options):
+        self.ctx = ctx
+        self.addr = addr
+        self.log = ctx.path('agent.jsonl')
+        exe = os.path.join(ctx.native_bin, 'agentsim')
+        self.proc = subprocess.Popen([exe, '--listen', addr, '--port', '21560', '--control', 'any',
+                                      '--log', self.log] + list(options),
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        first = json.loads(self.proc.stdout.readline())
+        check(first.get('ev') == 'listening', 'agent did not start: %s' % first)
+        self.control_port = first['control']
+        self.sock = socket.create_connection((addr, self.control_port), timeout=60)
+        self.reader = self.sock.makefile('r', encoding='ascii')
+        ctx.agents.append(self)
+
+    def command(self, line, timeout=60):
+        self.sock.settimeout(timeout)
+        self.sock.sendall((line + '\n').encode('ascii'))
+        return self.reader.readline().strip()
+
+    def events(self):
+        try:
+            with open(self.log, encoding='ascii') as f:
+                return [json.loads(l) for l in f if l.strip()]
+        except FileNotFoundError:
+            return []
+
+    def packets(self, name=None):
+        return [e for e in self.events() if e.get('ev') == 'packet' and (name is None or e['name'] == name)]
+
+    def wait_packet(self, name, count=1, timeout=30):
+        return wait_until(lambda: len(self.packets(name)) >= count, timeout)
+
+    def stop(self):
+        try:
+            self.command('quit', timeout=10)
+        except OSError:
+            pass
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.sock.close()
+
+
+def dialog(ctx, viewer_class, control_id, text=None):
+    spec = '%s|%d' % (viewer_class, control_id) + ('|' + text if text is not None else '')
+    return stub_command(ctx, 'DIALOG=' + spec) == 0
+
+
+def post(ctx, window_class, msg, wparam=0, lparam=0):
+    return stub_command(ctx, 'POST=%s|%d|%d|%d' % (window_class, msg, wparam, lparam)) == 0
+
+
+def command_states(ctx, window_class):
+    """{command: (menu state, toolbar state)} as the stand-in reads them."""
+    out = ctx.path('state.txt')
+    if os.path.exists(out):
+        os.remove(out)
+    if stub_command(ctx, 'STATE=' + window_class, 'OUT=state.txt') != 0:
+        return {}
+    states = {}
+    with open(out) as f:
+        for line in f:
+            m = re.match(r'(\d+) menu=(\S+) toolbar=(\S+)', line)
+            if m:
+                states[int(m.group(1))] = (m.group(2), m.group(3))
+    return states

@@ -5,7 +5,7 @@ import os
 import re
 import time
 
-from harness import (check, console_records, lang_string, messages, read_log, reg_delete_settings, reg_set,
+from harness import (Agent, check, console_records, lang_string, messages, read_log, reg_delete_settings, reg_set,
                      reg_set_defaults, reg_settings, run_case, run_viewer, start, start_console, stop_console,
                      stub_command, wait_until, window_exists, wine_run, find_windows_by_title, DEFAULTS)
 
@@ -76,19 +76,31 @@ def case_log_size_limit(ctx):
 
 def case_one_viewer_per_host(ctx):
     reg_set_defaults(Language=0)
-    first = start(ctx, 'Corvid.exe', 'TCP=127.0.0.1')
-    check(wait_until(lambda: window_exists(ctx, 'CORVIDS:TCP:127.0.0.1'), 30), 'first viewer has no window')
-    check(find_windows_by_title(r'^Tessaly 3\.34\.1 - \[127\.0\.0\.1\]$'), 'main title not on the display')
-    t = run_viewer(ctx, 'tcp=127.0.0.1', timeout=20)
+    Agent(ctx, '127.0.0.41')
+    Agent(ctx, '127.0.0.34')
+    first = start(ctx, 'Corvid.exe', 'TCP=127.0.0.41', 'PWD=secret')
+    check(wait_until(lambda: window_exists(ctx, 'CORVIDS:TCP:127.0.0.41'), 30), 'first viewer has no window')
+    check(find_windows_by_title(r'^Tessaly 3\.34\.1 - \[127\.0\.0\.41\]$'), 'main title not on the display')
+    t = run_viewer(ctx, 'tcp=127.0.0.41', 'PWD=secret', timeout=20)
     check(first.poll() is None, 'the first viewer ended')
-    other = start(ctx, 'Corvid.exe', 'SPX=0000abcd:00112233aabb')
-    check(wait_until(lambda: window_exists(ctx, 'CORVIDS:SPX:0000ABCD:00112233AABB'), 30), 'SPX viewer has no window')
-    check(find_windows_by_title(r'^Tessaly 3\.34\.1 - \[0000ABCD:00112233AABB\]$'), 'SPX title not on the display')
+    other = start(ctx, 'Corvid.exe', 'TCP=127.0.0.042', 'PWD=secret')  # 042 is octal: 127.0.0.34
+    check(wait_until(lambda: window_exists(ctx, 'CORVIDS:TCP:127.0.0.34'), 30), 'second host has no viewer')
     check(first.poll() is None and other.poll() is None, 'both viewers run side by side')
-    for cls, proc in (('CORVIDS:TCP:127.0.0.1', first), ('CORVIDS:SPX:0000ABCD:00112233AABB', other)):
+    for cls, proc in (('CORVIDS:TCP:127.0.0.41', first), ('CORVIDS:TCP:127.0.0.34', other)):
         check(stub_command(ctx, 'TERMCLASS=' + cls) == 0, 'no termination event for ' + cls)
         proc.wait(timeout=20)
     check(t < 10, 'second start for the same host took %.1f s' % t)
+
+
+def case_spx_without_ipx_is_reported(ctx):
+    reg_set_defaults(Language=0)
+    console = start_console(ctx)
+    t = run_viewer(ctx, 'spx=0000abcd:00112233aabb', 'PWD=x')
+    stop_console(ctx, console)
+    text = b'SPX: ' + lang_string(ctx, 'en', 'IDS_NO_STREAM_PROVIDER')
+    check(read_log(ctx).endswith(text + b'\r\n'), 'log %r' % read_log(ctx))
+    check(not messages(ctx), 'provider failures are not sent to the console')
+    check(4.5 < t < 15, 'the box closes itself after 5 s (viewer took %.1f s)' % t)
 
 
 def case_termination_event_closes_viewer(ctx):

@@ -6,8 +6,15 @@
 //   tallydesk-stub.exe TERM=pid          set CVTERM:<pid> (decimal pid)
 //   tallydesk-stub.exe TERMCLASS=class   the same for the process owning that window
 //   tallydesk-stub.exe FIND=class        exit 0 when a window of that class exists
+//   tallydesk-stub.exe STATE=class OUT=f  write the menu and toolbar state of commands
+//                                        40001..40060 of that window into f
+//   tallydesk-stub.exe DIALOG=class|id[|text]   in the dialog shown by the viewer whose
+//                                        main window has that class: set control id's
+//                                        text, or without text click it
+//   tallydesk-stub.exe POST=class|msg|wparam|lparam   post a message to that window
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
+#include <commctrl.h>
 
 #include "shell/cmdline.h"
 #include "shell/hex.h"
@@ -94,6 +101,110 @@ static LRESULT CALLBACK StubWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
+static void MenuFlags(char *out, size_t cap, HMENU menu, UINT id)
+{
+    UINT st = menu ? GetMenuState(menu, id, MF_BYCOMMAND) : (UINT)-1;
+    if (st == (UINT)-1)
+        snprintf(out, cap, "none");
+    else
+        snprintf(out, cap, "%s%s", (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "on", (st & MF_CHECKED) ? ",checked" : "");
+}
+
+// Reads another process's command states: menus and toolbar messages work across
+// processes, so the viewer needs no test hook.
+static int DumpState(const char *windowClass, const char *outPath)
+{
+    HWND w = FindWindowA(windowClass, NULL);
+    if (!w)
+        return 1;
+    HMENU menu = GetMenu(w);
+    HWND tb = FindWindowExA(w, NULL, "ToolbarWindow32", NULL);
+    HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return 1;
+    for (UINT id = 40001; id <= 40060; id++) {
+        char m[32], t[32] = "none", line[96];
+        MenuFlags(m, sizeof(m), menu, id);
+        LRESULT ts = tb ? SendMessageA(tb, TB_GETSTATE, id, 0) : -1;
+        if (ts != -1)
+            snprintf(t, sizeof(t), "%s%s", (ts & TBSTATE_ENABLED) ? "on" : ((ts & TBSTATE_INDETERMINATE) ? "grey" : "off"),
+                     (ts & TBSTATE_CHECKED) ? ",checked" : "");
+        if (strcmp(m, "none") == 0 && strcmp(t, "none") == 0)
+            continue;
+        int n = snprintf(line, sizeof(line), "%u menu=%s toolbar=%s\n", id, m, t);
+        DWORD written;
+        WriteFile(f, line, (DWORD)n, &written, NULL);
+    }
+    CloseHandle(f);
+    return 0;
+}
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp)
+{
+    DialogSearch *ds = (DialogSearch *)lp;
+    char cls[16];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == ds->pid && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof(cls)) && strcmp(cls, "#32770") == 0) {
+        ds->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// "class|id[|text]": fields split on '|', since tokens cannot hold blanks.
+static int DriveDialog(char *spec)
+{
+    char *fields[3] = {spec, NULL, NULL};
+    for (int k = 1; k < 3; k++) {
+        char *bar = fields[k - 1] ? strchr(fields[k - 1], '|') : NULL;
+        if (!bar)
+            break;
+        *bar = 0;
+        fields[k] = bar + 1;
+    }
+    if (!fields[1])
+        return 2;
+    HWND main = FindWindowA(fields[0], NULL);
+    DialogSearch ds = {0, NULL};
+    if (!main || !GetWindowThreadProcessId(main, &ds.pid))
+        return 1;
+    EnumWindows(FindDialogOf, (LPARAM)&ds);
+    if (!ds.found)
+        return 1;
+    HWND control = GetDlgItem(ds.found, atoi(fields[1]));
+    if (!control)
+        return 1;
+    if (fields[2])
+        return SendMessageA(control, WM_SETTEXT, 0, (LPARAM)fields[2]) ? 0 : 1;
+    PostMessageA(control, BM_CLICK, 0, 0);
+    return 0;
+}
+
+static int PostToWindow(char *spec)
+{
+    char *f[4] = {spec, NULL, NULL, NULL};
+    for (int k = 1; k < 4; k++) {
+        char *bar = f[k - 1] ? strchr(f[k - 1], '|') : NULL;
+        if (!bar)
+            return 2;
+        *bar = 0;
+        f[k] = bar + 1;
+    }
+    HWND w = FindWindowA(f[0], NULL);
+    if (!w)
+        return 1;
+    return PostMessageA(w, (UINT)strtoul(f[1], NULL, 0), (WPARAM)strtoull(f[2], NULL, 0),
+                        (LPARAM)strtoull(f[3], NULL, 0))
+               ? 0
+               : 1;
+}
+
 static int SetTermEvent(DWORD pid)
 {
     char name[32];
@@ -153,6 +264,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             if (!w || !GetWindowThreadProcessId(w, &pid))
                 return 1;
             return SetTermEvent(pid);
+        } else if (strncmp(tokens[i], "STATE=", 6) == 0) {
+            const char *out = "state.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return DumpState(tokens[i] + 6, out);
+        } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
+            return DriveDialog(tokens[i] + 7);
+        } else if (strncmp(tokens[i], "POST=", 5) == 0) {
+            return PostToWindow(tokens[i] + 5);
         } else if (strncmp(tokens[i], "FIND=", 5) == 0) {
             return FindWindowA(tokens[i] + 5, NULL) ? 0 : 1;
         } else if (strcmp(tokens[i], "STOP") == 0) {

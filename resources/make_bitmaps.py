@@ -1,0 +1,342 @@
+#!/usr/bin/env python3
+"""Draws the main toolbar strip (bitmap 104) as a 24-bit .bmp (no image tools needed).
+Usage: make_bitmaps.py OUTDIR
+
+The background is magenta (255,0,255), the mask colour the toolbar's image list
+is loaded with; no glyph uses it. The file is 24-bit, not palettized: the image
+list cuts the mask out with raster operations, which on a palettized DIB work on
+palette indices and turn the outlines into the key colour."""
+import math
+import os
+import struct
+import sys
+
+CELL = 18
+COUNT = 15
+
+# Colours the glyphs are drawn with, by index.
+PALETTE = [
+    (255, 0, 255),    # 0 background: the transparency key
+    (0, 0, 0),        # 1 outline
+    (255, 255, 255),  # 2 white
+    (128, 128, 128),  # 3 shadow
+    (204, 32, 32),    # 4 red
+    (120, 16, 16),    # 5 dark red
+    (24, 56, 168),    # 6 dark blue
+    (72, 144, 240),   # 7 screen blue
+    (248, 216, 40),   # 8 yellow
+    (216, 160, 40),   # 9 folder
+    (32, 160, 48),    # 10 green
+    (152, 96, 40),    # 11 brown
+    (250, 206, 160),  # 12 skin
+    (96, 100, 112),   # 13 steel
+    (168, 172, 184),  # 14 light steel
+]
+BG, K, W, SH, RED, DRED, DBLUE, BLUE, YEL, FOLD, GRN, BRN, SKIN, STEEL, LSTEEL = range(len(PALETTE))
+# Light fills are pure white: the greyed (indeterminate) look drops white pixels
+# as well as the background, so outlines stay visible instead of a blot.
+PAPER = W
+
+# Pixel-art key shared by the hand-drawn glyphs.
+ART = {'.': None, '#': K, 'o': W, 's': SKIN, 'p': PAPER, 'g': STEEL, 'l': LSTEEL,
+       'b': BLUE, 'B': DBLUE, 'r': RED, 'R': DRED, 'y': YEL, 'f': FOLD, 'G': GRN, 'n': BRN}
+
+
+class Strip:
+    def __init__(self, width, height):
+        self.w, self.h = width, height
+        self.px = [[BG] * width for _ in range(height)]
+        self.ox = 0  # left edge of the cell being drawn
+
+    def cell(self, index):
+        self.ox = index * CELL
+
+    def put(self, x, y, c):
+        if 0 <= x < CELL and 0 <= y < self.h:
+            self.px[y][self.ox + x] = c
+
+    def fill(self, x0, y0, x1, y1, c):
+        """Filled rectangle, both corners inclusive."""
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                self.put(x, y, c)
+
+    def box(self, x0, y0, x1, y1, edge, inside=None):
+        if inside is not None:
+            self.fill(x0, y0, x1, y1, inside)
+        for x in range(x0, x1 + 1):
+            self.put(x, y0, edge)
+            self.put(x, y1, edge)
+        for y in range(y0, y1 + 1):
+            self.put(x0, y, edge)
+            self.put(x1, y, edge)
+
+    def line(self, x0, y0, x1, y1, c):
+        dx, dy = abs(x1 - x0), -abs(y1 - y0)
+        sx, sy = (1 if x0 < x1 else -1), (1 if y0 < y1 else -1)
+        err = dx + dy
+        while True:
+            self.put(x0, y0, c)
+            if x0 == x1 and y0 == y1:
+                return
+            e2 = 2 * err
+            if e2 >= dy:
+                err += dy
+                x0 += sx
+            if e2 <= dx:
+                err += dx
+                y0 += sy
+
+    def art(self, x0, y0, rows):
+        for dy, row in enumerate(rows):
+            for dx, ch in enumerate(row):
+                if ART[ch] is not None:
+                    self.put(x0 + dx, y0 + dy, ART[ch])
+
+
+# 3x5 letters for the key caps.
+FONT = {
+    'C': ['###', '#..', '#..', '#..', '###'],
+    't': ['.#.', '###', '.#.', '.#.', '.##'],
+    'r': ['...', '#.#', '##.', '#..', '#..'],
+    'l': ['#', '#', '#', '#', '#'],
+    'A': ['.#.', '#.#', '###', '#.#', '#.#'],
+}
+
+
+def text(s, x, y, word):
+    for ch in word:
+        rows = FONT[ch]
+        for dy, row in enumerate(rows):
+            for dx, bit in enumerate(row):
+                if bit == '#':
+                    s.put(x + dx, y + dy, K)
+        x += len(rows[0]) + 1
+
+
+def monitor(s, x0, y0, w, h, screen=BLUE):
+    """Monitor whose case spans x0..x0+w-1, y0..y0+h-1, with a stand below."""
+    s.box(x0, y0, x0 + w - 1, y0 + h - 1, K, LSTEEL)
+    s.fill(x0 + 2, y0 + 2, x0 + w - 3, y0 + h - 3, screen)
+    mid = x0 + w // 2
+    s.fill(mid - 1, y0 + h, mid, y0 + h, STEEL)
+    s.fill(mid - 3, y0 + h + 1, mid + 2, y0 + h + 1, K)
+
+
+def keycap(s, x0, y0, x1, y1):
+    s.box(x0, y0, x1, y1, K, PAPER)
+    s.fill(x0 + 1, y1 - 1, x1 - 1, y1 - 1, LSTEEL)  # front edge of the key
+
+
+def draw_exit(s):
+    for i in range(12):
+        for t in (0, 1):
+            s.put(3 + i + t, 3 + i, RED)
+            s.put(14 - i - t, 3 + i, RED)
+    for i in range(12):
+        s.put(3 + i, 4 + i, DRED)
+        s.put(14 - i, 4 + i, DRED)
+
+
+def draw_remote_control(s):
+    monitor(s, 1, 1, 16, 13)
+    s.art(7, 4, [
+        '#......',
+        '##.....',
+        '#o#....',
+        '#oo#...',
+        '#ooo#..',
+        '#oooo#.',
+        '#oo###.',
+        '#.#o#..',
+        '...#o#.',
+        '....#..',
+    ])
+
+
+def draw_envelope(s):
+    s.box(1, 4, 16, 14, K, PAPER)
+    for i in range(7):
+        s.put(2 + i, 5 + i, K)
+        s.put(15 - i, 5 + i, K)
+    s.line(2, 13, 6, 9, SH)
+    s.line(15, 13, 11, 9, SH)
+
+
+def draw_hand(s):
+    s.art(1, 1, [
+        '.......##.......',
+        '...##.#ss###....',
+        '..#ss##ss#ss#...',
+        '..#ss##ss#ss#.#.',
+        '...#ss#ss#ss##s#',
+        '...#ss#ss#ss#ss#',
+        '.##.#sssssss#ss#',
+        '#ss##ssssssssss#',
+        '#sss#sssssssss#.',
+        '.#ssssssssssss#.',
+        '..#sssssssssss#.',
+        '..#ssssssssss#..',
+        '...#sssssssss#..',
+        '....#sssssss#...',
+        '.....#ssssss#...',
+        '.....#ssssss#...',
+    ])
+
+
+def draw_switch(s):
+    # A toggle: green track with the knob at the "on" end.
+    s.art(1, 5, [
+        '....##########....',
+        '..##GGGGGGG####...',
+        '.#GGGGGGGG#pppp#..',
+        '.#GGGGGGG#pppppp#.',
+        '#GGGGGGGG#pppppp#.',
+        '#GGGGGGGG#pppppp#.',
+        '.#GGGGGGG#pppppp#.',
+        '.#GGGGGGGG#pppp#..',
+        '..##GGGGGGG####...',
+        '....##########....',
+    ])
+
+
+def draw_full_screen(s):
+    # A small screen with arrows pushing out to the four corners.
+    s.box(6, 6, 11, 11, K, BLUE)
+    head = ['####', '##..', '#.#.', '#..#']
+    for dy, row in enumerate(head):
+        for dx, ch in enumerate(row):
+            if ch == '#':
+                for x, y in ((1 + dx, 1 + dy), (16 - dx, 1 + dy), (1 + dx, 16 - dy), (16 - dx, 16 - dy)):
+                    s.put(x, y, K)
+    s.put(5, 5, K)
+    s.put(12, 5, K)
+    s.put(5, 12, K)
+    s.put(12, 12, K)
+
+
+def draw_gear(s):
+    s.art(1, 1, [
+        '......####......',
+        '......#ll#......',
+        '..###.#ll#.###..',
+        '..#ll##ll##ll#..',
+        '..#llllllllll#..',
+        '..##llllllll##..',
+        '####ll####ll####',
+        '#llll#....#llll#',
+        '#llll#....#llll#',
+        '####ll####ll####',
+        '..##llllllll##..',
+        '..#llllllllll#..',
+        '..#ll##ll##ll#..',
+        '..###.#ll#.###..',
+        '......#ll#......',
+        '......####......',
+    ])
+
+
+def draw_ctrl(s):
+    keycap(s, 0, 3, 17, 14)
+    text(s, 2, 5, 'Ctrl')
+
+
+def draw_alt(s):
+    keycap(s, 2, 3, 15, 14)
+    text(s, 4, 5, 'Alt')
+
+
+def draw_windows_key(s):
+    s.fill(2, 2, 8, 8, RED)
+    s.fill(10, 2, 16, 8, GRN)
+    s.fill(2, 10, 8, 16, DBLUE)
+    s.fill(10, 10, 16, 16, YEL)
+
+
+def draw_key_combination(s):
+    keycap(s, 0, 4, 5, 13)
+    keycap(s, 12, 4, 17, 13)
+    s.fill(7, 8, 10, 9, K)   # a thick plus between the keys
+    s.fill(8, 6, 9, 11, K)
+
+
+def draw_clipboard(s):
+    s.box(2, 2, 15, 17, K, BRN)
+    s.box(4, 4, 13, 15, SH, PAPER)
+    s.box(6, 0, 11, 3, K, LSTEEL)
+    for y in (7, 9, 11, 13):
+        s.fill(6, y, 11, y, STEEL)
+
+
+def folder(s, x0, y0):
+    s.fill(x0 + 1, y0, x0 + 3, y0, K)
+    s.box(x0, y0 + 1, x0 + 6, y0 + 6, K, FOLD)
+    s.fill(x0 + 1, y0 + 2, x0 + 5, y0 + 2, YEL)
+
+
+def draw_file_transfer(s):
+    folder(s, 0, 10)
+    folder(s, 11, 10)
+    s.fill(3, 3, 13, 3, GRN)                  # to the right
+    s.art(11, 1, ['G..', 'GG.', 'GGG', 'GG.', 'G..'])
+    s.fill(4, 7, 14, 7, DBLUE)                # and back
+    s.art(2, 5, ['..B', '.BB', 'BBB', '.BB', '..B'])
+
+
+def draw_auto_scale(s):
+    cx = cy = 7.0
+    for y in range(CELL):
+        for x in range(CELL):
+            r = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
+            if r <= 4.6:
+                s.put(x, y, BLUE if r <= 3.4 else K)
+    s.put(5, 5, W)
+    s.put(5, 6, W)
+    s.put(6, 5, W)
+    for i in range(6):
+        s.fill(10 + i, 11 + i, 11 + i, 11 + i, BRN)
+        s.put(12 + i, 11 + i, K)
+
+
+def draw_screen_choice(s):
+    monitor(s, 0, 1, 11, 9, screen=DBLUE)
+    monitor(s, 6, 6, 12, 9)
+
+
+DRAWERS = [draw_exit, draw_remote_control, draw_envelope, draw_hand, draw_switch,
+           draw_full_screen, draw_gear, draw_ctrl, draw_alt, draw_windows_key,
+           draw_key_combination, draw_clipboard, draw_file_transfer, draw_auto_scale,
+           draw_screen_choice]
+
+
+def bmp24(pixels, palette):
+    """pixels: rows top-down of palette indices. Rows are stored bottom-up, 4-byte aligned."""
+    h, w = len(pixels), len(pixels[0])
+    stride = (w * 3 + 3) & ~3
+    body = bytearray()
+    for row in reversed(pixels):
+        for i in row:
+            r, g, b = palette[i]
+            body += bytes((b, g, r))
+        body += bytes(stride - 3 * w)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(body), 2835, 2835, 0, 0)
+    return struct.pack('<2sIHHI', b'BM', 54 + len(body), 0, 0, 54) + info + bytes(body)
+
+
+def toolbar_strip():
+    s = Strip(CELL * COUNT, CELL)
+    for i, draw in enumerate(DRAWERS):
+        s.cell(i)
+        draw(s)
+    return s.px
+
+
+def main():
+    out = sys.argv[1]
+    os.makedirs(out, exist_ok=True)
+    with open(os.path.join(out, 'toolbar.bmp'), 'wb') as f:
+        f.write(bmp24(toolbar_strip(), PALETTE))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,138 @@
+// The ReceiveThread: reads into the ReceiveBuffer, cuts whole packets and dispatches
+// them. Login facts are written under LoginInfoLock, the screen facts before the
+// message that announces them; boxes it shows block only this thread.
+#include "session/receive_win.h"
+
+#include "lang/stringids.h"
+#include "session/framer.h"
+#include "session/login.h"
+#include "session/transport_win.h"
+#include "shell/mainwindow_win.h"
+#include "shell/report_win.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+static PacketFramer g_receiveBuffer; // the ReceiveThread's own
+
+static void EndSession(void)
+{
+    PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+}
+
+static int RefusePacket(UINT stringId, const SessPacketHeader *h, unsigned expected)
+{
+    char format[512], text[1024];
+    LoadLangString(stringId, format, sizeof(format));
+    snprintf(text, sizeof(text), format, (unsigned)h->dwType, (unsigned)h->dwDataLen, expected);
+    ReportFailure(NULL, text);
+    EndSession();
+    return 0;
+}
+
+static int RefuseUnknown(void)
+{
+    char a[512], b[512], text[1024];
+    LoadLangString(IDS_RECEIVE_FAILED, a, sizeof(a));
+    LoadLangString(IDS_UNKNOWN_REQUEST, b, sizeof(b));
+    snprintf(text, sizeof(text), "%s%s", a, b);
+    ReportFailure(NULL, text);
+    EndSession();
+    return 0;
+}
+
+static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
+{
+    uint32_t status;
+    LoginInfo info;
+    if (!ParseLoginReply(h, payload, &status, &info))
+        return RefusePacket(IDS_PACKET_TOO_SHORT, h, 39);
+    if (status == 0) {
+        EnterCriticalSection(&g_viewer.loginInfoLock);
+        memset(&g_viewer.session, 0, sizeof(g_viewer.session));
+        g_viewer.session.login = info;
+        LeaveCriticalSection(&g_viewer.loginInfoLock);
+    }
+    PostMessageA(g_viewer.mainWindow, WM_CV_LOGIN_REPLY, status, 0);
+    return 1;
+}
+
+static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
+{
+    RemoteScreen s;
+    if (!ParseScreenInfo(h, payload, &s))
+        return RefusePacket(IDS_PACKET_TOO_SHORT, h, 12);
+    g_viewer.session.screen = s;
+    PostMessageA(g_viewer.mainWindow, WM_CV_SCREEN_INFO, 0, 0);
+    return 1;
+}
+
+int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    switch (h->dwType) {
+    case PKT_LOGIN_REPLY:
+        return OnLoginReply(h, payload);
+    case PKT_SCREEN_INFO:
+        return OnScreenInfo(h, payload);
+    case PKT_DESKTOP_RESTART:
+        PostMessageA(g_viewer.mainWindow, WM_CV_DESKTOP_RESTART, 0, 0);
+        return 1;
+    }
+    if (h->dwRequired == 0)
+        return 1;
+    return RefuseUnknown();
+}
+
+static void ReportReadFailure(int code)
+{
+    char text[1024];
+    FormatNetError(code, IDS_RECEIVE_FAILED, text, sizeof(text));
+    ReportFailure(NULL, text);
+    EndSession();
+}
+
+static DWORD WINAPI ReceiveThread(LPVOID)
+{
+    PacketFramer *f = &g_receiveBuffer;
+    FramerInit(f);
+    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.readReadyEvent};
+    for (;;) {
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
+            return 0;
+        uint8_t *tail;
+        size_t room;
+        if (!FramerFreeSpace(f, &tail, &room))
+            return 0;
+        int n = recv(g_viewer.socket, (char *)tail, (int)room, 0);
+        if (n == SOCKET_ERROR) {
+            int code = WSAGetLastError();
+            if (code == WSAEWOULDBLOCK)
+                continue;
+            ReportReadFailure(code);
+            return 0;
+        }
+        if (n == 0)
+            continue;
+        FramerCommit(f, (size_t)n);
+        InterlockedExchangeAdd(&g_viewer.session.bytesReceived, n);
+        SessPacketHeader h;
+        const uint8_t *payload;
+        int r;
+        while ((r = FramerNext(f, &h, &payload)) == kFramerPacket)
+            if (!DispatchPacket(&h, payload))
+                return 0;
+        if (r == kFramerError) {
+            RefusePacket(IDS_PACKET_TOO_LONG, &h, kMaxPacketSize);
+            return 0;
+        }
+    }
+}
+
+int StartReceiveThread(void)
+{
+    DWORD id;
+    g_viewer.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
+    return g_viewer.receiveThread != NULL;
+}

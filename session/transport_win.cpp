@@ -1,0 +1,369 @@
+// The connection to the Agent. The connect dialog runs modally on the UI thread; the
+// NetworkEventThread (TCP) turns socket readiness into ReadReady/WriteReady events
+// and posts FD_CLOSE to the main window; it never touches window state itself.
+#include "session/transport_win.h"
+
+#include "lang/stringids.h"
+#include "resources/resource.h"
+#include "session/neterror.h"
+#include "session/receive_win.h"
+#include "session/sendqueue_win.h"
+#include "shell/log_win.h"
+#include "shell/mainwindow_win.h"
+#include "shell/managerlink_win.h"
+#include "shell/msgbox_win.h"
+#include "shell/report_win.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+
+#include <commctrl.h>
+#include <wsipx.h>
+
+#include <cstdio>
+#include <cstring>
+
+static const char *const kProtocolNames[2] = {"TCP", "SPX"};
+
+static const char *ProtocolName(void) { return kProtocolNames[g_viewer.target.protocol == PROTO_SPX ? 1 : 0]; }
+
+void FormatNetError(int code, UINT stringId, char *out, int cap)
+{
+    char text[512], codeText[512];
+    LoadLangString(stringId, text, sizeof(text));
+    if (code != 0 && !LoadLangString((UINT)code, codeText, sizeof(codeText)))
+        LoadLangString(IDS_NET_ERROR_UNKNOWN, codeText, sizeof(codeText));
+    ComposeNetError(out, (size_t)cap, ProtocolName(), text, code, code ? codeText : NULL);
+}
+
+// Log and timed box only: these failures come before the session and the console
+// learns of them through the viewer's end.
+static void ReportLocalFailure(const char *text)
+{
+    WriteLog(text);
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, &g_viewer.timedBoxSlot};
+    TimedMessageBox(NULL, &req);
+}
+
+static void ReportLocalFailureId(UINT id)
+{
+    char text[512];
+    LoadLangString(id, text, sizeof(text));
+    ReportLocalFailure(text);
+}
+
+static int ChooseProvider(void)
+{
+    DWORD size = 0;
+    int count = WSAEnumProtocolsA(NULL, NULL, &size);
+    if (count != SOCKET_ERROR && WSAGetLastError() != WSAENOBUFS) {
+        ReportLocalFailureId(IDS_PROTOCOL_ENUM_FAILED);
+        return 0;
+    }
+    g_viewer.protocols = (WSAPROTOCOL_INFOA *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1);
+    if (!g_viewer.protocols) {
+        ReportLocalFailureId(IDS_OUT_OF_MEMORY);
+        return 0;
+    }
+    count = WSAEnumProtocolsA(NULL, g_viewer.protocols, &size);
+    if (count == SOCKET_ERROR) {
+        ReportLocalFailureId(IDS_PROTOCOL_ENUM_FAILED);
+        return 0;
+    }
+    g_viewer.protocolCount = count;
+    int family = g_viewer.target.protocol == PROTO_SPX ? AF_IPX : AF_INET;
+    for (int i = 0; i < count; i++) {
+        const WSAPROTOCOL_INFOA *p = &g_viewer.protocols[i];
+        if (p->iAddressFamily == family && p->iSocketType == SOCK_STREAM) {
+            g_viewer.chosenProtocol = p;
+            return 1;
+        }
+    }
+    char s[256], text[512];
+    LoadLangString(IDS_NO_STREAM_PROVIDER, s, sizeof(s));
+    snprintf(text, sizeof(text), "%s: %s", ProtocolName(), s);
+    ReportLocalFailure(text);
+    return 0;
+}
+
+int NetStartup(void)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 0), &data) != 0 || LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 0) {
+        char text[512];
+        LoadLangString(IDS_WINSOCK_UNAVAILABLE, text, sizeof(text));
+        WriteLog(text);
+        SendMessageRecord(1, text);
+        TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, &g_viewer.timedBoxSlot};
+        TimedMessageBox(NULL, &req);
+        return 0;
+    }
+    g_viewer.winsockStarted = TRUE;
+    return ChooseProvider();
+}
+
+void NetShutdown(void)
+{
+    if (g_viewer.protocols)
+        HeapFree(GetProcessHeap(), 0, g_viewer.protocols);
+    g_viewer.protocols = NULL;
+    g_viewer.chosenProtocol = NULL;
+    if (g_viewer.winsockStarted)
+        WSACleanup();
+    g_viewer.winsockStarted = FALSE;
+}
+
+int NetCreateEvents(void)
+{
+    g_viewer.readReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_viewer.writeReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_viewer.queueSpaceEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_viewer.queueDataEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_viewer.networkEvent = WSACreateEvent();
+    return g_viewer.readReadyEvent && g_viewer.writeReadyEvent && g_viewer.queueSpaceEvent &&
+           g_viewer.queueDataEvent && g_viewer.networkEvent != WSA_INVALID_EVENT;
+}
+
+static void CloseHandleSlot(HANDLE *h)
+{
+    if (*h)
+        CloseHandle(*h);
+    *h = NULL;
+}
+
+void NetCloseEvents(void)
+{
+    if (g_viewer.networkEvent && g_viewer.networkEvent != WSA_INVALID_EVENT)
+        WSACloseEvent(g_viewer.networkEvent);
+    g_viewer.networkEvent = NULL;
+    CloseHandleSlot(&g_viewer.readReadyEvent);
+    CloseHandleSlot(&g_viewer.writeReadyEvent);
+    CloseHandleSlot(&g_viewer.queueSpaceEvent);
+    CloseHandleSlot(&g_viewer.queueDataEvent);
+}
+
+static void CloseSocket(void)
+{
+    if (g_viewer.socket != INVALID_SOCKET)
+        closesocket(g_viewer.socket);
+    g_viewer.socket = INVALID_SOCKET;
+}
+
+void NetClose(void)
+{
+    if (g_viewer.socket == INVALID_SOCKET)
+        return;
+    CloseSocket();
+    SendConnectionRecord(0, 0);
+}
+
+// Failure of a connect step: the text goes to the log, the console and a timed box.
+static int FailConnect(HWND owner, int code, UINT stringId)
+{
+    char text[1024];
+    FormatNetError(code, stringId, text, sizeof(text));
+    CloseSocket();
+    SendMessageRecord(0, text);
+    WriteLog(text);
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+    TimedMessageBox(owner, &req);
+    return 0;
+}
+
+struct ConnectRequest {
+    HWND *slot;
+    int error;
+};
+
+static int AgentAddress(sockaddr_storage *addr, int *len)
+{
+    memset(addr, 0, sizeof(*addr));
+    if (g_viewer.target.protocol == PROTO_SPX) {
+        SOCKADDR_IPX *ipx = (SOCKADDR_IPX *)addr;
+        ipx->sa_family = AF_IPX;
+        memcpy(ipx->sa_netnum, g_viewer.target.ipxNet, 4);
+        memcpy(ipx->sa_nodenum, g_viewer.target.ipxNode, 6);
+        ipx->sa_socket = htons(kAgentPort);
+        *len = 14;
+    } else {
+        sockaddr_in *in = (sockaddr_in *)addr;
+        in->sin_family = AF_INET;
+        in->sin_port = htons(kAgentPort);
+        in->sin_addr.s_addr = g_viewer.target.ipv4;
+        *len = sizeof(sockaddr_in);
+    }
+    return 1;
+}
+
+static void ConnectDialogInit(HWND dlg, ConnectRequest *req)
+{
+    SetWindowLongPtrA(dlg, DWLP_USER, (LONG_PTR)req);
+    *req->slot = dlg;
+    SetWindowTextA(dlg, CORVID_PRODUCT_TEXT);
+    HWND anim = GetDlgItem(dlg, IDC_CONNECT_ANIM);
+    if (SendMessageA(anim, ACM_OPENA, (WPARAM)g_viewer.instance, (LPARAM)MAKEINTRESOURCEA(IDA_CONNECT)))
+        SendMessageA(anim, ACM_PLAY, (WPARAM)-1, MAKELPARAM(0, -1));
+    char s[128], label[192];
+    LoadLangString(IDS_CONNECTING_TO, s, sizeof(s));
+    snprintf(label, sizeof(label), "%s%s", s, g_viewer.target.hostText);
+    SetDlgItemTextA(dlg, IDC_CONNECT_LABEL, label);
+    LoadLangString(IDS_CANCEL, s, sizeof(s));
+    SetDlgItemTextA(dlg, IDCANCEL, s);
+    sockaddr_storage addr;
+    int len;
+    AgentAddress(&addr, &len);
+    WSAAsyncSelect(g_viewer.socket, dlg, WM_CV_CONNECT_DONE, FD_CONNECT);
+    if (connect(g_viewer.socket, (sockaddr *)&addr, len) == 0) {
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        return;
+    }
+    int code = WSAGetLastError();
+    if (code == WSAEWOULDBLOCK)
+        return;
+    req->error = code;
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+}
+
+static INT_PTR CALLBACK ConnectDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    ConnectRequest *req = (ConnectRequest *)GetWindowLongPtrA(dlg, DWLP_USER);
+    switch (msg) {
+    case WM_INITDIALOG:
+        ConnectDialogInit(dlg, (ConnectRequest *)lp);
+        return TRUE;
+    case WM_CV_CONNECT_DONE:
+        if (WSAGETSELECTERROR(lp)) {
+            req->error = WSAGETSELECTERROR(lp);
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        }
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDOK) {
+            WSAAsyncSelect(g_viewer.socket, dlg, 0, 0);
+        } else if (LOWORD(wp) == IDCANCEL) {
+            CloseSocket();
+        } else {
+            return FALSE;
+        }
+        SendDlgItemMessageA(dlg, IDC_CONNECT_ANIM, ACM_STOP, 0, 0);
+        EndDialog(dlg, LOWORD(wp));
+        return TRUE;
+    case WM_DESTROY:
+        if (req && *req->slot == dlg)
+            *req->slot = NULL;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+static DWORD WINAPI NetworkEventThread(LPVOID)
+{
+    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.networkEvent};
+    for (;;) {
+        DWORD w = WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+        if (w == WAIT_IO_COMPLETION)
+            continue;
+        if (w != WAIT_OBJECT_0 + 1)
+            return 0;
+        WSANETWORKEVENTS ne;
+        if (WSAEnumNetworkEvents(g_viewer.socket, g_viewer.networkEvent, &ne) == SOCKET_ERROR)
+            return 0;
+        // Data that arrived with the close is still read, so that a last packet (a
+        // refused login, say) is not lost behind the close.
+        if (ne.lNetworkEvents & FD_READ)
+            SetEvent(g_viewer.readReadyEvent);
+        if (ne.lNetworkEvents & FD_WRITE)
+            SetEvent(g_viewer.writeReadyEvent);
+        if (ne.lNetworkEvents & FD_CLOSE) {
+            int code = ne.iErrorCode[FD_CLOSE_BIT];
+            PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
+                         (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
+            return 0;
+        }
+    }
+}
+
+int StartNetworkEventThread(void)
+{
+    DWORD id;
+    if (WSAEventSelect(g_viewer.socket, g_viewer.networkEvent, FD_READ | FD_WRITE | FD_CLOSE))
+        return 0;
+    g_viewer.networkEventThread = CreateThread(NULL, 0, NetworkEventThread, NULL, 0, &id);
+    return g_viewer.networkEventThread != NULL;
+}
+
+static int StartWorkers(void)
+{
+    SendQueueReset();
+    if (g_viewer.target.protocol == PROTO_SPX) {
+        if (WSAAsyncSelect(g_viewer.socket, g_viewer.mainWindow, WM_CV_SOCKET, FD_READ | FD_WRITE | FD_CLOSE))
+            return 0;
+    } else if (!StartNetworkEventThread()) {
+        return 0;
+    }
+    return StartReceiveThread() && StartSendThread();
+}
+
+int NetConnect(HWND owner)
+{
+    const WSAPROTOCOL_INFOA *p = g_viewer.chosenProtocol;
+    if (!p)
+        return 0;
+    g_viewer.socket = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO,
+                                 (WSAPROTOCOL_INFOA *)p, 0, WSA_FLAG_OVERLAPPED);
+    if (g_viewer.socket == INVALID_SOCKET)
+        return FailConnect(owner, WSAGetLastError(), IDS_SOCKET_CREATE_FAILED);
+    sockaddr_storage local;
+    memset(&local, 0, sizeof(local));
+    int localLen = sizeof(sockaddr_in);
+    local.ss_family = g_viewer.target.protocol == PROTO_SPX ? AF_IPX : AF_INET;
+    if (g_viewer.target.protocol == PROTO_SPX)
+        localLen = 14;
+    if (bind(g_viewer.socket, (sockaddr *)&local, localLen) == SOCKET_ERROR)
+        return FailConnect(owner, WSAGetLastError(), IDS_BIND_FAILED);
+    int rcvbuf = 32768;
+    if (setsockopt(g_viewer.socket, SOL_SOCKET, SO_RCVBUF, (const char *)&rcvbuf, sizeof(rcvbuf)) == SOCKET_ERROR)
+        return FailConnect(owner, WSAGetLastError(), IDS_RCVBUF_FAILED);
+    if (g_viewer.target.protocol != PROTO_SPX) {
+        BOOL on = TRUE;
+        if (setsockopt(g_viewer.socket, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on)) == SOCKET_ERROR)
+            return FailConnect(owner, WSAGetLastError(), IDS_NODELAY_FAILED);
+    }
+    ConnectRequest req = {&g_viewer.dialogSlot, 0};
+    INT_PTR r = DialogBoxParamA(g_viewer.instance, MAKEINTRESOURCEA(IDD_CONNECT), owner, ConnectDialogProc,
+                                (LPARAM)&req);
+    if (r != IDOK) {
+        if (req.error == 0) {
+            CloseSocket();
+            return 0;
+        }
+        return FailConnect(owner, req.error, IDS_CONNECT_FAILED);
+    }
+    return StartWorkers();
+}
+
+void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
+{
+    switch (WSAGETSELECTEVENT(lParam)) {
+    case FD_READ:
+        SetEvent(g_viewer.readReadyEvent);
+        break;
+    case FD_WRITE:
+        SetEvent(g_viewer.writeReadyEvent);
+        break;
+    case FD_CLOSE: {
+        int code = WSAGETSELECTERROR(lParam);
+        if (code) {
+            char text[1024];
+            FormatNetError(code, IDS_CONNECTION_LOST, text, sizeof(text));
+            WriteLog(text);
+            SendMessageRecord(0, text);
+            TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+            TimedMessageBox(mainWindow, &req);
+        }
+        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        break;
+    }
+    }
+}

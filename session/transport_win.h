@@ -1,0 +1,32 @@
+// The connection to the Agent: Winsock start and provider choice, the socket and its
+// connect dialog, the NetworkEventThread (TCP), WM_CV_SOCKET, and network error texts.
+// UI thread, except FormatNetError (any thread) and the NetworkEventThread.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+enum { kAgentPort = 21560 };
+
+// Start-up: Winsock 2.0 and the provider for the target's protocol. Reports failures.
+int NetStartup(void);
+// Shutdown: frees the provider list and stops Winsock.
+void NetShutdown(void);
+
+// Socket, options, connect dialog, worker threads. Reports failures (a cancel by the
+// user is silent). Returns 0 on failure; the caller ends the session.
+int NetConnect(HWND owner);
+// Main-window destruction: closes the socket and reports the closed state.
+void NetClose(void);
+
+// Main-window creation: the session's events. Returns 0 when one cannot be made.
+int NetCreateEvents(void);
+void NetCloseEvents(void);
+
+// TCP: readiness of the connected socket as events, from its own thread.
+int StartNetworkEventThread(void);
+
+// WM_CV_SOCKET: event in the low word of lParam, error code in the high word.
+void NetOnSocketMessage(HWND mainWindow, LPARAM lParam);
+
+// "<protocol>: <string id>[ <code> - <code text or string 22>]"; any thread.
+void FormatNetError(int code, UINT stringId, char *out, int cap);

@@ -1,0 +1,163 @@
+// Command states shared by the main menu and the main toolbar. UI thread only.
+#include "shell/commandstate_win.h"
+
+#include "resources/resource.h"
+#include "session/login.h"
+#include "shell/commands.h"
+#include "shell/state.h"
+
+#include <commctrl.h>
+
+enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
+
+// Features present in this build. A command of a feature still to come stays greyed
+// and indeterminate rather than pretending to work.
+static const UINT kAvailableCommands[] = {
+    IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
+    IDM_WEB_PAGE,  IDM_AGENT_KEYS,
+};
+
+// Enabled from the start; the rest wait for the login rights or their own state.
+static const UINT kAlwaysEnabled[] = {
+    IDM_EXIT, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT, IDM_WEB_PAGE, IDM_AUTO_SCALE, IDM_SHOW_REMOTE_CURSOR,
+    IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_HELP, IDM_LOGO, IDM_SYSTEM_INFO,
+};
+
+static int InList(const UINT *list, size_t n, UINT command)
+{
+    for (size_t i = 0; i < n; i++)
+        if (list[i] == command)
+            return 1;
+    return 0;
+}
+
+int CommandAvailable(UINT command)
+{
+    return InList(kAvailableCommands, sizeof(kAvailableCommands) / sizeof(kAvailableCommands[0]), command);
+}
+
+static int CommandInitiallyEnabled(UINT command)
+{
+    return CommandAvailable(command) &&
+           InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
+}
+
+struct ToolbarEntry {
+    int image;
+    UINT command;
+    BYTE state;
+    BYTE style;
+};
+
+static const ToolbarEntry kMainToolbar[] = {
+    {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
+    {0, 0, 0, BTNS_SEP},
+    {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {2, IDM_SEND_MESSAGE, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {3, IDM_HAND_TOOL, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {4, IDM_SWITCH, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {11, IDM_CLIPBOARD_EXCHANGE, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {13, IDM_AUTO_SCALE, TBSTATE_ENABLED, BTNS_CHECK},
+    {14, IDM_SCREEN_CHOICE, TBSTATE_INDETERMINATE, BTNS_DROPDOWN},
+    {5, IDM_FULL_SCREEN, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {6, IDM_AGENT_SETTINGS, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {12, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {0, 0, 0, BTNS_SEP},
+    {7, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {8, IDM_LEFT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {9, IDM_WIN_KEY, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {8, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {7, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    {0, 0, 0, BTNS_SEP},
+    {10, IDM_AGENT_KEYS, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+};
+
+HWND CreateMainToolbar(HWND mainWindow)
+{
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL,
+                              WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
+                              mainWindow, (HMENU)(INT_PTR)kToolbarId, g_viewer.instance, NULL);
+    if (!tb)
+        return NULL;
+    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_TOOLBAR), kToolbarImage,
+                                             0, RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    if (images)
+        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
+    TBBUTTON buttons[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
+    int n = 0;
+    for (const ToolbarEntry &e : kMainToolbar) {
+        TBBUTTON b = {};
+        b.iBitmap = e.style == BTNS_SEP ? 0 : e.image;
+        b.idCommand = (int)e.command;
+        // Commands of features not in this build start (and stay) indeterminate.
+        b.fsState = e.state;
+        if (e.style != BTNS_SEP && !CommandAvailable(e.command))
+            b.fsState = TBSTATE_INDETERMINATE;
+        b.fsStyle = e.style;
+        buttons[n++] = b;
+    }
+    if (!SendMessageA(tb, TB_ADDBUTTONSA, n, (LPARAM)buttons)) {
+        DestroyWindow(tb);
+        return NULL;
+    }
+    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
+    return tb;
+}
+
+void CheckCommand(UINT command, int checked)
+{
+    if (g_viewer.menu)
+        CheckMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    if (g_viewer.toolbar)
+        SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
+}
+
+void EnableCommand(int on, UINT command, UINT check)
+{
+    if (on && !CommandAvailable(command))
+        on = 0;
+    if (g_viewer.menu) {
+        EnableMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
+        if (check == 0 || check == MF_CHECKED)
+            CheckMenuItem(g_viewer.menu, command, MF_BYCOMMAND | check);
+    }
+    if (g_viewer.toolbar) {
+        LRESULT state = SendMessageA(g_viewer.toolbar, TB_GETSTATE, command, 0);
+        if (state == -1)
+            return;
+        BYTE s = (BYTE)(state & ~(TBSTATE_ENABLED | TBSTATE_INDETERMINATE));
+        s |= on ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE;
+        if (check == 0)
+            s &= (BYTE)~TBSTATE_CHECKED;
+        else if (check == MF_CHECKED)
+            s |= TBSTATE_CHECKED;
+        SendMessageA(g_viewer.toolbar, TB_SETSTATE, command, MAKELPARAM(s, 0));
+    }
+}
+
+static void GreyItems(HMENU menu)
+{
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; i++) {
+        HMENU sub = GetSubMenu(menu, i);
+        if (sub) {
+            GreyItems(sub);
+            continue;
+        }
+        UINT id = GetMenuItemID(menu, i);
+        if (id != (UINT)-1 && id != 0 && !CommandInitiallyEnabled(id))
+            EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
+    }
+}
+
+void GreyUnavailableCommands(HMENU menu) { GreyItems(menu); }
+
+void ApplyRights(DWORD rights)
+{
+    uint32_t commands[8];
+    CommandsForRights(rights, commands);
+    for (int i = 0; commands[i]; i++)
+        EnableCommand(1, commands[i], kCheckLeave);
+}

@@ -1,0 +1,14 @@
+// Private window messages of the viewer (WM_USER + n), to the main window unless noted.
+#pragma once
+#include <windows.h>
+
+enum {
+    WM_CV_CONNECT = WM_USER + 1,          // start the login
+    WM_CV_SOCKET = WM_USER + 3,           // socket event; lParam: error << 16 | FD_ event
+    WM_CV_LOGIN_REPLY = WM_USER + 4,      // wParam: status
+    WM_CV_SCREEN_INFO = WM_USER + 5,
+    WM_CV_PALETTE = WM_USER + 6,
+    WM_CV_DESKTOP_RESTART = WM_USER + 7,
+    WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
+    WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
+};

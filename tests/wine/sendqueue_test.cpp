@@ -1,0 +1,211 @@
+// The SendQueue and the SendThread over a real loopback connection: a full ring blocks
+// the 64th producer until StopEvent, and partial sends never stall the thread.
+#include <gtest/gtest.h>
+
+#include "lang/stringids.h"
+#include "session/sendqueue_win.h"
+#include "session/transport_win.h"
+#include "tests/wine/viewer_fixture.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class SendQueueTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PrepareTestViewer();
+        WSADATA d;
+        WSAStartup(MAKEWORD(2, 0), &d);
+        g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+        ASSERT_TRUE(NetCreateEvents());
+        SendQueueCreateLock();
+        SendQueueReset();
+    }
+    void TearDown() override
+    {
+        SetEvent(g_viewer.stopEvent);
+        if (g_viewer.sendThread) {
+            WaitForSingleObject(g_viewer.sendThread, 5000);
+            CloseHandle(g_viewer.sendThread);
+            g_viewer.sendThread = NULL;
+        }
+        NetCloseEvents();
+        SendQueueDestroy();
+        CloseHandle(g_viewer.stopEvent);
+        g_viewer.stopEvent = NULL;
+        if (g_viewer.socket != INVALID_SOCKET)
+            closesocket(g_viewer.socket);
+        g_viewer.socket = INVALID_SOCKET;
+    }
+};
+
+struct Producer {
+    HANDLE done;
+    int result = -1, oom = -1;
+};
+
+DWORD WINAPI Produce(LPVOID p)
+{
+    Producer *pr = (Producer *)p;
+    BYTE packet[12] = {12};
+    pr->result = EnqueuePacket(packet, sizeof(packet), &pr->oom);
+    SetEvent(pr->done);
+    return 0;
+}
+
+TEST_F(SendQueueTest, SixtyFourthPacketWaitsUntilStopEvent)
+{
+    BYTE packet[12] = {12};
+    int oom;
+    for (int i = 0; i < 63; i++)
+        ASSERT_EQ(EnqueuePacket(packet, sizeof(packet), &oom), 1) << i;
+    Producer pr;
+    pr.done = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE t = CreateThread(NULL, 0, Produce, &pr, 0, NULL);
+    EXPECT_EQ(WaitForSingleObject(pr.done, 500), (DWORD)WAIT_TIMEOUT) << "a full ring must block";
+    SetEvent(g_viewer.stopEvent);
+    EXPECT_EQ(WaitForSingleObject(pr.done, 2000), (DWORD)WAIT_OBJECT_0);
+    EXPECT_EQ(pr.result, 0);
+    EXPECT_EQ(pr.oom, 0);
+    EXPECT_EQ(g_viewer.sendQueue.writeIndex, 63);
+    WaitForSingleObject(t, 2000);
+    CloseHandle(t);
+    CloseHandle(pr.done);
+}
+
+TEST_F(SendQueueTest, SlotsKeepTheirLargestBuffer)
+{
+    std::vector<BYTE> big(5000, 7), small(20, 9);
+    int oom;
+    ASSERT_TRUE(EnqueuePacket(big.data(), (DWORD)big.size(), &oom));
+    BYTE *first = g_viewer.sendQueue.slots[0].buffer;
+    // Drain by hand, as the send thread would, and wrap around the ring once.
+    for (int i = 0; i < 64; i++) {
+        g_viewer.sendQueue.readIndex = g_viewer.sendQueue.writeIndex;
+        SetEvent(g_viewer.queueSpaceEvent);
+        ASSERT_TRUE(EnqueuePacket(small.data(), (DWORD)small.size(), &oom));
+    }
+    EXPECT_EQ(g_viewer.sendQueue.slots[0].buffer, first);
+    EXPECT_EQ(g_viewer.sendQueue.slots[0].capacity, 5000u);
+    EXPECT_EQ(g_viewer.sendQueue.slots[0].length, 20u);
+}
+
+struct Reader {
+    SOCKET s;
+    size_t want;
+    std::string got;
+};
+
+DWORD WINAPI SlowReader(LPVOID p)
+{
+    Reader *r = (Reader *)p;
+    char buf[1500];
+    while (r->got.size() < r->want) {
+        int n = recv(r->s, buf, sizeof(buf), 0);
+        if (n <= 0)
+            break;
+        r->got.append(buf, (size_t)n);
+        if (r->got.size() % 7 == 0)
+            Sleep(1);
+    }
+    return 0;
+}
+
+// Sends packets of many sizes through a connection with tiny socket buffers and reads
+// them slowly on the other side; returns what arrived.
+static void RunSlowConnection(int packetCount, bool withEventThread, std::string *expect, std::string *got)
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, (sockaddr *)&a, sizeof(a)), 0);
+    int len = sizeof(a);
+    getsockname(listener, (sockaddr *)&a, &len);
+    listen(listener, 1);
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_EQ(connect(client, (sockaddr *)&a, sizeof(a)), 0);
+    SOCKET server = accept(listener, NULL, NULL);
+    closesocket(listener);
+    int small = 16384; // well below the larger packets, so sends come back partial
+    setsockopt(client, SOL_SOCKET, SO_SNDBUF, (const char *)&small, sizeof(small));
+    setsockopt(server, SOL_SOCKET, SO_RCVBUF, (const char *)&small, sizeof(small));
+    BOOL on = TRUE; // as the viewer's own socket has it
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on));
+    g_viewer.socket = client;
+    if (withEventThread) {
+        ASSERT_TRUE(StartNetworkEventThread());
+    } else {
+        u_long nonblocking = 1;
+        ioctlsocket(client, FIONBIO, &nonblocking);
+    }
+    std::vector<std::string> packets;
+    for (int i = 0; i < packetCount; i++) {
+        std::string p((size_t)(12 + (i * 977) % 30000), 0);
+        for (size_t k = 0; k < p.size(); k++)
+            p[k] = (char)(i * 31 + k);
+        packets.push_back(p);
+        *expect += p;
+    }
+    Reader reader = {server, expect->size(), ""};
+    HANDLE rt = CreateThread(NULL, 0, SlowReader, &reader, 0, NULL);
+    LONG before = g_viewer.session.bytesSent;
+    ASSERT_TRUE(StartSendThread());
+    int oom;
+    for (const std::string &p : packets)
+        ASSERT_TRUE(EnqueuePacket(p.data(), (DWORD)p.size(), &oom));
+    ASSERT_EQ(WaitForSingleObject(rt, 60000), (DWORD)WAIT_OBJECT_0) << "send thread stalled";
+    CloseHandle(rt);
+    *got = reader.got;
+    DWORD t0 = GetTickCount();
+    while (g_viewer.session.bytesSent - before != (LONG)expect->size() && GetTickCount() - t0 < 5000)
+        Sleep(10);
+    EXPECT_EQ(g_viewer.session.bytesSent - before, (LONG)expect->size());
+    closesocket(server);
+    SetEvent(g_viewer.stopEvent);
+    if (g_viewer.networkEventThread) {
+        WaitForSingleObject(g_viewer.networkEventThread, 5000);
+        CloseHandle(g_viewer.networkEventThread);
+        g_viewer.networkEventThread = NULL;
+    }
+}
+
+TEST_F(SendQueueTest, PartialSendsDeliverEveryByteInOrder)
+{
+    std::string expect, got;
+    RunSlowConnection(60, true, &expect, &got);
+    EXPECT_TRUE(got == expect) << got.size() << " of " << expect.size();
+}
+
+TEST_F(SendQueueTest, SendsGoOnWhenWriteReadinessIsNeverAnnounced)
+{
+    // No network-event thread: nothing ever sets WriteReadyEvent, so only the bounded
+    // wait lets the thread go on.
+    std::string expect, got;
+    RunSlowConnection(6, false, &expect, &got);
+    EXPECT_TRUE(got == expect) << got.size() << " of " << expect.size();
+}
+
+TEST(NetErrorText, UsesTheLibraryTextsAndFallsBackToString22)
+{
+    PrepareTestViewer();
+    g_viewer.activeLanguage = g_viewer.languageLibs[0];
+    g_viewer.target.protocol = PROTO_TCP;
+    char s28[256], s10061[256], s22[256], text[1024];
+    LoadStringA(g_viewer.activeLanguage, IDS_CONNECT_FAILED, s28, sizeof(s28));
+    LoadStringA(g_viewer.activeLanguage, 10061, s10061, sizeof(s10061));
+    LoadStringA(g_viewer.activeLanguage, IDS_NET_ERROR_UNKNOWN, s22, sizeof(s22));
+    FormatNetError(10061, IDS_CONNECT_FAILED, text, sizeof(text));
+    EXPECT_EQ(std::string(text), std::string("TCP: ") + s28 + " 10061 - " + s10061);
+    FormatNetError(12345, IDS_CONNECT_FAILED, text, sizeof(text));
+    EXPECT_EQ(std::string(text), std::string("TCP: ") + s28 + " 12345 - " + s22);
+    char small[64];
+    FormatNetError(10061, IDS_CONNECT_FAILED, small, sizeof(small));
+    EXPECT_EQ(strlen(small), 63u);
+    g_viewer.target.protocol = PROTO_NONE;
+}
+
+} // namespace

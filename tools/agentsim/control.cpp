@@ -1,0 +1,151 @@
+// Control-channel command parsing: words split on blanks, numbers and hex checked.
+#include "tools/agentsim/control.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/packet.h"
+
+enum { kMaxWords = 5 };
+
+struct Word {
+    const char *p;
+    size_t n;
+};
+
+static int Is(const Word &w, const char *s)
+{
+    return strlen(s) == w.n && memcmp(w.p, s, w.n) == 0;
+}
+
+static int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int SimParseHex(const char *text, size_t len, std::vector<uint8_t> *out, char *err, size_t errCap)
+{
+    out->clear();
+    if (len == 1 && text[0] == '-') return 1;
+    if (len % 2) {
+        snprintf(err, errCap, "odd number of hex digits");
+        return 0;
+    }
+    out->reserve(len / 2);
+    for (size_t i = 0; i < len; i += 2) {
+        int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+        if (hi < 0 || lo < 0) {
+            snprintf(err, errCap, "bad hex digit at %zu", hi < 0 ? i : i + 1);
+            out->clear();
+            return 0;
+        }
+        out->push_back((uint8_t)(hi << 4 | lo));
+    }
+    return 1;
+}
+
+// Unsigned decimal, at most max; no sign, no blanks.
+static int ParseUint(const Word &w, uint32_t max, uint32_t *out)
+{
+    if (w.n == 0 || w.n > 10) return 0;
+    uint64_t v = 0;
+    for (size_t i = 0; i < w.n; i++) {
+        if (w.p[i] < '0' || w.p[i] > '9') return 0;
+        v = v * 10 + (uint64_t)(w.p[i] - '0');
+    }
+    if (v > max) return 0;
+    *out = (uint32_t)v;
+    return 1;
+}
+
+static int WantArgs(size_t have, size_t want, const Word &name, char *err, size_t errCap)
+{
+    if (have == want) return 1;
+    snprintf(err, errCap, "%.*s takes %zu argument%s", (int)name.n, name.p, want - 1, want == 2 ? "" : "s");
+    return 0;
+}
+
+int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *err, size_t errCap)
+{
+    cmd->kind = 0;
+    cmd->bytes.clear();
+    cmd->seconds = 0;
+    if (len && line[len - 1] == '\r') len--;
+    Word w[kMaxWords];
+    size_t nw = 0;
+    for (size_t i = 0; i < len;) {
+        while (i < len && (line[i] == ' ' || line[i] == '\t')) i++;
+        if (i == len) break;
+        size_t start = i;
+        while (i < len && line[i] != ' ' && line[i] != '\t') i++;
+        if (nw == kMaxWords) {
+            snprintf(err, errCap, "too many arguments");
+            return 0;
+        }
+        w[nw++] = Word{line + start, i - start};
+    }
+    if (nw == 0) {
+        snprintf(err, errCap, "empty command");
+        return 0;
+    }
+    const Word &name = w[0];
+    if (Is(name, "restart") || Is(name, "close") || Is(name, "quit")) {
+        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        if (Is(name, "restart")) {
+            uint8_t pkt[kPacketHeaderSize];
+            SessPacketHeader h = {PKT_DESKTOP_RESTART, 0, 1};
+            EncodePacketHeader(&h, pkt, sizeof pkt);
+            cmd->bytes.assign(pkt, pkt + sizeof pkt);
+            cmd->kind = kCtlRestart;
+        } else {
+            cmd->kind = Is(name, "close") ? kCtlClose : kCtlQuit;
+        }
+        return 1;
+    }
+    if (Is(name, "send")) {
+        if (!WantArgs(nw, 4, name, err, errCap)) return 0;
+        uint32_t type, required;
+        if (!ParseUint(w[1], 0xFFFFFFFFu, &type)) {
+            snprintf(err, errCap, "type must be a number from 0 to 4294967295");
+            return 0;
+        }
+        if (!ParseUint(w[2], 1, &required)) {
+            snprintf(err, errCap, "required must be 0 or 1");
+            return 0;
+        }
+        std::vector<uint8_t> payload;
+        if (!SimParseHex(w[3].p, w[3].n, &payload, err, errCap)) return 0;
+        if (payload.size() > kMaxPayloadSize) {
+            snprintf(err, errCap, "payload of %zu bytes is over %u", payload.size(), (unsigned)kMaxPayloadSize);
+            return 0;
+        }
+        cmd->bytes.resize(kPacketHeaderSize + payload.size());
+        BuildPacketWithFlag(type, required, payload.data(), payload.size(), cmd->bytes.data(), cmd->bytes.size());
+        cmd->kind = kCtlSend;
+        return 1;
+    }
+    if (Is(name, "raw")) {
+        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!SimParseHex(w[1].p, w[1].n, &cmd->bytes, err, errCap)) return 0;
+        if (cmd->bytes.empty()) {
+            snprintf(err, errCap, "raw needs at least one byte");
+            return 0;
+        }
+        cmd->kind = kCtlRaw;
+        return 1;
+    }
+    if (Is(name, "wait-login")) {
+        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!ParseUint(w[1], kCtlWaitMaxSeconds, &cmd->seconds)) {
+            snprintf(err, errCap, "seconds must be a number from 0 to %d", kCtlWaitMaxSeconds);
+            return 0;
+        }
+        cmd->kind = kCtlWaitLogin;
+        return 1;
+    }
+    snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);
+    return 0;
+}

@@ -1,0 +1,448 @@
+// agentsim: a stand-in for the Agent on the remote computer. Serves one viewer
+// connection at a time on a poll loop (single thread, nonblocking sockets), answers
+// the opening sequence, logs every packet as a JSON line and obeys a text control
+// channel that can push arbitrary packets at the viewer.
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "session/envelope.h"
+#include "session/framer.h"
+#include "tools/agentsim/control.h"
+#include "tools/agentsim/deskey.h"
+#include "tools/agentsim/jsonlog.h"
+#include "tools/agentsim/net.h"
+#include "tools/agentsim/options.h"
+#include "tools/agentsim/session.h"
+
+enum {
+    kMaxControl = 8,
+    kControlLineMax = 1 << 20,  // room for a raw command of a few whole packets
+};
+static const double kCloseGrace = 2.0;  // seconds to drain output before a close
+
+struct Viewer {
+    int fd;  // -1: none
+    std::string peer;
+    PacketFramer *framer;
+    OutQueue out;
+    SimSession sess;
+    int closing;  // stop reading, drain output, then close
+    double closeBy;
+    const char *closeReason;
+};
+
+struct Control {
+    int fd;  // -1: free slot
+    std::string in;
+    OutQueue out;
+    int waiting;  // a wait-login is pending
+    double waitUntil;
+    int quitAfterFlush;
+};
+
+struct Sim {
+    SimOptions opt;
+    FILE *log;
+    EVP_PKEY *key;
+    int listenFd, controlFd;
+    Viewer v;
+    Control ctl[kMaxControl];
+    uint32_t loginsAnswered, loginsReported;  // wait-login reports each answered login once
+    int connections;
+    int quit;
+};
+
+static void LogText(Sim *s, const std::string &text)
+{
+    if (text.empty()) return;
+    fputs(text.c_str(), s->log);
+    fflush(s->log);
+}
+
+static void LogError(Sim *s, const char *what)
+{
+    std::string t;
+    SimLogError(&t, what);
+    LogText(s, t);
+}
+
+static void ControlReply(Control *c, const char *text)
+{
+    OutQueueAdd(&c->out, (const uint8_t *)text, strlen(text));
+    OutQueueAdd(&c->out, (const uint8_t *)"\n", 1);
+}
+
+static void ViewerClose(Sim *s, const char *reason)
+{
+    Viewer *v = &s->v;
+    close(v->fd);
+    v->fd = -1;
+    v->closing = 0;
+    v->out.buf.clear();
+    v->out.off = 0;
+    JsonLine j;
+    JsonBegin(&j, "closed");
+    JsonCStr(&j, "reason", reason);
+    LogText(s, JsonEnd(&j));
+    if (s->opt.once) s->quit = 1;
+}
+
+static void ViewerStartClose(Sim *s, const char *reason)
+{
+    s->v.closing = 1;
+    s->v.closeBy = NetNow() + kCloseGrace;
+    s->v.closeReason = reason;
+    shutdown(s->v.fd, SHUT_RD);
+}
+
+static void ControlLines(Sim *s, Control *c);
+
+// Answers every pending wait-login once a new login reply has gone out.
+static void ReportLogins(Sim *s)
+{
+    if (s->loginsAnswered == s->loginsReported) return;
+    int any = 0;
+    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting;
+    if (!any) return;
+    // Marked first, so a wait-login queued behind this one waits for the next login.
+    s->loginsReported = s->loginsAnswered;
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting) {
+            c.waiting = 0;
+            ControlReply(&c, "ok");
+            ControlLines(s, &c);
+        }
+    }
+}
+
+static void ViewerAccept(Sim *s)
+{
+    Viewer *v = &s->v;
+    if (!NetAccept(s->listenFd, &v->fd, &v->peer)) return;
+    // A small send buffer lets tests meet partial writes without megabytes of data.
+    if (s->opt.sendBuffer) {
+        int size = (int)s->opt.sendBuffer;
+        setsockopt(v->fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    }
+    FramerInit(v->framer);
+    v->out.buf.clear();
+    v->out.off = 0;
+    v->closing = 0;
+    SimSessionInit(&v->sess, &s->opt, s->key);
+    s->connections++;
+    JsonLine j;
+    JsonBegin(&j, "accept");
+    JsonCStr(&j, "peer", v->peer.c_str());
+    JsonUint(&j, "connection", s->connections);
+    LogText(s, JsonEnd(&j));
+}
+
+static void ViewerRead(Sim *s)
+{
+    Viewer *v = &s->v;
+    uint8_t *tail;
+    size_t cap;
+    if (!FramerFreeSpace(v->framer, &tail, &cap)) {
+        LogError(s, "receive buffer full");
+        ViewerClose(s, "framing");
+        return;
+    }
+    ssize_t n = recv(v->fd, tail, cap, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) {
+        if (n < 0) LogError(s, (std::string("read failed: ") + strerror(errno)).c_str());
+        ViewerClose(s, n == 0 ? "peer" : "read error");
+        return;
+    }
+    FramerCommit(v->framer, (size_t)n);
+    SessPacketHeader h;
+    const uint8_t *payload;
+    int rc;
+    while ((rc = FramerNext(v->framer, &h, &payload)) == kFramerPacket) {
+        SimOutput out;
+        uint32_t before = v->sess.loginReplies;
+        SimHandlePacket(&v->sess, &h, payload, &out);
+        LogText(s, out.log);
+        if (!out.reply.empty()) OutQueueAdd(&v->out, out.reply.data(), out.reply.size());
+        s->loginsAnswered += v->sess.loginReplies - before;
+    }
+    if (rc == kFramerError) {
+        char what[160];
+        FormatFramerError(v->framer, what, sizeof what);
+        LogError(s, what);
+        ViewerClose(s, "framing");
+    }
+}
+
+static void RunControl(Sim *s, Control *c, const char *line, size_t len)
+{
+    SimControlCommand cmd;
+    char err[160];
+    if (!SimParseControl(line, len, &cmd, err, sizeof err)) {
+        std::string reply = std::string("error ") + err;
+        ControlReply(c, reply.c_str());
+        return;
+    }
+    if (cmd.kind == kCtlQuit) {
+        ControlReply(c, "ok");
+        c->quitAfterFlush = 1;
+        return;
+    }
+    if (cmd.kind == kCtlWaitLogin) {
+        if (s->loginsAnswered != s->loginsReported) {
+            s->loginsReported = s->loginsAnswered;
+            ControlReply(c, "ok");
+            return;
+        }
+        c->waiting = 1;
+        c->waitUntil = NetNow() + cmd.seconds;
+        return;
+    }
+    Viewer *v = &s->v;
+    if (v->fd < 0 || v->closing) {
+        ControlReply(c, "error no viewer");
+        return;
+    }
+    if (cmd.kind == kCtlClose) {
+        ViewerStartClose(s, "control");
+        ControlReply(c, "ok");
+        return;
+    }
+    std::string t;
+    if (cmd.kind == kCtlRaw) {
+        JsonLine j;
+        JsonBegin(&j, "sent_raw");
+        JsonUint(&j, "len", cmd.bytes.size());
+        t = JsonEnd(&j);
+    } else {
+        SimLogSent(&t, cmd.bytes.data(), cmd.bytes.size());
+    }
+    LogText(s, t);
+    OutQueueAdd(&v->out, cmd.bytes.data(), cmd.bytes.size());
+    ControlReply(c, "ok");
+}
+
+// Runs whole lines; a waiting command holds back the ones behind it.
+static void ControlLines(Sim *s, Control *c)
+{
+    size_t start = 0;
+    while (!c->waiting && !c->quitAfterFlush) {
+        size_t nl = c->in.find('\n', start);
+        if (nl == std::string::npos) break;
+        RunControl(s, c, c->in.data() + start, nl - start);
+        start = nl + 1;
+    }
+    c->in.erase(0, start);
+}
+
+static void ControlDrop(Control *c)
+{
+    close(c->fd);
+    c->fd = -1;
+    c->in.clear();
+    c->out.buf.clear();
+    c->out.off = 0;
+    c->waiting = 0;
+    c->quitAfterFlush = 0;
+}
+
+static void ControlRead(Sim *s, Control *c)
+{
+    char buf[65536];
+    ssize_t n = recv(c->fd, buf, sizeof buf, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n <= 0) {
+        ControlDrop(c);
+        return;
+    }
+    c->in.append(buf, (size_t)n);
+    ControlLines(s, c);
+    // Only an unfinished line can grow without bound; whole ones wait behind a wait-login.
+    size_t lastNl = c->in.rfind('\n');
+    size_t partial = lastNl == std::string::npos ? c->in.size() : c->in.size() - lastNl - 1;
+    if (partial > kControlLineMax) {
+        std::string dummy;
+        ControlReply(c, "error line too long");
+        OutQueueFlush(&c->out, c->fd, &dummy);
+        ControlDrop(c);
+    }
+}
+
+static void ControlAccept(Sim *s)
+{
+    int fd;
+    std::string peer;
+    if (!NetAccept(s->controlFd, &fd, &peer)) return;
+    for (Control &c : s->ctl) {
+        if (c.fd < 0) {
+            c.fd = fd;
+            return;
+        }
+    }
+    LogError(s, "control connection refused: too many");
+    close(fd);
+}
+
+static void Timeouts(Sim *s, double now)
+{
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting && now >= c.waitUntil) {
+            c.waiting = 0;
+            ControlReply(&c, "error timeout");
+            ControlLines(s, &c);
+        }
+    }
+    if (s->v.fd >= 0 && s->v.closing && (OutQueueEmpty(&s->v.out) || now >= s->v.closeBy))
+        ViewerClose(s, s->v.closeReason);
+}
+
+static int PollTimeoutMs(const Sim *s, double now)
+{
+    double next = now + 1.0;
+    for (const Control &c : s->ctl)
+        if (c.fd >= 0 && c.waiting && c.waitUntil < next) next = c.waitUntil;
+    if (s->v.fd >= 0 && s->v.closing && s->v.closeBy < next) next = s->v.closeBy;
+    double ms = (next - now) * 1000.0;
+    return ms <= 0 ? 0 : (int)ms + 1;
+}
+
+static void Loop(Sim *s)
+{
+    while (!s->quit) {
+        pollfd p[3 + kMaxControl];
+        int np = 0, iListen = -1, iControl = -1, iViewer = -1, iCtl[kMaxControl];
+        if (s->v.fd < 0) {
+            iListen = np;
+            p[np++] = pollfd{s->listenFd, POLLIN, 0};
+        } else {
+            iViewer = np;
+            short ev = (short)((s->v.closing ? 0 : POLLIN) | (OutQueueEmpty(&s->v.out) ? 0 : POLLOUT));
+            p[np++] = pollfd{s->v.fd, ev, 0};
+        }
+        if (s->controlFd >= 0) {
+            iControl = np;
+            p[np++] = pollfd{s->controlFd, POLLIN, 0};
+        }
+        for (int i = 0; i < kMaxControl; i++) {
+            iCtl[i] = -1;
+            Control *c = &s->ctl[i];
+            if (c->fd < 0) continue;
+            iCtl[i] = np;
+            p[np++] = pollfd{c->fd, (short)(POLLIN | (OutQueueEmpty(&c->out) ? 0 : POLLOUT)), 0};
+        }
+        int rc = poll(p, (nfds_t)np, PollTimeoutMs(s, NetNow()));
+        if (rc < 0 && errno != EINTR) {
+            LogError(s, (std::string("poll failed: ") + strerror(errno)).c_str());
+            return;
+        }
+        if (rc > 0) {
+            if (iListen >= 0 && (p[iListen].revents & POLLIN)) ViewerAccept(s);
+            if (iViewer >= 0 && (p[iViewer].revents & (POLLIN | POLLHUP | POLLERR)) && !s->v.closing)
+                ViewerRead(s);
+            if (iControl >= 0 && (p[iControl].revents & POLLIN)) ControlAccept(s);
+            for (int i = 0; i < kMaxControl; i++) {
+                Control *c = &s->ctl[i];
+                if (iCtl[i] >= 0 && c->fd >= 0 && (p[iCtl[i]].revents & (POLLIN | POLLHUP | POLLERR)))
+                    ControlRead(s, c);
+            }
+        }
+        Timeouts(s, NetNow());
+        ReportLogins(s);
+        // Output goes out whenever the socket takes it; replies made above leave now.
+        std::string why;
+        if (s->v.fd >= 0 && !OutQueueEmpty(&s->v.out) && !OutQueueFlush(&s->v.out, s->v.fd, &why)) {
+            LogError(s, why.c_str());
+            ViewerClose(s, "write error");
+        }
+        for (Control &c : s->ctl) {
+            if (c.fd < 0) continue;
+            if (!OutQueueFlush(&c.out, c.fd, &why)) ControlDrop(&c);
+            else if (c.quitAfterFlush && OutQueueEmpty(&c.out)) s->quit = 1;
+        }
+    }
+}
+
+static int Setup(Sim *s, char *err, size_t errCap)
+{
+    char *pem;
+    size_t pemLen;
+    if (!SimKeyLoad(s->opt.keyPath, &pem, &pemLen, &s->key, err, errCap)) return 0;
+    int ok = EnvelopeLoadKeyPem(pem, pemLen);
+    free(pem);
+    if (!ok) {
+        snprintf(err, errCap, "the envelope refused the key in %s", s->opt.keyPath);
+        return 0;
+    }
+    EnvelopeSeed(nullptr, 0);
+    std::string why;
+    uint32_t port = 0, control = 0;
+    if (!NetListen(s->opt.listenAddr, s->opt.port, &s->listenFd, &port, &why)) {
+        snprintf(err, errCap, "%s", why.c_str());
+        return 0;
+    }
+    uint32_t want = s->opt.controlPort == kSimControlAny ? 0 : s->opt.controlPort;
+    if (s->opt.controlPort && !NetListen(s->opt.listenAddr, want, &s->controlFd, &control, &why)) {
+        snprintf(err, errCap, "%s", why.c_str());
+        return 0;
+    }
+    JsonLine j;
+    JsonBegin(&j, "listening");
+    JsonCStr(&j, "addr", s->opt.listenAddr);
+    JsonUint(&j, "port", port);
+    JsonUint(&j, "control", control);
+    LogText(s, JsonEnd(&j));
+    if (s->log != stdout) {
+        fputs(j.text.c_str(), stdout);
+        fflush(stdout);
+    }
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    static Sim s;
+    SimOptionsInit(&s.opt);
+    char err[300];
+    int help;
+    if (!SimOptionsParse(&s.opt, argc, argv, &help, err, sizeof err)) {
+        fprintf(stderr, "agentsim: %s\n%s", err, SimOptionsUsage());
+        return 2;
+    }
+    if (help) {
+        fputs(SimOptionsUsage(), stdout);
+        return 0;
+    }
+    signal(SIGPIPE, SIG_IGN);
+    s.log = stdout;
+    if (s.opt.logPath && !(s.log = fopen(s.opt.logPath, "w"))) {
+        fprintf(stderr, "agentsim: cannot write %s: %s\n", s.opt.logPath, strerror(errno));
+        return 1;
+    }
+    s.listenFd = s.controlFd = -1;
+    s.v.fd = -1;
+    s.v.framer = new PacketFramer;
+    for (Control &c : s.ctl) c.fd = -1;
+    if (!Setup(&s, err, sizeof err)) {
+        fprintf(stderr, "agentsim: %s\n", err);
+        LogError(&s, err);
+        return 1;
+    }
+    Loop(&s);
+    if (s.v.fd >= 0) ViewerClose(&s, "quit");
+    for (Control &c : s.ctl)
+        if (c.fd >= 0) ControlDrop(&c);
+    close(s.listenFd);
+    if (s.controlFd >= 0) close(s.controlFd);
+    EVP_PKEY_free(s.key);
+    delete s.v.framer;
+    if (s.log != stdout) fclose(s.log);
+    return 0;
+}

@@ -1,0 +1,34 @@
+// Command line of the Agent simulator. Pure; no sockets, no files.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum { kSimComputerNameMax = 15, kSimPasswordMax = 15 };
+enum : uint32_t { kSimControlAny = 0x10000 };  // beyond the port range
+
+struct SimOptions {
+    char listenAddr[64];
+    uint32_t port;         // 0: let the system choose, reported in the listening event
+    uint32_t controlPort;  // 0: no control channel; kSimControlAny: any free port
+    const char *keyPath;
+    char password[kSimPasswordMax + 1];
+    uint32_t status;       // login status when the password matches
+    uint16_t agentVersion;
+    uint8_t osPlatform;
+    uint32_t osMajor;
+    int32_t osMinor;
+    char computer[kSimComputerNameMax + 1];
+    uint32_t rights;
+    uint32_t slider;
+    uint16_t screenWidth, screenHeight, screenBpp;
+    uint8_t screenCount;
+    const char *logPath;   // NULL: stdout
+    int once;
+    uint32_t sendBuffer;  // SO_SNDBUF for viewer connections; 0: system default
+};
+
+void SimOptionsInit(SimOptions *o);
+// Parses argv[1..argc-1] over the defaults already in o. On failure writes the reason
+// to err and returns 0. *wantHelp is set for --help.
+int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *err, size_t errCap);
+const char *SimOptionsUsage(void);

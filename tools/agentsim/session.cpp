@@ -1,0 +1,208 @@
+// What the simulated Agent does with each packet from the viewer: log it decoded,
+// and answer login and client information as the opening sequence requires.
+#include "tools/agentsim/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/envelope.h"
+#include "tools/agentsim/deskey.h"
+#include "tools/agentsim/jsonlog.h"
+#include "tools/agentsim/pktnames.h"
+
+enum { kHexLogMax = 256 };
+
+void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key)
+{
+    s->opt = opt;
+    s->key = key;
+    s->loginReplies = 0;
+    s->loggedIn = 0;
+}
+
+void SimLogError(std::string *log, const char *what)
+{
+    JsonLine j;
+    JsonBegin(&j, "error");
+    JsonCStr(&j, "what", what);
+    *log += JsonEnd(&j);
+}
+
+static void PacketFields(JsonLine *j, const SessPacketHeader *h)
+{
+    JsonBegin(j, "packet");
+    JsonUint(j, "type", h->dwType);
+    JsonCStr(j, "name", SimPacketName(h->dwType));
+    JsonUint(j, "len", h->dwDataLen);
+    JsonUint(j, "required", h->dwRequired);
+}
+
+// Logs the packet with its payload in hex, then an error; nothing is answered.
+static int Refuse(const SessPacketHeader *h, const uint8_t *payload, uint32_t expected, SimOutput *out)
+{
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
+    out->log += JsonEnd(&j);
+    char what[160];
+    snprintf(what, sizeof what, "%s with dwDataLen %u, expected %u; not answered", SimPacketName(h->dwType),
+             (unsigned)h->dwDataLen, (unsigned)expected);
+    SimLogError(&out->log, what);
+    return 0;
+}
+
+static void AppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out)
+{
+    uint8_t hdr[kPacketHeaderSize];
+    SessPacketHeader h = {type, (uint32_t)len, 1};
+    EncodePacketHeader(&h, hdr, sizeof hdr);
+    out->insert(out->end(), hdr, hdr + sizeof hdr);
+    out->insert(out->end(), payload, payload + len);
+}
+
+size_t SimAppendLoginReply(const SimOptions *opt, uint32_t status, std::vector<uint8_t> *out)
+{
+    uint8_t p[kLoginReplyLen] = {0};
+    PutU32LE(p + 0, status);
+    PutU16LE(p + 4, opt->agentVersion);
+    p[6] = opt->osPlatform;
+    PutU32LE(p + 7, opt->osMajor);
+    PutU32LE(p + 11, (uint32_t)opt->osMinor);
+    // The name field is 16 bytes and always keeps its terminator: names are at most 15.
+    memcpy(p + 15, opt->computer, strnlen(opt->computer, kSimComputerNameMax));
+    PutU32LE(p + 31, opt->rights);
+    PutU32LE(p + 35, opt->slider);
+    AppendPacket(PKT_LOGIN_REPLY, p, sizeof p, out);
+    return kPacketHeaderSize + sizeof p;
+}
+
+size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)
+{
+    uint8_t p[kScreenInfoLen];
+    PutU16LE(p + 0, opt->screenWidth);
+    PutU16LE(p + 2, opt->screenHeight);
+    PutU16LE(p + 4, 1);  // planes
+    PutU16LE(p + 6, opt->screenBpp);
+    PutU16LE(p + 8, opt->screenBpp);  // display depth
+    p[10] = opt->screenCount;
+    p[11] = 1;  // current screen
+    AppendPacket(PKT_SCREEN_INFO, p, sizeof p, out);
+    return kPacketHeaderSize + sizeof p;
+}
+
+static int HandleLogin(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != kLoginLen) return Refuse(h, payload, kLoginLen, out);
+    uint8_t opened[kSealedShortPlain];
+    int openOk = OpenShort(payload, opened);
+    uint8_t want[kSealedShortPlain] = {0};
+    memcpy(want, s->opt->password, strnlen(s->opt->password, kSimPasswordMax));
+    int passwordOk = openOk && memcmp(opened, want, sizeof want) == 0;
+    uint32_t status = passwordOk ? s->opt->status : 1;
+
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonBool(&j, "open_ok", openOk);
+    JsonBool(&j, "password_ok", passwordOk);
+    if (openOk)
+        JsonStr(&j, "password", (const char *)opened, strnlen((const char *)opened, sizeof opened));
+    else
+        JsonNull(&j, "password");
+    JsonHex(&j, "iv", payload, 8, 8);
+    uint8_t desKey[8];
+    if (s->key && SimRecoverDesKey(s->key, payload + 8, desKey))
+        JsonHex(&j, "des_key", desKey, 8, 8);
+    else
+        JsonNull(&j, "des_key");
+    JsonUint(&j, "status", status);
+    out->log += JsonEnd(&j);
+
+    size_t at = out->reply.size();
+    SimAppendLoginReply(s->opt, status, &out->reply);
+    SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    s->loginReplies++;
+    s->loggedIn = status == 0;
+    return 1;
+}
+
+static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != kClientInfoLen) return Refuse(h, payload, kClientInfoLen, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonUint(&j, "planes", GetU16LE(payload + 0));
+    JsonUint(&j, "bpp", GetU16LE(payload + 2));
+    JsonUint(&j, "slownet", GetU32LE(payload + 4));
+    JsonUint(&j, "version", GetU16LE(payload + 8));
+    JsonUint(&j, "tail", GetU16LE(payload + 10));
+    JsonBool(&j, "logged_in", s->loggedIn);
+    out->log += JsonEnd(&j);
+
+    size_t at = out->reply.size();
+    SimAppendScreenInfo(s->opt, &out->reply);
+    SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    return 1;
+}
+
+// Fixed 4-byte payloads that hold one u32.
+static int IsU32Type(uint32_t type)
+{
+    return type == PKT_SESSION_STAMP || type == PKT_SET_SWITCH || type == PKT_SET_CLIPBOARD_SYNC ||
+           type == PKT_SET_LEVEL;
+}
+
+static int HandleU32(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != 4) return Refuse(h, payload, 4, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonUint(&j, h->dwType == PKT_SESSION_STAMP ? "stamp" : "value", GetU32LE(payload));
+    out->log += JsonEnd(&j);
+    return 1;
+}
+
+int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwType == PKT_LOGIN) return HandleLogin(s, h, payload, out);
+    if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
+    if (IsU32Type(h->dwType)) return HandleU32(h, payload, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    if (h->dwType == PKT_SELECT_SCREEN && h->dwDataLen >= 1) JsonUint(&j, "screen", payload[0]);
+    JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
+    if (h->dwDataLen > kHexLogMax) JsonBool(&j, "payload_cut", 1);
+    out->log += JsonEnd(&j);
+    return 1;
+}
+
+void SimLogSent(std::string *log, const uint8_t *bytes, size_t len)
+{
+    // Only describe packet by packet when the bytes split exactly into whole ones.
+    size_t off = 0;
+    int whole = len > 0;
+    while (whole && off < len) {
+        SessPacketHeader h;
+        if (!DecodePacketHeader(bytes + off, len - off, &h) || h.dwDataLen > len - off - kPacketHeaderSize)
+            whole = 0;
+        else
+            off += kPacketHeaderSize + h.dwDataLen;
+    }
+    JsonLine j;
+    if (!whole) {
+        JsonBegin(&j, "sent_raw");
+        JsonUint(&j, "len", len);
+        *log += JsonEnd(&j);
+        return;
+    }
+    for (off = 0; off < len;) {
+        SessPacketHeader h;
+        DecodePacketHeader(bytes + off, len - off, &h);
+        JsonBegin(&j, "sent");
+        JsonUint(&j, "type", h.dwType);
+        JsonCStr(&j, "name", SimPacketName(h.dwType));
+        JsonUint(&j, "len", h.dwDataLen);
+        JsonUint(&j, "required", h.dwRequired);
+        *log += JsonEnd(&j);
+        off += kPacketHeaderSize + h.dwDataLen;
+    }
+}
