@@ -287,23 +287,27 @@ int SealStreamBegin(uint8_t head[kSealedHeadSize]) {
     return 0;
 }
 
+// Completes a buffered partial block from the input; returns 1 when it is whole.
+static int TopUpPart(CbcStream *s, const uint8_t **in, size_t *len) {
+    if (*len == 0 || s->partLen == 0) return 0;
+    size_t take = kBlock - s->partLen;
+    if (take > *len) take = *len;
+    memcpy(s->part + s->partLen, *in, take);
+    s->partLen += take;
+    *in += take;
+    *len -= take;
+    return s->partLen == kBlock;
+}
+
 size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final) {
     std::lock_guard<std::mutex> hold(g_lock);
     CbcStream *s = &g_seal;
     if (!s->ready) return 0;
     size_t n = 0;
-    if (len > 0 && s->partLen > 0) {
-        size_t take = kBlock - s->partLen;
-        if (take > len) take = len;
-        memcpy(s->part + s->partLen, in, take);
-        s->partLen += take;
-        in += take;
-        len -= take;
-        if (s->partLen == kBlock) {
-            CbcRun(&s->sched, &s->iv, s->part, out, kBlock, DES_ENCRYPT);
-            n = kBlock;
-            s->partLen = 0;
-        }
+    if (TopUpPart(s, &in, &len)) {
+        CbcRun(&s->sched, &s->iv, s->part, out, kBlock, DES_ENCRYPT);
+        n = kBlock;
+        s->partLen = 0;
     }
     // Here either the input is used up or nothing is buffered.
     const size_t whole = len - len % kBlock;
@@ -341,17 +345,9 @@ size_t OpenStreamChunk(uint8_t *out, const uint8_t *in, size_t len, const uint8_
     if (!s->ready) return 0;
 
     size_t n = 0;
-    if (len > 0 && s->partLen > 0) {
-        size_t take = kBlock - s->partLen;
-        if (take > len) take = len;
-        memcpy(s->part + s->partLen, in, take);
-        s->partLen += take;
-        in += take;
-        len -= take;
-        if (s->partLen == kBlock) {
-            n += OpenPush(s, s->part, out + n);
-            s->partLen = 0;
-        }
+    if (TopUpPart(s, &in, &len)) {
+        n += OpenPush(s, s->part, out + n);
+        s->partLen = 0;
     }
     const size_t blocks = len / kBlock;
     if (blocks > 1) {

@@ -15,6 +15,8 @@ import os
 import re
 import sys
 
+from checker import Checker
+
 # Winsock error numbers defined in WSAEINTR .. WSANO_DATA.
 WINSOCK_ERRORS = frozenset(
     [10004, 10009, 10013, 10014, 10022, 10024]
@@ -55,22 +57,6 @@ TOOLTIP_MAX = 79  # TOOLTIPTEXT.szText holds 80 characters with the terminator
 # One entry: id (number or name), optional comma, one or more string pieces.
 ENTRY_RE = re.compile(r'\s*(\w+)\s*,?\s*((?:"(?:[^"\n]|"")*"\s*)+)')
 PIECE_RE = re.compile(r'"((?:[^"\n]|"")*)"')
-
-
-class Checker:
-    def __init__(self, quiet=False):
-        self.passed = 0
-        self.failed = 0
-        self.quiet = quiet
-
-    def check(self, ok, message):
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-            if not self.quiet:
-                print("FAIL: " + message)
-        return ok
 
 
 def strip_comments(text):

@@ -17,28 +17,14 @@ import subprocess
 import sys
 import tempfile
 
+from checker import Checker
+
 GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py")
 TOOLBAR_SIZE = (270, 18)
 TOOLBAR_CELL = 18
 TOOLBAR_KEY = (255, 0, 255)
 # Dialog units to pixels for 8-point MS Shell Dlg at 96 dpi (base units 6 x 13).
 DLU_X, DLU_Y = 6 / 4, 13 / 8
-
-
-class Checker:
-    def __init__(self, quiet=False):
-        self.passed = 0
-        self.failed = 0
-        self.quiet = quiet
-
-    def check(self, ok, message):
-        if ok:
-            self.passed += 1
-        else:
-            self.failed += 1
-            if not self.quiet:
-                print("FAIL: " + message)
-        return ok
 
 
 def u32(data, off):
