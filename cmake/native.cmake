@@ -22,6 +22,10 @@ add_library(agentsim_logic STATIC
   tools/agentsim/control.cpp
   tools/agentsim/deskey.cpp
   tools/agentsim/pktnames.cpp
+  tools/agentsim/encode.cpp
+  tools/agentsim/desktop.cpp
+  tools/agentsim/picture.cpp
+  tools/agentsim/scene.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
 target_compile_definitions(agentsim_logic PRIVATE
@@ -32,7 +36,10 @@ target_link_libraries(agentsim PRIVATE agentsim_logic)
 # Benchmarks: `cmake --build build/native --target bench` builds and runs them.
 add_executable(envelope_bench EXCLUDE_FROM_ALL bench/envelope_bench.cpp)
 target_link_libraries(envelope_bench PRIVATE corvid_core)
-add_custom_target(bench COMMAND envelope_bench DEPENDS envelope_bench USES_TERMINAL)
+add_executable(decode_bench EXCLUDE_FROM_ALL bench/decode_bench.cpp)
+target_link_libraries(decode_bench PRIVATE corvid_core)
+add_custom_target(bench COMMAND envelope_bench COMMAND decode_bench DEPENDS envelope_bench decode_bench
+  USES_TERMINAL)
 
 file(GLOB CORVID_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*_test.cpp)
 add_executable(corvid_native_tests ${CORVID_NATIVE_TESTS})
@@ -40,6 +47,16 @@ target_link_libraries(corvid_native_tests PRIVATE corvid_core agentsim_logic Ope
   GTest::gtest GTest::gtest_main)
 include(GoogleTest)
 gtest_discover_tests(corvid_native_tests TEST_PREFIX "native.")
+
+# The default colour tables as the resource script writes them, checked against the C++ ones.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/generated/colours2.bin ${CMAKE_BINARY_DIR}/generated/colours16.bin
+         ${CMAKE_BINARY_DIR}/generated/colours256.bin
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_colours.py ${CMAKE_BINARY_DIR}/generated
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_colours.py
+  COMMENT "Writing the default colour tables" VERBATIM)
+add_custom_target(corvid_colour_tables DEPENDS ${CMAKE_BINARY_DIR}/generated/colours256.bin)
+add_dependencies(corvid_native_tests corvid_colour_tables)
+target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${CMAKE_BINARY_DIR}/generated")
 
 add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})

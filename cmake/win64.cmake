@@ -21,6 +21,9 @@ target_link_libraries(corvid_core PUBLIC corvid_crypto)
 
 # Win32 glue shared by the program and its Wine unit tests.
 add_library(corvid_win STATIC
+  desktop/screen_win.cpp
+  desktop/update_win.cpp
+  desktop/view_win.cpp
   session/login_win.cpp
   session/receive_win.cpp
   session/seed_win.cpp
@@ -43,13 +46,19 @@ target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell
 # as binaries.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico
-  ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi)
+  ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi
+  ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
+  ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
+  ${CMAKE_BINARY_DIR}/resources/colours256.bin)
 add_custom_command(OUTPUT ${CORVID_ICONS}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_avi.py ${CMAKE_BINARY_DIR}/resources
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_view.py ${CMAKE_BINARY_DIR}/resources
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_colours.py ${CMAKE_BINARY_DIR}/resources
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py
-          ${CMAKE_SOURCE_DIR}/resources/make_avi.py)
+          ${CMAKE_SOURCE_DIR}/resources/make_avi.py ${CMAKE_SOURCE_DIR}/resources/make_view.py
+          ${CMAKE_SOURCE_DIR}/resources/make_colours.py)
 add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
 # windres does not report the files it embeds: redo the resources when one changes.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS "${CORVID_ICONS}")

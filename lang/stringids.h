@@ -70,5 +70,6 @@
 #define IDS_PACKET_TOO_SHORT        901 /* %u type, %u payload bytes, %u bytes expected */
 #define IDS_KEY_UNAVAILABLE         902
 #define IDS_WEAK_RANDOM             903
+#define IDS_SCREEN_UNSUPPORTED      904 /* %d width, %d height, %d depth */
 
 #endif

@@ -18,3 +18,9 @@
 #define IDD_CONNECT 106
 #define IDC_CONNECT_LABEL 1003
 #define IDC_CONNECT_ANIM 1004
+
+#define IDB_VIEW_PATTERN 138 /* 32 x 32, 8 bits: background of the view frame */
+#define IDC_HAND_DRAG 115    /* cursor of the hand tool while dragging */
+#define IDR_COLOURS_2 256    /* default colour tables, RGBQUAD entries */
+#define IDR_COLOURS_16 111
+#define IDR_COLOURS_256 258

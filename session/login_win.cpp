@@ -2,6 +2,7 @@
 // session through the exit command.
 #include "session/login_win.h"
 
+#include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login.h"
@@ -97,8 +98,11 @@ void LoginOnDesktopRestart(HWND mainWindow)
         SendMessageA(g_viewer.dialogSlot, WM_COMMAND, IDCANCEL, 0);
         g_viewer.dialogSlot = NULL;
     }
-    g_viewer.session.desktopActive = 0;
-    EnableCommand(0, IDM_FULL_SCREEN, (UINT)-1);
+    if (g_viewer.view.dragging)
+        ReleaseCapture();
+    g_viewer.view.dragging = FALSE;
+    TeardownDesktop();
+    EnableCommand(0, IDM_FULL_SCREEN, kCheckLeave);
     if (!SendClientInfo())
         PostExit(mainWindow);
 }

@@ -3,6 +3,7 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
+#include "desktop/update_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
@@ -76,6 +77,14 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
         return OnLoginReply(h, payload);
     case PKT_SCREEN_INFO:
         return OnScreenInfo(h, payload);
+    case PKT_SCREEN_XOR_PART:
+        return HandleXoredScrPart(h, payload);
+    case PKT_SCREEN_XOR_RLE_PART:
+        return HandleRlePart(h, payload, 1);
+    case PKT_SCREEN_RLE_PART:
+        return HandleRlePart(h, payload, 0);
+    case PKT_PALETTE:
+        return HandlePalette(h, payload);
     case PKT_DESKTOP_RESTART:
         PostMessageA(g_viewer.mainWindow, WM_CV_DESKTOP_RESTART, 0, 0);
         return 1;

@@ -2,6 +2,7 @@
 // packet cannot be queued.
 #include "shell/commands_win.h"
 
+#include "desktop/view_win.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
 #include "shell/commands.h"
@@ -85,6 +86,12 @@ int RunCommand(HWND mainWindow, UINT command)
         return 1;
     case IDM_AGENT_KEYS:
         SendAgentKeys();
+        return 1;
+    case IDM_AUTO_SCALE:
+        ViewToggleAutoScale();
+        return 1;
+    case IDM_HAND_TOOL:
+        ViewToggleDragMode();
         return 1;
     case IDM_BRING_FORWARD:
         BringForward(mainWindow);

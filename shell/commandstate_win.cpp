@@ -14,7 +14,7 @@ enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
 // and indeterminate rather than pretending to work.
 static const UINT kAvailableCommands[] = {
     IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
-    IDM_WEB_PAGE,  IDM_AGENT_KEYS,
+    IDM_WEB_PAGE,  IDM_AGENT_KEYS,     IDM_AUTO_SCALE, IDM_HAND_TOOL,
 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.

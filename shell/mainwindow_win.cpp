@@ -3,6 +3,8 @@
 // quit. Workers only post to it.
 #include "shell/mainwindow_win.h"
 
+#include "desktop/screen_win.h"
+#include "desktop/view_win.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
 #include "session/sendqueue_win.h"
@@ -80,6 +82,8 @@ static int OnCreate(HWND wnd)
         return 0;
     if (g_viewer.settings.v[SET_AUTO_SCALE_SCREEN])
         SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, IDM_AUTO_SCALE, TRUE);
+    if (!ViewCreateFrame(wnd))
+        return 0;
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     if (!g_viewer.stopEvent || !g_viewer.syncReplyEvent)
@@ -121,6 +125,7 @@ static void DestroySession(void)
         JoinThread(&g_viewer.sendThread);
         JoinThread(&g_viewer.networkEventThread);
         NetCloseEvents();
+        TeardownDesktop();
         if (g_viewer.syncReplyEvent)
             CloseHandle(g_viewer.syncReplyEvent);
         g_viewer.syncReplyEvent = NULL;
@@ -141,6 +146,32 @@ static void OnSize(UINT kind)
         g_viewer.settings.v[SET_FRAME_MAXIMIZED] = 1;
     if (g_viewer.toolbar)
         SendMessageA(g_viewer.toolbar, TB_AUTOSIZE, 0, 0);
+}
+
+static void OnScreenInfo(HWND wnd)
+{
+    if (!BuildDesktop(wnd))
+        PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+}
+
+// Realises the session palette; returns the number of entries that changed.
+static LRESULT RealizeSessionPalette(HWND wnd, BOOL background)
+{
+    if (!g_viewer.screen.palette)
+        return 0;
+    HDC dc = GetDC(wnd);
+    HPALETTE old = SelectPalette(dc, g_viewer.screen.palette, background);
+    UINT changed = RealizePalette(dc);
+    SelectPalette(dc, old, TRUE);
+    ReleaseDC(wnd, dc);
+    if (changed && changed != GDI_ERROR && g_viewer.view.frame)
+        RedrawWindow(g_viewer.view.frame, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return changed == GDI_ERROR ? 0 : changed;
+}
+
+static int PaletteChangeIsOurs(HWND wnd, HWND cause)
+{
+    return cause == wnd || (g_viewer.view.tilePad && IsChild(g_viewer.view.tilePad, cause));
 }
 
 static void OnDisplayChange(HWND wnd, int bitsPerPixel, int width, int height)
@@ -172,6 +203,21 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_SIZE:
         OnSize((UINT)wp);
+        ViewOnMainSize(wnd, (UINT)wp);
+        return 0;
+    case WM_KEYDOWN:
+        if (g_viewer.session.desktopActive)
+            ViewScrollByKey((UINT)wp);
+        break;
+    case WM_MOUSEWHEEL:
+        if (!g_viewer.controlMode)
+            ViewForwardWheel(wp, lp);
+        return 0;
+    case WM_QUERYNEWPALETTE:
+        return RealizeSessionPalette(wnd, FALSE);
+    case WM_PALETTECHANGED:
+        if (!PaletteChangeIsOurs(wnd, (HWND)wp))
+            RealizeSessionPalette(wnd, TRUE);
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -203,7 +249,11 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         LoginOnReply(wnd, (DWORD)wp);
         return 0;
     case WM_CV_SCREEN_INFO:
+        OnScreenInfo(wnd);
         return 0;
+    case WM_CV_PALETTE:
+        ApplyPalette();
+        break;
     case WM_CV_DESKTOP_RESTART:
         LoginOnDesktopRestart(wnd);
         return 0;

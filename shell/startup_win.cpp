@@ -2,6 +2,7 @@
 // entirely on the UI thread, before any worker exists and after all have ended.
 #include "shell/startup_win.h"
 
+#include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "shell/log_win.h"
@@ -205,7 +206,7 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     if (!NetStartup())
         return 0;
-    if (!RegisterMainWindowClass())
+    if (!RegisterWindowClasses())
         return 0;
     if (!CreateMainWindow())
         return 0;

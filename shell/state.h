@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "desktop/screeninfo.h"
+#include "desktop/tiles.h"
 #include "session/login.h"
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
@@ -27,6 +28,41 @@ struct SendQueue {
     SendSlot slots[kSendQueueSlots];
     int writeIndex;
     int readIndex;
+};
+
+// One tile of the remote screen as the viewer holds it.
+struct ScreenTile {
+    HWND window;           // "CORVID:SQUARE"; NULL when torn down
+    BYTE *bits;            // TileLock; zero-filled at build, rows bottom-up
+    CRITICAL_SECTION lock; // TileLock
+    BOOL lockReady;
+};
+
+// The remote screen model; built and torn down by the UI thread between sessions of
+// screen parts, decoded into by the receive thread under the tile locks.
+struct ScreenModel {
+    TileLayout layout;
+    ScreenTile tiles[kTileGridSize][kTileGridSize];
+    int colourCount;
+    BITMAPINFO *tileInfo[4];  // corner-aware headers with colour tables
+    BITMAPINFO *frameInfo;
+    HBITMAP frame;            // ScreenFrame DIB section
+    BYTE *frameBits;          // ScreenLock
+    HRGN pendingRegion;       // ScreenLock
+    double viewScale;         // ScreenLock when read by publishing
+    BYTE paletteTable[1024];  // written by the receive thread before WM_CV_PALETTE
+    HPALETTE palette;         // UI thread
+    BYTE visibleRange[4];     // first column, column count, first row, row count
+};
+
+// The view of the screen model; UI thread only.
+struct ViewState {
+    HWND frame, tilePad, scaledView;
+    int hx, vy;
+    BOOL hBar, vBar;
+    BOOL dragAvailable, dragMode, dragging;
+    POINT dragAnchor;
+    int scaledWidth, scaledHeight;
 };
 
 // Facts of the logged-in session, cleared as a whole by an accepted login reply.
@@ -88,6 +124,10 @@ struct ViewerState {
     CRITICAL_SECTION sendQueueLock;
     BOOL sendQueueLockReady;
     SendQueue sendQueue;
+
+    // Remote screen and its view
+    ScreenModel screen;
+    ViewState view;
 
     // Login facts
     SessionInfo session;

@@ -236,12 +236,16 @@ class Agent:
     def __init__(self, ctx, addr, *options):
         self.ctx = ctx
         self.addr = addr
-        self.log = ctx.path('agent.jsonl')
+        self.log = ctx.path('agent-%s.jsonl' % addr)
         exe = os.path.join(ctx.native_bin, 'agentsim')
         self.proc = subprocess.Popen([exe, '--listen', addr, '--port', '21560', '--control', 'any',
                                       '--log', self.log] + list(options),
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        first = json.loads(self.proc.stdout.readline())
+                                     stdout=subprocess.PIPE, stderr=open(self.log + '.err', 'w'), text=True)
+        line = self.proc.stdout.readline()
+        if not line:
+            with open(self.log + '.err') as f:
+                check(False, 'agent did not start: %s' % f.read()[-500:])
+        first = json.loads(line)
         check(first.get('ev') == 'listening', 'agent did not start: %s' % first)
         self.control_port = first['control']
         self.sock = socket.create_connection((addr, self.control_port), timeout=60)
@@ -302,3 +306,56 @@ def command_states(ctx, window_class):
             if m:
                 states[int(m.group(1))] = (m.group(2), m.group(3))
     return states
+
+
+# --- pictures ----------------------------------------------------------------------
+
+def read_ppm(path):
+    """(width, height, RGB bytes) of a binary PPM (P6, maxval 255)."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b'#':
+            pos = data.index(b'\n', pos) + 1
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    check(fields[0] == b'P6' and fields[3] == b'255', 'not a P6 picture: %s' % path)
+    w, h = int(fields[1]), int(fields[2])
+    return w, h, data[pos + 1:pos + 1 + w * h * 3]
+
+
+def screenshot(x, y, w, h):
+    """RGB bytes of a w x h rectangle of the test display."""
+    r = subprocess.run(['import', '-silent', '-window', 'root', '-crop', '%dx%d+%d+%d' % (w, h, x, y),
+                        '-depth', '8', 'rgb:-'], capture_output=True, timeout=60)
+    check(r.returncode == 0 and len(r.stdout) == w * h * 3, 'screenshot failed: %s' % r.stderr[-300:])
+    return r.stdout
+
+
+def save_ppm(path, w, h, rgb):
+    with open(path, 'wb') as f:
+        f.write(b'P6\n%d %d\n255\n' % (w, h) + rgb)
+
+
+def child_rect(ctx, main_class, child_class):
+    """Screen rectangle (left, top, right, bottom) of a visible child window, or None."""
+    out = ctx.path('rect.txt')
+    if os.path.exists(out):
+        os.remove(out)
+    if stub_command(ctx, 'RECT=%s|%s' % (main_class, child_class), 'OUT=rect.txt') != 0:
+        return None
+    with open(out) as f:
+        return tuple(int(v) for v in f.read().split())
+
+
+def pixel_mismatches(a, b):
+    """Count of differing pixels of two RGB byte strings of the same size."""
+    return sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])

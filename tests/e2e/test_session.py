@@ -50,7 +50,7 @@ def case_rights_enable_granted_commands_and_ctrl(ctx):
     for cmd in (40001, 40002, 40003, 40020):
         check(states[cmd].startswith('on'), '%d should be enabled: %s' % (cmd, states[cmd]))
     # Granted too, but their features come with later work: still indeterminate.
-    for cmd in (40004, 40012, 40013, 40024, 40005, 40006, 40060):
+    for cmd in (40004, 40012, 40013, 40024, 40060):
         check(states[cmd] == 'grey', '%d should stay indeterminate: %s' % (cmd, states[cmd]))
     close_viewer(ctx, addr, viewer)
 

@@ -418,7 +418,7 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"   ", "empty"},
         {"dance", "unknown command"},
         {"RESTART", "unknown command"},
-        {"restart now", "takes 0 arguments"},
+        {"restart now", "screen must be WxHxBPP"},
         {"send", "takes 3 arguments"},
         {"send 1 1", "takes 3 arguments"},
         {"send 1 1 00 00", "takes 3 arguments"},

@@ -19,7 +19,7 @@ import tempfile
 
 from checker import Checker
 
-GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py")
+GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py", "make_view.py", "make_colours.py")
 TOOLBAR_SIZE = (270, 18)
 TOOLBAR_CELL = 18
 TOOLBAR_KEY = (255, 0, 255)

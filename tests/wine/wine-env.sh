@@ -32,6 +32,9 @@ up)
     # The first Wine program of a server starts its services, which keep whatever
     # stdout they inherit open: start them here, on /dev/null, not in a test's pipe.
     wine cmd /c exit >/dev/null 2>&1 < /dev/null || true
+    # No window manager runs here: Wine places, frames and maximises its windows itself,
+    # so Windows coordinates are display coordinates for the screenshot tests.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 < /dev/null || true
     echo "Wine world up on DISPLAY=:$disp"
     ;;
 down)

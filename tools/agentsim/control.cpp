@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "session/packet.h"
+#include "tools/agentsim/options.h"
 
 enum { kMaxWords = 5 };
 
@@ -73,17 +74,21 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->kind = 0;
     cmd->bytes.clear();
     cmd->seconds = 0;
+    cmd->newScreen = 0;
+    cmd->width = cmd->height = cmd->bpp = 0;
+    cmd->path.clear();
     if (len && line[len - 1] == '\r') len--;
     Word w[kMaxWords];
     size_t nw = 0;
+    int tooMany = 0;
     for (size_t i = 0; i < len;) {
         while (i < len && (line[i] == ' ' || line[i] == '\t')) i++;
         if (i == len) break;
         size_t start = i;
         while (i < len && line[i] != ' ' && line[i] != '\t') i++;
         if (nw == kMaxWords) {
-            snprintf(err, errCap, "too many arguments");
-            return 0;
+            tooMany = 1;
+            break;
         }
         w[nw++] = Word{line + start, i - start};
     }
@@ -92,17 +97,50 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 0;
     }
     const Word &name = w[0];
-    if (Is(name, "restart") || Is(name, "close") || Is(name, "quit")) {
-        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
-        if (Is(name, "restart")) {
-            uint8_t pkt[kPacketHeaderSize];
-            SessPacketHeader h = {PKT_DESKTOP_RESTART, 0, 1};
-            EncodePacketHeader(&h, pkt, sizeof pkt);
-            cmd->bytes.assign(pkt, pkt + sizeof pkt);
-            cmd->kind = kCtlRestart;
-        } else {
-            cmd->kind = Is(name, "close") ? kCtlClose : kCtlQuit;
+    if (Is(name, "dump") || Is(name, "frame")) {
+        // The path is the rest of the line, blanks inside it included.
+        if (nw < 2) {
+            snprintf(err, errCap, "%.*s takes a path", (int)name.n, name.p);
+            return 0;
         }
+        size_t end = len;
+        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+        cmd->path.assign(w[1].p, (size_t)(line + end - w[1].p));
+        cmd->kind = Is(name, "dump") ? kCtlDump : kCtlFrame;
+        return 1;
+    }
+    if (tooMany) {
+        snprintf(err, errCap, "too many arguments");
+        return 0;
+    }
+    if (Is(name, "restart")) {
+        if (nw > 2) {
+            snprintf(err, errCap, "restart takes 0 or 1 arguments");
+            return 0;
+        }
+        if (nw == 2) {
+            char text[24] = "";
+            if (w[1].n < sizeof text) memcpy(text, w[1].p, w[1].n);  // longer: refused as empty
+            if (!SimParseGeometry(text, &cmd->width, &cmd->height, &cmd->bpp)) {
+                snprintf(err, errCap, "screen must be WxHxBPP");
+                return 0;
+            }
+            cmd->newScreen = 1;
+        }
+        uint8_t pkt[kPacketHeaderSize];
+        SessPacketHeader h = {PKT_DESKTOP_RESTART, 0, 1};
+        EncodePacketHeader(&h, pkt, sizeof pkt);
+        cmd->bytes.assign(pkt, pkt + sizeof pkt);
+        cmd->kind = kCtlRestart;
+        return 1;
+    }
+    if (Is(name, "close") || Is(name, "quit") || Is(name, "pause") || Is(name, "resume") || Is(name, "sent-tiles")) {
+        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        cmd->kind = Is(name, "close")    ? kCtlClose
+                    : Is(name, "quit")   ? kCtlQuit
+                    : Is(name, "pause")  ? kCtlPause
+                    : Is(name, "resume") ? kCtlResume
+                                         : kCtlSentTiles;
         return 1;
     }
     if (Is(name, "send")) {
@@ -137,13 +175,13 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         cmd->kind = kCtlRaw;
         return 1;
     }
-    if (Is(name, "wait-login")) {
+    if (Is(name, "wait-login") || Is(name, "wait-synced")) {
         if (!WantArgs(nw, 2, name, err, errCap)) return 0;
         if (!ParseUint(w[1], kCtlWaitMaxSeconds, &cmd->seconds)) {
             snprintf(err, errCap, "seconds must be a number from 0 to %d", kCtlWaitMaxSeconds);
             return 0;
         }
-        cmd->kind = kCtlWaitLogin;
+        cmd->kind = Is(name, "wait-login") ? kCtlWaitLogin : kCtlWaitSynced;
         return 1;
     }
     snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);

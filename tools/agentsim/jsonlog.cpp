@@ -99,6 +99,12 @@ void JsonHex(JsonLine *j, const char *key, const uint8_t *p, size_t len, size_t 
     j->text += '"';
 }
 
+void JsonRaw(JsonLine *j, const char *key, const std::string &json)
+{
+    Key(j, key);
+    j->text += json;
+}
+
 const std::string &JsonEnd(JsonLine *j)
 {
     j->text += "}\n";

@@ -21,6 +21,8 @@ void JsonStr(JsonLine *j, const char *key, const char *s, size_t len);
 void JsonCStr(JsonLine *j, const char *key, const char *s);
 // Lower-case hex of at most max bytes.
 void JsonHex(JsonLine *j, const char *key, const uint8_t *p, size_t len, size_t max);
+// A value that is already JSON (an object or array built by the caller).
+void JsonRaw(JsonLine *j, const char *key, const std::string &json);
 // Closes the object and appends a newline; returns the line.
 const std::string &JsonEnd(JsonLine *j);
 

@@ -1,7 +1,8 @@
 // agentsim: a stand-in for the Agent on the remote computer. Serves one viewer
 // connection at a time on a poll loop (single thread, nonblocking sockets), answers
-// the opening sequence, logs every packet as a JSON line and obeys a text control
-// channel that can push arbitrary packets at the viewer.
+// the opening sequence, serves the simulated desktop as screen parts paced to what the
+// viewer takes, logs every packet received as a JSON line (sent parts as per-second
+// summaries) and obeys a text control channel.
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,15 +12,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 
 #include "session/envelope.h"
 #include "session/framer.h"
 #include "tools/agentsim/control.h"
+#include "tools/agentsim/desktop.h"
 #include "tools/agentsim/deskey.h"
 #include "tools/agentsim/jsonlog.h"
 #include "tools/agentsim/net.h"
 #include "tools/agentsim/options.h"
+#include "tools/agentsim/scene.h"
 #include "tools/agentsim/session.h"
 
 enum {
@@ -27,6 +31,9 @@ enum {
     kControlLineMax = 1 << 20,  // room for a raw command of a few whole packets
 };
 static const double kCloseGrace = 2.0;  // seconds to drain output before a close
+// A new round of parts waits until less than this is queued, so a slow viewer gets
+// the latest frame instead of a backlog of old ones.
+static const size_t kQueueLowWater = 64 * 1024;
 
 struct Viewer {
     int fd;  // -1: none
@@ -37,13 +44,15 @@ struct Viewer {
     int closing;  // stop reading, drain output, then close
     double closeBy;
     const char *closeReason;
+    uint64_t queued, written;        // bytes ever added to and taken from out
+    std::deque<uint64_t> frameEnds;  // queued count at the end of each round not yet written
 };
 
 struct Control {
     int fd;  // -1: free slot
     std::string in;
     OutQueue out;
-    int waiting;  // a wait-login is pending
+    int waiting;  // a wait-login or wait-synced is pending (its kind)
     double waitUntil;
     int quitAfterFlush;
 };
@@ -58,6 +67,16 @@ struct Sim {
     uint32_t loginsAnswered, loginsReported;  // wait-login reports each answered login once
     int connections;
     int quit;
+    SimScene scene;
+    SimDesktop *desk;
+    std::vector<uint16_t> pixels;
+    uint32_t frameNo, renderedFrame;
+    int needRender;   // the frame buffer does not hold frameNo at the current geometry
+    int dirty;        // the frame or the visible range changed since the last round
+    int paused;
+    double nextFrameAt, nextSummary;
+    uint64_t framesSent, bytesSent;  // this second
+    uint32_t mismatchesLogged;
 };
 
 static void LogText(Sim *s, const std::string &text)
@@ -80,6 +99,17 @@ static void ControlReply(Control *c, const char *text)
     OutQueueAdd(&c->out, (const uint8_t *)"\n", 1);
 }
 
+static void ViewerQueue(Viewer *v, const uint8_t *p, size_t n)
+{
+    OutQueueAdd(&v->out, p, n);
+    v->queued += n;
+}
+
+static size_t ViewerPending(const Viewer *v)
+{
+    return v->out.buf.size() - v->out.off;
+}
+
 static void ViewerClose(Sim *s, const char *reason)
 {
     Viewer *v = &s->v;
@@ -88,6 +118,8 @@ static void ViewerClose(Sim *s, const char *reason)
     v->closing = 0;
     v->out.buf.clear();
     v->out.off = 0;
+    v->queued = v->written = 0;
+    v->frameEnds.clear();
     JsonLine j;
     JsonBegin(&j, "closed");
     JsonCStr(&j, "reason", reason);
@@ -110,12 +142,12 @@ static void ReportLogins(Sim *s)
 {
     if (s->loginsAnswered == s->loginsReported) return;
     int any = 0;
-    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting;
+    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting == kCtlWaitLogin;
     if (!any) return;
     // Marked first, so a wait-login queued behind this one waits for the next login.
     s->loginsReported = s->loginsAnswered;
     for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting) {
+        if (c.fd >= 0 && c.waiting == kCtlWaitLogin) {
             c.waiting = 0;
             ControlReply(&c, "ok");
             ControlLines(s, &c);
@@ -135,8 +167,11 @@ static void ViewerAccept(Sim *s)
     FramerInit(v->framer);
     v->out.buf.clear();
     v->out.off = 0;
+    v->queued = v->written = 0;
+    v->frameEnds.clear();
     v->closing = 0;
-    SimSessionInit(&v->sess, &s->opt, s->key);
+    DesktopHold(s->desk);
+    SimSessionInit(&v->sess, &s->opt, s->key, s->desk);
     s->connections++;
     JsonLine j;
     JsonBegin(&j, "accept");
@@ -171,7 +206,10 @@ static void ViewerRead(Sim *s)
         uint32_t before = v->sess.loginReplies;
         SimHandlePacket(&v->sess, &h, payload, &out);
         LogText(s, out.log);
-        if (!out.reply.empty()) OutQueueAdd(&v->out, out.reply.data(), out.reply.size());
+        if (!out.reply.empty()) ViewerQueue(v, out.reply.data(), out.reply.size());
+        if (h.dwType == PKT_CLIENT_INFO) s->needRender = 1;
+        if (h.dwType == PKT_CLIENT_INFO || h.dwType == PKT_VIEW_GRID || h.dwType == PKT_SCREEN_REFRESH_RECT)
+            s->dirty = 1;
         s->loginsAnswered += v->sess.loginReplies - before;
     }
     if (rc == kFramerError) {
@@ -179,6 +217,92 @@ static void ViewerRead(Sim *s)
         FormatFramerError(v->framer, what, sizeof what);
         LogError(s, what);
         ViewerClose(s, "framing");
+    }
+}
+
+static double FramePeriod(const Sim *s)
+{
+    return s->opt.fps ? 1.0 / s->opt.fps : 1.0;
+}
+
+// Parts flow once the viewer has built its desktop and said what it shows.
+static int Serving(const Sim *s)
+{
+    return s->v.fd >= 0 && !s->v.closing && s->desk->served && s->desk->gridSeen;
+}
+
+static void RenderIfStale(Sim *s)
+{
+    SimDesktop *d = s->desk;
+    if (!d->served || (!s->needRender && s->renderedFrame == s->frameNo)) return;
+    SceneRender(&s->scene, s->frameNo, d->layout.width, d->layout.height, &d->colours, &s->pixels);
+    DesktopLoadFrame(d, s->pixels.data());
+    s->renderedFrame = s->frameNo;
+    s->needRender = 0;
+    s->dirty = 1;
+}
+
+// The viewer holds the current frame on every visible tile, and nothing is left to write.
+static int Synced(Sim *s)
+{
+    return Serving(s) && !s->needRender && s->renderedFrame == s->frameNo && !s->dirty &&
+           OutQueueEmpty(&s->v.out) && DesktopInSync(s->desk);
+}
+
+static void ReportSynced(Sim *s)
+{
+    int any = 0;
+    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting == kCtlWaitSynced;
+    if (!any || !Synced(s)) return;
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kCtlWaitSynced) {
+            c.waiting = 0;
+            ControlReply(&c, "ok");
+            ControlLines(s, &c);
+        }
+    }
+}
+
+static void WritePicture(Sim *s, Control *c, int model, const std::string &path)
+{
+    if (!s->desk->served) {
+        ControlReply(c, "error no desktop");
+        return;
+    }
+    if (!model) RenderIfStale(s);
+    SimPicture pic;
+    DesktopPicture(s->desk, model, &pic);
+    std::string why;
+    if (!PpmSave(path.c_str(), &pic, &why)) {
+        ControlReply(c, ("error " + why).c_str());
+        return;
+    }
+    ControlReply(c, "ok");
+}
+
+// Commands about the desktop that need no viewer; returns 0 for the others.
+static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
+{
+    switch (cmd.kind) {
+    case kCtlPause:
+    case kCtlResume:
+        s->paused = cmd.kind == kCtlPause;
+        s->nextFrameAt = NetNow() + FramePeriod(s);
+        ControlReply(c, "ok");
+        return 1;
+    case kCtlSentTiles: {
+        char reply[32];
+        snprintf(reply, sizeof reply, "ok %u", (unsigned)s->desk->partsCounted);
+        s->desk->partsCounted = 0;
+        ControlReply(c, reply);
+        return 1;
+    }
+    case kCtlDump:
+    case kCtlFrame:
+        WritePicture(s, c, cmd.kind == kCtlDump, cmd.path);
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -202,14 +326,35 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
             ControlReply(c, "ok");
             return;
         }
-        c->waiting = 1;
+        c->waiting = kCtlWaitLogin;
         c->waitUntil = NetNow() + cmd.seconds;
         return;
     }
+    if (RunDesktopControl(s, c, cmd)) return;
     Viewer *v = &s->v;
     if (v->fd < 0 || v->closing) {
         ControlReply(c, "error no viewer");
         return;
+    }
+    if (cmd.kind == kCtlWaitSynced) {
+        if (!s->desk->served) {
+            ControlReply(c, "error no desktop");
+        } else if (Synced(s)) {
+            ControlReply(c, "ok");
+        } else {
+            c->waiting = kCtlWaitSynced;
+            c->waitUntil = NetNow() + cmd.seconds;
+        }
+        return;
+    }
+    if (cmd.kind == kCtlRestart) {
+        // No parts until the viewer has rebuilt its desktop for the new screen info.
+        DesktopHold(s->desk);
+        if (cmd.newScreen) {
+            s->opt.screenWidth = cmd.width;
+            s->opt.screenHeight = cmd.height;
+            s->opt.screenBpp = cmd.bpp;
+        }
     }
     if (cmd.kind == kCtlClose) {
         ViewerStartClose(s, "control");
@@ -226,8 +371,99 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         SimLogSent(&t, cmd.bytes.data(), cmd.bytes.size());
     }
     LogText(s, t);
-    OutQueueAdd(&v->out, cmd.bytes.data(), cmd.bytes.size());
+    ViewerQueue(v, cmd.bytes.data(), cmd.bytes.size());
     ControlReply(c, "ok");
+}
+
+// One round of parts for the newest frame when the queue has room for it.
+static void DesktopTick(Sim *s, double now)
+{
+    // The animation clock runs on whether or not the viewer keeps up; frames are only
+    // drawn when a round goes out, so a slow viewer skips the ones in between.
+    if (!s->opt.flood && SceneAnimated(&s->scene) && s->opt.fps && !s->paused && now >= s->nextFrameAt) {
+        s->frameNo++;
+        s->nextFrameAt += FramePeriod(s);
+        if (s->nextFrameAt < now) s->nextFrameAt = now + FramePeriod(s);
+        s->dirty = 1;
+    }
+    if (!Serving(s) || ViewerPending(&s->v) >= kQueueLowWater) return;
+    if (s->opt.flood && !s->paused && !s->dirty) {
+        s->frameNo++;
+        s->dirty = 1;
+    }
+    if (!s->dirty) return;
+    RenderIfStale(s);
+    std::vector<uint8_t> bytes;
+    size_t parts = DesktopRound(s->desk, &bytes);
+    s->dirty = 0;
+    if (parts) {
+        ViewerQueue(&s->v, bytes.data(), bytes.size());
+        s->v.frameEnds.push_back(s->v.queued);
+    }
+    if (s->desk->mismatches != s->mismatchesLogged) {
+        char what[120];
+        snprintf(what, sizeof what, "self-check: %u tiles differ from the frame after their part",
+                 (unsigned)(s->desk->mismatches - s->mismatchesLogged));
+        LogError(s, what);
+        s->mismatchesLogged = s->desk->mismatches;
+    }
+}
+
+// Per-second summaries instead of a line per part.
+static void Summaries(Sim *s, double now)
+{
+    if (now < s->nextSummary) return;
+    s->nextSummary = now + 1.0;
+    SimDesktop *d = s->desk;
+    static const char *const kTypes[kSimPartKinds] = {"5", "7", "8"};
+    uint64_t count = 0, bytes = 0;
+    for (int k = 0; k < kSimPartKinds; k++) {
+        count += d->partCount[k];
+        bytes += d->partBytes[k];
+    }
+    JsonLine j;
+    if (count) {
+        JsonLine by;
+        by.text = "{";
+        by.fields = 0;
+        for (int k = 0; k < kSimPartKinds; k++) JsonUint(&by, kTypes[k], d->partCount[k]);
+        by.text += "}";
+        JsonBegin(&j, "parts");
+        JsonUint(&j, "count", count);
+        JsonUint(&j, "bytes", bytes);
+        JsonRaw(&j, "by_type", by.text);
+        LogText(s, JsonEnd(&j));
+        memset(d->partCount, 0, sizeof d->partCount);
+        memset(d->partBytes, 0, sizeof d->partBytes);
+    }
+    if (s->framesSent || s->bytesSent) {
+        JsonBegin(&j, "rate");
+        JsonUint(&j, "frames", s->framesSent);
+        JsonUint(&j, "bytes", s->bytesSent);
+        LogText(s, JsonEnd(&j));
+        s->framesSent = s->bytesSent = 0;
+    }
+}
+
+// Writes what the viewer socket takes and counts rounds that have fully left.
+static void ViewerFlush(Sim *s)
+{
+    Viewer *v = &s->v;
+    if (v->fd < 0 || OutQueueEmpty(&v->out)) return;
+    std::string why;
+    size_t before = ViewerPending(v);
+    int ok = OutQueueFlush(&v->out, v->fd, &why);
+    size_t taken = before - ViewerPending(v);
+    v->written += taken;
+    s->bytesSent += taken;
+    while (!v->frameEnds.empty() && v->frameEnds.front() <= v->written) {
+        v->frameEnds.pop_front();
+        s->framesSent++;
+    }
+    if (!ok) {
+        LogError(s, why.c_str());
+        ViewerClose(s, "write error");
+    }
 }
 
 // Runs whole lines; a waiting command holds back the ones behind it.
@@ -310,6 +546,11 @@ static int PollTimeoutMs(const Sim *s, double now)
     for (const Control &c : s->ctl)
         if (c.fd >= 0 && c.waiting && c.waitUntil < next) next = c.waitUntil;
     if (s->v.fd >= 0 && s->v.closing && s->v.closeBy < next) next = s->v.closeBy;
+    if (s->nextSummary < next) next = s->nextSummary;
+    if (!s->opt.flood && SceneAnimated(&s->scene) && s->opt.fps && !s->paused && s->nextFrameAt < next)
+        next = s->nextFrameAt;
+    if (Serving(s) && ViewerPending(&s->v) < kQueueLowWater && (s->dirty || (s->opt.flood && !s->paused)))
+        next = now;
     double ms = (next - now) * 1000.0;
     return ms <= 0 ? 0 : (int)ms + 1;
 }
@@ -354,14 +595,15 @@ static void Loop(Sim *s)
                     ControlRead(s, c);
             }
         }
-        Timeouts(s, NetNow());
+        double now = NetNow();
+        Timeouts(s, now);
         ReportLogins(s);
+        DesktopTick(s, now);
         // Output goes out whenever the socket takes it; replies made above leave now.
+        ViewerFlush(s);
+        ReportSynced(s);
+        Summaries(s, now);
         std::string why;
-        if (s->v.fd >= 0 && !OutQueueEmpty(&s->v.out) && !OutQueueFlush(&s->v.out, s->v.fd, &why)) {
-            LogError(s, why.c_str());
-            ViewerClose(s, "write error");
-        }
         for (Control &c : s->ctl) {
             if (c.fd < 0) continue;
             if (!OutQueueFlush(&c.out, c.fd, &why)) ControlDrop(&c);
@@ -429,6 +671,14 @@ int main(int argc, char **argv)
     s.listenFd = s.controlFd = -1;
     s.v.fd = -1;
     s.v.framer = new PacketFramer;
+    s.desk = new SimDesktop();
+    std::string why;
+    if (!SceneInit(&s.scene, &s.opt, &why)) {
+        fprintf(stderr, "agentsim: %s\n", why.c_str());
+        return 1;
+    }
+    s.nextFrameAt = NetNow() + FramePeriod(&s);
+    s.nextSummary = NetNow() + 1.0;
     for (Control &c : s.ctl) c.fd = -1;
     if (!Setup(&s, err, sizeof err)) {
         fprintf(stderr, "agentsim: %s\n", err);
@@ -443,6 +693,7 @@ int main(int argc, char **argv)
     if (s.controlFd >= 0) close(s.controlFd);
     EVP_PKEY_free(s.key);
     delete s.v.framer;
+    delete s.desk;
     if (s.log != stdout) fclose(s.log);
     return 0;
 }

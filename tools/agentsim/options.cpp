@@ -28,6 +28,7 @@ void SimOptionsInit(SimOptions *o)
     o->screenHeight = 768;
     o->screenBpp = 16;
     o->screenCount = 1;
+    o->fps = 10;
 }
 
 const char *SimOptionsUsage(void)
@@ -37,7 +38,8 @@ const char *SimOptionsUsage(void)
            "                [--os-platform N] [--os-major N] [--os-minor N]\n"
            "                [--computer NAME] [--rights N] [--slider N]\n"
            "                [--screen WxHxBPP] [--screens N] [--log FILE] [--once]\n"
-           "                [--sndbuf BYTES]\n";
+           "                [--sndbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
+           "                [--fps N] [--palette default|custom] [--flood]\n";
 }
 
 // Decimal only, whole text, within [lo, hi].
@@ -55,8 +57,7 @@ static int ParseNumber(const char *s, long long lo, long long hi, long long *out
     return 1;
 }
 
-// "WxHxBPP", each part decimal; width and height 1..65535, depth 1..32.
-static int ParseScreen(const char *s, SimOptions *o)
+int SimParseGeometry(const char *s, uint16_t *width, uint16_t *height, uint16_t *bpp)
 {
     unsigned long part[3];
     const char *p = s;
@@ -72,9 +73,38 @@ static int ParseScreen(const char *s, SimOptions *o)
     }
     if (part[0] < 1 || part[0] > 65535 || part[1] < 1 || part[1] > 65535 || part[2] < 1 || part[2] > 32)
         return 0;
-    o->screenWidth = (uint16_t)part[0];
-    o->screenHeight = (uint16_t)part[1];
-    o->screenBpp = (uint16_t)part[2];
+    *width = (uint16_t)part[0];
+    *height = (uint16_t)part[1];
+    *bpp = (uint16_t)part[2];
+    return 1;
+}
+
+static int HexNibble(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+static int ParseScene(const char *s, SimOptions *o)
+{
+    if (!strcmp(s, "demo")) {
+        o->scene = kSimSceneDemo;
+        return 1;
+    }
+    if (!strncmp(s, "file:", 5) && s[5]) {
+        o->scene = kSimSceneFile;
+        o->scenePath = s + 5;
+        return 1;
+    }
+    if (strncmp(s, "solid:", 6) != 0 || strlen(s + 6) != 6) return 0;
+    for (int i = 0; i < 3; i++) {
+        int hi = HexNibble(s[6 + 2 * i]), lo = HexNibble(s[7 + 2 * i]);
+        if (hi < 0 || lo < 0) return 0;
+        o->solid[i] = (uint8_t)(hi << 4 | lo);
+    }
+    o->scene = kSimSceneSolid;
     return 1;
 }
 
@@ -97,6 +127,10 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         }
         if (!strcmp(a, "--once")) {
             o->once = 1;
+            continue;
+        }
+        if (!strcmp(a, "--flood")) {
+            o->flood = 1;
             continue;
         }
         if (strncmp(a, "--", 2) != 0) {
@@ -126,7 +160,13 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         else if (!strcmp(a, "--computer")) ok = CopyText(o->computer, sizeof o->computer, v);
         else if (!strcmp(a, "--rights")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->rights = (uint32_t)n; }
         else if (!strcmp(a, "--slider")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->slider = (uint32_t)n; }
-        else if (!strcmp(a, "--screen")) ok = ParseScreen(v, o);
+        else if (!strcmp(a, "--screen")) ok = SimParseGeometry(v, &o->screenWidth, &o->screenHeight, &o->screenBpp);
+        else if (!strcmp(a, "--scene")) ok = ParseScene(v, o);
+        else if (!strcmp(a, "--fps")) { ok = ParseNumber(v, 0, kSimFpsMax, &n); o->fps = (uint32_t)n; }
+        else if (!strcmp(a, "--palette")) {
+            ok = !strcmp(v, "default") || !strcmp(v, "custom");
+            o->customPalette = !strcmp(v, "custom");
+        }
         else if (!strcmp(a, "--screens")) { ok = ParseNumber(v, 1, 255, &n); o->screenCount = (uint8_t)n; }
         else if (!strcmp(a, "--log")) o->logPath = v;
         else if (!strcmp(a, "--sndbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->sendBuffer = (uint32_t)n; }

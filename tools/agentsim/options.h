@@ -5,6 +5,8 @@
 
 enum { kSimComputerNameMax = 15, kSimPasswordMax = 15 };
 enum : uint32_t { kSimControlAny = 0x10000 };  // beyond the port range
+enum { kSimSceneDemo = 0, kSimSceneFile, kSimSceneSolid };
+enum { kSimFpsMax = 1000 };
 
 struct SimOptions {
     char listenAddr[64];
@@ -25,6 +27,12 @@ struct SimOptions {
     const char *logPath;   // NULL: stdout
     int once;
     uint32_t sendBuffer;  // SO_SNDBUF for viewer connections; 0: system default
+    int scene;             // kSimScene*
+    const char *scenePath; // file scene: a binary PPM
+    uint8_t solid[3];      // solid scene: red, green, blue
+    uint32_t fps;          // animation frames per second; 0: static
+    int customPalette;     // 8 bits: send a distinctive palette instead of the default one
+    int flood;             // every tile changes in every frame, sent as fast as taken
 };
 
 void SimOptionsInit(SimOptions *o);
@@ -32,3 +40,6 @@ void SimOptionsInit(SimOptions *o);
 // to err and returns 0. *wantHelp is set for --help.
 int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *err, size_t errCap);
 const char *SimOptionsUsage(void);
+// "WxHxBPP", each part decimal; width and height 1..65535, depth 1..32. Also used by
+// the control channel's restart.
+int SimParseGeometry(const char *s, uint16_t *width, uint16_t *height, uint16_t *bpp);

@@ -12,9 +12,10 @@
 
 enum { kHexLogMax = 256 };
 
-void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key)
+void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk)
 {
     s->opt = opt;
+    s->desk = desk;
     s->key = key;
     s->loginReplies = 0;
     s->loggedIn = 0;
@@ -140,7 +141,34 @@ static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint
 
     size_t at = out->reply.size();
     SimAppendScreenInfo(s->opt, &out->reply);
+    if (s->opt->screenBpp == 8) SimAppendPalette(s->opt, &out->reply);
     SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    if (s->desk) {
+        std::string why;
+        int served = DesktopStart(s->desk, s->opt, &why);
+        JsonBegin(&j, "desktop");
+        JsonUint(&j, "width", s->opt->screenWidth);
+        JsonUint(&j, "height", s->opt->screenHeight);
+        JsonUint(&j, "depth", s->opt->screenBpp);
+        JsonBool(&j, "served", served);
+        if (!served) JsonCStr(&j, "why", why.c_str());
+        out->log += JsonEnd(&j);
+    }
+    return 1;
+}
+
+// PKT_VIEW_GRID and PKT_SCREEN_REFRESH_RECT: the tiles the viewer shows.
+static int HandleRange(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != kViewGridLen) return Refuse(h, payload, kViewGridLen, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonUint(&j, "first_column", payload[0]);
+    JsonUint(&j, "column_count", payload[1]);
+    JsonUint(&j, "first_row", payload[2]);
+    JsonUint(&j, "row_count", payload[3]);
+    out->log += JsonEnd(&j);
+    if (s->desk) DesktopSetRange(s->desk, payload, h->dwType == PKT_VIEW_GRID);
     return 1;
 }
 
@@ -166,6 +194,7 @@ int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *pay
     if (h->dwType == PKT_LOGIN) return HandleLogin(s, h, payload, out);
     if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
     if (IsU32Type(h->dwType)) return HandleU32(h, payload, out);
+    if (h->dwType == PKT_VIEW_GRID || h->dwType == PKT_SCREEN_REFRESH_RECT) return HandleRange(s, h, payload, out);
     JsonLine j;
     PacketFields(&j, h);
     if (h->dwType == PKT_SELECT_SCREEN && h->dwDataLen >= 1) JsonUint(&j, "screen", payload[0]);

@@ -9,6 +9,7 @@
 #include <openssl/evp.h>
 
 #include "session/packet.h"
+#include "tools/agentsim/desktop.h"
 #include "tools/agentsim/options.h"
 
 struct SimSession {
@@ -16,6 +17,7 @@ struct SimSession {
     EVP_PKEY *key;          // recovers the DES key for the log; NULL leaves it out
     uint32_t loginReplies;  // login replies produced on this connection
     int loggedIn;           // the last login was accepted
+    SimDesktop *desk;       // NULL: no desktop is served (screen info only)
 };
 
 struct SimOutput {
@@ -23,7 +25,9 @@ struct SimOutput {
     std::vector<uint8_t> reply;  // bytes to send to the viewer
 };
 
-void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key);
+// desk may be NULL; with one, client information (re)starts it and the view range
+// packets steer it.
+void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk = nullptr);
 
 // Logs the packet and appends any answer. Returns 0 when the packet was refused
 // (an error event is logged and nothing answered), 1 otherwise.

@@ -12,6 +12,8 @@
 //                                        main window has that class: set control id's
 //                                        text, or without text click it
 //   tallydesk-stub.exe POST=class|msg|wparam|lparam   post a message to that window
+//   tallydesk-stub.exe RECT=class|child OUT=f   write the screen rectangle of the first
+//                                        descendant of class child ("left top right bottom")
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
@@ -205,6 +207,47 @@ static int PostToWindow(char *spec)
                : 1;
 }
 
+struct ChildSearch {
+    const char *cls;
+    HWND found;
+};
+
+static BOOL CALLBACK FindChildOfClass(HWND w, LPARAM lp)
+{
+    ChildSearch *cs = (ChildSearch *)lp;
+    char cls[64];
+    if (GetClassNameA(w, cls, sizeof(cls)) && strcmp(cls, cs->cls) == 0 && IsWindowVisible(w)) {
+        cs->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static int WriteChildRect(char *spec, const char *outPath)
+{
+    char *bar = strchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    HWND main = FindWindowA(spec, NULL);
+    if (!main)
+        return 1;
+    ChildSearch cs = {bar + 1, NULL};
+    EnumChildWindows(main, FindChildOfClass, (LPARAM)&cs);
+    RECT r;
+    if (!cs.found || !GetWindowRect(cs.found, &r))
+        return 1;
+    char line[96];
+    int n = snprintf(line, sizeof(line), "%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return 1;
+    DWORD written;
+    WriteFile(f, line, (DWORD)n, &written, NULL);
+    CloseHandle(f);
+    return 0;
+}
+
 static int SetTermEvent(DWORD pid)
 {
     char name[32];
@@ -270,6 +313,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return DumpState(tokens[i] + 6, out);
+        } else if (strncmp(tokens[i], "RECT=", 5) == 0) {
+            const char *out = "rect.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return WriteChildRect(tokens[i] + 5, out);
         } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
             return DriveDialog(tokens[i] + 7);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {

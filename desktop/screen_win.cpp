@@ -1,0 +1,296 @@
+// The remote screen model on the Win32 side. Build and teardown run on the UI thread
+// while no screen part is being decoded (between PKT_SCREEN_INFO and the first part,
+// after a restart, after the workers ended), so they take no lock.
+#include "desktop/screen_win.h"
+
+#include "desktop/update_win.h"
+#include "desktop/view_win.h"
+#include "lang/stringids.h"
+#include "resources/resource.h"
+#include "session/login.h"
+#include "shell/commands.h"
+#include "shell/commandstate_win.h"
+#include "shell/mainwindow_win.h"
+#include "shell/report_win.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+
+#include <cstdio>
+#include <cstring>
+
+static ScreenModel *Model(void) { return &g_viewer.screen; }
+
+struct ClassEntry {
+    const char *name;
+    WNDPROC proc;
+    int background; // COLOR_ index + 1, or a negative stock object
+    int icon;
+    int extraBytes;
+};
+
+static HBRUSH ViewPatternBrush(void)
+{
+    HBITMAP pattern = (HBITMAP)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_VIEW_PATTERN), IMAGE_BITMAP, 0, 0,
+                                          LR_CREATEDIBSECTION);
+    if (!pattern)
+        return (HBRUSH)(COLOR_APPWORKSPACE + 1);
+    HBRUSH brush = CreatePatternBrush(pattern);
+    DeleteObject(pattern); // the brush keeps its own copy
+    return brush ? brush : (HBRUSH)(COLOR_APPWORKSPACE + 1);
+}
+
+int RegisterWindowClasses(void)
+{
+    if (!RegisterMainWindowClass())
+        return 0;
+    // Classes of windows still to come use the default procedure until their
+    // feature is built; registering them all keeps the order and the failure rule.
+    const ClassEntry classes[] = {
+        {"CORVID:FILETRANSFER", DefWindowProcA, COLOR_BTNFACE + 1, 1, 0},
+        {"CORVID:CLIENT", ViewFrameProc, 0, 0, 0},
+        {"CORVID:KEYBLIGHT", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:CONSOLE:BUTTPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:FULLSCREEN", DefWindowProcA, COLOR_WINDOW + 1, 1, 0},
+        {"CORVID:FULLSCRTBPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:LOGO", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
+        {"CORVID:AUTOSCALES", ScaledViewProc, -BLACK_BRUSH, 0, 0},
+        {"CORVID:SQUAREPAD", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
+        {"CORVID:SQUARE", TileWindowProc, -BLACK_BRUSH, 0, 2},
+        {"CORVID:REMOTE:CURSOR", DefWindowProcA, -NULL_BRUSH, 0, 0},
+        {"CORVID:SCALED:CURSOR", DefWindowProcA, -NULL_BRUSH, 0, 0},
+        {"CORVID:FT:MIDDLEPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:FT:PANEL", DefWindowProcA, COLOR_BTNFACE + 1, 0, 2},
+    };
+    for (const ClassEntry &c : classes) {
+        WNDCLASSEXA wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = c.proc;
+        wc.cbWndExtra = c.extraBytes;
+        wc.hInstance = g_viewer.instance;
+        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+        wc.hIcon = c.icon ? LoadIconA(g_viewer.instance, MAKEINTRESOURCEA(IDI_CORVID)) : NULL;
+        if (c.background > 0)
+            wc.hbrBackground = (HBRUSH)(INT_PTR)c.background;
+        else if (c.background < 0 || c.background == -BLACK_BRUSH)
+            wc.hbrBackground = (HBRUSH)GetStockObject(-c.background);
+        if (strcmp(c.name, "CORVID:CLIENT") == 0)
+            wc.hbrBackground = ViewPatternBrush();
+        wc.lpszClassName = c.name;
+        if (!RegisterClassExA(&wc))
+            return 0;
+    }
+    return 1;
+}
+
+// Fills a 40-byte header for a width x height bitmap of depth D, bottom-up.
+static void FillBitmapHeader(BITMAPINFOHEADER *h, int width, int height, int depth)
+{
+    memset(h, 0, sizeof(*h));
+    int bits = DibBitCount(depth);
+    h->biSize = sizeof(*h);
+    h->biWidth = width;
+    h->biHeight = height;
+    h->biPlanes = 1;
+    h->biBitCount = (WORD)bits;
+    h->biCompression = BI_RGB;
+    h->biSizeImage = (DWORD)(((width * bits + 31) / 32) * height * 4);
+}
+
+static BITMAPINFO *NewBitmapInfo(int width, int height, int depth, const BYTE *colours, int colourCount)
+{
+    size_t size = sizeof(BITMAPINFOHEADER) + (size_t)colourCount * 4;
+    BITMAPINFO *info = (BITMAPINFO *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+    if (!info)
+        return NULL;
+    FillBitmapHeader(&info->bmiHeader, width, height, depth);
+    if (colours)
+        memcpy(info->bmiColors, colours, (size_t)colourCount * 4);
+    return info;
+}
+
+static const BYTE *LoadDefaultColours(int colourCount)
+{
+    int id = colourCount == 2 ? IDR_COLOURS_2 : colourCount == 16 ? IDR_COLOURS_16 : IDR_COLOURS_256;
+    HRSRC res = FindResourceA(g_viewer.instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(10)); // RT_RCDATA
+    if (!res || SizeofResource(g_viewer.instance, res) < (DWORD)colourCount * 4)
+        return NULL;
+    HGLOBAL data = LoadResource(g_viewer.instance, res);
+    return data ? (const BYTE *)LockResource(data) : NULL;
+}
+
+static void ReportUnsupportedScreen(const RemoteScreen *s, int depth)
+{
+    char format[512], text[1024];
+    LoadLangString(IDS_SCREEN_UNSUPPORTED, format, sizeof(format));
+    snprintf(text, sizeof(text), format, (int)s->width, (int)s->height, depth);
+    ReportFailure(g_viewer.mainWindow, text);
+}
+
+static int BuildTiles(ScreenModel *m)
+{
+    for (int r = 0; r < kTileGridSize; r++)
+        for (int c = 0; c < kTileGridSize; c++) {
+            ScreenTile *t = &m->tiles[r][c];
+            t->bits = (BYTE *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, m->layout.tiles[r][c].size);
+            if (!t->bits)
+                return 0;
+        }
+    return 1;
+}
+
+static int BuildBitmapInfos(ScreenModel *m, HWND mainWindow)
+{
+    const BYTE *colours = m->colourCount ? LoadDefaultColours(m->colourCount) : NULL;
+    if (m->colourCount && !colours)
+        return 0;
+    const TileLayout *l = &m->layout;
+    const TileGeometry *from[4] = {&l->tiles[0][0], &l->tiles[0][31], &l->tiles[31][0], &l->tiles[31][31]};
+    for (int i = 0; i < 4; i++) {
+        m->tileInfo[i] = NewBitmapInfo(from[i]->width, from[i]->height, l->depth, colours, m->colourCount);
+        if (!m->tileInfo[i])
+            return 0;
+    }
+    m->frameInfo = NewBitmapInfo(l->width, l->height, l->depth, colours, m->colourCount);
+    if (!m->frameInfo)
+        return 0;
+    HDC dc = GetDC(mainWindow);
+    void *bits = NULL;
+    m->frame = CreateDIBSection(dc, m->frameInfo, DIB_RGB_COLORS, &bits, NULL, 0);
+    ReleaseDC(mainWindow, dc);
+    m->frameBits = (BYTE *)bits;
+    return m->frame != NULL;
+}
+
+static int BuildTileWindows(ScreenModel *m)
+{
+    HWND pad = g_viewer.view.tilePad;
+    for (int r = 0; r < kTileGridSize; r++)
+        for (int c = 0; c < kTileGridSize; c++) {
+            const TileGeometry *g = &m->layout.tiles[r][c];
+            ScreenTile *t = &m->tiles[r][c];
+            t->window = CreateWindowExA(0, "CORVID:SQUARE", NULL, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, g->x, g->y,
+                                        g->width, g->height, pad, NULL, g_viewer.instance, NULL);
+            if (!t->window)
+                return 0;
+            InitializeCriticalSection(&t->lock);
+            t->lockReady = TRUE;
+            SetWindowWord(t->window, 0, (WORD)(c * 256 + r));
+        }
+    return 1;
+}
+
+int BuildDesktop(HWND mainWindow)
+{
+    ScreenModel *m = Model();
+    const RemoteScreen *s = &g_viewer.session.screen;
+    int depth = s->planes * s->bitsPerPixel;
+    TeardownDesktop();
+    if (!TileLayoutCompute(&m->layout, s->width, s->height, depth)) {
+        ReportUnsupportedScreen(s, depth);
+        return 0;
+    }
+    m->colourCount = ColourCount(depth);
+    m->viewScale = 1.0;
+    if (!BuildTiles(m) || !BuildBitmapInfos(m, mainWindow))
+        return 0;
+    if (!ViewCreateWindows())
+        return 0;
+    if (!BuildTileWindows(m))
+        return 0;
+    g_viewer.session.desktopActive = 1;
+    EnableCommand(0, IDM_SCREEN_CHOICE, kCheckLeave);
+    if (!SendViewGrid())
+        return 0;
+    ViewRelayout();
+    int fits = g_viewer.localDisplay.width == s->width && g_viewer.localDisplay.height == s->height;
+    EnableCommand(fits, IDM_FULL_SCREEN, kCheckLeave);
+    return 1;
+}
+
+static void FreeBlock(void *p)
+{
+    if (p)
+        HeapFree(GetProcessHeap(), 0, p);
+}
+
+void TeardownDesktop(void)
+{
+    ScreenModel *m = Model();
+    g_viewer.session.desktopActive = 0;
+    ViewDestroyScaled();
+    if (g_viewer.view.tilePad)
+        ShowWindow(g_viewer.view.tilePad, SW_HIDE);
+    for (int r = 0; r < kTileGridSize; r++)
+        for (int c = 0; c < kTileGridSize; c++) {
+            ScreenTile *t = &m->tiles[r][c];
+            if (t->window)
+                DestroyWindow(t->window);
+            t->window = NULL;
+            if (t->lockReady)
+                DeleteCriticalSection(&t->lock);
+            t->lockReady = FALSE;
+            FreeBlock(t->bits);
+            t->bits = NULL;
+        }
+    ViewDestroyTilePad();
+    for (int i = 0; i < 4; i++) {
+        FreeBlock(m->tileInfo[i]);
+        m->tileInfo[i] = NULL;
+    }
+    FreeBlock(m->frameInfo);
+    m->frameInfo = NULL;
+    EnterCriticalSection(&g_viewer.screenLock);
+    if (m->frame)
+        DeleteObject(m->frame);
+    m->frame = NULL;
+    m->frameBits = NULL;
+    if (m->pendingRegion)
+        DeleteObject(m->pendingRegion);
+    m->pendingRegion = NULL;
+    LeaveCriticalSection(&g_viewer.screenLock);
+}
+
+int PaletteInUse(void) { return Model()->palette && g_viewer.localDisplay.bitsPerPixel == 8; }
+
+void ApplyPalette(void)
+{
+    ScreenModel *m = Model();
+    if (m->palette)
+        DeleteObject(m->palette);
+    struct {
+        WORD version, count;
+        PALETTEENTRY entries[256];
+    } lp;
+    lp.version = 0x300;
+    lp.count = 256;
+    for (int i = 0; i < 256; i++) {
+        const BYTE *e = m->paletteTable + 4 * i; // stored as blue, green, red
+        lp.entries[i].peRed = e[2];
+        lp.entries[i].peGreen = e[1];
+        lp.entries[i].peBlue = e[0];
+        lp.entries[i].peFlags = 0;
+    }
+    m->palette = CreatePalette((LOGPALETTE *)&lp);
+    if (m->colourCount) {
+        for (int i = 0; i < 4; i++)
+            if (m->tileInfo[i])
+                memcpy(m->tileInfo[i]->bmiColors, m->paletteTable, (size_t)m->colourCount * 4);
+        if (m->frameInfo) {
+            memcpy(m->frameInfo->bmiColors, m->paletteTable, (size_t)m->colourCount * 4);
+            // The frame is a DIB section: its own colour table must follow too.
+            EnterCriticalSection(&g_viewer.screenLock);
+            if (m->frame) {
+                HDC dc = CreateCompatibleDC(NULL);
+                HGDIOBJ old = SelectObject(dc, m->frame);
+                SetDIBColorTable(dc, 0, (UINT)m->colourCount, (const RGBQUAD *)m->paletteTable);
+                SelectObject(dc, old);
+                DeleteDC(dc);
+            }
+            LeaveCriticalSection(&g_viewer.screenLock);
+        }
+    }
+    if (g_viewer.view.tilePad)
+        RedrawWindow(g_viewer.view.tilePad, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    if (g_viewer.view.scaledView)
+        InvalidateRect(g_viewer.view.scaledView, NULL, FALSE);
+}

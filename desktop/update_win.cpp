@@ -1,0 +1,134 @@
+// Screen parts from the receive thread. A tile is decoded under its TileLock, then
+// published into the frame under ScreenLock; the two locks are never held together.
+#include "desktop/update_win.h"
+
+#include "desktop/decode.h"
+#include "desktop/palette.h"
+#include "desktop/viewgeom.h"
+#include "session/sendqueue_win.h"
+#include "shell/log_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+
+#include <cstring>
+
+static ScreenModel *Model(void) { return &g_viewer.screen; }
+
+// The tile a part names, when the desktop is built and the address is on the grid.
+static ScreenTile *PartTile(const uint8_t *payload, size_t len, int *row, int *column)
+{
+    if (!g_viewer.session.desktopActive) {
+        WriteLog("Screen part before the desktop was built: dropped.");
+        return NULL;
+    }
+    if (!PartTileAddress(payload, len, row, column)) {
+        WriteLogF("Screen part for a tile outside the grid (length %u): dropped.", (unsigned)len);
+        return NULL;
+    }
+    ScreenTile *t = &Model()->tiles[*row][*column];
+    return t->bits && t->lockReady ? t : NULL;
+}
+
+static void Publish(int row, int column)
+{
+    ScreenModel *m = Model();
+    const TileGeometry *g = &m->layout.tiles[row][column];
+    EnterCriticalSection(&g_viewer.screenLock);
+    if (m->frameBits) {
+        // The tile's bits are stable here: only this thread writes them.
+        PublishTile(&m->layout, row, column, m->tiles[row][column].bits, m->frameBits);
+        HWND scaled = g_viewer.view.scaledView;
+        if (scaled && IsWindowVisible(scaled)) {
+            ViewRect r;
+            ScaledTileRect(g, m->viewScale, &r);
+            HRGN rgn = CreateRectRgn(r.left, r.top, r.right, r.bottom);
+            if (rgn && m->pendingRegion) {
+                CombineRgn(m->pendingRegion, m->pendingRegion, rgn, RGN_OR);
+                DeleteObject(rgn);
+            } else if (rgn) {
+                m->pendingRegion = rgn;
+            }
+        }
+    }
+    LeaveCriticalSection(&g_viewer.screenLock);
+}
+
+int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
+{
+    int row, column;
+    ScreenTile *t = PartTile(payload, h->dwDataLen, &row, &column);
+    if (!t)
+        return 1;
+    const TileGeometry *g = &Model()->layout.tiles[row][column];
+    EnterCriticalSection(&t->lock);
+    int result = ApplyXorPart(g, t->bits, payload + 2, h->dwDataLen - 2);
+    LeaveCriticalSection(&t->lock);
+    if (result == kPartAppliedShort)
+        WriteLog("HandleXoredScrPart: Invalid pSessPacketHeader->dwDataLen");
+    InvalidateRect(t->window, NULL, FALSE);
+    Publish(row, column);
+    return 1;
+}
+
+int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode)
+{
+    int depth = Model()->layout.depth;
+    if (depth != 8 && depth != 16)
+        return 1;
+    int row, column;
+    ScreenTile *t = PartTile(payload, h->dwDataLen, &row, &column);
+    if (!t)
+        return 1;
+    const TileGeometry *g = &Model()->layout.tiles[row][column];
+    EnterCriticalSection(&t->lock);
+    int result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
+    InvalidateRect(t->window, NULL, FALSE);
+    LeaveCriticalSection(&t->lock);
+    if (result != kPartApplied)
+        WriteLogF("Run-length screen part for tile %d,%d does not fit the tile: applied as far as it goes.", row,
+                  column);
+    Publish(row, column);
+    return 1;
+}
+
+int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
+{
+    if (h->dwDataLen < 1024) {
+        WriteLogF("Palette of %u bytes instead of 1024: dropped.", (unsigned)h->dwDataLen);
+        return 1;
+    }
+    StorePalette(payload, Model()->paletteTable);
+    PostMessageA(g_viewer.mainWindow, WM_CV_PALETTE, 0, 0);
+    return 1;
+}
+
+static int QueueRange(uint32_t type, const BYTE range[4])
+{
+    uint8_t packet[16];
+    size_t n = BuildPacket(type, range, 4, packet, sizeof(packet));
+    int oom;
+    return EnqueuePacket(packet, (DWORD)n, &oom);
+}
+
+int SendViewGrid(void)
+{
+    RECT rc;
+    GetClientRect(g_viewer.view.frame, &rc);
+    int columns, rows;
+    ViewGridCounts(&Model()->layout, rc.right, rc.bottom, &columns, &rows);
+    BYTE *v = Model()->visibleRange;
+    v[0] = 0;
+    v[1] = (BYTE)columns;
+    v[2] = 0;
+    v[3] = (BYTE)rows;
+    return QueueRange(PKT_VIEW_GRID, v);
+}
+
+void UpdateVisibleTileRange(int firstColumn, int columnCount, int firstRow, int rowCount)
+{
+    BYTE range[4] = {(BYTE)firstColumn, (BYTE)columnCount, (BYTE)firstRow, (BYTE)rowCount};
+    if (memcmp(range, Model()->visibleRange, 4) == 0)
+        return;
+    memcpy(Model()->visibleRange, range, 4);
+    QueueRange(PKT_SCREEN_REFRESH_RECT, range); // a failed send is not retried
+}

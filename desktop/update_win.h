@@ -1,0 +1,17 @@
+// Screen parts from the receive thread into the tiles and the whole-screen frame, and
+// the visible tile range told to the Agent.
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include "session/packet.h"
+
+// Receive thread. Each returns 1; a part the viewer cannot place is logged and dropped.
+int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload);
+int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode);
+int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
+
+// UI thread: PKT_VIEW_GRID for the frame's client area; returns the queue's result.
+int SendViewGrid(void);
+// UI thread: stores and sends the range when it differs from the last one sent.
+void UpdateVisibleTileRange(int firstColumn, int columnCount, int firstRow, int rowCount);

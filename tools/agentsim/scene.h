@@ -1,0 +1,26 @@
+// What the simulated remote screen shows: an animated desktop, a picture, one colour,
+// or the flood pattern. Frames are pure functions of the frame number and geometry.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/agentsim/options.h"
+#include "tools/agentsim/picture.h"
+
+struct SimScene {
+    int kind;            // kSimScene*
+    int flood;           // every frame changes every tile (alternating noise and gradient)
+    uint8_t solid[3];
+    SimPicture picture;  // file scene as loaded
+    SimPicture covered;  // the picture scaled to the last geometry asked for
+};
+
+// Loads the picture of a file scene. Returns 0 with the reason in *why.
+int SceneInit(SimScene *s, const SimOptions *opt, std::string *why);
+// Whether frames differ from one another (demo and flood).
+int SceneAnimated(const SimScene *s);
+// Pixel values (table indices, or 5-5-5 at 16 bits) of frame number frame, top-down,
+// width * height of them.
+void SceneRender(SimScene *s, uint32_t frame, int width, int height, SimColourMap *colours,
+                 std::vector<uint16_t> *pixels);
