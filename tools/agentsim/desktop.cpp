@@ -9,20 +9,13 @@
 #include "desktop/palette.h"
 #include "session/packet.h"
 #include "tools/agentsim/encode.h"
+#include "tools/agentsim/session.h"
 
 static int KindIndex(uint32_t type)
 {
     return type == PKT_SCREEN_XOR_PART ? 0 : type == PKT_SCREEN_XOR_RLE_PART ? 1 : 2;
 }
 
-static void AppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out)
-{
-    uint8_t hdr[kPacketHeaderSize];
-    SessPacketHeader h = {type, (uint32_t)len, 1};
-    EncodePacketHeader(&h, hdr, sizeof hdr);
-    out->insert(out->end(), hdr, hdr + sizeof hdr);
-    out->insert(out->end(), payload, payload + len);
-}
 
 static void PaletteEntries(const SimOptions *opt, uint8_t entries[1024])
 {
@@ -34,7 +27,7 @@ void SimAppendPalette(const SimOptions *opt, std::vector<uint8_t> *out)
 {
     uint8_t entries[kPaletteLen];
     PaletteEntries(opt, entries);
-    AppendPacket(PKT_PALETTE, entries, sizeof entries, out);
+    SimAppendPacket(PKT_PALETTE, entries, sizeof entries, out);
 }
 
 int DesktopStart(SimDesktop *d, const SimOptions *opt, std::string *why)
@@ -158,7 +151,7 @@ size_t DesktopRound(SimDesktop *d, std::vector<uint8_t> *out)
                 d->mismatches++;
                 continue;
             }
-            AppendPacket(part.type, part.payload.data(), part.payload.size(), out);
+            SimAppendPacket(part.type, part.payload.data(), part.payload.size(), out);
             const uint8_t *data = part.payload.data() + 2;
             const size_t len = part.payload.size() - 2;
             if (part.type == PKT_SCREEN_XOR_PART) ApplyXorPart(g, d->model[i].data(), data, len);

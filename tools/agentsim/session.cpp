@@ -52,7 +52,7 @@ static int Refuse(const SessPacketHeader *h, const uint8_t *payload, uint32_t ex
     return 0;
 }
 
-static void AppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out)
+void SimAppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out)
 {
     uint8_t hdr[kPacketHeaderSize];
     SessPacketHeader h = {type, (uint32_t)len, 1};
@@ -73,7 +73,7 @@ size_t SimAppendLoginReply(const SimOptions *opt, uint32_t status, std::vector<u
     memcpy(p + 15, opt->computer, strnlen(opt->computer, kSimComputerNameMax));
     PutU32LE(p + 31, opt->rights);
     PutU32LE(p + 35, opt->slider);
-    AppendPacket(PKT_LOGIN_REPLY, p, sizeof p, out);
+    SimAppendPacket(PKT_LOGIN_REPLY, p, sizeof p, out);
     return kPacketHeaderSize + sizeof p;
 }
 
@@ -87,7 +87,7 @@ size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)
     PutU16LE(p + 8, opt->screenBpp);  // display depth
     p[10] = opt->screenCount;
     p[11] = 1;  // current screen
-    AppendPacket(PKT_SCREEN_INFO, p, sizeof p, out);
+    SimAppendPacket(PKT_SCREEN_INFO, p, sizeof p, out);
     return kPacketHeaderSize + sizeof p;
 }
 

@@ -41,3 +41,6 @@ size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out);
 // bytes do not split into whole packets.
 void SimLogSent(std::string *log, const uint8_t *bytes, size_t len);
 void SimLogError(std::string *log, const char *what);
+
+// Appends one whole packet (header with dwRequired 1, then the payload) to out.
+void SimAppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out);
