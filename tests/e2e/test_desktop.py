@@ -183,5 +183,21 @@ def case_restart_with_a_new_size_rebuilds_the_view(ctx):
     close(ctx, addr, viewer)
 
 
+def case_screens_that_cannot_be_shown_end_the_session_with_a_message(ctx):
+    from harness import messages, start_console, stop_console
+    reg_set_defaults(Language=0)
+    console = start_console(ctx)
+    for addr, screen in (('127.0.0.58', '31x600x16'), ('127.0.0.59', '640x480x24')):
+        agent = Agent(ctx, addr, '--screen', screen)
+        viewer = start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
+        check(agent.wait_packet('PKT_CLIENT_INFO'), 'no login')
+        viewer.wait(timeout=30)
+        check(not agent.packets('PKT_VIEW_GRID'), 'no desktop is built for %s' % screen)
+    stop_console(ctx, console)
+    texts = [m['text'] for m in messages(ctx)]
+    check(len(texts) == 2 and all(t.startswith(b'The remote screen of ') for t in texts), 'records %s' % texts)
+    check(b'31 x 600 pixels at 16' in texts[0] and b'640 x 480 pixels at 24' in texts[1], 'texts %s' % texts)
+
+
 if __name__ == '__main__':
     run_case(globals())
