@@ -1,6 +1,7 @@
 """Full-screen changes of a 1024 x 768 x 16 desktop pushed by the Agent simulator as
 fast as Corvid.exe under Wine takes them: frames per second sustained over 10 s, and
-the viewer's CPU time per frame. Run inside the Wine world (see ./corvid bench)."""
+the viewer's CPU time per frame. BENCH_SCALED=1 measures the scaled view instead of the
+tiles. Run inside the Wine world (see ./corvid bench)."""
 import argparse
 import json
 import os
@@ -35,7 +36,7 @@ def main():
     a = ap.parse_args()
     ctx = Ctx('desktop_throughput', a.bin, a.work, a.source)
     try:
-        reg_set_defaults(Language=0, FrameMaximized=1)
+        reg_set_defaults(Language=0, FrameMaximized=1, AutoScaleScreen=int(os.environ.get("BENCH_SCALED", "0")))
         addr = '127.0.0.31'
         agent = Agent(ctx, addr, '--screen', '1024x768x16', '--flood')
         start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
