@@ -131,9 +131,14 @@ static int BuildTiles(ScreenModel *m)
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
             ScreenTile *t = &m->tiles[r][c];
-            t->bits = (BYTE *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, m->layout.tiles[r][c].size);
-            if (!t->bits)
+            BYTE *bits = (BYTE *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, m->layout.tiles[r][c].size);
+            if (!bits)
                 return 0;
+            if (t->lockReady)
+                EnterCriticalSection(&t->lock);
+            t->bits = bits;
+            if (t->lockReady)
+                LeaveCriticalSection(&t->lock);
         }
     return 1;
 }
@@ -172,7 +177,10 @@ static int BuildTileWindows(ScreenModel *m)
                                         g->width, g->height, pad, NULL, g_viewer.instance, NULL);
             if (!t->window)
                 return 0;
-            InitializeCriticalSection(&t->lock);
+            // A tile's lock outlives the desktop: an Agent that keeps sending parts after
+            // a restart must find a live lock and a NULL buffer, never a freed one.
+            if (!t->lockReady)
+                InitializeCriticalSection(&t->lock);
             t->lockReady = TRUE;
             SetWindowWord(t->window, 0, (WORD)(c * 256 + r));
         }
@@ -227,10 +235,11 @@ void TeardownDesktop(void)
                 DestroyWindow(t->window);
             t->window = NULL;
             if (t->lockReady)
-                DeleteCriticalSection(&t->lock);
-            t->lockReady = FALSE;
+                EnterCriticalSection(&t->lock);
             FreeBlock(t->bits);
             t->bits = NULL;
+            if (t->lockReady)
+                LeaveCriticalSection(&t->lock);
         }
     ViewDestroyTilePad();
     for (int i = 0; i < 4; i++) {

@@ -26,7 +26,7 @@ static ScreenTile *PartTile(const uint8_t *payload, size_t len, int *row, int *c
         return NULL;
     }
     ScreenTile *t = &Model()->tiles[*row][*column];
-    return t->bits && t->lockReady ? t : NULL;
+    return t->lockReady ? t : NULL;
 }
 
 static void Publish(int row, int column)
@@ -61,8 +61,11 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
         return 1;
     const TileGeometry *g = &Model()->layout.tiles[row][column];
     EnterCriticalSection(&t->lock);
-    int result = ApplyXorPart(g, t->bits, payload + 2, h->dwDataLen - 2);
+    // The buffer is checked under the lock: a teardown may have freed it meanwhile.
+    int result = t->bits ? ApplyXorPart(g, t->bits, payload + 2, h->dwDataLen - 2) : kPartDropped;
     LeaveCriticalSection(&t->lock);
+    if (result == kPartDropped)
+        return 1;
     if (result == kPartAppliedShort)
         WriteLog("HandleXoredScrPart: Invalid pSessPacketHeader->dwDataLen");
     InvalidateRect(t->window, NULL, FALSE);
@@ -81,6 +84,10 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
         return 1;
     const TileGeometry *g = &Model()->layout.tiles[row][column];
     EnterCriticalSection(&t->lock);
+    if (!t->bits) {
+        LeaveCriticalSection(&t->lock);
+        return 1;
+    }
     int result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
     InvalidateRect(t->window, NULL, FALSE);
     LeaveCriticalSection(&t->lock);

@@ -403,8 +403,9 @@ static void PaintTile(HWND wnd)
         const TileGeometry *g = &m->layout.tiles[row][column];
         ScreenTile *t = &m->tiles[row][column];
         EnterCriticalSection(&t->lock);
-        SetDIBitsToDevice(dc, 0, 0, g->width, g->height, 0, 0, 0, g->height, t->bits,
-                          m->tileInfo[TileInfoIndex(row, column)], DIB_RGB_COLORS);
+        const BITMAPINFO *info = m->tileInfo[TileInfoIndex(row, column)];
+        if (t->bits && info)
+            SetDIBitsToDevice(dc, 0, 0, g->width, g->height, 0, 0, 0, g->height, t->bits, info, DIB_RGB_COLORS);
         LeaveCriticalSection(&t->lock);
         if (old)
             SelectPalette(dc, old, TRUE);

@@ -131,7 +131,6 @@ static void DestroySession(void)
         g_viewer.syncReplyEvent = NULL;
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
-        SendQueueDestroy();
     }
     NetClose();
     SendQueueDestroy();

@@ -183,6 +183,24 @@ def case_restart_with_a_new_size_rebuilds_the_view(ctx):
     close(ctx, addr, viewer)
 
 
+def case_parts_racing_a_restart_are_survived(ctx):
+    addr = '127.0.0.60'
+    agent, viewer = open_desktop(ctx, addr, '--screen', '1024x768x16')
+    match_unscaled(ctx, addr, agent, 'before the restart')
+    # A desktop restart followed at once by screen parts the viewer may meet while it
+    # tears its desktop down, and by parts for tiles that do not exist.
+    restart = '0d000000' + '00000000' + '01000000'
+    xor = '05000000' + '02060000' + '01000000' + '0000' + 'ff' * 1536
+    outside = '05000000' + '04000000' + '01000000' + '2020ffff'
+    for n in range(2, 5):
+        check(agent.command('raw ' + restart + xor * 40 + outside) == 'ok', 'raw')
+        check(agent.wait_packet('PKT_VIEW_GRID', n), 'the desktop was not rebuilt after restart %d' % (n - 1))
+    check(viewer.poll() is None, 'the viewer ended')
+    check(agent.command('resume') == 'ok', 'resume')
+    match_unscaled(ctx, addr, agent, 'after the restarts')
+    close(ctx, addr, viewer)
+
+
 def case_screens_that_cannot_be_shown_end_the_session_with_a_message(ctx):
     from harness import messages, start_console, stop_console
     reg_set_defaults(Language=0)
