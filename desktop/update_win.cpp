@@ -34,6 +34,9 @@ static void Publish(int row, int column)
     ScreenModel *m = Model();
     const TileGeometry *g = &m->layout.tiles[row][column];
     EnterCriticalSection(&g_viewer.screenLock);
+    m->changed[row * kTileGridSize + column] = 1;
+    if (!m->changePosted)
+        m->changePosted = PostMessageA(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
     if (m->frameBits) {
         // The tile's bits are stable here: only this thread writes them.
         PublishTile(&m->layout, row, column, m->tiles[row][column].bits, m->frameBits);
@@ -68,7 +71,6 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
         return 1;
     if (result == kPartAppliedShort)
         WriteLog("HandleXoredScrPart: Invalid pSessPacketHeader->dwDataLen");
-    InvalidateRect(t->window, NULL, FALSE);
     Publish(row, column);
     return 1;
 }
@@ -89,7 +91,6 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
         return 1;
     }
     int result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
-    InvalidateRect(t->window, NULL, FALSE);
     LeaveCriticalSection(&t->lock);
     if (result != kPartApplied)
         WriteLogF("Run-length screen part for tile %d,%d does not fit the tile: applied as far as it goes.", row,
@@ -138,4 +139,20 @@ void UpdateVisibleTileRange(int firstColumn, int columnCount, int firstRow, int 
         return;
     memcpy(Model()->visibleRange, range, 4);
     QueueRange(PKT_SCREEN_REFRESH_RECT, range); // a failed send is not retried
+}
+
+void InvalidateChangedTiles(void)
+{
+    ScreenModel *m = Model();
+    BYTE changed[kTileCount];
+    EnterCriticalSection(&g_viewer.screenLock);
+    memcpy(changed, m->changed, sizeof(changed));
+    memset(m->changed, 0, sizeof(m->changed));
+    m->changePosted = FALSE;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    for (int i = 0; i < kTileCount; i++) {
+        HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
+        if (changed[i] && w)
+            InvalidateRect(w, NULL, FALSE);
+    }
 }

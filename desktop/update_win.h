@@ -11,6 +11,10 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload);
 int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode);
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
 
+// UI thread, WM_CV_TILES_CHANGED: invalidates the tile windows decoded into since the
+// last call, without erasing.
+void InvalidateChangedTiles(void);
+
 // UI thread: PKT_VIEW_GRID for the frame's client area; returns the queue's result.
 int SendViewGrid(void);
 // UI thread: stores and sends the range when it differs from the last one sent.

@@ -4,6 +4,7 @@
 #include "shell/mainwindow_win.h"
 
 #include "desktop/screen_win.h"
+#include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
@@ -249,6 +250,9 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_SCREEN_INFO:
         OnScreenInfo(wnd);
+        return 0;
+    case WM_CV_TILES_CHANGED:
+        InvalidateChangedTiles();
         return 0;
     case WM_CV_PALETTE:
         ApplyPalette();

@@ -11,4 +11,5 @@ enum {
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
+    WM_CV_TILES_CHANGED = WM_USER + 400,  // tiles await repainting (see ScreenModel::changed)
 };
