@@ -172,8 +172,14 @@ def reg_delete_settings():
 
 
 def reg_set(name, value):
-    rc, _ = wine_run(['reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'])
-    check(rc == 0, 'reg add %s failed' % name)
+    # A viewer of the previous case may still be saving its settings on the way out;
+    # a write that loses that race is tried again.
+    for attempt in range(5):
+        rc, out = wine_run(['reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'])
+        if rc == 0:
+            return
+        time.sleep(0.5)
+    check(False, 'reg add %s failed: %s' % (name, out))
 
 
 def reg_settings():
