@@ -86,12 +86,10 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
         return 1;
     const TileGeometry *g = &Model()->layout.tiles[row][column];
     EnterCriticalSection(&t->lock);
-    if (!t->bits) {
-        LeaveCriticalSection(&t->lock);
-        return 1;
-    }
-    int result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
+    int result = t->bits ? ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode) : kPartDropped;
     LeaveCriticalSection(&t->lock);
+    if (result == kPartDropped)
+        return 1;
     if (result != kPartApplied)
         WriteLogF("Run-length screen part for tile %d,%d does not fit the tile: applied as far as it goes.", row,
                   column);
