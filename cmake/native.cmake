@@ -26,6 +26,8 @@ add_library(agentsim_logic STATIC
   tools/agentsim/desktop.cpp
   tools/agentsim/picture.cpp
   tools/agentsim/scene.cpp
+  tools/agentsim/input.cpp
+  tools/agentsim/cursor.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
 target_compile_definitions(agentsim_logic PRIVATE
@@ -61,6 +63,11 @@ target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${C
 add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})
 add_test(NAME resources.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/resources_check.py ${CMAKE_SOURCE_DIR})
+# The compiled help file comes from the win64 build; without one only its sources are checked.
+if(CORVID_WIN64_DIR)
+  set(CORVID_HELP_CHM --chm ${CORVID_WIN64_DIR}/bin/Tlyhlpru.chm)
+endif()
+add_test(NAME help.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/help_check.py ${CMAKE_SOURCE_DIR} ${CORVID_HELP_CHM})
 
 # Tests that need the Windows build: Wine unit tests and end-to-end runs of the .exe.
 set(CORVID_WIN64_DIR "" CACHE PATH "Binary folder of the win64 build (enables the Wine tests)")

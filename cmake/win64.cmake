@@ -21,7 +21,11 @@ target_link_libraries(corvid_core PUBLIC corvid_crypto)
 
 # Win32 glue shared by the program and its Wine unit tests.
 add_library(corvid_win STATIC
+  desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
+  desktop/input_win.cpp
+  desktop/toolbar_win.cpp
+  desktop/cursor_win.cpp
   desktop/update_win.cpp
   desktop/view_win.cpp
   session/login_win.cpp
@@ -31,14 +35,20 @@ add_library(corvid_win STATIC
   session/transport_win.cpp
   shell/commands_win.cpp
   shell/commandstate_win.cpp
+  shell/language_win.cpp
   shell/log_win.cpp
   shell/mainwindow_win.cpp
   shell/managerlink_win.cpp
   shell/msgbox_win.cpp
+  shell/notify_win.cpp
   shell/report_win.cpp
   shell/settings_win.cpp
   shell/startup_win.cpp
   shell/strings_win.cpp
+  ui/help_win.cpp
+  ui/libversion_win.cpp
+  ui/listview_win.cpp
+  ui/syserror_win.cpp
 )
 target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)
 
@@ -49,7 +59,11 @@ set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/re
   ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi
   ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
   ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
-  ${CMAKE_BINARY_DIR}/resources/colours256.bin)
+  ${CMAKE_BINARY_DIR}/resources/colours256.bin ${CMAKE_BINARY_DIR}/resources/console_toolbar.bmp
+  ${CMAKE_BINARY_DIR}/resources/marker.ico
+  ${CMAKE_BINARY_DIR}/resources/light0_on.ico ${CMAKE_BINARY_DIR}/resources/light0_off.ico
+  ${CMAKE_BINARY_DIR}/resources/light1_on.ico ${CMAKE_BINARY_DIR}/resources/light1_off.ico
+  ${CMAKE_BINARY_DIR}/resources/light2_on.ico ${CMAKE_BINARY_DIR}/resources/light2_off.ico)
 add_custom_command(OUTPUT ${CORVID_ICONS}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py ${CMAKE_BINARY_DIR}/resources
@@ -63,8 +77,17 @@ add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
 # windres does not report the files it embeds: redo the resources when one changes.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS "${CORVID_ICONS}")
 
+# Keyboard hook libraries, linked at load time; the .def files fix the export names.
+add_library(LLkbd SHARED hooks/llkbd_win.cpp hooks/llkbd.def)
+add_library(kbdhook SHARED hooks/kbdhook_win.cpp hooks/kbdhook.def)
+foreach(hook LLkbd kbdhook)
+  target_include_directories(${hook} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${hook} PRIVATE user32)
+  set_target_properties(${hook} PROPERTIES PREFIX "" IMPORT_PREFIX "" OUTPUT_NAME ${hook})
+endforeach()
+
 add_executable(Corvid WIN32 shell/entry_win.cpp resources/corvid.rc)
-target_link_libraries(Corvid PRIVATE corvid_win)
+target_link_libraries(Corvid PRIVATE corvid_win LLkbd kbdhook)
 add_dependencies(Corvid corvid_icons)
 
 # Language libraries: resource-only DLLs without an entry point.
@@ -81,6 +104,18 @@ foreach(lang en ru)
   add_dependencies(Corvid cvres${lang})
 endforeach()
 
+# Help file beside the program, compiled from help/ (chmcmd writes into its working
+# directory).
+find_program(CORVID_CHMCMD chmcmd REQUIRED)
+file(GLOB CORVID_HELP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/help/*)
+file(MAKE_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm
+  COMMAND ${CORVID_CHMCMD} --verbosity 0 ${CMAKE_SOURCE_DIR}/help/Tlyhlpru.hhp
+  WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+  DEPENDS ${CORVID_HELP_SOURCES}
+  COMMENT "Compiling the help file" VERBATIM)
+add_custom_target(corvid_help ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm)
+
 add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp)
 target_link_libraries(tallydesk-stub PRIVATE corvid_core user32)
 
@@ -92,4 +127,4 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB CORVID_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 list(APPEND CORVID_WINE_TESTS ${CMAKE_SOURCE_DIR}/tests/wine/viewer_fixture.cpp)
 add_executable(corvid_wine_tests ${CORVID_WINE_TESTS})
-target_link_libraries(corvid_wine_tests PRIVATE corvid_win gtest gtest_main)
+target_link_libraries(corvid_wine_tests PRIVATE corvid_win gtest gtest_main LLkbd kbdhook)

@@ -3,6 +3,9 @@
 // after a restart, after the workers ended), so they take no lock.
 #include "desktop/screen_win.h"
 
+#include "desktop/toolbar_win.h"
+
+#include "desktop/fullscreen_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "lang/stringids.h"
@@ -10,6 +13,7 @@
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
+#include "shell/language_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
@@ -48,16 +52,16 @@ int RegisterWindowClasses(void)
     const ClassEntry classes[] = {
         {"CORVID:FILETRANSFER", DefWindowProcA, COLOR_BTNFACE + 1, 1, 0},
         {"CORVID:CLIENT", ViewFrameProc, 0, 0, 0},
-        {"CORVID:KEYBLIGHT", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:KEYBLIGHT", KeyLightProc, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:CONSOLE:BUTTPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
-        {"CORVID:FULLSCREEN", DefWindowProcA, COLOR_WINDOW + 1, 1, 0},
-        {"CORVID:FULLSCRTBPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:FULLSCREEN", FullScreenProc, COLOR_WINDOW + 1, 1, 0},
+        {"CORVID:FULLSCRTBPAD", FullScreenPadProc, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:LOGO", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
         {"CORVID:AUTOSCALES", ScaledViewProc, -BLACK_BRUSH, 0, 0},
         {"CORVID:SQUAREPAD", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
         {"CORVID:SQUARE", TileWindowProc, -BLACK_BRUSH, 0, 2},
-        {"CORVID:REMOTE:CURSOR", DefWindowProcA, -NULL_BRUSH, 0, 0},
-        {"CORVID:SCALED:CURSOR", DefWindowProcA, -NULL_BRUSH, 0, 0},
+        {"CORVID:REMOTE:CURSOR", CursorMarkerProc, -NULL_BRUSH, 0, 0},
+        {"CORVID:SCALED:CURSOR", ScaledMarkerProc, -NULL_BRUSH, 0, 0},
         {"CORVID:FT:MIDDLEPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:FT:PANEL", DefWindowProcA, COLOR_BTNFACE + 1, 0, 2},
     };
@@ -207,6 +211,7 @@ int BuildDesktop(HWND mainWindow)
         return 0;
     g_viewer.session.desktopActive = 1;
     EnableCommand(0, IDM_SCREEN_CHOICE, kCheckLeave);
+    RefreshScreenItems();
     if (!SendViewGrid())
         return 0;
     ViewRelayout();

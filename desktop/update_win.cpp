@@ -4,6 +4,8 @@
 
 #include "desktop/decode.h"
 #include "desktop/palette.h"
+#include "desktop/screen_win.h"
+#include "desktop/toolbar_win.h"
 #include "desktop/viewgeom.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
@@ -139,8 +141,79 @@ void UpdateVisibleTileRange(int firstColumn, int columnCount, int firstRow, int 
     QueueRange(PKT_SCREEN_REFRESH_RECT, range); // a failed send is not retried
 }
 
+void SendTileRange(int firstColumn, int columnCount, int firstRow, int rowCount)
+{
+    BYTE range[4] = {(BYTE)firstColumn, (BYTE)columnCount, (BYTE)firstRow, (BYTE)rowCount};
+    QueueRange(PKT_SCREEN_REFRESH_RECT, range);
+}
+
+void ResendVisibleTileRange(void)
+{
+    QueueRange(PKT_SCREEN_REFRESH_RECT, Model()->visibleRange);
+}
+
+// Changed tiles of the visible tile pad are copied from the frame straight onto the
+// pad, a row of neighbouring tiles per blit: asking each tile window to repaint costs a
+// server round trip per tile under Wine and caps the frame rate. Tile windows still
+// paint themselves when they are exposed.
+static int PaintChangedOnPad(const BYTE *changed)
+{
+    ScreenModel *m = Model();
+    HWND pad = g_viewer.view.tilePad;
+    if (!pad || !IsWindowVisible(pad) || !m->frame)
+        return 0;
+    HDC dc = GetDCEx(pad, NULL, DCX_CACHE | DCX_CLIPSIBLINGS);
+    if (!dc)
+        return 0;
+    HDC mem = CreateCompatibleDC(dc);
+    if (!mem) {
+        ReleaseDC(pad, dc);
+        return 0;
+    }
+    HPALETTE old = NULL;
+    if (PaletteInUse()) {
+        old = SelectPalette(dc, m->palette, FALSE);
+        RealizePalette(dc);
+    }
+    EnterCriticalSection(&g_viewer.screenLock);
+    HGDIOBJ oldBitmap = SelectObject(mem, m->frame);
+    for (int row = 0; row < kTileGridSize; row++) {
+        for (int column = 0; column < kTileGridSize;) {
+            if (!changed[row * kTileGridSize + column]) {
+                column++;
+                continue;
+            }
+            int last = column;
+            while (last + 1 < kTileGridSize && changed[row * kTileGridSize + last + 1])
+                last++;
+            const TileGeometry *a = &m->layout.tiles[row][column], *b = &m->layout.tiles[row][last];
+            BitBlt(dc, a->x, a->y, b->x + b->width - a->x, a->height, mem, a->x, a->y, SRCCOPY);
+            column = last + 1;
+        }
+    }
+    SelectObject(mem, oldBitmap);
+    LeaveCriticalSection(&g_viewer.screenLock);
+    if (old)
+        SelectPalette(dc, old, TRUE);
+    DeleteDC(mem);
+    ReleaseDC(pad, dc);
+    RefreshMarkerOver(pad);
+    return 1;
+}
+
 void InvalidateChangedTiles(void)
 {
+    // At most one paint per gap: each paint costs server round trips under Wine, and
+    // a stream of small batches would spend the time on them. The flag stays set
+    // meanwhile, so the receive thread does not post again.
+    static DWORD lastPaint;
+    const DWORD now = GetTickCount();
+    if (now - lastPaint < kTilePaintGapMs) {
+        SetTimer(g_viewer.mainWindow, kTilePaintTimer, kTilePaintGapMs - (now - lastPaint), NULL);
+        return;
+    }
+    KillTimer(g_viewer.mainWindow, kTilePaintTimer);
+    lastPaint = now;
     ScreenModel *m = Model();
     BYTE changed[kTileCount];
     EnterCriticalSection(&g_viewer.screenLock);
@@ -148,6 +221,8 @@ void InvalidateChangedTiles(void)
     memset(m->changed, 0, sizeof(m->changed));
     m->changePosted = FALSE;
     LeaveCriticalSection(&g_viewer.screenLock);
+    if (PaintChangedOnPad(changed))
+        return;
     for (int i = 0; i < kTileCount; i++) {
         HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
         if (changed[i] && w)

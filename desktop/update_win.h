@@ -11,11 +11,17 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload);
 int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode);
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
 
-// UI thread, WM_CV_TILES_CHANGED: invalidates the tile windows decoded into since the
-// last call, without erasing.
+// UI thread, WM_CV_TILES_CHANGED: shows the tiles decoded into since the last call
+// (painted from the frame onto a visible tile pad, else their windows invalidated).
 void InvalidateChangedTiles(void);
+// The main window's timer that runs InvalidateChangedTiles when a batch came early.
+enum { kTilePaintTimer = 0x7C01, kTilePaintGapMs = 15 };
 
 // UI thread: PKT_VIEW_GRID for the frame's client area; returns the queue's result.
 int SendViewGrid(void);
 // UI thread: stores and sends the range when it differs from the last one sent.
 void UpdateVisibleTileRange(int firstColumn, int columnCount, int firstRow, int rowCount);
+// UI thread: sends a range as it is, without storing it (full screen asks for every
+// tile), or the stored range again (leaving full screen).
+void SendTileRange(int firstColumn, int columnCount, int firstRow, int rowCount);
+void ResendVisibleTileRange(void);

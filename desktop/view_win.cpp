@@ -3,7 +3,9 @@
 // 30 ms timer. Painting takes the tile's lock or the screen lock, never both.
 #include "desktop/view_win.h"
 
+#include "desktop/input_win.h"
 #include "desktop/screen_win.h"
+#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/viewgeom.h"
 #include "resources/resource.h"
@@ -70,7 +72,7 @@ int ViewCreateWindows(void)
         return 0;
     v->tilePad = CreateWindowExA(0, "CORVID:SQUAREPAD", NULL, WS_CHILD | (AutoScale() ? 0 : WS_VISIBLE), 0, 0,
                                  l->width, l->height, v->frame, NULL, g_viewer.instance, NULL);
-    return v->tilePad != NULL;
+    return v->tilePad != NULL && CreateCursorMarkers();
 }
 
 void ViewDestroyScaled(void)
@@ -122,7 +124,7 @@ static void ShowBar(int bar, int max, int pos)
     SetBar(bar, 1, max, pos);
 }
 
-static void EndDrag(void)
+void ViewEndDrag(void)
 {
     if (View()->dragging)
         ReleaseCapture();
@@ -132,7 +134,7 @@ static void EndDrag(void)
 static void SetDragMode(int on)
 {
     View()->dragMode = on;
-    EndDrag();
+    ViewEndDrag();
     CheckCommand(IDM_HAND_TOOL, on);
 }
 
@@ -286,7 +288,9 @@ LRESULT CALLBACK ViewFrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_SIZE:
-        Layout(LOWORD(lp), HIWORD(lp));
+        // In full screen the tile pad lives in the full-screen window at 1:1.
+        if (!g_viewer.fullScreen)
+            Layout(LOWORD(lp), HIWORD(lp));
         return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -376,7 +380,7 @@ static int TileDragMessage(HWND wnd, UINT msg)
             DragMove();
         return 1;
     case WM_LBUTTONUP:
-        EndDrag();
+        ViewEndDrag();
         return 1;
     case WM_RBUTTONUP:
         SetDragMode(0);
@@ -411,6 +415,7 @@ static void PaintTile(HWND wnd)
             SelectPalette(dc, old, TRUE);
     }
     EndPaint(wnd, &ps);
+    RefreshMarkerOver(wnd);
 }
 
 LRESULT CALLBACK TileWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -428,6 +433,8 @@ LRESULT CALLBACK TileWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_RBUTTONUP:
         if (View()->dragMode && TileDragMessage(wnd, msg))
             return 0;
+        if (InputForwarding())
+            SendInputEvent(wnd, msg, wp, lp);
         break;
     }
     return DefWindowProcA(wnd, msg, wp, lp);
@@ -456,6 +463,7 @@ static void PaintScaled(HWND wnd)
     }
     LeaveCriticalSection(&g_viewer.screenLock);
     EndPaint(wnd, &ps);
+    RefreshMarkerOver(wnd);
 }
 
 static void ScaledTick(HWND wnd)
@@ -487,6 +495,14 @@ LRESULT CALLBACK ScaledViewProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_PAINT:
         PaintScaled(wnd);
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        if (InputForwarding())
+            SendScaledInput(wnd, msg, wp, lp);
         return 0;
     case WM_ERASEBKGND:
         return 1;

@@ -26,3 +26,5 @@ void ViewToggleDragMode(void);
 // Main window WM_KEYDOWN while the desktop is active; WM_MOUSEWHEEL outside control mode.
 void ViewScrollByKey(UINT key);
 void ViewForwardWheel(WPARAM wp, LPARAM lp);
+// Ends a hand-tool drag in progress (losing the focus).
+void ViewEndDrag(void);

@@ -54,6 +54,22 @@
 #define IDS_TIP_FILE_TRANSFER       87  /* 40013 */
 #define IDS_TIP_AUTO_SCALE          149 /* 40059 */
 #define IDS_TIP_SCREEN_CHOICE       150 /* 40060 */
+#define IDS_TIP_LEAVE_FULL_SCREEN   37  /* 40023, full-screen pad */
+#define IDS_TIP_PAD_FOLLOWS         60  /* 40026, console pad */
+#define IDS_TIP_ALT_ENTER           61  /* 40025, console pad */
+
+/* File-transfer toolbars' tooltips, by command */
+#define IDS_TIP_FT_COPY_RIGHT       88  /* 40030 */
+#define IDS_TIP_FT_BACK             89  /* 40007 */
+#define IDS_TIP_FT_COPY_LEFT        90  /* 40032 */
+#define IDS_TIP_FT_COMPARE          91  /* 40058 */
+#define IDS_TIP_FT_UP               99  /* 40034 */
+#define IDS_TIP_FT_NEW_FOLDER       100 /* 40035 */
+#define IDS_TIP_FT_PROPERTIES       101 /* 40036 */
+#define IDS_TIP_FT_DELETE           102 /* 40037 */
+#define IDS_TIP_FT_REFRESH          103 /* 40038 */
+#define IDS_TIP_FT_ROOT             109 /* 40045 */
+#define IDS_TIP_FT_VIEW             137 /* 40052 */
 
 /* Session: access level granted at login (system information shows it) */
 #define IDS_ACCESS_VIEW             40  /* no rights bit */

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the main toolbar strip (bitmap 104) as a 24-bit .bmp (no image tools needed).
+"""Draws the main toolbar strip (bitmap 104) and the console pad's (bitmap 127) as a 24-bit .bmp (no image tools needed).
 Usage: make_bitmaps.py OUTDIR
 
 The background is magenta (255,0,255), the mask colour the toolbar's image list
@@ -323,12 +323,40 @@ def bmp24(pixels, palette):
     return struct.pack('<2sIHHI', b'BM', 54 + len(body), 0, 0, 54) + info + bytes(body)
 
 
-def toolbar_strip():
-    s = Strip(CELL * COUNT, CELL)
-    for i, draw in enumerate(DRAWERS):
+def draw_follow_console(s):
+    # A small pad pinned to the side of a console window.
+    s.box(0, 2, 11, 15, K, K)
+    s.fill(1, 4, 10, 14, DBLUE)
+    s.art(2, 6, ['o..', '.o.', 'o..'])
+    s.fill(6, 8, 8, 8, W)
+    s.box(13, 4, 17, 13, K, LSTEEL)
+    s.fill(12, 8, 12, 9, RED)
+
+
+def draw_alt_enter(s):
+    keycap(s, 0, 1, 10, 9)
+    text(s, 2, 3, 'A')
+    # The Enter key's bent arrow.
+    s.fill(15, 8, 16, 15, K)
+    s.fill(7, 14, 16, 15, K)
+    s.art(4, 12, ['..#', '.##', '###', '.##', '..#'])
+
+
+# The console pad's toolbar (bitmap 127): its own order of eight images.
+CONSOLE_DRAWERS = [draw_exit, draw_remote_control, draw_switch, draw_follow_console,
+                   draw_ctrl, draw_alt, draw_alt_enter, draw_file_transfer]
+
+
+def strip(drawers):
+    s = Strip(CELL * len(drawers), CELL)
+    for i, draw in enumerate(drawers):
         s.cell(i)
         draw(s)
     return s.px
+
+
+def toolbar_strip():
+    return strip(DRAWERS)
 
 
 def main():
@@ -336,6 +364,8 @@ def main():
     os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, 'toolbar.bmp'), 'wb') as f:
         f.write(bmp24(toolbar_strip(), PALETTE))
+    with open(os.path.join(out, 'console_toolbar.bmp'), 'wb') as f:
+        f.write(bmp24(strip(CONSOLE_DRAWERS), PALETTE))
 
 
 if __name__ == '__main__':

@@ -9,24 +9,33 @@ SIZE = 32
 
 
 def ico(pixels):
-    """pixels: rows top-down of (r, g, b, a)."""
+    """pixels: rows top-down of (r, g, b, a), any size up to 255 x 255."""
+    h, w = len(pixels), len(pixels[0])
     xor = bytearray()
     for row in reversed(pixels):
         for r, g, b, a in row:
             xor += bytes((b, g, r, a))
-    and_mask = bytes(4 * SIZE)  # alpha decides; the mask rows are 32 bits wide
-    header = struct.pack('<IiiHHIIiiII', 40, SIZE, SIZE * 2, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
-    image = header + bytes(xor) + and_mask
-    return struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', SIZE, SIZE, 0, 0, 1, 32, len(image), 22) + image
+    # Alpha decides; the mask still has to be there, rows padded to 32 bits.
+    mask_row = ((w + 31) // 32) * 4
+    and_mask = bytearray()
+    for row in reversed(pixels):
+        bits = 0
+        for x, (_, _, _, a) in enumerate(row):
+            if a == 0:
+                bits |= 1 << (mask_row * 8 - 1 - x)
+        and_mask += bits.to_bytes(mask_row, 'big')
+    header = struct.pack('<IiiHHIIiiII', 40, w, h * 2, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
+    image = header + bytes(xor) + bytes(and_mask)
+    return struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', w, h, 0, 0, 1, 32, len(image), 22) + image
 
 
-def canvas(colour=(0, 0, 0, 0)):
-    return [[colour] * SIZE for _ in range(SIZE)]
+def canvas(colour=(0, 0, 0, 0), w=SIZE, h=SIZE):
+    return [[colour] * w for _ in range(h)]
 
 
 def fill(px, x0, y0, x1, y1, colour):
-    for y in range(max(0, y0), min(SIZE, y1)):
-        for x in range(max(0, x0), min(SIZE, x1)):
+    for y in range(max(0, y0), min(len(px), y1)):
+        for x in range(max(0, x0), min(len(px[0]), x1)):
             px[y][x] = colour
 
 
@@ -67,10 +76,48 @@ def password_icon():
     return px
 
 
+# Keyboard lights, 24 x 22: a lamp in a bezel, lit or dark, one colour per light.
+LIGHT_COLOURS = [(40, 210, 60), (250, 200, 30), (60, 150, 255)]
+
+
+def light_icon(index, lit):
+    px = canvas(w=24, h=22)
+    on = LIGHT_COLOURS[index]
+    off = tuple(c // 5 + 30 for c in on)
+    for y in range(22):
+        for x in range(24):
+            dx, dy = x + 0.5 - 12, y + 0.5 - 11
+            d = dx * dx + dy * dy
+            if d <= 72:
+                px[y][x] = (60, 60, 64, 255)
+            if d <= 49:
+                px[y][x] = (on if lit else off) + (255,)
+    if lit:
+        fill(px, 9, 7, 12, 9, (255, 255, 255, 255))
+    return px
+
+
+# Marker of the remote pointer, 11 x 19: a white arrow outlined in black.
+MARKER = [
+    '#..........', '##.........', '#o#........', '#oo#.......', '#ooo#......', '#oooo#.....',
+    '#ooooo#....', '#oooooo#...', '#ooooooo#..', '#oooooooo#.', '#ooooo#####', '#oo#oo#....',
+    '#o#.#oo#...', '##..#oo#...', '#....#oo#..', '.....#oo#..', '......#oo#.', '......#oo#.',
+    '.......##..']
+
+
+def marker_icon():
+    colours = {'.': (0, 0, 0, 0), '#': (0, 0, 0, 255), 'o': (255, 255, 255, 255)}
+    return [[colours[c] for c in row] for row in MARKER]
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for name, px in (('corvid.ico', corvid_icon()), ('password.ico', password_icon())):
+    icons = [('corvid.ico', corvid_icon()), ('password.ico', password_icon()), ('marker.ico', marker_icon())]
+    for i in range(3):
+        icons.append(('light%d_on.ico' % i, light_icon(i, True)))
+        icons.append(('light%d_off.ico' % i, light_icon(i, False)))
+    for name, px in icons:
         with open(os.path.join(out, name), 'wb') as f:
             f.write(ico(px))
 

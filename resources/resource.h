@@ -13,6 +13,16 @@
 #define IDC_PWD_EDIT 1007
 
 #define IDB_TOOLBAR 104     /* main toolbar strip: 15 images of 18 x 18 */
+#define IDB_CONSOLE_TOOLBAR 127 /* console pad's toolbar: 8 images of 18 x 18 */
+
+/* Keyboard lights, 24 x 22, dark and lit */
+#define IDI_LIGHT1_OFF 116
+#define IDI_LIGHT1_ON 117
+#define IDI_LIGHT0_OFF 118
+#define IDI_LIGHT0_ON 119
+#define IDI_LIGHT2_OFF 120
+#define IDI_LIGHT2_ON 121
+#define IDI_CURSOR_MARKER 137 /* 11 x 19: where the remote pointer is */
 
 #define IDA_CONNECT 105     /* AVI played while connecting */
 #define IDD_CONNECT 106

@@ -2,6 +2,9 @@
 // session through the exit command.
 #include "session/login_win.h"
 
+#include "desktop/toolbar_win.h"
+
+#include "desktop/fullscreen_win.h"
 #include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
@@ -83,7 +86,7 @@ void LoginOnReply(HWND mainWindow, DWORD status)
     ApplyRights(info.rights);
     if ((info.rights & RIGHT_REMOTE_CONTROL) && g_viewer.target.ctrl)
         PostMessageA(mainWindow, WM_COMMAND, IDM_REMOTE_CONTROL, 0);
-    g_viewer.session.sliderLevel = info.sliderLevel;
+    EnableLevelSlider(info.sliderLevel);
     if (!SendSessionStamp())
         return;
     g_viewer.loggedIn = 1;
@@ -101,6 +104,7 @@ void LoginOnDesktopRestart(HWND mainWindow)
     if (g_viewer.view.dragging)
         ReleaseCapture();
     g_viewer.view.dragging = FALSE;
+    LeaveFullScreenThroughPad(); // before the teardown takes the tile pad away
     TeardownDesktop();
     EnableCommand(0, IDM_FULL_SCREEN, kCheckLeave);
     if (!SendClientInfo())

@@ -3,11 +3,13 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
+#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
 #include "session/transport_win.h"
+#include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
@@ -70,6 +72,46 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     return 1;
 }
 
+// Cursor packets go to the UI thread; a short one is logged and dropped.
+static int ShortCursorPacket(const SessPacketHeader *h, uint32_t need)
+{
+    WriteLogF("Packet type %u of %u bytes, %u expected: dropped.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
+              (unsigned)need);
+    return 1;
+}
+
+static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
+{
+    uint32_t index;
+    if (!ParseU32Payload(h, payload, &index))
+        return ShortCursorPacket(h, kCursorStandardLen);
+    PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_SHAPE, 0, (LPARAM)index);
+    return 1;
+}
+
+static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    if (h->dwDataLen < kCursorShapeLen)
+        return ShortCursorPacket(h, kCursorShapeLen);
+    BYTE *copy = (BYTE *)HeapAlloc(GetProcessHeap(), 0, kCursorShapeLen);
+    if (!copy)
+        return 1;
+    memcpy(copy, payload, kCursorShapeLen);
+    // The block belongs to the main window once posted; freed here if it cannot be.
+    if (!PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_SHAPE, 1, (LPARAM)copy))
+        HeapFree(GetProcessHeap(), 0, copy);
+    return 1;
+}
+
+static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    uint32_t x, y;
+    if (!ParseCursorPos(h, payload, &x, &y))
+        return ShortCursorPacket(h, kCursorPosLen);
+    PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_POS, x, y);
+    return 1;
+}
+
 int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
 {
     switch (h->dwType) {
@@ -88,6 +130,14 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
     case PKT_DESKTOP_RESTART:
         PostMessageA(g_viewer.mainWindow, WM_CV_DESKTOP_RESTART, 0, 0);
         return 1;
+    case PKT_KEYBOARD_LIGHTS:
+        return HandleKeyboardLights(h, payload);
+    case PKT_CURSOR_STANDARD:
+        return OnCursorStandard(h, payload);
+    case PKT_CURSOR_SHAPE:
+        return OnCursorShapePacket(h, payload);
+    case PKT_CURSOR_POS:
+        return OnCursorPosPacket(h, payload);
     }
     if (h->dwRequired == 0)
         return 1;

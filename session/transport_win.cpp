@@ -3,6 +3,8 @@
 // and posts FD_CLOSE to the main window; it never touches window state itself.
 #include "session/transport_win.h"
 
+#include "desktop/fullscreen_win.h"
+
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/neterror.h"
@@ -354,6 +356,8 @@ void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
         break;
     case FD_CLOSE: {
         int code = WSAGETSELECTERROR(lParam);
+        // The box below belongs to the main window, hidden behind a topmost full screen.
+        LeaveFullScreenThroughPad();
         if (code) {
             char text[1024];
             FormatNetError(code, IDS_CONNECTION_LOST, text, sizeof(text));

@@ -2,27 +2,23 @@
 // packet cannot be queued.
 #include "shell/commands_win.h"
 
+#include "desktop/fullscreen_win.h"
+#include "desktop/input_win.h"
+#include "desktop/toolbar_win.h"
 #include "desktop/view_win.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
+#include "shell/language_win.h"
+#include "shell/notify_win.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
+#include "ui/help_win.h"
 
 #include <shellapi.h>
 
 #define CORVID_WEB_PAGE "https://corvid.example.org/"
-
-static void ToggleControlMode(void)
-{
-    g_viewer.controlMode = !g_viewer.controlMode;
-    CheckCommand(IDM_REMOTE_CONTROL, g_viewer.controlMode);
-    EnableCommand(g_viewer.controlMode, IDM_AGENT_KEYS, kCheckLeave);
-    static const UINT keys[] = {IDM_LEFT_CTRL, IDM_LEFT_ALT, IDM_WIN_KEY, IDM_RIGHT_CTRL, IDM_RIGHT_ALT, IDM_ALT_ENTER};
-    for (UINT k : keys)
-        EnableCommand(g_viewer.controlMode, k, kCheckLeave);
-}
 
 static void ToggleSwitch(void)
 {
@@ -57,6 +53,10 @@ static void BringForward(HWND mainWindow)
 
 int RunCommand(HWND mainWindow, UINT command)
 {
+    // Screen items exist only while a screen can be chosen; their own check refuses
+    // them otherwise.
+    if (command >= IDM_SCREEN_FIRST && command <= IDM_SCREEN_LAST)
+        return SelectScreenCommand(command);
     // A command whose feature is not in this build does nothing, even if something
     // outside the menu sends it.
     if (!CommandAvailable(command) && command != IDM_BRING_FORWARD)
@@ -70,7 +70,18 @@ int RunCommand(HWND mainWindow, UINT command)
         SendMessageA(mainWindow, WM_CLOSE, 0, 0);
         return 1;
     case IDM_REMOTE_CONTROL:
-        ToggleControlMode();
+        ToggleRemoteControl();
+        return 1;
+    case IDM_LEFT_CTRL:
+    case IDM_LEFT_ALT:
+    case IDM_WIN_KEY:
+    case IDM_RIGHT_ALT:
+    case IDM_RIGHT_CTRL:
+    case IDM_ALT_ENTER:
+        RunKeyButton(command);
+        return 1;
+    case IDM_SHOW_REMOTE_CURSOR:
+        ToggleShowRemoteCursor();
         return 1;
     case IDM_SWITCH:
         ToggleSwitch();
@@ -93,8 +104,24 @@ int RunCommand(HWND mainWindow, UINT command)
     case IDM_HAND_TOOL:
         ViewToggleDragMode();
         return 1;
+    case IDM_FULL_SCREEN:
+        EnterFullScreen();
+        return 1;
+    case IDM_LEAVE_FULL_SCREEN:
+        LeaveFullScreen();
+        return 1;
     case IDM_BRING_FORWARD:
         BringForward(mainWindow);
+        return 1;
+    case IDM_LANG_ENGLISH:
+    case IDM_LANG_RUSSIAN:
+        ChooseLanguage(mainWindow, command == IDM_LANG_RUSSIAN);
+        return 1;
+    case IDM_HELP:
+        ShowHelp(mainWindow, HELP_TOPIC_MAIN, 0, 0);
+        return 1;
+    case IDM_SCREEN_CHOICE:
+        ScreenDropDown(mainWindow, g_viewer.toolbar);
         return 1;
     }
     return 0;

@@ -15,6 +15,10 @@ enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
 static const UINT kAvailableCommands[] = {
     IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
     IDM_WEB_PAGE,  IDM_AGENT_KEYS,     IDM_AUTO_SCALE, IDM_HAND_TOOL,
+    IDM_LEFT_CTRL, IDM_LEFT_ALT, IDM_WIN_KEY, IDM_RIGHT_ALT, IDM_RIGHT_CTRL, IDM_ALT_ENTER,
+    IDM_SHOW_REMOTE_CURSOR,
+    IDM_FULL_SCREEN, IDM_LEAVE_FULL_SCREEN,
+    IDM_HELP, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_SCREEN_CHOICE,
 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.

@@ -3,7 +3,10 @@
 // quit. Workers only post to it.
 #include "shell/mainwindow_win.h"
 
+#include "desktop/fullscreen_win.h"
+#include "desktop/input_win.h"
 #include "desktop/screen_win.h"
+#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "resources/resource.h"
@@ -14,6 +17,8 @@
 #include "shell/commands_win.h"
 #include "shell/commandstate_win.h"
 #include "shell/managerlink_win.h"
+#include "shell/messages.h"
+#include "shell/notify_win.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
 
@@ -53,6 +58,12 @@ static void FreeLocalFacts(void)
     if (g_viewer.smallFont)
         DeleteObject(g_viewer.smallFont);
     g_viewer.labelFont = g_viewer.smallFont = NULL;
+    if (g_viewer.customCursor)
+        DestroyCursor(g_viewer.customCursor);
+    g_viewer.customCursor = g_viewer.remoteCursor = NULL;
+    if (g_viewer.markerIcon)
+        DestroyIcon(g_viewer.markerIcon);
+    g_viewer.markerIcon = NULL;
 }
 
 static int LoadMainMenu(HWND wnd)
@@ -79,11 +90,11 @@ static int OnCreate(HWND wnd)
     SendQueueCreateLock();
     LoadMainMenu(wnd);
     g_viewer.toolbar = CreateMainToolbar(wnd);
-    if (!g_viewer.toolbar)
+    if (!g_viewer.toolbar || !AddToolbarExtras(g_viewer.toolbar))
         return 0;
     if (g_viewer.settings.v[SET_AUTO_SCALE_SCREEN])
         SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, IDM_AUTO_SCALE, TRUE);
-    if (!ViewCreateFrame(wnd))
+    if (!ViewCreateFrame(wnd) || !CreateFullScreenWindow())
         return 0;
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
@@ -150,6 +161,7 @@ static void OnSize(UINT kind)
 
 static void OnScreenInfo(HWND wnd)
 {
+    LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     if (!BuildDesktop(wnd))
         PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
 }
@@ -179,12 +191,24 @@ static void OnDisplayChange(HWND wnd, int bitsPerPixel, int width, int height)
     if (bitsPerPixel == g_viewer.localDisplay.bitsPerPixel && width == g_viewer.localDisplay.width &&
         height == g_viewer.localDisplay.height)
         return;
+    LeaveFullScreenThroughPad();
     DestroyWindow(wnd);
 }
 
-static void OnMenuSelect(WPARAM wp, LPARAM lp)
+static void OnMenuSelect(HWND wnd, WPARAM wp, LPARAM lp)
 {
     g_viewer.menuOpen = !(HIWORD(wp) == 0xFFFF && lp == 0);
+    UpdateKeyboardHook(wnd);
+}
+
+static void OnFocusChange(HWND wnd, int gained)
+{
+    g_viewer.focused = gained;
+    if (!gained) {
+        ViewEndDrag();
+        ReleaseInputCapture();
+    }
+    UpdateKeyboardHook(wnd);
 }
 
 static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -193,6 +217,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_CREATE:
         return OnCreate(wnd) ? 0 : -1;
     case WM_DESTROY:
+        RemoveKeyboardHook();
         DestroySession();
         g_viewer.mainWindow = NULL;
         PostQuitMessage(0);
@@ -210,7 +235,9 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
             ViewScrollByKey((UINT)wp);
         break;
     case WM_MOUSEWHEEL:
-        if (!g_viewer.controlMode)
+        if (g_viewer.controlMode)
+            SendInputEvent(wnd, WM_MOUSEWHEEL, wp, lp);
+        else
             ViewForwardWheel(wp, lp);
         return 0;
     case WM_QUERYNEWPALETTE:
@@ -221,7 +248,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        g_viewer.focused = msg == WM_SETFOCUS;
+        OnFocusChange(wnd, msg == WM_SETFOCUS);
         return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO *mm = (MINMAXINFO *)lp;
@@ -237,8 +264,10 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         break;
     case WM_MENUSELECT:
-        OnMenuSelect(wp, lp);
+        OnMenuSelect(wnd, wp, lp);
         return 0;
+    case WM_NOTIFY:
+        return OnToolbarNotify(wnd, wp, lp);
     case WM_CV_CONNECT:
         LoginOnConnect(wnd);
         return 0;
@@ -251,8 +280,20 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_CV_SCREEN_INFO:
         OnScreenInfo(wnd);
         return 0;
+    case WM_CV_KEY_INPUT:
+        return OnKeyInput(0, wp, lp);
+    case WM_CV_CURSOR_SHAPE:
+        OnCursorShape(wp, lp);
+        return 0;
+    case WM_CV_CURSOR_POS:
+        OnCursorPos((DWORD)wp, (DWORD)lp);
+        return 0;
     case WM_CV_TILES_CHANGED:
         InvalidateChangedTiles();
+        return 0;
+    case WM_TIMER:
+        if (wp == kTilePaintTimer)
+            InvalidateChangedTiles();
         return 0;
     case WM_CV_PALETTE:
         ApplyPalette();

@@ -9,7 +9,11 @@ enum {
     WM_CV_SCREEN_INFO = WM_USER + 5,
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
+    WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block
+    WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
+    WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
+    WM_CV_KEY_INPUT = WM_USER + 100,      // from a keyboard hook: wParam virtual key, lParam keystroke flags
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
     WM_CV_TILES_CHANGED = WM_USER + 400,  // tiles await repainting (see ScreenModel::changed)
 };

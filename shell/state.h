@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include "desktop/input.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 #include "session/login.h"
@@ -75,7 +76,6 @@ struct SessionInfo {
     LoginInfo login;            // LoginInfoLock
     RemoteScreen screen;        // receive thread, before WM_CV_SCREEN_INFO
     DWORD desktopActive;
-    BYTE latch[6];              // left/right Ctrl and Alt of the modifier latch
     volatile LONG bytesReceived; // added by the receive thread
     volatile LONG bytesSent;     // added by the send thread
     DWORD sliderLevel;
@@ -148,6 +148,29 @@ struct ViewerState {
     HCURSOR standardCursors[15];       // indexed by PKT_CURSOR_STANDARD
     char localComputerName[16];
     DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;
+    HWND consoleToolbar;               // the console pad's toolbar while it exists
+    HWND fileTransferWindow;           // "CORVID:FILETRANSFER" while it exists
+
+    // Input forwarding (UI thread)
+    ModifierLatch latch;
+    DWORD mouseCaptured;
+    DWORD lastPointer;                 // y << 16 | x of the last unscaled mouse event
+    BOOL lastPointerKnown;
+    HWND hookWindow;                   // window the keyboard hook delivers to, NULL when removed
+
+    // Toolbar extras and the remote cursor (UI thread, lights also receive thread)
+    HWND keyLights[3];
+    volatile BYTE lightState[3];       // written by the receive thread
+    HWND levelSlider;
+    HWND sliderTooltip;
+    HCURSOR customCursor;
+    HCURSOR remoteCursor;              // the shape shown over the view
+    HICON markerIcon;
+    HWND tileMarker, scaledMarker;     // CursorMarker windows
+
+    // Full-screen mode (UI thread)
+    DWORD fullScreen;
+    HWND fullScreenWindow, fullScreenPad;
 
     // Locks created first at start and deleted last
     CRITICAL_SECTION logLock;

@@ -13,7 +13,9 @@ import tempfile
 import time
 
 SETTINGS_KEY = r'HKCU\Software\Vantor\Corvids'
-PROGRAM_FILES = ('Corvid.exe', 'cvresen.dll', 'cvresru.dll', 'tallydesk-stub.exe')
+PROGRAM_FILES = ('Corvid.exe', 'cvresen.dll', 'cvresru.dll', 'LLkbd.dll', 'kbdhook.dll', 'tallydesk-stub.exe')
+# Copied when the build made it.
+OPTIONAL_FILES = ('Tlyhlpru.chm',)
 
 
 class Ctx:
@@ -26,6 +28,9 @@ class Ctx:
         os.makedirs(self.dir)
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.dir)
+        for name in OPTIONAL_FILES:
+            if os.path.exists(os.path.join(bin_dir, name)):
+                shutil.copy2(os.path.join(bin_dir, name), self.dir)
         self.procs = []
         self.agents = []
         self.native_bin = os.environ.get('CORVID_NATIVE_BIN', os.path.join(os.path.dirname(work), 'bin'))

@@ -15,7 +15,8 @@ def viewer_class(addr):
 
 
 def open_desktop(ctx, addr, *agent_options, maximized=1, auto_scale=0):
-    reg_set_defaults(Language=0, FrameMaximized=maximized, AutoScaleScreen=auto_scale)
+    # The remote-pointer marker would cover pixels of the picture compared.
+    reg_set_defaults(Language=0, FrameMaximized=maximized, AutoScaleScreen=auto_scale, ShowRemoteCursor=0)
     agent = Agent(ctx, addr, '--fps', '0', *agent_options)
     viewer = start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
     check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')

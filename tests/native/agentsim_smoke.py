@@ -1,8 +1,7 @@
-"""Smoke run of the Agent simulator over real sockets: login refusal, screen info,
-control commands, partial writes to a slow reader, hostile framing and the JSON log;
-then the desktop, decoded here independently and compared with the simulator's dump.
-    python3 agentsim_smoke.py path/to/agentsim
-Prints "N passed, M failed"; exits non-zero on any failure."""
+"""Smoke run of the Agent simulator over real sockets, the way the end-to-end tests use it:
+login and screen info, control commands, partial writes to a slow reader, hostile framing;
+the desktop decoded here independently and compared with the dump; input, pointer packets
+and screen choice. Usage: agentsim_smoke.py path/to/agentsim; exits non-zero on a failure."""
 import json
 import os
 import socket
@@ -13,8 +12,9 @@ import tempfile
 import threading
 import time
 
-passed = 0
-failed = 0
+passed = failed = 0
+CLIENT_INFO = struct.pack('<IIIHHIHH', 2, 12, 1, 1, 32, 1, 0x322, 0)
+FULL_GRID = struct.pack('<III', 4, 4, 1) + bytes([0, 32, 0, 32])
 
 
 def check(cond, what):
@@ -26,12 +26,21 @@ def check(cond, what):
         print('FAIL: ' + what)
 
 
-def header(t, n, req):
+def header(t, n, req=1):
     return struct.pack('<III', t, n, req)
 
 
-def recv_exact(s, n, timeout=5.0):
-    s.settimeout(timeout)
+def wait_until(pred, timeout=5.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        if pred():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def recv_exact(s, n):
+    s.settimeout(5)
     buf = b''
     while len(buf) < n:
         chunk = s.recv(n - len(buf))
@@ -42,21 +51,8 @@ def recv_exact(s, n, timeout=5.0):
 
 
 def recv_packet(s):
-    h = recv_exact(s, 12)
-    if len(h) < 12:
-        return None
-    t, n, req = struct.unpack('<III', h)
+    t, n, req = struct.unpack('<III', recv_exact(s, 12))
     return t, req, recv_exact(s, n)
-
-
-class Control:
-    def __init__(self, port):
-        self.s = socket.create_connection(('127.0.0.1', port), timeout=10)
-        self.f = self.s.makefile('rb')
-
-    def cmd(self, line):
-        self.s.sendall(line.encode('ascii') + b'\n')
-        return self.f.readline().decode('ascii').rstrip('\n')
 
 
 def read_log(path):
@@ -64,14 +60,9 @@ def read_log(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def wait_log(path, pred, timeout=5.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        for ev in read_log(path):
-            if pred(ev):
-                return ev
-        time.sleep(0.05)
-    return None
+def read_file(path):
+    with open(path, 'rb') as f:
+        return f.read()
 
 
 def viewer(port):
@@ -83,6 +74,22 @@ def viewer(port):
     return s
 
 
+class Sim:
+    """The simulator on free ports, with its control channel."""
+
+    def __init__(self, exe, log, *options):
+        self.proc = subprocess.Popen([exe, '--port', '0', '--control', 'any', '--log', log] + list(options),
+                                     stdout=subprocess.PIPE, text=True)
+        self.first = json.loads(self.proc.stdout.readline())
+        self.port = self.first['port']
+        self.s = socket.create_connection(('127.0.0.1', self.first['control']), timeout=10)
+        self.f = self.s.makefile('rb')
+
+    def cmd(self, line):
+        self.s.sendall(line.encode('ascii') + b'\n')
+        return self.f.readline().decode('ascii').rstrip('\n')
+
+
 class DesktopViewer:
     """Reads the simulator's packets on a thread and keeps the tiles as the viewer would,
     decoded by its own reading of the part formats."""
@@ -90,46 +97,32 @@ class DesktopViewer:
     def __init__(self, port):
         self.s = viewer(port)
         self.lock = threading.Lock()
-        self.types = []       # every packet type received, in order
-        self.parts = []       # (type, column, row) of every screen part
-        self.bad = []         # parts whose data does not cover their tile exactly
+        self.types, self.others, self.bad = [], [], []
         self.last = time.time()
-        self.received = 0     # payload bytes of screen parts
         self.geometry(0, 0, 0)
-        self.stop = False
-        self.hold = False     # stop reading, as a slow viewer would
+        self.s.settimeout(None)  # close() shuts the socket down to end the thread
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
 
     def geometry(self, w, h, depth):
-        self.w, self.h, self.depth = w, h, depth
-        self.palette = None
-        tw, th = w // 32, h // 32
-        self.cols = [tw] * 31 + [w - 31 * tw]
-        self.rows = [th] * 31 + [h - 31 * th]
+        self.w, self.h, self.depth, self.palette = w, h, depth, None
+        self.cols = [w // 32] * 31 + [w - 31 * (w // 32)]
+        self.rows = [h // 32] * 31 + [h - 31 * (h // 32)]
         self.tiles = [[bytearray(self.rows[r] * ((depth * self.cols[c] + 7) // 8)) for c in range(32)]
                       for r in range(32)]
 
     def run(self):
-        self.s.settimeout(0.2)
         buf = b''
-        while not self.stop:
-            if self.hold:
-                time.sleep(0.05)
-                continue
+        while True:
             try:
                 chunk = self.s.recv(65536)
-            except socket.timeout:
-                continue
             except OSError:
-                return
+                chunk = b''
             if not chunk:
                 return
             buf += chunk
-            while len(buf) >= 12:
-                t, n, _ = struct.unpack_from('<III', buf, 0)
-                if len(buf) < 12 + n:
-                    break
+            while len(buf) >= 12 and len(buf) >= 12 + struct.unpack_from('<I', buf, 4)[0]:
+                t, n = struct.unpack_from('<II', buf)
                 with self.lock:
                     self.packet(t, buf[12:12 + n])
                     self.last = time.time()
@@ -138,46 +131,43 @@ class DesktopViewer:
     def packet(self, t, p):
         self.types.append(t)
         if t == 3:
-            w, h, planes, bpp = struct.unpack_from('<HHHH', p, 0)
+            w, h, planes, bpp = struct.unpack_from('<HHHH', p)
             self.geometry(w, h, planes * bpp)
         elif t == 9:
             self.palette = [tuple(p[4 * i:4 * i + 3]) for i in range(256)]
-        elif t in (5, 7, 8):
-            c, r = p[0], p[1]
-            self.parts.append((t, c, r))
-            self.received += 12 + len(p)
-            tile = self.tiles[r][c]
-            data = p[2:] if t == 5 else self.runs(p[2:])
-            if len(data) != len(tile):
-                self.bad.append((t, c, r, len(data), len(tile)))
-            for i in range(min(len(data), len(tile))):
-                tile[i] = data[i] if t == 8 else tile[i] ^ data[i]
+        if t not in (5, 7, 8):
+            self.others.append((t, p))
+            return
+        c, r = p[0], p[1]
+        tile = self.tiles[r][c]
+        data = p[2:] if t == 5 else self.runs(p[2:])
+        if len(data) != len(tile):
+            self.bad.append((t, c, r, len(data), len(tile)))
+        for i in range(min(len(data), len(tile))):
+            tile[i] = data[i] if t == 8 else tile[i] ^ data[i]
 
     def runs(self, rec):
-        b = self.depth // 8
-        out = bytearray()
-        i = 0
+        b, out, i = self.depth // 8, bytearray(), 0
         while i < len(rec):
             if rec[i] == 0:
                 n = rec[i + 1] | rec[i + 2] << 8
                 out += rec[i + 3:i + 3 + n * b]
                 i += 3 + n * b
             else:
-                n = (rec[i] & 0x7F) << 8 | rec[i + 1]
-                out += rec[i + 2:i + 2 + b] * n
+                out += rec[i + 2:i + 2 + b] * ((rec[i] & 0x7F) << 8 | rec[i + 1])
                 i += 2 + b
         return bytes(out)
 
     def picture(self):
-        """The screen as binary PPM bytes, rows top-down."""
+        """The screen as binary PPM bytes, rows top-down (8 or 16 bits)."""
         with self.lock:
             out = bytearray(b'P6\n%d %d\n255\n' % (self.w, self.h))
             for r in range(32):
                 for ty in range(self.rows[r]):
                     for c in range(32):
-                        tile, tw = self.tiles[r][c], self.cols[c]
+                        tw = self.cols[c]
                         line = (self.depth * tw + 7) // 8
-                        row = tile[(self.rows[r] - 1 - ty) * line:]  # lowest row first
+                        row = self.tiles[r][c][(self.rows[r] - 1 - ty) * line:]  # lowest row first
                         for x in range(tw):
                             if self.depth == 8:
                                 out += bytes(self.palette[row[x]])
@@ -186,255 +176,139 @@ class DesktopViewer:
                                 out += bytes(((v >> s & 31) << 3 | (v >> s & 31) >> 2) for s in (10, 5, 0))
             return bytes(out)
 
-    def send(self, t, payload):
-        self.s.sendall(header(t, len(payload), 1) + payload)
+    def others_after(self, n, count):
+        wait_until(lambda: len(self.others) >= n + count)
+        with self.lock:
+            return self.others[n:]
 
-    def quiet(self, seconds=0.3, timeout=5.0):
+    def quiet(self, seconds=0.3):
         """Waits until nothing has arrived for a while."""
-        end = time.time() + timeout
-        while time.time() < end:
-            with self.lock:
-                if time.time() - self.last >= seconds:
-                    return True
-            time.sleep(0.05)
-        return False
+        return wait_until(lambda: time.time() - self.last >= seconds)
 
     def close(self):
-        self.stop = True
+        self.s.shutdown(socket.SHUT_RDWR)
         self.s.close()
         self.thread.join(2)
 
 
-def read_file(path):
-    with open(path, 'rb') as f:
-        return f.read()
+def session(sim, log):
+    check(sim.first['ev'] == 'listening' and sim.port > 0, 'listening line: %r' % sim.first)
+    check(sim.cmd('restart') == 'error no viewer', 'command without viewer refused')
+
+    # Garbage envelope: opening fails, the answer is still a clean refusal.
+    v = viewer(sim.port)
+    v.sendall(header(0, 88) + bytes(range(7, 95)))
+    reply = recv_packet(v)
+    check(reply == (1, 1, struct.pack('<IHBIi16sII', 1, 791, 2, 10, -2, b'SMOKEBOX', 6, 5)),
+          'login refused with status 1, the options in the reply: %r' % (reply,))
+
+    # Client info arriving in single bytes still gets its screen info and palette.
+    for b in CLIENT_INFO:
+        v.sendall(bytes([b]))
+    check(recv_packet(v) == (3, 1, struct.pack('<HHHHHBB', 320, 200, 1, 8, 8, 3, 2)),
+          'screen info carries --screens and --current')
+    t, req, p = recv_packet(v)
+    check((t, len(p), p[:8]) == (9, 1024, bytes([255, 255, 255, 0, 255, 255, 204, 0])), 'custom palette at 8 bits')
+
+    check(sim.cmd('send 49 1 -') == 'ok' and recv_packet(v) == (49, 1, b''), 'send with an empty payload')
+    two = header(13, 0) + header(28, 8, 0) + struct.pack('<II', 640, 480)
+    check(sim.cmd('raw ' + two.hex()) == 'ok' and recv_exact(v, len(two)) == two, 'raw bytes arrive unchanged')
+
+    # A slow reader: far more than the socket buffers hold goes out in pieces.
+    payload = bytes((i * 7) & 0xFF for i in range(32756))
+    check(all(sim.cmd('send 17 1 ' + payload.hex()) == 'ok' for _ in range(24)), 'queue full-size packets')
+    time.sleep(0.3)
+    check(all(recv_packet(v) == (17, 1, payload) for _ in range(24)), 'all full-size packets intact')
+    check(sim.cmd('close') == 'ok' and recv_exact(v, 1) == b'', 'close ends the connection')
+    v.close()
+
+    # Next connection: a hostile header ends it with a framing error.
+    v = viewer(sim.port)
+    v.sendall(header(5, 0xFFFFFFF5))
+    check(recv_exact(v, 1) == b'', 'oversized packet closes the connection')
+    v.close()
+
+    # A short login is refused; the packets behind it are still read.
+    v = viewer(sim.port)
+    v.sendall(header(0, 10) + bytes(10) + header(47, 4) + struct.pack('<I', 12345))
+    check(wait_until(lambda: any(e.get('stamp') == 12345 for e in read_log(log))), 'stamp logged after a short login')
+    v.close()
 
 
-def desktop(exe, work):
-    log = os.path.join(work, 'desk.jsonl')
-    sim = subprocess.Popen([exe, '--port', '0', '--control', 'any', '--log', log, '--screen', '320x200x8',
-                            '--palette', 'custom', '--fps', '20'],
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    try:
-        first = json.loads(sim.stdout.readline())
-        ctl = Control(first['control'])
-        v = DesktopViewer(first['port'])
-        client_info = struct.pack('<HHIHH', 1, 32, 0, 0x322, 0)
-        v.send(2, client_info)
-        time.sleep(0.4)
-        with v.lock:
-            check(v.types == [3, 9] and v.palette[0] == (255, 255, 255) and v.palette[1] == (255, 255, 204),
-                  'screen info and the custom palette, no parts before the view grid: %r' % v.types)
-        check(ctl.cmd('sent-tiles') == 'ok 0', 'nothing sent before the view grid')
+def desktop(sim, log, dump):
+    v = DesktopViewer(sim.port)
 
-        v.send(4, bytes([0, 32, 0, 32]))
-        check(ctl.cmd('pause') == 'ok', 'pause')
-        check(ctl.cmd('wait-synced 5') == 'ok', 'wait-synced after the view grid')
-        check(v.quiet(), 'the stream settles once paused')
-        dump, frame = os.path.join(work, 'dump.ppm'), os.path.join(work, 'frame.ppm')
-        check(ctl.cmd('dump ' + dump) == 'ok' and ctl.cmd('frame ' + frame) == 'ok', 'dump and frame')
-        pic = v.picture()
-        check(read_file(dump) == pic, '8-bit dump equals the picture decoded here')
-        check(read_file(frame) == pic, 'the frame is what the viewer holds once synced')
-        check(len(set(pic[15::3])) > 3, 'the demo is not one colour')
-        with v.lock:
-            check(len(v.parts) == len({(c, r) for _, c, r in v.parts}), 'one part per tile while paused')
-            check(any(t == 8 for t, _, _ in v.parts), 'first parts replace tiles')
+    def synced():
+        return (sim.cmd('wait-synced 5') == 'ok' and v.quiet() and sim.cmd('dump ' + dump) == 'ok' and
+                read_file(dump) == v.picture())
 
-        # Minimised: nothing flows; a small range: only its tiles.
-        v.send(6, bytes([0, 0, 0, 0]))
-        ctl.cmd('sent-tiles')
-        check(ctl.cmd('resume') == 'ok', 'resume')
-        time.sleep(0.5)
-        check(ctl.cmd('sent-tiles') == 'ok 0', 'no parts for a minimised viewer')
-        with v.lock:
-            before = len(v.parts)
-        v.send(6, bytes([28, 4, 28, 4]))
-        time.sleep(0.5)
-        with v.lock:
-            late = v.parts[before:]
-        check(late and all(c >= 28 and r >= 28 for _, c, r in late), 'only the visible range: %r' % late[:8])
-        check(any(t == 7 for t, _, _ in late), 'changes go as run-length deltas')
-        v.send(6, bytes([0, 32, 0, 32]))
-        ctl.cmd('pause')
-        check(ctl.cmd('wait-synced 5') == 'ok' and v.quiet(), 'synced again on the whole screen')
-        check(ctl.cmd('dump ' + dump) == 'ok' and read_file(dump) == v.picture(), 'stale tiles caught up')
+    v.s.sendall(CLIENT_INFO)
+    time.sleep(0.4)
+    with v.lock:
+        check(v.types == [3, 9], 'screen info and palette, no parts before the view grid: %r' % v.types)
+    v.s.sendall(FULL_GRID)
+    check(sim.cmd('pause') == 'ok' and synced(), '8-bit dump equals the picture decoded here')
+    check(len(set(read_file(dump)[15::3])) > 3, 'the demo is not one colour')
 
-        # A restart to 16 bits: screen info again after the viewer's client information.
-        check(ctl.cmd('restart 64x32x16') == 'ok', 'restart with a new screen')
-        end = time.time() + 5
-        while 13 not in v.types and time.time() < end:
-            time.sleep(0.05)
-        v.send(2, client_info)
-        v.send(4, bytes([0, 32, 0, 32]))
-        check(ctl.cmd('wait-synced 5') == 'ok' and v.quiet(), 'synced at 16 bits')
-        check(v.w == 64 and v.depth == 16 and v.types[-1] in (7, 8), 'new geometry served')
-        check(ctl.cmd('dump ' + dump) == 'ok' and read_file(dump) == v.picture(), '16-bit dump equals the picture')
-        check(ctl.cmd('dump /nonexistent/dir/x.ppm').startswith('error cannot write'), 'unwritable dump refused')
-        v.close()
-        check(not v.bad, 'every part covers its tile exactly: %r' % v.bad[:4])
-        check(ctl.cmd('quit') == 'ok' and sim.wait(timeout=5) == 0, 'desktop run ends cleanly')
+    # A restart to 16 bits: screen info again after the viewer's client information.
+    check(sim.cmd('restart 256x192x16') == 'ok' and wait_until(lambda: 13 in v.types), 'restart sent')
+    n = len(v.others)
+    v.s.sendall(CLIENT_INFO + FULL_GRID)
+    check(synced() and v.others_after(n, 1) == [(3, struct.pack('<HHHHHBB', 256, 192, 1, 16, 16, 3, 2))],
+          '16-bit dump equals the picture')
+    screen2 = read_file(dump)
 
-        ev = read_log(log)
-        grids = [e for e in ev if e['ev'] == 'packet' and e['type'] in (4, 6)]
-        check(grids and grids[0]['name'] == 'PKT_VIEW_GRID' and
-              (grids[0]['first_column'], grids[0]['column_count'], grids[0]['first_row'], grids[0]['row_count'])
-              == (0, 32, 0, 32), 'view grid logged with its fields')
-        check(not any(e['ev'] == 'sent' and e['type'] in (5, 7, 8) for e in ev), 'no line per part')
-        summaries = [e for e in ev if e['ev'] == 'parts']
-        check(summaries and all(e['count'] == sum(e['by_type'].values()) for e in summaries),
-              'per-second part summaries: %r' % summaries[:2])
-        check(any(e['ev'] == 'rate' and e['frames'] > 0 for e in ev), 'rate lines count frames')
-        check(any(e['ev'] == 'desktop' and e['depth'] == 16 and e['served'] for e in ev), 'desktop event')
-    finally:
-        if sim.poll() is None:
-            sim.kill()
-            sim.wait()
+    # Input events, checked in the log at the end.
+    events = [(512, 0, 0x00C80064), (513, 1, 0x00C80064), (522, 0xFF880000, 0), (1124, 17, 0xC01D0001)]
+    v.s.sendall(b''.join(header(10, 12) + struct.pack('<III', *e) for e in events))
+    check(sim.cmd('wait-input 4 5') == 'ok', 'input events arrived')
 
-    # Flood: full-screen frames as fast as they are read, counted each second. A viewer
-    # that stops reading gets the newest frame afterwards, not a backlog.
-    log = os.path.join(work, 'flood.jsonl')
-    sim = subprocess.Popen([exe, '--port', '0', '--control', 'any', '--log', log, '--screen', '128x64x16',
-                            '--flood', '--once', '--sndbuf', '4096'],
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    try:
-        first = json.loads(sim.stdout.readline())
-        ctl = Control(first['control'])
-        v = DesktopViewer(first['port'])
-        v.hold = True
-        v.send(2, struct.pack('<HHIHH', 1, 32, 0, 0x322, 0))
-        v.send(4, bytes([0, 32, 0, 32]))
-        time.sleep(1.0)
-        check(ctl.cmd('pause') == 'ok', 'pause the flood')
-        v.hold = False
-        check(ctl.cmd('wait-synced 5') == 'ok' and v.quiet(), 'a held viewer catches up')
-        frame = 128 * 64 * 2 + 1024 * 14
-        check(0 < v.received < 64 * 1024 + 4 * frame, 'frames skipped, not queued: %d bytes' % v.received)
-        dump = os.path.join(work, 'flood.ppm')
-        check(ctl.cmd('dump ' + dump) == 'ok' and read_file(dump) == v.picture(), 'flood dump equals the picture')
-        check(ctl.cmd('resume') == 'ok', 'resume the flood')
-        rate = wait_log(log, lambda e: e['ev'] == 'rate' and e['frames'] >= 2, timeout=5)
-        check(rate is not None and rate['bytes'] > 2 * 128 * 64 * 2, 'flood rate: %r' % (rate,))
-        check(not v.bad, 'every flood part covers its tile')
-        v.close()
-        check(sim.wait(timeout=5) == 0, 'flood run ends with the connection')
-    finally:
-        if sim.poll() is None:
-            sim.kill()
-            sim.wait()
+    # Pointer and light packets, in order and byte for byte.
+    n = len(v.others)
+    for line in ('lights 1 0 7', 'cursor-std 4294967295', 'cursor-pos 10 20', 'cursor-shape 0 0 32 64 box'):
+        check(sim.cmd(line) == 'ok', line)
+    got = v.others_after(n, 4)
+    check(got[:3] == [(11, bytes([1, 0, 7])), (14, b'\xff' * 4), (28, struct.pack('<II', 10, 20))] and
+          [(t, len(p)) for t, p in got[3:]] == [(15, 261)], 'pointer packets: %r' % got[:3])
+
+    # Screen 3 chosen: the picture changes and reaches the viewer in full; 4 is too many.
+    v.s.sendall(header(58, 16, 0) + bytes([3]) + bytes(15))
+    check(wait_until(lambda: any(e['ev'] == 'screen' and e['current'] == 3 for e in read_log(log))), 'screen 3 taken')
+    check(synced() and read_file(dump) != screen2, 'screen 3 served and looks different from screen 2')
+    v.s.sendall(header(58, 16, 0) + bytes([4]) + bytes(15))
+    check(wait_until(lambda: any('screen 4 of 3' in e.get('what', '') for e in read_log(log))), 'screen 4 refused')
+    v.close()
+    check(not v.bad, 'every part covers its tile exactly: %r' % v.bad[:4])
 
 
 def main():
-    exe = sys.argv[1]
     work = tempfile.mkdtemp(prefix='agentsim-smoke-')
-    log = os.path.join(work, 'sim.jsonl')
-    sim = subprocess.Popen([exe, '--port', '0', '--control', 'any', '--log', log,
-                            '--computer', 'SMOKEBOX', '--rights', '6', '--slider', '5',
-                            '--os-minor', '-2', '--screen', '800x600x8', '--screens', '3',
-                            '--sndbuf', '4096'],
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    log, dump = os.path.join(work, 'sim.jsonl'), os.path.join(work, 'dump.ppm')
+    sim = Sim(sys.argv[1], log, '--computer', 'SMOKEBOX', '--rights', '6', '--slider', '5', '--os-minor', '-2',
+              '--screen', '320x200x8', '--palette', 'custom', '--fps', '20', '--screens', '3', '--current', '2',
+              '--sndbuf', '4096')
     try:
-        first = json.loads(sim.stdout.readline())
-        check(first['ev'] == 'listening' and first['port'] > 0 and first['control'] > 0,
-              'listening line reports both ports: %r' % first)
-        port, cport = first['port'], first['control']
-        ctl = Control(cport)
-
-        check(ctl.cmd('restart') == 'error no viewer', 'command without viewer refused')
-
-        # Garbage envelope: opening fails, the answer is still a clean refusal.
-        v = viewer(port)
-        v.sendall(header(0, 88, 1) + bytes(range(7, 95)))
-        t, req, p = recv_packet(v)
-        check((t, req, len(p)) == (1, 1, 39), 'login reply header')
-        status, ver, plat, major, minor = struct.unpack_from('<IHBIi', p, 0)
-        check((status, ver, plat, major, minor) == (1, 791, 2, 10, -2), 'login reply fields')
-        check(p[15:31] == b'SMOKEBOX' + bytes(8), 'computer name field zero-filled')
-        check(struct.unpack_from('<II', p, 31) == (6, 5), 'rights and slider')
-        check(ctl.cmd('wait-login 5') == 'ok', 'wait-login sees the answered login')
-        check(ctl.cmd('wait-login 0') == 'error timeout', 'wait-login reports each login once')
-
-        # Client info arriving in single bytes still gets its screen info.
-        for b in header(2, 12, 1) + struct.pack('<HHIHH', 1, 32, 1, 0x322, 0):
-            v.sendall(bytes([b]))
-        t, req, p = recv_packet(v)
-        check((t, req) == (3, 1) and p == struct.pack('<HHHHHBB', 800, 600, 1, 8, 8, 3, 1),
-              'screen info reply: %r' % (p,))
-        t, req, p = recv_packet(v)
-        check((t, req, len(p)) == (9, 1, 1024) and p[4:8] == bytes([128, 0, 0, 0]) and
-              p[36:40] == bytes([164, 200, 240, 0]), 'default palette follows at 8 bits')
-
-        check(ctl.cmd('send 49 1 -') == 'ok', 'send with empty payload')
-        check(recv_packet(v) == (49, 1, b''), 'type 49 packet arrives')
-        two = header(13, 0, 1) + header(28, 8, 0) + struct.pack('<II', 640, 480)
-        check(ctl.cmd('raw ' + two.hex()) == 'ok', 'raw two packets')
-        check(recv_exact(v, len(two)) == two, 'raw bytes arrive unchanged')
-
-        for bad, why in (('send 1 2 -', 'required'), ('send 99999999999 1 -', 'type'),
-                         ('raw abc', 'odd'), ('raw zz', 'hex'), ('send 1 1', 'takes'),
-                         ('frobnicate', 'unknown'), ('raw -', 'at least')):
-            r = ctl.cmd(bad)
-            check(r.startswith('error ') and why in r, '%s -> %s' % (bad, r))
-
-        # A slow reader: far more than the socket buffers hold goes out in pieces.
-        payload = bytes((i * 7) & 0xFF for i in range(32756))
-        for _ in range(24):
-            check(ctl.cmd('send 17 1 ' + payload.hex()) == 'ok', 'queue a full-size packet')
-        time.sleep(0.3)
-        got = [recv_packet(v) for _ in range(24)]
-        check(all(g == (17, 1, payload) for g in got), 'all full-size packets intact')
-
-        check(ctl.cmd('close') == 'ok', 'close')
-        v.settimeout(5)
-        check(v.recv(1) == b'', 'viewer sees the connection end')
-        v.close()
-        check(wait_log(log, lambda e: e['ev'] == 'closed' and e['reason'] == 'control') is not None,
-              'closed event with reason control')
-
-        # Next connection: a hostile header ends it with a framing error.
-        v = viewer(port)
-        check(wait_log(log, lambda e: e['ev'] == 'accept' and e.get('connection') == 2) is not None,
-              'second connection accepted')
-        v.sendall(header(5, 0xFFFFFFF5, 1))
-        v.settimeout(5)
-        check(v.recv(1) == b'', 'oversized packet closes the connection')
-        v.close()
-        check(wait_log(log, lambda e: e['ev'] == 'closed' and e['reason'] == 'framing') is not None,
-              'closed event with reason framing')
-
-        # A short login is refused without an answer; later packets still work.
-        v = viewer(port)
-        v.sendall(header(0, 10, 1) + bytes(10) + header(47, 4, 1) + struct.pack('<I', 12345))
-        check(wait_log(log, lambda e: e.get('name') == 'PKT_SESSION_STAMP' and e.get('stamp') == 12345)
-              is not None, 'session stamp logged after a short login')
-        v.settimeout(0.3)
-        try:
-            extra = v.recv(1)
-        except socket.timeout:
-            extra = None
-        check(extra is None, 'short login not answered')
-        v.close()
-
-        ev = read_log(log)
-        logins = [e for e in ev if e['ev'] == 'packet' and e['type'] == 0]
-        check(len(logins) == 2, 'two logins logged')
-        check(logins[0]['open_ok'] is False and logins[0]['password_ok'] is False and
-              logins[0]['password'] is None and logins[0]['iv'] == bytes(range(7, 15)).hex(),
-              'garbage login decoded: %r' % logins[0])
-        check(any(e['ev'] == 'error' and 'dwDataLen 10' in e['what'] for e in ev), 'short login error event')
-        ci = [e for e in ev if e.get('name') == 'PKT_CLIENT_INFO']
-        check(len(ci) == 1 and (ci[0]['planes'], ci[0]['bpp'], ci[0]['slownet'], ci[0]['version']) ==
-              (1, 32, 1, 0x322), 'client info decoded')
-        check(sum(1 for e in ev if e['ev'] == 'sent' and e['type'] == 17) == 24, 'sent events logged')
-        check(any(e['ev'] == 'sent_raw' and e['len'] == len(two) for e in ev), 'raw send logged')
-
-        check(ctl.cmd('quit') == 'ok', 'quit')
-        check(sim.wait(timeout=5) == 0, 'simulator exits cleanly')
+        session(sim, log)
+        desktop(sim, log, dump)
+        check(sim.cmd('quit') == 'ok' and sim.proc.wait(timeout=5) == 0, 'simulator exits cleanly')
     finally:
-        if sim.poll() is None:
-            sim.kill()
-            sim.wait()
-    desktop(exe, work)
+        if sim.proc.poll() is None:
+            sim.proc.kill()
+            sim.proc.wait()
+
+    ev = read_log(log)
+    logins = [e for e in ev if e['ev'] == 'packet' and e['type'] == 0]
+    check(len(logins) == 2 and logins[0]['open_ok'] is False and logins[0]['password'] is None and
+          logins[0]['iv'] == bytes(range(7, 15)).hex(), 'garbage login logged: %r' % logins[:1])
+    check(any(e['ev'] == 'error' and 'dwDataLen 10' in e['what'] for e in ev), 'short login error event')
+    check(not any(e['ev'] == 'sent' and e['type'] in (5, 7, 8) for e in ev), 'no log line per part')
+    inputs = [e for e in ev if e['ev'] == 'packet' and e['name'] == 'PKT_INPUT_EVENT']
+    check([e['input'] for e in inputs] == ['move', 'ldown', 'wheel', 'key'], 'input names: %r' % inputs)
+    if len(inputs) == 4:
+        k = inputs[3]
+        check((inputs[1]['x'], inputs[1]['y'], inputs[1]['wparam'], inputs[2]['delta']) == (100, 200, 1, -120) and
+              (k['vk'], k['scan'], k['up'], k['previous'], k['extended'], k['flags']) ==
+              (17, 0x1D, True, True, False, '0xc01d0001'), 'input fields: %r' % inputs[1:4])
     print('%d passed, %d failed' % (passed, failed))
     return 1 if failed else 0
 

@@ -11,7 +11,8 @@ add_test(NAME wine.world.down COMMAND ${CORVID_WINE_ENV} down ${CORVID_WINE_STAT
 set_tests_properties(wine.world.down PROPERTIES FIXTURES_CLEANUP wine_world RESOURCE_LOCK wine)
 
 add_test(NAME wine.unit
-  COMMAND ${CORVID_WINE_ENV} run ${CORVID_WINE_STATE} wine ${CORVID_WIN64_DIR}/bin/corvid_wine_tests.exe
+  COMMAND ${CORVID_WINE_ENV} run ${CORVID_WINE_STATE} ${CMAKE_SOURCE_DIR}/tests/wine/run-unit.sh
+          ${CORVID_WIN64_DIR}/bin/corvid_wine_tests.exe
   WORKING_DIRECTORY ${CORVID_WIN64_DIR}/bin)
 set_tests_properties(wine.unit PROPERTIES FIXTURES_REQUIRED wine_world RESOURCE_LOCK wine TIMEOUT 300
   PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")

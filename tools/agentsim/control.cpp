@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "session/packet.h"
+#include "tools/agentsim/cursor.h"
 #include "tools/agentsim/options.h"
+#include "tools/agentsim/session.h"
 
-enum { kMaxWords = 5 };
+enum { kMaxWords = 6 };
 
 struct Word {
     const char *p;
@@ -62,11 +64,139 @@ static int ParseUint(const Word &w, uint32_t max, uint32_t *out)
     return 1;
 }
 
+// Words w[0..n) as numbers of at most max each.
+static int ParseUints(const Word *w, size_t n, uint32_t max, uint32_t *out, const char *what, char *err,
+                      size_t errCap)
+{
+    for (size_t i = 0; i < n; i++) {
+        if (!ParseUint(w[i], max, &out[i])) {
+            snprintf(err, errCap, "%s must be a number from 0 to %u", what, (unsigned)max);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static void RestartBytes(std::vector<uint8_t> *bytes)
+{
+    uint8_t pkt[kPacketHeaderSize];
+    SessPacketHeader h = {PKT_DESKTOP_RESTART, 0, 1};
+    EncodePacketHeader(&h, pkt, sizeof pkt);
+    bytes->assign(pkt, pkt + sizeof pkt);
+}
+
 static int WantArgs(size_t have, size_t want, const Word &name, char *err, size_t errCap)
 {
     if (have == want) return 1;
     snprintf(err, errCap, "%.*s takes %zu argument%s", (int)name.n, name.p, want - 1, want == 2 ? "" : "s");
     return 0;
+}
+
+// cursor-shape's pattern word: a built-in name or both masks in hex.
+static int ParseCursorPattern(const Word &w, uint8_t *andMask, uint8_t *xorMask, char *err, size_t errCap)
+{
+    if (Is(w, "arrow") || Is(w, "box")) {
+        SimCursorPattern(Is(w, "box") ? kSimCursorBox : kSimCursorArrow, andMask, xorMask);
+        return 1;
+    }
+    if (w.n != 4 * kSimCursorMaskLen) {
+        snprintf(err, errCap, "pattern must be arrow, box or %d hex digits", 4 * kSimCursorMaskLen);
+        return 0;
+    }
+    std::vector<uint8_t> masks;
+    if (!SimParseHex(w.p, w.n, &masks, err, errCap)) return 0;
+    memcpy(andMask, masks.data(), kSimCursorMaskLen);
+    memcpy(xorMask, masks.data() + kSimCursorMaskLen, kSimCursorMaskLen);
+    return 1;
+}
+
+// Packets about the pointer and keyboard, the screen choice and wait-input.
+static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
+{
+    const Word &name = w[0];
+    uint32_t v[4];
+    if (Is(name, "lights")) {
+        if (!WantArgs(nw, 4, name, err, errCap) || !ParseUints(w + 1, 3, 255, v, "a light", err, errCap)) return 0;
+        const uint8_t p[kKeyboardLightsLen] = {(uint8_t)v[0], (uint8_t)v[1], (uint8_t)v[2]};
+        SimAppendPacket(PKT_KEYBOARD_LIGHTS, p, sizeof p, &cmd->bytes);
+        cmd->kind = kCtlLights;
+        return 1;
+    }
+    if (Is(name, "cursor-std")) {
+        if (!WantArgs(nw, 2, name, err, errCap) || !ParseUints(w + 1, 1, 0xFFFFFFFFu, v, "index", err, errCap))
+            return 0;
+        uint8_t p[kCursorStandardLen];
+        PutU32LE(p, v[0]);
+        SimAppendPacket(PKT_CURSOR_STANDARD, p, sizeof p, &cmd->bytes);
+        cmd->kind = kCtlCursorStd;
+        return 1;
+    }
+    if (Is(name, "cursor-pos")) {
+        if (!WantArgs(nw, 3, name, err, errCap) || !ParseUints(w + 1, 2, 0xFFFFFFFFu, v, "x and y", err, errCap))
+            return 0;
+        uint8_t p[kCursorPosLen];
+        PutU32LE(p, v[0]);
+        PutU32LE(p + 4, v[1]);
+        SimAppendPacket(PKT_CURSOR_POS, p, sizeof p, &cmd->bytes);
+        cmd->kind = kCtlCursorPos;
+        return 1;
+    }
+    if (Is(name, "cursor-shape")) {
+        if (nw != 5 && nw != 6) {
+            snprintf(err, errCap, "cursor-shape takes 4 or 5 arguments");
+            return 0;
+        }
+        if (!ParseUints(w + 1, 4, 255, v, "hot spot, width and height", err, errCap)) return 0;
+        uint8_t andMask[kSimCursorMaskLen], xorMask[kSimCursorMaskLen];
+        if (nw == 6) {
+            if (!ParseCursorPattern(w[5], andMask, xorMask, err, errCap)) return 0;
+        } else {
+            SimCursorPattern(kSimCursorArrow, andMask, xorMask);
+        }
+        uint8_t p[kCursorShapeLen];
+        SimCursorShapePayload((uint8_t)v[0], (uint8_t)v[1], (uint8_t)v[2], (uint8_t)v[3], andMask, xorMask, p);
+        SimAppendPacket(PKT_CURSOR_SHAPE, p, sizeof p, &cmd->bytes);
+        cmd->kind = kCtlCursorShape;
+        return 1;
+    }
+    if (Is(name, "cursor-follow")) {
+        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!Is(w[1], "on") && !Is(w[1], "off")) {
+            snprintf(err, errCap, "cursor-follow takes on or off");
+            return 0;
+        }
+        cmd->on = Is(w[1], "on");
+        cmd->kind = kCtlCursorFollow;
+        return 1;
+    }
+    if (Is(name, "screens")) {
+        size_t n = nw;
+        if (n > 2 && Is(w[n - 1], "restart")) {
+            cmd->announce = 1;
+            n--;
+        }
+        if (n != 2 && n != 3) {
+            snprintf(err, errCap, "screens takes N [K] [restart]");
+            return 0;
+        }
+        if (!ParseUints(w + 1, n - 1, 255, v, "screen count and number", err, errCap)) return 0;
+        cmd->screenCount = (uint8_t)v[0];
+        cmd->hasCurrent = n == 3;
+        cmd->screenCurrent = cmd->hasCurrent ? (uint8_t)v[1] : 0;
+        if (cmd->announce) RestartBytes(&cmd->bytes);
+        cmd->kind = kCtlScreens;
+        return 1;
+    }
+    // wait-input
+    if (nw != 2 && nw != 3) {
+        snprintf(err, errCap, "wait-input takes N [SECONDS]");
+        return 0;
+    }
+    if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->count, "count", err, errCap)) return 0;
+    cmd->seconds = kCtlWaitInputDefaultSeconds;
+    if (nw == 3 && !ParseUints(w + 2, 1, kCtlWaitMaxSeconds, &cmd->seconds, "seconds", err, errCap)) return 0;
+    cmd->kind = kCtlWaitInput;
+    return 1;
 }
 
 int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *err, size_t errCap)
@@ -77,6 +207,10 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->newScreen = 0;
     cmd->width = cmd->height = cmd->bpp = 0;
     cmd->path.clear();
+    cmd->count = 0;
+    cmd->on = 0;
+    cmd->screenCount = cmd->screenCurrent = 0;
+    cmd->hasCurrent = cmd->announce = 0;
     if (len && line[len - 1] == '\r') len--;
     Word w[kMaxWords];
     size_t nw = 0;
@@ -127,10 +261,7 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             }
             cmd->newScreen = 1;
         }
-        uint8_t pkt[kPacketHeaderSize];
-        SessPacketHeader h = {PKT_DESKTOP_RESTART, 0, 1};
-        EncodePacketHeader(&h, pkt, sizeof pkt);
-        cmd->bytes.assign(pkt, pkt + sizeof pkt);
+        RestartBytes(&cmd->bytes);
         cmd->kind = kCtlRestart;
         return 1;
     }
@@ -184,6 +315,9 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         cmd->kind = Is(name, "wait-login") ? kCtlWaitLogin : kCtlWaitSynced;
         return 1;
     }
+    if (Is(name, "lights") || Is(name, "cursor-std") || Is(name, "cursor-pos") || Is(name, "cursor-shape") ||
+        Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input"))
+        return ParsePointerCommand(w, nw, cmd, err, errCap);
     snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);
     return 0;
 }

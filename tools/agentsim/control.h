@@ -13,6 +13,16 @@
 //   sent-tiles                    "ok N": screen parts sent since the last sent-tiles
 //   wait-synced SECONDS           "ok" once every visible tile holds the current frame
 //                                 and all parts have left for the viewer
+//   lights A B C                  PKT_KEYBOARD_LIGHTS, one byte 0..255 per light
+//   cursor-std N                  PKT_CURSOR_STANDARD with any u32 index
+//   cursor-shape HX HY W H2 [P]   PKT_CURSOR_SHAPE, bytes 0..255; P is arrow (default),
+//                                 box, or 512 hex digits: the AND mask, then the XOR mask
+//   cursor-pos X Y                PKT_CURSOR_POS, two u32
+//   cursor-follow on|off          answer each mouse event with PKT_CURSOR_POS at its point
+//   screens N [K] [restart]       screen count and current screen (0..255 each) for the
+//                                 next screen info; restart also sends PKT_DESKTOP_RESTART
+//   wait-input N [SECONDS]        "ok" once N input events in all have been received
+//                                 (default 30 seconds)
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -32,14 +42,27 @@ enum SimControlKind {
     kCtlResume,
     kCtlSentTiles,
     kCtlWaitSynced,
+    kCtlLights,
+    kCtlCursorStd,
+    kCtlCursorShape,
+    kCtlCursorPos,
+    kCtlCursorFollow,
+    kCtlScreens,
+    kCtlWaitInput,
 };
 
-enum { kCtlWaitMaxSeconds = 3600 };
+enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
 
 struct SimControlCommand {
     int kind;
-    std::vector<uint8_t> bytes;  // restart, send, raw: what goes to the viewer
-    uint32_t seconds;            // wait-login, wait-synced
+    std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
+    uint32_t seconds;            // wait-login, wait-synced, wait-input
+    uint32_t count;              // wait-input: input events in all
+    int on;                      // cursor-follow
+    uint8_t screenCount;         // screens
+    int hasCurrent;              // screens: K was given
+    uint8_t screenCurrent;
+    int announce;                // screens: restart given; bytes hold PKT_DESKTOP_RESTART
     int newScreen;               // restart: the geometry below replaces the screen
     uint16_t width, height, bpp;
     std::string path;            // dump, frame: the rest of the line

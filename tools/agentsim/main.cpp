@@ -52,8 +52,9 @@ struct Control {
     int fd;  // -1: free slot
     std::string in;
     OutQueue out;
-    int waiting;  // a wait-login or wait-synced is pending (its kind)
+    int waiting;  // a wait-login, wait-synced or wait-input is pending (its kind)
     double waitUntil;
+    uint32_t waitInputs;  // wait-input: the total to reach
     int quitAfterFlush;
 };
 
@@ -65,6 +66,7 @@ struct Sim {
     Viewer v;
     Control ctl[kMaxControl];
     uint32_t loginsAnswered, loginsReported;  // wait-login reports each answered login once
+    uint32_t inputEvents;                     // input events received on all connections
     int connections;
     int quit;
     SimScene scene;
@@ -180,6 +182,20 @@ static void ViewerAccept(Sim *s)
     LogText(s, JsonEnd(&j));
 }
 
+// The scene follows the screen chosen; the next round carries the changed tiles.
+static void SetCurrentScreen(Sim *s, uint8_t number)
+{
+    s->opt.screenCurrent = number;
+    s->scene.screen = number;
+    s->needRender = 1;
+    s->dirty = 1;
+    JsonLine j;
+    JsonBegin(&j, "screen");
+    JsonUint(&j, "count", s->opt.screenCount);
+    JsonUint(&j, "current", number);
+    LogText(s, JsonEnd(&j));
+}
+
 static void ViewerRead(Sim *s)
 {
     Viewer *v = &s->v;
@@ -203,7 +219,7 @@ static void ViewerRead(Sim *s)
     int rc;
     while ((rc = FramerNext(v->framer, &h, &payload)) == kFramerPacket) {
         SimOutput out;
-        uint32_t before = v->sess.loginReplies;
+        uint32_t before = v->sess.loginReplies, inputsBefore = v->sess.inputEvents;
         SimHandlePacket(&v->sess, &h, payload, &out);
         LogText(s, out.log);
         if (!out.reply.empty()) ViewerQueue(v, out.reply.data(), out.reply.size());
@@ -211,6 +227,8 @@ static void ViewerRead(Sim *s)
         if (h.dwType == PKT_CLIENT_INFO || h.dwType == PKT_VIEW_GRID || h.dwType == PKT_SCREEN_REFRESH_RECT)
             s->dirty = 1;
         s->loginsAnswered += v->sess.loginReplies - before;
+        s->inputEvents += v->sess.inputEvents - inputsBefore;
+        if (out.screen) SetCurrentScreen(s, (uint8_t)out.screen);
     }
     if (rc == kFramerError) {
         char what[160];
@@ -263,6 +281,17 @@ static void ReportSynced(Sim *s)
     }
 }
 
+static void ReportInputs(Sim *s)
+{
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kCtlWaitInput && s->inputEvents >= c.waitInputs) {
+            c.waiting = 0;
+            ControlReply(&c, "ok");
+            ControlLines(s, &c);
+        }
+    }
+}
+
 static void WritePicture(Sim *s, Control *c, int model, const std::string &path)
 {
     if (!s->desk->served) {
@@ -301,6 +330,16 @@ static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
     case kCtlFrame:
         WritePicture(s, c, cmd.kind == kCtlDump, cmd.path);
         return 1;
+    case kCtlCursorFollow:
+        s->opt.cursorFollow = cmd.on;
+        ControlReply(c, "ok");
+        return 1;
+    case kCtlScreens:
+        if (cmd.announce) return 0;  // the restart needs a viewer
+        s->opt.screenCount = cmd.screenCount;
+        if (cmd.hasCurrent) SetCurrentScreen(s, cmd.screenCurrent);
+        ControlReply(c, "ok");
+        return 1;
     default:
         return 0;
     }
@@ -330,6 +369,16 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         c->waitUntil = NetNow() + cmd.seconds;
         return;
     }
+    if (cmd.kind == kCtlWaitInput) {
+        if (s->inputEvents >= cmd.count) {
+            ControlReply(c, "ok");
+            return;
+        }
+        c->waiting = kCtlWaitInput;
+        c->waitInputs = cmd.count;
+        c->waitUntil = NetNow() + cmd.seconds;
+        return;
+    }
     if (RunDesktopControl(s, c, cmd)) return;
     Viewer *v = &s->v;
     if (v->fd < 0 || v->closing) {
@@ -355,6 +404,12 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
             s->opt.screenHeight = cmd.height;
             s->opt.screenBpp = cmd.bpp;
         }
+    }
+    if (cmd.kind == kCtlScreens) {
+        // Announced at once: the viewer asks again and gets the new count and number.
+        DesktopHold(s->desk);
+        s->opt.screenCount = cmd.screenCount;
+        if (cmd.hasCurrent) SetCurrentScreen(s, cmd.screenCurrent);
     }
     if (cmd.kind == kCtlClose) {
         ViewerStartClose(s, "control");
@@ -487,6 +542,7 @@ static void ControlDrop(Control *c)
     c->out.buf.clear();
     c->out.off = 0;
     c->waiting = 0;
+    c->waitInputs = 0;
     c->quitAfterFlush = 0;
 }
 
@@ -598,6 +654,7 @@ static void Loop(Sim *s)
         double now = NetNow();
         Timeouts(s, now);
         ReportLogins(s);
+        ReportInputs(s);
         DesktopTick(s, now);
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);

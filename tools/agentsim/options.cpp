@@ -28,6 +28,7 @@ void SimOptionsInit(SimOptions *o)
     o->screenHeight = 768;
     o->screenBpp = 16;
     o->screenCount = 1;
+    o->screenCurrent = 1;
     o->fps = 10;
 }
 
@@ -37,9 +38,9 @@ const char *SimOptionsUsage(void)
            "                [--password TEXT] [--status N] [--agent-version N]\n"
            "                [--os-platform N] [--os-major N] [--os-minor N]\n"
            "                [--computer NAME] [--rights N] [--slider N]\n"
-           "                [--screen WxHxBPP] [--screens N] [--log FILE] [--once]\n"
-           "                [--sndbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
-           "                [--fps N] [--palette default|custom] [--flood]\n";
+           "                [--screen WxHxBPP] [--screens N] [--current K] [--log FILE]\n"
+           "                [--once] [--sndbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
+           "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n";
 }
 
 // Decimal only, whole text, within [lo, hi].
@@ -133,6 +134,10 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
             o->flood = 1;
             continue;
         }
+        if (!strcmp(a, "--cursor-follow")) {
+            o->cursorFollow = 1;
+            continue;
+        }
         if (strncmp(a, "--", 2) != 0) {
             snprintf(err, errCap, "unexpected argument '%s'", a);
             return 0;
@@ -168,6 +173,7 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
             o->customPalette = !strcmp(v, "custom");
         }
         else if (!strcmp(a, "--screens")) { ok = ParseNumber(v, 1, 255, &n); o->screenCount = (uint8_t)n; }
+        else if (!strcmp(a, "--current")) { ok = ParseNumber(v, 0, 255, &n); o->screenCurrent = (uint8_t)n; }
         else if (!strcmp(a, "--log")) o->logPath = v;
         else if (!strcmp(a, "--sndbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->sendBuffer = (uint32_t)n; }
         else {

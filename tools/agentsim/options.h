@@ -24,6 +24,7 @@ struct SimOptions {
     uint32_t slider;
     uint16_t screenWidth, screenHeight, screenBpp;
     uint8_t screenCount;
+    uint8_t screenCurrent; // 1-based; 0 is sent as is (the viewer reads it as 1)
     const char *logPath;   // NULL: stdout
     int once;
     uint32_t sendBuffer;  // SO_SNDBUF for viewer connections; 0: system default
@@ -33,6 +34,7 @@ struct SimOptions {
     uint32_t fps;          // animation frames per second; 0: static
     int customPalette;     // 8 bits: send a distinctive palette instead of the default one
     int flood;             // every tile changes in every frame, sent as fast as taken
+    int cursorFollow;      // answer each mouse event with PKT_CURSOR_POS at its point
 };
 
 void SimOptionsInit(SimOptions *o);

@@ -79,14 +79,17 @@ void Digit(Canvas *c, int x, int y, int dw, int dh, int digit, Rgb on)
         if (kSegments[digit] >> s & 1) FillRgb(c, x + rect[s][0], y + rect[s][1], rect[s][2], rect[s][3], on);
 }
 
-void Demo(Canvas *c, uint32_t frame)
+void Demo(Canvas *c, uint32_t frame, int screen)
 {
     const int W = c->w, H = c->h, tb = Max(H / 20, 6);
     const int desk = H - tb > 1 ? H - tb : 1;
-    // Background in twelve bands from deep blue to teal.
+    // Background in twelve bands from deep blue to teal on screen 1; the other screens
+    // turn the channels round (red, then green, then blue again with the next one).
     for (int band = 0; band < 12; band++) {
         const int y0 = band * desk / 12, y1 = (band + 1) * desk / 12;
-        FillRgb(c, 0, y0, W, y1 - y0, Rgb{(uint8_t)(16 + band * 2), (uint8_t)(56 + band * 6), (uint8_t)(112 + band * 4)});
+        const uint8_t k[3] = {(uint8_t)(16 + band * 2), (uint8_t)(56 + band * 6), (uint8_t)(112 + band * 4)};
+        const int turn = (screen - 1) % 3;
+        FillRgb(c, 0, y0, W, y1 - y0, Rgb{k[(3 - turn) % 3], k[(4 - turn) % 3], k[(5 - turn) % 3]});
     }
     const int icon = Max(W / 32, 4);
     for (int i = 0; i < 4; i++) {
@@ -127,6 +130,18 @@ void Demo(Canvas *c, uint32_t frame)
         Digit(c, cx + k * (dw + 2), cy, dw, dh, (int)(n % 10), Rgb{64, 255, 64});
 }
 
+// The screen number in white digits on black at the top right.
+void ScreenBadge(Canvas *c, int screen)
+{
+    const int dh = Max(c->h / 6, 8), dw = Max(dh / 2, 4);
+    const int cells = screen >= 100 ? 3 : screen >= 10 ? 2 : 1;
+    const int bw = cells * (dw + 4) + 4, x = c->w - bw - 4, y = 4;
+    FillRgb(c, x, y, bw, dh + 8, Rgb{0, 0, 0});
+    int n = screen;
+    for (int k = cells - 1; k >= 0; k--, n /= 10)
+        Digit(c, x + 4 + k * (dw + 4), y + 4, dw, dh, n % 10, Rgb{255, 255, 255});
+}
+
 // Alternating noise and a moving gradient: no tile survives from one frame to the next.
 void Flood(Canvas *c, uint32_t frame, int depth)
 {
@@ -156,6 +171,7 @@ int SceneInit(SimScene *s, const SimOptions *opt, std::string *why)
     s->kind = opt->scene;
     s->flood = opt->flood;
     memcpy(s->solid, opt->solid, 3);
+    s->screen = opt->screenCurrent;
     s->picture = SimPicture{0, 0, {}};
     s->covered = SimPicture{0, 0, {}};
     if (s->kind == kSimSceneFile && !s->flood) return PpmLoad(opt->scenePath, &s->picture, why);
@@ -172,15 +188,19 @@ void SceneRender(SimScene *s, uint32_t frame, int width, int height, SimColourMa
 {
     pixels->assign((size_t)width * height, 0);
     Canvas c = {width, height, pixels->data(), colours};
+    const int screen = s->screen ? s->screen : 1;
     if (s->flood) {
         Flood(&c, frame, colours->depth);
-    } else if (s->kind == kSimSceneSolid) {
+        return;
+    }
+    if (s->kind == kSimSceneSolid) {
         FillRgb(&c, 0, 0, width, height, Rgb{s->solid[0], s->solid[1], s->solid[2]});
     } else if (s->kind == kSimSceneFile) {
         if (s->covered.width != width || s->covered.height != height) PictureCover(&s->picture, width, height, &s->covered);
         const uint8_t *p = s->covered.rgb.data();
         for (size_t i = 0; i < pixels->size(); i++, p += 3) (*pixels)[i] = ColourValue(colours, p[0], p[1], p[2]);
     } else {
-        Demo(&c, frame);
+        Demo(&c, frame, screen);
     }
+    if (screen > 1) ScreenBadge(&c, screen);
 }

@@ -14,9 +14,11 @@ struct SimScene {
     uint8_t solid[3];
     SimPicture picture;  // file scene as loaded
     SimPicture covered;  // the picture scaled to the last geometry asked for
+    uint8_t screen;      // remote screen shown, 1-based (0 counts as 1); screens from 2 on
+                         // show their number and the demo a background of their own
 };
 
-// Loads the picture of a file scene. Returns 0 with the reason in *why.
+// Loads the picture of a file scene; the screen shown is opt's current one. Returns 0 with the reason in *why.
 int SceneInit(SimScene *s, const SimOptions *opt, std::string *why);
 // Whether frames differ from one another (demo and flood).
 int SceneAnimated(const SimScene *s);

@@ -7,6 +7,7 @@
 
 #include "session/envelope.h"
 #include "tools/agentsim/deskey.h"
+#include "tools/agentsim/input.h"
 #include "tools/agentsim/jsonlog.h"
 #include "tools/agentsim/pktnames.h"
 
@@ -19,6 +20,7 @@ void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesk
     s->key = key;
     s->loginReplies = 0;
     s->loggedIn = 0;
+    s->inputEvents = 0;
 }
 
 void SimLogError(std::string *log, const char *what)
@@ -86,7 +88,7 @@ size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)
     PutU16LE(p + 6, opt->screenBpp);
     PutU16LE(p + 8, opt->screenBpp);  // display depth
     p[10] = opt->screenCount;
-    p[11] = 1;  // current screen
+    p[11] = opt->screenCurrent;
     SimAppendPacket(PKT_SCREEN_INFO, p, sizeof p, out);
     return kPacketHeaderSize + sizeof p;
 }
@@ -179,13 +181,84 @@ static int IsU32Type(uint32_t type)
            type == PKT_SET_LEVEL;
 }
 
+// Values the viewer never sends: the level slider stops at 7, the switches are 0 or 1.
+static uint32_t U32Max(uint32_t type)
+{
+    return type == PKT_SET_LEVEL ? 7 : type == PKT_SESSION_STAMP ? 0xFFFFFFFFu : 1;
+}
+
 static int HandleU32(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
     if (h->dwDataLen != 4) return Refuse(h, payload, 4, out);
+    const uint32_t v = GetU32LE(payload);
     JsonLine j;
     PacketFields(&j, h);
-    JsonUint(&j, h->dwType == PKT_SESSION_STAMP ? "stamp" : "value", GetU32LE(payload));
+    JsonUint(&j, h->dwType == PKT_SESSION_STAMP ? "stamp" : "value", v);
     out->log += JsonEnd(&j);
+    if (v <= U32Max(h->dwType)) return 1;
+    char what[120];
+    snprintf(what, sizeof what, "%s value %u is over %u", SimPacketName(h->dwType), (unsigned)v,
+             (unsigned)U32Max(h->dwType));
+    SimLogError(&out->log, what);
+    return 0;
+}
+
+// Mouse events answered with the pointer's new place when cursor-follow is on; the
+// wheel carries no position.
+static int HandleInput(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    SimInput in;
+    if (!SimDecodeInput(payload, h->dwDataLen, &in)) return Refuse(h, payload, kInputEventLen, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    SimInputFields(&j, &in);
+    out->log += JsonEnd(&j);
+    s->inputEvents++;
+    if (s->opt->cursorFollow && in.kind == kSimInputIsMouse && in.code != kSimInputWheel) {
+        uint8_t p[kCursorPosLen];
+        PutU32LE(p, in.x);
+        PutU32LE(p + 4, in.y);
+        size_t at = out->reply.size();
+        SimAppendPacket(PKT_CURSOR_POS, p, sizeof p, &out->reply);
+        SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    }
+    return 1;
+}
+
+static int HandleAgentKeys(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != 0) return Refuse(h, payload, 0, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    out->log += JsonEnd(&j);
+    return 1;
+}
+
+// A screen from 1 to the count announced becomes the current one; anything else is
+// logged as the viewer's fault and changes nothing.
+static int HandleSelectScreen(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != kSelectScreenLen) return Refuse(h, payload, kSelectScreenLen, out);
+    uint32_t number = 0;
+    int ok = ParseSelectScreen(h, payload, &number) && number <= s->opt->screenCount;
+    int tailZero = 1;
+    for (uint32_t i = 1; i < kSelectScreenLen; i++) tailZero &= payload[i] == 0;
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonUint(&j, "screen", payload[0]);
+    JsonUint(&j, "count", s->opt->screenCount);
+    JsonBool(&j, "applied", ok);
+    JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
+    out->log += JsonEnd(&j);
+    char what[120];
+    if (!tailZero) SimLogError(&out->log, "PKT_SELECT_SCREEN bytes 1 to 15 are not zero");
+    if (!ok) {
+        snprintf(what, sizeof what, "PKT_SELECT_SCREEN chose screen %u of %u; ignored", (unsigned)payload[0],
+                 (unsigned)s->opt->screenCount);
+        SimLogError(&out->log, what);
+        return 0;
+    }
+    out->screen = number;
     return 1;
 }
 
@@ -195,9 +268,11 @@ int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *pay
     if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
     if (IsU32Type(h->dwType)) return HandleU32(h, payload, out);
     if (h->dwType == PKT_VIEW_GRID || h->dwType == PKT_SCREEN_REFRESH_RECT) return HandleRange(s, h, payload, out);
+    if (h->dwType == PKT_INPUT_EVENT) return HandleInput(s, h, payload, out);
+    if (h->dwType == PKT_AGENT_KEYS) return HandleAgentKeys(h, payload, out);
+    if (h->dwType == PKT_SELECT_SCREEN) return HandleSelectScreen(s, h, payload, out);
     JsonLine j;
     PacketFields(&j, h);
-    if (h->dwType == PKT_SELECT_SCREEN && h->dwDataLen >= 1) JsonUint(&j, "screen", payload[0]);
     JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
     if (h->dwDataLen > kHexLogMax) JsonBool(&j, "payload_cut", 1);
     out->log += JsonEnd(&j);

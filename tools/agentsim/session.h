@@ -18,11 +18,13 @@ struct SimSession {
     uint32_t loginReplies;  // login replies produced on this connection
     int loggedIn;           // the last login was accepted
     SimDesktop *desk;       // NULL: no desktop is served (screen info only)
+    uint32_t inputEvents;   // well-formed PKT_INPUT_EVENT packets on this connection
 };
 
 struct SimOutput {
     std::string log;             // whole JSON lines
     std::vector<uint8_t> reply;  // bytes to send to the viewer
+    uint32_t screen = 0;         // a PKT_SELECT_SCREEN chose this screen (1-based); 0: none
 };
 
 // desk may be NULL; with one, client information (re)starts it and the view range

@@ -1,0 +1,71 @@
+"""Latency from an X input event to the PKT_INPUT_EVENT arriving at the Agent
+simulator: pointer moves made with XTest (what xdotool uses) over the viewer's tile
+pad, with remote control on. For each event the simulator is first asked to answer
+once it has received one more input event (wait-input), then the X event is made;
+the answer ends the clock, so each figure includes a loopback round trip.
+Run inside the Wine world (see ./corvid bench)."""
+import argparse
+import ctypes
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+from harness import (Agent, Ctx, child_rect, cleanup, command_states, post, reg_set_defaults, start,  # noqa: E402
+                     stub_command, wait_until)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--bin', required=True)
+    ap.add_argument('--work', required=True)
+    ap.add_argument('--source', required=True)
+    ap.add_argument('--events', type=int, default=1000)
+    a = ap.parse_args()
+    ctx = Ctx('input_latency', a.bin, a.work, a.source)
+    x11 = ctypes.CDLL('libX11.so.6')
+    xtst = ctypes.CDLL('libXtst.so.6')
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    try:
+        reg_set_defaults(Language=0, FrameMaximized=1, AutoScaleScreen=0)
+        addr = '127.0.0.32'
+        agent = Agent(ctx, addr, '--screen', '1024x768x16', '--fps', '0')
+        viewer_class = 'CORVIDS:TCP:' + addr
+        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
+        if not agent.wait_packet('PKT_VIEW_GRID'):
+            raise SystemExit('input: the viewer did not build its desktop')
+        pad = child_rect(ctx, viewer_class, 'CORVID:SQUAREPAD')
+        subprocess.run(['xdotool', 'mousemove', str(pad[0] + 5), str(pad[1] + 5), 'click', '1'], check=True)
+        post(ctx, viewer_class, 0x111, 40002)
+        wait_until(lambda: 'checked' in command_states(ctx, viewer_class).get(40002, ('', ''))[1], 10)
+        time.sleep(1)
+        seen = len(agent.packets('PKT_INPUT_EVENT'))
+        times = []
+        for i in range(a.events):
+            seen += 1
+            agent.sock.sendall(('wait-input %d 5\n' % seen).encode('ascii'))
+            x, y = pad[0] + 100 + (i % 2), pad[1] + 100
+            t0 = time.perf_counter()
+            xtst.XTestFakeMotionEvent(display, -1, x, y, 0)
+            x11.XFlush(display)
+            reply = agent.reader.readline().strip()
+            if reply != 'ok':
+                raise SystemExit('input: event %d did not arrive (%s)' % (i, reply))
+            times.append(time.perf_counter() - t0)
+        times.sort()
+        med = times[len(times) // 2] * 1000
+        p99 = times[int(len(times) * 0.99) - 1] * 1000
+        print('input: X pointer event to PKT_INPUT_EVENT at the simulator under Wine, %d events: median %.2f ms, '
+              '99th percentile %.2f ms, max %.2f ms' % (len(times), med, p99, times[-1] * 1000))
+        stub_command(ctx, 'TERMCLASS=' + viewer_class)
+    finally:
+        cleanup(ctx)
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,214 @@
+// The remote pointer: its shape over the desktop view and the markers that show
+// where it is. UI thread only.
+#include "desktop/toolbar_win.h"
+
+#include "resources/resource.h"
+#include "session/packet.h"
+#include "shell/commands.h"
+#include "shell/commandstate_win.h"
+#include "shell/log_win.h"
+#include "shell/state.h"
+
+enum {
+    kMarkerWidth = 11,
+    kMarkerHeight = 19,
+    kStandardCursors = 15,
+    kMaskBytes = 128,
+};
+
+static int ShowMarkers(void) { return g_viewer.settings.v[SET_SHOW_REMOTE_CURSOR] != 0; }
+
+// A cursor from PKT_CURSOR_SHAPE, or NULL when its size does not fit the masks sent.
+static HCURSOR CursorFromShape(const BYTE *p)
+{
+    const int hotX = p[0], hotY = p[1], width = p[2], height = p[3] / 2;
+    const int rowBytes = (width + 15) / 16 * 2; // mask rows are whole words
+    if (width == 0 || height == 0 || rowBytes * height > kMaskBytes) {
+        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", width, height, kMaskBytes);
+        return NULL;
+    }
+    return CreateCursor(g_viewer.instance, hotX, hotY, width, height, p + 5, p + 5 + kMaskBytes);
+}
+
+static void SetClassCursorOf(HWND wnd, HCURSOR cursor)
+{
+    if (wnd)
+        SetClassLongPtrA(wnd, GCLP_HCURSOR, (LONG_PTR)cursor);
+}
+
+static HWND AnyTileWindow(void)
+{
+    for (int r = 0; r < kTileGridSize; r++)
+        for (int c = 0; c < kTileGridSize; c++)
+            if (g_viewer.screen.tiles[r][c].window)
+                return g_viewer.screen.tiles[r][c].window;
+    return NULL;
+}
+
+static int PointerOverView(void)
+{
+    if (g_viewer.fullScreen)
+        return 1;
+    const ViewState *v = &g_viewer.view;
+    if (!v->frame || !IsWindowVisible(v->frame))
+        return 0;
+    HWND shown = v->tilePad && IsWindowVisible(v->tilePad)       ? v->tilePad
+                 : v->scaledView && IsWindowVisible(v->scaledView) ? v->scaledView
+                                                                   : NULL;
+    if (!shown)
+        return 0;
+    RECT rc;
+    POINT p;
+    GetWindowRect(shown, &rc);
+    GetCursorPos(&p);
+    return PtInRect(&rc, p);
+}
+
+void OnCursorShape(WPARAM kind, LPARAM value)
+{
+    BYTE *block = kind == 1 ? (BYTE *)value : NULL;
+    HCURSOR cursor = NULL;
+    if (g_viewer.controlMode) {
+        if (block) {
+            cursor = CursorFromShape(block);
+            if (cursor) {
+                if (g_viewer.customCursor)
+                    DestroyCursor(g_viewer.customCursor);
+                g_viewer.customCursor = cursor;
+            }
+        } else if ((DWORD)value < kStandardCursors) {
+            cursor = g_viewer.standardCursors[value];
+        } else {
+            WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)value);
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+    if (!cursor)
+        return;
+    g_viewer.remoteCursor = cursor;
+    SetClassCursorOf(g_viewer.view.scaledView, cursor);
+    SetClassCursorOf(g_viewer.scaledMarker, cursor);
+    SetClassCursorOf(AnyTileWindow(), cursor);
+    if (!PointerOverView())
+        return;
+    // Hidden and shown around the change so the new shape appears at once.
+    ShowCursor(FALSE);
+    SetCursor(cursor);
+    ShowCursor(TRUE);
+}
+
+static void MoveMarker(HWND marker, HWND parent, int x, int y, BOOL invalidate)
+{
+    if (!marker)
+        return;
+    MoveWindow(marker, x, y, kMarkerWidth, kMarkerHeight, TRUE);
+    if (invalidate && parent) {
+        RECT rc = {x, y, x + kMarkerWidth, y + kMarkerHeight};
+        InvalidateRect(parent, &rc, FALSE);
+    }
+}
+
+void OnCursorPos(DWORD x, DWORD y)
+{
+    // Remote pixels fit 16 bits; larger values would wrap window coordinates.
+    const int rx = x > 0xFFFF ? 0xFFFF : (int)x, ry = y > 0xFFFF ? 0xFFFF : (int)y;
+    MoveMarker(g_viewer.tileMarker, g_viewer.view.tilePad, rx, ry, TRUE);
+    const double s = g_viewer.screen.viewScale;
+    MoveMarker(g_viewer.scaledMarker, g_viewer.view.scaledView, (int)(rx * s), (int)(ry * s), ShowMarkers());
+}
+
+void ToggleShowRemoteCursor(void)
+{
+    uint32_t *on = &g_viewer.settings.v[SET_SHOW_REMOTE_CURSOR];
+    *on = !*on;
+    if (g_viewer.menu)
+        CheckMenuItem(g_viewer.menu, IDM_SHOW_REMOTE_CURSOR, MF_BYCOMMAND | (*on ? MF_CHECKED : MF_UNCHECKED));
+    const int show = *on ? SW_SHOWNA : SW_HIDE;
+    if (g_viewer.tileMarker)
+        ShowWindow(g_viewer.tileMarker, show);
+    if (g_viewer.scaledMarker)
+        ShowWindow(g_viewer.scaledMarker, show);
+}
+
+int CreateCursorMarkers(void)
+{
+    if (!g_viewer.markerIcon)
+        g_viewer.markerIcon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDI_CURSOR_MARKER), IMAGE_ICON,
+                                                kMarkerWidth, kMarkerHeight, 0);
+    const DWORD style = WS_CHILD | (ShowMarkers() ? WS_VISIBLE : 0);
+    g_viewer.tileMarker = CreateWindowExA(0, "CORVID:REMOTE:CURSOR", NULL, style, 0, 0, kMarkerWidth, kMarkerHeight,
+                                          g_viewer.view.tilePad, NULL, g_viewer.instance, NULL);
+    g_viewer.scaledMarker = CreateWindowExA(0, "CORVID:SCALED:CURSOR", NULL, style, 0, 0, kMarkerWidth,
+                                            kMarkerHeight, g_viewer.view.scaledView, NULL, g_viewer.instance, NULL);
+    return g_viewer.tileMarker && g_viewer.scaledMarker;
+}
+
+void RefreshMarkerOver(HWND painted)
+{
+    HWND marker = painted == g_viewer.view.scaledView ? g_viewer.scaledMarker : g_viewer.tileMarker;
+    if (!marker || !IsWindowVisible(marker))
+        return;
+    RECT a, b, both;
+    GetWindowRect(marker, &a);
+    GetWindowRect(painted, &b);
+    if (IntersectRect(&both, &a, &b))
+        InvalidateRect(marker, NULL, FALSE);
+}
+
+// The marker draws the screen beneath it first, so the arrow's clear pixels show the
+// remote screen rather than whatever the window held.
+static void PaintMarker(HWND wnd, int scaled)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    ScreenModel *m = &g_viewer.screen;
+    RECT rc;
+    GetWindowRect(wnd, &rc);
+    MapWindowPoints(NULL, GetParent(wnd), (POINT *)&rc, 2);
+    HDC mem = m->frame ? CreateCompatibleDC(dc) : NULL;
+    if (mem) {
+        const double s = scaled && m->viewScale > 0 ? m->viewScale : 1.0;
+        EnterCriticalSection(&g_viewer.screenLock);
+        HGDIOBJ old = SelectObject(mem, m->frame);
+        SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, 0, 0, kMarkerWidth, kMarkerHeight, mem, (int)(rc.left / s), (int)(rc.top / s),
+                   (int)(kMarkerWidth / s), (int)(kMarkerHeight / s), SRCCOPY);
+        SelectObject(mem, old);
+        LeaveCriticalSection(&g_viewer.screenLock);
+        DeleteDC(mem);
+    }
+    if (g_viewer.markerIcon)
+        DrawIconEx(dc, 0, 0, g_viewer.markerIcon, kMarkerWidth, kMarkerHeight, 0, NULL, DI_NORMAL);
+    EndPaint(wnd, &ps);
+}
+
+static LRESULT MarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, int scaled)
+{
+    switch (msg) {
+    case WM_PAINT:
+        PaintMarker(wnd, scaled);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_NCHITTEST:
+        // Clicks on the marker belong to the screen beneath it.
+        return HTTRANSPARENT;
+    case WM_DESTROY:
+        if (wnd == g_viewer.tileMarker)
+            g_viewer.tileMarker = NULL;
+        if (wnd == g_viewer.scaledMarker)
+            g_viewer.scaledMarker = NULL;
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK CursorMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return MarkerProc(wnd, msg, wp, lp, 0);
+}
+
+LRESULT CALLBACK ScaledMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return MarkerProc(wnd, msg, wp, lp, 1);
+}

@@ -1,0 +1,211 @@
+// The main toolbar's extras (keyboard lights, level slider and their labels) and the
+// console pad's toolbar. UI thread, except HandleKeyboardLights (receive thread).
+#include "desktop/toolbar_win.h"
+
+#include "lang/stringids.h"
+#include "resources/resource.h"
+#include "session/packet.h"
+#include "session/sendqueue_win.h"
+#include "shell/commands.h"
+#include "shell/log_win.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+
+#include <commctrl.h>
+
+enum {
+    kSliderId = 202,
+    kLevelMax = 7,
+    kLightWidth = 24,
+    kLightHeight = 22,
+    kSliderTooltipString = IDS_TIP_LEVEL,
+};
+
+static WNDPROC g_toolbarProc; // the toolbar's own procedure, under the subclass
+
+static void OnSliderEnd(void)
+{
+    LRESULT pos = SendMessageA(g_viewer.levelSlider, TBM_GETPOS, 0, 0);
+    DWORD level = pos < 0 ? 0 : pos > kLevelMax ? (DWORD)kLevelMax : (DWORD)pos;
+    if (level != g_viewer.session.sliderLevel) {
+        // Stored even if queueing fails: the next change compares against it.
+        g_viewer.session.sliderLevel = level;
+        uint8_t payload[4], packet[32];
+        PutU32LE(payload, level);
+        size_t n = BuildPacketWithFlag(PKT_SET_LEVEL, 1, payload, sizeof(payload), packet, sizeof(packet));
+        int oom;
+        EnqueuePacket(packet, (DWORD)n, &oom);
+    }
+    SetFocus(g_viewer.mainWindow);
+}
+
+static LRESULT CALLBACK ToolbarSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    LRESULT r = CallWindowProcA(g_toolbarProc, wnd, msg, wp, lp);
+    if (msg == WM_HSCROLL && (HWND)lp == g_viewer.levelSlider && LOWORD(wp) == SB_ENDSCROLL)
+        OnSliderEnd();
+    return r;
+}
+
+static HWND MakeStatic(HWND parent, const char *text, DWORD style, int x, int y, int w, int h)
+{
+    HWND s = CreateWindowExA(0, "STATIC", text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent, NULL,
+                             g_viewer.instance, NULL);
+    if (s && g_viewer.labelFont)
+        SendMessageA(s, WM_SETFONT, (WPARAM)g_viewer.labelFont, FALSE);
+    return s;
+}
+
+// Wide calls: the Russian text must not pass through the system's ANSI code page.
+static void SetSliderTip(BOOL add)
+{
+    HWND tips = (HWND)SendMessageA(g_viewer.toolbar, TB_GETTOOLTIPS, 0, 0);
+    if (!tips || !g_viewer.levelSlider)
+        return;
+    WCHAR text[256] = L"";
+    LoadStringW(g_viewer.activeLanguage, kSliderTooltipString, text, 256);
+    TOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = g_viewer.toolbar;
+    ti.uId = (UINT_PTR)g_viewer.levelSlider;
+    ti.lpszText = text;
+    SendMessageW(tips, add ? TTM_ADDTOOLW : TTM_UPDATETIPTEXTW, 0, (LPARAM)&ti);
+}
+
+void UpdateSliderTooltip(void) { SetSliderTip(FALSE); }
+
+int AddToolbarExtras(HWND toolbar)
+{
+    const int last = (int)SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0) - 1;
+    RECT rc = {};
+    SendMessageA(toolbar, TB_GETITEMRECT, last, (LPARAM)&rc);
+    const int frameX = rc.right + 8;
+    HWND frame = MakeStatic(toolbar, NULL, SS_SUNKEN, frameX, 2, 74, 24);
+    if (!frame)
+        return 0;
+    for (int i = 0; i < 3; i++) {
+        HWND light = CreateWindowExA(0, "CORVID:KEYBLIGHT", NULL, WS_CHILD | WS_VISIBLE, i * kLightWidth, 0,
+                                     kLightWidth, kLightHeight, frame, NULL, g_viewer.instance, NULL);
+        if (!light)
+            return 0;
+        SetWindowLongPtrA(light, GWLP_USERDATA, i);
+        g_viewer.keyLights[i] = light;
+    }
+    const int r = frameX + 74;
+    MakeStatic(toolbar, "min", SS_RIGHT, r + 8, 6, 30, 16);
+    MakeStatic(toolbar, "max", SS_LEFT, r + 116, 6, 30, 16);
+    g_viewer.levelSlider = CreateWindowExA(0, TRACKBAR_CLASSA, NULL,
+                                           WS_CHILD | WS_VISIBLE | WS_DISABLED | TBS_AUTOTICKS | TBS_NOTICKS,
+                                           r + 40, 2, 74, 24, toolbar, (HMENU)(INT_PTR)kSliderId,
+                                           g_viewer.instance, NULL);
+    if (!g_viewer.levelSlider)
+        return 0;
+    SendMessageA(g_viewer.levelSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelMax));
+    SendMessageA(g_viewer.levelSlider, TBM_SETPOS, TRUE, 0);
+    SetSliderTip(TRUE);
+    g_toolbarProc = (WNDPROC)SetWindowLongPtrA(toolbar, GWLP_WNDPROC, (LONG_PTR)ToolbarSubclassProc);
+    return g_toolbarProc != NULL;
+}
+
+void EnableLevelSlider(DWORD level)
+{
+    if (level > kLevelMax)
+        level = kLevelMax;
+    g_viewer.session.sliderLevel = level;
+    if (!g_viewer.levelSlider)
+        return;
+    SendMessageA(g_viewer.levelSlider, TBM_SETPOS, TRUE, level);
+    EnableWindow(g_viewer.levelSlider, TRUE);
+}
+
+int HandleKeyboardLights(const SessPacketHeader *h, const BYTE *payload)
+{
+    if (h->dwDataLen < kKeyboardLightsLen) {
+        WriteLogF("PKT_KEYBOARD_LIGHTS of %u bytes instead of %u: ignored.", (unsigned)h->dwDataLen,
+                  (unsigned)kKeyboardLightsLen);
+        return 1;
+    }
+    for (int i = 0; i < 3; i++) {
+        g_viewer.lightState[i] = payload[i];
+        if (g_viewer.keyLights[i])
+            InvalidateRect(g_viewer.keyLights[i], NULL, FALSE);
+    }
+    return 1;
+}
+
+static void PaintLight(HWND wnd)
+{
+    static const WORD kIcons[3][2] = {{IDI_LIGHT0_OFF, IDI_LIGHT0_ON},
+                                      {IDI_LIGHT1_OFF, IDI_LIGHT1_ON},
+                                      {IDI_LIGHT2_OFF, IDI_LIGHT2_ON}};
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    LONG_PTR index = GetWindowLongPtrA(wnd, GWLP_USERDATA);
+    if (index >= 0 && index < 3) {
+        const int lit = g_viewer.lightState[index] != 0;
+        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[index][lit]), IMAGE_ICON,
+                                       kLightWidth, kLightHeight, 0);
+        if (icon) {
+            DrawIconEx(dc, 0, 0, icon, kLightWidth, kLightHeight, 0, NULL, DI_NORMAL);
+            DestroyIcon(icon);
+        }
+    }
+    EndPaint(wnd, &ps);
+}
+
+LRESULT CALLBACK KeyLightProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_PAINT) {
+        PaintLight(wnd);
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+HWND BuildConsoleToolbar(HWND parent, UINT id)
+{
+    struct Entry {
+        int image;
+        UINT command;
+        BYTE state, style;
+    };
+    static const Entry kEntries[] = {
+        {0, 0, 0, BTNS_SEP},
+        {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
+        {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {2, IDM_SWITCH, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {7, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {3, IDM_PAD_FOLLOWS_CONSOLE, TBSTATE_ENABLED, BTNS_CHECK},
+        {0, 0, 0, BTNS_SEP},
+        {4, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {5, IDM_LEFT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {6, IDM_ALT_ENTER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    };
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_TOP,
+                              0, 0, 0, 0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
+    if (!tb)
+        return NULL;
+    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_CONSOLE_TOOLBAR), 18, 0,
+                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    if (images)
+        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
+    TBBUTTON buttons[sizeof(kEntries) / sizeof(kEntries[0])] = {};
+    int n = 0;
+    for (const Entry &e : kEntries) {
+        TBBUTTON &b = buttons[n++];
+        b.iBitmap = e.image;
+        b.idCommand = (int)e.command;
+        b.fsState = e.state;
+        b.fsStyle = e.style;
+    }
+    if (!SendMessageA(tb, TB_ADDBUTTONSA, n, (LPARAM)buttons)) {
+        DestroyWindow(tb);
+        return NULL;
+    }
+    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
+    return tb;
+}

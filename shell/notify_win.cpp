@@ -1,0 +1,87 @@
+// The notification handler that the viewer's toolbars share: drop-down buttons and
+// tooltip texts from the active language library. UI thread only.
+#include "shell/notify_win.h"
+
+#include "desktop/input.h"
+#include "shell/commands.h"
+#include "shell/language_win.h"
+#include "shell/state.h"
+
+#include <commctrl.h>
+
+enum { kViewStyleButton = 40052 };
+
+static int ButtonScreenRect(HWND toolbar, UINT command, RECT *rc)
+{
+    if (!toolbar || !SendMessageA(toolbar, TB_GETRECT, command, (LPARAM)rc))
+        return 0;
+    MapWindowPoints(toolbar, NULL, (POINT *)rc, 2);
+    return 1;
+}
+
+// Opens menu under the button, keeping the button itself uncovered.
+static void TrackUnderButton(HMENU menu, HWND owner, const RECT *button)
+{
+    TPMPARAMS tpm = {};
+    tpm.cbSize = sizeof(tpm);
+    tpm.rcExclude = *button;
+    TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON | TPM_VERTICAL, button->left, button->bottom,
+                     owner, &tpm);
+}
+
+void ScreenDropDown(HWND mainWindow, HWND toolbar)
+{
+    RECT rc;
+    if (!ButtonScreenRect(toolbar, IDM_SCREEN_CHOICE, &rc) || !ScreenChoiceAllowed())
+        return;
+    HMENU popup = CreatePopupMenu();
+    if (!popup)
+        return;
+    FillScreenItems(popup, g_viewer.session.screen.screenCount);
+    TrackUnderButton(popup, mainWindow, &rc);
+    DestroyMenu(popup);
+}
+
+// The file-transfer frame's view-style button (menu 158, owned by that frame). The
+// frame and menu 158 are not part of this build, so the button opens nothing yet.
+static void ViewStyleDropDown(const NMTOOLBARA *nm) { (void)nm; }
+
+static void OnDropDown(HWND wnd, const NMTOOLBARA *nm)
+{
+    if (nm->iItem == IDM_SCREEN_CHOICE)
+        ScreenDropDown(g_viewer.mainWindow ? g_viewer.mainWindow : wnd, nm->hdr.hwndFrom);
+    else if (nm->iItem == kViewStyleButton)
+        ViewStyleDropDown(nm);
+}
+
+// The text is named by library and id, so the tooltip loads it itself in UTF-16 and
+// Cyrillic survives whatever the system's ANSI code page is. A tool registered by its
+// window (the level slider) carries its own text: idFrom is then a window handle.
+static void GiveTooltip(NMTTDISPINFOA *di)
+{
+    if (di->uFlags & TTF_IDISHWND)
+        return;
+    uint32_t id = TooltipStringId((uint32_t)di->hdr.idFrom);
+    if (!id || !g_viewer.activeLanguage)
+        return;
+    di->hinst = g_viewer.activeLanguage;
+    di->lpszText = MAKEINTRESOURCEA(id);
+}
+
+LRESULT OnToolbarNotify(HWND wnd, WPARAM wp, LPARAM lp)
+{
+    (void)wp;
+    const NMHDR *hdr = (const NMHDR *)lp;
+    if (!hdr)
+        return 0;
+    switch (hdr->code) {
+    case TBN_DROPDOWN:
+        OnDropDown(wnd, (const NMTOOLBARA *)lp);
+        break;
+    // A toolbar forwards its tooltip's request in the format of its (ANSI) parent.
+    case TTN_GETDISPINFOA:
+        GiveTooltip((NMTTDISPINFOA *)lp);
+        break;
+    }
+    return 0;
+}
