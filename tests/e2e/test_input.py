@@ -80,6 +80,15 @@ def case_click_and_drag_unscaled(ctx):
     # the last positions stay on the screen and no position repeats.
     check(all(a != b for a, b in zip(moves, moves[1:])), 'a position was sent twice in a row: %s' % moves)
     check(drag[-1]['input'] == 'lup', 'last event %s' % drag[-1])
+    # The same pixel reported again and again is sent once; the next pixel is sent.
+    before = len(inputs(agent))
+    for x in (5, 5, 5, 6):
+        post(ctx, viewer_class(addr) + '>CORVID:SQUARE', 0x200, 0, (5 << 16) | x)
+    check(wait_until(lambda: len(inputs(agent)) >= before + 2, 10), 'moves: %s' % inputs(agent)[before:])
+    time.sleep(0.5)
+    moves = inputs(agent)[before:]
+    check(len(moves) == 2 and moves[1]['x'] == moves[0]['x'] + 1 and moves[0]['y'] == moves[1]['y'],
+          'repeated moves: %s' % moves)
     close(ctx, addr, viewer)
 
 
@@ -92,6 +101,13 @@ def case_scaled_click_goes_to_remote_pixels(ctx):
     check(wait_until(lambda: inputs(agent, 'lup'), 10), 'no click arrived')
     e = inputs(agent, 'ldown')[-1]
     check((e['x'], e['y']) == (int(100 / s), int(50 / s)), 'click at %s, scale %.4f' % ((e['x'], e['y']), s))
+    # Dragged past the left edge the unsigned reading gives a large x; y is untouched.
+    xdo('mousemove', scaled[0] + 50, scaled[1] + 60, 'mousedown', 1)
+    xdo('mousemove', scaled[0] - 1, scaled[1] + 60)
+    xdo('mouseup', 1)
+    check(wait_until(lambda: len(inputs(agent, 'lup')) >= 2, 10), 'the drag did not end')
+    up = inputs(agent, 'lup')[-1]
+    check((up['x'], up['y']) == (65535, int(60 / s)), 'release past the left edge at %s' % ((up['x'], up['y']),))
     close(ctx, addr, viewer)
 
 

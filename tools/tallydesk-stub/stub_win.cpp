@@ -12,6 +12,8 @@
 //                                        main window has that class: set control id's
 //                                        text, or without text click it
 //   tallydesk-stub.exe POST=class|msg|wparam|lparam   post a message to that window
+//                                        (class>child: to its first visible descendant
+//                                        of class child)
 //   tallydesk-stub.exe RECT=class|child OUT=f   write the screen rectangle of the first
 //                                        descendant of class child ("left top right bottom")
 //   tallydesk-stub.exe STOP              close a running stand-in
@@ -188,6 +190,8 @@ static int DriveDialog(char *spec)
     return 0;
 }
 
+static HWND FindDescendant(HWND main, const char *cls);
+
 static int PostToWindow(char *spec)
 {
     char *f[4] = {spec, NULL, NULL, NULL};
@@ -198,7 +202,12 @@ static int PostToWindow(char *spec)
         *bar = 0;
         f[k] = bar + 1;
     }
+    char *child = strchr(f[0], '>');
+    if (child)
+        *child++ = 0;
     HWND w = FindWindowA(f[0], NULL);
+    if (w && child)
+        w = FindDescendant(w, child);
     if (!w)
         return 1;
     return PostMessageA(w, (UINT)strtoul(f[1], NULL, 0), (WPARAM)strtoull(f[2], NULL, 0),
@@ -221,6 +230,13 @@ static BOOL CALLBACK FindChildOfClass(HWND w, LPARAM lp)
         return FALSE;
     }
     return TRUE;
+}
+
+static HWND FindDescendant(HWND main, const char *cls)
+{
+    ChildSearch cs = {cls, NULL};
+    EnumChildWindows(main, FindChildOfClass, (LPARAM)&cs);
+    return cs.found;
 }
 
 static int WriteChildRect(char *spec, const char *outPath)
