@@ -297,7 +297,12 @@ LRESULT CALLBACK ViewFrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         Scroll(msg == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wp), (short)HIWORD(wp));
         break;
     case WM_MOUSEWHEEL:
-        Wheel(wp);
+        // Where the wheel reaches the window under the pointer (newer Windows, Wine),
+        // it arrives here from the tiles rather than at the main window.
+        if (g_viewer.controlMode)
+            SendInputEvent(wnd, WM_MOUSEWHEEL, wp, lp);
+        else
+            Wheel(wp);
         return 0;
     }
     return DefWindowProcA(wnd, msg, wp, lp);
@@ -501,6 +506,7 @@ LRESULT CALLBACK ScaledViewProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
         if (InputForwarding())
             SendScaledInput(wnd, msg, wp, lp);
         return 0;

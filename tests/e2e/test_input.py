@@ -89,6 +89,12 @@ def case_click_and_drag_unscaled(ctx):
     moves = inputs(agent)[before:]
     check(len(moves) == 2 and moves[1]['x'] == moves[0]['x'] + 1 and moves[0]['y'] == moves[1]['y'],
           'repeated moves: %s' % moves)
+    # The wheel goes to the Agent without a position instead of scrolling the view.
+    xdo('mousemove', pad[0] + 300, pad[1] + 300)
+    xdo('click', 4)
+    check(wait_until(lambda: inputs(agent, 'wheel'), 10), 'no wheel event')
+    wheel = inputs(agent, 'wheel')[-1]
+    check((wheel['delta'], wheel['x'], wheel['y']) == (120, 0, 0), 'wheel: %s' % wheel)
     close(ctx, addr, viewer)
 
 
