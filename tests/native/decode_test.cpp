@@ -9,7 +9,10 @@
 
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,14 +51,19 @@ Bytes Random(size_t n, std::mt19937 *rng)
     return b;
 }
 
+// Where meaningful byte k of a tile lives: row k / lineBytes, column k % lineBytes.
+size_t At(const TileGeometry &g, size_t k)
+{
+    return k / g.lineBytes * g.stride + k % g.lineBytes;
+}
+
 int Rle(const TileGeometry &g, Heap *tile, const Bytes &data, int B, int xorMode)
 {
     Heap d(data);
     return ApplyRlePart(&g, tile->p.get(), d.p.get(), d.n, B, xorMode);
 }
 
-// Reference run-length decoder, one byte at a time: meaningful byte k of the tile
-// lives at row k / lineBytes, column k % lineBytes. Same decisions as the real one:
+// Reference run-length decoder, one byte at a time. Same decisions as the real one:
 // a record cut by the end of the data is dropped whole and ends the part; a record
 // that runs past the tile writes what fits and ends the part.
 int RefRle(const TileGeometry &g, Bytes *tile, const Bytes &d, int B, int xorMode)
@@ -65,9 +73,8 @@ int RefRle(const TileGeometry &g, Bytes *tile, const Bytes &d, int B, int xorMod
     auto put = [&](uint8_t v) {
         if (k >= total)
             return false;
-        uint8_t &t = (*tile)[k / g.lineBytes * g.stride + k % g.lineBytes];
+        uint8_t &t = (*tile)[At(g, k++)];
         t = xorMode ? (uint8_t)(t ^ v) : v;
-        k++;
         return true;
     };
     while (off < d.size()) {
@@ -95,291 +102,154 @@ int RefRle(const TileGeometry &g, Bytes *tile, const Bytes &d, int B, int xorMod
     return kPartApplied;
 }
 
-void AddRepeat(Bytes *d, unsigned n, const Bytes &pixel)
+Bytes Cat(std::initializer_list<Bytes> parts)
 {
-    d->push_back((uint8_t)(0x80 | n >> 8));
-    d->push_back((uint8_t)n);
-    d->insert(d->end(), pixel.begin(), pixel.end());
+    Bytes out;
+    for (const Bytes &p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
 }
 
-void AddLiteral(Bytes *d, unsigned n, const Bytes &pixels)
+Bytes Times(size_t n, const Bytes &pixel)
 {
-    d->push_back(0);
-    d->push_back((uint8_t)n);
-    d->push_back((uint8_t)(n >> 8));
-    d->insert(d->end(), pixels.begin(), pixels.end());
+    Bytes out;
+    for (size_t i = 0; i < n; i++)
+        out.insert(out.end(), pixel.begin(), pixel.end());
+    return out;
 }
 
-// ---- Tile address ----
-
-TEST(PartAddress, ColumnFirstThenRow)
+Bytes Count(size_t n) // 1, 2, 3, ...
 {
-    const uint8_t p[] = {5, 7, 0xAA};
+    Bytes out(n);
+    std::iota(out.begin(), out.end(), 1);
+    return out;
+}
+
+// Repeat record: count high byte first with the top bit set.
+Bytes Repeat(unsigned n, const Bytes &pixel)
+{
+    return Cat({{(uint8_t)(0x80 | n >> 8), (uint8_t)n}, pixel});
+}
+
+// Literal record: 0, count low byte first, n pixels of B bytes.
+Bytes Literal(const Bytes &pixels, int B = 1)
+{
+    const size_t n = pixels.size() / B;
+    return Cat({{0, (uint8_t)n, (uint8_t)(n >> 8)}, pixels});
+}
+
+TEST(PartAddress, ColumnFirstThenRowInsideTheGrid)
+{
     int row = -1, column = -1;
+    const uint8_t p[] = {5, 7, 0xAA}, corner[] = {31, 31};
     ASSERT_TRUE(PartTileAddress(p, sizeof p, &row, &column));
-    EXPECT_EQ(column, 5);
-    EXPECT_EQ(row, 7);
-    const uint8_t corner[] = {31, 31};
+    EXPECT_EQ(std::make_pair(column, row), std::make_pair(5, 7));
     ASSERT_TRUE(PartTileAddress(corner, 2, &row, &column));
-    EXPECT_EQ(row, 31);
-    EXPECT_EQ(column, 31);
-}
-
-TEST(PartAddress, RefusesShortPayloadsAndOutOfGridAddresses)
-{
-    int row = -1, column = -1;
-    const Bytes bad[] = {{}, {3}, {32, 0}, {0, 32}, {255, 1}, {1, 255}, {255, 255}};
-    for (const Bytes &b : bad) {
+    EXPECT_EQ(std::make_pair(column, row), std::make_pair(31, 31));
+    row = column = -1;
+    for (const Bytes &b : {Bytes{}, Bytes{3}, Bytes{32, 0}, Bytes{0, 32}, Bytes{255, 1}, Bytes{1, 255}}) {
         Heap h(b);
         EXPECT_FALSE(PartTileAddress(h.p.get(), h.n, &row, &column)) << b.size();
     }
+    EXPECT_FALSE(PartTileAddress(nullptr, 2, &row, &column));
     EXPECT_EQ(row, -1);
     EXPECT_EQ(column, -1);
-    EXPECT_FALSE(PartTileAddress(nullptr, 2, &row, &column));
 }
 
-// ---- XOR parts ----
-
-TEST(XorPart, DeltaRowsSkipThePadding)
-{
-    // 25 pixels at 8 bits: 25 line bytes in a 28-byte stride; the delta has no padding.
-    const TileGeometry g = Geometry(25, 3, 8);
-    Heap tile(Bytes(g.size, 0x0F));
-    Bytes delta(75);
-    for (size_t i = 0; i < delta.size(); i++)
-        delta[i] = (uint8_t)(i + 1);
-    Heap d(delta);
-    EXPECT_EQ(ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n), kPartApplied);
-    const Bytes t = tile.Get();
-    for (int r = 0; r < 3; r++) {
-        for (int c = 0; c < 25; c++)
-            ASSERT_EQ(t[r * 28 + c], (uint8_t)(0x0F ^ (r * 25 + c + 1))) << r << "," << c;
-        for (int c = 25; c < 28; c++)
-            ASSERT_EQ(t[r * 28 + c], 0x0F) << "padding " << r << "," << c;
-    }
-}
-
-TEST(XorPart, SameDeltaTwiceRestoresTheTile)
-{
-    std::mt19937 rng(11);
-    for (int depth : {1, 4, 8, 16}) {
-        for (int width : {1, 7, 25, 31, 32, 38}) {
-            const TileGeometry g = Geometry(width, 5, depth);
-            const Bytes before = Random(g.size, &rng);
-            Heap tile(before);
-            Heap d(Random((size_t)g.height * g.lineBytes, &rng));
-            ASSERT_EQ(ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n), kPartApplied);
-            EXPECT_NE(tile.Get(), before);
-            ASSERT_EQ(ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n), kPartApplied);
-            EXPECT_EQ(tile.Get(), before) << depth << " " << width;
-        }
-    }
-}
-
-TEST(XorPart, WrongLengthIsAppliedAsFarAsItGoes)
+// The delta has no row padding; one of the wrong length is applied as far as both go,
+// and the same delta twice restores the tile.
+TEST(XorPart, DeltaOfAnyLengthSkipsThePadding)
 {
     std::mt19937 rng(12);
-    for (int width : {25, 32}) { // with and without row padding
-        const TileGeometry g = Geometry(width, 4, 8);
-        const size_t full = (size_t)g.height * g.lineBytes;
-        for (size_t len : {(size_t)0, (size_t)1, (size_t)width - 1, (size_t)width + 3, full - 1, full + 1, full + 500}) {
-            const Bytes before = Random(g.size, &rng), delta = Random(len, &rng);
-            Heap tile(before), d(delta);
-            ASSERT_EQ(ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n), kPartAppliedShort) << len;
-            Bytes want = before;
-            for (size_t k = 0; k < len && k < full; k++)
-                want[k / g.lineBytes * g.stride + k % g.lineBytes] ^= delta[k];
-            EXPECT_EQ(tile.Get(), want) << width << " " << len;
+    for (int depth : {1, 4, 8, 16}) {
+        for (int width : {1, 7, 25, 31, 32, 38}) {
+            const TileGeometry g = Geometry(width, 4, depth);
+            const size_t full = (size_t)g.height * g.lineBytes;
+            for (size_t len : {(size_t)0, (size_t)1, (size_t)g.lineBytes + 3, full - 1, full, full + 1, full + 500}) {
+                SCOPED_TRACE(testing::Message() << depth << " " << width << " " << len);
+                const Bytes before = Random(g.size, &rng), delta = Random(len, &rng);
+                Heap tile(before), d(delta);
+                const int rc = len == full ? kPartApplied : kPartAppliedShort;
+                ASSERT_EQ(ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n), rc);
+                Bytes want = before;
+                for (size_t k = 0; k < len && k < full; k++)
+                    want[At(g, k)] ^= delta[k];
+                EXPECT_EQ(tile.Get(), want);
+                ApplyXorPart(&g, tile.p.get(), d.p.get(), d.n);
+                EXPECT_EQ(tile.Get(), before);
+            }
         }
     }
 }
 
-// ---- Run-length records ----
-
-TEST(RlePart, RepeatCountIsFifteenBitsHighByteFirst)
+// Known answers and hostile parts: the result, and what lands in the tile's meaningful
+// bytes from the start (the rest keeps 0xEE). In XOR mode the same part twice restores.
+TEST(RlePart, Records)
 {
-    const TileGeometry g = Geometry(32, 24, 8); // 768 bytes, no padding
-    Heap tile(Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &tile, {0x80, 0x05, 0x42}, 1, 0), kPartApplied);
-    Bytes want(g.size, 0xEE);
-    std::fill(want.begin(), want.begin() + 5, 0x42);
-    EXPECT_EQ(tile.Get(), want);
-
-    Heap big(Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &big, {0x81, 0x00, 0x07}, 1, 0), kPartApplied);
-    want.assign(g.size, 0xEE);
-    std::fill(want.begin(), want.begin() + 256, 0x07);
-    EXPECT_EQ(big.Get(), want);
-}
-
-TEST(RlePart, LiteralCountIsLittleEndianAndMayBeZero)
-{
-    const TileGeometry g = Geometry(32, 24, 8);
-    Bytes data = {0x00, 0x00, 0x00}; // writes nothing
-    Bytes lit(260);
-    for (size_t i = 0; i < lit.size(); i++)
-        lit[i] = (uint8_t)(i * 7 + 1);
-    AddLiteral(&data, 260, lit); // count bytes 0x04 0x01
-    ASSERT_EQ(data[4], 0x04);
-    ASSERT_EQ(data[5], 0x01);
-    data.push_back(0x00);
-    data.push_back(0x00);
-    data.push_back(0x00);
-    AddRepeat(&data, 2, {0x99});
-    Heap tile(Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &tile, data, 1, 0), kPartApplied);
-    Bytes want(g.size, 0xEE);
-    std::copy(lit.begin(), lit.end(), want.begin());
-    want[260] = want[261] = 0x99;
-    EXPECT_EQ(tile.Get(), want);
-}
-
-TEST(RlePart, RunContinuesOnTheNextRowPastThePadding)
-{
-    const TileGeometry g = Geometry(25, 4, 8); // stride 28
-    ASSERT_EQ(g.stride, 28u);
-    Heap tile(Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &tile, {0x80, 30, 0x5A}, 1, 0), kPartApplied);
-    Bytes want(g.size, 0xEE);
-    std::fill(want.begin(), want.begin() + 25, 0x5A);
-    std::fill(want.begin() + 28, want.begin() + 33, 0x5A);
-    EXPECT_EQ(tile.Get(), want);
-
-    // A literal across the same boundary, then a repeat that carries on after it.
-    Heap lit(Bytes(g.size, 0xEE));
-    Bytes px(27);
-    for (size_t i = 0; i < px.size(); i++)
-        px[i] = (uint8_t)(i + 1);
-    Bytes data;
-    AddLiteral(&data, 27, px);
-    AddRepeat(&data, 3, {0x77});
-    EXPECT_EQ(Rle(g, &lit, data, 1, 0), kPartApplied);
-    want.assign(g.size, 0xEE);
-    for (int i = 0; i < 25; i++)
-        want[i] = (uint8_t)(i + 1);
-    want[28] = 26;
-    want[29] = 27;
-    want[30] = want[31] = want[32] = 0x77;
-    EXPECT_EQ(lit.Get(), want);
-}
-
-TEST(RlePart, SixteenBitPixelsKeepTheirByteOrder)
-{
-    const TileGeometry g = Geometry(5, 2, 16); // 10 line bytes, stride 12
-    ASSERT_EQ(g.stride, 12u);
-    Heap tile(Bytes(g.size, 0xEE));
-    Bytes data;
-    AddRepeat(&data, 3, {0x34, 0x12});
-    AddLiteral(&data, 3, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
-    AddRepeat(&data, 2, {0xCD, 0xAB});
-    EXPECT_EQ(Rle(g, &tile, data, 2, 0), kPartApplied);
-    const Bytes want = {0x34, 0x12, 0x34, 0x12, 0x34, 0x12, 0x01, 0x02, 0x03, 0x04, 0xEE, 0xEE,
-                        0x05, 0x06, 0xCD, 0xAB, 0xCD, 0xAB, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_EQ(tile.Get(), want);
-}
-
-TEST(RlePart, XorModeCombinesWithWhatIsThere)
-{
-    const TileGeometry g = Geometry(5, 2, 16);
-    Bytes start(g.size);
-    for (size_t i = 0; i < start.size(); i++)
-        start[i] = (uint8_t)(i * 13);
-    Heap tile(start);
-    Bytes data;
-    AddRepeat(&data, 4, {0xFF, 0x0F});
-    AddLiteral(&data, 1, {0x80, 0x01});
-    EXPECT_EQ(Rle(g, &tile, data, 2, 1), kPartApplied);
-    Bytes want = start;
-    for (int i = 0; i < 8; i += 2) {
-        want[i] ^= 0xFF;
-        want[i + 1] ^= 0x0F;
-    }
-    want[8] ^= 0x80;
-    want[9] ^= 0x01;
-    EXPECT_EQ(tile.Get(), want);
-    // The same part again undoes it.
-    EXPECT_EQ(Rle(g, &tile, data, 2, 1), kPartApplied);
-    EXPECT_EQ(tile.Get(), start);
-}
-
-TEST(RlePart, RecordsPastTheDataEndThePartThere)
-{
+    const Bytes lit260 = Times(26, Count(10)), p1 = {0x12}, p2 = {0x12, 0x34}, x1 = {0x11}, x2 = {0x11, 0x11};
+    const Bytes full1 = Repeat(21, p1), full2 = Repeat(21, p2), three1 = Repeat(3, x1), three2 = Repeat(3, x2);
+    const int ok = kPartApplied, cut = kPartAppliedShort;
     const struct {
         const char *what;
-        Bytes tail;
-        int B;
+        int width, height, B, xorMode;
+        Bytes data;
+        int rc;
+        Bytes written;
     } cases[] = {
-        {"literal header cut after the type", {0x00}, 1},
-        {"literal header cut inside the count", {0x00, 0x05}, 1},
-        {"literal with fewer pixels than counted", {0x00, 0x05, 0x00, 1, 2, 3, 4}, 1},
-        {"literal at 16 bits with an odd byte short", {0x00, 0x02, 0x00, 1, 2, 3}, 2},
-        {"huge literal count", {0x00, 0xFF, 0xFF, 1, 2}, 1},
-        {"repeat without its pixel", {0x80, 0x05}, 1},
-        {"repeat with half a 16-bit pixel", {0x80, 0x05, 0x22}, 2},
-        {"lone repeat type byte", {0x85}, 1},
+        {"repeat 0x80 0x05", 32, 24, 1, 0, {0x80, 0x05, 0x42}, ok, Times(5, {0x42})},
+        {"repeat count high byte first: 0x81 0x00", 32, 24, 1, 0, {0x81, 0x00, 0x07}, ok, Times(256, {0x07})},
+        // 260 is sent as 0x04 0x01.
+        {"literal count low byte first, 0-count literals", 32, 24, 1, 0,
+         Cat({{0, 0, 0}, {0, 0x04, 0x01}, lit260, {0, 0, 0}, Repeat(2, {0x99})}), ok, Cat({lit260, {0x99, 0x99}})},
+        // 25 pixels at 8 bits: 25 meaningful bytes in a 28-byte stride.
+        {"repeat wraps a 25-pixel row over its padding", 25, 4, 1, 0, {0x80, 30, 0x5A}, ok, Times(30, {0x5A})},
+        {"literal wraps, a repeat carries on", 25, 4, 1, 0, Cat({Literal(Count(27)), Repeat(3, {0x77})}), ok,
+         Cat({Count(27), Times(3, {0x77})})},
+        {"16-bit pixels keep their byte order", 5, 2, 2, 0,
+         Cat({Repeat(3, {0x34, 0x12}), Literal(Count(6), 2), Repeat(2, {0xCD, 0xAB})}), ok,
+         Cat({Times(3, {0x34, 0x12}), Count(6), Times(2, {0xCD, 0xAB})})},
+        {"XOR mode", 5, 2, 2, 1, Cat({Repeat(4, {0xFF, 0x0F}), Literal({0x80, 0x01}, 2)}), ok,
+         Cat({Times(4, {0xFF, 0x0F}), {0x80, 0x01}})},
+        // A record cut by the end of the data writes nothing; the records before it stay.
+        {"literal header cut after the type", 25, 4, 1, 0, Cat({three1, {0x00}}), cut, Times(3, x1)},
+        {"literal header cut inside the count", 25, 4, 1, 0, Cat({three1, {0x00, 0x05}}), cut, Times(3, x1)},
+        {"literal with fewer pixels than counted", 25, 4, 1, 0, Cat({three1, {0, 5, 0, 1, 2, 3, 4}}), cut,
+         Times(3, x1)},
+        {"literal at 16 bits with an odd byte short", 25, 4, 2, 0, Cat({three2, {0, 2, 0, 1, 2, 3}}), cut,
+         Times(3, x2)},
+        {"huge literal count", 25, 4, 1, 0, Cat({three1, {0x00, 0xFF, 0xFF, 1, 2}}), cut, Times(3, x1)},
+        {"repeat without its pixel", 25, 4, 1, 0, Cat({three1, {0x80, 0x05}}), cut, Times(3, x1)},
+        {"repeat with half a 16-bit pixel", 25, 4, 2, 0, Cat({three2, {0x80, 0x05, 0x22}}), cut, Times(3, x2)},
+        {"lone repeat type byte", 25, 4, 1, 0, Cat({three1, {0x85}}), cut, Times(3, x1)},
+        // Records past the tile (21 pixels in padded rows) write what fits.
+        {"huge repeat", 7, 3, 1, 0, Cat({{0xFF, 0xFF}, p1}), cut, Times(21, p1)},
+        {"huge 16-bit repeat", 7, 3, 2, 0, Cat({{0xFF, 0xFF}, p2}), cut, Times(21, p2)},
+        {"exactly full", 7, 3, 1, 0, full1, ok, Times(21, p1)},
+        {"exactly full at 16 bits", 7, 3, 2, 0, full2, ok, Times(21, p2)},
+        {"one pixel more", 7, 3, 1, 0, Cat({full1, Literal(p1)}), cut, Times(21, p1)},
+        {"one 16-bit pixel more", 7, 3, 2, 0, Cat({full2, Literal(p2, 2)}), cut, Times(21, p2)},
+        // Zero-count records after a full tile write nothing and are not an overrun.
+        {"0-count records after a full tile", 7, 3, 1, 0, Cat({full1, {0, 0, 0}, Repeat(0, p1)}), ok, Times(21, p1)},
+        {"0-count 16-bit records after a full tile", 7, 3, 2, 0, Cat({full2, {0, 0, 0}, Repeat(0, p2)}), ok,
+         Times(21, p2)},
+        // Counts that never add up to anything are simply read through.
+        {"20000 empty repeats 0x80 0x00", 32, 24, 1, 0, Times(20000, Repeat(0, {0x33})), ok, {}},
+        {"no records at all", 32, 24, 1, 0, {}, ok, {}},
     };
     for (const auto &c : cases) {
-        const TileGeometry g = Geometry(25, 4, 8 * c.B);
-        Bytes data;
-        AddRepeat(&data, 3, c.B == 2 ? Bytes{0x11, 0x11} : Bytes{0x11});
-        data.insert(data.end(), c.tail.begin(), c.tail.end());
+        const TileGeometry g = Geometry(c.width, c.height, 8 * c.B);
         const Bytes start(g.size, 0xEE);
+        Bytes want = start;
+        for (size_t k = 0; k < c.written.size(); k++)
+            want[At(g, k)] = c.xorMode ? (uint8_t)(0xEE ^ c.written[k]) : c.written[k];
         Heap tile(start);
-        EXPECT_EQ(Rle(g, &tile, data, c.B, 0), kPartAppliedShort) << c.what;
-        // The whole records before the cut stay applied; the cut record writes nothing.
-        Bytes want = start;
-        std::fill(want.begin(), want.begin() + 3 * c.B, 0x11);
+        EXPECT_EQ(Rle(g, &tile, c.data, c.B, c.xorMode), c.rc) << c.what;
         EXPECT_EQ(tile.Get(), want) << c.what;
+        if (c.xorMode) {
+            EXPECT_EQ(Rle(g, &tile, c.data, c.B, 1), c.rc);
+            EXPECT_EQ(tile.Get(), start) << c.what;
+        }
     }
-}
-
-TEST(RlePart, RecordsPastTheTileStopAtItsLastByte)
-{
-    for (int B : {1, 2}) {
-        const TileGeometry g = Geometry(7, 3, 8 * B); // padded rows
-        const Bytes pixel = B == 2 ? Bytes{0x12, 0x34} : Bytes{0x12};
-        const Bytes start(g.size, 0xEE);
-        Bytes want = start;
-        for (int r = 0; r < 3; r++)
-            for (uint32_t c = 0; c < g.lineBytes; c++)
-                want[r * g.stride + c] = pixel[c % B];
-
-        Heap huge(start);
-        EXPECT_EQ(Rle(g, &huge, {0xFF, 0xFF, pixel[0], pixel[B - 1]}, B, 0), kPartAppliedShort);
-        EXPECT_EQ(huge.Get(), want) << B;
-
-        // Exactly full, then one more pixel.
-        Bytes data;
-        AddRepeat(&data, 21, pixel);
-        Heap exact(start);
-        EXPECT_EQ(Rle(g, &exact, data, B, 0), kPartApplied);
-        EXPECT_EQ(exact.Get(), want);
-        AddLiteral(&data, 1, pixel);
-        Heap over(start);
-        EXPECT_EQ(Rle(g, &over, data, B, 0), kPartAppliedShort);
-        EXPECT_EQ(over.Get(), want);
-
-        // Zero-count records after a full tile write nothing and are not an overrun.
-        data.resize(data.size() - 3 - B);
-        data.insert(data.end(), {0x00, 0x00, 0x00, 0x80, 0x00});
-        data.insert(data.end(), pixel.begin(), pixel.end());
-        Heap zeros(start);
-        EXPECT_EQ(Rle(g, &zeros, data, B, 0), kPartApplied);
-        EXPECT_EQ(zeros.Get(), want);
-    }
-}
-
-TEST(RlePart, ManyEmptyRecordsEndWithTheData)
-{
-    // 0x80 0x00 repeats nothing; 20000 of them must simply be read through.
-    const TileGeometry g = Geometry(32, 24, 8);
-    Bytes data;
-    for (int i = 0; i < 20000; i++)
-        AddRepeat(&data, 0, {0x33});
-    Heap tile(Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &tile, data, 1, 0), kPartApplied);
-    EXPECT_EQ(tile.Get(), Bytes(g.size, 0xEE));
-    EXPECT_EQ(Rle(g, &tile, {}, 1, 0), kPartApplied); // no records at all
 }
 
 TEST(RlePart, RefusesPixelSizesItCannotPlace)
@@ -388,35 +258,38 @@ TEST(RlePart, RefusesPixelSizesItCannotPlace)
     Heap tile(Bytes(g.size, 0xEE));
     for (int B : {0, 3, 4, -1})
         EXPECT_EQ(Rle(g, &tile, {0x80, 0x05, 1, 2, 3, 4}, B, 0), kPartDropped) << B;
+    EXPECT_EQ(tile.Get(), Bytes(g.size, 0xEE));
     // Two-byte pixels in rows of an odd byte count would straddle rows.
     const TileGeometry odd = Geometry(25, 4, 8);
     Heap t2(Bytes(odd.size, 0xEE));
     EXPECT_EQ(Rle(odd, &t2, {0x80, 0x05, 1, 2}, 2, 0), kPartDropped);
     EXPECT_EQ(t2.Get(), Bytes(odd.size, 0xEE));
-    EXPECT_EQ(tile.Get(), Bytes(g.size, 0xEE));
 }
 
-// Random well-formed parts against the reference, on odd widths with padding.
+// Well-formed random records on odd widths with padding, then arbitrary bytes (records
+// too, cut or overlong), both against the reference.
 Bytes RandomRecords(std::mt19937 *rng, size_t pixels, int B)
 {
     Bytes d;
-    size_t made = 0;
-    while (made < pixels) {
+    for (size_t made = 0; made < pixels;) {
         const unsigned kind = (*rng)() % 8;
-        unsigned n;
-        if (kind < 4) {
-            n = (*rng)() % 12; // short runs, including 0
-            AddRepeat(&d, n, Random(B, rng));
-        } else if (kind < 5) {
-            n = (*rng)() % 400; // long runs, often across several rows
-            AddRepeat(&d, n, Random(B, rng));
-        } else {
-            n = (*rng)() % (kind == 7 ? 120 : 9);
-            AddLiteral(&d, n, Random((size_t)n * B, rng));
-        }
+        // Short runs including 0, long runs across several rows, short and long literals.
+        const unsigned n = (*rng)() % (kind < 4 ? 12 : kind < 5 ? 400 : kind == 7 ? 120 : 9);
+        const Bytes part = kind < 5 ? Repeat(n, Random(B, rng)) : Literal(Random((size_t)n * B, rng), B);
+        d.insert(d.end(), part.begin(), part.end());
         made += n;
     }
     return d;
+}
+
+void ExpectAsReference(const TileGeometry &g, const Bytes &data, int B, int xorMode, std::mt19937 *rng)
+{
+    const Bytes start = Random(g.size, rng);
+    Bytes want = start;
+    const int wantRc = RefRle(g, &want, data, B, xorMode);
+    Heap tile(start);
+    ASSERT_EQ(Rle(g, &tile, data, B, xorMode), wantRc);
+    ASSERT_EQ(tile.Get(), want);
 }
 
 TEST(RlePart, RandomPartsMatchTheReference)
@@ -425,81 +298,46 @@ TEST(RlePart, RandomPartsMatchTheReference)
     for (int B : {1, 2}) {
         for (int width : {1, 3, 7, 25, 31, 33, 38, 64}) {
             for (int trial = 0; trial < 30; trial++) {
+                SCOPED_TRACE(testing::Message() << B << " " << width << " " << trial);
                 const TileGeometry g = Geometry(width, 1 + (int)(rng() % 30), 8 * B);
                 // Parts that cover about half, all, or more than the tile.
-                const size_t pixels = (size_t)g.width * g.height * (1 + trial % 3) / 2;
-                const Bytes data = RandomRecords(&rng, pixels, B);
-                const Bytes start = Random(g.size, &rng);
-                for (int xorMode : {0, 1}) {
-                    Bytes want = start;
-                    const int wantRc = RefRle(g, &want, data, B, xorMode);
-                    Heap tile(start);
-                    ASSERT_EQ(Rle(g, &tile, data, B, xorMode), wantRc) << B << " " << width << " " << trial;
-                    ASSERT_EQ(tile.Get(), want) << B << " " << width << " " << trial << " xor " << xorMode;
-                }
+                const Bytes data = RandomRecords(&rng, (size_t)g.width * g.height * (1 + trial % 3) / 2, B);
+                ASSERT_NO_FATAL_FAILURE(ExpectAsReference(g, data, B, 0, &rng));
+                ASSERT_NO_FATAL_FAILURE(ExpectAsReference(g, data, B, 1, &rng));
             }
         }
     }
-}
-
-TEST(RlePart, RandomBytesMatchTheReference)
-{
-    // Arbitrary bytes are records too; cut or overlong ones must be handled alike.
-    std::mt19937 rng(77);
     for (int trial = 0; trial < 3000; trial++) {
+        SCOPED_TRACE(trial);
         const int B = 1 + trial % 2;
         const TileGeometry g = Geometry(1 + (int)(rng() % 40), 1 + (int)(rng() % 12), 8 * B);
         Bytes data = Random(rng() % 64, &rng);
         for (auto &v : data) // keep counts small often enough to reach the tile's end
             if (rng() % 3 == 0)
                 v &= 0x81;
-        const Bytes start = Random(g.size, &rng);
-        Bytes want = start;
-        const int xorMode = (trial / 2) % 2;
-        const int wantRc = RefRle(g, &want, data, B, xorMode);
-        Heap tile(start);
-        ASSERT_EQ(Rle(g, &tile, data, B, xorMode), wantRc) << trial;
-        ASSERT_EQ(tile.Get(), want) << trial;
+        ASSERT_NO_FATAL_FAILURE(ExpectAsReference(g, data, B, (trial / 2) % 2, &rng));
     }
 }
-
-// ---- Publishing ----
 
 // Pixel access in a DIB row: most significant bits first at 1 and 4 bits.
 unsigned GetPixel(const uint8_t *row, int x, int depth)
 {
-    switch (depth) {
-    case 1:
-        return row[x / 8] >> (7 - x % 8) & 1;
-    case 4:
-        return row[x / 2] >> (x % 2 ? 0 : 4) & 0xF;
-    case 8:
-        return row[x];
-    default:
-        return (unsigned)(row[2 * x] | row[2 * x + 1] << 8);
-    }
+    if (depth >= 8)
+        return depth == 8 ? row[x] : (unsigned)(row[2 * x] | row[2 * x + 1] << 8);
+    const int perByte = 8 / depth;
+    return row[x / perByte] >> (perByte - 1 - x % perByte) * depth & ((1 << depth) - 1);
 }
 
 void SetPixel(uint8_t *row, int x, int depth, unsigned v)
 {
-    switch (depth) {
-    case 1: {
-        const uint8_t bit = (uint8_t)(0x80 >> (x % 8));
-        row[x / 8] = (uint8_t)(v ? row[x / 8] | bit : row[x / 8] & ~bit);
-        break;
+    if (depth >= 8) {
+        row[depth / 8 * x] = (uint8_t)v;
+        if (depth == 16)
+            row[2 * x + 1] = (uint8_t)(v >> 8);
+        return;
     }
-    case 4: {
-        const int shift = x % 2 ? 0 : 4;
-        row[x / 2] = (uint8_t)((row[x / 2] & ~(0xF << shift)) | (v & 0xF) << shift);
-        break;
-    }
-    case 8:
-        row[x] = (uint8_t)v;
-        break;
-    default:
-        row[2 * x] = (uint8_t)v;
-        row[2 * x + 1] = (uint8_t)(v >> 8);
-    }
+    const int perByte = 8 / depth, shift = (perByte - 1 - x % perByte) * depth, mask = (1 << depth) - 1;
+    row[x / perByte] = (uint8_t)((row[x / perByte] & ~(mask << shift)) | (v & mask) << shift);
 }
 
 // Tile pixel (px, py), py from the tile's top, into the expected frame.
@@ -528,7 +366,9 @@ void MakeScreen(Screen *s, int W, int H, int depth, std::mt19937 *rng)
     s->frame.reset(new Heap(Random((size_t)H * s->l.frameStride, rng)));
 }
 
-TEST(Publish, WholeScreensMatchThePerPixelReference)
+// Every tile against the per-pixel reference; after the probed tiles the whole frame
+// is compared, so a tile that writes over a neighbour shows before the neighbour is done.
+TEST(Publish, TilesMatchThePerPixelReference)
 {
     std::mt19937 rng(5);
     const struct {
@@ -536,8 +376,9 @@ TEST(Publish, WholeScreensMatchThePerPixelReference)
     } cases[] = {
         {1030, 775, 16}, {100, 70, 8}, {800, 600, 4}, // 25-pixel tiles at 4 bits
         {1000, 64, 1},                                // 31-pixel tiles at 1 bit
-        {100, 70, 1}, {97, 33, 4},                    // tiles inside one byte
+        {100, 70, 1}, {97, 33, 4},                    // tiles starting inside a byte
     };
+    const std::set<int> probes = {0, 1, 30, 31, 32 * 7 + 13, 32 * 31, 32 * 31 + 5, kTileCount - 1};
     for (const auto &c : cases) {
         Screen s;
         MakeScreen(&s, c.W, c.H, c.depth, &rng);
@@ -545,69 +386,26 @@ TEST(Publish, WholeScreensMatchThePerPixelReference)
         for (int t = 0; t < kTileCount; t++) {
             PublishTile(&s.l, t / 32, t % 32, s.tiles[t].p.get(), s.frame->p.get());
             RefPublish(s.l, t / 32, t % 32, s.tiles[t].Get(), &want);
-        }
-        // Padding bits at the end of each frame row keep what they held.
-        EXPECT_EQ(s.frame->Get(), want) << c.W << "x" << c.H << "@" << c.depth;
-    }
-}
-
-TEST(Publish, OneTileLeavesItsNeighboursAlone)
-{
-    std::mt19937 rng(6);
-    const struct {
-        int W, H, depth;
-    } cases[] = {{800, 96, 4}, {1000, 64, 1}, {100, 70, 1}, {97, 33, 4}, {1030, 80, 16}, {100, 70, 8}};
-    for (const auto &c : cases) {
-        Screen s;
-        MakeScreen(&s, c.W, c.H, c.depth, &rng);
-        for (const int t : {0, 1, 32 * 7 + 13, 30, 31, 32 * 31, 32 * 31 + 5, kTileCount - 1}) {
-            const Bytes before = s.frame->Get();
-            Bytes want = before;
-            PublishTile(&s.l, t / 32, t % 32, s.tiles[t].p.get(), s.frame->p.get());
-            RefPublish(s.l, t / 32, t % 32, s.tiles[t].Get(), &want);
-            ASSERT_EQ(s.frame->Get(), want) << c.W << "@" << c.depth << " tile " << t;
+            // Padding bits at the end of each frame row keep what they held.
+            if (probes.count(t)) {
+                ASSERT_EQ(s.frame->Get(), want) << c.W << "x" << c.H << "@" << c.depth << " tile " << t;
+            }
         }
     }
 }
 
-TEST(Publish, RowsLandBottomUp)
-{
-    // 64 x 64 at 8 bits: tiles of 2 x 2. Tile (0, 0) is the top-left corner: its buffer's
-    // first row is its lower row, frame row H - 2 from the bottom.
-    TileLayout l;
-    ASSERT_TRUE(TileLayoutCompute(&l, 64, 64, 8));
-    Heap frame(Bytes((size_t)64 * l.frameStride, 0));
-    Heap tile(Bytes{1, 2, 0, 0, 3, 4, 0, 0});
-    PublishTile(&l, 0, 0, tile.p.get(), frame.p.get());
-    const Bytes f = frame.Get();
-    EXPECT_EQ(f[62 * 64 + 0], 1);
-    EXPECT_EQ(f[62 * 64 + 1], 2);
-    EXPECT_EQ(f[63 * 64 + 0], 3);
-    EXPECT_EQ(f[63 * 64 + 1], 4);
-    // Row 31 starts at the frame's first row, column 31 at byte 62.
-    Heap last(Bytes{5, 6, 0, 0, 7, 8, 0, 0});
-    PublishTile(&l, 31, 31, last.p.get(), frame.p.get());
-    EXPECT_EQ(frame.Get()[0 * 64 + 62], 5);
-    EXPECT_EQ(frame.Get()[1 * 64 + 63], 8);
-}
-
-// The path a screen part takes: address, decode into its tile, publish.
+// The path a screen part takes: address, decode into its tile, publish; rows land
+// bottom-up.
 TEST(Publish, RlePartEndToEnd)
 {
     std::mt19937 rng(9);
     Screen s;
     MakeScreen(&s, 800, 600, 8, &rng);
-    const Bytes payload = [] {
-        Bytes p = {3, 30}; // column 3, row 30
-        AddRepeat(&p, 25 * 18, {0x41});
-        return p;
-    }();
-    Heap wire(payload);
+    Heap wire(Cat({{3, 30}, Repeat(25 * 18, {0x41})})); // column 3, row 30
     int row, column;
     ASSERT_TRUE(PartTileAddress(wire.p.get(), wire.n, &row, &column));
     Heap &tile = s.tiles[row * 32 + column];
-    const TileGeometry &g = s.l.tiles[row][column];
-    ASSERT_EQ(ApplyRlePart(&g, tile.p.get(), wire.p.get() + 2, wire.n - 2, 1, 0), kPartApplied);
+    ASSERT_EQ(ApplyRlePart(&s.l.tiles[row][column], tile.p.get(), wire.p.get() + 2, wire.n - 2, 1, 0), kPartApplied);
     PublishTile(&s.l, row, column, tile.p.get(), s.frame->p.get());
     const Bytes f = s.frame->Get();
     // Tile (30, 3) covers x 75..99 and y 540..557: frame rows 42..59 from the bottom.

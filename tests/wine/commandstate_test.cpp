@@ -36,29 +36,6 @@ protected:
     LRESULT Button(UINT id) { return SendMessageA(g_viewer.toolbar, TB_GETSTATE, id, 0); }
 };
 
-TEST_F(CommandState, ToolbarHasTheTwentyEntriesInOrder)
-{
-    const int expect[20] = {40001, 0, 40002, 40004, 40005, 40003, 40024, 40059, 40060, 40006,
-                            40012, 40013, 0,     40017, 40018, 40019, 40021, 40022, 0,     40020};
-    ASSERT_EQ(SendMessageA(g_viewer.toolbar, TB_BUTTONCOUNT, 0, 0), 20);
-    for (int i = 0; i < 20; i++) {
-        TBBUTTON b;
-        SendMessageA(g_viewer.toolbar, TB_GETBUTTON, i, (LPARAM)&b);
-        EXPECT_EQ(b.idCommand, expect[i]) << i;
-    }
-}
-
-TEST_F(CommandState, BeforeLoginOnlyTheAlwaysAvailableCommandsAreEnabled)
-{
-    for (UINT id : {IDM_EXIT, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT, IDM_WEB_PAGE})
-        EXPECT_FALSE(MenuGrey(id)) << id;
-    for (UINT id : {IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SEND_MESSAGE, IDM_FILE_TRANSFER, IDM_AGENT_SETTINGS,
-                    IDM_AGENT_KEYS, IDM_CLIPBOARD_EXCHANGE, IDM_ALT_ENTER})
-        EXPECT_TRUE(MenuGrey(id)) << id;
-    EXPECT_TRUE(Button(IDM_REMOTE_CONTROL) & TBSTATE_INDETERMINATE);
-    EXPECT_TRUE(Button(IDM_EXIT) & TBSTATE_ENABLED);
-}
-
 TEST_F(CommandState, MenuAndToolbarMoveTogether)
 {
     EnableCommand(1, IDM_REMOTE_CONTROL, MF_CHECKED);

@@ -5,43 +5,17 @@
 #include "tests/wine/viewer_fixture.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
-#include <vector>
 
 namespace {
 
 std::string ReadAll(const char *path)
 {
-    std::string s;
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return s;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-        s.append(buf, n);
-    fclose(f);
-    return s;
-}
-
-void MakeFileOfSize(const char *path, long long size)
-{
-    HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER li;
-    li.QuadPart = size;
-    SetFilePointerEx(f, li, NULL, FILE_BEGIN);
-    SetEndOfFile(f);
-    CloseHandle(f);
-}
-
-long long FileSize(const char *path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &d))
-        return -1;
-    return (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow;
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 class Log : public ::testing::Test {
@@ -54,22 +28,22 @@ protected:
         snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s", path);
         g_viewer.settings.v[SET_LANGUAGE] = 0;
     }
-    void TearDown() override { DeleteFileA(path); }
+    void TearDown() override
+    {
+        DeleteFileA(path);
+        g_viewer.settings.v[SET_LANGUAGE] = 0;
+    }
 };
 
-TEST_F(Log, LineHasStampTextAndCrLf)
+TEST_F(Log, LineHasStampTextAndCrLfWithRussianDayNamesIn1251)
 {
     WriteLog("hello");
     std::string s = ReadAll(path);
     std::regex line(R"(^\d\d/\d\d/\d{4} (Sun|Mon|Tue|Wed|Thu|Fri|Sat) \d\d:\d\d:\d\d hello\r\n$)");
     EXPECT_TRUE(std::regex_match(s, line)) << s;
-}
-
-TEST_F(Log, RussianDayNamesAreWindows1251)
-{
     g_viewer.settings.v[SET_LANGUAGE] = 1;
     WriteLog("x");
-    std::string s = ReadAll(path);
+    s = ReadAll(path).substr(s.size());
     ASSERT_GE(s.size(), 14u);
     const char *names[] = {"\xC2\xF1", "\xCF\xED", "\xC2\xF2", "\xD1\xF0", "\xD7\xF2", "\xCF\xF2", "\xD1\xE1"};
     bool found = false;
@@ -78,40 +52,39 @@ TEST_F(Log, RussianDayNamesAreWindows1251)
     EXPECT_TRUE(found) << s;
 }
 
+// A file over the limit is emptied before the line goes in; one at the limit is not.
 TEST_F(Log, FileOverTheLimitIsEmptiedFirst)
 {
-    MakeFileOfSize(path, 10000001);
-    WriteLog("after");
-    long long size = FileSize(path);
-    EXPECT_LT(size, 100);
-    EXPECT_NE(ReadAll(path).find("after\r\n"), std::string::npos);
-}
-
-TEST_F(Log, FileAtTheLimitIsAppendedTo)
-{
-    MakeFileOfSize(path, 10000000);
-    WriteLog("after");
-    long long size = FileSize(path);
-    EXPECT_GT(size, 10000000 + 7);
-    EXPECT_LT(size, 10000000 + 100);
-}
-
-DWORD WINAPI Writer(LPVOID p)
-{
-    int id = (int)(INT_PTR)p;
-    for (int i = 0; i < 100; i++) {
-        char text[64];
-        snprintf(text, sizeof(text), "thread %d line %d", id, i);
-        WriteLog(text);
+    for (long long size : {10000000LL, 10000001LL}) {
+        HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER li;
+        li.QuadPart = size;
+        SetFilePointerEx(f, li, NULL, FILE_BEGIN);
+        SetEndOfFile(f);
+        CloseHandle(f);
+        WriteLog("after");
+        WIN32_FILE_ATTRIBUTE_DATA d;
+        ASSERT_TRUE(GetFileAttributesExA(path, GetFileExInfoStandard, &d));
+        long long now = (long long)d.nFileSizeHigh << 32 | d.nFileSizeLow;
+        long long base = size > 10000000 ? 0 : size;
+        EXPECT_GT(now, base + 7) << size;
+        EXPECT_LT(now, base + 100) << size;
     }
-    return 0;
 }
 
 TEST_F(Log, LinesFromManyThreadsStayWhole)
 {
     HANDLE threads[4];
     for (int i = 0; i < 4; i++)
-        threads[i] = CreateThread(NULL, 0, Writer, (LPVOID)(INT_PTR)i, 0, NULL);
+        threads[i] = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
+            for (int i = 0; i < 100; i++) {
+                char text[64];
+                snprintf(text, sizeof(text), "thread %d line %d", (int)(INT_PTR)p, i);
+                WriteLog(text);
+            }
+            return 0;
+        }, (LPVOID)(INT_PTR)i, 0, NULL);
     WaitForMultipleObjects(4, threads, TRUE, INFINITE);
     for (HANDLE h : threads)
         CloseHandle(h);
@@ -126,13 +99,9 @@ TEST_F(Log, LinesFromManyThreadsStayWhole)
     }
     EXPECT_EQ(count, 400);
     EXPECT_EQ(start, s.size());
-}
-
-TEST_F(Log, UnwritableLogLosesTheLineQuietly)
-{
+    // An unwritable log loses the line quietly: no crash, no hang.
     snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s", "Q:\\no\\such\\folder\\Corvid.log");
-    WriteLog("lost"); // must neither crash nor block
-    SUCCEED();
+    WriteLog("lost");
 }
 
 } // namespace

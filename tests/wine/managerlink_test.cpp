@@ -41,14 +41,11 @@ LRESULT CALLBACK ConsoleProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 
 DWORD WINAPI ConsoleThread(LPVOID)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = ConsoleProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = CORVID_MANAGER_WINDOW_CLASS;
-        registered = RegisterClassA(&wc) != 0;
-    }
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ConsoleProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = CORVID_MANAGER_WINDOW_CLASS;
+    RegisterClassA(&wc); // fails harmlessly after the first case
     g_console->wnd = CreateWindowExA(0, CORVID_MANAGER_WINDOW_CLASS, "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL,
                                      GetModuleHandleA(NULL), NULL);
     SetEvent(g_console->ready);
@@ -86,38 +83,32 @@ protected:
     }
 };
 
-TEST_F(ManagerLink, WithoutConsoleNothingIsWrittenAndNothingWaits)
+TEST_F(ManagerLink, MessageRecordNamesTheHostOnceKnown)
 {
+    // Without a console nothing is written and nothing waits.
     memset(g_viewer.managerView, 0x5A, 16);
     DWORD t0 = GetTickCount();
     SendMessageRecord(1, "nobody listens");
     EXPECT_LT(GetTickCount() - t0, 1000u);
     EXPECT_EQ(g_viewer.managerView[0], 0x5A);
-}
-
-TEST_F(ManagerLink, MessageRecordBeforeTargetHasBareCaption)
-{
     StartConsole();
-    SendMessageRecord(1, "No target");
-    ASSERT_EQ(console.notifications, 1);
-    EXPECT_EQ(console.wp, (WPARAM)GetCurrentProcessId());
-    EXPECT_EQ(console.lp, 0);
-    MessageRecord r;
-    ASSERT_TRUE(DecodeMessageRecord(console.copy.data(), console.copy.size(), &r));
-    EXPECT_EQ(r.startupFlag, 1u);
-    EXPECT_STREQ(r.caption, "Corvids 3.0");
-    EXPECT_STREQ(r.text, "No target");
-}
-
-TEST_F(ManagerLink, MessageRecordNamesTheHostOnceKnown)
-{
-    StartConsole();
-    strcpy(g_viewer.target.hostText, "10.1.2.3");
-    SendMessageRecord(0, "lost");
-    MessageRecord r;
-    ASSERT_TRUE(DecodeMessageRecord(console.copy.data(), console.copy.size(), &r));
-    EXPECT_EQ(r.startupFlag, 0u);
-    EXPECT_STREQ(r.caption, "Corvids 3.0 - [10.1.2.3]");
+    struct Case {
+        const char *host;
+        uint32_t startup;
+        const char *caption;
+    } cases[] = {{"", 1, "Corvids 3.0"}, {"10.1.2.3", 0, "Corvids 3.0 - [10.1.2.3]"}};
+    for (const Case &c : cases) {
+        strcpy(g_viewer.target.hostText, c.host);
+        SendMessageRecord(c.startup, "No target");
+        EXPECT_EQ(console.wp, (WPARAM)GetCurrentProcessId());
+        EXPECT_EQ(console.lp, 0);
+        MessageRecord r;
+        ASSERT_TRUE(DecodeMessageRecord(console.copy.data(), console.copy.size(), &r));
+        EXPECT_EQ(r.startupFlag, c.startup);
+        EXPECT_STREQ(r.caption, c.caption);
+        EXPECT_STREQ(r.text, "No target");
+    }
+    EXPECT_EQ(console.notifications, 2);
 }
 
 TEST_F(ManagerLink, ConnectionRecordCarriesPasswordOnlyWhenAsked)
@@ -155,44 +146,28 @@ TEST_F(ManagerLink, UnconfirmedRecordReleasesTheLinkAfterFourSeconds)
     EXPECT_EQ(console.notifications, 2);
 }
 
-LRESULT CALLBACK CloseCatcher(HWND w, UINT m, WPARAM wp, LPARAM lp)
-{
-    if (m == WM_CLOSE) {
-        SetPropA(w, "closed", (HANDLE)1);
-        return 0;
-    }
-    return DefWindowProcA(w, m, wp, lp);
-}
-
+// A plain window: WM_CLOSE reaching it destroys it.
 TEST_F(ManagerLink, TerminationEventClosesTheMainWindow)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = CloseCatcher;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "CORVID:TEST-MAIN";
-    RegisterClassA(&wc);
-    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, wc.hInstance, NULL);
+    HWND wnd = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     ASSERT_TRUE(StartTerminateWatch(wnd));
     char name[32];
     snprintf(name, sizeof(name), "CVTERM:%08X", (unsigned)GetCurrentProcessId());
     HANDLE term = NULL;
-    for (int i = 0; i < 100 && !term; i++) {
-        term = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-        if (!term)
-            Sleep(20);
-    }
+    for (int i = 0; i < 100 && !(term = OpenEventA(EVENT_MODIFY_STATE, FALSE, name)); i++)
+        Sleep(20);
     ASSERT_NE(term, (HANDLE)NULL);
     SetEvent(term);
     CloseHandle(term);
     DWORD t0 = GetTickCount();
     MSG msg;
-    while (!GetPropA(wnd, "closed") && GetTickCount() - t0 < 5000) {
+    while (IsWindow(wnd) && GetTickCount() - t0 < 5000) {
         while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
         Sleep(10);
     }
-    EXPECT_TRUE(GetPropA(wnd, "closed"));
+    EXPECT_FALSE(IsWindow(wnd));
     // The thread still waits for StopEvent, so the window's destruction can join it.
     EXPECT_EQ(WaitForSingleObject(g_viewer.terminateWatchThread, 0), (DWORD)WAIT_TIMEOUT);
     SetEvent(g_viewer.stopEvent);
@@ -200,7 +175,6 @@ TEST_F(ManagerLink, TerminationEventClosesTheMainWindow)
     CloseHandle(g_viewer.terminateWatchThread);
     CloseHandle(g_viewer.stopEvent);
     g_viewer.terminateWatchThread = g_viewer.stopEvent = NULL;
-    DestroyWindow(wnd);
 }
 
 } // namespace

@@ -9,12 +9,12 @@
 
 namespace {
 
-std::map<std::string, DWORD> ReadKey(bool *exists)
+// Every value of the key, each checked to be a 4-byte DWORD; empty when no key.
+std::map<std::string, DWORD> ReadKey()
 {
     std::map<std::string, DWORD> values;
     HKEY key;
-    *exists = RegOpenKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (!*exists)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return values;
     for (DWORD i = 0;; i++) {
         char name[64];
@@ -29,12 +29,12 @@ std::map<std::string, DWORD> ReadKey(bool *exists)
     return values;
 }
 
-void SetValue(const char *name, DWORD v)
+void SetValue(const char *name, DWORD v, DWORD type = REG_DWORD, const void *data = NULL, DWORD size = 4)
 {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
               ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&v, 4);
+    RegSetValueExA(key, name, 0, type, data ? (const BYTE *)data : (const BYTE *)&v, size);
     RegCloseKey(key);
 }
 
@@ -60,58 +60,47 @@ protected:
 TEST_F(Settings, FirstStartCreatesKeyWithAllNineDefaults)
 {
     ASSERT_TRUE(LoadSettings());
-    bool exists;
-    auto values = ReadKey(&exists);
-    ASSERT_TRUE(exists);
-    EXPECT_EQ(values, kDefaults);
+    EXPECT_EQ(ReadKey(), kDefaults);
     EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_A], 0u);
     EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_B], (DWORD)-1);
     EXPECT_EQ(g_viewer.settings.v[SET_Y_CON_CLIP], (DWORD)-7);
 }
 
-TEST_F(Settings, CompleteSetIsNotWrittenBackEvenWhenCorrected)
+// Out-of-range values are corrected in memory; the key is written back only when a
+// value was missing.
+TEST_F(Settings, CorrectedSetIsWrittenBackOnlyWhenAValueWasMissing)
 {
-    for (auto &kv : kDefaults)
-        SetValue(kv.first.c_str(), kv.second);
-    SetValue("Language", 5);
-    SetValue("LogFileSize", 20);
-    ASSERT_TRUE(LoadSettings());
-    EXPECT_EQ(g_viewer.settings.v[SET_LANGUAGE], 1u);
-    EXPECT_EQ(g_viewer.settings.v[SET_LOG_FILE_SIZE], 40u);
-    bool exists;
-    auto values = ReadKey(&exists);
-    EXPECT_EQ(values["Language"], 5u);
-    EXPECT_EQ(values["LogFileSize"], 20u);
-}
-
-TEST_F(Settings, MissingValueWritesTheCorrectedSetBack)
-{
-    for (auto &kv : kDefaults)
-        if (kv.first != "XConClip")
-            SetValue(kv.first.c_str(), kv.second);
-    SetValue("Language", 5);
-    SetValue("LogFileSize", 123456);
-    SetValue("SaveOnExit", 0);
-    ASSERT_TRUE(LoadSettings());
-    bool exists;
-    auto values = ReadKey(&exists);
-    EXPECT_EQ(values.size(), 9u);
-    EXPECT_EQ(values["Language"], 1u);
-    EXPECT_EQ(values["LogFileSize"], 10000u);
-    EXPECT_EQ(values["XConClip"], 360u);
-    EXPECT_EQ(values["SaveOnExit"], 0u);
+    struct Case {
+        bool complete;
+        DWORD logSize, corrected;
+    } cases[] = {{true, 20, 40}, {false, 123456, 10000}};
+    for (const Case &c : cases) {
+        DeleteKey();
+        for (auto &kv : kDefaults)
+            if (c.complete || kv.first != "XConClip")
+                SetValue(kv.first.c_str(), kv.second);
+        SetValue("Language", 5);
+        SetValue("LogFileSize", c.logSize);
+        SetValue("SaveOnExit", 0);
+        ASSERT_TRUE(LoadSettings());
+        EXPECT_EQ(g_viewer.settings.v[SET_LANGUAGE], 1u);
+        EXPECT_EQ(g_viewer.settings.v[SET_LOG_FILE_SIZE], c.corrected);
+        auto values = ReadKey();
+        EXPECT_EQ(values.size(), 9u);
+        EXPECT_EQ(values["Language"], c.complete ? 5u : 1u);
+        EXPECT_EQ(values["LogFileSize"], c.complete ? c.logSize : c.corrected);
+        EXPECT_EQ(values["XConClip"], 360u);
+        EXPECT_EQ(values["SaveOnExit"], 0u);
+    }
 }
 
 TEST_F(Settings, OversizedValueFallsBackToDefaultWithoutOverrun)
 {
     for (auto &kv : kDefaults)
         SetValue(kv.first.c_str(), kv.second);
-    HKEY key;
-    RegOpenKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, KEY_ALL_ACCESS, &key);
     BYTE big[64];
     memset(big, 0x11, sizeof(big));
-    RegSetValueExA(key, "XConClip", 0, REG_BINARY, big, sizeof(big));
-    RegCloseKey(key);
+    SetValue("XConClip", 0, REG_BINARY, big, sizeof(big));
     ASSERT_TRUE(LoadSettings());
     EXPECT_EQ(g_viewer.settings.v[SET_X_CON_CLIP], 360u);
     EXPECT_EQ(g_viewer.settings.v[SET_Y_CON_CLIP], (DWORD)-7);
@@ -122,13 +111,11 @@ TEST_F(Settings, SaveWithoutAllValuesWritesOnlySaveOnExit)
     SettingsSetDefaults(&g_viewer.settings);
     g_viewer.settings.v[SET_SAVE_ON_EXIT] = 0;
     ASSERT_TRUE(SaveSettings(NULL, 0));
-    bool exists;
-    auto values = ReadKey(&exists);
+    auto values = ReadKey();
     ASSERT_EQ(values.size(), 1u);
     EXPECT_EQ(values["SaveOnExit"], 0u);
     ASSERT_TRUE(SaveSettings(NULL, 1));
-    values = ReadKey(&exists);
-    EXPECT_EQ(values.size(), 9u);
+    EXPECT_EQ(ReadKey().size(), 9u);
 }
 
 } // namespace
