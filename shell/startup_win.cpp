@@ -15,6 +15,7 @@
 #include "session/transport_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/libversion_win.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -49,25 +50,9 @@ int ModuleDirectory(char *out, DWORD cap)
     return 1;
 }
 
-static DWORD ShellLibraryVersion(void)
-{
-    HMODULE lib = LoadLibraryA("shlwapi.dll");
-    if (!lib)
-        return 0;
-    DWORD version = 0;
-    DLLGETVERSIONPROC get = (DLLGETVERSIONPROC)(void *)GetProcAddress(lib, "DllGetVersion");
-    DLLVERSIONINFO info;
-    memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
-    if (get && SUCCEEDED(get(&info)))
-        version = info.dwMajorVersion * 256 + info.dwMinorVersion;
-    FreeLibrary(lib);
-    return version;
-}
-
 static void LookUpShellHelpers(void)
 {
-    g_viewer.shellVersion = ShellLibraryVersion();
+    g_viewer.shellVersion = LibraryVersion("shlwapi.dll");
     if (g_viewer.shellVersion < 0x500)
         return;
     HMODULE lib = LoadLibraryA("shlwapi.dll");
