@@ -7,6 +7,7 @@
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
 #include "shell/commands.h"
+#include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
@@ -165,12 +166,7 @@ LRESULT CALLBACK KeyLightProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 HWND BuildConsoleToolbar(HWND parent, UINT id)
 {
-    struct Entry {
-        int image;
-        UINT command;
-        BYTE state, style;
-    };
-    static const Entry kEntries[] = {
+    static const ToolbarEntry kEntries[] = {
         {0, 0, 0, BTNS_SEP},
         {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
         {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
@@ -184,28 +180,6 @@ HWND BuildConsoleToolbar(HWND parent, UINT id)
         {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
         {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
     };
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_TOP,
-                              0, 0, 0, 0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
-    if (!tb)
-        return NULL;
-    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_CONSOLE_TOOLBAR), 18, 0,
-                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
-    if (images)
-        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
-    TBBUTTON buttons[sizeof(kEntries) / sizeof(kEntries[0])] = {};
-    int n = 0;
-    for (const Entry &e : kEntries) {
-        TBBUTTON &b = buttons[n++];
-        b.iBitmap = e.image;
-        b.idCommand = (int)e.command;
-        b.fsState = e.state;
-        b.fsStyle = e.style;
-    }
-    if (!SendMessageA(tb, TB_ADDBUTTONSA, n, (LPARAM)buttons)) {
-        DestroyWindow(tb);
-        return NULL;
-    }
-    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
-    return tb;
+    return CreateEntryToolbar(parent, id, CCS_NODIVIDER | CCS_TOP, 0, IDB_CONSOLE_TOOLBAR, kEntries,
+                              (int)(sizeof(kEntries) / sizeof(kEntries[0])));
 }

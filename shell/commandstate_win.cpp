@@ -46,13 +46,6 @@ static int CommandInitiallyEnabled(UINT command)
            InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
 }
 
-struct ToolbarEntry {
-    int image;
-    UINT command;
-    BYTE state;
-    BYTE style;
-};
-
 static const ToolbarEntry kMainToolbar[] = {
     {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
     {0, 0, 0, BTNS_SEP},
@@ -76,38 +69,50 @@ static const ToolbarEntry kMainToolbar[] = {
     {10, IDM_AGENT_KEYS, TBSTATE_INDETERMINATE, BTNS_BUTTON},
 };
 
-HWND CreateMainToolbar(HWND mainWindow)
+HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
+                        const ToolbarEntry *entries, int count)
 {
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL,
-                              WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
-                              mainWindow, (HMENU)(INT_PTR)kToolbarId, g_viewer.instance, NULL);
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0,
+                              0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
     if (!tb)
         return NULL;
     SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
-    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_TOOLBAR), kToolbarImage,
-                                             0, RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    if (extendedStyle)
+        SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, extendedStyle);
+    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(bitmap), kToolbarImage, 0,
+                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
     if (images)
         SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
-    TBBUTTON buttons[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
-    int n = 0;
-    for (const ToolbarEntry &e : kMainToolbar) {
-        TBBUTTON b = {};
-        b.iBitmap = e.style == BTNS_SEP ? 0 : e.image;
-        b.idCommand = (int)e.command;
-        // Commands of features not in this build start (and stay) indeterminate.
-        b.fsState = e.state;
-        if (e.style != BTNS_SEP && !CommandAvailable(e.command))
-            b.fsState = TBSTATE_INDETERMINATE;
-        b.fsStyle = e.style;
-        buttons[n++] = b;
+    TBBUTTON buttons[32] = {};
+    if (count > 32)
+        count = 32;
+    for (int i = 0; i < count; i++) {
+        const ToolbarEntry &e = entries[i];
+        buttons[i].iBitmap = e.style == BTNS_SEP ? 0 : e.image;
+        buttons[i].idCommand = (int)e.command;
+        buttons[i].fsState = e.state;
+        buttons[i].fsStyle = e.style;
     }
-    if (!SendMessageA(tb, TB_ADDBUTTONSA, n, (LPARAM)buttons)) {
+    if (!SendMessageA(tb, TB_ADDBUTTONSA, count, (LPARAM)buttons)) {
         DestroyWindow(tb);
         return NULL;
     }
     SendMessageA(tb, TB_AUTOSIZE, 0, 0);
     return tb;
+}
+
+HWND CreateMainToolbar(HWND mainWindow)
+{
+    const int n = (int)(sizeof(kMainToolbar) / sizeof(kMainToolbar[0]));
+    ToolbarEntry entries[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
+    for (int i = 0; i < n; i++) {
+        entries[i] = kMainToolbar[i];
+        // Commands of features not in this build start (and stay) indeterminate.
+        if (entries[i].style != BTNS_SEP && !CommandAvailable(entries[i].command))
+            entries[i].state = TBSTATE_INDETERMINATE;
+    }
+    return CreateEntryToolbar(mainWindow, kToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS, IDB_TOOLBAR,
+                              entries, n);
 }
 
 void CheckCommand(UINT command, int checked)
