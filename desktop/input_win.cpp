@@ -18,6 +18,13 @@ static void QueueEvent(const InputEvent *e)
 {
     uint8_t packet[32];
     size_t n = BuildInputEvent(e, packet, sizeof(packet));
+    if (e->code == kInputMouseMove) {
+        // A move dropped by a backed-up queue is sent again on the next report of
+        // the same pixel.
+        if (EnqueueDroppable(packet, (DWORD)n) == kQueueDropped)
+            g_viewer.lastPointerKnown = FALSE;
+        return;
+    }
     int oom;
     EnqueuePacket(packet, (DWORD)n, &oom);
 }

@@ -97,7 +97,7 @@ static void FillBitmapHeader(BITMAPINFOHEADER *h, int width, int height, int dep
     h->biPlanes = 1;
     h->biBitCount = (WORD)bits;
     h->biCompression = BI_RGB;
-    h->biSizeImage = (DWORD)(((width * bits + 31) / 32) * height * 4);
+    h->biSizeImage = DibImageSize((uint32_t)width, (uint32_t)height, bits);
 }
 
 static BITMAPINFO *NewBitmapInfo(int width, int height, int depth, const BYTE *colours, int colourCount)
@@ -122,11 +122,12 @@ static const BYTE *LoadDefaultColours(int colourCount)
     return data ? (const BYTE *)LockResource(data) : NULL;
 }
 
-static void ReportUnsupportedScreen(const RemoteScreen *s, int depth)
+// stringId takes the width, height and depth as %u.
+static void ReportScreenFailure(UINT stringId, const RemoteScreen *s)
 {
     char format[512], text[1024];
-    LoadLangString(IDS_SCREEN_UNSUPPORTED, format, sizeof(format));
-    snprintf(text, sizeof(text), format, (int)s->width, (int)s->height, depth);
+    LoadLangString(stringId, format, sizeof(format));
+    snprintf(text, sizeof(text), format, (unsigned)s->width, (unsigned)s->height, (unsigned)ScreenDepth(s));
     ReportFailure(g_viewer.mainWindow, text);
 }
 
@@ -164,10 +165,16 @@ static int BuildBitmapInfos(ScreenModel *m, HWND mainWindow)
         return 0;
     HDC dc = GetDC(mainWindow);
     void *bits = NULL;
-    m->frame = CreateDIBSection(dc, m->frameInfo, DIB_RGB_COLORS, &bits, NULL, 0);
+    HBITMAP frame = CreateDIBSection(dc, m->frameInfo, DIB_RGB_COLORS, &bits, NULL, 0);
     ReleaseDC(mainWindow, dc);
+    if (!frame)
+        return 0;
+    // Publishing starts with the frame: every tile buffer exists by now.
+    EnterCriticalSection(&g_viewer.screenLock);
+    m->frame = frame;
     m->frameBits = (BYTE *)bits;
-    return m->frame != NULL;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    return 1;
 }
 
 static int BuildTileWindows(ScreenModel *m)
@@ -195,16 +202,19 @@ int BuildDesktop(HWND mainWindow)
 {
     ScreenModel *m = Model();
     const RemoteScreen *s = &g_viewer.session.screen;
-    int depth = s->planes * s->bitsPerPixel;
+    const uint32_t depth = ScreenDepth(s);
     TeardownDesktop();
-    if (!TileLayoutCompute(&m->layout, s->width, s->height, depth)) {
-        ReportUnsupportedScreen(s, depth);
+    if (depth > 16 || !TileLayoutCompute(&m->layout, s->width, s->height, (int)depth)) {
+        ReportScreenFailure(IDS_SCREEN_UNSUPPORTED, s);
         return 0;
     }
-    m->colourCount = ColourCount(depth);
+    m->colourCount = ColourCount((int)depth);
     m->viewScale = 1.0;
-    if (!BuildTiles(m) || !BuildBitmapInfos(m, mainWindow))
+    if (!BuildTiles(m) || !BuildBitmapInfos(m, mainWindow)) {
+        ReportScreenFailure(IDS_SCREEN_NO_MEMORY, s);
+        TeardownDesktop(); // gives the memory back before the session ends
         return 0;
+    }
     if (!ViewCreateWindows())
         return 0;
     if (!BuildTileWindows(m))
@@ -230,6 +240,19 @@ void TeardownDesktop(void)
 {
     ScreenModel *m = Model();
     g_viewer.session.desktopActive = 0;
+    // The frame goes first, under ScreenLock: a part being published right now holds
+    // that lock and reads its tile buffer, which must outlive it. Once the frame is
+    // gone no publishing reads a tile, and the tiles can go under their own locks.
+    EnterCriticalSection(&g_viewer.screenLock);
+    HBITMAP frame = m->frame;
+    m->frame = NULL;
+    m->frameBits = NULL;
+    if (m->pendingRegion)
+        DeleteObject(m->pendingRegion);
+    m->pendingRegion = NULL;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    if (frame)
+        DeleteObject(frame);
     ViewDestroyScaled();
     if (g_viewer.view.tilePad)
         ShowWindow(g_viewer.view.tilePad, SW_HIDE);
@@ -253,15 +276,6 @@ void TeardownDesktop(void)
     }
     FreeBlock(m->frameInfo);
     m->frameInfo = NULL;
-    EnterCriticalSection(&g_viewer.screenLock);
-    if (m->frame)
-        DeleteObject(m->frame);
-    m->frame = NULL;
-    m->frameBits = NULL;
-    if (m->pendingRegion)
-        DeleteObject(m->pendingRegion);
-    m->pendingRegion = NULL;
-    LeaveCriticalSection(&g_viewer.screenLock);
 }
 
 int PaletteInUse(void) { return Model()->palette && g_viewer.localDisplay.bitsPerPixel == 8; }
@@ -275,10 +289,14 @@ void ApplyPalette(void)
         WORD version, count;
         PALETTEENTRY entries[256];
     } lp;
+    BYTE table[1024]; // the receive thread may be storing the next one
+    EnterCriticalSection(&g_viewer.screenLock);
+    memcpy(table, m->paletteTable, sizeof(table));
+    LeaveCriticalSection(&g_viewer.screenLock);
     lp.version = 0x300;
     lp.count = 256;
     for (int i = 0; i < 256; i++) {
-        const BYTE *e = m->paletteTable + 4 * i; // stored as blue, green, red
+        const BYTE *e = table + 4 * i; // stored as blue, green, red
         lp.entries[i].peRed = e[2];
         lp.entries[i].peGreen = e[1];
         lp.entries[i].peBlue = e[0];
@@ -288,15 +306,15 @@ void ApplyPalette(void)
     if (m->colourCount) {
         for (int i = 0; i < 4; i++)
             if (m->tileInfo[i])
-                memcpy(m->tileInfo[i]->bmiColors, m->paletteTable, (size_t)m->colourCount * 4);
+                memcpy(m->tileInfo[i]->bmiColors, table, (size_t)m->colourCount * 4);
         if (m->frameInfo) {
-            memcpy(m->frameInfo->bmiColors, m->paletteTable, (size_t)m->colourCount * 4);
+            memcpy(m->frameInfo->bmiColors, table, (size_t)m->colourCount * 4);
             // The frame is a DIB section: its own colour table must follow too.
             EnterCriticalSection(&g_viewer.screenLock);
             if (m->frame) {
                 HDC dc = CreateCompatibleDC(NULL);
                 HGDIOBJ old = SelectObject(dc, m->frame);
-                SetDIBColorTable(dc, 0, (UINT)m->colourCount, (const RGBQUAD *)m->paletteTable);
+                SetDIBColorTable(dc, 0, (UINT)m->colourCount, (const RGBQUAD *)table);
                 SelectObject(dc, old);
                 DeleteDC(dc);
             }

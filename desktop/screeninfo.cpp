@@ -18,3 +18,8 @@ int ParseScreenInfo(const SessPacketHeader *h, const uint8_t *payload, RemoteScr
     s->aspect = s->height ? (double)s->width / (double)s->height : 0.0;
     return 1;
 }
+
+uint32_t ScreenDepth(const RemoteScreen *s)
+{
+    return (uint32_t)s->planes * s->bitsPerPixel;
+}

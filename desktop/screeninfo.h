@@ -12,5 +12,8 @@ struct RemoteScreen {
     double aspect;         // width / height, 0 when height is 0
 };
 
+// D = planes x bits per pixel, computed without overflow (both are u16 on the wire).
+uint32_t ScreenDepth(const RemoteScreen *s);
+
 // Refuses a payload shorter than 12 bytes.
 int ParseScreenInfo(const SessPacketHeader *h, const uint8_t *payload, RemoteScreen *s);

@@ -22,8 +22,9 @@ int TileLayoutCompute(TileLayout *layout, int32_t width, int32_t height, int dep
 {
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16)
         return 0;
-    // Below 32 pixels the regular tiles would be empty; above 65535 the u16 fields overflow.
-    if (width < kTileGridSize || height < kTileGridSize || width > 65535 || height > 65535)
+    // Below 32 pixels the regular tiles would be empty; the upper bound keeps a hostile
+    // announcement from asking for gigabytes of tile buffers and frame.
+    if (width < kTileGridSize || height < kTileGridSize || width > kMaxScreenSide || height > kMaxScreenSide)
         return 0;
     memset(layout, 0, sizeof(*layout));
     layout->width = width;
@@ -76,6 +77,13 @@ int DibBitCount(int depth)
     if (depth <= 8)
         return 8;
     return 16;
+}
+
+uint32_t DibImageSize(uint32_t width, uint32_t height, int bitCount)
+{
+    const uint64_t rowBytes = ((uint64_t)width * (uint32_t)bitCount + 31) / 32 * 4;
+    const uint64_t size = rowBytes * height;
+    return size > UINT32_MAX ? UINT32_MAX : (uint32_t)size;
 }
 
 int TileInfoIndex(int row, int column)

@@ -6,6 +6,9 @@
 #include <cstdint>
 
 enum { kTileGridSize = 32, kTileCount = kTileGridSize * kTileGridSize };
+// The largest remote screen side shown: any real display wall, and at most 1 GB of
+// tiles and frame at 16 bits.
+enum { kMaxScreenSide = 16384 };
 
 struct TileGeometry {
     uint16_t x, y;          // from the screen's top-left corner
@@ -23,12 +26,16 @@ struct TileLayout {
 };
 
 // Refuses (returns 0) what cannot be shown: a depth other than 1, 4, 8 or 16, or a
-// screen narrower or lower than 32 pixels (tiles of zero size), or wider than 65535.
+// screen narrower or lower than 32 pixels (tiles of zero size), or wider or higher
+// than kMaxScreenSide.
 int TileLayoutCompute(TileLayout *layout, int32_t width, int32_t height, int depth);
 
 // 2, 16 or 256 for depths 1, 4 and 8; 0 otherwise.
 int ColourCount(int depth);
 // The biBitCount of every bitmap header: 1, 4, 8 or 16.
 int DibBitCount(int depth);
+// biSizeImage of a bottom-up bitmap: whole 32-bit words per row; saturates instead
+// of wrapping.
+uint32_t DibImageSize(uint32_t width, uint32_t height, int bitCount);
 // The bitmap-info block (0..3) that describes a tile: corner, bottom row, right column.
 int TileInfoIndex(int row, int column);

@@ -79,16 +79,17 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
 
 int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode)
 {
-    int depth = Model()->layout.depth;
-    if (depth != 8 && depth != 16)
-        return 1;
     int row, column;
     ScreenTile *t = PartTile(payload, h->dwDataLen, &row, &column);
     if (!t)
         return 1;
     const TileGeometry *g = &Model()->layout.tiles[row][column];
     EnterCriticalSection(&t->lock);
-    int result = t->bits ? ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode) : kPartDropped;
+    // The depth goes with the buffer: both are read under the lock a rebuild takes.
+    const int depth = Model()->layout.depth;
+    int result = kPartDropped;
+    if (t->bits && (depth == 8 || depth == 16))
+        result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
     LeaveCriticalSection(&t->lock);
     if (result == kPartDropped)
         return 1;
@@ -105,7 +106,13 @@ int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
         WriteLogF("Palette of %u bytes instead of 1024: dropped.", (unsigned)h->dwDataLen);
         return 1;
     }
-    StorePalette(payload, Model()->paletteTable);
+    uint8_t table[1024];
+    StorePalette(payload, table);
+    // The UI thread copies the table under the same lock, so two palettes in a row
+    // never reach it mixed.
+    EnterCriticalSection(&g_viewer.screenLock);
+    memcpy(Model()->paletteTable, table, sizeof(table));
+    LeaveCriticalSection(&g_viewer.screenLock);
     PostMessageA(g_viewer.mainWindow, WM_CV_PALETTE, 0, 0);
     return 1;
 }

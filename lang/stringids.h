@@ -86,6 +86,8 @@
 #define IDS_PACKET_TOO_SHORT        901 /* %u type, %u payload bytes, %u bytes expected */
 #define IDS_KEY_UNAVAILABLE         902
 #define IDS_WEAK_RANDOM             903
-#define IDS_SCREEN_UNSUPPORTED      904 /* %d width, %d height, %d depth */
+#define IDS_SCREEN_UNSUPPORTED      904 /* %u width, %u height, %u depth */
+#define IDS_SCREEN_NO_MEMORY        905 /* %u width, %u height, %u depth */
+#define IDS_SEND_STALLED            906 /* %s the Agent's address */
 
 #endif

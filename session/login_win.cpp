@@ -68,7 +68,7 @@ static void ReportRefusal(HWND mainWindow, UINT stringId)
     LoadLangString(stringId, text, sizeof(text));
     WriteLog(text);
     SendMessageRecord(0, text);
-    TimedBoxRequest req = {IDD_TIMED_BOX, 3000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+    TimedBoxRequest req = {IDD_TIMED_BOX, 3000, g_viewer.names.mainTitle, text, 16, TRUE};
     TimedMessageBox(mainWindow, &req);
 }
 

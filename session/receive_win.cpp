@@ -19,6 +19,7 @@
 #include <cstring>
 
 static PacketFramer g_receiveBuffer; // the ReceiveThread's own
+static BOOL g_loginAccepted;         // the ReceiveThread's own: a status 0 reply was taken
 
 static void EndSession(void)
 {
@@ -48,11 +49,18 @@ static int RefuseUnknown(void)
 
 static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
 {
+    // A second reply would wipe the facts of a session in use (the screen, the byte
+    // counters, desktop-active) under the UI thread's feet.
+    if (g_loginAccepted) {
+        WriteLogF("PKT_LOGIN_REPLY of %u bytes after the login was accepted: ignored.", (unsigned)h->dwDataLen);
+        return 1;
+    }
     uint32_t status;
     LoginInfo info;
     if (!ParseLoginReply(h, payload, &status, &info))
         return RefusePacket(IDS_PACKET_TOO_SHORT, h, 39);
     if (status == 0) {
+        g_loginAccepted = TRUE;
         EnterCriticalSection(&g_viewer.loginInfoLock);
         memset(&g_viewer.session, 0, sizeof(g_viewer.session));
         g_viewer.session.login = info;
@@ -67,7 +75,11 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     RemoteScreen s;
     if (!ParseScreenInfo(h, payload, &s))
         return RefusePacket(IDS_PACKET_TOO_SHORT, h, 12);
-    g_viewer.session.screen = s;
+    // Handed over under ScreenLock: the UI thread may be building from the previous
+    // announcement while this one arrives.
+    EnterCriticalSection(&g_viewer.screenLock);
+    g_viewer.screen.announced = s;
+    LeaveCriticalSection(&g_viewer.screenLock);
     PostMessageA(g_viewer.mainWindow, WM_CV_SCREEN_INFO, 0, 0);
     return 1;
 }
@@ -156,6 +168,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
 {
     PacketFramer *f = &g_receiveBuffer;
     FramerInit(f);
+    g_loginAccepted = FALSE;
     HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.readReadyEvent};
     for (;;) {
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)

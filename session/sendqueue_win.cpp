@@ -1,12 +1,14 @@
-// The SendQueue and the SendThread. Producers wait for QueueSpaceEvent outside the lock;
-// the SendThread sends the slot at the read index outside the lock, which producers
-// never touch while the queue is not empty. Every wait also watches StopEvent.
+// The SendQueue and the SendThread. Worker producers wait for QueueSpaceEvent outside
+// the lock; the UI thread never waits. The SendThread sends the slot at the read index
+// outside the lock, which producers never touch while the queue is not empty. Every
+// wait also watches StopEvent, and producers watch SendEndedEvent.
 #include "session/sendqueue_win.h"
 
 #include "lang/stringids.h"
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/mainwindow_win.h"
+#include "shell/messages.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 
@@ -14,7 +16,11 @@
 
 // Winsock announces FD_WRITE only after a send has failed with WSAEWOULDBLOCK, and not
 // every socket layer does even that: the wait for write readiness is bounded.
-enum { kWriteRetryMs = 50 };
+// Pointer moves are dropped once the ring holds kDroppableLimit packets, which keeps
+// the last slots for keys, buttons and commands.
+enum { kWriteRetryMs = 50, kDroppableLimit = 48 };
+
+static volatile LONG g_stallReported; // once per connection
 
 static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
@@ -46,19 +52,34 @@ void SendQueueReset(void)
     EnterCriticalSection(&g_viewer.sendQueueLock);
     g_viewer.sendQueue.writeIndex = g_viewer.sendQueue.readIndex = 0;
     LeaveCriticalSection(&g_viewer.sendQueueLock);
+    InterlockedExchange(&g_stallReported, 0);
+    ResetEvent(g_viewer.sendEndedEvent);
     SetEvent(g_viewer.queueSpaceEvent);
 }
 
-int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory)
+static int QueuedCount(const SendQueue *q)
 {
-    *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_viewer.queueSpaceEvent || !g_viewer.sendQueueLockReady)
-        return 0;
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.queueSpaceEvent};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
-        return 0;
-    SendQueue *q = &g_viewer.sendQueue;
-    EnterCriticalSection(&g_viewer.sendQueueLock);
+    return (q->writeIndex - q->readIndex + kSendQueueSlots) % kSendQueueSlots;
+}
+
+static int IsSet(HANDLE event)
+{
+    return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+}
+
+// The UI thread found the ring full: the Agent has stopped reading. Reported once per
+// connection, through the main window, which ends the session.
+static void ReportStall(void)
+{
+    if (InterlockedExchange(&g_stallReported, 1))
+        return;
+    PostMessageA(g_viewer.mainWindow, WM_CV_SEND_STALLED, 0, 0);
+}
+
+// Copies the packet into the slot at the write index; the caller holds the lock and
+// has checked for room.
+static int PutInSlot(SendQueue *q, const void *packet, DWORD size, int *outOfMemory)
+{
     SendSlot *slot = &q->slots[q->writeIndex];
     if (slot->capacity < size) {
         if (slot->buffer)
@@ -67,9 +88,6 @@ int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory)
         slot->buffer = (BYTE *)HeapAlloc(GetProcessHeap(), 0, size ? size : 1);
         if (!slot->buffer) {
             *outOfMemory = 1;
-            // The space this producer was woken for is still there for the next one.
-            SetEvent(g_viewer.queueSpaceEvent);
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
             return 0;
         }
         slot->capacity = size;
@@ -77,11 +95,58 @@ int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory)
     memcpy(slot->buffer, packet, size);
     slot->length = size;
     q->writeIndex = NextIndex(q->writeIndex);
-    if (NextIndex(q->writeIndex) != q->readIndex)
-        SetEvent(g_viewer.queueSpaceEvent);
-    SetEvent(g_viewer.queueDataEvent);
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
     return 1;
+}
+
+static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppable)
+{
+    *outOfMemory = 0;
+    if (!g_viewer.stopEvent || !g_viewer.queueSpaceEvent || !g_viewer.sendEndedEvent ||
+        !g_viewer.sendQueueLockReady)
+        return 0;
+    // Only worker threads wait for room; the UI thread runs the windows and the
+    // keyboard hook and must never hang on a peer that stopped reading.
+    const int mayWait = GetCurrentThreadId() != g_viewer.uiThreadId;
+    HANDLE waits[3] = {g_viewer.stopEvent, g_viewer.sendEndedEvent, g_viewer.queueSpaceEvent};
+    SendQueue *q = &g_viewer.sendQueue;
+    for (;;) {
+        if (IsSet(g_viewer.stopEvent) || IsSet(g_viewer.sendEndedEvent))
+            return 0;
+        EnterCriticalSection(&g_viewer.sendQueueLock);
+        const int used = QueuedCount(q);
+        if (droppable && used >= kDroppableLimit) {
+            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            return kQueueDropped;
+        }
+        if (used < kSendQueueSlots - 1) {
+            const int ok = PutInSlot(q, packet, size, outOfMemory);
+            if (ok)
+                SetEvent(g_viewer.queueDataEvent);
+            // Room left (or the room this producer could not use) is announced to the next.
+            if (QueuedCount(q) < kSendQueueSlots - 1)
+                SetEvent(g_viewer.queueSpaceEvent);
+            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            return ok;
+        }
+        LeaveCriticalSection(&g_viewer.sendQueueLock);
+        if (!mayWait) {
+            ReportStall();
+            return 0;
+        }
+        if (WaitForMultipleObjects(3, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 2)
+            return 0;
+    }
+}
+
+int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory)
+{
+    return Enqueue(packet, size, outOfMemory, 0);
+}
+
+int EnqueueDroppable(const void *packet, DWORD size)
+{
+    int oom;
+    return Enqueue(packet, size, &oom, 1);
 }
 
 int QueueOrExit(const void *packet, DWORD size)
@@ -125,7 +190,7 @@ static int SendAll(const BYTE *data, DWORD length)
     return 1;
 }
 
-static DWORD WINAPI SendThread(LPVOID)
+static DWORD SendLoop(void)
 {
     HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.queueDataEvent};
     SendQueue *q = &g_viewer.sendQueue;
@@ -148,6 +213,15 @@ static DWORD WINAPI SendThread(LPVOID)
             LeaveCriticalSection(&g_viewer.sendQueueLock);
         }
     }
+}
+
+static DWORD WINAPI SendThread(LPVOID)
+{
+    SendLoop();
+    // Nothing will drain the ring any more: every producer waiting for room, and every
+    // later one, gets 0 at once.
+    SetEvent(g_viewer.sendEndedEvent);
+    return 0;
 }
 
 int StartSendThread(void)

@@ -42,7 +42,7 @@ void FormatNetError(int code, UINT stringId, char *out, int cap)
 static void ReportLocalFailure(const char *text)
 {
     WriteLog(text);
-    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, &g_viewer.timedBoxSlot};
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, TRUE};
     TimedMessageBox(NULL, &req);
 }
 
@@ -95,7 +95,7 @@ int NetStartup(void)
         LoadLangString(IDS_WINSOCK_UNAVAILABLE, text, sizeof(text));
         WriteLog(text);
         SendMessageRecord(1, text);
-        TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, &g_viewer.timedBoxSlot};
+        TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, TRUE};
         TimedMessageBox(NULL, &req);
         return 0;
     }
@@ -120,9 +120,10 @@ int NetCreateEvents(void)
     g_viewer.writeReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     g_viewer.queueSpaceEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     g_viewer.queueDataEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_viewer.sendEndedEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     g_viewer.networkEvent = WSACreateEvent();
     return g_viewer.readReadyEvent && g_viewer.writeReadyEvent && g_viewer.queueSpaceEvent &&
-           g_viewer.queueDataEvent && g_viewer.networkEvent != WSA_INVALID_EVENT;
+           g_viewer.queueDataEvent && g_viewer.sendEndedEvent && g_viewer.networkEvent != WSA_INVALID_EVENT;
 }
 
 static void CloseHandleSlot(HANDLE *h)
@@ -141,6 +142,7 @@ void NetCloseEvents(void)
     CloseHandleSlot(&g_viewer.writeReadyEvent);
     CloseHandleSlot(&g_viewer.queueSpaceEvent);
     CloseHandleSlot(&g_viewer.queueDataEvent);
+    CloseHandleSlot(&g_viewer.sendEndedEvent);
 }
 
 static void CloseSocket(void)
@@ -166,7 +168,7 @@ static int FailConnect(HWND owner, int code, UINT stringId)
     CloseSocket();
     SendMessageRecord(0, text);
     WriteLog(text);
-    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
     TimedMessageBox(owner, &req);
     return 0;
 }
@@ -259,9 +261,28 @@ static INT_PTR CALLBACK ConnectDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM 
     return FALSE;
 }
 
+void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
+{
+    // Data that arrived with the close is still read, so that a last packet (a
+    // refused login, say) is not lost behind the close.
+    if (ne->lNetworkEvents & FD_READ)
+        SetEvent(g_viewer.readReadyEvent);
+    if (ne->lNetworkEvents & FD_WRITE)
+        SetEvent(g_viewer.writeReadyEvent);
+    // Announcing goes on after the close: data the close arrived with may take more
+    // than one read, and each read announces the rest with a new FD_READ.
+    if ((ne->lNetworkEvents & FD_CLOSE) && !*closed) {
+        *closed = TRUE;
+        int code = ne->iErrorCode[FD_CLOSE_BIT];
+        PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
+                     (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
+    }
+}
+
 static DWORD WINAPI NetworkEventThread(LPVOID)
 {
     HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.networkEvent};
+    BOOL closed = FALSE;
     for (;;) {
         DWORD w = WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
         if (w == WAIT_IO_COMPLETION)
@@ -271,18 +292,7 @@ static DWORD WINAPI NetworkEventThread(LPVOID)
         WSANETWORKEVENTS ne;
         if (WSAEnumNetworkEvents(g_viewer.socket, g_viewer.networkEvent, &ne) == SOCKET_ERROR)
             return 0;
-        // Data that arrived with the close is still read, so that a last packet (a
-        // refused login, say) is not lost behind the close.
-        if (ne.lNetworkEvents & FD_READ)
-            SetEvent(g_viewer.readReadyEvent);
-        if (ne.lNetworkEvents & FD_WRITE)
-            SetEvent(g_viewer.writeReadyEvent);
-        if (ne.lNetworkEvents & FD_CLOSE) {
-            int code = ne.iErrorCode[FD_CLOSE_BIT];
-            PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
-                         (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
-            return 0;
-        }
+        AnnounceNetworkEvents(&ne, &closed);
     }
 }
 
@@ -363,7 +373,7 @@ void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
             FormatNetError(code, IDS_CONNECTION_LOST, text, sizeof(text));
             WriteLog(text);
             SendMessageRecord(0, text);
-            TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+            TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
             TimedMessageBox(mainWindow, &req);
         }
         PostMessageA(mainWindow, WM_CLOSE, 0, 0);

@@ -24,6 +24,9 @@ void NetCloseEvents(void);
 
 // TCP: readiness of the connected socket as events, from its own thread.
 int StartNetworkEventThread(void);
+// One batch of the NetworkEventThread: readiness to the events, the first close to
+// the main window (*closed remembers it); batches after the close are still announced.
+void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed);
 
 // WM_CV_SOCKET: event in the low word of lParam, error code in the high word.
 void NetOnSocketMessage(HWND mainWindow, LPARAM lParam);

@@ -9,6 +9,7 @@
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
+#include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
 #include "session/sendqueue_win.h"
@@ -17,12 +18,17 @@
 #include "shell/commands_win.h"
 #include "shell/commandstate_win.h"
 #include "shell/managerlink_win.h"
+#include "shell/msgbox_win.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
+#include "shell/report_win.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 
 #include <commctrl.h>
+
+#include <cstdio>
 
 enum { kMinTrackWidth = 640, kMinTrackHeight = 480 };
 
@@ -86,6 +92,7 @@ static int LoadMainMenu(HWND wnd)
 static int OnCreate(HWND wnd)
 {
     g_viewer.mainWindow = wnd;
+    g_viewer.uiThreadId = GetCurrentThreadId();
     LoadLocalFacts();
     SendQueueCreateLock();
     LoadMainMenu(wnd);
@@ -123,10 +130,20 @@ static void JoinThread(HANDLE *thread)
     }
 }
 
-// Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice.
-static void DestroySession(void)
+// Cursor shapes the receive thread posted that will never be handled: their heap
+// blocks belong to this window. Run once the receive thread has ended.
+static void FreePendingCursorShapes(HWND wnd)
 {
-    CancelSlot(g_viewer.timedBoxSlot);
+    MSG msg;
+    while (PeekMessageA(&msg, wnd, WM_CV_CURSOR_SHAPE, WM_CV_CURSOR_SHAPE, PM_REMOVE))
+        if (msg.wParam == 1 && msg.lParam)
+            HeapFree(GetProcessHeap(), 0, (void *)msg.lParam);
+}
+
+// Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice.
+static void DestroySession(HWND wnd)
+{
+    CloseTimedBoxes();
     CancelSlot(g_viewer.dialogSlot);
     if (g_viewer.settings.v[SET_SAVE_ON_EXIT])
         SaveSettings(NULL, 1);
@@ -136,6 +153,7 @@ static void DestroySession(void)
         JoinThread(&g_viewer.receiveThread);
         JoinThread(&g_viewer.sendThread);
         JoinThread(&g_viewer.networkEventThread);
+        FreePendingCursorShapes(wnd);
         NetCloseEvents();
         TeardownDesktop();
         if (g_viewer.syncReplyEvent)
@@ -147,6 +165,17 @@ static void DestroySession(void)
     NetClose();
     SendQueueDestroy();
     FreeLocalFacts();
+}
+
+static void OnSendStalled(HWND wnd)
+{
+    char format[512], text[1024];
+    LoadLangString(IDS_SEND_STALLED, format, sizeof(format));
+    snprintf(text, sizeof(text), format, g_viewer.target.hostText);
+    // The box belongs to the main window, hidden behind a topmost full screen.
+    LeaveFullScreenThroughPad();
+    ReportFailure(wnd, text);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
 }
 
 static void OnSize(UINT kind)
@@ -161,6 +190,9 @@ static void OnSize(UINT kind)
 
 static void OnScreenInfo(HWND wnd)
 {
+    EnterCriticalSection(&g_viewer.screenLock);
+    g_viewer.session.screen = g_viewer.screen.announced;
+    LeaveCriticalSection(&g_viewer.screenLock);
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     if (!BuildDesktop(wnd))
         PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
@@ -218,13 +250,13 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return OnCreate(wnd) ? 0 : -1;
     case WM_DESTROY:
         RemoveKeyboardHook();
-        DestroySession();
+        DestroySession(wnd);
         g_viewer.mainWindow = NULL;
         PostQuitMessage(0);
         return 0;
     case WM_ENDSESSION:
         if (wp)
-            DestroySession();
+            DestroySession(wnd);
         return 0;
     case WM_SIZE:
         OnSize((UINT)wp);
@@ -287,6 +319,9 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_CURSOR_POS:
         OnCursorPos((DWORD)wp, (DWORD)lp);
+        return 0;
+    case WM_CV_SEND_STALLED:
+        OnSendStalled(wnd);
         return 0;
     case WM_CV_TILES_CHANGED:
         InvalidateChangedTiles();

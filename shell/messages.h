@@ -16,4 +16,5 @@ enum {
     WM_CV_KEY_INPUT = WM_USER + 100,      // from a keyboard hook: wParam virtual key, lParam keystroke flags
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
     WM_CV_TILES_CHANGED = WM_USER + 400,  // tiles await repainting (see ScreenModel::changed)
+    WM_CV_SEND_STALLED = WM_USER + 401,   // the send queue is full: the Agent stopped reading
 };

@@ -13,6 +13,42 @@
 
 enum { kBoxTimer = 1, kPasswordMax = 15 };
 
+// Tracked boxes now shown, by any thread, and whether shutdown has closed them all:
+// TimedBoxLock. A box is ended by a posted command, never under the lock.
+static BOOL Track(HWND box)
+{
+    EnterCriticalSection(&g_viewer.timedBoxLock);
+    BOOL closing = g_viewer.timedBoxesClosed;
+    for (int i = 0; !closing && i < kMaxTimedBoxes; i++)
+        if (!g_viewer.timedBoxes[i]) {
+            g_viewer.timedBoxes[i] = box;
+            break;
+        }
+    LeaveCriticalSection(&g_viewer.timedBoxLock);
+    return !closing;
+}
+
+static void Untrack(HWND box)
+{
+    EnterCriticalSection(&g_viewer.timedBoxLock);
+    for (int i = 0; i < kMaxTimedBoxes; i++)
+        if (g_viewer.timedBoxes[i] == box)
+            g_viewer.timedBoxes[i] = NULL;
+    LeaveCriticalSection(&g_viewer.timedBoxLock);
+}
+
+void CloseTimedBoxes(void)
+{
+    HWND open[kMaxTimedBoxes];
+    EnterCriticalSection(&g_viewer.timedBoxLock);
+    g_viewer.timedBoxesClosed = TRUE;
+    memcpy(open, g_viewer.timedBoxes, sizeof(open));
+    LeaveCriticalSection(&g_viewer.timedBoxLock);
+    for (HWND box : open)
+        if (box)
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+}
+
 static LPCSTR IconForStyle(UINT icon)
 {
     switch (icon) {
@@ -29,8 +65,8 @@ static INT_PTR CALLBACK TimedBoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     case WM_INITDIALOG: {
         const TimedBoxRequest *req = (const TimedBoxRequest *)lp;
         SetWindowLongPtrA(dlg, DWLP_USER, (LONG_PTR)req);
-        if (req->slot)
-            *req->slot = dlg;
+        if (req->tracked && !Track(dlg))
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); // shutdown is under way
         SetWindowTextA(dlg, req->caption ? req->caption : CORVID_PRODUCT_TEXT);
         SetDlgItemTextA(dlg, IDC_BOX_TEXT, req->text ? req->text : "");
         SendDlgItemMessageA(dlg, IDC_BOX_ICON, STM_SETICON, (WPARAM)LoadIconA(NULL, IconForStyle(req->icon)), 0);
@@ -55,8 +91,8 @@ static INT_PTR CALLBACK TimedBoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     case WM_DESTROY: {
         const TimedBoxRequest *req = (const TimedBoxRequest *)GetWindowLongPtrA(dlg, DWLP_USER);
         KillTimer(dlg, kBoxTimer);
-        if (req && req->slot && *req->slot == dlg)
-            *req->slot = NULL;
+        if (req && req->tracked)
+            Untrack(dlg);
         return FALSE;
     }
     }

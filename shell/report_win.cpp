@@ -25,6 +25,6 @@ void ReportFailure(HWND parent, const char *text)
 {
     WriteLog(text);
     SendMessageRecord(0, text);
-    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, &g_viewer.timedBoxSlot};
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
     TimedMessageBox(parent, &req);
 }

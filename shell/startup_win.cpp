@@ -99,7 +99,7 @@ static int CheckOperatingSystem(void)
     char text[512];
     LoadLangString(refusal, text, sizeof(text));
     SendMessageRecord(0, text);
-    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, &g_viewer.timedBoxSlot};
+    TimedBoxRequest req = {IDD_TIMED_BOX, 5000, NULL, text, 16, TRUE};
     TimedMessageBox(NULL, &req);
     return 0;
 }
@@ -163,6 +163,7 @@ static void Shutdown(void)
     DeleteCriticalSection(&g_viewer.consoleLock);
     DeleteCriticalSection(&g_viewer.progressLock);
     DeleteCriticalSection(&g_viewer.screenLock);
+    DeleteCriticalSection(&g_viewer.timedBoxLock);
     CoUninitialize();
 }
 
@@ -214,6 +215,7 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     InitializeCriticalSection(&g_viewer.consoleLock);
     InitializeCriticalSection(&g_viewer.progressLock);
     InitializeCriticalSection(&g_viewer.screenLock);
+    InitializeCriticalSection(&g_viewer.timedBoxLock);
     if (StartUp(instance, commandLine))
         RunMessageLoop();
     Shutdown();

@@ -11,7 +11,7 @@
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
 
-enum { kLanguageCount = 2 };
+enum { kLanguageCount = 2, kMaxTimedBoxes = 8 };
 
 typedef char *(WINAPI *StrFormatByteSize64Fn)(LONGLONG size, char *buf, UINT cap);
 #define INVALID_SOCKET_VALUE INVALID_SOCKET
@@ -51,7 +51,7 @@ struct ScreenModel {
     BYTE *frameBits;          // ScreenLock
     HRGN pendingRegion;       // ScreenLock
     double viewScale;         // ScreenLock when read by publishing
-    BYTE paletteTable[1024];  // written by the receive thread before WM_CV_PALETTE
+    BYTE paletteTable[1024];  // ScreenLock; stored by the receive thread before WM_CV_PALETTE
     HPALETTE palette;         // UI thread
     BYTE visibleRange[4];     // first column, column count, first row, row count
     // Tiles decoded since the UI thread last invalidated them, and whether it has been
@@ -59,6 +59,7 @@ struct ScreenModel {
     // invalidation per tile.
     BYTE changed[kTileCount];
     BOOL changePosted;
+    RemoteScreen announced;   // ScreenLock; the last PKT_SCREEN_INFO, taken by the UI thread
 };
 
 // The view of the screen model; UI thread only.
@@ -74,7 +75,7 @@ struct ViewState {
 // Facts of the logged-in session, cleared as a whole by an accepted login reply.
 struct SessionInfo {
     LoginInfo login;            // LoginInfoLock
-    RemoteScreen screen;        // receive thread, before WM_CV_SCREEN_INFO
+    RemoteScreen screen;        // UI thread: copied from the announcement at WM_CV_SCREEN_INFO
     DWORD desktopActive;
     volatile LONG bytesReceived; // added by the receive thread
     volatile LONG bytesSent;     // added by the send thread
@@ -112,7 +113,9 @@ struct ViewerState {
 
     // Main window
     HWND mainWindow;
-    HWND timedBoxSlot;  // TimedMessageBox while shown
+    DWORD uiThreadId;   // the thread that runs the windows; it never waits for the network
+    HWND timedBoxes[kMaxTimedBoxes]; // TimedBoxLock: tracked TimedMessageBoxes now shown
+    BOOL timedBoxesClosed;           // TimedBoxLock: shutdown ended them all
     HWND dialogSlot;    // connect, password, system information, send message
     HANDLE stopEvent;   // manual reset; set once at main-window destruction
     HANDLE terminateWatchThread;
@@ -125,6 +128,7 @@ struct ViewerState {
     const WSAPROTOCOL_INFOA *chosenProtocol;
     HANDLE networkEventThread, receiveThread, sendThread;
     HANDLE readReadyEvent, writeReadyEvent, queueSpaceEvent, queueDataEvent, syncReplyEvent;
+    HANDLE sendEndedEvent;         // manual reset: set when the SendThread ends, reset on connect
     WSAEVENT networkEvent;         // TCP only
     CRITICAL_SECTION sendQueueLock;
     BOOL sendQueueLockReady;
@@ -178,6 +182,7 @@ struct ViewerState {
     CRITICAL_SECTION consoleLock;
     CRITICAL_SECTION progressLock;
     CRITICAL_SECTION screenLock;
+    CRITICAL_SECTION timedBoxLock;
 };
 
 extern ViewerState g_viewer;

@@ -1,11 +1,13 @@
 """End-to-end remote desktop: the viewer under Wine shows what the Agent simulator
 serves, pixel for pixel, at every supported depth, scaled and unscaled; it tells the
 Agent which tiles it shows; and it rebuilds the view when the remote screen changes."""
+import struct
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, pixel_mismatches, read_ppm, reg_set_defaults, run_case, save_ppm,
-                     screenshot, start, stub_command, post, wait_until)
+from harness import (Agent, check, child_rect, messages, pixel_mismatches, read_log, read_ppm, reg_set_defaults,
+                     run_case, save_ppm, screenshot, start, start_console, stop_console, stub_command, post,
+                     wait_until)
 
 WM_KEYDOWN, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, VK_NEXT = 0x100, 0x112, 0xF020, 0xF120, 0x22
 
@@ -33,9 +35,9 @@ def expected_picture(ctx, agent):
 
 
 def shown_picture(ctx, addr, child, w, h):
+    """The pixels of the child window, or None while it is not shown."""
     rect = child_rect(ctx, viewer_class(addr), child)
-    check(rect is not None, 'no %s window' % child)
-    return screenshot(rect[0], rect[1], w, h)
+    return screenshot(rect[0], rect[1], w, h) if rect else None
 
 
 def match_unscaled(ctx, addr, agent, what):
@@ -47,6 +49,7 @@ def match_unscaled(ctx, addr, agent, what):
         got[0] = shown_picture(ctx, addr, 'CORVID:SQUAREPAD', w, h)
         return got[0] == want
     if not wait_until(same, 30, 0.5):
+        check(got[0] is not None, '%s: no CORVID:SQUAREPAD window is shown' % what)
         save_ppm(ctx.path('shown.ppm'), w, h, got[0])
         subprocess.run(['import', '-silent', '-window', 'root', ctx.path('display.png')], timeout=60)
         check(False, '%s: %d of %d pixels differ (see shown.ppm, expected.ppm and display.png in %s); pad at %s' %
@@ -202,8 +205,28 @@ def case_parts_racing_a_restart_are_survived(ctx):
     close(ctx, addr, viewer)
 
 
+def case_a_second_login_reply_is_ignored_and_a_huge_screen_refused(ctx):
+    addr = '127.0.0.69'
+    agent, viewer = open_desktop(ctx, addr, '--screen', '1600x1200x16', maximized=0)
+    console = start_console(ctx)
+    # Accepted, no rights: taken as it is, it would wipe the running session's facts.
+    reply = struct.pack('<IHBIi16sII', 0, 0x310, 2, 5, 1, b'OTHER', 0, 0)
+    check(agent.command('send 1 1 ' + reply.hex()) == 'ok', 'send')
+    check(wait_until(lambda: b'PKT_LOGIN_REPLY of 39 bytes after the login was accepted: ignored.' in read_log(ctx),
+                     20), 'no log line for the second login reply')
+    before = len(agent.packets('PKT_SCREEN_REFRESH_RECT'))
+    post(ctx, viewer_class(addr), WM_KEYDOWN, VK_NEXT, 0)  # scrolls only while the desktop is active
+    check(agent.wait_packet('PKT_SCREEN_REFRESH_RECT', before + 1), 'the desktop is no longer active')
+    # 65,535 pixels a side would ask for gigabytes: refused before anything is allocated.
+    huge = struct.pack('<HHHHHBB', 65535, 65535, 1, 16, 16, 1, 1)
+    check(agent.command('send 3 1 ' + huge.hex()) == 'ok', 'send')
+    viewer.wait(timeout=30)
+    stop_console(ctx, console)
+    texts = [m['text'] for m in messages(ctx)]
+    check(len(texts) == 1 and b'65535 x 65535 pixels at 16 bits' in texts[0], 'records %s' % texts)
+
+
 def case_screens_that_cannot_be_shown_end_the_session_with_a_message(ctx):
-    from harness import messages, start_console, stop_console
     reg_set_defaults(Language=0)
     console = start_console(ctx)
     for addr, screen in (('127.0.0.58', '31x600x16'), ('127.0.0.59', '640x480x24')):

@@ -142,7 +142,7 @@ def match_frame(ctx, addr, agent, what):
 # --- cases -----------------------------------------------------------------------------
 
 def case_not_offered_for_a_smaller_remote_screen(ctx):
-    addr = '127.0.0.60'
+    addr = '127.0.0.66'
     agent, viewer = open_desktop(ctx, addr, '1024x768x16')
     check(agent.command('wait-synced 30') == 'ok', 'picture not sent')
     check(full_screen_state(ctx, addr) == 'grey', 'command 40006: %s' % (full_screen_state(ctx, addr),))

@@ -1,4 +1,5 @@
 // Tile grid geometry and the depth rules.
+#include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 
 #include <gtest/gtest.h>
@@ -89,15 +90,36 @@ TEST(TileLayout, RefusesWhatCannotBeShown)
     EXPECT_FALSE(TileLayoutCompute(&l, 1024, 31, 8));
     EXPECT_FALSE(TileLayoutCompute(&l, 0, 0, 8));
     EXPECT_FALSE(TileLayoutCompute(&l, -1024, 768, 8));
-    EXPECT_FALSE(TileLayoutCompute(&l, 65536, 768, 8));
-    EXPECT_FALSE(TileLayoutCompute(&l, 1024, 65536, 8));
+    // A hostile announcement may name any u16 size: past the bound nothing is allocated.
+    for (int32_t side : {16385, 65535, 65536}) {
+        EXPECT_FALSE(TileLayoutCompute(&l, side, 768, 8)) << side;
+        EXPECT_FALSE(TileLayoutCompute(&l, 1024, side, 8)) << side;
+    }
     EXPECT_TRUE(TileLayoutCompute(&l, 32, 32, 1));
     EXPECT_EQ(l.tiles[31][31].width, 1);
-    EXPECT_TRUE(TileLayoutCompute(&l, 65535, 65535, 16));
-    // The largest tile still fits its size field: 2078 x 2078 at 2 bytes.
-    EXPECT_EQ(l.tiles[31][31].width, 65535 - 31 * 2047);
-    EXPECT_EQ(l.tiles[31][31].size, 2078u * 4156);
-    EXPECT_EQ(l.frameStride, 131072u);
+    EXPECT_TRUE(TileLayoutCompute(&l, 16384, 16384, 16));
+    EXPECT_EQ(l.tiles[31][31].size, 512u * 1024);
+    EXPECT_EQ(l.frameStride, 32768u);
+}
+
+TEST(TileDepth, ScreenDepthAndImageSizeDoNotOverflow)
+{
+    RemoteScreen s = {};
+    s.planes = 65535;
+    s.bitsPerPixel = 65535;
+    EXPECT_EQ(ScreenDepth(&s), 4294836225u); // would wrap a signed int
+    const struct {
+        uint32_t width, height;
+        int bits;
+        uint32_t size;
+    } cases[] = {
+        {1, 1, 1, 4},           {33, 2, 1, 16},          {25, 3, 4, 48},
+        {16384, 16384, 16, 536870912u},
+        {65535, 65535, 16, UINT32_MAX}, // saturates instead of wrapping
+        {65535, 32767, 16, 4294836224u},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DibImageSize(c.width, c.height, c.bits), c.size) << c.width << "x" << c.height << "@" << c.bits;
 }
 
 TEST(TileDepth, ColourCountAndBitCount)

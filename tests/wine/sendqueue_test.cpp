@@ -1,10 +1,13 @@
 // The SendQueue and the SendThread over a real loopback connection: a full ring blocks
-// the 64th producer until StopEvent, and partial sends never stall the thread.
+// a worker's 64th packet until StopEvent or the SendThread's end, never the UI thread,
+// and partial sends never stall the thread.
 #include <gtest/gtest.h>
 
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
 #include "session/transport_win.h"
+#include "shell/messages.h"
+#include "shell/msgbox_win.h"
 #include "tests/wine/viewer_fixture.h"
 
 #include <string>
@@ -61,6 +64,87 @@ TEST_F(SendQueueTest, SixtyFourthPacketWaitsUntilStopEvent)
     EXPECT_EQ(result, 0);
     EXPECT_EQ(oom, 0);
     EXPECT_EQ(g_viewer.sendQueue.writeIndex, 63);
+}
+
+// The UI thread meets a full ring: pointer moves are dropped first, keeping room for
+// other packets; then a packet fails at once and the main window (here the thread's
+// own queue) is told to end the session, once.
+TEST_F(SendQueueTest, UiThreadNeverWaitsForAFullRing)
+{
+    static int moves[64], keys[16], stalledPosts;
+    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
+        MSG m;
+        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE); // a message queue for the posts
+        g_viewer.uiThreadId = GetCurrentThreadId();
+        BYTE packet[24] = {10, 0, 0, 0, 12};
+        int oom;
+        for (int i = 0; i < 64; i++)
+            moves[i] = EnqueueDroppable(packet, sizeof(packet));
+        for (int i = 0; i < 16; i++)
+            keys[i] = EnqueuePacket(packet, sizeof(packet), &oom);
+        while (PeekMessageA(&m, NULL, WM_CV_SEND_STALLED, WM_CV_SEND_STALLED, PM_REMOVE))
+            stalledPosts++;
+        return 0;
+    }, NULL, 0, NULL);
+    const DWORD w = WaitForSingleObject(t, 5000);
+    SetEvent(g_viewer.stopEvent); // frees a thread stuck in the ring, so the test ends
+    WaitForSingleObject(t, 5000);
+    CloseHandle(t);
+    g_viewer.uiThreadId = 0;
+    ASSERT_EQ(w, (DWORD)WAIT_OBJECT_0) << "the UI thread waited for the network";
+    for (int i = 0; i < 64; i++)
+        EXPECT_EQ(moves[i], i < 48 ? kQueued : kQueueDropped) << i;
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(keys[i], i < 15 ? 1 : 0) << i;
+    EXPECT_EQ(stalledPosts, 1);
+    EXPECT_EQ(g_viewer.sendQueue.writeIndex, 63);
+}
+
+// A worker waiting for room is released when the SendThread ends on a failed send,
+// and every later producer fails at once.
+TEST_F(SendQueueTest, ProducersAreReleasedWhenTheSendThreadEnds)
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, (sockaddr *)&a, sizeof(a)), 0);
+    int len = sizeof(a);
+    getsockname(listener, (sockaddr *)&a, &len);
+    listen(listener, 1);
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_EQ(connect(client, (sockaddr *)&a, sizeof(a)), 0);
+    SOCKET server = accept(listener, NULL, NULL);
+    closesocket(listener);
+    linger reset = {1, 0}; // the peer resets the connection: the next send fails
+    setsockopt(server, SOL_SOCKET, SO_LINGER, (const char *)&reset, sizeof(reset));
+    closesocket(server);
+    Sleep(200);
+    g_viewer.socket = client;
+    static BYTE packet[12] = {12};
+    static int result;
+    int oom;
+    for (int i = 0; i < 63; i++)
+        ASSERT_EQ(EnqueuePacket(packet, sizeof(packet), &oom), 1) << i;
+    result = -1;
+    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
+        int oom;
+        result = EnqueuePacket(packet, sizeof(packet), &oom);
+        return 0;
+    }, NULL, 0, NULL);
+    EXPECT_EQ(WaitForSingleObject(t, 300), (DWORD)WAIT_TIMEOUT) << "a full ring must make a worker wait";
+    ASSERT_TRUE(StartSendThread());
+    // The failure's box would hold the SendThread for its time-out.
+    DWORD t0 = GetTickCount();
+    while (WaitForSingleObject(t, 50) == WAIT_TIMEOUT && GetTickCount() - t0 < 10000)
+        CloseTimedBoxes();
+    g_viewer.timedBoxesClosed = FALSE;
+    EXPECT_EQ(WaitForSingleObject(t, 0), (DWORD)WAIT_OBJECT_0) << "the waiting producer was not released";
+    SetEvent(g_viewer.stopEvent);
+    WaitForSingleObject(t, 5000);
+    CloseHandle(t);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(EnqueuePacket(packet, sizeof(packet), &oom), 0);
 }
 
 struct Reader {
@@ -145,6 +229,31 @@ TEST_P(SlowConnection, DeliversEveryByteInOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(EventThread, SlowConnection, ::testing::Bool());
+
+// Windows may announce the close while data is still unread, and the reader takes at
+// most 32 KB per announcement: readiness after the close must still reach it, and the
+// close must reach the main window (here this thread's queue) once.
+TEST_F(SendQueueTest, ReadinessIsAnnouncedAfterTheClose)
+{
+    MSG m;
+    PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE);
+    while (PeekMessageA(&m, NULL, WM_CV_SOCKET, WM_CV_SOCKET, PM_REMOVE)) {
+    }
+    BOOL closed = FALSE;
+    WSANETWORKEVENTS batch = {};
+    batch.lNetworkEvents = FD_READ | FD_CLOSE;
+    AnnounceNetworkEvents(&batch, &closed);
+    EXPECT_EQ(WaitForSingleObject(g_viewer.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0);
+    batch.lNetworkEvents = FD_READ;
+    AnnounceNetworkEvents(&batch, &closed);
+    EXPECT_EQ(WaitForSingleObject(g_viewer.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0) << "data after the close";
+    batch.lNetworkEvents = FD_READ | FD_CLOSE;
+    AnnounceNetworkEvents(&batch, &closed);
+    int closes = 0;
+    while (PeekMessageA(&m, NULL, WM_CV_SOCKET, WM_CV_SOCKET, PM_REMOVE))
+        closes += WSAGETSELECTEVENT(m.lParam) == FD_CLOSE;
+    EXPECT_EQ(closes, 1);
+}
 
 TEST(NetErrorText, UsesTheLibraryTextsAndFallsBackToString22)
 {

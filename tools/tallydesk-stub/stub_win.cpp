@@ -239,6 +239,8 @@ static HWND FindDescendant(HWND main, const char *cls)
     return cs.found;
 }
 
+// Writes "left top right bottom", or "none" when there is no such window, so that a
+// caller can tell a missing window from a stand-in that did not run.
 static int WriteChildRect(char *spec, const char *outPath)
 {
     char *bar = strchr(spec, '|');
@@ -246,22 +248,21 @@ static int WriteChildRect(char *spec, const char *outPath)
         return 2;
     *bar = 0;
     HWND main = FindWindowA(spec, NULL);
-    if (!main)
-        return 1;
     ChildSearch cs = {bar + 1, NULL};
-    EnumChildWindows(main, FindChildOfClass, (LPARAM)&cs);
+    if (main)
+        EnumChildWindows(main, FindChildOfClass, (LPARAM)&cs);
     RECT r;
-    if (!cs.found || !GetWindowRect(cs.found, &r))
-        return 1;
+    const int found = cs.found && GetWindowRect(cs.found, &r);
     char line[96];
-    int n = snprintf(line, sizeof(line), "%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    int n = found ? snprintf(line, sizeof(line), "%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom)
+                  : snprintf(line, sizeof(line), "none\n");
     HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (f == INVALID_HANDLE_VALUE)
-        return 1;
+        return 3;
     DWORD written;
     WriteFile(f, line, (DWORD)n, &written, NULL);
     CloseHandle(f);
-    return 0;
+    return found ? 0 : 1;
 }
 
 static int SetTermEvent(DWORD pid)
