@@ -127,7 +127,9 @@ void SendScaledInput(HWND scaledView, UINT code, WPARAM wp, LPARAM lp)
 
 void UpdateKeyboardHook(HWND wnd)
 {
-    if (InputForwarding()) {
+    // Without a desktop no key is forwarded: the keys must stay with the local system
+    // (Alt+Tab, the Windows key), not be swallowed for nothing.
+    if (InputForwarding() && g_viewer.session.desktopActive) {
         if (g_viewer.ntFamily)
             SetCvLLkbdHook(wnd);
         else

@@ -5,6 +5,7 @@
 #include "desktop/toolbar_win.h"
 
 #include "desktop/fullscreen_win.h"
+#include "desktop/input_win.h"
 #include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
@@ -106,6 +107,7 @@ void LoginOnDesktopRestart(HWND mainWindow)
     g_viewer.view.dragging = FALSE;
     LeaveFullScreenThroughPad(); // before the teardown takes the tile pad away
     TeardownDesktop();
+    UpdateKeyboardHook(mainWindow); // keys stay local until the desktop is back
     EnableCommand(0, IDM_FULL_SCREEN, kCheckLeave);
     if (!SendClientInfo())
         PostExit(mainWindow);

@@ -209,9 +209,9 @@ static void ConnectDialogInit(HWND dlg, ConnectRequest *req)
     char s[128], label[192];
     LoadLangString(IDS_CONNECTING_TO, s, sizeof(s));
     snprintf(label, sizeof(label), "%s%s", s, g_viewer.target.hostText);
-    SetDlgItemTextA(dlg, IDC_CONNECT_LABEL, label);
+    SetLangItemText(dlg, IDC_CONNECT_LABEL, label);
     LoadLangString(IDS_CANCEL, s, sizeof(s));
-    SetDlgItemTextA(dlg, IDCANCEL, s);
+    SetLangItemText(dlg, IDCANCEL, s);
     sockaddr_storage addr;
     int len;
     AgentAddress(&addr, &len);
@@ -343,7 +343,7 @@ int NetConnect(HWND owner)
             return FailConnect(owner, WSAGetLastError(), IDS_NODELAY_FAILED);
     }
     ConnectRequest req = {&g_viewer.dialogSlot, 0};
-    INT_PTR r = DialogBoxParamA(g_viewer.instance, MAKEINTRESOURCEA(IDD_CONNECT), owner, ConnectDialogProc,
+    INT_PTR r = DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(IDD_CONNECT), owner, ConnectDialogProc,
                                 (LPARAM)&req);
     if (r != IDOK) {
         if (req.error == 0) {

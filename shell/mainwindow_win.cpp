@@ -25,6 +25,7 @@
 #include "shell/settings_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/help_win.h"
 
 #include <commctrl.h>
 
@@ -140,9 +141,12 @@ static void FreePendingCursorShapes(HWND wnd)
             HeapFree(GetProcessHeap(), 0, (void *)msg.lParam);
 }
 
-// Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice.
+// Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice. The hook goes first:
+// nothing may hold the keyboard while the rest winds down.
 static void DestroySession(HWND wnd)
 {
+    RemoveKeyboardHook();
+    HtmlHelpRelease(); // help windows and their threads go before the main window
     CloseTimedBoxes();
     CancelSlot(g_viewer.dialogSlot);
     if (g_viewer.settings.v[SET_SAVE_ON_EXIT])
@@ -194,7 +198,9 @@ static void OnScreenInfo(HWND wnd)
     g_viewer.session.screen = g_viewer.screen.announced;
     LeaveCriticalSection(&g_viewer.screenLock);
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
-    if (!BuildDesktop(wnd))
+    const int built = BuildDesktop(wnd);
+    UpdateKeyboardHook(wnd); // forwards keys again, or gives them back to the system
+    if (!built)
         PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
 }
 
@@ -249,7 +255,6 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_CREATE:
         return OnCreate(wnd) ? 0 : -1;
     case WM_DESTROY:
-        RemoveKeyboardHook();
         DestroySession(wnd);
         g_viewer.mainWindow = NULL;
         PostQuitMessage(0);

@@ -55,6 +55,9 @@ static void DeliverRecord(const BYTE *record, size_t len, LPARAM kind)
     if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED)
         return;
     memcpy(g_viewer.managerView, record, len);
+    // A confirmation that came after an earlier record's time-out must not pass for
+    // this record's.
+    ResetEvent(g_viewer.managerDoneEvent);
     if (PostMessageA(console, kManagerNotifyMessage, (WPARAM)GetCurrentProcessId(), kind))
         WaitForSingleObject(g_viewer.managerDoneEvent, kConsoleConfirmWaitMs);
     ReleaseMutex(g_viewer.managerMutex);

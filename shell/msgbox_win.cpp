@@ -1,5 +1,6 @@
 // The timed message box and the password prompt, from the program's own resources.
-// They run modally on whichever thread calls them, the receive thread included.
+// They run modally on whichever thread calls them, the receive thread included. They
+// are Unicode dialogs, so that Russian texts read right on any system code page.
 #include "shell/msgbox_win.h"
 
 #include "lang/stringids.h"
@@ -67,8 +68,8 @@ static INT_PTR CALLBACK TimedBoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SetWindowLongPtrA(dlg, DWLP_USER, (LONG_PTR)req);
         if (req->tracked && !Track(dlg))
             PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); // shutdown is under way
-        SetWindowTextA(dlg, req->caption ? req->caption : CORVID_PRODUCT_TEXT);
-        SetDlgItemTextA(dlg, IDC_BOX_TEXT, req->text ? req->text : "");
+        SetLangText(dlg, req->caption ? req->caption : CORVID_PRODUCT_TEXT);
+        SetLangItemText(dlg, IDC_BOX_TEXT, req->text ? req->text : "");
         SendDlgItemMessageA(dlg, IDC_BOX_ICON, STM_SETICON, (WPARAM)LoadIconA(NULL, IconForStyle(req->icon)), 0);
         if (req->timeoutMs)
             SetTimer(dlg, kBoxTimer, req->timeoutMs, NULL);
@@ -101,7 +102,7 @@ static INT_PTR CALLBACK TimedBoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 
 INT_PTR TimedMessageBox(HWND parent, const TimedBoxRequest *req)
 {
-    INT_PTR r = DialogBoxParamA(g_viewer.instance, MAKEINTRESOURCEA(req->templateId), parent, TimedBoxProc,
+    INT_PTR r = DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(req->templateId), parent, TimedBoxProc,
                                 (LPARAM)req);
     return r < 0 ? 0 : r;
 }
@@ -115,11 +116,11 @@ static INT_PTR CALLBACK PasswordProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         char caption[128], s[96];
         LoadLangString(IDS_PASSWORD_CAPTION, s, sizeof(s));
         snprintf(caption, sizeof(caption), "%s%s", s, g_viewer.target.hostText);
-        SetWindowTextA(dlg, caption);
+        SetLangText(dlg, caption);
         LoadLangString(IDS_PASSWORD_LABEL, s, sizeof(s));
-        SetDlgItemTextA(dlg, IDC_PWD_LABEL, s);
+        SetLangItemText(dlg, IDC_PWD_LABEL, s);
         LoadLangString(IDS_CANCEL, s, sizeof(s));
-        SetDlgItemTextA(dlg, IDCANCEL, s);
+        SetLangItemText(dlg, IDCANCEL, s);
         SendDlgItemMessageA(dlg, IDC_PWD_EDIT, EM_LIMITTEXT, kPasswordMax, 0);
         char known[kPasswordMax + 1];
         memcpy(known, g_viewer.target.password, kPasswordMax);
@@ -152,6 +153,6 @@ static INT_PTR CALLBACK PasswordProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 
 INT_PTR PasswordPrompt(HWND owner)
 {
-    INT_PTR r = DialogBoxParamA(g_viewer.instance, MAKEINTRESOURCEA(IDD_PASSWORD), owner, PasswordProc, 0);
+    INT_PTR r = DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(IDD_PASSWORD), owner, PasswordProc, 0);
     return r < 0 ? IDCANCEL : r;
 }

@@ -47,10 +47,11 @@ uint32_t SettingApplyReadRule(int field, uint32_t stored)
     if (field == SET_LANGUAGE)
         return stored > 1 ? 1 : stored;
     if (field == SET_LOG_FILE_SIZE) {
-        int32_t v = (int32_t)stored;
-        if (v < 40)
+        // Unsigned, as the registry holds it: a huge value is a large limit, not a
+        // negative one.
+        if (stored < 40)
             return 40;
-        if (v > 10000)
+        if (stored > 10000)
             return 10000;
         return stored;
     }

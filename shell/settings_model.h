@@ -40,7 +40,7 @@ void SettingsSetDefaults(ViewerSettings *s);
 
 // The rule for a value that was present in the registry: Language above 1 (a
 // negative stored value included, as it reads unsigned) becomes 1; LogFileSize is
-// clamped to 40..10000 (a negative stored value reads as 40).
+// clamped to 40..10000, read unsigned too (0x80000000 and up read as 10000).
 uint32_t SettingApplyReadRule(int field, uint32_t stored);
 
 // Active language index (0 English, 1 Russian) for a Language setting.

@@ -32,3 +32,25 @@ int LoadLangString(UINT id, char *buf, int cap)
     buf[n] = 0;
     return n;
 }
+
+int SetLangText(HWND wnd, const char *text)
+{
+    WCHAR wide[2048];
+    int n = MultiByteToWideChar(LanguageCodePage(g_viewer.activeLanguage), 0, text ? text : "", -1, wide,
+                                (int)(sizeof(wide) / sizeof(wide[0])));
+    if (n <= 0) {
+        // Longer than the buffer: shown cut rather than not at all.
+        wide[sizeof(wide) / sizeof(wide[0]) - 1] = 0;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return 0;
+    }
+    // An ANSI window would still pass it through the system's code page: dialogs that
+    // show such texts are created as Unicode dialogs.
+    return SetWindowTextW(wnd, wide) != 0;
+}
+
+int SetLangItemText(HWND dlg, int id, const char *text)
+{
+    HWND item = GetDlgItem(dlg, id);
+    return item && SetLangText(item, text);
+}

@@ -8,3 +8,8 @@
 UINT LanguageCodePage(HMODULE library);
 
 int LoadLangString(UINT id, char *buf, int cap);
+
+// Show single-byte text of the active library (Windows-1251 for Russian) as UTF-16,
+// so that it reads right whatever the system's ANSI code page is. Nonzero on success.
+int SetLangText(HWND wnd, const char *text);
+int SetLangItemText(HWND dlg, int id, const char *text);

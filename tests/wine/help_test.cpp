@@ -73,6 +73,23 @@ TEST(HelpBinding, RegisteredControlOpensOurHelpFile)
     HtmlHelpRelease();
 }
 
+// The main window's shutdown closes the help windows and lets the library go.
+TEST(HelpBinding, MainWindowShutdownClosesHelpWindows)
+{
+    PrepareTestViewer();
+    HtmlHelpRelease();
+    WNDPROC mainProc = MainWindowProcForTest();
+    ASSERT_TRUE(mainProc != NULL);
+    HWND help = (HWND)(INT_PTR)ShowHelp(NULL, HELP_TOPIC_FILE_TRANSFER, HH_DISPLAY_TOPIC, 0);
+    ASSERT_TRUE(help != NULL && IsWindow(help));
+    HWND owner = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    g_viewer.socket = INVALID_SOCKET;
+    CallWindowProcA(mainProc, owner, WM_ENDSESSION, TRUE, 0);
+    g_viewer.timedBoxesClosed = FALSE;
+    EXPECT_FALSE(IsWindow(help));
+    DestroyWindow(owner);
+}
+
 TEST(LibraryVersion, PresentAndMissing)
 {
     PrepareTestViewer();

@@ -3,8 +3,11 @@
 // moving and dead windows give the keys back to the local system.
 #include <gtest/gtest.h>
 
+#include "desktop/input_win.h"
 #include "hooks/keyhook.h"
+#include "tests/wine/viewer_fixture.h"
 
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -70,7 +73,7 @@ void Tap(WORD vk, WORD scan)
 using Expect = std::pair<WPARAM, DWORD>; // key and flags
 
 class KeyHookTest : public ::testing::Test {
-protected:
+public:
     HWND a = NULL, b = NULL;
 
     void SetUp() override
@@ -239,6 +242,98 @@ TEST_F(KeyHookTest, ThreadHookFollowsTheWindowsThread)
     CloseHandle(ctx.done);
     ExpectDelivered(ctx.w, {{'A', 0x001E0001}, {'A', 0xC01E0001}});
     EXPECT_TRUE(Local().empty());
+}
+
+std::vector<Expect> LettersDelivered(HWND w)
+{
+    std::vector<Expect> out;
+    for (const KeyRecord &r : KeyHookTest::Delivered(w))
+        if (r.vk >= 'A' && r.vk <= 'Z')
+            out.push_back({r.vk, r.flags});
+    return out;
+}
+
+// Alt held when the hook goes in, then released, then A: the hook only ever sees the
+// left and right Alt codes, so nothing may mark the common one down for good.
+TEST_F(KeyHookTest, LowLevelAltHeldAtInstallDoesNotStick)
+{
+    Key(VK_LMENU, 0x38, false, false);
+    Pump();
+    ASSERT_TRUE(SetCvLLkbdHook(a));
+    Key(VK_LMENU, 0x38, false, true);
+    Tap('A', 0x1E);
+    Pump();
+    EXPECT_EQ(LettersDelivered(a), (std::vector<Expect>{{'A', 0x001E0001}, {'A', 0xC01E0001}}));
+}
+
+// A hook that outran the system's time-out may be dropped by Windows without a word;
+// the library puts a new one in and keys are forwarded again.
+TEST_F(KeyHookTest, LowLevelHookComesBackAfterAStallAndALoss)
+{
+    ASSERT_TRUE(SetCvLLkbdHook(a));
+    CvLLkbdTestStall(2500);
+    Tap('A', 0x1E);
+    Pump(2700);
+    CvLLkbdTestLoseHook();
+    Pump(1500);
+    g_seen.clear();
+    Tap('B', 0x30);
+    Pump(300);
+    EXPECT_EQ(LettersDelivered(a), (std::vector<Expect>{{'B', 0x00300001}, {'B', 0xC0300001}}));
+}
+
+void ForwardingState(DWORD desktopActive)
+{
+    PrepareTestViewer();
+    g_viewer.ntFamily = TRUE;
+    g_viewer.controlMode = 1;
+    g_viewer.focused = 1;
+    g_viewer.menuOpen = 0;
+    g_viewer.session.desktopActive = desktopActive;
+    g_viewer.socket = INVALID_SOCKET;
+}
+
+// Between a login and the first screen, and during every restart, the viewer forwards
+// nothing: Alt+Tab and the other keys must reach the local system.
+TEST_F(KeyHookTest, ViewerWithoutDesktopLeavesKeysLocal)
+{
+    ForwardingState(0);
+    UpdateKeyboardHook(a);
+    Key(VK_LMENU, 0x38, false, false);
+    Tap(VK_TAB, 0x0F);
+    Key(VK_LMENU, 0x38, false, true);
+    Pump();
+    EXPECT_TRUE(Delivered(NULL).empty());
+    EXPECT_EQ(Local().size(), 4u);
+    g_viewer.session.desktopActive = 1;
+    UpdateKeyboardHook(a);
+    g_seen.clear();
+    Tap('A', 0x1E);
+    Pump();
+    EXPECT_EQ(LettersDelivered(a), (std::vector<Expect>{{'A', 0x001E0001}, {'A', 0xC01E0001}}));
+    RemoveKeyboardHook();
+    ForwardingState(0);
+}
+
+// The system ending the session runs the main window's whole shutdown, the hook's
+// removal first.
+TEST_F(KeyHookTest, EndSessionLeavesNoHookBehind)
+{
+    ForwardingState(1);
+    WNDPROC mainProc = MainWindowProcForTest();
+    ASSERT_TRUE(mainProc != NULL);
+    UpdateKeyboardHook(a);
+    Tap('A', 0x1E);
+    Pump();
+    ASSERT_EQ(LettersDelivered(a).size(), 2u);
+    g_seen.clear();
+    CallWindowProcA(mainProc, a, WM_ENDSESSION, TRUE, 0);
+    Tap('A', 0x1E);
+    Pump();
+    EXPECT_TRUE(Delivered(NULL).empty());
+    EXPECT_EQ(Local(), (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
+    g_viewer.timedBoxesClosed = FALSE;
+    ForwardingState(0);
 }
 
 } // namespace

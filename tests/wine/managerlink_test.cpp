@@ -138,12 +138,17 @@ TEST_F(ManagerLink, UnconfirmedRecordReleasesTheLinkAfterFourSeconds)
     DWORD took = GetTickCount() - t0;
     EXPECT_GE(took, 3900u);
     EXPECT_LT(took, 6000u);
+    // Its confirmation comes late: it must not pass for the next record's.
+    SetEvent(g_viewer.managerDoneEvent);
+    t0 = GetTickCount();
+    SendMessageRecord(0, "after a late confirmation");
+    EXPECT_GE(GetTickCount() - t0, 3900u);
     // The mutex was released: the next record goes through at once.
     console.confirm = true;
     t0 = GetTickCount();
     SendMessageRecord(0, "next");
     EXPECT_LT(GetTickCount() - t0, 1000u);
-    EXPECT_EQ(console.notifications, 2);
+    EXPECT_EQ(console.notifications, 3);
 }
 
 // A plain window: WM_CLOSE reaching it destroys it.

@@ -1,6 +1,7 @@
 // Shared set-up of the Wine unit tests.
 #include "tests/wine/viewer_fixture.h"
 
+#include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/startup_win.h"
 
@@ -26,6 +27,23 @@ void PrepareTestViewer(void)
     g_viewer.languageLibs[1] = LoadLibraryA("cvresru.dll");
     g_viewer.activeLanguage = g_viewer.languageLibs[0];
     ManagerLinkOpen();
+}
+
+WNDPROC MainWindowProcForTest(void)
+{
+    PrepareTestViewer();
+    char saved[sizeof(g_viewer.names.instanceName)];
+    memcpy(saved, g_viewer.names.instanceName, sizeof(saved));
+    snprintf(g_viewer.names.instanceName, sizeof(g_viewer.names.instanceName), "CORVIDTEST:MAIN");
+    WNDCLASSA wc = {};
+    HINSTANCE self = GetModuleHandleA(NULL);
+    HINSTANCE own = g_viewer.instance;
+    g_viewer.instance = self;
+    if (!GetClassInfoA(self, g_viewer.names.instanceName, &wc) && RegisterMainWindowClass())
+        GetClassInfoA(self, g_viewer.names.instanceName, &wc);
+    g_viewer.instance = own;
+    memcpy(g_viewer.names.instanceName, saved, sizeof(saved));
+    return wc.lpfnWndProc;
 }
 
 void TestFilePath(char *out, size_t cap, const char *name)
