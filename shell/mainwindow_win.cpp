@@ -157,7 +157,6 @@ static void DestroySession(HWND wnd)
         JoinThread(&g_viewer.receiveThread);
         JoinThread(&g_viewer.sendThread);
         JoinThread(&g_viewer.networkEventThread);
-        FreePendingCursorShapes(wnd);
         NetCloseEvents();
         TeardownDesktop();
         if (g_viewer.syncReplyEvent)
@@ -166,6 +165,7 @@ static void DestroySession(HWND wnd)
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
     }
+    FreePendingCursorShapes(wnd); // the receive thread has ended
     NetClose();
     SendQueueDestroy();
     FreeLocalFacts();

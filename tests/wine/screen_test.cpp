@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop/screen_win.h"
+#include "shell/messages.h"
 #include "tests/wine/viewer_fixture.h"
 
 namespace {
@@ -56,6 +57,24 @@ TEST(ScreenTeardown, WaitsForAPublishInProgressBeforeFreeingTiles)
             EXPECT_TRUE(m->tiles[r][c].bits == NULL) << r << "," << c;
     EXPECT_EQ(g_viewer.session.desktopActive, 0u);
     TeardownDesktop(); // twice in a row does nothing the second time
+}
+
+// Cursor shapes still queued when the main window goes are its to free: shutdown
+// takes them out of the queue.
+TEST(ScreenTeardown, ShutdownTakesQueuedCursorShapes)
+{
+    PrepareTestViewer();
+    WNDPROC mainProc = MainWindowProcForTest();
+    ASSERT_TRUE(mainProc != NULL);
+    HWND owner = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    for (int i = 0; i < 3; i++)
+        ASSERT_TRUE(PostMessageA(owner, WM_CV_CURSOR_SHAPE, 1, (LPARAM)HeapAlloc(GetProcessHeap(), 0, 261)));
+    g_viewer.socket = INVALID_SOCKET;
+    CallWindowProcA(mainProc, owner, WM_ENDSESSION, TRUE, 0);
+    g_viewer.timedBoxesClosed = FALSE;
+    MSG m;
+    EXPECT_FALSE(PeekMessageA(&m, owner, WM_CV_CURSOR_SHAPE, WM_CV_CURSOR_SHAPE, PM_REMOVE));
+    DestroyWindow(owner);
 }
 
 } // namespace
