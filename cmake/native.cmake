@@ -28,6 +28,7 @@ add_library(agentsim_logic STATIC
   tools/agentsim/scene.cpp
   tools/agentsim/input.cpp
   tools/agentsim/cursor.cpp
+  tools/agentsim/hostile.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
 target_compile_definitions(agentsim_logic PRIVATE

@@ -86,9 +86,13 @@ def wait_until(fn, timeout=10.0, step=0.1):
 
 # --- processes ---------------------------------------------------------------------
 
-def start(ctx, exe, *args):
+def start(ctx, exe, *args, stderr_path=None):
+    """stderr_path keeps the program's standard error, where Wine reports a crash."""
+    err = open(stderr_path, 'wb') if stderr_path else subprocess.DEVNULL
     p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                         stdout=subprocess.DEVNULL, stderr=err)
+    if stderr_path:
+        err.close()  # the child holds its own copy
     ctx.procs.append(p)
     return p
 
@@ -101,14 +105,19 @@ def run_viewer(ctx, *args, timeout=30):
     return time.time() - t0
 
 
+last_wine_error = ['']  # standard error of the last wine_run, for failure texts
+
+
 def wine_run(args, cwd=None, timeout=60):
     """Runs a Wine program to its end; returns (exit code, stdout text). Output goes
-    through a file, not a pipe: a Wine service started on the way could hold a pipe
+    through files, not pipes: a Wine service started on the way could hold a pipe
     open long after the program has ended."""
-    with tempfile.TemporaryFile() as out:
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         r = subprocess.run(['wine'] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
-                           stderr=subprocess.DEVNULL, timeout=timeout)
+                           stderr=err, timeout=timeout)
         out.seek(0)
+        err.seek(0)
+        last_wine_error[0] = err.read().decode('latin-1')
         return r.returncode, out.read().decode('latin-1')
 
 
@@ -357,14 +366,18 @@ def save_ppm(path, w, h, rgb):
 
 
 def child_rect(ctx, main_class, child_class):
-    """Screen rectangle (left, top, right, bottom) of a visible child window, or None."""
+    """Screen rectangle (left, top, right, bottom) of a visible child window, or None
+    when there is none. A stand-in that did not run is a failure of its own."""
     out = ctx.path('rect.txt')
     if os.path.exists(out):
         os.remove(out)
-    if stub_command(ctx, 'RECT=%s|%s' % (main_class, child_class), 'OUT=rect.txt') != 0:
-        return None
-    with open(out) as f:
-        return tuple(int(v) for v in f.read().split())
+    rc = stub_command(ctx, 'RECT=%s|%s' % (main_class, child_class), 'OUT=rect.txt')
+    try:
+        with open(out) as f:
+            text = f.read().split()
+    except FileNotFoundError:
+        raise AssertionError('tallydesk-stub RECT did not run (exit %d): %s' % (rc, last_wine_error[0][-500:]))
+    return None if text == ['none'] else tuple(int(v) for v in text)
 
 
 def pixel_mismatches(a, b):

@@ -5,8 +5,8 @@ level slider and the keyboard lights."""
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, command_states, post, read_log, reg_set_defaults, run_case,
-                     screenshot, start, stub_command, wait_until)
+from harness import (Agent, check, child_rect, command_states, messages, post, read_log, reg_set_defaults, run_case,
+                     screenshot, start, start_console, stop_console, stub_command, wait_until)
 
 WM_COMMAND = 0x111
 IDM_REMOTE_CONTROL, IDM_LEFT_CTRL, IDM_WIN_KEY = 40002, 40017, 40019
@@ -115,6 +115,23 @@ def case_scaled_click_goes_to_remote_pixels(ctx):
     up = inputs(agent, 'lup')[-1]
     check((up['x'], up['y']) == (65535, int(60 / s)), 'release past the left edge at %s' % ((up['x'], up['y']),))
     close(ctx, addr, viewer)
+
+
+def case_an_agent_that_stops_reading_never_freezes_the_viewer(ctx):
+    addr = '127.0.0.87'
+    console = start_console(ctx)
+    # A small receive buffer: the viewer's socket fills after a few kilobytes, as it
+    # does on Windows, instead of the megabytes loopback takes here.
+    agent, viewer = open_viewer(ctx, addr, '--screen', '1024x768x16', '--rcvbuf', '4096')
+    control_on(ctx, addr, agent, 'CORVID:SQUAREPAD')
+    check(agent.command('stall') == 'ok', 'stall')
+    # Keys as the hook delivers them: far more than the queue and the sockets hold.
+    check(stub_command(ctx, 'POST=%s|1124|65|0x001E0001|6000' % viewer_class(addr)) == 0, 'post keys')
+    viewer.wait(timeout=60)
+    stop_console(ctx, console)
+    texts = [m['text'] for m in messages(ctx)]
+    check(texts == [b'The Agent at %s has stopped taking what the viewer sends. The session ends.' % addr.encode()],
+          'records %s' % texts)
 
 
 def case_typed_keys_arrive_only_in_control_mode(ctx):

@@ -6,6 +6,7 @@
 
 #include "session/packet.h"
 #include "tools/agentsim/cursor.h"
+#include "tools/agentsim/hostile.h"
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/session.h"
 
@@ -199,6 +200,61 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
     return 1;
 }
 
+// hostile's optional word: kind names separated by commas.
+static int ParseSkip(const Word &w, uint32_t *skip, char *err, size_t errCap)
+{
+    *skip = 0;
+    for (size_t i = 0; i <= w.n;) {
+        size_t end = i;
+        while (end < w.n && w.p[end] != ',') end++;
+        int kind = -1;
+        for (int k = 0; k < kHostileKinds; k++)
+            if (Is(Word{w.p + i, end - i}, HostileKindName(k))) kind = k;
+        if (kind < 0) {
+            snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 28 or other, comma-separated");
+            return 0;
+        }
+        *skip |= 1u << kind;
+        i = end + 1;
+    }
+    return 1;
+}
+
+static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
+{
+    if (Is(w[0], "hostile-fatal")) {
+        if (!WantArgs(nw, 2, w[0], err, errCap)) return 0;
+        const int kind = HostileFatalParse(w[1].p, w[1].n);
+        if (kind < 0) {
+            snprintf(err, errCap, "unknown kind; one of unknown-required short-login short-screen too-long "
+                                  "screen-narrow screen-depth screen-huge");
+            return 0;
+        }
+        HostileFatalBytes(kind, &cmd->bytes);
+        cmd->fatal = kind;
+        cmd->kind = kCtlHostileFatal;
+        return 1;
+    }
+    if (nw != 3 && nw != 4) {
+        snprintf(err, errCap, "hostile takes SEED COUNT [KINDS]");
+        return 0;
+    }
+    if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->seed, "seed", err, errCap) ||
+        !ParseUints(w + 2, 1, kHostileCountMax, &cmd->count, "count", err, errCap))
+        return 0;
+    if (cmd->count == 0) {
+        snprintf(err, errCap, "count must be at least 1");
+        return 0;
+    }
+    if (nw == 4 && !ParseSkip(w[3], &cmd->skip, err, errCap)) return 0;
+    if (cmd->skip == (1u << kHostileKinds) - 1) {
+        snprintf(err, errCap, "every kind is left out");
+        return 0;
+    }
+    cmd->kind = kCtlHostile;
+    return 1;
+}
+
 int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *err, size_t errCap)
 {
     cmd->kind = 0;
@@ -208,6 +264,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->width = cmd->height = cmd->bpp = 0;
     cmd->path.clear();
     cmd->count = 0;
+    cmd->seed = cmd->skip = 0;
+    cmd->fatal = 0;
     cmd->on = 0;
     cmd->screenCount = cmd->screenCurrent = 0;
     cmd->hasCurrent = cmd->announce = 0;
@@ -265,13 +323,16 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         cmd->kind = kCtlRestart;
         return 1;
     }
-    if (Is(name, "close") || Is(name, "quit") || Is(name, "pause") || Is(name, "resume") || Is(name, "sent-tiles")) {
+    if (Is(name, "close") || Is(name, "quit") || Is(name, "pause") || Is(name, "resume") || Is(name, "sent-tiles") ||
+        Is(name, "stall") || Is(name, "unstall")) {
         if (!WantArgs(nw, 1, name, err, errCap)) return 0;
-        cmd->kind = Is(name, "close")    ? kCtlClose
-                    : Is(name, "quit")   ? kCtlQuit
-                    : Is(name, "pause")  ? kCtlPause
-                    : Is(name, "resume") ? kCtlResume
-                                         : kCtlSentTiles;
+        cmd->kind = Is(name, "close")     ? kCtlClose
+                    : Is(name, "quit")    ? kCtlQuit
+                    : Is(name, "pause")   ? kCtlPause
+                    : Is(name, "resume")  ? kCtlResume
+                    : Is(name, "stall")   ? kCtlStall
+                    : Is(name, "unstall") ? kCtlUnstall
+                                          : kCtlSentTiles;
         return 1;
     }
     if (Is(name, "send")) {
@@ -318,6 +379,7 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     if (Is(name, "lights") || Is(name, "cursor-std") || Is(name, "cursor-pos") || Is(name, "cursor-shape") ||
         Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
+    if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
     snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);
     return 0;
 }

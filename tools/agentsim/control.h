@@ -23,6 +23,14 @@
 //                                 next screen info; restart also sends PKT_DESKTOP_RESTART
 //   wait-input N [SECONDS]        "ok" once N input events in all have been received
 //                                 (default 30 seconds)
+//   hostile SEED COUNT [K,K...]   COUNT packets of a compromised Agent from SEED, paced to
+//                                 what the viewer takes, parts of the desktop held meanwhile;
+//                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 28 other).
+//                                 "ok SENT" once all have left, "error closed after SENT"
+//   hostile-fatal KIND            one packet that must end the session: unknown-required,
+//                                 short-screen, too-long, screen-narrow, screen-depth,
+//                                 screen-huge; or short-login: the next login is answered
+//                                 with 38 of the reply's 39 bytes (needs no viewer)
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +48,8 @@ enum SimControlKind {
     kCtlFrame,
     kCtlPause,
     kCtlResume,
+    kCtlStall,
+    kCtlUnstall,
     kCtlSentTiles,
     kCtlWaitSynced,
     kCtlLights,
@@ -49,6 +59,8 @@ enum SimControlKind {
     kCtlCursorFollow,
     kCtlScreens,
     kCtlWaitInput,
+    kCtlHostile,
+    kCtlHostileFatal,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -57,7 +69,9 @@ struct SimControlCommand {
     int kind;
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
     uint32_t seconds;            // wait-login, wait-synced, wait-input
-    uint32_t count;              // wait-input: input events in all
+    uint32_t count;              // wait-input: input events in all; hostile: packets
+    uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
+    int fatal;                   // hostile-fatal: the kind (HostileFatal)
     int on;                      // cursor-follow
     uint8_t screenCount;         // screens
     int hasCurrent;              // screens: K was given

@@ -3,6 +3,7 @@
 // decoders so both sides agree bit for bit.
 #include "tools/agentsim/desktop.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "desktop/decode.h"
@@ -75,7 +76,12 @@ void DesktopHold(SimDesktop *d)
 void DesktopSetRange(SimDesktop *d, const uint8_t payload[4], int grid)
 {
     d->range = SimTileRange{payload[0], payload[1], payload[2], payload[3]};
-    if (grid) d->gridSeen = 1;
+    if (!grid) return;
+    // A view grid follows every build of the viewer's desktop, also one for screen
+    // information that no client information asked for: its tiles are black again.
+    for (std::vector<uint8_t> &m : d->model) std::fill(m.begin(), m.end(), 0);
+    memset(d->sent, 0, sizeof d->sent);
+    d->gridSeen = 1;
 }
 
 int DesktopVisible(const SimDesktop *d, int row, int column)

@@ -44,6 +44,7 @@ int DesktopStart(SimDesktop *d, const SimOptions *opt, std::string *why);
 // Stops parts until the next PKT_VIEW_GRID (a restart is on its way to the viewer).
 void DesktopHold(SimDesktop *d);
 // PKT_VIEW_GRID (grid 1) or PKT_SCREEN_REFRESH_RECT payload: {column, count, row, count}.
+// A view grid means a new build: the viewer's tiles are zero.
 void DesktopSetRange(SimDesktop *d, const uint8_t payload[4], int grid);
 // Whether tile (row, column) lies in the visible range.
 int DesktopVisible(const SimDesktop *d, int row, int column);

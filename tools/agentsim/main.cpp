@@ -20,6 +20,7 @@
 #include "tools/agentsim/control.h"
 #include "tools/agentsim/desktop.h"
 #include "tools/agentsim/deskey.h"
+#include "tools/agentsim/hostile.h"
 #include "tools/agentsim/jsonlog.h"
 #include "tools/agentsim/net.h"
 #include "tools/agentsim/options.h"
@@ -42,6 +43,7 @@ struct Viewer {
     OutQueue out;
     SimSession sess;
     int closing;  // stop reading, drain output, then close
+    int stalled;  // reads nothing, as an Agent that stopped taking data (control: stall)
     double closeBy;
     const char *closeReason;
     uint64_t queued, written;        // bytes ever added to and taken from out
@@ -79,6 +81,10 @@ struct Sim {
     double nextFrameAt, nextSummary;
     uint64_t framesSent, bytesSent;  // this second
     uint32_t mismatchesLogged;
+    HostileStream hostile;
+    int hostileOn;        // a hostile stream is being sent; desktop parts wait meanwhile
+    uint32_t hostileSeed;
+    uint64_t hostileEnd;  // the viewer's queued count after the last hostile packet
 };
 
 static void LogText(Sim *s, const std::string &text)
@@ -112,6 +118,8 @@ static size_t ViewerPending(const Viewer *v)
     return v->out.buf.size() - v->out.off;
 }
 
+static void HostileFinish(Sim *s, int closed);
+
 static void ViewerClose(Sim *s, const char *reason)
 {
     Viewer *v = &s->v;
@@ -126,6 +134,7 @@ static void ViewerClose(Sim *s, const char *reason)
     JsonBegin(&j, "closed");
     JsonCStr(&j, "reason", reason);
     LogText(s, JsonEnd(&j));
+    if (s->hostileOn) HostileFinish(s, 1);
     if (s->opt.once) s->quit = 1;
 }
 
@@ -172,6 +181,7 @@ static void ViewerAccept(Sim *s)
     v->queued = v->written = 0;
     v->frameEnds.clear();
     v->closing = 0;
+    v->stalled = 0;
     DesktopHold(s->desk);
     SimSessionInit(&v->sess, &s->opt, s->key, s->desk);
     s->connections++;
@@ -227,6 +237,7 @@ static void ViewerRead(Sim *s)
         if (h.dwType == PKT_CLIENT_INFO || h.dwType == PKT_VIEW_GRID || h.dwType == PKT_SCREEN_REFRESH_RECT)
             s->dirty = 1;
         s->loginsAnswered += v->sess.loginReplies - before;
+        if (v->sess.loginReplies != before) s->opt.loginReplyLen = 0;  // a cut answer is armed for one login
         s->inputEvents += v->sess.inputEvents - inputsBefore;
         if (out.screen) SetCurrentScreen(s, (uint8_t)out.screen);
     }
@@ -246,7 +257,7 @@ static double FramePeriod(const Sim *s)
 // Parts flow once the viewer has built its desktop and said what it shows.
 static int Serving(const Sim *s)
 {
-    return s->v.fd >= 0 && !s->v.closing && s->desk->served && s->desk->gridSeen;
+    return s->v.fd >= 0 && !s->v.closing && s->desk->served && s->desk->gridSeen && !s->hostileOn;
 }
 
 static void RenderIfStale(Sim *s)
@@ -313,6 +324,11 @@ static void WritePicture(Sim *s, Control *c, int model, const std::string &path)
 static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
 {
     switch (cmd.kind) {
+    case kCtlStall:
+    case kCtlUnstall:
+        s->v.stalled = cmd.kind == kCtlStall;
+        ControlReply(c, "ok");
+        return 1;
     case kCtlPause:
     case kCtlResume:
         s->paused = cmd.kind == kCtlPause;
@@ -342,6 +358,75 @@ static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
         return 1;
     default:
         return 0;
+    }
+}
+
+// One summary line for the stream, and the answer to the hostile command waiting on it.
+static void HostileFinish(Sim *s, int closed)
+{
+    const HostileStream *h = &s->hostile;
+    uint64_t total = 0;
+    JsonLine by;
+    by.text = "{";
+    by.fields = 0;
+    for (int k = 0; k < kHostileKinds; k++) {
+        JsonUint(&by, HostileKindName(k), h->sent[k]);
+        total += h->sent[k];
+    }
+    by.text += "}";
+    JsonLine j;
+    JsonBegin(&j, "hostile");
+    JsonUint(&j, "seed", s->hostileSeed);
+    JsonUint(&j, "packets", total);
+    JsonUint(&j, "bytes", h->bytes);
+    JsonRaw(&j, "by_type", by.text);
+    JsonBool(&j, "complete", !closed);
+    LogText(s, JsonEnd(&j));
+    s->hostileOn = 0;
+    // Late view grids of the stream's screens must not restart parts for another screen.
+    DesktopHold(s->desk);
+    char reply[64];
+    snprintf(reply, sizeof reply, closed ? "error closed after %llu" : "ok %llu", (unsigned long long)total);
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kCtlHostile) {
+            c.waiting = 0;
+            ControlReply(&c, reply);
+            ControlLines(s, &c);
+        }
+    }
+}
+
+static void HostileStart(Sim *s, Control *c, const SimControlCommand &cmd)
+{
+    if (s->hostileOn) {
+        ControlReply(c, "error a hostile stream is running");
+        return;
+    }
+    HostileInit(&s->hostile, cmd.seed, cmd.count, cmd.skip, s->opt.screenWidth, s->opt.screenHeight,
+                s->opt.screenBpp);
+    s->hostileOn = 1;
+    s->hostileSeed = cmd.seed;
+    s->hostileEnd = s->v.queued;
+    c->waiting = kCtlHostile;
+    c->waitUntil = NetNow() + kCtlWaitMaxSeconds;
+    JsonLine j;
+    JsonBegin(&j, "hostile_start");
+    JsonUint(&j, "seed", cmd.seed);
+    JsonUint(&j, "count", cmd.count);
+    JsonUint(&j, "skip", cmd.skip);
+    LogText(s, JsonEnd(&j));
+}
+
+// Keeps the viewer's queue topped up: flooded, but never more than a low water behind.
+static void HostileTick(Sim *s)
+{
+    Viewer *v = &s->v;
+    if (!s->hostileOn || v->fd < 0 || v->closing) return;
+    std::vector<uint8_t> bytes;
+    while (s->hostile.left && ViewerPending(v) + bytes.size() < kQueueLowWater) HostileNext(&s->hostile, &bytes);
+    if (!bytes.empty()) {
+        ViewerQueue(v, bytes.data(), bytes.size());
+        s->hostileEnd = v->queued;
     }
 }
 
@@ -379,10 +464,19 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         c->waitUntil = NetNow() + cmd.seconds;
         return;
     }
+    if (cmd.kind == kCtlHostileFatal && cmd.fatal == kFatalShortLogin) {
+        s->opt.loginReplyLen = kLoginReplyLen - 1;
+        ControlReply(c, "ok");
+        return;
+    }
     if (RunDesktopControl(s, c, cmd)) return;
     Viewer *v = &s->v;
     if (v->fd < 0 || v->closing) {
         ControlReply(c, "error no viewer");
+        return;
+    }
+    if (cmd.kind == kCtlHostile) {
+        HostileStart(s, c, cmd);
         return;
     }
     if (cmd.kind == kCtlWaitSynced) {
@@ -417,7 +511,7 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         return;
     }
     std::string t;
-    if (cmd.kind == kCtlRaw) {
+    if (cmd.kind == kCtlRaw || cmd.kind == kCtlHostileFatal) {
         JsonLine j;
         JsonBegin(&j, "sent_raw");
         JsonUint(&j, "len", cmd.bytes.size());
@@ -607,6 +701,7 @@ static int PollTimeoutMs(const Sim *s, double now)
         next = s->nextFrameAt;
     if (Serving(s) && ViewerPending(&s->v) < kQueueLowWater && (s->dirty || (s->opt.flood && !s->paused)))
         next = now;
+    if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater) next = now;
     double ms = (next - now) * 1000.0;
     return ms <= 0 ? 0 : (int)ms + 1;
 }
@@ -621,7 +716,7 @@ static void Loop(Sim *s)
             p[np++] = pollfd{s->listenFd, POLLIN, 0};
         } else {
             iViewer = np;
-            short ev = (short)((s->v.closing ? 0 : POLLIN) | (OutQueueEmpty(&s->v.out) ? 0 : POLLOUT));
+            short ev = (short)((s->v.closing || s->v.stalled ? 0 : POLLIN) | (OutQueueEmpty(&s->v.out) ? 0 : POLLOUT));
             p[np++] = pollfd{s->v.fd, ev, 0};
         }
         if (s->controlFd >= 0) {
@@ -642,8 +737,12 @@ static void Loop(Sim *s)
         }
         if (rc > 0) {
             if (iListen >= 0 && (p[iListen].revents & POLLIN)) ViewerAccept(s);
-            if (iViewer >= 0 && (p[iViewer].revents & (POLLIN | POLLHUP | POLLERR)) && !s->v.closing)
-                ViewerRead(s);
+            if (iViewer >= 0 && (p[iViewer].revents & (POLLIN | POLLHUP | POLLERR)) && !s->v.closing) {
+                if (s->v.stalled)
+                    ViewerClose(s, "peer"); // a hang-up while nothing is read
+                else
+                    ViewerRead(s);
+            }
             if (iControl >= 0 && (p[iControl].revents & POLLIN)) ControlAccept(s);
             for (int i = 0; i < kMaxControl; i++) {
                 Control *c = &s->ctl[i];
@@ -656,8 +755,10 @@ static void Loop(Sim *s)
         ReportLogins(s);
         ReportInputs(s);
         DesktopTick(s, now);
+        HostileTick(s);
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);
+        if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd) HostileFinish(s, 0);
         ReportSynced(s);
         Summaries(s, now);
         std::string why;
@@ -686,6 +787,11 @@ static int Setup(Sim *s, char *err, size_t errCap)
     if (!NetListen(s->opt.listenAddr, s->opt.port, &s->listenFd, &port, &why)) {
         snprintf(err, errCap, "%s", why.c_str());
         return 0;
+    }
+    // Set on the listening socket so that connections start with the small window.
+    if (s->opt.receiveBuffer) {
+        int size = (int)s->opt.receiveBuffer;
+        setsockopt(s->listenFd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
     uint32_t want = s->opt.controlPort == kSimControlAny ? 0 : s->opt.controlPort;
     if (s->opt.controlPort && !NetListen(s->opt.listenAddr, want, &s->controlFd, &control, &why)) {

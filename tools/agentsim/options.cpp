@@ -39,7 +39,7 @@ const char *SimOptionsUsage(void)
            "                [--os-platform N] [--os-major N] [--os-minor N]\n"
            "                [--computer NAME] [--rights N] [--slider N]\n"
            "                [--screen WxHxBPP] [--screens N] [--current K] [--log FILE]\n"
-           "                [--once] [--sndbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
+           "                [--once] [--sndbuf BYTES] [--rcvbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
            "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n";
 }
 
@@ -176,6 +176,7 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         else if (!strcmp(a, "--current")) { ok = ParseNumber(v, 0, 255, &n); o->screenCurrent = (uint8_t)n; }
         else if (!strcmp(a, "--log")) o->logPath = v;
         else if (!strcmp(a, "--sndbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->sendBuffer = (uint32_t)n; }
+        else if (!strcmp(a, "--rcvbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->receiveBuffer = (uint32_t)n; }
         else {
             snprintf(err, errCap, "unknown option %s", a);
             return 0;

@@ -28,6 +28,7 @@ struct SimOptions {
     const char *logPath;   // NULL: stdout
     int once;
     uint32_t sendBuffer;  // SO_SNDBUF for viewer connections; 0: system default
+    uint32_t receiveBuffer;  // SO_RCVBUF for viewer connections; 0: system default
     int scene;             // kSimScene*
     const char *scenePath; // file scene: a binary PPM
     uint8_t solid[3];      // solid scene: red, green, blue
@@ -35,6 +36,7 @@ struct SimOptions {
     int customPalette;     // 8 bits: send a distinctive palette instead of the default one
     int flood;             // every tile changes in every frame, sent as fast as taken
     int cursorFollow;      // answer each mouse event with PKT_CURSOR_POS at its point
+    uint32_t loginReplyLen; // 1..38: the next login is answered with only this many bytes; 0: all
 };
 
 void SimOptionsInit(SimOptions *o);

@@ -75,8 +75,9 @@ size_t SimAppendLoginReply(const SimOptions *opt, uint32_t status, std::vector<u
     memcpy(p + 15, opt->computer, strnlen(opt->computer, kSimComputerNameMax));
     PutU32LE(p + 31, opt->rights);
     PutU32LE(p + 35, opt->slider);
-    SimAppendPacket(PKT_LOGIN_REPLY, p, sizeof p, out);
-    return kPacketHeaderSize + sizeof p;
+    const size_t len = opt->loginReplyLen && opt->loginReplyLen < sizeof p ? opt->loginReplyLen : sizeof p;
+    SimAppendPacket(PKT_LOGIN_REPLY, p, len, out);
+    return kPacketHeaderSize + len;
 }
 
 size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)

@@ -11,9 +11,9 @@
 //   tallydesk-stub.exe DIALOG=class|id[|text]   in the dialog shown by the viewer whose
 //                                        main window has that class: set control id's
 //                                        text, or without text click it
-//   tallydesk-stub.exe POST=class|msg|wparam|lparam   post a message to that window
-//                                        (class>child: to its first visible descendant
-//                                        of class child)
+//   tallydesk-stub.exe POST=class|msg|wparam|lparam[|count]   post a message to that
+//                                        window, count times (class>child: to its first
+//                                        visible descendant of class child)
 //   tallydesk-stub.exe RECT=class|child OUT=f   write the screen rectangle of the first
 //                                        descendant of class child ("left top right bottom")
 //   tallydesk-stub.exe STOP              close a running stand-in
@@ -205,15 +205,22 @@ static int PostToWindow(char *spec)
     char *child = strchr(f[0], '>');
     if (child)
         *child++ = 0;
+    unsigned long count = 1;
+    char *bar = strchr(f[3], '|');
+    if (bar) {
+        *bar = 0;
+        count = strtoul(bar + 1, NULL, 0);
+    }
     HWND w = FindWindowA(f[0], NULL);
     if (w && child)
         w = FindDescendant(w, child);
     if (!w)
         return 1;
-    return PostMessageA(w, (UINT)strtoul(f[1], NULL, 0), (WPARAM)strtoull(f[2], NULL, 0),
-                        (LPARAM)strtoull(f[3], NULL, 0))
-               ? 0
-               : 1;
+    for (unsigned long i = 0; i < count; i++)
+        if (!PostMessageA(w, (UINT)strtoul(f[1], NULL, 0), (WPARAM)strtoull(f[2], NULL, 0),
+                          (LPARAM)strtoull(f[3], NULL, 0)))
+            return 1;
+    return 0;
 }
 
 struct ChildSearch {

@@ -1,0 +1,64 @@
+// A compromised Agent: a reproducible stream of packets of every type the viewer reads,
+// with lengths at and around each type's size and contents built to be wrong, that a
+// sound viewer survives; and, one at a time, packets that end the session on purpose.
+// Pure: the same seed and screen give the same bytes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "desktop/tiles.h"
+
+// The kinds counted apart: the Agent-to-viewer types the viewer handles, in this order,
+// then every other type (sent with dwRequired 0).
+enum { kHostileKinds = 12, kHostileOther = kHostileKinds - 1 };
+extern const uint32_t kHostileTypes[kHostileOther];
+
+// Screens in the stream stay showable: sides 32..2048, depths 1, 4, 8 and 16.
+enum { kHostileSideMin = 32, kHostileSideMax = 2048 };
+enum { kHostileCountMax = 1000000 };
+
+struct HostileStream {
+    uint64_t state;             // splitmix64
+    uint32_t left;              // packets still to make
+    uint32_t skip;              // bit k: kind k is left out
+    uint16_t baseWidth, baseHeight, baseDepth;  // the screen the simulator announces
+    TileLayout layout;          // the screen the viewer is taken to show (for tile-exact sizes)
+    int layoutValid;
+    uint32_t burst;             // screen parts still to follow a restart at once
+    uint64_t sent[kHostileKinds];
+    uint64_t bytes;
+};
+
+// Kind index of a type: 0..10 for the handled types, kHostileOther for the rest.
+int HostileKindOf(uint32_t type);
+// "1", "3", ... "28", "other".
+const char *HostileKindName(int kind);
+
+// count packets (1..kHostileCountMax) from seed, for a viewer showing width x height at
+// depth; skip is a mask of kinds left out (not all of them). Returns 0 on a bad count.
+int HostileInit(HostileStream *s, uint64_t seed, uint32_t count, uint32_t skip, uint16_t width, uint16_t height,
+                uint16_t depth);
+// Appends the next whole packet to out; returns its length (header included), 0 once
+// the stream is done.
+size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out);
+
+// Packets the viewer must answer by ending the session.
+enum HostileFatal {
+    kFatalUnknownRequired,  // type 60 with dwRequired 1
+    kFatalShortLogin,       // PKT_LOGIN_REPLY of 38 bytes, as the answer to the next login
+    kFatalShortScreen,      // PKT_SCREEN_INFO of 11 bytes
+    kFatalTooLong,          // a header announcing one byte over the packet limit
+    kFatalScreenNarrow,     // 31 x 600 at 16 bits
+    kFatalScreenDepth,      // 640 x 480 at 24 bits
+    kFatalScreenHuge,       // 65535 x 65535 at 16 bits
+    kFatalKinds,
+};
+// KIND names: unknown-required, short-login, short-screen, too-long, screen-narrow,
+// screen-depth, screen-huge. Returns the kind, or -1.
+int HostileFatalParse(const char *name, size_t len);
+const char *HostileFatalName(int kind);
+// Appends the packet's bytes (for too-long: the header and some of the payload). A
+// short login reply ends only a session not yet logged in; after the login one is
+// ignored: nothing is appended for it, the simulator cuts its next answer instead.
+void HostileFatalBytes(int kind, std::vector<uint8_t> *out);
