@@ -33,6 +33,7 @@ class Ctx:
                 shutil.copy2(os.path.join(bin_dir, name), self.dir)
         self.procs = []
         self.agents = []
+        self.stderr_paths = []
         self.native_bin = os.environ.get('CORVID_NATIVE_BIN', os.path.join(os.path.dirname(work), 'bin'))
 
     def path(self, name):
@@ -54,7 +55,30 @@ def run_case(module_globals):
         fn(ctx)
     finally:
         cleanup(ctx)
+        crashes = crash_reports(ctx)
+        if crashes:
+            sys.stderr.write('\n'.join(crashes) + '\n')
+    check(not crashes, 'a viewer crashed (see above)')
     print('case %s passed' % a.case)
+
+
+CRASH_TEXT = re.compile(rb'Unhandled exception|Unhandled page fault')
+
+
+def crash_reports(ctx):
+    """What Wine printed for every viewer of the case that crashed, whatever the case
+    itself checked."""
+    out = []
+    for path in ctx.stderr_paths:
+        try:
+            with open(path, 'rb') as f:
+                err = f.read()
+        except FileNotFoundError:
+            continue
+        m = CRASH_TEXT.search(err)
+        if m:
+            out.append('%s: %s' % (path, err[max(0, m.start() - 200):m.end() + 1500].decode('latin-1')))
+    return out
 
 
 def cleanup(ctx):
@@ -87,7 +111,12 @@ def wait_until(fn, timeout=10.0, step=0.1):
 # --- processes ---------------------------------------------------------------------
 
 def start(ctx, exe, *args, stderr_path=None):
-    """stderr_path keeps the program's standard error, where Wine reports a crash."""
+    """stderr_path keeps the program's standard error, where Wine reports a crash; the
+    viewer's is always kept, and looked at when the case ends."""
+    if stderr_path is None and exe == 'Corvid.exe':
+        stderr_path = ctx.path('corvid-%d.err' % len(ctx.procs))
+    if stderr_path:
+        ctx.stderr_paths.append(stderr_path)
     err = open(stderr_path, 'wb') if stderr_path else subprocess.DEVNULL
     p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
                          stdout=subprocess.DEVNULL, stderr=err)
