@@ -79,8 +79,9 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     // announcement while this one arrives.
     EnterCriticalSection(&g_viewer.screenLock);
     g_viewer.screen.announced = s;
+    const DWORD number = ++g_viewer.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
-    PostMessageA(g_viewer.mainWindow, WM_CV_SCREEN_INFO, 0, 0);
+    PostMessageA(g_viewer.mainWindow, WM_CV_SCREEN_INFO, number, 0);
     return 1;
 }
 

@@ -192,11 +192,17 @@ static void OnSize(UINT kind)
         SendMessageA(g_viewer.toolbar, TB_AUTOSIZE, 0, 0);
 }
 
-static void OnScreenInfo(HWND wnd)
+static void OnScreenInfo(HWND wnd, DWORD number)
 {
     EnterCriticalSection(&g_viewer.screenLock);
+    const int superseded = number != g_viewer.screen.announcements;
     g_viewer.session.screen = g_viewer.screen.announced;
     LeaveCriticalSection(&g_viewer.screenLock);
+    // A later announcement is queued behind this one: building for it now would only
+    // be torn down again, and an Agent sending a stream of them would keep the window
+    // busy for minutes.
+    if (superseded)
+        return;
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     const int built = BuildDesktop(wnd);
     UpdateKeyboardHook(wnd); // forwards keys again, or gives them back to the system
@@ -315,7 +321,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         LoginOnReply(wnd, (DWORD)wp);
         return 0;
     case WM_CV_SCREEN_INFO:
-        OnScreenInfo(wnd);
+        OnScreenInfo(wnd, (DWORD)wp);
         return 0;
     case WM_CV_KEY_INPUT:
         return OnKeyInput(0, wp, lp);

@@ -6,7 +6,7 @@ enum {
     WM_CV_CONNECT = WM_USER + 1,          // start the login
     WM_CV_SOCKET = WM_USER + 3,           // socket event; lParam: error << 16 | FD_ event
     WM_CV_LOGIN_REPLY = WM_USER + 4,      // wParam: status
-    WM_CV_SCREEN_INFO = WM_USER + 5,
+    WM_CV_SCREEN_INFO = WM_USER + 5,      // wParam: its number; only the latest is built
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block

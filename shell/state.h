@@ -60,6 +60,7 @@ struct ScreenModel {
     BYTE changed[kTileCount];
     BOOL changePosted;
     RemoteScreen announced;   // ScreenLock; the last PKT_SCREEN_INFO, taken by the UI thread
+    DWORD announcements;      // ScreenLock; PKT_SCREEN_INFO received, numbering WM_CV_SCREEN_INFO
 };
 
 // The view of the screen model; UI thread only.
