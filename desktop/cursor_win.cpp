@@ -2,6 +2,7 @@
 // where it is. UI thread only.
 #include "desktop/toolbar_win.h"
 
+#include "desktop/pointer.h"
 #include "resources/resource.h"
 #include "session/packet.h"
 #include "shell/commands.h"
@@ -12,8 +13,6 @@
 enum {
     kMarkerWidth = 11,
     kMarkerHeight = 19,
-    kStandardCursors = 15,
-    kMaskBytes = 128,
 };
 
 static int ShowMarkers(void) { return g_viewer.settings.v[SET_SHOW_REMOTE_CURSOR] != 0; }
@@ -21,13 +20,13 @@ static int ShowMarkers(void) { return g_viewer.settings.v[SET_SHOW_REMOTE_CURSOR
 // A cursor from PKT_CURSOR_SHAPE, or NULL when its size does not fit the masks sent.
 static HCURSOR CursorFromShape(const BYTE *p)
 {
-    const int hotX = p[0], hotY = p[1], width = p[2], height = p[3] / 2;
-    const int rowBytes = (width + 15) / 16 * 2; // mask rows are whole words
-    if (width == 0 || height == 0 || rowBytes * height > kMaskBytes) {
-        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", width, height, kMaskBytes);
+    CursorShape s;
+    if (!ParseCursorShape(p, kCursorShapeLen, &s)) {
+        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", s.width, s.height,
+                  kCursorMaskBytes);
         return NULL;
     }
-    return CreateCursor(g_viewer.instance, hotX, hotY, width, height, p + 5, p + 5 + kMaskBytes);
+    return CreateCursor(g_viewer.instance, s.hotX, s.hotY, s.width, s.height, s.andMask, s.xorMask);
 }
 
 static void SetClassCursorOf(HWND wnd, HCURSOR cursor)
@@ -68,6 +67,7 @@ void OnCursorShape(WPARAM kind, LPARAM value)
 {
     BYTE *block = kind == 1 ? (BYTE *)value : NULL;
     HCURSOR cursor = NULL;
+    int index;
     if (g_viewer.controlMode) {
         if (block) {
             cursor = CursorFromShape(block);
@@ -76,8 +76,8 @@ void OnCursorShape(WPARAM kind, LPARAM value)
                     DestroyCursor(g_viewer.customCursor);
                 g_viewer.customCursor = cursor;
             }
-        } else if ((DWORD)value < kStandardCursors) {
-            cursor = g_viewer.standardCursors[value];
+        } else if (StandardCursorIndex((uint32_t)value, &index)) {
+            cursor = g_viewer.standardCursors[index];
         } else {
             WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)value);
         }

@@ -2,6 +2,7 @@
 // console pad's toolbar. UI thread, except HandleKeyboardLights (receive thread).
 #include "desktop/toolbar_win.h"
 
+#include "desktop/pointer.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/packet.h"
@@ -122,13 +123,14 @@ void EnableLevelSlider(DWORD level)
 
 int HandleKeyboardLights(const SessPacketHeader *h, const BYTE *payload)
 {
-    if (h->dwDataLen < kKeyboardLightsLen) {
+    uint8_t lights[3];
+    if (!ParseKeyboardLights(h, payload, lights)) {
         WriteLogF("PKT_KEYBOARD_LIGHTS of %u bytes instead of %u: ignored.", (unsigned)h->dwDataLen,
                   (unsigned)kKeyboardLightsLen);
         return 1;
     }
     for (int i = 0; i < 3; i++) {
-        g_viewer.lightState[i] = payload[i];
+        g_viewer.lightState[i] = lights[i];
         if (g_viewer.keyLights[i])
             InvalidateRect(g_viewer.keyLights[i], NULL, FALSE);
     }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "desktop/input.h"
+#include "desktop/pointer.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 #include "session/login.h"
@@ -150,7 +151,7 @@ struct ViewerState {
     HMENU menu;
     HWND toolbar;
     HFONT labelFont, smallFont;        // Arial, Cyrillic: 16/600 and 14/100
-    HCURSOR standardCursors[15];       // indexed by PKT_CURSOR_STANDARD
+    HCURSOR standardCursors[kStandardCursorCount]; // indexed by PKT_CURSOR_STANDARD
     char localComputerName[16];
     DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;
     HWND consoleToolbar;               // the console pad's toolbar while it exists

@@ -1,0 +1,180 @@
+"""Records seed corpora for the fuzz entries from the Agent simulator: logs in as a viewer
+would, has the simulator serve its desktop at every depth and send every pointer and
+keyboard packet, and writes each packet received (header and payload) as a seed of the
+entry that parses it. The decode seeds carry the screen in front of the packet, the
+framer seeds a stretch of the raw stream behind a cut-pattern byte.
+Usage: record_seeds.py AGENTSIM OUTDIR [ENVELOPE_SEEDS]   (e.g. tests/fuzz/corpus)"""
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+
+CLIENT_INFO = struct.pack('<IIIHHIHH', 2, 12, 1, 1, 32, 1, 0x322, 0)
+FULL_GRID = struct.pack('<III', 4, 4, 1) + bytes([0, 32, 0, 32])
+GARBAGE_LOGIN = struct.pack('<III', 0, 88, 1) + bytes(range(7, 95))
+DEPTH_INDEX = {1: 0, 4: 1, 8: 2, 16: 3}
+PART_NAMES = {5: 'xor', 7: 'xorrle', 8: 'rle'}
+SCREENS = ['320x200x8', '256x192x16', '200x150x4', '330x250x1', '100x75x16', '1024x768x8', '40x36x4',
+           '1920x1080x16']
+POINTER_COMMANDS = ['lights 1 0 2', 'lights 255 255 255', 'cursor-std 0', 'cursor-std 14', 'cursor-std 15',
+                    'cursor-std 4294967295', 'cursor-shape 0 0 32 64 arrow', 'cursor-shape 31 31 32 64 box',
+                    'cursor-shape 1 1 16 32 box', 'cursor-shape 0 0 255 255', 'cursor-shape 0 0 17 2',
+                    'cursor-pos 0 0', 'cursor-pos 1023 767', 'cursor-pos 4294967295 65536']
+PARTS_PER_SCREEN = 2  # of each part type, away from the edges
+
+
+class Sim:
+    def __init__(self, exe, *options):
+        self.proc = subprocess.Popen([exe, '--port', '0', '--control', 'any'] + list(options),
+                                     stdout=subprocess.PIPE, text=True)
+        first = json.loads(self.proc.stdout.readline())
+        self.port = first['port']
+        self.s = socket.create_connection(('127.0.0.1', first['control']), timeout=10)
+        self.f = self.s.makefile('rb')
+
+    def cmd(self, line):
+        self.s.sendall(line.encode('ascii') + b'\n')
+        answer = self.f.readline().decode('ascii').rstrip('\n')
+        if answer != 'ok':
+            raise RuntimeError('%s: %s' % (line, answer))
+
+    def stop(self):
+        self.proc.kill()
+        self.proc.wait()
+
+
+class Viewer:
+    """Keeps every packet and the raw stream, read on a thread."""
+
+    def __init__(self, port):
+        self.s = socket.create_connection(('127.0.0.1', port), timeout=10)
+        self.s.settimeout(None)
+        self.lock = threading.Lock()
+        self.raw = bytearray()
+        self.packets = []  # (header + payload bytes, screen as (w, h, depth) or None)
+        self.screen = None
+        threading.Thread(target=self.run, daemon=True).start()
+
+    def run(self):
+        buf = b''
+        while True:
+            try:
+                chunk = self.s.recv(65536)
+            except OSError:
+                return
+            if not chunk:
+                return
+            buf += chunk
+            with self.lock:
+                self.raw += chunk
+                while len(buf) >= 12 and len(buf) >= 12 + struct.unpack_from('<I', buf, 4)[0]:
+                    t, n = struct.unpack_from('<II', buf)
+                    if t == 3:
+                        w, h, planes, bpp = struct.unpack_from('<HHHH', buf, 12)
+                        self.screen = (w, h, planes * bpp)
+                    self.packets.append((buf[:12 + n], self.screen))
+                    buf = buf[12 + n:]
+
+    def wait_count(self, n, timeout=5.0):
+        end = time.time() + timeout
+        while time.time() < end:
+            with self.lock:
+                if len(self.packets) >= n:
+                    return
+            time.sleep(0.02)
+        raise RuntimeError('only %d of %d packets arrived' % (len(self.packets), n))
+
+    def send(self, b):
+        self.s.sendall(b)
+
+
+def write(outdir, entry, name, data):
+    folder = os.path.join(outdir, entry)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), 'wb') as f:
+        f.write(data)
+
+
+def record(exe, outdir):
+    sim = Sim(exe, '--screen', SCREENS[0], '--palette', 'custom', '--fps', '10', '--computer', 'FIFTEEN-CHARS-X',
+              '--rights', '14', '--slider', '7', '--os-minor', '-2', '--screens', '3', '--current', '2')
+    try:
+        v = Viewer(sim.port)
+        v.send(GARBAGE_LOGIN)
+        v.wait_count(1)
+        for i, screen in enumerate(SCREENS):
+            if i:
+                sim.cmd('restart ' + screen)
+                time.sleep(0.2)
+            v.send(CLIENT_INFO + FULL_GRID)
+            time.sleep(1.0)
+        sim.cmd('pause')
+        for line in POINTER_COMMANDS:
+            sim.cmd(line)
+        time.sleep(0.5)
+    finally:
+        sim.stop()
+    with v.lock:
+        packets, raw = list(v.packets), bytes(v.raw)
+
+    kept = {}
+    for packet, screen in packets:
+        t = struct.unpack_from('<I', packet)[0]
+        if t == 1:
+            write(outdir, 'login', 'reply-refused', packet)
+        elif t in (3, 9):
+            write(outdir, 'screeninfo', '%s-%dx%dx%d' % ('info' if t == 3 else 'palette', *screen), packet)
+        elif t in (11, 14, 15, 28):
+            n = kept[t] = kept.get(t, 0) + 1
+            write(outdir, 'pointer', '%d-%d' % (t, n), packet)
+        elif t in PART_NAMES:
+            w, h, depth = screen
+            # The first parts of each kind, and one for the right or top edge and the corner.
+            where = 'corner' if packet[12] == packet[13] == 31 else 'edge' if 31 in packet[12:14] else 'inner'
+            key = (t, screen, where)
+            n = kept[key] = kept.get(key, 0) + 1
+            if n > (PARTS_PER_SCREEN if where == 'inner' else 1):
+                continue
+            prefix = bytes([DEPTH_INDEX[depth]]) + struct.pack('<HH', w - 32, h - 32)
+            write(outdir, 'decode', '%s-%dx%dx%d-c%dr%d' % (PART_NAMES[t], w, h, depth, packet[12], packet[13]),
+                  prefix + packet)
+    # The framer: stretches of the stream as it came, each with another way of cutting it.
+    for cut, at in enumerate((0, len(raw) // 3, len(raw) // 2, len(raw) - 4000)):
+        write(outdir, 'framer', 'stream-%d' % cut, bytes([cut]) + raw[max(at, 0):max(at, 0) + 8191])
+    write(outdir, 'framer', 'oversize', bytes([5]) + raw[:100] + struct.pack('<III', 5, 0xFFFFFFF5, 1))
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    exe, outdir = sys.argv[1], sys.argv[2]
+    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer'):
+        shutil.rmtree(os.path.join(outdir, entry), ignore_errors=True)
+    record(exe, outdir)
+    # A second Agent with the defaults gives a plainer login reply.
+    sim = Sim(exe)
+    try:
+        v = Viewer(sim.port)
+        v.send(GARBAGE_LOGIN)
+        v.wait_count(1)
+        with v.lock:
+            write(outdir, 'login', 'reply-defaults', v.packets[0][0])
+    finally:
+        sim.stop()
+    if len(sys.argv) == 4:
+        shutil.rmtree(os.path.join(outdir, 'envelope'), ignore_errors=True)
+        os.makedirs(os.path.join(outdir, 'envelope'))
+        subprocess.run([sys.argv[3], os.path.join(outdir, 'envelope')], check=True)
+    for entry in sorted(os.listdir(outdir)):
+        print('%-10s %3d seeds' % (entry, len(os.listdir(os.path.join(outdir, entry)))))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
