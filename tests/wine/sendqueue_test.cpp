@@ -15,6 +15,23 @@
 
 namespace {
 
+// A connected pair of loopback sockets.
+bool LoopbackPair(SOCKET *client, SOCKET *server)
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof(a);
+    bool ok = bind(listener, (sockaddr *)&a, sizeof(a)) == 0 && getsockname(listener, (sockaddr *)&a, &len) == 0 &&
+              listen(listener, 1) == 0;
+    *client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ok = ok && connect(*client, (sockaddr *)&a, sizeof(a)) == 0;
+    *server = ok ? accept(listener, NULL, NULL) : INVALID_SOCKET;
+    closesocket(listener);
+    return ok && *server != INVALID_SOCKET;
+}
+
 class SendQueueTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -104,18 +121,8 @@ TEST_F(SendQueueTest, UiThreadNeverWaitsForAFullRing)
 // and every later producer fails at once.
 TEST_F(SendQueueTest, ProducersAreReleasedWhenTheSendThreadEnds)
 {
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, (sockaddr *)&a, sizeof(a)), 0);
-    int len = sizeof(a);
-    getsockname(listener, (sockaddr *)&a, &len);
-    listen(listener, 1);
-    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    ASSERT_EQ(connect(client, (sockaddr *)&a, sizeof(a)), 0);
-    SOCKET server = accept(listener, NULL, NULL);
-    closesocket(listener);
+    SOCKET client, server;
+    ASSERT_TRUE(LoopbackPair(&client, &server));
     linger reset = {1, 0}; // the peer resets the connection: the next send fails
     setsockopt(server, SOL_SOCKET, SO_LINGER, (const char *)&reset, sizeof(reset));
     closesocket(server);
@@ -178,18 +185,8 @@ TEST_P(SlowConnection, DeliversEveryByteInOrder)
 {
     bool withEventThread = GetParam();
     int packetCount = withEventThread ? 60 : 6;
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, (sockaddr *)&a, sizeof(a)), 0);
-    int len = sizeof(a);
-    getsockname(listener, (sockaddr *)&a, &len);
-    listen(listener, 1);
-    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    ASSERT_EQ(connect(client, (sockaddr *)&a, sizeof(a)), 0);
-    SOCKET server = accept(listener, NULL, NULL);
-    closesocket(listener);
+    SOCKET client, server;
+    ASSERT_TRUE(LoopbackPair(&client, &server));
     int small = 16384; // well below the larger packets, so sends come back partial
     setsockopt(client, SOL_SOCKET, SO_SNDBUF, (const char *)&small, sizeof(small));
     setsockopt(server, SOL_SOCKET, SO_RCVBUF, (const char *)&small, sizeof(small));
