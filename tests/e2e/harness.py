@@ -51,15 +51,27 @@ def run_case(module_globals):
     if fn is None:
         sys.exit('no case ' + a.case)
     ctx = Ctx(a.case, a.bin, a.work, a.source)
+    passed = False
     try:
         fn(ctx)
+        passed = True
     finally:
         cleanup(ctx)
         crashes = crash_reports(ctx)
         if crashes:
             sys.stderr.write('\n'.join(crashes) + '\n')
+        if crashes or not passed:
+            keep_failed(ctx)
     check(not crashes, 'a viewer crashed (see above)')
     print('case %s passed' % a.case)
+
+
+def keep_failed(ctx):
+    """A failed case's folder is kept apart, so that a later run of the case (a repeated
+    suite) does not wipe what it left."""
+    kept = '%s.failed-%s' % (ctx.dir, time.strftime('%Y%m%d-%H%M%S'))
+    shutil.copytree(ctx.dir, kept, ignore=shutil.ignore_patterns('*.exe', '*.dll', '*.chm'))
+    sys.stderr.write('the case folder is kept as %s\n' % kept)
 
 
 CRASH_TEXT = re.compile(rb'Unhandled exception|Unhandled page fault')
