@@ -22,6 +22,7 @@
 #include <wsipx.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 static const char *const kProtocolNames[2] = {"TCP", "SPX"};
@@ -158,6 +159,18 @@ void NetClose(void)
         return;
     CloseSocket();
     SendConnectionRecord(0, 0);
+}
+
+// Test hook: CORVID_TEST_SNDBUF sets the socket's send buffer. Windows fills a stalled
+// connection after a few kilobytes; loopback under Wine takes megabytes, so tests of
+// a peer that stops reading make it small.
+static void ApplyTestSendBuffer(void)
+{
+    char text[16];
+    DWORD n = GetEnvironmentVariableA("CORVID_TEST_SNDBUF", text, sizeof(text));
+    int size = n > 0 && n < sizeof(text) ? atoi(text) : 0;
+    if (size > 0)
+        setsockopt(g_viewer.socket, SOL_SOCKET, SO_SNDBUF, (const char *)&size, sizeof(size));
 }
 
 // Failure of a connect step: the text goes to the log, the console and a timed box.
@@ -337,6 +350,7 @@ int NetConnect(HWND owner)
     int rcvbuf = 32768;
     if (setsockopt(g_viewer.socket, SOL_SOCKET, SO_RCVBUF, (const char *)&rcvbuf, sizeof(rcvbuf)) == SOCKET_ERROR)
         return FailConnect(owner, WSAGetLastError(), IDS_RCVBUF_FAILED);
+    ApplyTestSendBuffer();
     if (g_viewer.target.protocol != PROTO_SPX) {
         BOOL on = TRUE;
         if (setsockopt(g_viewer.socket, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on)) == SOCKET_ERROR)

@@ -122,7 +122,7 @@ def wait_until(fn, timeout=10.0, step=0.1):
 
 # --- processes ---------------------------------------------------------------------
 
-def start(ctx, exe, *args, stderr_path=None):
+def start(ctx, exe, *args, stderr_path=None, env=None):
     """stderr_path keeps the program's standard error, where Wine reports a crash; the
     viewer's is always kept, and looked at when the case ends."""
     if stderr_path is None and exe == 'Corvid.exe':
@@ -131,7 +131,7 @@ def start(ctx, exe, *args, stderr_path=None):
         ctx.stderr_paths.append(stderr_path)
     err = open(stderr_path, 'wb') if stderr_path else subprocess.DEVNULL
     p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=err)
+                         stdout=subprocess.DEVNULL, stderr=err, env=dict(os.environ, **env) if env else None)
     if stderr_path:
         err.close()  # the child holds its own copy
     ctx.procs.append(p)

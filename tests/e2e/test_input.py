@@ -120,9 +120,12 @@ def case_scaled_click_goes_to_remote_pixels(ctx):
 def case_an_agent_that_stops_reading_never_freezes_the_viewer(ctx):
     addr = '127.0.0.87'
     console = start_console(ctx)
-    # A small receive buffer: the viewer's socket fills after a few kilobytes, as it
-    # does on Windows, instead of the megabytes loopback takes here.
-    agent, viewer = open_viewer(ctx, addr, '--screen', '1024x768x16', '--rcvbuf', '4096')
+    # Small buffers at both ends: the connection fills after a few kilobytes, as it does
+    # on Windows, instead of the megabytes loopback takes here.
+    reg_set_defaults(Language=0, FrameMaximized=1, AutoScaleScreen=0, ShowRemoteCursor=0)
+    agent = Agent(ctx, addr, '--fps', '0', '--screen', '1024x768x16', '--rcvbuf', '4096')
+    viewer = start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret', env={'CORVID_TEST_SNDBUF': '4096'})
+    check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')
     control_on(ctx, addr, agent, 'CORVID:SQUAREPAD')
     # Wheel turns go out in control mode whatever window has the focus.
     wheel = 'POST=%s|0x20A|0x00780000|0' % viewer_class(addr)
