@@ -77,6 +77,15 @@
 #define IDS_ACCESS_ADMIN            49  /* bit 0x08 */
 #define IDS_ACCESS_CONTROL_FILES    50  /* bit 0x04 */
 
+/* System information: an unknown remote system, colour depths */
+#define IDS_OS_UNKNOWN              42
+#define IDS_DEPTH_1                 43
+#define IDS_DEPTH_4                 44
+#define IDS_DEPTH_8                 45
+#define IDS_DEPTH_16                46
+#define IDS_DEPTH_24                47
+#define IDS_DEPTH_OTHER             48
+
 /* Session: the Agent refused the login (reply status 1 and 2) */
 #define IDS_LOGIN_BAD_PASSWORD      146
 #define IDS_LOGIN_NODE_REFUSED      147
