@@ -80,7 +80,9 @@ def case_one_viewer_per_host(ctx):
     Agent(ctx, '127.0.0.34')
     first = start(ctx, 'Corvid.exe', 'TCP=127.0.0.41', 'PWD=secret')
     check(wait_until(lambda: window_exists(ctx, 'CORVIDS:TCP:127.0.0.41'), 30), 'first viewer has no window')
-    check(find_windows_by_title(r'^Tessaly 3\.34\.1 - \[127\.0\.0\.41\]$'), 'main title not on the display')
+    # The Windows window exists before Wine has mapped and named its X window.
+    check(wait_until(lambda: find_windows_by_title(r'^Tessaly 3\.34\.1 - \[127\.0\.0\.41\]$'), 10),
+          'main title not on the display')
     t = run_viewer(ctx, 'tcp=127.0.0.41', 'PWD=secret', timeout=20)
     check(first.poll() is None, 'the first viewer ended')
     other = start(ctx, 'Corvid.exe', 'TCP=127.0.0.042', 'PWD=secret')  # 042 is octal: 127.0.0.34
