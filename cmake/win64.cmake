@@ -21,6 +21,7 @@ target_link_libraries(corvid_core PUBLIC corvid_crypto)
 
 # Win32 glue shared by the program and its Wine unit tests.
 add_library(corvid_win STATIC
+  desktop/clipboard_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
   desktop/input_win.cpp
@@ -48,7 +49,11 @@ add_library(corvid_win STATIC
   ui/help_win.cpp
   ui/libversion_win.cpp
   ui/listview_win.cpp
+  ui/logo_win.cpp
+  ui/sendmsg_win.cpp
   ui/syserror_win.cpp
+  ui/sysinfo_win.cpp
+  ui/windowfailure_win.cpp
 )
 target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)
 
@@ -60,7 +65,7 @@ set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/re
   ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
   ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
   ${CMAKE_BINARY_DIR}/resources/colours256.bin ${CMAKE_BINARY_DIR}/resources/console_toolbar.bmp
-  ${CMAKE_BINARY_DIR}/resources/marker.ico
+  ${CMAKE_BINARY_DIR}/resources/marker.ico ${CMAKE_BINARY_DIR}/resources/logo.bmp
   ${CMAKE_BINARY_DIR}/resources/light0_on.ico ${CMAKE_BINARY_DIR}/resources/light0_off.ico
   ${CMAKE_BINARY_DIR}/resources/light1_on.ico ${CMAKE_BINARY_DIR}/resources/light1_off.ico
   ${CMAKE_BINARY_DIR}/resources/light2_on.ico ${CMAKE_BINARY_DIR}/resources/light2_off.ico)

@@ -18,6 +18,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/logo_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -56,7 +57,7 @@ int RegisterWindowClasses(void)
         {"CORVID:CONSOLE:BUTTPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:FULLSCREEN", FullScreenProc, COLOR_WINDOW + 1, 1, 0},
         {"CORVID:FULLSCRTBPAD", FullScreenPadProc, COLOR_BTNFACE + 1, 0, 0},
-        {"CORVID:LOGO", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
+        {"CORVID:LOGO", LogoWndProc, COLOR_WINDOW + 1, 0, 0},
         {"CORVID:AUTOSCALES", ScaledViewProc, -BLACK_BRUSH, 0, 0},
         {"CORVID:SQUAREPAD", DefWindowProcA, COLOR_WINDOW + 1, 0, 0},
         {"CORVID:SQUARE", TileWindowProc, -BLACK_BRUSH, 0, 2},

@@ -31,6 +31,35 @@ static ScreenTile *PartTile(const uint8_t *payload, size_t len, int *row, int *c
     return t->lockReady ? t : NULL;
 }
 
+// Time spent decoding, for the session statistics; receive thread only. The total is
+// kept in counter ticks and published whole, so parts shorter than a microsecond
+// still add up.
+static struct {
+    LONGLONG frequency;
+    ULONGLONG ticks;
+} s_decodeTime;
+
+static LONGLONG DecodeClock(void)
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
+
+static void CountDecoded(LONGLONG start)
+{
+    const LONGLONG spent = DecodeClock() - start;
+    if (!s_decodeTime.frequency) {
+        LARGE_INTEGER f;
+        s_decodeTime.frequency = QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 1;
+    }
+    s_decodeTime.ticks += spent > 0 ? (ULONGLONG)spent : 0;
+    const ULONGLONG f = (ULONGLONG)s_decodeTime.frequency, t = s_decodeTime.ticks;
+    const ULONGLONG micros = t / f * 1000000 + t % f * 1000000 / f;
+    InterlockedIncrement(&g_viewer.partsDecoded);
+    InterlockedExchange(&g_viewer.decodeMicros, (LONG)(DWORD)micros);
+}
+
 static void Publish(int row, int column)
 {
     ScreenModel *m = Model();
@@ -66,11 +95,13 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
         return 1;
     const TileGeometry *g = &Model()->layout.tiles[row][column];
     EnterCriticalSection(&t->lock);
+    const LONGLONG start = DecodeClock();
     // The buffer is checked under the lock: a teardown may have freed it meanwhile.
     int result = t->bits ? ApplyXorPart(g, t->bits, payload + 2, h->dwDataLen - 2) : kPartDropped;
     LeaveCriticalSection(&t->lock);
     if (result == kPartDropped)
         return 1;
+    CountDecoded(start);
     if (result == kPartAppliedShort)
         WriteLog("HandleXoredScrPart: Invalid pSessPacketHeader->dwDataLen");
     Publish(row, column);
@@ -88,11 +119,13 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
     // The depth goes with the buffer: both are read under the lock a rebuild takes.
     const int depth = Model()->layout.depth;
     int result = kPartDropped;
+    const LONGLONG start = DecodeClock();
     if (t->bits && (depth == 8 || depth == 16))
         result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
     LeaveCriticalSection(&t->lock);
     if (result == kPartDropped)
         return 1;
+    CountDecoded(start);
     if (result != kPartApplied)
         WriteLogF("Run-length screen part for tile %d,%d does not fit the tile: applied as far as it goes.", row,
                   column);

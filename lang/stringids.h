@@ -98,5 +98,51 @@
 #define IDS_SCREEN_UNSUPPORTED      904 /* %u width, %u height, %u depth */
 #define IDS_SCREEN_NO_MEMORY        905 /* %u width, %u height, %u depth */
 #define IDS_SEND_STALLED            906 /* %s the Agent's address */
+#define IDS_WINDOW_FAILED           907 /* %s the system error text */
+#define IDS_MESSAGE_NOT_SEALED      908
+
+/* Send message: context help of the dialog's controls */
+#define IDS_HELP_MSG_OK             51
+#define IDS_HELP_MSG_CANCEL         52
+#define IDS_HELP_MSG_HELP           53
+#define IDS_HELP_MSG_TEXT           54
+#define IDS_HELP_MSG_ICON           55
+#define IDS_HELP_MSG_NO_TIMEOUT     56
+#define IDS_HELP_MSG_TIMEOUT        57
+#define IDS_HELP_MSG_SECONDS        58
+
+/* System information: live session statistics */
+#define IDS_STATS_BYTE_RATE         909 /* %s a grouped number */
+#define IDS_STATS_PART_RATE         910 /* %s a grouped number */
+#define IDS_STATS_DECODE_TIME       911 /* %s a number of microseconds */
+#define IDS_STATS_MEASURING         912 /* shown until two samples are in */
+
+/* Dialog templates of the libraries and their controls (not strings) */
+#define IDD_SYSTEM_INFO             125
+#define IDC_INFO_ACCESS             1008
+#define IDC_INFO_AGENT_VERSION      1009
+#define IDC_INFO_OS                 1010
+#define IDC_INFO_COMPUTER           1011
+#define IDC_INFO_SCREEN_SIZE        1012
+#define IDC_INFO_DEPTH              1013
+#define IDC_INFO_COLOURS            1014
+#define IDC_INFO_SENT               1015
+#define IDC_INFO_RECEIVED           1016
+#define IDC_INFO_SEND_RATE          1030
+#define IDC_INFO_RECEIVE_RATE       1031
+#define IDC_INFO_PART_RATE          1032
+#define IDC_INFO_DECODE_TIME        1033
+
+#define IDD_SEND_MESSAGE            126
+#define IDC_MSG_TEXT                1010
+#define IDC_MSG_ICON                1011
+#define IDC_MSG_INFORMATION         1017 /* the four icon radios in order */
+#define IDC_MSG_WARNING             1018
+#define IDC_MSG_QUESTION            1019
+#define IDC_MSG_ERROR               1020
+#define IDC_MSG_NO_TIMEOUT          1021
+#define IDC_MSG_TIMEOUT             1022
+#define IDC_MSG_SECONDS             1023
+#define IDC_MSG_HELP                9    /* IDHELP */
 
 #endif

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the main toolbar strip (bitmap 104) and the console pad's (bitmap 127) as a 24-bit .bmp (no image tools needed).
+"""Draws the main toolbar strip (bitmap 104), the console pad's (bitmap 127) and the
+logo window's picture (bitmap 124) as 24-bit .bmp files (no image tools needed).
 Usage: make_bitmaps.py OUTDIR
 
 The background is magenta (255,0,255), the mask colour the toolbar's image list
@@ -309,14 +310,15 @@ DRAWERS = [draw_exit, draw_remote_control, draw_envelope, draw_hand, draw_switch
            draw_screen_choice]
 
 
-def bmp24(pixels, palette):
-    """pixels: rows top-down of palette indices. Rows are stored bottom-up, 4-byte aligned."""
+def bmp24(pixels, palette=None):
+    """pixels: rows top-down of palette indices, or of (r, g, b) without a palette.
+    Rows are stored bottom-up, 4-byte aligned."""
     h, w = len(pixels), len(pixels[0])
     stride = (w * 3 + 3) & ~3
     body = bytearray()
     for row in reversed(pixels):
         for i in row:
-            r, g, b = palette[i]
+            r, g, b = palette[i] if palette else i
             body += bytes((b, g, r))
         body += bytes(stride - 3 * w)
     info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(body), 2835, 2835, 0, 0)
@@ -359,6 +361,215 @@ def toolbar_strip():
     return strip(DRAWERS)
 
 
+# ---------------------------------------------------------------------------
+# The logo (bitmap 124): the name beside a raven on a branch against the moon,
+# anti-aliased by filling shapes at 4 x 4 subsamples per pixel.
+# ---------------------------------------------------------------------------
+LOGO_W, LOGO_H = 324, 209
+SS = 4  # subsamples per pixel along each axis
+
+
+class Mask:
+    """A coverage layer at SS x SS subsamples per pixel, filled by spans."""
+
+    def __init__(self, dx=0, dy=0):
+        self.dx, self.dy = dx, dy  # where the drawing's origin goes
+        self.w, self.h = LOGO_W * SS, LOGO_H * SS
+        self.rows = [bytearray(self.w) for _ in range(self.h)]
+
+    def span(self, sy, x0, x1):
+        """Sets subsamples of row sy whose centres lie in [x0, x1) (subsample units)."""
+        a, b = max(0, math.ceil(x0 - 0.5)), min(self.w, math.ceil(x1 - 0.5))
+        if 0 <= sy < self.h and a < b:
+            self.rows[sy][a:b] = b'\x01' * (b - a)
+
+    def polygon(self, pts):
+        """Fills a polygon (pixel coordinates) by the non-zero rule."""
+        p = [((x + self.dx) * SS, (y + self.dy) * SS) for x, y in pts]
+        ys = [y for _, y in p]
+        for sy in range(max(0, math.floor(min(ys))), min(self.h, math.ceil(max(ys)) + 1)):
+            cy = sy + 0.5
+            cross = []
+            for (x0, y0), (x1, y1) in zip(p, p[1:] + p[:1]):
+                if (y0 <= cy < y1) or (y1 <= cy < y0):
+                    cross.append((x0 + (cy - y0) * (x1 - x0) / (y1 - y0), 1 if y1 > y0 else -1))
+            cross.sort()
+            wind = 0
+            for i, (x, d) in enumerate(cross[:-1]):
+                wind += d
+                if wind:
+                    self.span(sy, x, cross[i + 1][0])
+
+    def ellipse(self, cx, cy, rx, ry, angle=0.0, steps=72):
+        c, s = math.cos(angle), math.sin(angle)
+        pts = []
+        for i in range(steps):
+            t = 2 * math.pi * i / steps
+            x, y = rx * math.cos(t), ry * math.sin(t)
+            pts.append((cx + x * c - y * s, cy + x * s + y * c))
+        self.polygon(pts)
+
+    def stroke(self, pts, width):
+        """A polyline of the given width with round joins and ends."""
+        r = width / 2
+        for (x0, y0), (x1, y1) in zip(pts, pts[1:]):
+            dx, dy = x1 - x0, y1 - y0
+            n = math.hypot(dx, dy) or 1
+            ox, oy = -dy / n * r, dx / n * r
+            self.polygon([(x0 + ox, y0 + oy), (x1 + ox, y1 + oy), (x1 - ox, y1 - oy), (x0 - ox, y0 - oy)])
+        for x, y in pts:
+            self.ellipse(x, y, r, r, steps=24)
+
+    def coverage(self):
+        """Per pixel, the share of its subsamples set (0..1), rows top-down."""
+        out = []
+        for y in range(LOGO_H):
+            acc = [0] * LOGO_W
+            for row in self.rows[y * SS:(y + 1) * SS]:
+                for x in range(LOGO_W):
+                    acc[x] += sum(row[x * SS:(x + 1) * SS])
+            out.append([a / (SS * SS) for a in acc])
+        return out
+
+
+def arc(cx, cy, rx, ry, a0, a1, steps=28):
+    """Points of an elliptic arc, angles in degrees counter-clockwise from 3 o'clock."""
+    return [(cx + rx * math.cos(math.radians(a0 + (a1 - a0) * i / steps)),
+             cy - ry * math.sin(math.radians(a0 + (a1 - a0) * i / steps))) for i in range(steps + 1)]
+
+
+# The title's letters: strokes in a box one unit high (baseline at 1, x-height at
+# 0.38), and the advance to the next letter.
+TITLE_GLYPHS = {
+    'C': (lambda: [arc(0.44, 0.5, 0.44, 0.5, 48, 312, 40)], 0.98),
+    'o': (lambda: [arc(0.31, 0.69, 0.31, 0.31, 0, 360, 36)], 0.76),
+    'r': (lambda: [[(0.04, 0.38), (0.04, 1.0)], arc(0.33, 0.66, 0.29, 0.27, 178, 80, 16)], 0.52),
+    'v': (lambda: [[(0.0, 0.38), (0.29, 1.0), (0.58, 0.38)]], 0.72),
+    'i': (lambda: [[(0.05, 0.38), (0.05, 1.0)]], 0.28),
+    'd': (lambda: [arc(0.31, 0.69, 0.31, 0.31, 0, 360, 36), [(0.62, 0.0), (0.62, 1.0)]], 0.8),
+}
+
+
+def title(mask, text, x, top, size, width):
+    for ch in text:
+        strokes, advance = TITLE_GLYPHS[ch]
+        for s in strokes():
+            mask.stroke([(x + px * size, top + py * size) for px, py in s], width)
+        if ch == 'i':
+            mask.ellipse(x + 0.05 * size, top + 0.15 * size, width * 0.62, width * 0.62, steps=24)
+        x += advance * size
+
+
+# 5 x 7 capitals for the small lines.
+SMALL = {
+    'A': ['.###.', '#...#', '#...#', '#####', '#...#', '#...#', '#...#'],
+    'D': ['####.', '#...#', '#...#', '#...#', '#...#', '#...#', '####.'],
+    'E': ['#####', '#....', '#....', '####.', '#....', '#....', '#####'],
+    'I': ['.###.', '..#..', '..#..', '..#..', '..#..', '..#..', '.###.'],
+    'M': ['#...#', '##.##', '#.#.#', '#.#.#', '#...#', '#...#', '#...#'],
+    'N': ['#...#', '##..#', '#.#.#', '#..##', '#...#', '#...#', '#...#'],
+    'O': ['.###.', '#...#', '#...#', '#...#', '#...#', '#...#', '.###.'],
+    'R': ['####.', '#...#', '#...#', '####.', '#.#..', '#..#.', '#...#'],
+    'S': ['.####', '#....', '#....', '.###.', '....#', '....#', '####.'],
+    'T': ['#####', '..#..', '..#..', '..#..', '..#..', '..#..', '..#..'],
+    'V': ['#...#', '#...#', '#...#', '#...#', '#...#', '.#.#.', '..#..'],
+    'W': ['#...#', '#...#', '#...#', '#.#.#', '#.#.#', '##.##', '#...#'],
+    '3': ['####.', '....#', '....#', '.###.', '....#', '....#', '####.'],
+    '4': ['...#.', '..##.', '.#.#.', '#..#.', '#####', '...#.', '...#.'],
+    '.': ['.....', '.....', '.....', '.....', '.....', '.##..', '.##..'],
+    ' ': ['.....'] * 7,
+}
+
+
+def small_text(mask, text, x, y, spacing=1):
+    for ch in text:
+        for dy, row in enumerate(SMALL[ch]):
+            for dx, bit in enumerate(row):
+                if bit == '#':
+                    mask.polygon([(x + dx, y + dy), (x + dx + 1, y + dy), (x + dx + 1, y + dy + 1), (x + dx, y + dy + 1)])
+        x += 5 + spacing
+    return x
+
+
+def raven(mask):
+    """A raven perched on the branch, facing left toward the title."""
+    mask.ellipse(250, 106, 34, 20, math.radians(32))                # body
+    mask.ellipse(220, 74, 13.5, 13.5)                               # head
+    mask.polygon([(208, 80), (228, 62), (246, 88), (236, 112), (214, 100)])  # neck
+    mask.polygon([(209, 69), (194, 71), (180, 78), (193, 81), (208, 84)])    # heavy beak
+    mask.polygon([(212, 84), (207, 96), (215, 91), (214, 101), (223, 94)])   # ruffled throat
+    mask.polygon([(272, 118), (312, 146), (307, 153), (300, 150), (294, 157), (262, 132)])  # wedge tail
+    for x0, x1 in ((246, 243), (258, 257)):                         # legs and toes
+        mask.stroke([(x0, 122), (x1, 140)], 3.2)
+        mask.stroke([(x1 - 6, 141), (x1 + 5, 141)], 2.4)
+
+
+def wing(mask):
+    mask.polygon([(230, 88), (256, 88), (282, 106), (304, 134), (306, 142), (290, 136), (284, 140),
+                  (270, 130), (242, 118)])
+
+
+def branch(mask):
+    mask.stroke([(196, 146), (240, 143), (280, 140), (324, 134)], 6.5)
+    mask.stroke([(286, 139), (300, 150), (312, 153)], 3.0)
+
+
+def blend(px, cov, colour):
+    for y, row in enumerate(cov):
+        line = px[y]
+        for x, a in enumerate(row):
+            if a:
+                r, g, b = line[x]
+                line[x] = (round(r + (colour[0] - r) * a), round(g + (colour[1] - g) * a),
+                           round(b + (colour[2] - b) * a))
+
+
+def glow(px, cx, cy, r, colour, strength):
+    """A soft halo that fades out over r pixels beyond the disc's edge."""
+    for y in range(LOGO_H):
+        for x in range(LOGO_W):
+            d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
+            if d < r * 2:
+                a = strength * max(0.0, 1 - d / (2 * r)) ** 2
+                p = px[y][x]
+                px[y][x] = tuple(round(p[i] + (colour[i] - p[i]) * a) for i in range(3))
+
+
+def logo():
+    """The logo window's picture, rows top-down of (r, g, b)."""
+    top, bottom = (16, 22, 36), (40, 54, 82)
+    px = [[tuple(round(top[i] + (bottom[i] - top[i]) * y / (LOGO_H - 1)) for i in range(3))] * LOGO_W
+          for y in range(LOGO_H)]
+    # The scene is drawn in its own coordinates and moved right of the title.
+    sx, sy = 8, 8
+    moon = (236, 224, 184)
+    glow(px, 254 + sx, 82 + sy, 54, moon, 0.35)
+    layers = []
+    m = Mask(sx, sy)
+    m.ellipse(254, 82, 54, 54, steps=120)
+    layers.append((m, moon))
+    for draw, colour in ((branch, (46, 36, 30)), (raven, (10, 12, 18)), (wing, (30, 36, 52))):
+        m = Mask(sx, sy)
+        draw(m)
+        layers.append((m, colour))
+    m = Mask(sx, sy)
+    m.ellipse(216, 71, 1.7, 1.7, steps=16)
+    layers.append((m, (210, 214, 224)))                             # the eye
+    m = Mask(0, sy)
+    title(m, 'Corvid', 20, 74, 40, 4.6)
+    layers.append((m, (240, 242, 247)))
+    m = Mask(0, sy)
+    m.polygon([(21, 126), (182, 126), (182, 128), (21, 128)])
+    layers.append((m, (214, 172, 84)))
+    m = Mask(0, sy)
+    small_text(m, 'REMOTE ADMINISTRATION', 21, 138)
+    small_text(m, 'VIEWER  VERSION 3.34', 21, 152)
+    layers.append((m, (150, 166, 196)))
+    for mask, colour in layers:
+        blend(px, mask.coverage(), colour)
+    return px
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -366,6 +577,8 @@ def main():
         f.write(bmp24(toolbar_strip(), PALETTE))
     with open(os.path.join(out, 'console_toolbar.bmp'), 'wb') as f:
         f.write(bmp24(strip(CONSOLE_DRAWERS), PALETTE))
+    with open(os.path.join(out, 'logo.bmp'), 'wb') as f:
+        f.write(bmp24(logo()))
 
 
 if __name__ == '__main__':

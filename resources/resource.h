@@ -30,6 +30,7 @@
 #define IDC_CONNECT_ANIM 1004
 
 #define IDB_VIEW_PATTERN 138 /* 32 x 32, 8 bits: background of the view frame */
+#define IDB_LOGO 124         /* 324 x 209, 24 bits: the logo window */
 #define IDC_HAND_DRAG 115    /* cursor of the hand tool while dragging */
 #define IDR_COLOURS_2 256    /* default colour tables, RGBQUAD entries */
 #define IDR_COLOURS_16 111

@@ -3,6 +3,7 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
+#include "desktop/clipboard_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "lang/stringids.h"
@@ -151,6 +152,8 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
         return OnCursorShapePacket(h, payload);
     case PKT_CURSOR_POS:
         return OnCursorPosPacket(h, payload);
+    case PKT_CLIPBOARD_TEXT:
+        return HandleClipboardChunk(h, payload);
     }
     if (h->dwRequired == 0)
         return 1;

@@ -2,6 +2,7 @@
 // packet cannot be queued.
 #include "shell/commands_win.h"
 
+#include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
 #include "desktop/toolbar_win.h"
@@ -15,10 +16,15 @@
 #include "shell/settings_win.h"
 #include "shell/state.h"
 #include "ui/help_win.h"
+#include "ui/logo_win.h"
+#include "ui/sendmsg_win.h"
+#include "ui/sysinfo_win.h"
 
 #include <shellapi.h>
 
 #define CORVID_WEB_PAGE "https://corvid.example.org/"
+
+enum { kLogoSeconds = 10 };
 
 static void ToggleSwitch(void)
 {
@@ -83,6 +89,9 @@ int RunCommand(HWND mainWindow, UINT command)
     case IDM_SHOW_REMOTE_CURSOR:
         ToggleShowRemoteCursor();
         return 1;
+    case IDM_CLIPBOARD_EXCHANGE:
+        ToggleClipboardExchange();
+        return 1;
     case IDM_SWITCH:
         ToggleSwitch();
         return 1;
@@ -119,6 +128,15 @@ int RunCommand(HWND mainWindow, UINT command)
         return 1;
     case IDM_HELP:
         ShowHelp(mainWindow, HELP_TOPIC_MAIN, 0, 0);
+        return 1;
+    case IDM_SEND_MESSAGE:
+        SendMessageCommand(mainWindow);
+        return 1;
+    case IDM_SYSTEM_INFO:
+        ShowSystemInfo(mainWindow);
+        return 1;
+    case IDM_LOGO:
+        ShowLogo(kLogoSeconds);
         return 1;
     case IDM_SCREEN_CHOICE:
         ScreenDropDown(mainWindow, g_viewer.toolbar);

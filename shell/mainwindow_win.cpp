@@ -3,6 +3,7 @@
 // quit. Workers only post to it.
 #include "shell/mainwindow_win.h"
 
+#include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
 #include "desktop/screen_win.h"
@@ -112,6 +113,7 @@ static int OnCreate(HWND wnd)
         return 0;
     if (!NetCreateEvents())
         return 0;
+    ClipboardJoinChain(wnd);
     PostMessageA(wnd, WM_CV_CONNECT, 0, 0);
     return 1;
 }
@@ -166,6 +168,7 @@ static void DestroySession(HWND wnd)
         g_viewer.stopEvent = NULL;
     }
     FreePendingCursorShapes(wnd); // the receive thread has ended
+    ClipboardLeaveChain(wnd);       // StopEvent is set: its sender thread ends
     NetClose();
     SendQueueDestroy();
     FreeLocalFacts();
@@ -330,6 +333,15 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_CURSOR_POS:
         OnCursorPos((DWORD)wp, (DWORD)lp);
+        return 0;
+    case WM_CHANGECBCHAIN:
+        ClipboardOnChangeChain((HWND)wp, (HWND)lp);
+        break;
+    case WM_DRAWCLIPBOARD:
+        ClipboardOnDraw(wnd);
+        break;
+    case WM_CV_CLIPBOARD_TEXT:
+        ClipboardOnText(wnd);
         return 0;
     case WM_CV_SEND_STALLED:
         OnSendStalled(wnd);

@@ -17,4 +17,5 @@ enum {
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
     WM_CV_TILES_CHANGED = WM_USER + 400,  // tiles await repainting (see ScreenModel::changed)
     WM_CV_SEND_STALLED = WM_USER + 401,   // the send queue is full: the Agent stopped reading
+    WM_CV_CLIPBOARD_TEXT = WM_USER + 402, // a whole text from the Agent waits to go on the clipboard
 };

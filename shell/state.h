@@ -11,6 +11,7 @@
 #include "session/login.h"
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
+#include "ui/sendmsg.h"
 
 enum { kLanguageCount = 2, kMaxTimedBoxes = 8 };
 
@@ -119,6 +120,8 @@ struct ViewerState {
     HWND timedBoxes[kMaxTimedBoxes]; // TimedBoxLock: tracked TimedMessageBoxes now shown
     BOOL timedBoxesClosed;           // TimedBoxLock: shutdown ended them all
     HWND dialogSlot;    // connect, password, system information, send message
+    MessageChoice messageChoice; // the send-message dialog's last choice, for the process's life
+    HWND logoWindow;    // "CORVID:LOGO" while it is shown; one at a time
     HANDLE stopEvent;   // manual reset; set once at main-window destruction
     HANDLE terminateWatchThread;
 
@@ -143,6 +146,9 @@ struct ViewerState {
     // Login facts
     SessionInfo session;
     DWORD loggedIn;
+    // Screen parts decoded and the microseconds spent decoding them, for the session
+    // statistics: added by the receive thread with Interlocked operations, wrapping.
+    volatile LONG partsDecoded, decodeMicros;
 
     // Main window state (UI thread)
     struct {

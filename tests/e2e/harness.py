@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 SETTINGS_KEY = r'HKCU\Software\Vantor\Corvids'
 PROGRAM_FILES = ('Corvid.exe', 'cvresen.dll', 'cvresru.dll', 'LLkbd.dll', 'kbdhook.dll', 'tallydesk-stub.exe')
@@ -52,25 +53,31 @@ def run_case(module_globals):
         sys.exit('no case ' + a.case)
     ctx = Ctx(a.case, a.bin, a.work, a.source)
     passed = False
+    failure = ''
     try:
         fn(ctx)
         passed = True
+    except BaseException:
+        failure = traceback.format_exc()
+        raise
     finally:
         cleanup(ctx)
         crashes = crash_reports(ctx)
         if crashes:
             sys.stderr.write('\n'.join(crashes) + '\n')
         if crashes or not passed:
-            keep_failed(ctx)
+            keep_failed(ctx, failure + '\n'.join(crashes))
     check(not crashes, 'a viewer crashed (see above)')
     print('case %s passed' % a.case)
 
 
-def keep_failed(ctx):
-    """A failed case's folder is kept apart, so that a later run of the case (a repeated
-    suite) does not wipe what it left."""
+def keep_failed(ctx, why):
+    """A failed case's folder is kept apart, with why it failed, so that a later run of
+    the case (a repeated suite) does not wipe what it left."""
     kept = '%s.failed-%s' % (ctx.dir, time.strftime('%Y%m%d-%H%M%S'))
     shutil.copytree(ctx.dir, kept, ignore=shutil.ignore_patterns('*.exe', '*.dll', '*.chm'))
+    with open(os.path.join(kept, 'failure.txt'), 'w') as f:
+        f.write(why)
     sys.stderr.write('the case folder is kept as %s\n' % kept)
 
 

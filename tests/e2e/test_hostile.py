@@ -7,6 +7,7 @@ import time
 
 from harness import Agent, check, lang_string, messages, reg_set_defaults, run_case, start, start_console, \
     stop_console, wait_until
+from test_clipboard import switch
 from test_desktop import close, match_unscaled, viewer_class
 
 # Kinds left out of the stream (agentsim `hostile` names), none.
@@ -68,6 +69,8 @@ def rebuilt(agent, infos):
 def survive(ctx, addr, seed, count, screen):
     agent, viewer = open_session(ctx, addr, screen)
     check(agent.command('wait-synced 30') == 'ok', 'first picture')
+    # Clipboard chunks are only collected while the exchange is on.
+    switch(ctx, addr, agent, True)
     pid = viewer_pid(addr)
     time.sleep(1)
     before = resident_mb(pid, viewer)
@@ -95,6 +98,7 @@ def survive(ctx, addr, seed, count, screen):
     after = resident_mb(pid, viewer)
     check(viewer.poll() is None, 'the viewer ended after the restart')
     check_no_crash(ctx, 'after the restart')
+    check(not agent.packets('PKT_CLIPBOARD_TEXT'), 'the Agent\'s clipboard texts were sent back')
     print('seed %d: %d packets (%d bytes) survived, by type %s; stream %.1f s, rebuilt after %.1f s; '
           'resident %.1f MB before, %.1f MB at most, %.1f MB after' %
           (seed, summary['packets'], summary['bytes'], summary['by_type'], streamed, caught_up, before, peak[0], after))

@@ -1,8 +1,10 @@
 """Records seed corpora for the fuzz entries from the Agent simulator: logs in as a viewer
 would, has the simulator serve its desktop at every depth and send every pointer and
-keyboard packet, and writes each packet received (header and payload) as a seed of the
-entry that parses it. The decode seeds carry the screen in front of the packet, the
-framer seeds a stretch of the raw stream behind a cut-pattern byte.
+keyboard packet and clipboard texts of 0, 1, 8192, 8193 and 20000 bytes, and writes each
+packet received (header and payload) as a seed of the entry that parses it. The decode
+seeds carry the screen in front of the packet, the framer seeds a stretch of the raw
+stream behind a cut-pattern byte, the clipboard seeds all the chunks of one text (and
+again in the entry's compact form, heads only).
 Usage: record_seeds.py AGENTSIM OUTDIR [ENVELOPE_SEEDS]   (e.g. tests/fuzz/corpus)"""
 import json
 import os
@@ -25,6 +27,7 @@ POINTER_COMMANDS = ['lights 1 0 2', 'lights 255 255 255', 'cursor-std 0', 'curso
                     'cursor-std 4294967295', 'cursor-shape 0 0 32 64 arrow', 'cursor-shape 31 31 32 64 box',
                     'cursor-shape 1 1 16 32 box', 'cursor-shape 0 0 255 255', 'cursor-shape 0 0 17 2',
                     'cursor-pos 0 0', 'cursor-pos 1023 767', 'cursor-pos 4294967295 65536']
+CLIP_COMMANDS = ['clip -', 'clip-random 1 1', 'clip-random 8192 2', 'clip-random 8193 3', 'clip-random 20000 4']
 PARTS_PER_SCREEN = 2  # of each part type, away from the edges
 
 
@@ -117,18 +120,31 @@ def record(exe, outdir):
         for line in POINTER_COMMANDS:
             sim.cmd(line)
         time.sleep(0.5)
+        with v.lock:
+            framer_end = len(v.raw)  # the framer seeds end before the clipboard texts
+        for line in CLIP_COMMANDS:
+            sim.cmd(line)
+        time.sleep(0.5)
     finally:
         sim.stop()
     with v.lock:
-        packets, raw = list(v.packets), bytes(v.raw)
+        packets, raw = list(v.packets), bytes(v.raw[:framer_end])
 
     kept = {}
+    texts = []  # the chunks of each clipboard text, in order
     for packet, screen in packets:
         t = struct.unpack_from('<I', packet)[0]
         if t == 1:
             write(outdir, 'login', 'reply-refused', packet)
         elif t in (3, 9):
             write(outdir, 'screeninfo', '%s-%dx%dx%d' % ('info' if t == 3 else 'palette', *screen), packet)
+        elif t == 17:
+            total, index = struct.unpack_from('<II', packet, 12)
+            if index == 0:
+                texts.append([total, b'', b''])
+            texts[-1][1] += packet
+            # The entry's compact form: dwRequired 0 and the head alone, the bytes made up.
+            texts[-1][2] += packet[:8] + struct.pack('<I', 0) + packet[12:28]
         elif t in (11, 14, 15, 28):
             n = kept[t] = kept.get(t, 0) + 1
             write(outdir, 'pointer', '%d-%d' % (t, n), packet)
@@ -143,6 +159,9 @@ def record(exe, outdir):
             prefix = bytes([DEPTH_INDEX[depth]]) + struct.pack('<HH', w - 32, h - 32)
             write(outdir, 'decode', '%s-%dx%dx%d-c%dr%d' % (PART_NAMES[t], w, h, depth, packet[12], packet[13]),
                   prefix + packet)
+    for total, chunks, heads in texts:
+        write(outdir, 'clipboard', 'text-%d' % total, chunks)
+        write(outdir, 'clipboard', 'heads-%d' % total, heads)
     # The framer: stretches of the stream as it came, each with another way of cutting it.
     for cut, at in enumerate((0, len(raw) // 3, len(raw) // 2, len(raw) - 4000)):
         write(outdir, 'framer', 'stream-%d' % cut, bytes([cut]) + raw[max(at, 0):max(at, 0) + 8191])
@@ -154,7 +173,7 @@ def main():
         print(__doc__)
         return 2
     exe, outdir = sys.argv[1], sys.argv[2]
-    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer'):
+    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer', 'clipboard'):
         shutil.rmtree(os.path.join(outdir, entry), ignore_errors=True)
     record(exe, outdir)
     # A second Agent with the defaults gives a plainer login reply.

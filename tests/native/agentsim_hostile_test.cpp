@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/clipboard.h"
 #include "desktop/decode.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
@@ -99,6 +100,7 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
         {PKT_CURSOR_STANDARD, {0, 3, 4, 5, M}, 0},
         {PKT_CURSOR_SHAPE, {0, 260, 261, 262, M}, 0},
         {PKT_CURSOR_POS, {0, 7, 8, 9, M}, 0},
+        {PKT_CLIPBOARD_TEXT, {0, 15, 16, 17, 16 + 8192, 16 + 8193, M}, 0},
         {0xFFFFFFFFu, {0, M}, 0},
     };
     for (const auto &c : cases) {
@@ -161,6 +163,35 @@ TEST(SimHostile, ViewerDecodersSurviveTheParts)
     EXPECT_GT(applied, 1000);
 }
 
+// The clipboard chunks through the viewer's checks into a block of exactly total + 1
+// bytes, as the receive thread collects them: sound texts come out whole, the rest is
+// refused, and nothing is written outside the block.
+TEST(SimHostile, ClipboardChunksAreCollectedOrRefused)
+{
+    ClipAssembly a = {};
+    Bytes block;
+    int whole = 0, refused = 0;
+    for (const Packet &p : Stream(4, 20000)) {
+        if (p.h.dwType != PKT_CLIPBOARD_TEXT) continue;
+        ClipChunk c;
+        const char *why = "";
+        uint32_t offset;
+        int begin, last;
+        if (!ParseClipChunk(&p.h, p.payload.data(), &c, &why) || !ClipAssemblyPlace(&a, &c, &offset, &begin, &last)) {
+            refused++;
+            a.active = 0;  // the viewer drops the text collected so far
+            block.clear();
+            continue;
+        }
+        if (begin) block.assign((size_t)c.total + 1, 0);
+        ASSERT_LE((size_t)offset + c.length + last, block.size());
+        memcpy(block.data() + offset, c.data, c.length);
+        whole += last;
+    }
+    EXPECT_GT(whole, 20);
+    EXPECT_GT(refused, 200);
+}
+
 TEST(SimHostile, FatalPacketsAndTheControlCommand)
 {
     const struct {
@@ -206,12 +237,12 @@ TEST(SimHostile, FatalPacketsAndTheControlCommand)
         const char *error;
     } commands[] = {
         {"hostile 5 100", 5, 100, 0, nullptr},
-        {"hostile 4294967295 1000000 1,other,28", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 11 | 1u << 10, nullptr},
+        {"hostile 4294967295 1000000 1,other,28,17", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 12 | 1u << 10 | 1u << 11, nullptr},
         {"hostile 5 0", 0, 0, 0, "at least 1"},
         {"hostile 5 1000001", 0, 0, 0, "count"},
         {"hostile 5 10 2", 0, 0, 0, "kinds left out"},
         {"hostile 5 10 1,", 0, 0, 0, "kinds left out"},
-        {"hostile 5 10 1,3,5,7,8,9,11,13,14,15,28,other", 0, 0, 0, "every kind"},
+        {"hostile 5 10 1,3,5,7,8,9,11,13,14,15,17,28,other", 0, 0, 0, "every kind"},
         {"hostile-fatal huge", 0, 0, 0, "unknown kind"},
     };
     for (const auto &c : commands) {

@@ -29,7 +29,8 @@ DIALOGS = {
     "IDD_CONNECT": ["IDC_CONNECT_ANIM", "IDC_CONNECT_LABEL", "IDCANCEL"],
 }
 RESOURCE_IDS = {"IDD_TIMED_BOX": 102, "IDD_PASSWORD": 108, "IDB_TOOLBAR": 104, "IDB_CONSOLE_TOOLBAR": 127,
-                "IDA_CONNECT": 105, "IDD_CONNECT": 106, "IDC_CONNECT_LABEL": 1003, "IDC_CONNECT_ANIM": 1004}
+                "IDA_CONNECT": 105, "IDD_CONNECT": 106, "IDC_CONNECT_LABEL": 1003, "IDC_CONNECT_ANIM": 1004,
+                "IDB_LOGO": 124}
 # Dialog units to pixels for 8-point MS Shell Dlg at 96 dpi (base units 6 x 13).
 DLU_X, DLU_Y = 6 / 4, 13 / 8
 
@@ -235,6 +236,10 @@ def main(argv):
         got = decode_bmp(chk, read("viewpattern.bmp"), "viewpattern.bmp")
         chk.check(got and got[:3] == (32, 32, 8),
                   "viewpattern.bmp: %r, expected 32 x 32 at 8 bits" % ((got or ())[:3],))
+        # The logo window's client area is the bitmap's size; a blank picture is a slip.
+        got = decode_bmp(chk, read("logo.bmp"), "logo.bmp")
+        chk.check(got and got[:3] == (324, 209, 24) and len({p for row in got[3] for p in row}) > 64,
+                  "logo.bmp: %r, expected a drawn 324 x 209 picture at 24 bits" % ((got or ())[:3],))
         for name in sorted(os.listdir(out)):
             if name.endswith((".ico", ".cur")):
                 check_icon(chk, read(name), name)

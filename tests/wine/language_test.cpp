@@ -90,7 +90,7 @@ TEST_F(Language, SwitchKeepsGreyEnabledAndCheckedStatesOfTheOldMenu)
     EXPECT_FALSE(Grey(IDM_REMOTE_CONTROL));
     EXPECT_TRUE(Checked(IDM_REMOTE_CONTROL));
     EXPECT_TRUE(Grey(IDM_AUTO_SCALE));
-    EXPECT_TRUE(Grey(IDM_SYSTEM_INFO)) << "greyed as a missing feature, enabled in the template";
+    EXPECT_FALSE(Grey(IDM_SYSTEM_INFO)) << "enabled from the start";
 }
 
 TEST_F(Language, SwitchToTheActiveOrAnUnknownLanguageDoesNothing)

@@ -211,12 +211,32 @@ static int ParseSkip(const Word &w, uint32_t *skip, char *err, size_t errCap)
         for (int k = 0; k < kHostileKinds; k++)
             if (Is(Word{w.p + i, end - i}, HostileKindName(k))) kind = k;
         if (kind < 0) {
-            snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 28 or other, comma-separated");
+            snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 17 28 or other, comma-separated");
             return 0;
         }
         *skip |= 1u << kind;
         i = end + 1;
     }
+    return 1;
+}
+
+static int ParseClip(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
+{
+    if (Is(w[0], "clip")) {
+        if (!WantArgs(nw, 2, w[0], err, errCap) || !SimParseHex(w[1].p, w[1].n, &cmd->text, err, errCap)) return 0;
+    } else {
+        if (nw != 2 && nw != 3) {
+            snprintf(err, errCap, "clip-random takes N [SEED]");
+            return 0;
+        }
+        uint32_t n, seed = 1;
+        if (!ParseUints(w + 1, 1, kClipTextMax, &n, "length", err, errCap) ||
+            (nw == 3 && !ParseUints(w + 2, 1, 0xFFFFFFFFu, &seed, "seed", err, errCap)))
+            return 0;
+        SimRandomText(seed, n, &cmd->text);
+    }
+    SimAppendClipText(cmd->text.data(), (uint32_t)cmd->text.size(), &cmd->bytes);
+    cmd->kind = kCtlClip;
     return 1;
 }
 
@@ -269,6 +289,7 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->on = 0;
     cmd->screenCount = cmd->screenCurrent = 0;
     cmd->hasCurrent = cmd->announce = 0;
+    cmd->text.clear();
     if (len && line[len - 1] == '\r') len--;
     Word w[kMaxWords];
     size_t nw = 0;
@@ -380,6 +401,7 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
     if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
+    if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
     snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);
     return 0;
 }

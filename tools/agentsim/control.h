@@ -25,8 +25,11 @@
 //                                 (default 30 seconds)
 //   hostile SEED COUNT [K,K...]   COUNT packets of a compromised Agent from SEED, paced to
 //                                 what the viewer takes, parts of the desktop held meanwhile;
-//                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 28 other).
+//                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 other).
 //                                 "ok SENT" once all have left, "error closed after SENT"
+//   clip HEX|-                    a clipboard text ("-": empty) as PKT_CLIPBOARD_TEXT chunks
+//   clip-random N [SEED]          N bytes (up to 64 MiB) of printable text and CR LF from
+//                                 SEED (default 1) as clipboard chunks
 //   hostile-fatal KIND            one packet that must end the session: unknown-required,
 //                                 short-screen, too-long, screen-narrow, screen-depth,
 //                                 screen-huge; or short-login: the next login is answered
@@ -61,6 +64,7 @@ enum SimControlKind {
     kCtlWaitInput,
     kCtlHostile,
     kCtlHostileFatal,
+    kCtlClip,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -80,6 +84,7 @@ struct SimControlCommand {
     int newScreen;               // restart: the geometry below replaces the screen
     uint16_t width, height, bpp;
     std::string path;            // dump, frame: the rest of the line
+    std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks
 };
 
 // Parses one line (without its newline; a trailing '\r' is ignored). On failure

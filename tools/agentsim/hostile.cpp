@@ -6,24 +6,25 @@
 
 #include <cstring>
 
+#include "desktop/clipboard.h"
 #include "session/packet.h"
 
 const uint32_t kHostileTypes[kHostileOther] = {
     PKT_LOGIN_REPLY,     PKT_SCREEN_INFO,     PKT_SCREEN_XOR_PART, PKT_SCREEN_XOR_RLE_PART,
     PKT_SCREEN_RLE_PART, PKT_PALETTE,         PKT_KEYBOARD_LIGHTS, PKT_DESKTOP_RESTART,
-    PKT_CURSOR_STANDARD, PKT_CURSOR_SHAPE,    PKT_CURSOR_POS,
+    PKT_CURSOR_STANDARD, PKT_CURSOR_SHAPE,    PKT_CURSOR_POS,      PKT_CLIPBOARD_TEXT,
 };
 
 static const char *const kKindNames[kHostileKinds] = {"1", "3", "5", "7", "8", "9", "11", "13", "14", "15", "28",
-                                                      "other"};
+                                                      "17", "other"};
 
 enum { kKindLogin, kKindScreen, kKindXor, kKindXorRle, kKindRle, kKindPalette, kKindLights, kKindRestart,
-       kKindCursorStd, kKindCursorShape, kKindCursorPos };
+       kKindCursorStd, kKindCursorShape, kKindCursorPos, kKindClip };
 
 // Shares out of 1000. Parts are cheap for the viewer and the richest in cases; screen
 // information and restarts rebuild 1,024 windows each and palettes repaint them all,
 // so those stay rare.
-static constexpr uint16_t kWeights[kHostileKinds] = {10, 6, 230, 190, 190, 15, 60, 6, 50, 50, 60, 133};
+static constexpr uint16_t kWeights[kHostileKinds] = {10, 6, 230, 190, 190, 15, 60, 6, 50, 50, 60, 50, 83};
 static constexpr int WeightSum(int k) { return k == kHostileKinds ? 0 : kWeights[k] + WeightSum(k + 1); }
 static_assert(WeightSum(0) == 1000, "the shares must fill 1000");
 
@@ -312,6 +313,62 @@ static void Small(HostileStream *s, uint32_t type, uint32_t size, std::vector<ui
     Emit(s, type, Below(s, 2), p, out);
 }
 
+// Clipboard chunks: the next chunk of a sound text being sent (so that texts are
+// collected and handed to the clipboard), the start of a new one, or a chunk whose
+// numbers are at and past their limits.
+static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
+{
+    uint32_t total, index, count, length;
+    const uint32_t r = Below(s, 8);
+    if (r < 3 && s->clipNext < s->clipCount) {
+        total = s->clipTotal;
+        index = s->clipNext++;
+        count = s->clipCount;
+        length = index + 1 < count ? kClipChunkMax : total - index * kClipChunkMax;
+    } else if (r < 5) {
+        static const uint32_t totals[] = {1, 2, kClipChunkMax - 1, kClipChunkMax, kClipChunkMax + 1,
+                                          3 * kClipChunkMax};
+        total = Below(s, 2) ? Pick(s, totals, 6) : 1 + Below(s, 40000);
+        s->clipTotal = total;
+        s->clipCount = ClipChunkCount(total);
+        s->clipNext = 1;
+        index = 0;
+        count = s->clipCount;
+        length = count > 1 ? kClipChunkMax : total;
+    } else {
+        static const uint32_t totals[] = {0, 1, kClipChunkMax, kClipChunkMax + 1, kClipTextMax - 1, kClipTextMax,
+                                          kClipTextMax + 1, 0x7FFFFFFF, 0xFFFFFFFE, 0xFFFFFFFF};
+        total = Below(s, 4) ? Pick(s, totals, 10) : (uint32_t)Next(s);
+        const uint32_t fits = ClipChunkCount(total);
+        const uint32_t counts[] = {0, 1, fits, fits + 1, fits ? fits - 1 : 0, 0xFFFFFFFF};
+        count = Below(s, 4) ? Pick(s, counts, 6) : EdgeValue(s);
+        const uint32_t indexes[] = {0, 1, count ? count - 1 : 0, count, count + 1, 0xFFFFFFFF};
+        index = Below(s, 4) ? Pick(s, indexes, 6) : EdgeValue(s);
+        const uint32_t lengths[] = {0, 1, kClipChunkMax - 1, kClipChunkMax, kClipChunkMax + 1, total, 0xFFFFFFFF};
+        length = Below(s, 4) ? Pick(s, lengths, 7) : EdgeValue(s);
+        s->clipNext = s->clipCount;  // a sound text in progress is broken by now
+    }
+    uint8_t head[kClipChunkHead];
+    PutU32LE(head, total);
+    PutU32LE(head + 4, index);
+    PutU32LE(head + 8, count);
+    PutU32LE(head + 12, length);
+    const uint32_t exact = length <= kClipChunkMax ? kClipChunkHead + length : kClipChunkHead + kClipChunkMax;
+    uint32_t n;
+    switch (Below(s, 14)) {
+    case 0: n = Below(s, kClipChunkHead + 1); break;
+    case 1: n = exact - 1; break;
+    case 2: n = exact + 1; break;
+    case 3: n = Below(s, (uint64_t)kMaxPayloadSize + 1); break;
+    case 4: n = kMaxPayloadSize; break;
+    default: n = exact;
+    }
+    if (n > kMaxPayloadSize) n = kMaxPayloadSize;
+    std::vector<uint8_t> p;
+    Payload(s, n, head, sizeof head, &p);
+    Emit(s, PKT_CLIPBOARD_TEXT, Below(s, 2), p, out);
+}
+
 static void Other(HostileStream *s, std::vector<uint8_t> *out)
 {
     static const uint32_t types[] = {0,  2,  4,  6,  10, 12, 16, 18, 19, 20, 25, 29, 32, 34, 36, 38, 40,
@@ -359,6 +416,7 @@ size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out)
     case kKindCursorStd: Small(s, PKT_CURSOR_STANDARD, kCursorStandardLen, out); break;
     case kKindCursorShape: CursorShape(s, out); break;
     case kKindCursorPos: Small(s, PKT_CURSOR_POS, kCursorPosLen, out); break;
+    case kKindClip: ClipText(s, out); break;
     default: Other(s, out);
     }
     return out->size() - before;

@@ -11,7 +11,7 @@
 
 // The kinds counted apart: the Agent-to-viewer types the viewer handles, in this order,
 // then every other type (sent with dwRequired 0).
-enum { kHostileKinds = 12, kHostileOther = kHostileKinds - 1 };
+enum { kHostileKinds = 13, kHostileOther = kHostileKinds - 1 };
 extern const uint32_t kHostileTypes[kHostileOther];
 
 // Screens in the stream stay showable: sides 32..2048, depths 1, 4, 8 and 16.
@@ -26,13 +26,14 @@ struct HostileStream {
     TileLayout layout;          // the screen the viewer is taken to show (for tile-exact sizes)
     int layoutValid;
     uint32_t burst;             // screen parts still to follow a restart at once
+    uint32_t clipTotal, clipCount, clipNext;  // the sound clipboard text being sent
     uint64_t sent[kHostileKinds];
     uint64_t bytes;
 };
 
-// Kind index of a type: 0..10 for the handled types, kHostileOther for the rest.
+// Kind index of a type: 0..11 for the handled types, kHostileOther for the rest.
 int HostileKindOf(uint32_t type);
-// "1", "3", ... "28", "other".
+// "1", "3", ... "28", "17", "other".
 const char *HostileKindName(int kind);
 
 // count packets (1..kHostileCountMax) from seed, for a viewer showing width x height at

@@ -511,6 +511,7 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         return;
     }
     std::string t;
+    if (cmd.kind == kCtlClip) SimLogClipText(&t, "clip_sent", cmd.text.data(), (uint32_t)cmd.text.size());
     if (cmd.kind == kCtlRaw || cmd.kind == kCtlHostileFatal) {
         JsonLine j;
         JsonBegin(&j, "sent_raw");

@@ -1,9 +1,12 @@
 // What the simulated Agent does with each packet from the viewer: log it decoded,
-// and answer login and client information as the opening sequence requires.
+// and answer login and client information as the opening sequence requires; and the
+// clipboard chunks it sends.
 #include "tools/agentsim/session.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include <openssl/evp.h>
 
 #include "session/envelope.h"
 #include "tools/agentsim/deskey.h"
@@ -21,6 +24,9 @@ void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesk
     s->loginReplies = 0;
     s->loggedIn = 0;
     s->inputEvents = 0;
+    s->clipSync = 0;
+    s->clip = ClipAssembly{};
+    s->clipText.clear();
 }
 
 void SimLogError(std::string *log, const char *what)
@@ -188,14 +194,16 @@ static uint32_t U32Max(uint32_t type)
     return type == PKT_SET_LEVEL ? 7 : type == PKT_SESSION_STAMP ? 0xFFFFFFFFu : 1;
 }
 
-static int HandleU32(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+static int HandleU32(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
     if (h->dwDataLen != 4) return Refuse(h, payload, 4, out);
     const uint32_t v = GetU32LE(payload);
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, h->dwType == PKT_SESSION_STAMP ? "stamp" : "value", v);
+    if (h->dwType == PKT_SET_CLIPBOARD_SYNC) JsonBool(&j, "on", v == 1);
     out->log += JsonEnd(&j);
+    if (h->dwType == PKT_SET_CLIPBOARD_SYNC && v <= 1) s->clipSync = (int)v;
     if (v <= U32Max(h->dwType)) return 1;
     char what[120];
     snprintf(what, sizeof what, "%s value %u is over %u", SimPacketName(h->dwType), (unsigned)v,
@@ -263,11 +271,153 @@ static int HandleSelectScreen(SimSession *s, const SessPacketHeader *h, const ui
     return 1;
 }
 
+uint32_t SimAppendClipText(const uint8_t *text, uint32_t len, std::vector<uint8_t> *out)
+{
+    if (len == 0) {
+        uint8_t head[kClipChunkHead] = {0};
+        PutU32LE(head + 8, 1);  // total 0, index 0, count 1, length 0
+        SimAppendPacket(PKT_CLIPBOARD_TEXT, head, sizeof head, out);
+        return 1;
+    }
+    const uint32_t count = ClipChunkCount(len);
+    for (uint32_t i = 0; i < count; i++) {
+        const size_t at = out->size();
+        out->resize(at + kPacketHeaderSize + kClipChunkHead + kClipChunkMax);
+        out->resize(at + BuildClipChunk(text, len, i, out->data() + at, out->size() - at));
+    }
+    return count;
+}
+
+void SimRandomText(uint64_t seed, uint32_t n, std::vector<uint8_t> *out)
+{
+    out->clear();
+    out->reserve(n);
+    uint64_t state = seed;
+    while (out->size() < n) {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);  // splitmix64
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        if (z % 40 == 0 && n - out->size() >= 2) {
+            out->push_back('\r');
+            out->push_back('\n');
+        } else {
+            out->push_back((uint8_t)(0x20 + (z >> 8) % 95));
+        }
+    }
+}
+
+void SimLogClipText(std::string *log, const char *ev, const uint8_t *text, uint32_t len)
+{
+    uint8_t digest[32];
+    unsigned int dlen = 0;
+    JsonLine j;
+    JsonBegin(&j, ev);
+    JsonUint(&j, "length", len);
+    JsonUint(&j, "chunks", len ? ClipChunkCount(len) : 1);
+    if (EVP_Digest(text, len, digest, &dlen, EVP_sha256(), nullptr))
+        JsonHex(&j, "sha256", digest, dlen, sizeof digest);
+    else
+        JsonNull(&j, "sha256");
+    JsonStr(&j, "text", (const char *)text, len < kSimClipLogMax ? len : kSimClipLogMax);
+    if (len > kSimClipLogMax) JsonBool(&j, "text_cut", 1);
+    *log += JsonEnd(&j);
+}
+
+// Chunks of the viewer's clipboard, collected in order the way the viewer collects the
+// Agent's; a refused or misplaced chunk drops the text, as it would there.
+static int HandleClipChunk(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    ClipChunk c;
+    const char *why = "";
+    const int parsed = ParseClipChunk(h, payload, &c, &why);
+    JsonLine j;
+    PacketFields(&j, h);
+    if (h->dwDataLen >= kClipChunkHead) {
+        JsonUint(&j, "total", GetU32LE(payload));
+        JsonUint(&j, "index", GetU32LE(payload + 4));
+        JsonUint(&j, "count", GetU32LE(payload + 8));
+        JsonUint(&j, "length", GetU32LE(payload + 12));
+    }
+    JsonBool(&j, "sync", s->clipSync);
+    uint32_t offset = 0;
+    int begin = 0, last = 0;
+    const int placed = parsed && ClipAssemblyPlace(&s->clip, &c, &offset, &begin, &last);
+    JsonBool(&j, "accepted", placed);
+    if (!parsed) {
+        JsonCStr(&j, "refused", why);
+        JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
+    }
+    out->log += JsonEnd(&j);
+    char what[160];
+    if (!placed) {
+        s->clip.active = 0;
+        s->clipText.clear();
+        if (parsed)
+            snprintf(what, sizeof what, "PKT_CLIPBOARD_TEXT chunk %u of %u out of its place; the text is dropped",
+                     (unsigned)c.index, (unsigned)c.count);
+        else
+            snprintf(what, sizeof what, "PKT_CLIPBOARD_TEXT refused: %s; the text is dropped", why);
+        SimLogError(&out->log, what);
+        return 0;
+    }
+    if (begin) s->clipText.assign(c.total, 0);
+    if (c.length) memcpy(s->clipText.data() + offset, c.data, c.length);
+    if (last) {
+        SimLogClipText(&out->log, "clipboard", s->clipText.data(), c.total);
+        s->clipText.clear();
+    }
+    // The viewer sends its clipboard only while the exchange is on.
+    if (!s->clipSync) SimLogError(&out->log, "PKT_CLIPBOARD_TEXT while clipboard exchange is off");
+    return s->clipSync;
+}
+
+// PKT_SEND_MESSAGE: the text opened with the Agent's key, the icon and the time-out.
+static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != kSendMessageLen) return Refuse(h, payload, kSendMessageLen, out);
+    const uint32_t timeout = GetU32LE(payload), icon = GetU32LE(payload + 4);
+    const uint8_t *sealed = payload + kSealMessageIvOffset - kPacketHeaderSize;
+    const uint8_t *cipher = payload + kSealMessageTextOffset - kPacketHeaderSize;
+    const size_t cipherLen = kSendMessageLen - (kSealMessageTextOffset - kPacketHeaderSize);
+    uint8_t plain[cipherLen + 16];
+    const int opened = OpenStreamChunk(plain, cipher, cipherLen, sealed, 1, 1) == kSealMessagePlain;
+    const size_t textLen = opened ? strnlen((const char *)plain, kSealMessagePlain) : 0;
+    int tailZero = 1;
+    for (size_t i = textLen; opened && i < kSealMessagePlain; i++) tailZero &= plain[i] == 0;
+    JsonLine j;
+    PacketFields(&j, h);
+    JsonUint(&j, "timeout", timeout);
+    JsonUint(&j, "icon", icon);
+    JsonBool(&j, "open_ok", opened);
+    if (opened)
+        JsonStr(&j, "text", (const char *)plain, textLen);
+    else
+        JsonNull(&j, "text");
+    out->log += JsonEnd(&j);
+    // What the viewer never sends: an unsealed text, an empty one, bytes after its end,
+    // an icon other than the four message-box icons.
+    const char *fault = nullptr;
+    if (!opened)
+        fault = "PKT_SEND_MESSAGE text does not open with the Agent key";
+    else if (textLen == 0)
+        fault = "PKT_SEND_MESSAGE with an empty text";
+    else if (!tailZero)
+        fault = "PKT_SEND_MESSAGE text not followed by zero bytes";
+    else if (icon != 64 && icon != 48 && icon != 32 && icon != 16)
+        fault = "PKT_SEND_MESSAGE icon is not 64, 48, 32 or 16";
+    if (!fault) return 1;
+    SimLogError(&out->log, fault);
+    return 0;
+}
+
 int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
     if (h->dwType == PKT_LOGIN) return HandleLogin(s, h, payload, out);
     if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
-    if (IsU32Type(h->dwType)) return HandleU32(h, payload, out);
+    if (IsU32Type(h->dwType)) return HandleU32(s, h, payload, out);
+    if (h->dwType == PKT_CLIPBOARD_TEXT) return HandleClipChunk(s, h, payload, out);
+    if (h->dwType == PKT_SEND_MESSAGE) return HandleMessage(h, payload, out);
     if (h->dwType == PKT_VIEW_GRID || h->dwType == PKT_SCREEN_REFRESH_RECT) return HandleRange(s, h, payload, out);
     if (h->dwType == PKT_INPUT_EVENT) return HandleInput(s, h, payload, out);
     if (h->dwType == PKT_AGENT_KEYS) return HandleAgentKeys(h, payload, out);

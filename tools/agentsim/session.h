@@ -8,6 +8,7 @@
 
 #include <openssl/evp.h>
 
+#include "desktop/clipboard.h"
 #include "session/packet.h"
 #include "tools/agentsim/desktop.h"
 #include "tools/agentsim/options.h"
@@ -19,6 +20,9 @@ struct SimSession {
     int loggedIn;           // the last login was accepted
     SimDesktop *desk;       // NULL: no desktop is served (screen info only)
     uint32_t inputEvents;   // well-formed PKT_INPUT_EVENT packets on this connection
+    int clipSync;           // the viewer's last PKT_SET_CLIPBOARD_SYNC said on
+    ClipAssembly clip;      // a text being collected from the viewer's chunks
+    std::vector<uint8_t> clipText;  // its bytes, total long
 };
 
 struct SimOutput {
@@ -46,3 +50,13 @@ void SimLogError(std::string *log, const char *what);
 
 // Appends one whole packet (header with dwRequired 1, then the payload) to out.
 void SimAppendPacket(uint32_t type, const uint8_t *payload, size_t len, std::vector<uint8_t> *out);
+
+// A clipboard text as the Agent sends it: its PKT_CLIPBOARD_TEXT chunks appended to out.
+// An empty text is the one empty chunk the viewer accepts. Returns the chunks added.
+uint32_t SimAppendClipText(const uint8_t *text, uint32_t len, std::vector<uint8_t> *out);
+// n bytes of printable text with CR LF line ends, the same for the same seed.
+void SimRandomText(uint64_t seed, uint32_t n, std::vector<uint8_t> *out);
+// One line for a whole text: length, chunks, SHA-256 and the text itself (escaped; cut
+// after kSimClipLogMax bytes, with text_cut set).
+enum : uint32_t { kSimClipLogMax = 65536 };
+void SimLogClipText(std::string *log, const char *ev, const uint8_t *text, uint32_t len);

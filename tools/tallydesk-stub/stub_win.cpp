@@ -11,11 +11,14 @@
 //   tallydesk-stub.exe DIALOG=class|id[|text]   in the dialog shown by the viewer whose
 //                                        main window has that class: set control id's
 //                                        text, or without text click it
+//   tallydesk-stub.exe TEXT=class|id OUT=f   write the text of control id of that dialog
+//                                        into f, in UTF-8
 //   tallydesk-stub.exe POST=class|msg|wparam|lparam[|count]   post a message to that
 //                                        window, count times (class>child: to its first
 //                                        visible descendant of class child)
 //   tallydesk-stub.exe RECT=class|child OUT=f   write the screen rectangle of the first
-//                                        descendant of class child ("left top right bottom")
+//                                        descendant of class child ("left top right bottom");
+//                                        with child empty, of the window itself
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
@@ -161,6 +164,17 @@ static BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp)
     return TRUE;
 }
 
+// Control id of the dialog shown by the viewer whose main window has class cls.
+static HWND DialogControl(const char *cls, const char *id)
+{
+    HWND main = FindWindowA(cls, NULL);
+    DialogSearch ds = {0, NULL};
+    if (!main || !GetWindowThreadProcessId(main, &ds.pid))
+        return NULL;
+    EnumWindows(FindDialogOf, (LPARAM)&ds);
+    return ds.found ? GetDlgItem(ds.found, atoi(id)) : NULL;
+}
+
 // "class|id[|text]": fields split on '|', since tokens cannot hold blanks.
 static int DriveDialog(char *spec)
 {
@@ -174,19 +188,40 @@ static int DriveDialog(char *spec)
     }
     if (!fields[1])
         return 2;
-    HWND main = FindWindowA(fields[0], NULL);
-    DialogSearch ds = {0, NULL};
-    if (!main || !GetWindowThreadProcessId(main, &ds.pid))
-        return 1;
-    EnumWindows(FindDialogOf, (LPARAM)&ds);
-    if (!ds.found)
-        return 1;
-    HWND control = GetDlgItem(ds.found, atoi(fields[1]));
+    HWND control = DialogControl(fields[0], fields[1]);
     if (!control)
         return 1;
     if (fields[2])
         return SendMessageA(control, WM_SETTEXT, 0, (LPARAM)fields[2]) ? 0 : 1;
     PostMessageA(control, BM_CLICK, 0, 0);
+    return 0;
+}
+
+// "class|id": the control's text as the viewer shows it. WM_GETTEXT is marshalled
+// across processes, where GetWindowText would only see a caption.
+static int ReadControlText(char *spec, const char *outPath)
+{
+    char *bar = strchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    HWND control = DialogControl(spec, bar + 1);
+    if (!control)
+        return 1;
+    WCHAR wide[2048];
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, sizeof(wide) / sizeof(wide[0]), (LPARAM)wide, SMTO_ABORTIFHUNG,
+                             5000, &got))
+        return 1;
+    wide[got < sizeof(wide) / sizeof(wide[0]) ? got : 0] = 0;
+    char utf8[sizeof(wide) * 2];
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof(utf8), NULL, NULL);
+    HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (n <= 0 || f == INVALID_HANDLE_VALUE)
+        return 3;
+    DWORD written;
+    WriteFile(f, utf8, (DWORD)n - 1, &written, NULL);
+    CloseHandle(f);
     return 0;
 }
 
@@ -256,7 +291,9 @@ static int WriteChildRect(char *spec, const char *outPath)
     *bar = 0;
     HWND main = FindWindowA(spec, NULL);
     ChildSearch cs = {bar + 1, NULL};
-    if (main)
+    if (main && !bar[1])
+        cs.found = IsWindowVisible(main) ? main : NULL;
+    else if (main)
         EnumChildWindows(main, FindChildOfClass, (LPARAM)&cs);
     RECT r;
     const int found = cs.found && GetWindowRect(cs.found, &r);
@@ -343,6 +380,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return WriteChildRect(tokens[i] + 5, out);
+        } else if (strncmp(tokens[i], "TEXT=", 5) == 0) {
+            const char *out = "text.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return ReadControlText(tokens[i] + 5, out);
         } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
             return DriveDialog(tokens[i] + 7);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {
