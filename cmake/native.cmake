@@ -29,6 +29,7 @@ add_library(agentsim_logic STATIC
   tools/agentsim/input.cpp
   tools/agentsim/cursor.cpp
   tools/agentsim/hostile.cpp
+  tools/agentsim/settings.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
 target_compile_definitions(agentsim_logic PRIVATE

@@ -21,6 +21,10 @@ target_link_libraries(corvid_core PUBLIC corvid_crypto)
 
 # Win32 glue shared by the program and its Wine unit tests.
 add_library(corvid_win STATIC
+  agentsettings/dialogs_win.cpp
+  agentsettings/protocolpage_win.cpp
+  agentsettings/session_win.cpp
+  agentsettings/sheet_win.cpp
   desktop/clipboard_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp

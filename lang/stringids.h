@@ -102,9 +102,9 @@
 #define IDS_MESSAGE_NOT_SEALED      908
 
 /* Send message: context help of the dialog's controls */
-#define IDS_HELP_MSG_OK             51
-#define IDS_HELP_MSG_CANCEL         52
-#define IDS_HELP_MSG_HELP           53
+#define IDS_HELP_OK                 51
+#define IDS_HELP_CANCEL             52
+#define IDS_HELP_HELP               53
 #define IDS_HELP_MSG_TEXT           54
 #define IDS_HELP_MSG_ICON           55
 #define IDS_HELP_MSG_NO_TIMEOUT     56
@@ -144,5 +144,71 @@
 #define IDC_MSG_TIMEOUT             1022
 #define IDC_MSG_SECONDS             1023
 #define IDC_MSG_HELP                9    /* IDHELP */
+
+/* Agent settings: the sheet (caption 62), its pages 128, 130, 131, the node dialogs
+   132..135 and the community password dialog 136. The Help buttons are IDHELP. */
+#define IDS_AS_CAPTION              62
+#define IDS_HELP_AS_TRISTATE        63
+#define IDS_HELP_AS_SWITCH_B        64
+#define IDS_HELP_AS_SWITCH_C        65
+#define IDS_HELP_AS_SWITCH_F        66
+#define IDS_HELP_AS_SWITCH_D        67
+#define IDS_HELP_AS_SWITCH_E        68
+#define IDS_HELP_AS_SWITCH_A        69
+#define IDS_HELP_AS_MODE            70
+#define IDS_HELP_AS_LEVEL           71
+#define IDS_AS_NO_PASSWORD          72  /* %s the community's name */
+#define IDS_HELP_AS_IN_USE          73
+#define IDS_HELP_AS_COMMUNITIES     74
+#define IDS_HELP_AS_PASSWORD_BUTTON 75
+#define IDS_HELP_AS_TCP_NODES       76
+#define IDS_HELP_AS_ADD_NODE        77
+#define IDS_HELP_AS_EDIT_TCP_NODE   78
+#define IDS_HELP_AS_DELETE_NODE     79
+#define IDS_AS_PASSWORDS_DIFFER     80
+#define IDS_AS_PASSWORD_CHARS       81
+#define IDS_HELP_AS_PASSWORD        82
+#define IDS_HELP_AS_TCP_NODE        83
+#define IDS_HELP_AS_IPX_NODES       84
+#define IDS_HELP_AS_EDIT_IPX_NODE   85
+#define IDS_HELP_AS_IPX_NODE        86
+
+#define IDD_AS_COMMON               128
+#define IDD_AS_TCP                  130
+#define IDD_AS_IPX                  131
+#define IDD_AS_NEW_TCP_NODE         132
+#define IDD_AS_EDIT_TCP_NODE        133
+#define IDD_AS_NEW_IPX_NODE         134
+#define IDD_AS_EDIT_IPX_NODE        135
+#define IDD_AS_PASSWORD             136
+
+#define IDC_AS_TRISTATE             1024
+#define IDC_AS_LEVEL                1025
+#define IDC_AS_SWITCH_B             1026
+#define IDC_AS_SWITCH_C             1027
+#define IDC_AS_SWITCH_F             1028
+#define IDC_AS_SWITCH_D             1029
+#define IDC_AS_SWITCH_E             1030
+#define IDC_AS_SWITCH_A             1031
+#define IDC_AS_MODE_0               1032
+#define IDC_AS_MODE_1               1033
+#define IDC_AS_TEXT                 1067
+#define IDC_AS_NUMBER               1068
+#define IDC_AS_FLAG                 1069
+#define IDC_AS_OPTION               1070
+#define IDC_AS_IN_USE               1034
+#define IDC_AS_COMMUNITIES          1035
+#define IDC_AS_PASSWORD_BUTTON      1036
+#define IDC_AS_NODES                1037
+#define IDC_AS_ADD_NODE             1038
+#define IDC_AS_EDIT_NODE            1039
+#define IDC_AS_DELETE_NODE          1040
+#define IDC_AS_LIST                 1041
+#define IDC_AS_ADD_ENTRY            1042
+#define IDC_AS_EDIT_ENTRY           1043
+#define IDC_AS_DELETE_ENTRY         1044
+#define IDC_AS_NODE_TEXT            1041 /* in the node dialogs */
+#define IDC_AS_PASSWORD             1007 /* in the password dialog */
+#define IDC_AS_CONFIRM              1043
 
 #endif

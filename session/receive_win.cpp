@@ -3,6 +3,7 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
+#include "agentsettings/session_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
@@ -154,6 +155,12 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
         return OnCursorPosPacket(h, payload);
     case PKT_CLIPBOARD_TEXT:
         return HandleClipboardChunk(h, payload);
+    case PKT_AGENT_SETTINGS_COMMON:
+    case PKT_AGENT_SETTINGS_STRING:
+    case PKT_AGENT_SETTINGS_FLAG:
+    case PKT_AGENT_SETTINGS_NODE_LISTS:
+    case PKT_AGENT_SETTINGS_COMMUNITIES:
+        return HandleAgentSettingsPacket(h, payload);
     }
     if (h->dwRequired == 0)
         return 1;

@@ -2,6 +2,7 @@
 // packet cannot be queued.
 #include "shell/commands_win.h"
 
+#include "agentsettings/session_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
@@ -131,6 +132,9 @@ int RunCommand(HWND mainWindow, UINT command)
         return 1;
     case IDM_SEND_MESSAGE:
         SendMessageCommand(mainWindow);
+        return 1;
+    case IDM_AGENT_SETTINGS:
+        RequestAgentSettings(mainWindow);
         return 1;
     case IDM_SYSTEM_INFO:
         ShowSystemInfo(mainWindow);

@@ -3,6 +3,7 @@
 // quit. Workers only post to it.
 #include "shell/mainwindow_win.h"
 
+#include "agentsettings/session_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
@@ -168,6 +169,7 @@ static void DestroySession(HWND wnd)
         g_viewer.stopEvent = NULL;
     }
     FreePendingCursorShapes(wnd); // the receive thread has ended
+    EndAgentSettings();
     ClipboardLeaveChain(wnd);       // StopEvent is set: its sender thread ends
     NetClose();
     SendQueueDestroy();
@@ -352,6 +354,14 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_TIMER:
         if (wp == kTilePaintTimer)
             InvalidateChangedTiles();
+        else if (wp == kSettingsWaitTimer)
+            OnAgentSettingsTimer(wnd);
+        return 0;
+    case WM_CV_SETTINGS_READY:
+        OnAgentSettingsReady(wnd);
+        return 0;
+    case WM_CV_SETTINGS_SENT:
+        OnAgentSettingsSent();
         return 0;
     case WM_CV_PALETTE:
         ApplyPalette();

@@ -10,6 +10,7 @@ enum {
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block
+    WM_CV_SETTINGS_READY = WM_USER + 13,  // the Agent's settings are in: open the sheet
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
@@ -18,4 +19,5 @@ enum {
     WM_CV_TILES_CHANGED = WM_USER + 400,  // tiles await repainting (see ScreenModel::changed)
     WM_CV_SEND_STALLED = WM_USER + 401,   // the send queue is full: the Agent stopped reading
     WM_CV_CLIPBOARD_TEXT = WM_USER + 402, // a whole text from the Agent waits to go on the clipboard
+    WM_CV_SETTINGS_SENT = WM_USER + 403,  // the Agent's settings have gone back (or could not)
 };

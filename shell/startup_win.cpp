@@ -216,6 +216,7 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     InitializeCriticalSection(&g_viewer.progressLock);
     InitializeCriticalSection(&g_viewer.screenLock);
     InitializeCriticalSection(&g_viewer.timedBoxLock);
+    InitializeCriticalSection(&g_viewer.agentSettingsLock);
     if (StartUp(instance, commandLine))
         RunMessageLoop();
     Shutdown();

@@ -8,6 +8,7 @@
 #include "desktop/pointer.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
+#include "agentsettings/settings.h"
 #include "session/login.h"
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
@@ -184,6 +185,13 @@ struct ViewerState {
     DWORD fullScreen;
     HWND fullScreenWindow, fullScreenPad;
 
+    // Agent settings: stored by the receive thread only while a request is out, then
+    // edited in the sheet by the UI thread (AgentSettingsLock guards the state and the
+    // stores; the sheet runs after the last packet, when nothing more is stored).
+    AgentSettings agentSettings;
+    DWORD agentSettingsState;          // AgentSettingsLock: kAsIdle, kAsRequested, kAsEditing
+    DWORD agentSettingsTick;           // AgentSettingsLock: the request or the last packet
+
     // Locks created first at start and deleted last
     CRITICAL_SECTION logLock;
     CRITICAL_SECTION loginInfoLock;
@@ -191,6 +199,7 @@ struct ViewerState {
     CRITICAL_SECTION progressLock;
     CRITICAL_SECTION screenLock;
     CRITICAL_SECTION timedBoxLock;
+    CRITICAL_SECTION agentSettingsLock;
 };
 
 extern ViewerState g_viewer;

@@ -4,7 +4,9 @@ keyboard packet and clipboard texts of 0, 1, 8192, 8193 and 20000 bytes, and wri
 packet received (header and payload) as a seed of the entry that parses it. The decode
 seeds carry the screen in front of the packet, the framer seeds a stretch of the raw
 stream behind a cut-pattern byte, the clipboard seeds all the chunks of one text (and
-again in the entry's compact form, heads only).
+again in the entry's compact form, heads only), the agentsettings seeds the whole answer
+to PKT_GET_AGENT_SETTINGS at Agent versions 783, 786, 787 and 791 behind the entry's
+version byte, and each of its packets on its own.
 Usage: record_seeds.py AGENTSIM OUTDIR [ENVELOPE_SEEDS]   (e.g. tests/fuzz/corpus)"""
 import json
 import os
@@ -168,14 +170,43 @@ def record(exe, outdir):
     write(outdir, 'framer', 'oversize', bytes([5]) + raw[:100] + struct.pack('<III', 5, 0xFFFFFFF5, 1))
 
 
+def record_settings(exe, outdir):
+    """The simulator's settings at each version gate; the entry reads version 780 + byte % 16."""
+    for version in (783, 786, 787, 791):
+        sim = Sim(exe, '--agent-version', str(version))
+        try:
+            v = Viewer(sim.port)
+            v.send(struct.pack('<III', 25, 0, 1))
+            end = time.time() + 10
+            while time.time() < end:
+                with v.lock:
+                    done = any(p[:4] == struct.pack('<I', 27) and p[12:16] == struct.pack('<I', 1)
+                               for p, _ in v.packets)
+                if done:
+                    break
+                time.sleep(0.02)
+            else:
+                raise RuntimeError('no last communities packet at version %d' % version)
+        finally:
+            sim.stop()
+        with v.lock:
+            packets = [p for p, _ in v.packets]
+        write(outdir, 'agentsettings', 'answer-%d' % version, bytes([version - 780]) + b''.join(packets))
+        if version == 791:
+            for i, p in enumerate(packets):
+                write(outdir, 'agentsettings', 'packet-%d-type%d' % (i, struct.unpack_from('<I', p)[0]),
+                      bytes([version - 780]) + p)
+
+
 def main():
     if len(sys.argv) not in (3, 4):
         print(__doc__)
         return 2
     exe, outdir = sys.argv[1], sys.argv[2]
-    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer', 'clipboard'):
+    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer', 'clipboard', 'agentsettings'):
         shutil.rmtree(os.path.join(outdir, entry), ignore_errors=True)
     record(exe, outdir)
+    record_settings(exe, outdir)
     # A second Agent with the defaults gives a plainer login reply.
     sim = Sim(exe)
     try:

@@ -1,6 +1,7 @@
 // Every seed and every saved reproducer of the fuzz entries, run through the entries
 // themselves under this build's ASan and UBSan: a fault fixed once stays fixed. The
 // entries abort on a wrong answer, which ends the test binary with the input's name.
+#include "agentsettings/settings.h"
 #include "desktop/clipboard.h"
 #include "desktop/decode.h"
 #include "desktop/palette.h"
@@ -63,6 +64,11 @@ namespace fuzz_clipboard {
 #include "tests/fuzz/clipboard_fuzz.cpp"
 }
 #undef LLVMFuzzerTestOneInput
+#define LLVMFuzzerTestOneInput FuzzAgentSettingsOne
+namespace fuzz_agentsettings {
+#include "tests/fuzz/agentsettings_fuzz.cpp"
+}
+#undef LLVMFuzzerTestOneInput
 
 namespace {
 
@@ -83,7 +89,7 @@ const Entry kEntries[] = {
     {"framer", fuzz_framer::FuzzFramerOne},       {"envelope", fuzz_envelope::FuzzEnvelopeOne},
     {"login", fuzz_login::FuzzLoginOne},          {"screeninfo", fuzz_screeninfo::FuzzScreenInfoOne},
     {"decode", fuzz_decode::FuzzDecodeOne},       {"pointer", fuzz_pointer::FuzzPointerOne},
-    {"clipboard", fuzz_clipboard::FuzzClipboardOne},
+    {"clipboard", fuzz_clipboard::FuzzClipboardOne},   {"agentsettings", fuzz_agentsettings::FuzzAgentSettingsOne},
 };
 
 const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path() / "fuzz";

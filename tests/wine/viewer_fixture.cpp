@@ -20,6 +20,7 @@ void PrepareTestViewer(void)
     InitializeCriticalSection(&g_viewer.progressLock);
     InitializeCriticalSection(&g_viewer.screenLock);
     InitializeCriticalSection(&g_viewer.timedBoxLock);
+    InitializeCriticalSection(&g_viewer.agentSettingsLock);
     TargetOptionsInit(&g_viewer.target);
     ModuleDirectory(g_viewer.moduleDirectory, sizeof(g_viewer.moduleDirectory));
     snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s\\wine_tests.log", g_viewer.moduleDirectory);

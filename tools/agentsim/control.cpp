@@ -111,7 +111,7 @@ static int ParseCursorPattern(const Word &w, uint8_t *andMask, uint8_t *xorMask,
     return 1;
 }
 
-// Packets about the pointer and keyboard, the screen choice and wait-input.
+// Packets about the pointer and keyboard, the screen choice, wait-input and wait-settings.
 static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
 {
     const Word &name = w[0];
@@ -188,15 +188,15 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
         cmd->kind = kCtlScreens;
         return 1;
     }
-    // wait-input
+    // wait-input, wait-settings
     if (nw != 2 && nw != 3) {
-        snprintf(err, errCap, "wait-input takes N [SECONDS]");
+        snprintf(err, errCap, "%.*s takes N [SECONDS]", (int)name.n, name.p);
         return 0;
     }
     if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->count, "count", err, errCap)) return 0;
     cmd->seconds = kCtlWaitInputDefaultSeconds;
     if (nw == 3 && !ParseUints(w + 2, 1, kCtlWaitMaxSeconds, &cmd->seconds, "seconds", err, errCap)) return 0;
-    cmd->kind = kCtlWaitInput;
+    cmd->kind = Is(name, "wait-settings") ? kCtlWaitSettings : kCtlWaitInput;
     return 1;
 }
 
@@ -398,7 +398,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "lights") || Is(name, "cursor-std") || Is(name, "cursor-pos") || Is(name, "cursor-shape") ||
-        Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input"))
+        Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input") ||
+        Is(name, "wait-settings"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
     if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
     if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);

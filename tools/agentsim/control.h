@@ -23,6 +23,8 @@
 //                                 next screen info; restart also sends PKT_DESKTOP_RESTART
 //   wait-input N [SECONDS]        "ok" once N input events in all have been received
 //                                 (default 30 seconds)
+//   wait-settings N [SECONDS]     "ok" once the viewer has sent the Agent settings back N
+//                                 times in all (default 30 seconds)
 //   hostile SEED COUNT [K,K...]   COUNT packets of a compromised Agent from SEED, paced to
 //                                 what the viewer takes, parts of the desktop held meanwhile;
 //                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 other).
@@ -65,6 +67,7 @@ enum SimControlKind {
     kCtlHostile,
     kCtlHostileFatal,
     kCtlClip,
+    kCtlWaitSettings,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -72,8 +75,8 @@ enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
 struct SimControlCommand {
     int kind;
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
-    uint32_t seconds;            // wait-login, wait-synced, wait-input
-    uint32_t count;              // wait-input: input events in all; hostile: packets
+    uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings
+    uint32_t count;              // wait-input: input events in all; wait-settings: transfers; hostile: packets
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
     int fatal;                   // hostile-fatal: the kind (HostileFatal)
     int on;                      // cursor-follow

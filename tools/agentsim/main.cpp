@@ -54,9 +54,9 @@ struct Control {
     int fd;  // -1: free slot
     std::string in;
     OutQueue out;
-    int waiting;  // a wait-login, wait-synced or wait-input is pending (its kind)
+    int waiting;  // a wait-login, wait-synced, wait-input or wait-settings is pending (its kind)
     double waitUntil;
-    uint32_t waitInputs;  // wait-input: the total to reach
+    uint32_t waitInputs;  // wait-input, wait-settings: the total to reach
     int quitAfterFlush;
 };
 
@@ -69,6 +69,7 @@ struct Sim {
     Control ctl[kMaxControl];
     uint32_t loginsAnswered, loginsReported;  // wait-login reports each answered login once
     uint32_t inputEvents;                     // input events received on all connections
+    uint32_t settingsTransfers;               // Agent settings sent back on all connections
     int connections;
     int quit;
     SimScene scene;
@@ -230,6 +231,7 @@ static void ViewerRead(Sim *s)
     while ((rc = FramerNext(v->framer, &h, &payload)) == kFramerPacket) {
         SimOutput out;
         uint32_t before = v->sess.loginReplies, inputsBefore = v->sess.inputEvents;
+        const uint32_t transfersBefore = v->sess.settings.transfers;
         SimHandlePacket(&v->sess, &h, payload, &out);
         LogText(s, out.log);
         if (!out.reply.empty()) ViewerQueue(v, out.reply.data(), out.reply.size());
@@ -239,6 +241,7 @@ static void ViewerRead(Sim *s)
         s->loginsAnswered += v->sess.loginReplies - before;
         if (v->sess.loginReplies != before) s->opt.loginReplyLen = 0;  // a cut answer is armed for one login
         s->inputEvents += v->sess.inputEvents - inputsBefore;
+        s->settingsTransfers += v->sess.settings.transfers - transfersBefore;
         if (out.screen) SetCurrentScreen(s, (uint8_t)out.screen);
     }
     if (rc == kFramerError) {
@@ -295,7 +298,8 @@ static void ReportSynced(Sim *s)
 static void ReportInputs(Sim *s)
 {
     for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlWaitInput && s->inputEvents >= c.waitInputs) {
+        const uint32_t reached = c.waiting == kCtlWaitSettings ? s->settingsTransfers : s->inputEvents;
+        if (c.fd >= 0 && (c.waiting == kCtlWaitInput || c.waiting == kCtlWaitSettings) && reached >= c.waitInputs) {
             c.waiting = 0;
             ControlReply(&c, "ok");
             ControlLines(s, &c);
@@ -454,12 +458,12 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         c->waitUntil = NetNow() + cmd.seconds;
         return;
     }
-    if (cmd.kind == kCtlWaitInput) {
-        if (s->inputEvents >= cmd.count) {
+    if (cmd.kind == kCtlWaitInput || cmd.kind == kCtlWaitSettings) {
+        if ((cmd.kind == kCtlWaitInput ? s->inputEvents : s->settingsTransfers) >= cmd.count) {
             ControlReply(c, "ok");
             return;
         }
-        c->waiting = kCtlWaitInput;
+        c->waiting = cmd.kind;
         c->waitInputs = cmd.count;
         c->waitUntil = NetNow() + cmd.seconds;
         return;

@@ -23,6 +23,7 @@ void SimOptionsInit(SimOptions *o)
     o->osMinor = 0;
     snprintf(o->computer, sizeof o->computer, "SIMHOST");
     o->rights = 14;
+    o->blankPasswordCommunity = -1;
     o->slider = 3;
     o->screenWidth = 1024;
     o->screenHeight = 768;
@@ -40,7 +41,8 @@ const char *SimOptionsUsage(void)
            "                [--computer NAME] [--rights N] [--slider N]\n"
            "                [--screen WxHxBPP] [--screens N] [--current K] [--log FILE]\n"
            "                [--once] [--sndbuf BYTES] [--rcvbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
-           "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n";
+           "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n"
+           "                [--settings-blank-password COMMUNITY]\n";
 }
 
 // Decimal only, whole text, within [lo, hi].
@@ -176,6 +178,10 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         else if (!strcmp(a, "--current")) { ok = ParseNumber(v, 0, 255, &n); o->screenCurrent = (uint8_t)n; }
         else if (!strcmp(a, "--log")) o->logPath = v;
         else if (!strcmp(a, "--sndbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->sendBuffer = (uint32_t)n; }
+        else if (!strcmp(a, "--settings-blank-password")) {
+            ok = ParseNumber(v, 0, 3, &n);
+            o->blankPasswordCommunity = (int)n;
+        }
         else if (!strcmp(a, "--rcvbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->receiveBuffer = (uint32_t)n; }
         else {
             snprintf(err, errCap, "unknown option %s", a);

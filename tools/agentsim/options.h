@@ -37,6 +37,7 @@ struct SimOptions {
     int flood;             // every tile changes in every frame, sent as fast as taken
     int cursorFollow;      // answer each mouse event with PKT_CURSOR_POS at its point
     uint32_t loginReplyLen; // 1..38: the next login is answered with only this many bytes; 0: all
+    int blankPasswordCommunity; // 0..3: that community has no passwords in the built-in settings; -1: none
 };
 
 void SimOptionsInit(SimOptions *o);

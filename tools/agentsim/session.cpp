@@ -1,6 +1,6 @@
 // What the simulated Agent does with each packet from the viewer: log it decoded,
 // and answer login and client information as the opening sequence requires; and the
-// clipboard chunks it sends.
+// clipboard chunks it sends; the Agent settings asked for and sent back.
 #include "tools/agentsim/session.h"
 
 #include <cstdio>
@@ -27,6 +27,7 @@ void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesk
     s->clipSync = 0;
     s->clip = ClipAssembly{};
     s->clipText.clear();
+    SimSettingsReset(&s->settings);
 }
 
 void SimLogError(std::string *log, const char *what)
@@ -411,8 +412,42 @@ static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimO
     return 0;
 }
 
+// PKT_GET_AGENT_SETTINGS: the settings as an Agent of the simulated version sends them.
+static int HandleGetSettings(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
+{
+    if (h->dwDataLen != 0) return Refuse(h, payload, 0, out);
+    JsonLine j;
+    PacketFields(&j, h);
+    out->log += JsonEnd(&j);
+    const size_t at = out->reply.size();
+    if (!s->settings.built) {
+        SimSettingsBuiltIn(&s->settings.held);
+        s->settings.built = 1;
+        const int blank = s->opt->blankPasswordCommunity;
+        if (blank >= 0 && blank < (int)kAsCommunities)
+            for (AsProtocolBlock &b : s->settings.held.communities[blank].protocol)
+                memset(b.password, 0, sizeof b.password);
+    }
+    if (!SimAnswerSettings(&s->settings, s->opt->agentVersion, &out->log, &out->reply)) {
+        out->reply.resize(at);
+        SimLogError(&out->log, "PKT_GET_AGENT_SETTINGS not answered: a password could not be sealed");
+        return 0;
+    }
+    SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    return 1;
+}
+
+static int IsSettingsType(uint32_t type)
+{
+    return type == PKT_AGENT_SETTINGS_COMMON || type == PKT_AGENT_SETTINGS_COMMUNITIES ||
+           type == PKT_AGENT_SETTINGS_STRING || type == PKT_AGENT_SETTINGS_NODE_LISTS ||
+           type == PKT_AGENT_SETTINGS_FLAG;
+}
+
 int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
+    if (h->dwType == PKT_GET_AGENT_SETTINGS) return HandleGetSettings(s, h, payload, out);
+    if (IsSettingsType(h->dwType)) return SimReceiveSettings(&s->settings, s->opt->agentVersion, h, payload, &out->log);
     if (h->dwType == PKT_LOGIN) return HandleLogin(s, h, payload, out);
     if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
     if (IsU32Type(h->dwType)) return HandleU32(s, h, payload, out);

@@ -12,6 +12,7 @@
 #include "session/packet.h"
 #include "tools/agentsim/desktop.h"
 #include "tools/agentsim/options.h"
+#include "tools/agentsim/settings.h"
 
 struct SimSession {
     const SimOptions *opt;
@@ -23,6 +24,7 @@ struct SimSession {
     int clipSync;           // the viewer's last PKT_SET_CLIPBOARD_SYNC said on
     ClipAssembly clip;      // a text being collected from the viewer's chunks
     std::vector<uint8_t> clipText;  // its bytes, total long
+    SimSettings settings;   // the Agent's settings and the viewer's transfer of them
 };
 
 struct SimOutput {

@@ -19,9 +19,18 @@
 //   tallydesk-stub.exe RECT=class|child OUT=f   write the screen rectangle of the first
 //                                        descendant of class child ("left top right bottom");
 //                                        with child empty, of the window itself
+//   tallydesk-stub.exe PICK=class|id|index   select line index of list box id of that
+//                                        dialog, as a click would (LBN_SELCHANGE)
+//   tallydesk-stub.exe CHARS=class|id|text   type text into control id of that dialog
+//   tallydesk-stub.exe PAGE=class|index   turn that dialog (a property sheet) to a page
+//   tallydesk-stub.exe CONTROL=class|id OUT=f   write "enabled checked class", then a list
+//                                        box's lines, one each, in UTF-8
+//   A control id of a dialog is looked for in the dialog itself, then among its visible
+//   descendants (the controls of a property sheet's page).
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
+#include <prsht.h>
 
 #include "shell/cmdline.h"
 #include "shell/hex.h"
@@ -164,15 +173,136 @@ static BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp)
     return TRUE;
 }
 
-// Control id of the dialog shown by the viewer whose main window has class cls.
-static HWND DialogControl(const char *cls, const char *id)
+// The topmost dialog shown by the viewer whose main window has class cls.
+static HWND ViewerDialog(const char *cls)
 {
     HWND main = FindWindowA(cls, NULL);
     DialogSearch ds = {0, NULL};
     if (!main || !GetWindowThreadProcessId(main, &ds.pid))
         return NULL;
     EnumWindows(FindDialogOf, (LPARAM)&ds);
-    return ds.found ? GetDlgItem(ds.found, atoi(id)) : NULL;
+    return ds.found;
+}
+
+struct IdSearch {
+    int id;
+    HWND found;
+};
+
+static BOOL CALLBACK FindVisibleId(HWND w, LPARAM lp)
+{
+    IdSearch *is = (IdSearch *)lp;
+    if (GetDlgCtrlID(w) == is->id && IsWindowVisible(w)) {
+        is->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Control id of the dialog shown by the viewer whose main window has class cls.
+static HWND DialogControl(const char *cls, const char *id)
+{
+    HWND dlg = ViewerDialog(cls);
+    if (!dlg)
+        return NULL;
+    HWND direct = GetDlgItem(dlg, atoi(id));
+    if (direct)
+        return direct;
+    IdSearch is = {atoi(id), NULL};
+    EnumChildWindows(dlg, FindVisibleId, (LPARAM)&is);
+    return is.found;
+}
+
+// "class|id|rest": splits off the rest (NULL when missing) and finds the control.
+static HWND SpecControl(char *spec, char **rest)
+{
+    char *bar = strchr(spec, '|');
+    if (!bar)
+        return NULL;
+    *bar = 0;
+    char *id = bar + 1;
+    *rest = NULL;
+    bar = strchr(id, '|');
+    if (bar) {
+        *bar = 0;
+        *rest = bar + 1;
+    }
+    return DialogControl(spec, id);
+}
+
+static int PickListLine(char *spec)
+{
+    char *index;
+    HWND list = SpecControl(spec, &index);
+    if (!list || !index)
+        return 1;
+    const int i = atoi(index);
+    if (SendMessageA(list, LB_SETCURSEL, (WPARAM)i, 0) != i)
+        return 1;
+    PostMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), (LPARAM)list);
+    return 0;
+}
+
+static int TypeChars(char *spec)
+{
+    char *text;
+    HWND control = SpecControl(spec, &text);
+    if (!control || !text)
+        return 1;
+    for (const char *c = text; *c; c++)
+        PostMessageA(control, WM_CHAR, (WPARAM)(BYTE)*c, 1);
+    return 0;
+}
+
+static int TurnPage(char *spec)
+{
+    char *bar = strchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    HWND sheet = ViewerDialog(spec);
+    return sheet && PostMessageA(sheet, PSM_SETCURSEL, (WPARAM)atoi(bar + 1), 0) ? 0 : 1;
+}
+
+static void WriteUtf8Line(HANDLE f, const WCHAR *wide)
+{
+    char utf8[1024];
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof(utf8) - 1, NULL, NULL);
+    if (n <= 0)
+        n = 1;
+    utf8[n - 1] = '\n';
+    DWORD written;
+    WriteFile(f, utf8, (DWORD)n, &written, NULL);
+}
+
+static int DescribeControl(char *spec, const char *outPath)
+{
+    char *rest;
+    HWND control = SpecControl(spec, &rest);
+    if (!control)
+        return 1;
+    HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return 3;
+    WCHAR line[512];
+    char cls[32] = "";
+    GetClassNameA(control, cls, sizeof(cls));
+    _snwprintf(line, 512, L"%d %d %hs", IsWindowEnabled(control) ? 1 : 0,
+               (int)SendMessageA(control, BM_GETCHECK, 0, 0), cls);
+    line[511] = 0;
+    WriteUtf8Line(f, line);
+    if (lstrcmpiA(cls, "ListBox") == 0) {
+        const int count = (int)SendMessageW(control, LB_GETCOUNT, 0, 0);
+        for (int i = 0; i < count; i++) {
+            if (SendMessageW(control, LB_GETTEXTLEN, (WPARAM)i, 0) >= 511)
+                continue;
+            line[0] = 0;
+            SendMessageW(control, LB_GETTEXT, (WPARAM)i, (LPARAM)line);
+            WriteUtf8Line(f, line);
+        }
+    }
+    CloseHandle(f);
+    return 0;
 }
 
 // "class|id[|text]": fields split on '|', since tokens cannot hold blanks.
@@ -386,6 +516,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return ReadControlText(tokens[i] + 5, out);
+        } else if (strncmp(tokens[i], "CONTROL=", 8) == 0) {
+            const char *out = "control.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return DescribeControl(tokens[i] + 8, out);
+        } else if (strncmp(tokens[i], "PICK=", 5) == 0) {
+            return PickListLine(tokens[i] + 5);
+        } else if (strncmp(tokens[i], "CHARS=", 6) == 0) {
+            return TypeChars(tokens[i] + 6);
+        } else if (strncmp(tokens[i], "PAGE=", 5) == 0) {
+            return TurnPage(tokens[i] + 5);
         } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
             return DriveDialog(tokens[i] + 7);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {

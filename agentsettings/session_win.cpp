@@ -1,0 +1,205 @@
+// The settings session on the Win32 side: request, storing under the lock while the
+// request is out, the sheet, and sending back from a worker.
+#include "agentsettings/session_win.h"
+
+#include "agentsettings/settings.h"
+#include "agentsettings/sheet_win.h"
+#include "session/sendqueue_win.h"
+#include "shell/commands.h"
+#include "shell/commandstate_win.h"
+#include "shell/log_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+
+// More nodes than any Agent holds: an Agent that goes on sending past this is not
+// answering the request, and the viewer stops collecting.
+enum { kAsNodesMax = 100000 };
+
+static HANDLE g_sender; // UI thread: the worker sending the settings back
+
+static uint16_t AgentVersion(void)
+{
+    EnterCriticalSection(&g_viewer.loginInfoLock);
+    const uint16_t v = g_viewer.session.login.agentVersion;
+    LeaveCriticalSection(&g_viewer.loginInfoLock);
+    return v;
+}
+
+// The command comes back only for a session whose login granted it.
+static void ReenableCommand(void)
+{
+    EnterCriticalSection(&g_viewer.loginInfoLock);
+    const uint32_t rights = g_viewer.session.login.rights;
+    LeaveCriticalSection(&g_viewer.loginInfoLock);
+    const int on = g_viewer.loggedIn && (rights & RIGHT_AGENT_SETTINGS) && g_viewer.stopEvent &&
+                   WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_TIMEOUT;
+    EnableCommand(on, IDM_AGENT_SETTINGS, kCheckLeave);
+}
+
+static long NodesHeld(const AgentSettings *s)
+{
+    long n = s->lists[0].count + s->lists[1].count;
+    for (const AsCommunity &c : s->communities)
+        n += c.protocol[0].nodes.count + c.protocol[1].nodes.count;
+    return n;
+}
+
+void RequestAgentSettings(HWND mainWindow)
+{
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    const int idle = g_viewer.agentSettingsState == kAsIdle && !g_sender;
+    if (idle) {
+        AsRelease(&g_viewer.agentSettings);
+        g_viewer.agentSettingsState = kAsRequested;
+        g_viewer.agentSettingsTick = GetTickCount();
+    }
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+    if (!idle)
+        return;
+    uint8_t packet[kPacketHeaderSize];
+    SessPacketHeader h = {PKT_GET_AGENT_SETTINGS, 0, 1};
+    EncodePacketHeader(&h, packet, sizeof(packet));
+    int oom;
+    if (!EnqueuePacket(packet, sizeof(packet), &oom)) {
+        EnterCriticalSection(&g_viewer.agentSettingsLock);
+        g_viewer.agentSettingsState = kAsIdle;
+        LeaveCriticalSection(&g_viewer.agentSettingsLock);
+        return;
+    }
+    EnableCommand(0, IDM_AGENT_SETTINGS, kCheckLeave);
+    SetTimer(mainWindow, kSettingsWaitTimer, 1000, NULL);
+}
+
+int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    const uint16_t version = AgentVersion();
+    const char *why = NULL;
+    int ok = 1, last = 0, stored = 0;
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    AgentSettings *s = &g_viewer.agentSettings;
+    if (g_viewer.agentSettingsState == kAsRequested) {
+        stored = 1;
+        g_viewer.agentSettingsTick = GetTickCount();
+        switch (h->dwType) {
+        case PKT_AGENT_SETTINGS_COMMON: ok = AsReceiveCommon(s, h, payload, version, &why); break;
+        case PKT_AGENT_SETTINGS_STRING: ok = AsReceiveString(s, h, payload, &why); break;
+        case PKT_AGENT_SETTINGS_FLAG: ok = AsReceiveFlag(s, h, payload, &why); break;
+        case PKT_AGENT_SETTINGS_NODE_LISTS: ok = AsReceiveNodeLists(s, h, payload, &why); break;
+        case PKT_AGENT_SETTINGS_COMMUNITIES: ok = AsReceiveCommunities(s, h, payload, &last, &why); break;
+        }
+        if (NodesHeld(s) > kAsNodesMax) {
+            // Nothing is opened on these: the request is given up and the command comes back.
+            AsRelease(s);
+            g_viewer.agentSettingsState = kAsIdle;
+            why = "past the nodes an Agent holds: the settings are given up";
+            ok = 0;
+            last = 0;
+        } else if (ok && last) {
+            g_viewer.agentSettingsState = kAsEditing; // nothing more is stored from here on
+        }
+    }
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+    if (!stored)
+        WriteLogF("Agent settings packet of type %u arrived without a request: ignored.", (unsigned)h->dwType);
+    else if (why)
+        WriteLogF("Agent settings packet of type %u (%u bytes) %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
+                  why);
+    if (ok && last)
+        PostMessageA(g_viewer.mainWindow, WM_CV_SETTINGS_READY, 0, 0);
+    return 1;
+}
+
+static int QueueSettingsPacket(void *, const uint8_t *packet, size_t length)
+{
+    int oom;
+    return EnqueuePacket(packet, (DWORD)length, &oom);
+}
+
+struct SendJob {
+    uint16_t version;
+};
+
+static DWORD WINAPI SendSettingsThread(LPVOID param)
+{
+    SendJob *job = (SendJob *)param;
+    if (!AsSendAll(&g_viewer.agentSettings, job->version, QueueSettingsPacket, NULL))
+        WriteLog("The Agent's settings could not all be sent back: the session is ending.");
+    HeapFree(GetProcessHeap(), 0, job);
+    PostMessageA(g_viewer.mainWindow, WM_CV_SETTINGS_SENT, 0, 0);
+    return 0;
+}
+
+static void BackToIdle(void)
+{
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    AsRelease(&g_viewer.agentSettings);
+    g_viewer.agentSettingsState = kAsIdle;
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+    ReenableCommand();
+}
+
+void OnAgentSettingsReady(HWND mainWindow)
+{
+    KillTimer(mainWindow, kSettingsWaitTimer);
+    if (g_viewer.agentSettingsState != kAsEditing || g_sender)
+        return;
+    const uint16_t version = AgentVersion();
+    if (!RunSettingsSheet(mainWindow, version)) {
+        BackToIdle();
+        return;
+    }
+    SendJob *job = (SendJob *)HeapAlloc(GetProcessHeap(), 0, sizeof(SendJob));
+    DWORD id;
+    if (job) {
+        job->version = version;
+        g_sender = CreateThread(NULL, 0, SendSettingsThread, job, 0, &id);
+    }
+    if (!g_sender) {
+        HeapFree(GetProcessHeap(), 0, job);
+        WriteLog("No thread to send the Agent's settings back: nothing was sent.");
+        BackToIdle();
+    }
+}
+
+void OnAgentSettingsSent(void)
+{
+    if (!g_sender)
+        return;
+    WaitForSingleObject(g_sender, INFINITE); // it has posted its last word
+    CloseHandle(g_sender);
+    g_sender = NULL;
+    BackToIdle();
+}
+
+void OnAgentSettingsTimer(HWND mainWindow)
+{
+    int gaveUp = 0;
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    if (g_viewer.agentSettingsState != kAsRequested) {
+        KillTimer(mainWindow, kSettingsWaitTimer);
+    } else if (GetTickCount() - g_viewer.agentSettingsTick >= kSettingsWaitMs) {
+        AsRelease(&g_viewer.agentSettings);
+        g_viewer.agentSettingsState = kAsIdle;
+        gaveUp = 1;
+    }
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+    if (!gaveUp)
+        return;
+    KillTimer(mainWindow, kSettingsWaitTimer);
+    WriteLogF("The Agent did not finish sending its settings within %u s: the request is given up.",
+              (unsigned)(kSettingsWaitMs / 1000));
+    ReenableCommand();
+}
+
+void EndAgentSettings(void)
+{
+    if (g_sender) {
+        WaitForSingleObject(g_sender, INFINITE); // StopEvent is set: its queueing fails at once
+        CloseHandle(g_sender);
+        g_sender = NULL;
+    }
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    AsRelease(&g_viewer.agentSettings);
+    g_viewer.agentSettingsState = kAsIdle;
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+}

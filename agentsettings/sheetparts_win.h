@@ -1,0 +1,37 @@
+// Pieces shared by the settings sheet's pages and dialogs. UI thread only.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// Texts of the Agent's settings are single-byte: nodes and the text in the system's
+// code page, passwords in Windows-1251 (their character rule is written for it).
+enum { kAsTextPage = CP_ACP, kAsPasswordPage = 1251 };
+
+// Reads at most maxChars characters of a control as single-byte text (always
+// terminated within cap).
+void GetItemBytes(HWND dlg, int id, UINT codePage, int maxChars, char *out, size_t cap);
+void SetItemBytes(HWND dlg, int id, UINT codePage, const char *text);
+// List-box lines from single-byte text.
+void ListAddBytes(HWND list, UINT codePage, const char *text);
+void ListReplaceBytes(HWND list, int index, UINT codePage, const char *text);
+
+// Language string id as an error box (hand icon) over owner; with one %s argument
+// when arg is not NULL.
+void SettingsErrorBox(HWND owner, UINT stringId, const char *arg);
+
+// WM_HELP: the help string of the control, from a table of {control, string} pairs
+// ending with {0, 0}; controls not listed get none.
+struct ControlHelp {
+    int control;
+    UINT stringId;
+};
+void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table);
+
+// The protocol pages' dialog procedure; lParam of its page is the protocol.
+INT_PTR CALLBACK ProtocolPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+// Centres the sheet the first time one of its pages starts.
+void CentreSheetOnce(HWND page);
+extern uint16_t g_sheetAgentVersion;
+extern int g_sheetConfirmed;
