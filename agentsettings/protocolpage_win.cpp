@@ -279,8 +279,11 @@ static LRESULT OnListKey(HWND page, ProtocolPage *p, int key, HWND list)
 }
 
 // Leaving the page: a community with nodes and no password keeps it.
-static int OnKillActive(HWND page, const ProtocolPage *p)
+static int OnLeave(HWND page)
 {
+    const ProtocolPage *p = (const ProtocolPage *)GetWindowLongPtrW(page, DWLP_USER);
+    if (!p)
+        return 0;
     const int missing = AsCommunityMissingPassword(&g_viewer.agentSettings, p->protocol);
     if (missing >= 0) {
         const int russian = g_viewer.activeLanguage == g_viewer.languageLibs[1];
@@ -312,29 +315,8 @@ INT_PTR CALLBACK ProtocolPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp)
     case WM_HELP:
         ShowControlHelp(page, (const HELPINFO *)lp, p && p->protocol ? kIpxHelp : kTcpHelp);
         return TRUE;
-    case WM_NOTIFY: {
-        const NMHDR *n = (const NMHDR *)lp;
-        LRESULT result = 0;
-        switch (n->code) {
-        case PSN_HELP:
-            ShowHelp(page, HELP_TOPIC_SETTINGS_PROTOCOL, HH_DISPLAY_TOPIC, 0);
-            break;
-        case PSN_APPLY:
-            g_sheetConfirmed = 1;
-            result = PSNRET_NOERROR;
-            break;
-        case PSN_KILLACTIVE:
-            result = p ? OnKillActive(page, p) : FALSE;
-            break;
-        case PSN_SETACTIVE:
-            result = 0;
-            break;
-        default:
-            return FALSE;
-        }
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
+    case WM_NOTIFY:
+        return AnswerPageNotify(page, (const NMHDR *)lp, HELP_TOPIC_SETTINGS_PROTOCOL, OnLeave);
     }
     return FALSE;
 }

@@ -84,7 +84,31 @@ static void CommonInit(HWND page)
     Check(page, IDC_AS_OPTION, (c[AS_OPTION_BITS] & 2) != 0);
 }
 
-static void CommonStore(HWND page)
+INT_PTR AnswerPageNotify(HWND page, const NMHDR *n, const char *topic, PageLeaveFn leave)
+{
+    LRESULT result = 0;
+    switch (n->code) {
+    case PSN_HELP:
+        ShowHelp(page, topic, HH_DISPLAY_TOPIC, 0);
+        break;
+    case PSN_APPLY:
+        g_sheetConfirmed = 1;
+        result = PSNRET_NOERROR;
+        break;
+    case PSN_KILLACTIVE:
+        result = leave(page) ? TRUE : FALSE;
+        break;
+    case PSN_SETACTIVE:
+        result = 0;
+        break;
+    default:
+        return FALSE;
+    }
+    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+static int CommonStore(HWND page)
 {
     AgentSettings *s = &g_viewer.agentSettings;
     uint32_t *c = s->common;
@@ -109,6 +133,7 @@ static void CommonStore(HWND page)
     s->flag = Checked(page, IDC_AS_FLAG);
     if (c[AS_OPTION_BITS] & 1)
         c[AS_OPTION_BITS] = (c[AS_OPTION_BITS] & ~2u) | (Checked(page, IDC_AS_OPTION) ? 2u : 0u);
+    return 0;
 }
 
 static INT_PTR CALLBACK CommonPageProc(HWND page, UINT msg, WPARAM, LPARAM lp)
@@ -120,30 +145,8 @@ static INT_PTR CALLBACK CommonPageProc(HWND page, UINT msg, WPARAM, LPARAM lp)
     case WM_HELP:
         ShowControlHelp(page, (const HELPINFO *)lp, kCommonHelp);
         return TRUE;
-    case WM_NOTIFY: {
-        const NMHDR *n = (const NMHDR *)lp;
-        LRESULT result = 0;
-        switch (n->code) {
-        case PSN_HELP:
-            ShowHelp(page, HELP_TOPIC_SETTINGS_COMMON, HH_DISPLAY_TOPIC, 0);
-            break;
-        case PSN_APPLY:
-            g_sheetConfirmed = 1;
-            result = PSNRET_NOERROR;
-            break;
-        case PSN_KILLACTIVE:
-            CommonStore(page);
-            result = FALSE;
-            break;
-        case PSN_SETACTIVE:
-            result = 0;
-            break;
-        default:
-            return FALSE;
-        }
-        SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-        return TRUE;
-    }
+    case WM_NOTIFY:
+        return AnswerPageNotify(page, (const NMHDR *)lp, HELP_TOPIC_SETTINGS_COMMON, CommonStore);
     }
     return FALSE;
 }

@@ -31,6 +31,10 @@ void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table);
 
 // The protocol pages' dialog procedure; lParam of its page is the protocol.
 INT_PTR CALLBACK ProtocolPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
+// WM_NOTIFY of a page: help opens topic, OK confirms the sheet, leaving the page runs
+// leave (nonzero keeps the page). Returns the dialog procedure's result.
+typedef int (*PageLeaveFn)(HWND page);
+INT_PTR AnswerPageNotify(HWND page, const NMHDR *n, const char *topic, PageLeaveFn leave);
 // Centres the sheet the first time one of its pages starts.
 void CentreSheetOnce(HWND page);
 extern uint16_t g_sheetAgentVersion;

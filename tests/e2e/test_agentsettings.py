@@ -4,8 +4,8 @@ import copy
 import os
 import time
 
-from harness import Agent, check, command_states, dialog, post, reg_set_defaults, run_case, start, stub_command, \
-    wait_until
+from harness import check, command_states, dialog, post, run_case, stub_command, wait_until
+from test_dialogs import close, control_text, open_viewer, viewer_class
 
 WM_COMMAND, IDM_AGENT_SETTINGS = 0x111, 40012
 IDOK, IDCANCEL = 1, 2
@@ -18,21 +18,8 @@ SETTINGS_PACKETS = ('PKT_AGENT_SETTINGS_COMMON', 'PKT_AGENT_SETTINGS_STRING', 'P
                     'PKT_AGENT_SETTINGS_NODE_LISTS', 'PKT_AGENT_SETTINGS_COMMUNITIES')
 
 
-def viewer_class(addr):
-    return 'CORVIDS:TCP:' + addr
-
-
 def open_session(ctx, addr, *options):
-    reg_set_defaults(Language=0)
-    agent = Agent(ctx, addr, '--fps', '0', '--screen', '640x480x16', *options)
-    viewer = start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
-    check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')
-    return agent, viewer
-
-
-def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    return open_viewer(ctx, addr, '--fps', '0', *options)
 
 
 def control(ctx, addr, control_id):
@@ -47,16 +34,6 @@ def control(ctx, addr, control_id):
         lines = f.read().split('\n')[:-1]
     enabled, checked, cls = lines[0].split()
     return enabled == '1', checked == '1', lines[1:], cls
-
-
-def text_of(ctx, addr, control_id):
-    out = ctx.path('text.txt')
-    if os.path.exists(out):
-        os.remove(out)
-    if stub_command(ctx, 'TEXT=%s|%d' % (viewer_class(addr), control_id), 'OUT=text.txt') != 0:
-        return None
-    with open(out, encoding='utf-8') as f:
-        return f.read()
 
 
 def act(ctx, addr, what, *args):
@@ -141,7 +118,7 @@ def case_operator_edits_change_exactly_those_fields(ctx):
     check(dialog(ctx, viewer_class(addr), PASSWORD, 'Fresh_Pass7'), 'typing the password')
     check(dialog(ctx, viewer_class(addr), CONFIRM, 'Fresh_Pass7'), 'typing the confirmation')
     click(ctx, addr, IDOK)
-    check(wait_until(lambda: text_of(ctx, addr, PASSWORD) is None, 10), 'the password dialog stayed open')
+    check(wait_until(lambda: control_text(ctx, addr, PASSWORD) is None, 10), 'the password dialog stayed open')
     want['communities'][0][0]['password'] = 'Fresh_Pass7'
     # IPX/SPX page: a key that is not a hexadecimal digit has no effect; the node is
     # padded with zeros.
@@ -151,8 +128,8 @@ def case_operator_edits_change_exactly_those_fields(ctx):
     click(ctx, addr, ADD_NODE)
     wait_dialog(ctx, addr, NODE_TEXT, 'the new IPX/SPX node dialog')
     act(ctx, addr, 'CHARS', NODE_TEXT, 'agbc')
-    check(wait_until(lambda: text_of(ctx, addr, NODE_TEXT) == 'ABC', 5),
-          'typing a, g, b, c left %r' % text_of(ctx, addr, NODE_TEXT))
+    check(wait_until(lambda: control_text(ctx, addr, NODE_TEXT) == 'ABC', 5),
+          'typing a, g, b, c left %r' % control_text(ctx, addr, NODE_TEXT))
     click(ctx, addr, IDOK)
     check(wait_until(lambda: '000000000ABC' in (control(ctx, addr, NODES) or (0, 0, [], ''))[2], 10),
           'the IPX/SPX node did not appear padded')
@@ -189,8 +166,8 @@ def case_a_community_with_nodes_needs_a_password(ctx):
     turn_page(ctx, addr, 1, COMMUNITIES)
     # Communities are not in use on this page, and leaving it is refused all the same.
     act(ctx, addr, 'PAGE', 2)
-    check(wait_until(lambda: text_of(ctx, addr, MSGBOX_TEXT) is not None, 10), 'no refusal when leaving the page')
-    text = text_of(ctx, addr, MSGBOX_TEXT)
+    check(wait_until(lambda: control_text(ctx, addr, MSGBOX_TEXT) is not None, 10), 'no refusal when leaving the page')
+    text = control_text(ctx, addr, MSGBOX_TEXT)
     check('"Desktop control"' in text and 'no password' in text, 'refusal text %r' % text)
     click(ctx, addr, IDOK)
     check(wait_until(lambda: control(ctx, addr, IN_USE) is not None, 10), 'the page did not stay')

@@ -3,6 +3,8 @@
 // both from SealMessage and from a packet sealed here with OpenSSL alone.
 #include <gtest/gtest.h>
 
+#include "tests/native/agentsim_fixture.h"
+
 #ifndef OPENSSL_SUPPRESS_DEPRECATED
 #define OPENSSL_SUPPRESS_DEPRECATED
 #endif
@@ -27,31 +29,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> Lines(const std::string &log)
-{
-    std::vector<std::string> out;
-    for (size_t start = 0, nl; (nl = log.find('\n', start)) != std::string::npos; start = nl + 1)
-        out.push_back(log.substr(start, nl - start));
-    return out;
-}
 
-// Raw text of a field's value: a number, true/false/null, or a string with its quotes.
-std::string Field(const std::string &line, const char *key)
-{
-    const std::string k = std::string("\"") + key + "\":";
-    size_t at = line.find(k);
-    if (at == std::string::npos) return "<absent>";
-    at += k.size();
-    size_t end = at;
-    if (line[at] == '"') {
-        for (end = at + 1; end < line.size() && line[end] != '"'; end++)
-            if (line[end] == '\\') end++;
-        end++;
-    } else {
-        while (end < line.size() && line[end] != ',' && line[end] != '}') end++;
-    }
-    return line.substr(at, end - at);
-}
 
 std::string Quoted(const Bytes &text)
 {
@@ -152,33 +130,7 @@ TEST(SimControl, ClipCommandsRefused)
 
 // ---- chunks and messages received ----------------------------------------------------
 
-struct SimClipTest : ::testing::Test {
-    static EVP_PKEY *key;
-    SimOptions opt;
-    SimSession sess;
-
-    static void SetUpTestSuite()
-    {
-        SimOptions o;
-        SimOptionsInit(&o);
-        char *pem;
-        size_t len;
-        char err[200];
-        ASSERT_TRUE(SimKeyLoad(o.keyPath, &pem, &len, &key, err, sizeof err)) << err;
-        ASSERT_TRUE(EnvelopeLoadKeyPem(pem, len));
-        free(pem);
-    }
-    static void TearDownTestSuite()
-    {
-        EVP_PKEY_free(key);
-        key = nullptr;
-    }
-    void SetUp() override
-    {
-        EnvelopeSeed(nullptr, 0);
-        SimOptionsInit(&opt);
-        SimSessionInit(&sess, &opt, key);
-    }
+struct SimClipTest : SimSessionTest {
     // One whole packet (header and payload); the payload goes in an exact-size block.
     int Feed(const uint8_t *packet, SimOutput *out)
     {
@@ -196,10 +148,9 @@ struct SimClipTest : ::testing::Test {
         PutU32LE(p + 12, on);
         SimOutput out;
         Feed(p, &out);
-        EXPECT_EQ(Field(out.log, "on"), on == 1 ? "true" : "false");
+        EXPECT_EQ(SimLogField(out.log, "on"), on == 1 ? "true" : "false");
     }
 };
-EVP_PKEY *SimClipTest::key = nullptr;
 
 Bytes Chunk(uint32_t total, uint32_t index, uint32_t count, uint32_t length, uint32_t dataLen)
 {
@@ -246,14 +197,14 @@ TEST_F(SimClipTest, ChunksCollectedInOrderLoggedAndDroppedOnAnyFault)
         if (s.sync != sync) Sync(sync = s.sync);
         SimOutput out;
         const int ok = Feed(s.packet, &out);
-        const auto lines = Lines(out.log);
+        const auto lines = SimLogLines(out.log);
         ASSERT_GE(lines.size(), 1u);
         const std::string &l = lines[0];
         const size_t step = &s - steps;
-        EXPECT_EQ(Field(l, "accepted"), s.accepted) << step;
+        EXPECT_EQ(SimLogField(l, "accepted"), s.accepted) << step;
         const bool head = GetU32LE(s.packet + 4) >= 16;
-        EXPECT_EQ(Field(l, "total"), head ? std::to_string(GetU32LE(s.packet + 12)) : "<absent>") << step;
-        EXPECT_EQ(Field(l, "length"), head ? std::to_string(GetU32LE(s.packet + 24)) : "<absent>") << step;
+        EXPECT_EQ(SimLogField(l, "total"), head ? std::to_string(GetU32LE(s.packet + 12)) : "<absent>") << step;
+        EXPECT_EQ(SimLogField(l, "length"), head ? std::to_string(GetU32LE(s.packet + 24)) : "<absent>") << step;
         EXPECT_EQ(ok, s.error == nullptr) << step;
         EXPECT_EQ(out.log.find("\"ev\":\"error\"") != std::string::npos, s.error != nullptr) << out.log;
         if (s.error) {
@@ -263,16 +214,16 @@ TEST_F(SimClipTest, ChunksCollectedInOrderLoggedAndDroppedOnAnyFault)
         EXPECT_EQ(whole, s.whole != nullptr) << step;
         if (whole) {
             const Bytes &want = *s.whole;
-            EXPECT_EQ(Field(lines[1], "length"), std::to_string(want.size()));
-            EXPECT_EQ(Field(lines[1], "sha256"), Sha256Hex(want));
-            EXPECT_EQ(Field(lines[1], "text"), Quoted(want));
+            EXPECT_EQ(SimLogField(lines[1], "length"), std::to_string(want.size()));
+            EXPECT_EQ(SimLogField(lines[1], "sha256"), Sha256Hex(want));
+            EXPECT_EQ(SimLogField(lines[1], "text"), Quoted(want));
         }
         EXPECT_TRUE(out.reply.empty());
     }
     // A known answer for the hash itself.
     std::string log;
     SimLogClipText(&log, "clipboard", (const uint8_t *)"abc", 3);
-    EXPECT_EQ(Field(log, "sha256"), "\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"");
+    EXPECT_EQ(SimLogField(log, "sha256"), "\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"");
 }
 
 Bytes MessagePacket(const Bytes &plain511, uint32_t timeout, uint32_t icon)
@@ -317,11 +268,11 @@ TEST_F(SimClipTest, MessagesOpenedWithTheirIconAndTimeOut)
     for (const auto &c : cases) {
         SimOutput out;
         EXPECT_EQ(Feed(c.packet.data(), &out), c.error == nullptr);
-        const auto lines = Lines(out.log);
+        const auto lines = SimLogLines(out.log);
         ASSERT_EQ(lines.size(), c.error ? 2u : 1u) << out.log;
-        EXPECT_EQ(Field(lines[0], "text"), c.text);
-        EXPECT_EQ(Field(lines[0], "icon"), c.icon);
-        EXPECT_EQ(Field(lines[0], "timeout"), c.timeout);
+        EXPECT_EQ(SimLogField(lines[0], "text"), c.text);
+        EXPECT_EQ(SimLogField(lines[0], "icon"), c.icon);
+        EXPECT_EQ(SimLogField(lines[0], "timeout"), c.timeout);
         if (c.error) {
             EXPECT_NE(lines[1].find(c.error), std::string::npos) << lines[1];
         }
@@ -373,9 +324,9 @@ TEST_F(SimClipTest, MessageSealedWithOpenSslAloneOpens)
 
     SimOutput out;
     EXPECT_EQ(Feed(p.data(), &out), 1) << out.log;
-    EXPECT_EQ(Field(out.log, "text"), "\"Sealed elsewhere\"");
-    EXPECT_EQ(Field(out.log, "icon"), "48");
-    EXPECT_EQ(Field(out.log, "timeout"), "45");
+    EXPECT_EQ(SimLogField(out.log, "text"), "\"Sealed elsewhere\"");
+    EXPECT_EQ(SimLogField(out.log, "icon"), "48");
+    EXPECT_EQ(SimLogField(out.log, "timeout"), "45");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // round trip (received, sent back unchanged or edited) judged by its agent_settings line.
 #include <gtest/gtest.h>
 
+#include "tests/native/agentsim_fixture.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -46,33 +48,7 @@ std::vector<std::string> Events(const std::string &log, const char *ev)
     return out;
 }
 
-struct SimSettingsTest : ::testing::Test {
-    static EVP_PKEY *key;
-    SimOptions opt;
-    SimSession sess;
-
-    static void SetUpTestSuite()
-    {
-        SimOptions o;
-        SimOptionsInit(&o);
-        char *pem;
-        size_t len;
-        char err[200];
-        ASSERT_TRUE(SimKeyLoad(o.keyPath, &pem, &len, &key, err, sizeof err)) << err;
-        ASSERT_TRUE(EnvelopeLoadKeyPem(pem, len));
-        free(pem);
-    }
-    static void TearDownTestSuite()
-    {
-        EVP_PKEY_free(key);
-        key = nullptr;
-    }
-    void SetUp() override
-    {
-        EnvelopeSeed(nullptr, 0);
-        SimOptionsInit(&opt);
-        SimSessionInit(&sess, &opt, key);
-    }
+struct SimSettingsTest : SimSessionTest {
     void Feed(const Bytes &packet, SimOutput *out)
     {
         SessPacketHeader h = {GetU32LE(packet.data()), (uint32_t)packet.size() - 12, GetU32LE(packet.data() + 8)};
@@ -99,7 +75,6 @@ struct SimSettingsTest : ::testing::Test {
         }
     }
 };
-EVP_PKEY *SimSettingsTest::key = nullptr;
 
 TEST_F(SimSettingsTest, AnswersAtEachVersionAndJudgesTheRoundTrip)
 {

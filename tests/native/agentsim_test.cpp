@@ -3,6 +3,8 @@
 // packet, refusals of short and hostile packets, and the control-command parser's refusals.
 #include <gtest/gtest.h>
 
+#include "tests/native/agentsim_fixture.h"
+
 #ifndef OPENSSL_SUPPRESS_DEPRECATED
 #define OPENSSL_SUPPRESS_DEPRECATED
 #endif
@@ -25,35 +27,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> Lines(const std::string &log)
-{
-    std::vector<std::string> out;
-    size_t start = 0, nl;
-    while ((nl = log.find('\n', start)) != std::string::npos) {
-        out.push_back(log.substr(start, nl - start));
-        start = nl + 1;
-    }
-    EXPECT_EQ(start, log.size()) << "log ends inside a line";
-    return out;
-}
 
-// Raw text of a field's value: a number, true/false/null, or a string with quotes.
-std::string Field(const std::string &line, const char *key)
-{
-    std::string k = std::string("\"") + key + "\":";
-    size_t at = line.find(k);
-    if (at == std::string::npos) return "<absent>";
-    at += k.size();
-    size_t end = at;
-    if (line[at] == '"') {
-        for (end = at + 1; end < line.size() && line[end] != '"'; end++)
-            if (line[end] == '\\') end++;
-        end++;
-    } else {
-        while (end < line.size() && line[end] != ',' && line[end] != '}') end++;
-    }
-    return line.substr(at, end - at);
-}
 
 std::string Hex(const uint8_t *p, size_t n)
 {
@@ -80,33 +54,7 @@ Bytes U32(uint32_t v)
     return b;
 }
 
-struct SimTest : ::testing::Test {
-    static EVP_PKEY *key;
-    SimOptions opt;
-    SimSession sess;
-
-    static void SetUpTestSuite()
-    {
-        SimOptions o;
-        SimOptionsInit(&o);
-        char *pem;
-        size_t len;
-        char err[200];
-        ASSERT_TRUE(SimKeyLoad(o.keyPath, &pem, &len, &key, err, sizeof err)) << err;
-        ASSERT_TRUE(EnvelopeLoadKeyPem(pem, len));
-        free(pem);
-    }
-    static void TearDownTestSuite()
-    {
-        EVP_PKEY_free(key);
-        key = nullptr;
-    }
-    void SetUp() override
-    {
-        EnvelopeSeed(nullptr, 0);
-        SimOptionsInit(&opt);
-        SimSessionInit(&sess, &opt, key);
-    }
+struct SimTest : SimSessionTest {
     // The payload goes in an exact-size heap buffer so ASan sees any overread.
     int Feed(uint32_t type, const Bytes &payload, SimOutput *out)
     {
@@ -128,7 +76,6 @@ struct SimTest : ::testing::Test {
         return b;
     }
 };
-EVP_PKEY *SimTest::key = nullptr;
 
 // ---- login --------------------------------------------------------------------------
 
@@ -155,16 +102,16 @@ TEST_F(SimTest, AllFifteenPasswordBytesCountAndTheLoggedKeyOpensTheCiphertext)
         EXPECT_EQ(Feed(PKT_LOGIN, payload, &out), 1);
         EXPECT_EQ(out.reply, LoginReply(c.status)) << c.configured;
         EXPECT_EQ(sess.loggedIn, c.status == 0) << c.configured;
-        const auto lines = Lines(out.log);
+        const auto lines = SimLogLines(out.log);
         ASSERT_EQ(lines.size(), 2u);  // the packet, then the reply sent
         const std::string &l = lines[0];
-        EXPECT_EQ(Field(l, "open_ok"), "true");
-        EXPECT_EQ(Field(l, "password_ok"), c.status == 0 ? "true" : "false");
-        EXPECT_EQ(Field(l, "password"), c.logged) << c.configured;
-        EXPECT_EQ(Field(l, "iv"), "\"" + Hex(payload.data(), 8) + "\"");
+        EXPECT_EQ(SimLogField(l, "open_ok"), "true");
+        EXPECT_EQ(SimLogField(l, "password_ok"), c.status == 0 ? "true" : "false");
+        EXPECT_EQ(SimLogField(l, "password"), c.logged) << c.configured;
+        EXPECT_EQ(SimLogField(l, "iv"), "\"" + Hex(payload.data(), 8) + "\"");
 
         // The logged key, used with plain DES-CBC, must give back the password block.
-        const std::string keyHex = Field(l, "des_key");
+        const std::string keyHex = SimLogField(l, "des_key");
         ASSERT_EQ(keyHex.size(), 18u);
         DES_cblock k, iv;
         for (int i = 0; i < 8; i++) k[i] = (uint8_t)strtoul(keyHex.substr(1 + 2 * i, 2).c_str(), nullptr, 16);
@@ -212,10 +159,10 @@ TEST_F(SimTest, PacketsLoggedWithTheirFieldsOrRefused)
     for (const auto &c : cases) {
         SimOutput out;
         EXPECT_EQ(Feed(c.type, c.payload, &out), c.error == nullptr) << c.type << "/" << c.payload.size();
-        const auto lines = Lines(out.log);
+        const auto lines = SimLogLines(out.log);
         ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(Field(lines[0], "len"), std::to_string(c.payload.size()));
-        for (const auto &f : c.fields) EXPECT_EQ(Field(lines[0], f.first), f.second) << lines[0];
+        EXPECT_EQ(SimLogField(lines[0], "len"), std::to_string(c.payload.size()));
+        for (const auto &f : c.fields) EXPECT_EQ(SimLogField(lines[0], f.first), f.second) << lines[0];
         EXPECT_EQ(out.log.find("\"ev\":\"error\"") != std::string::npos, c.error != nullptr) << out.log;
         if (c.error) {
             ASSERT_EQ(lines.size(), 2u);
