@@ -16,7 +16,7 @@ target_include_directories(corvid_fuzz_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(corvid_fuzz_core PUBLIC ${CORVID_FUZZ_SANITIZE} PRIVATE -fsanitize=fuzzer-no-link)
 target_link_libraries(corvid_fuzz_core PUBLIC OpenSSL::Crypto)
 
-set(CORVID_FUZZ_ENTRIES framer envelope login screeninfo decode pointer clipboard agentsettings)
+set(CORVID_FUZZ_ENTRIES framer envelope login screeninfo decode pointer clipboard agentsettings filetransfer console)
 set(CORVID_FUZZ_TARGETS)
 foreach(entry ${CORVID_FUZZ_ENTRIES})
   add_executable(${entry}_fuzz tests/fuzz/${entry}_fuzz.cpp)

@@ -30,6 +30,8 @@ add_library(agentsim_logic STATIC
   tools/agentsim/cursor.cpp
   tools/agentsim/hostile.cpp
   tools/agentsim/settings.cpp
+  tools/agentsim/files.cpp
+  tools/agentsim/console.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)
 target_compile_definitions(agentsim_logic PRIVATE

@@ -25,6 +25,8 @@ add_library(corvid_win STATIC
   agentsettings/protocolpage_win.cpp
   agentsettings/session_win.cpp
   agentsettings/sheet_win.cpp
+  console/console_win.cpp
+  console/pad_win.cpp
   desktop/clipboard_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp

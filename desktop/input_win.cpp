@@ -170,6 +170,12 @@ LRESULT OnKeyInput(int fullScreenWindow, WPARAM vk, LPARAM lp)
     return 0;
 }
 
+void ForwardConsoleKey(UINT vk, UINT flags)
+{
+    if (g_viewer.controlMode)
+        LatchAndQueue(vk, flags);
+}
+
 static void ReleaseAllModifiers(void)
 {
     InputEvent events[kLatchCount];

@@ -17,6 +17,9 @@ void RemoveKeyboardHook(void);
 // WM_CV_KEY_INPUT of the main window (fullScreenWindow 0) or the full-screen window;
 // returns the message's result (1 = the viewer consumed the key itself).
 LRESULT OnKeyInput(int fullScreenWindow, WPARAM vk, LPARAM flags);
+// A key typed into the local console, in control mode: the modifier latch follows it
+// and it goes to the Agent, whether or not a desktop is shown.
+void ForwardConsoleKey(UINT vk, UINT flags);
 // Commands 40002, 40017..40022, 40025.
 void ToggleRemoteControl(void);
 void RunKeyButton(UINT command);

@@ -3,6 +3,7 @@
 // after a restart, after the workers ended), so they take no lock.
 #include "desktop/screen_win.h"
 
+#include "console/console_win.h"
 #include "desktop/toolbar_win.h"
 
 #include "desktop/fullscreen_win.h"
@@ -54,7 +55,7 @@ int RegisterWindowClasses(void)
         {"CORVID:FILETRANSFER", DefWindowProcA, COLOR_BTNFACE + 1, 1, 0},
         {"CORVID:CLIENT", ViewFrameProc, 0, 0, 0},
         {"CORVID:KEYBLIGHT", KeyLightProc, COLOR_BTNFACE + 1, 0, 0},
-        {"CORVID:CONSOLE:BUTTPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
+        {"CORVID:CONSOLE:BUTTPAD", ButtonPadProc, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:FULLSCREEN", FullScreenProc, COLOR_WINDOW + 1, 1, 0},
         {"CORVID:FULLSCRTBPAD", FullScreenPadProc, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:LOGO", LogoWndProc, COLOR_WINDOW + 1, 0, 0},

@@ -101,6 +101,10 @@
 #define IDS_WINDOW_FAILED           907 /* %s the system error text */
 #define IDS_MESSAGE_NOT_SEALED      908
 
+/* Remote console: the local console could not be shown */
+#define IDS_CONSOLE_NOT_CREATED     913 /* %s the system error text */
+#define IDS_CONSOLE_NOT_FOUND       914 /* %s the console title */
+
 /* Send message: context help of the dialog's controls */
 #define IDS_HELP_OK                 51
 #define IDS_HELP_CANCEL             52

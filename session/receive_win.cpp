@@ -4,6 +4,7 @@
 #include "session/receive_win.h"
 
 #include "agentsettings/session_win.h"
+#include "console/console_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
@@ -153,6 +154,11 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
         return OnCursorShapePacket(h, payload);
     case PKT_CURSOR_POS:
         return OnCursorPosPacket(h, payload);
+    case PKT_CONSOLE_STOP:
+    case PKT_CONSOLE_START:
+    case PKT_CONSOLE_CURSOR:
+    case PKT_CONSOLE_LINE:
+        return HandleConsolePacket(h, payload);
     case PKT_CLIPBOARD_TEXT:
         return HandleClipboardChunk(h, payload);
     case PKT_AGENT_SETTINGS_COMMON:

@@ -3,6 +3,7 @@
 #include "shell/commands_win.h"
 
 #include "agentsettings/session_win.h"
+#include "console/console_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
@@ -52,12 +53,6 @@ static void SendAgentKeys(void)
     QueueOrExit(packet, (DWORD)n);
 }
 
-static void BringForward(HWND mainWindow)
-{
-    if (IsIconic(mainWindow))
-        ShowWindow(mainWindow, SW_RESTORE);
-}
-
 int RunCommand(HWND mainWindow, UINT command)
 {
     // Screen items exist only while a screen can be chosen; their own check refuses
@@ -86,6 +81,9 @@ int RunCommand(HWND mainWindow, UINT command)
     case IDM_RIGHT_CTRL:
     case IDM_ALT_ENTER:
         RunKeyButton(command);
+        return 1;
+    case IDM_PAD_FOLLOWS_CONSOLE:
+        TogglePadFollowsConsole();
         return 1;
     case IDM_SHOW_REMOTE_CURSOR:
         ToggleShowRemoteCursor();
@@ -121,7 +119,7 @@ int RunCommand(HWND mainWindow, UINT command)
         LeaveFullScreen();
         return 1;
     case IDM_BRING_FORWARD:
-        BringForward(mainWindow);
+        BringConsoleForward(mainWindow);
         return 1;
     case IDM_LANG_ENGLISH:
     case IDM_LANG_RUSSIAN:

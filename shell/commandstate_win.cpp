@@ -20,6 +20,7 @@ static const UINT kAvailableCommands[] = {
     IDM_FULL_SCREEN, IDM_LEAVE_FULL_SCREEN,
     IDM_HELP, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_SCREEN_CHOICE,
     IDM_SEND_MESSAGE, IDM_SYSTEM_INFO, IDM_LOGO, IDM_CLIPBOARD_EXCHANGE, IDM_AGENT_SETTINGS,
+    IDM_PAD_FOLLOWS_CONSOLE,
 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.
@@ -122,6 +123,9 @@ void CheckCommand(UINT command, int checked)
         CheckMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     if (g_viewer.toolbar)
         SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
+    // The console pad carries some of the toggles too (a button it lacks is left alone).
+    if (g_viewer.consoleToolbar)
+        SendMessageA(g_viewer.consoleToolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
 }
 
 void EnableCommand(int on, UINT command, UINT check)

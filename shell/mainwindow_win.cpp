@@ -4,6 +4,7 @@
 #include "shell/mainwindow_win.h"
 
 #include "agentsettings/session_win.h"
+#include "console/console_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
@@ -115,6 +116,8 @@ static int OnCreate(HWND wnd)
     if (!NetCreateEvents())
         return 0;
     ClipboardJoinChain(wnd);
+    if (g_viewer.ntFamily)
+        LookupConsoleDisplayMode();
     PostMessageA(wnd, WM_CV_CONNECT, 0, 0);
     return 1;
 }
@@ -148,6 +151,7 @@ static void FreePendingCursorShapes(HWND wnd)
 // nothing may hold the keyboard while the rest winds down.
 static void DestroySession(HWND wnd)
 {
+    CloseConsole(0);
     RemoveKeyboardHook();
     HtmlHelpRelease(); // help windows and their threads go before the main window
     CloseTimedBoxes();
@@ -330,6 +334,21 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_KEY_INPUT:
         return OnKeyInput(0, wp, lp);
+    case WM_CV_CONSOLE_START:
+        OnConsoleStart();
+        return 0;
+    case WM_CV_CONSOLE_STOP:
+        OnConsoleStop();
+        return 0;
+    case WM_CV_CONSOLE_CURSOR:
+        OnConsoleCursor(wp != 0, lp != 0);
+        return 0;
+    case WM_CV_CONSOLE_LINE:
+        OnConsoleLine((int)(INT_PTR)wp);
+        return 0;
+    case WM_CV_CONSOLE_KEY:
+        OnConsoleKey((UINT)wp, (UINT)lp);
+        return 0;
     case WM_CV_CURSOR_SHAPE:
         OnCursorShape(wp, lp);
         return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 enum {
+    WM_CV_PAD_ANCHOR = WM_USER + 0,       // to the console's button pad: record its offset
     WM_CV_CONNECT = WM_USER + 1,          // start the login
     WM_CV_SOCKET = WM_USER + 3,           // socket event; lParam: error << 16 | FD_ event
     WM_CV_LOGIN_REPLY = WM_USER + 4,      // wParam: status
@@ -10,6 +11,10 @@ enum {
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block
+    WM_CV_CONSOLE_STOP = WM_USER + 9,     // close the local console, show the viewer again
+    WM_CV_CONSOLE_START = WM_USER + 10,   // open the local console from ConsoleScreen
+    WM_CV_CONSOLE_CURSOR = WM_USER + 11,  // wParam: position changed; lParam: shape to apply
+    WM_CV_CONSOLE_LINE = WM_USER + 12,    // wParam: the row, sign-extended
     WM_CV_SETTINGS_READY = WM_USER + 13,  // the Agent's settings are in: open the sheet
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
@@ -20,4 +25,5 @@ enum {
     WM_CV_SEND_STALLED = WM_USER + 401,   // the send queue is full: the Agent stopped reading
     WM_CV_CLIPBOARD_TEXT = WM_USER + 402, // a whole text from the Agent waits to go on the clipboard
     WM_CV_SETTINGS_SENT = WM_USER + 403,  // the Agent's settings have gone back (or could not)
+    WM_CV_CONSOLE_KEY = WM_USER + 404,    // from the console input thread: wParam virtual key, lParam flags
 };

@@ -9,6 +9,7 @@
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 #include "agentsettings/settings.h"
+#include "console/screenbuf.h"
 #include "session/login.h"
 #include "shell/cmdline.h"
 #include "shell/settings_model.h"
@@ -84,6 +85,19 @@ struct SessionInfo {
     volatile LONG bytesReceived; // added by the receive thread
     volatile LONG bytesSent;     // added by the send thread
     DWORD sliderLevel;
+};
+
+// The local console that mirrors the remote one; UI thread only. The input thread gets
+// the input handle and the stop event when it starts and touches nothing else.
+struct ConsoleSession {
+    HANDLE input, output;
+    HWND window;              // nonzero exactly while a console is open
+    HANDLE inputThread;
+    HANDLE stopEvent;         // auto reset: ends the input thread
+    HWND pad;                 // the ButtonPad
+    WNDPROC toolbarProc;      // the pad toolbar's own procedure (subclassed)
+    UINT_PTR padTimer;
+    FARPROC getDisplayMode, setDisplayMode; // kernel32's, NULL when absent
 };
 
 struct ViewerState {
@@ -162,6 +176,7 @@ struct ViewerState {
     char localComputerName[16];
     DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;
     HWND consoleToolbar;               // the console pad's toolbar while it exists
+    ConsoleSession console;
     HWND fileTransferWindow;           // "CORVID:FILETRANSFER" while it exists
 
     // Input forwarding (UI thread)
@@ -180,6 +195,9 @@ struct ViewerState {
     HCURSOR remoteCursor;              // the shape shown over the view
     HICON markerIcon;
     HWND tileMarker, scaledMarker;     // CursorMarker windows
+
+    // The remote console's screen copy: ConsoleLock, taken alone.
+    ConsoleScreen consoleScreen;
 
     // Full-screen mode (UI thread)
     DWORD fullScreen;

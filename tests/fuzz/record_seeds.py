@@ -6,7 +6,8 @@ seeds carry the screen in front of the packet, the framer seeds a stretch of the
 stream behind a cut-pattern byte, the clipboard seeds all the chunks of one text (and
 again in the entry's compact form, heads only), the agentsettings seeds the whole answer
 to PKT_GET_AGENT_SETTINGS at Agent versions 783, 786, 787 and 791 behind the entry's
-version byte, and each of its packets on its own.
+version byte, and each of its packets on its own; the console seeds each console packet
+of the simulator (with the echo of typed keys) on its own and all of them as one stream.
 Usage: record_seeds.py AGENTSIM OUTDIR [ENVELOPE_SEEDS]   (e.g. tests/fuzz/corpus)"""
 import json
 import os
@@ -198,15 +199,117 @@ def record_settings(exe, outdir):
                       bytes([version - 780]) + p)
 
 
+CONSOLE_COMMANDS = ['console-open 80 25 7', 'console-line 7 a line of text', 'console-cursor 10 3 50 1',
+                    'console-cursor 10 3 0 1', 'console-open 80 99 1f', 'console-open 1 1 7',
+                    'console-open 7920 1 4f', 'console-open 40 10 2e', 'console-line 9 last row', 'console-close']
+
+
+def record_console(exe, outdir):
+    """The console packets of the simulator, each on its own and all as one stream, with
+    the echo of a few typed keys (key events sent as a viewer would)."""
+    sim = Sim(exe)
+    try:
+        v = Viewer(sim.port)
+        for line in CONSOLE_COMMANDS[:4]:
+            sim.cmd(line)
+        for vk, scan in ((0x41, 0x1E), (0x0D, 0x1C)):
+            for up in (0, 1):
+                flags = 1 | scan << 16 | (0x80000000 if up else 0)
+                v.send(struct.pack('<IIIIII', 10, 12, 1, 1124, vk, flags))
+        time.sleep(0.5)
+        for line in CONSOLE_COMMANDS[4:]:
+            sim.cmd(line)
+        v.wait_count(len(CONSOLE_COMMANDS) + 4)
+        time.sleep(0.3)
+    finally:
+        sim.stop()
+    with v.lock:
+        packets = [p for p, _ in v.packets if struct.unpack_from('<I', p)[0] in (21, 22, 23, 24)]
+    for i, p in enumerate(packets):
+        write(outdir, 'console', 'packet-%02d-type%d' % (i, struct.unpack_from('<I', p)[0]), p)
+    write(outdir, 'console', 'stream', b''.join(packets))
+
+
+def ft_packet(t, payload):
+    return struct.pack('<III', t, len(payload), 1) + payload
+
+
+def ft_path(text):
+    return text.encode('ascii').ljust(261, b'\0')
+
+
+def record_files(exe, outdir):
+    """The file service's answers, each packet a seed, and a listing's packets together."""
+    import tempfile
+    with tempfile.TemporaryDirectory() as tmp:
+        root = os.path.join(tmp, 'c')
+        os.makedirs(os.path.join(root, 'tree', 'sub'))
+        for i in range(9):
+            with open(os.path.join(root, 'file %d.txt' % i), 'w') as f:
+                f.write('x' * i)
+        for name in ('tree/a.txt', 'tree/sub/b.txt', 'readonly.txt'):
+            with open(os.path.join(root, name), 'w') as f:
+                f.write('data')
+        sim = Sim(exe, '--files', root, '--ft-split', '4')
+        try:
+            sim.cmd('ft-attr 1 C:\\readonly.txt')
+            v = Viewer(sim.port)
+            requests = [
+                ft_packet(29, struct.pack('<I', 0xFFFFFFFF) + ft_path('')),
+                ft_packet(29, struct.pack('<I', 2) + ft_path('C:\\tree')),
+                ft_packet(32, struct.pack('<I', 3) + ft_path('C:\\tree\\a.txt')),
+                ft_packet(34, ft_path('C:\\file 1.txt') + ft_path('C:\\renamed.txt') + struct.pack('<I', 0)),
+                ft_packet(34, ft_path('C:\\none') + ft_path('C:\\x') + struct.pack('<I', 0)),
+                ft_packet(36, ft_path('C:\\new folder')),
+                ft_packet(36, ft_path('C:\\..\\escape')),
+                ft_packet(38, struct.pack('<IIII', 0, 1, 1, 1) + ft_path('C:\\readonly.txt')),
+                ft_packet(40, struct.pack('<IIIII', 1, 0, 0, 0, 0)),
+            ]
+            for r in requests:
+                v.send(r)
+                time.sleep(0.2)
+            sim.cmd('ft-error 3')
+            v.send(ft_packet(38, struct.pack('<IIII', 1, 1, 1, 16) + ft_path('C:\\tree')))
+            time.sleep(0.2)
+            v.send(ft_packet(40, struct.pack('<IIIII', 0, 0, 0, 0, 1)))
+            time.sleep(0.3)
+        finally:
+            sim.stop()
+        with v.lock:
+            packets = [p for p, _ in v.packets]
+    listing = b''
+    for i, p in enumerate(packets):
+        t = struct.unpack_from('<I', p)[0]
+        write(outdir, 'filetransfer', 'packet-%02d-type%d' % (i, t), p)
+        if t in (30, 31):
+            listing += p
+    write(outdir, 'filetransfer', 'listing-stream', listing)
+    # A download's shapes: a folder, a file of 0 bytes (head and the padding block), a full
+    # first chunk with a data packet behind it, an abort.
+    def begin(directory, path, n, last):
+        return ft_packet(43, struct.pack('<I', directory) + ft_path(path) +
+                         struct.pack('<IQQIII', 0x20, 1, 2, 1, last, n) + bytes(range(256)) * (n // 256) +
+                         bytes(n % 256))
+    def data(abort, last, n):
+        return ft_packet(44, struct.pack('<III', abort, last, n) + bytes(n))
+    write(outdir, 'filetransfer', 'download-folder', begin(1, 'sub\\dir', 0, 1))
+    write(outdir, 'filetransfer', 'download-empty', begin(0, 'empty.txt', 80, 1))
+    write(outdir, 'filetransfer', 'download-chunks', begin(0, 'sub\\big.bin', 72 + 24576, 0) + data(0, 1, 8))
+    write(outdir, 'filetransfer', 'download-abort', data(1, 1, 0))
+
+
 def main():
     if len(sys.argv) not in (3, 4):
         print(__doc__)
         return 2
     exe, outdir = sys.argv[1], sys.argv[2]
-    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer', 'clipboard', 'agentsettings'):
+    for entry in ('framer', 'login', 'screeninfo', 'decode', 'pointer', 'clipboard', 'agentsettings', 'console',
+                  'filetransfer'):
         shutil.rmtree(os.path.join(outdir, entry), ignore_errors=True)
     record(exe, outdir)
     record_settings(exe, outdir)
+    record_files(exe, outdir)
+    record_console(exe, outdir)
     # A second Agent with the defaults gives a plainer login reply.
     sim = Sim(exe)
     try:

@@ -2,12 +2,15 @@
 // themselves under this build's ASan and UBSan: a fault fixed once stays fixed. The
 // entries abort on a wrong answer, which ends the test binary with the input's name.
 #include "agentsettings/settings.h"
+#include "console/screenbuf.h"
 #include "desktop/clipboard.h"
 #include "desktop/decode.h"
 #include "desktop/palette.h"
 #include "desktop/pointer.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
+#include "filetransfer/messages.h"
+#include "filetransfer/paths.h"
 #include "session/agentkey.h"
 #include "session/envelope.h"
 #include "session/framer.h"
@@ -69,6 +72,16 @@ namespace fuzz_agentsettings {
 #include "tests/fuzz/agentsettings_fuzz.cpp"
 }
 #undef LLVMFuzzerTestOneInput
+#define LLVMFuzzerTestOneInput FuzzFileTransferOne
+namespace fuzz_filetransfer {
+#include "tests/fuzz/filetransfer_fuzz.cpp"
+}
+#undef LLVMFuzzerTestOneInput
+#define LLVMFuzzerTestOneInput FuzzConsoleOne
+namespace fuzz_console {
+#include "tests/fuzz/console_fuzz.cpp"
+}
+#undef LLVMFuzzerTestOneInput
 
 namespace {
 
@@ -90,6 +103,8 @@ const Entry kEntries[] = {
     {"login", fuzz_login::FuzzLoginOne},          {"screeninfo", fuzz_screeninfo::FuzzScreenInfoOne},
     {"decode", fuzz_decode::FuzzDecodeOne},       {"pointer", fuzz_pointer::FuzzPointerOne},
     {"clipboard", fuzz_clipboard::FuzzClipboardOne},   {"agentsettings", fuzz_agentsettings::FuzzAgentSettingsOne},
+    {"filetransfer", fuzz_filetransfer::FuzzFileTransferOne},
+    {"console", fuzz_console::FuzzConsoleOne},
 };
 
 const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path() / "fuzz";

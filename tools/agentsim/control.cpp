@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console/screenbuf.h"
 #include "session/packet.h"
 #include "tools/agentsim/cursor.h"
 #include "tools/agentsim/hostile.h"
@@ -275,6 +276,90 @@ static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *
     return 1;
 }
 
+// The rest of the line from word w on, blanks inside it kept and trailing ones dropped.
+static std::string RestOfLine(const char *line, size_t len, const Word &w)
+{
+    size_t end = len;
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+    return w.p < line + end ? std::string(w.p, (size_t)(line + end - w.p)) : std::string();
+}
+
+// Console commands take the rest of the line as a path or a text, so they are parsed
+// before the word count is checked.
+static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, SimControlCommand *cmd, char *err,
+                        size_t errCap)
+{
+    const Word &name = w[0];
+    if (Is(name, "console-open")) {
+        uint32_t v[2];
+        std::vector<uint8_t> attr;
+        if (nw < 4 || !ParseUints(w + 1, 2, 32767, v, "width and height", err, errCap)) {
+            if (nw < 4) snprintf(err, errCap, "console-open takes W H ATTR [PATH]");
+            return 0;
+        }
+        if (v[0] == 0 || v[1] == 0 || v[0] * v[1] > kConsoleMaxCells) {
+            snprintf(err, errCap, "W x H must be 1 to %u cells", (unsigned)kConsoleMaxCells);
+            return 0;
+        }
+        if (w[3].n == 0 || w[3].n > 4) {
+            snprintf(err, errCap, "ATTR is 1 to 4 hex digits");
+            return 0;
+        }
+        std::string digits = std::string(w[3].n % 2 ? "0" : "") + std::string(w[3].p, w[3].n);
+        if (!SimParseHex(digits.data(), digits.size(), &attr, err, errCap)) return 0;
+        cmd->attr = (uint16_t)(attr.size() == 2 ? attr[0] << 8 | attr[1] : attr[0]);
+        cmd->width = (uint16_t)v[0];
+        cmd->height = (uint16_t)v[1];
+        if (nw > 4) cmd->path = RestOfLine(line, len, w[4]);
+        cmd->kind = kCtlConsoleOpen;
+        return 1;
+    }
+    if (Is(name, "console-line")) {
+        if (nw < 2 || !ParseUints(w + 1, 1, 32767, &cmd->row, "row", err, errCap)) {
+            if (nw < 2) snprintf(err, errCap, "console-line takes ROW [TEXT]");
+            return 0;
+        }
+        // The text starts one blank after the row, so that it may begin with blanks.
+        const char *start = w[1].p + w[1].n + 1;
+        std::string text = start < line + len ? std::string(start, (size_t)(line + len - start)) : std::string();
+        cmd->text.assign(text.begin(), text.end());
+        cmd->kind = kCtlConsoleLine;
+        return 1;
+    }
+    if (Is(name, "console-cursor")) {
+        if (nw != 5) {
+            snprintf(err, errCap, "console-cursor takes X Y SIZE VISIBLE");
+            return 0;
+        }
+        if (!ParseUints(w + 1, 2, 32767, cmd->cursor, "X and Y", err, errCap) ||
+            !ParseUints(w + 3, 2, 0xFFFFFFFFu, cmd->cursor + 2, "size and visible", err, errCap))
+            return 0;
+        cmd->kind = kCtlConsoleCursor;
+        return 1;
+    }
+    if (Is(name, "console-echo")) {
+        if (nw != 2 || !(Is(w[1], "on") || Is(w[1], "off"))) {
+            snprintf(err, errCap, "console-echo takes on or off");
+            return 0;
+        }
+        cmd->on = Is(w[1], "on");
+        cmd->kind = kCtlConsoleEcho;
+        return 1;
+    }
+    if (Is(name, "console-dump")) {
+        if (nw < 2) {
+            snprintf(err, errCap, "console-dump takes a path");
+            return 0;
+        }
+        cmd->path = RestOfLine(line, len, w[1]);
+        cmd->kind = kCtlConsoleDump;
+        return 1;
+    }
+    if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+    cmd->kind = kCtlConsoleClose;
+    return 1;
+}
+
 int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *err, size_t errCap)
 {
     cmd->kind = 0;
@@ -290,6 +375,10 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->screenCount = cmd->screenCurrent = 0;
     cmd->hasCurrent = cmd->announce = 0;
     cmd->text.clear();
+    cmd->value = 0;
+    cmd->attr = 0;
+    cmd->row = 0;
+    memset(cmd->cursor, 0, sizeof cmd->cursor);
     if (len && line[len - 1] == '\r') len--;
     Word w[kMaxWords];
     size_t nw = 0;
@@ -305,6 +394,10 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         }
         w[nw++] = Word{line + start, i - start};
     }
+    if (nw && w[0].n > 8 && memcmp(w[0].p, "console-", 8) == 0 &&
+        (Is(w[0], "console-open") || Is(w[0], "console-line") || Is(w[0], "console-cursor") ||
+         Is(w[0], "console-close") || Is(w[0], "console-echo") || Is(w[0], "console-dump")))
+        return ParseConsole(line, len, w, nw, cmd, err, errCap);
     if (nw == 0) {
         snprintf(err, errCap, "empty command");
         return 0;
@@ -320,6 +413,18 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
         cmd->path.assign(w[1].p, (size_t)(line + end - w[1].p));
         cmd->kind = Is(name, "dump") ? kCtlDump : kCtlFrame;
+        return 1;
+    }
+    if (Is(name, "ft-attr")) {
+        // The path is the rest of the line, blanks inside it included.
+        if (nw < 3 || !ParseUint(w[1], 0xFFFFFFFFu, &cmd->value)) {
+            snprintf(err, errCap, "ft-attr takes ATTRS PATH");
+            return 0;
+        }
+        size_t end = len;
+        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+        cmd->path.assign(w[2].p, (size_t)(line + end - w[2].p));
+        cmd->kind = kCtlFtAttr;
         return 1;
     }
     if (tooMany) {
@@ -403,6 +508,23 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return ParsePointerCommand(w, nw, cmd, err, errCap);
     if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
     if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
+    if (Is(name, "ft-stop")) {
+        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        cmd->kind = kCtlFtStop;
+        return 1;
+    }
+    if (Is(name, "ft-error") || Is(name, "ft-split")) {
+        const int split = Is(name, "ft-split");
+        if (!WantArgs(nw, 2, name, err, errCap) ||
+            !ParseUints(w + 1, 1, split ? 100000 : 65535, &cmd->value, split ? "entries" : "kind", err, errCap))
+            return 0;
+        if (split && cmd->value == 0) {
+            snprintf(err, errCap, "entries must be at least 1");
+            return 0;
+        }
+        cmd->kind = split ? kCtlFtSplit : kCtlFtError;
+        return 1;
+    }
     snprintf(err, errCap, "unknown command %.*s", (int)(name.n > 40 ? 40 : name.n), name.p);
     return 0;
 }

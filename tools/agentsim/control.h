@@ -36,6 +36,19 @@
 //                                 short-screen, too-long, screen-narrow, screen-depth,
 //                                 screen-huge; or short-login: the next login is answered
 //                                 with 38 of the reply's 39 bytes (needs no viewer)
+//   ft-error KIND                 the next delete item is answered with PKT_FT_ERROR of
+//                                 KIND (0..65535) first; retry starts the item again
+//   ft-stop                       the next delete item ends with PKT_FT_ACK continue 0
+//   ft-attr ATTRS PATH            the Windows attributes kept for PATH (rest of the line)
+//   ft-split N                    listing entries per packet from now on (1..100000)
+//   console-open W H ATTR [PATH]  PKT_CONSOLE_START of W x H cells (W * H up to 7,920), ATTR
+//                                 the colours in hex; the text of file PATH, or a made-up
+//                                 screen without it
+//   console-line ROW [TEXT]       row ROW set to the rest of the line: PKT_CONSOLE_LINE
+//   console-cursor X Y SIZE VIS   PKT_CONSOLE_CURSOR
+//   console-close                 PKT_CONSOLE_STOP
+//   console-echo on|off           write typed keys into the console screen (default on)
+//   console-dump PATH             the console screen as text, one line per row
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +81,16 @@ enum SimControlKind {
     kCtlHostileFatal,
     kCtlClip,
     kCtlWaitSettings,
+    kCtlFtError,
+    kCtlFtStop,
+    kCtlFtAttr,
+    kCtlFtSplit,
+    kCtlConsoleOpen,
+    kCtlConsoleLine,
+    kCtlConsoleCursor,
+    kCtlConsoleClose,
+    kCtlConsoleEcho,
+    kCtlConsoleDump,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -86,8 +109,13 @@ struct SimControlCommand {
     int announce;                // screens: restart given; bytes hold PKT_DESKTOP_RESTART
     int newScreen;               // restart: the geometry below replaces the screen
     uint16_t width, height, bpp;
-    std::string path;            // dump, frame: the rest of the line
-    std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks
+    std::string path;            // dump, frame, ft-attr: the rest of the line
+    uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries
+    std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
+                                 // console-line: the row's text
+    uint16_t attr;               // console-open
+    uint32_t row;                // console-line
+    uint32_t cursor[4];          // console-cursor: x, y, size, visible
 };
 
 // Parses one line (without its newline; a trailing '\r' is ignored). On failure

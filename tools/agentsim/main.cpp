@@ -19,6 +19,7 @@
 #include "session/framer.h"
 #include "tools/agentsim/control.h"
 #include "tools/agentsim/desktop.h"
+#include "tools/agentsim/files.h"
 #include "tools/agentsim/deskey.h"
 #include "tools/agentsim/hostile.h"
 #include "tools/agentsim/jsonlog.h"
@@ -82,6 +83,8 @@ struct Sim {
     double nextFrameAt, nextSummary;
     uint64_t framesSent, bytesSent;  // this second
     uint32_t mismatchesLogged;
+    SimFiles files;       // the file service; kept across connections
+    int filesOn;          // --files or --files2 given
     HostileStream hostile;
     int hostileOn;        // a hostile stream is being sent; desktop parts wait meanwhile
     uint32_t hostileSeed;
@@ -184,7 +187,7 @@ static void ViewerAccept(Sim *s)
     v->closing = 0;
     v->stalled = 0;
     DesktopHold(s->desk);
-    SimSessionInit(&v->sess, &s->opt, s->key, s->desk);
+    SimSessionInit(&v->sess, &s->opt, s->key, s->desk, s->filesOn ? &s->files : nullptr);
     s->connections++;
     JsonLine j;
     JsonBegin(&j, "accept");
@@ -255,6 +258,27 @@ static void ViewerRead(Sim *s)
 static double FramePeriod(const Sim *s)
 {
     return s->opt.fps ? 1.0 / s->opt.fps : 1.0;
+}
+
+// The file service's commands; they need no viewer. Returns 0 for other commands.
+static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
+{
+    if (cmd.kind != kCtlFtError && cmd.kind != kCtlFtStop && cmd.kind != kCtlFtAttr && cmd.kind != kCtlFtSplit)
+        return 0;
+    if (!s->filesOn) {
+        ControlReply(c, "error no file service (--files)");
+        return 1;
+    }
+    const char *why = nullptr;
+    if (cmd.kind == kCtlFtError) SimFilesArmError(&s->files, (int)cmd.value);
+    if (cmd.kind == kCtlFtStop) SimFilesArmStop(&s->files);
+    if (cmd.kind == kCtlFtSplit) s->files.split = cmd.value;
+    if (cmd.kind == kCtlFtAttr && !SimFilesSetAttributes(&s->files, cmd.path.c_str(), cmd.value, &why)) {
+        ControlReply(c, (std::string("error ") + why).c_str());
+        return 1;
+    }
+    ControlReply(c, "ok");
+    return 1;
 }
 
 // Parts flow once the viewer has built its desktop and said what it shows.
@@ -434,6 +458,57 @@ static void HostileTick(Sim *s)
     }
 }
 
+// Console commands: echo and dump need no viewer, the others send to it. Returns 0
+// for any other command.
+static int RunConsoleControl(Sim *s, Control *c, const SimControlCommand &cmd)
+{
+    SimConsole *con = &s->v.sess.console;
+    if (cmd.kind == kCtlConsoleEcho) {
+        con->echo = cmd.on;
+        ControlReply(c, "ok");
+        return 1;
+    }
+    if (cmd.kind == kCtlConsoleDump) {
+        FILE *f = fopen(cmd.path.c_str(), "wb");
+        const std::string text = SimConsoleText(con);
+        const int ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
+        if (f) fclose(f);
+        ControlReply(c, ok ? "ok" : "error cannot write the file");
+        return 1;
+    }
+    if (cmd.kind < kCtlConsoleOpen || cmd.kind > kCtlConsoleDump) return 0;
+    if (s->v.fd < 0 || s->v.closing) {
+        ControlReply(c, "error no viewer");
+        return 1;
+    }
+    std::vector<uint8_t> bytes;
+    if (cmd.kind == kCtlConsoleOpen) {
+        std::vector<std::string> lines;
+        std::string why;
+        if (!cmd.path.empty() && !SimConsoleReadFile(cmd.path, &lines, &why)) {
+            ControlReply(c, ("error " + why).c_str());
+            return 1;
+        }
+        SimConsoleOpen(con, (int16_t)cmd.width, (int16_t)cmd.height, cmd.attr, cmd.path.empty() ? nullptr : &lines,
+                       &bytes);
+    } else if (cmd.kind == kCtlConsoleLine) {
+        if (!SimConsoleSetLine(con, (int)cmd.row, std::string(cmd.text.begin(), cmd.text.end()), &bytes)) {
+            ControlReply(c, "error no console row there");
+            return 1;
+        }
+    } else if (cmd.kind == kCtlConsoleCursor) {
+        SimConsoleSetCursor(con, (int16_t)cmd.cursor[0], (int16_t)cmd.cursor[1], cmd.cursor[2], cmd.cursor[3], &bytes);
+    } else {
+        SimConsoleClose(con, &bytes);
+    }
+    std::string t;
+    SimLogSent(&t, bytes.data(), bytes.size());
+    LogText(s, t);
+    ViewerQueue(&s->v, bytes.data(), bytes.size());
+    ControlReply(c, "ok");
+    return 1;
+}
+
 static void RunControl(Sim *s, Control *c, const char *line, size_t len)
 {
     SimControlCommand cmd;
@@ -473,7 +548,9 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         ControlReply(c, "ok");
         return;
     }
+    if (RunFilesControl(s, c, cmd)) return;
     if (RunDesktopControl(s, c, cmd)) return;
+    if (RunConsoleControl(s, c, cmd)) return;
     Viewer *v = &s->v;
     if (v->fd < 0 || v->closing) {
         ControlReply(c, "error no viewer");
@@ -787,6 +864,8 @@ static int Setup(Sim *s, char *err, size_t errCap)
         return 0;
     }
     EnvelopeSeed(nullptr, 0);
+    s->filesOn = s->opt.filesRoot[0] || s->opt.filesRoot[1];
+    if (s->filesOn && !SimFilesInit(&s->files, s->opt.filesRoot, s->opt.ftSplit, err, errCap)) return 0;
     std::string why;
     uint32_t port = 0, control = 0;
     if (!NetListen(s->opt.listenAddr, s->opt.port, &s->listenFd, &port, &why)) {

@@ -31,6 +31,7 @@ void SimOptionsInit(SimOptions *o)
     o->screenCount = 1;
     o->screenCurrent = 1;
     o->fps = 10;
+    o->ftSplit = 100;
 }
 
 const char *SimOptionsUsage(void)
@@ -42,7 +43,8 @@ const char *SimOptionsUsage(void)
            "                [--screen WxHxBPP] [--screens N] [--current K] [--log FILE]\n"
            "                [--once] [--sndbuf BYTES] [--rcvbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
            "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n"
-           "                [--settings-blank-password COMMUNITY]\n";
+           "                [--settings-blank-password COMMUNITY]\n"
+           "                [--files DIR] [--files2 DIR] [--ft-split N]\n";
 }
 
 // Decimal only, whole text, within [lo, hi].
@@ -182,6 +184,9 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
             ok = ParseNumber(v, 0, 3, &n);
             o->blankPasswordCommunity = (int)n;
         }
+        else if (!strcmp(a, "--files")) o->filesRoot[0] = v;
+        else if (!strcmp(a, "--files2")) o->filesRoot[1] = v;
+        else if (!strcmp(a, "--ft-split")) { ok = ParseNumber(v, 1, 100000, &n); o->ftSplit = (uint32_t)n; }
         else if (!strcmp(a, "--rcvbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->receiveBuffer = (uint32_t)n; }
         else {
             snprintf(err, errCap, "unknown option %s", a);

@@ -38,6 +38,8 @@ struct SimOptions {
     int cursorFollow;      // answer each mouse event with PKT_CURSOR_POS at its point
     uint32_t loginReplyLen; // 1..38: the next login is answered with only this many bytes; 0: all
     int blankPasswordCommunity; // 0..3: that community has no passwords in the built-in settings; -1: none
+    const char *filesRoot[2];   // folders served as C: and D:; NULL: none
+    uint32_t ftSplit;           // listing entries per packet
 };
 
 void SimOptionsInit(SimOptions *o);

@@ -1,6 +1,6 @@
 // What the simulated Agent does with each packet from the viewer: log it decoded,
 // and answer login and client information as the opening sequence requires; and the
-// clipboard chunks it sends; the Agent settings asked for and sent back.
+// clipboard chunks it sends; the Agent settings asked for and sent back; the file service.
 #include "tools/agentsim/session.h"
 
 #include <cstdio>
@@ -16,8 +16,10 @@
 
 enum { kHexLogMax = 256 };
 
-void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk)
+void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk, SimFiles *files)
 {
+    s->files = files;
+    if (files) SimFilesNewConnection(files);
     s->opt = opt;
     s->desk = desk;
     s->key = key;
@@ -28,6 +30,7 @@ void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesk
     s->clip = ClipAssembly{};
     s->clipText.clear();
     SimSettingsReset(&s->settings);
+    SimConsoleInit(&s->console);
 }
 
 void SimLogError(std::string *log, const char *what)
@@ -230,6 +233,19 @@ static int HandleInput(SimSession *s, const SessPacketHeader *h, const uint8_t *
         PutU32LE(p + 4, in.y);
         size_t at = out->reply.size();
         SimAppendPacket(PKT_CURSOR_POS, p, sizeof p, &out->reply);
+        SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
+    }
+    // A shell behind the console writes what is typed back into its screen.
+    const size_t at = out->reply.size();
+    const int rows = SimConsoleEcho(&s->console, &in, &out->reply);
+    if (rows) {
+        JsonLine e;
+        JsonBegin(&e, "console_echo");
+        JsonUint(&e, "vk", in.vk);
+        JsonUint(&e, "rows", (uint64_t)rows);
+        JsonUint(&e, "cursor_x", (uint64_t)s->console.cursorX);
+        JsonUint(&e, "cursor_y", (uint64_t)s->console.cursorY);
+        out->log += JsonEnd(&e);
         SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
     }
     return 1;
@@ -457,6 +473,7 @@ int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *pay
     if (h->dwType == PKT_INPUT_EVENT) return HandleInput(s, h, payload, out);
     if (h->dwType == PKT_AGENT_KEYS) return HandleAgentKeys(h, payload, out);
     if (h->dwType == PKT_SELECT_SCREEN) return HandleSelectScreen(s, h, payload, out);
+    if (s->files && SimFilesIsType(h->dwType)) return SimFilesHandle(s->files, h, payload, &out->log, &out->reply);
     JsonLine j;
     PacketFields(&j, h);
     JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);

@@ -10,7 +10,9 @@
 
 #include "desktop/clipboard.h"
 #include "session/packet.h"
+#include "tools/agentsim/console.h"
 #include "tools/agentsim/desktop.h"
+#include "tools/agentsim/files.h"
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/settings.h"
 
@@ -25,6 +27,8 @@ struct SimSession {
     ClipAssembly clip;      // a text being collected from the viewer's chunks
     std::vector<uint8_t> clipText;  // its bytes, total long
     SimSettings settings;   // the Agent's settings and the viewer's transfer of them
+    SimFiles *files;        // NULL: no file service (file-transfer packets are only logged)
+    SimConsole console;     // the text console shown on the viewer, if open
 };
 
 struct SimOutput {
@@ -34,8 +38,9 @@ struct SimOutput {
 };
 
 // desk may be NULL; with one, client information (re)starts it and the view range
-// packets steer it.
-void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk = nullptr);
+// packets steer it. files may be NULL; with one, its open operation is forgotten.
+void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk = nullptr,
+                    SimFiles *files = nullptr);
 
 // Logs the packet and appends any answer. Returns 0 when the packet was refused
 // (an error event is logged and nothing answered), 1 otherwise.

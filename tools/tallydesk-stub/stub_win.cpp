@@ -27,6 +27,11 @@
 //                                        box's lines, one each, in UTF-8
 //   A control id of a dialog is looked for in the dialog itself, then among its visible
 //   descendants (the controls of a property sheet's page).
+//   tallydesk-stub.exe CONSOLE=class OUT=f   attach to the console of the viewer whose main
+//                                        window has that class and write its title, the
+//                                        console window's rectangle, buffer size, cursor,
+//                                        then each row as "text|attributes in hex"
+//   tallydesk-stub.exe MOVECONSOLE=class|x|y   move that viewer's console window
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
@@ -439,6 +444,85 @@ static int WriteChildRect(char *spec, const char *outPath)
     return found ? 0 : 1;
 }
 
+static int WriteText(const char *outPath, const char *text, size_t n)
+{
+    HANDLE f = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return 3;
+    DWORD written;
+    WriteFile(f, text, (DWORD)n, &written, NULL);
+    CloseHandle(f);
+    return 0;
+}
+
+// Attaches to the console of the viewer whose main window has that class.
+static int AttachViewerConsole(const char *windowClass)
+{
+    HWND main = FindWindowA(windowClass, NULL);
+    DWORD pid = 0;
+    if (!main || !GetWindowThreadProcessId(main, &pid))
+        return 0;
+    FreeConsole();
+    return AttachConsole(pid) != 0;
+}
+
+// Reads the viewer's console from outside, as an operator's eyes would.
+static int DumpConsole(const char *windowClass, const char *outPath)
+{
+    if (!AttachViewerConsole(windowClass))
+        return 1;
+    HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    CONSOLE_CURSOR_INFO cursor;
+    if (out == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(out, &info) || !GetConsoleCursorInfo(out, &cursor))
+        return 1;
+    static char text[1 << 20];
+    size_t n = 0;
+    char title[1024] = "";
+    GetConsoleTitleA(title, sizeof(title));
+    RECT r = {};
+    GetWindowRect(GetConsoleWindow(), &r);
+    n += (size_t)snprintf(text + n, sizeof(text) - n, "title %s\nwindow %ld %ld %ld %ld\nsize %d %d\ncursor %d %d %lu %d\n",
+                          title, r.left, r.top, r.right, r.bottom, info.dwSize.X, info.dwSize.Y,
+                          info.dwCursorPosition.X, info.dwCursorPosition.Y, (unsigned long)cursor.dwSize,
+                          cursor.bVisible ? 1 : 0);
+    for (SHORT y = 0; y < info.dwSize.Y && n + 8 * info.dwSize.X + 8 < sizeof(text); y++) {
+        char row[1024];
+        WORD attrs[1024];
+        DWORD got = 0, gotAttrs = 0;
+        const DWORD width = info.dwSize.X < 1024 ? (DWORD)info.dwSize.X : 1024;
+        COORD at = {0, y};
+        ReadConsoleOutputCharacterA(out, row, width, at, &got);
+        ReadConsoleOutputAttribute(out, attrs, width, at, &gotAttrs);
+        memcpy(text + n, row, got);
+        n += got;
+        text[n++] = '|';
+        for (DWORD i = 0; i < gotAttrs; i++)
+            n += (size_t)snprintf(text + n, sizeof(text) - n, "%04x", attrs[i]);
+        text[n++] = '\n';
+    }
+    CloseHandle(out);
+    FreeConsole();
+    return WriteText(outPath, text, n);
+}
+
+static int MoveConsole(char *spec)
+{
+    char *bar = strrchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    const int y = atoi(bar + 1);
+    bar = strrchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    const int x = atoi(bar + 1);
+    HWND w = AttachViewerConsole(spec) ? GetConsoleWindow() : NULL;
+    return w && SetWindowPos(w, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) ? 0 : 1;
+}
+
 static int SetTermEvent(DWORD pid)
 {
     char name[32];
@@ -530,6 +614,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             return TurnPage(tokens[i] + 5);
         } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
             return DriveDialog(tokens[i] + 7);
+        } else if (strncmp(tokens[i], "CONSOLE=", 8) == 0) {
+            const char *out = "console.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return DumpConsole(tokens[i] + 8, out);
+        } else if (strncmp(tokens[i], "MOVECONSOLE=", 12) == 0) {
+            return MoveConsole(tokens[i] + 12);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {
             return PostToWindow(tokens[i] + 5);
         } else if (strncmp(tokens[i], "FIND=", 5) == 0) {

@@ -1,0 +1,34 @@
+// The remote console on the viewer's side: the receive thread's handling of the four
+// console messages, and the local console window that shows them, on the UI thread.
+#pragma once
+#include <windows.h>
+
+#include "session/packet.h"
+
+// Receive thread: stores a console message in ConsoleScreen under ConsoleLock and posts
+// its window message to the main window. Bad geometry is logged and dropped. Returns 1.
+int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload);
+
+// UI thread: the main window's console messages.
+void OnConsoleStart(void);
+void OnConsoleStop(void);
+void OnConsoleCursor(int moved, int reshape);
+void OnConsoleLine(int row);
+// A key the input thread read from the console: sent in control mode only.
+void OnConsoleKey(UINT vk, UINT flags);
+
+// Opens the local console (closing one that is open first); returns its window, NULL
+// when it could not be opened (reported, and the viewer's window shown again).
+HWND OpenConsole(void);
+// Closes the console if one is open; showAgain shows the viewer's window again.
+void CloseConsole(int showAgain);
+// kernel32's console display-mode functions; nonzero when both exist. NT family only.
+int LookupConsoleDisplayMode(void);
+// Command 1225: with the main window hidden, the console comes to the top.
+void BringConsoleForward(HWND mainWindow);
+
+// The button pad beside the console (console/pad_win.cpp).
+LRESULT CALLBACK ButtonPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+HWND CreateButtonPad(HWND console);
+// Command 40026: pinning on or off; switched on, the pad records where it stands.
+void TogglePadFollowsConsole(void);

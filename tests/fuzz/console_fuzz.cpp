@@ -1,0 +1,89 @@
+// libFuzzer entry for the console messages from the Agent. The input is a stream of
+// packets as the framer hands them out (the last one cut to what is left); each console
+// packet is parsed and stored into one ConsoleScreen as the receive thread does it, and
+// whatever was accepted must leave a screen the console can be painted from: geometry
+// within the 7,920 cells, the cursor on the screen, a line changing its row only.
+// Single-threaded.
+#include "console/screenbuf.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void CheckScreen(const ConsoleScreen *s)
+{
+    if (s->width <= 0 || s->height <= 0 || (uint32_t)s->width * (uint32_t)s->height > kConsoleMaxCells ||
+        s->cursorX < 0 || s->cursorY < 0 || s->cursorX >= s->width || s->cursorY >= s->height)
+        abort();
+}
+
+void Receive(ConsoleScreen *s, ConsoleScreen *before, int *opened, const SessPacketHeader *h, const uint8_t *p)
+{
+    const char *why = nullptr;
+    int moved, reshape;
+    if (h->dwType == PKT_CONSOLE_START) {
+        ConsoleStart st;
+        if (!ParseConsoleStart(h, p, &st, &why)) {
+            if (!why)
+                abort();
+            return;
+        }
+        ConsoleStoreStart(s, &st);
+        *opened = 1;
+        CheckScreen(s);
+    } else if (h->dwType == PKT_CONSOLE_CURSOR) {
+        ConsoleCursor c;
+        if (!ParseConsoleCursor(h, p, &c, &why))
+            return;
+        memcpy(before, s, sizeof(*s));
+        if (!ConsoleStoreCursor(s, &c, &moved, &reshape, &why)) {
+            if (!why || memcmp(before, s, sizeof(*s)) != 0)
+                abort();
+            return;
+        }
+        if (!*opened)
+            abort(); // no screen yet: every position is off it
+        CheckScreen(s);
+    } else if (h->dwType == PKT_CONSOLE_LINE) {
+        ConsoleLine l;
+        if (!ParseConsoleLine(h, p, &l, &why))
+            return;
+        memcpy(before, s, sizeof(*s));
+        if (!ConsoleStoreLine(s, &l, &why)) {
+            if (!why || memcmp(before, s, sizeof(*s)) != 0)
+                abort();
+            return;
+        }
+        const size_t first = (size_t)l.row * (size_t)l.count, end = first + (size_t)l.count;
+        if (end > kConsoleMaxCells || memcmp(before->cells, s->cells, first * sizeof(ConsoleCell)) != 0 ||
+            memcmp(before->cells + end, s->cells + end, (kConsoleMaxCells - end) * sizeof(ConsoleCell)) != 0)
+            abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Blocks of their own, so that a write past the screen is an ASan report.
+    ConsoleScreen *s = (ConsoleScreen *)calloc(1, sizeof(ConsoleScreen));
+    ConsoleScreen *before = (ConsoleScreen *)malloc(sizeof(ConsoleScreen));
+    int opened = 0;
+    SessPacketHeader h;
+    while (size >= kPacketHeaderSize && DecodePacketHeader(data, size, &h)) {
+        const size_t n = h.dwDataLen < size - kPacketHeaderSize ? h.dwDataLen : size - kPacketHeaderSize;
+        h.dwDataLen = (uint32_t)n;
+        uint8_t *payload = (uint8_t *)malloc(n ? n : 1);
+        if (n)
+            memcpy(payload, data + kPacketHeaderSize, n);
+        Receive(s, before, &opened, &h, payload);
+        free(payload);
+        data += kPacketHeaderSize + n;
+        size -= kPacketHeaderSize + n;
+    }
+    free(before);
+    free(s);
+    return 0;
+}

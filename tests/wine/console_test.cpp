@@ -1,0 +1,104 @@
+// The console messages through the receive dispatch: each stores into ConsoleScreen and
+// posts its window message with the flags of the cursor rule; bad geometry posts nothing
+// and leaves the screen copy as it was, and no console message ends the session.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "session/receive_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+#include "tests/wine/viewer_fixture.h"
+
+namespace {
+
+struct Posted {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+};
+
+std::vector<uint8_t> Words(std::initializer_list<int> halves, std::initializer_list<uint32_t> words, int cells)
+{
+    std::vector<uint8_t> p;
+    for (int v : halves)
+        p.insert(p.end(), {(uint8_t)v, (uint8_t)(v >> 8)});
+    for (uint32_t v : words)
+        p.insert(p.end(), {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)});
+    for (int i = 0; i < cells; i++)
+        p.insert(p.end(), {(uint8_t)('a' + i % 26), 0, 0x1E, 0});
+    return p;
+}
+
+std::vector<Posted> Dispatch(HWND w, uint32_t type, const std::vector<uint8_t> &payload)
+{
+    SessPacketHeader h = {type, (uint32_t)payload.size(), 1};
+    EXPECT_EQ(DispatchPacket(&h, payload.data()), 1) << type;
+    std::vector<Posted> out;
+    MSG m;
+    while (PeekMessageA(&m, w, 0, 0, PM_REMOVE))
+        out.push_back({m.message, m.wParam, m.lParam});
+    return out;
+}
+
+TEST(ConsoleDispatch, StoresAndPostsOrRefusesWithoutPosting)
+{
+    PrepareTestViewer();
+    HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, HWND_MESSAGE, NULL, NULL, NULL);
+    ASSERT_TRUE(w);
+    g_viewer.mainWindow = w;
+    ConsoleScreen *s = &g_viewer.consoleScreen;
+
+    auto p = Dispatch(w, 22, Words({80, 25, 2, 24}, {25, 1, 7}, 80 * 25));
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].msg, 1034u);
+    EXPECT_EQ(s->width * s->height, 2000);
+    EXPECT_EQ(s->cells[27].ch, 'b');
+    EXPECT_EQ(s->cells[27].attr, 0x1E);
+
+    const struct {
+        int x, y;
+        uint32_t size, visible;
+        WPARAM moved;
+        LPARAM reshape;
+    } cursors[] = {{2, 24, 50, 1, 0, 1}, {2, 24, 0, 1, 0, 0}, {3, 24, 0, 0, 1, 1}};
+    for (const auto &c : cursors) {
+        p = Dispatch(w, 23, Words({c.x, c.y}, {c.size, c.visible}, 0));
+        ASSERT_EQ(p.size(), 1u);
+        EXPECT_EQ(p[0].msg, 1035u);
+        EXPECT_EQ(p[0].wp, c.moved) << c.x << " " << c.size;
+        EXPECT_EQ(p[0].lp, c.reshape) << c.x << " " << c.size;
+    }
+    p = Dispatch(w, 24, Words({24, 80}, {}, 80));
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].msg, 1036u);
+    EXPECT_EQ(p[0].wp, 24u);
+
+    std::unique_ptr<ConsoleScreen> before(new ConsoleScreen(*s));
+    const struct {
+        uint32_t type;
+        std::vector<uint8_t> payload;
+    } refused[] = {
+        {22, Words({89, 89, 0, 0}, {25, 1, 0}, 89 * 89)},
+        {22, Words({-80, -25, 0, 0}, {25, 1, 0}, 0)},
+        {22, Words({80, 25, 0, 0}, {25, 1, 0}, 80 * 25 - 1)},
+        {24, Words({25, 80}, {}, 80)},
+        {24, Words({0, 79}, {}, 79)},
+        {24, Words({-1, 80}, {}, 80)},
+        {23, Words({80, 0}, {25, 1}, 0)},
+        {23, Words({0}, {}, 0)},
+    };
+    for (const auto &r : refused)
+        EXPECT_TRUE(Dispatch(w, r.type, r.payload).empty()) << r.type << " of " << r.payload.size();
+    EXPECT_EQ(memcmp(before.get(), s, sizeof(*s)), 0);
+
+    p = Dispatch(w, 21, {});
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].msg, 1033u);
+    DestroyWindow(w);
+    g_viewer.mainWindow = NULL;
+}
+
+} // namespace
