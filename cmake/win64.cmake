@@ -28,6 +28,12 @@ add_library(corvid_win STATIC
   console/console_win.cpp
   console/pad_win.cpp
   desktop/clipboard_win.cpp
+  filetransfer/frame_win.cpp
+  filetransfer/locallist_win.cpp
+  filetransfer/panel_win.cpp
+  filetransfer/remotelist_win.cpp
+  filetransfer/request_win.cpp
+  filetransfer/route_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
   desktop/input_win.cpp
@@ -71,6 +77,7 @@ set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/re
   ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
   ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
   ${CMAKE_BINARY_DIR}/resources/colours256.bin ${CMAKE_BINARY_DIR}/resources/console_toolbar.bmp
+  ${CMAKE_BINARY_DIR}/resources/ft_toolbar.bmp ${CMAKE_BINARY_DIR}/resources/ft_pad.bmp
   ${CMAKE_BINARY_DIR}/resources/marker.ico ${CMAKE_BINARY_DIR}/resources/logo.bmp
   ${CMAKE_BINARY_DIR}/resources/light0_on.ico ${CMAKE_BINARY_DIR}/resources/light0_off.ico
   ${CMAKE_BINARY_DIR}/resources/light1_on.ico ${CMAKE_BINARY_DIR}/resources/light1_off.ico
@@ -127,8 +134,8 @@ add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm
   COMMENT "Compiling the help file" VERBATIM)
 add_custom_target(corvid_help ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm)
 
-add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp)
-target_link_libraries(tallydesk-stub PRIVATE corvid_core user32)
+add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp tools/tallydesk-stub/ftpanel_win.cpp)
+target_link_libraries(tallydesk-stub PRIVATE corvid_core user32 comctl32)
 
 # GoogleTest cross-built from Debian's sources for the Win32 glue tests.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

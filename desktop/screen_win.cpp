@@ -49,10 +49,8 @@ int RegisterWindowClasses(void)
 {
     if (!RegisterMainWindowClass())
         return 0;
-    // Classes of windows still to come use the default procedure until their
-    // feature is built; registering them all keeps the order and the failure rule.
+    // The file-transfer window registers its own classes when it first opens.
     const ClassEntry classes[] = {
-        {"CORVID:FILETRANSFER", DefWindowProcA, COLOR_BTNFACE + 1, 1, 0},
         {"CORVID:CLIENT", ViewFrameProc, 0, 0, 0},
         {"CORVID:KEYBLIGHT", KeyLightProc, COLOR_BTNFACE + 1, 0, 0},
         {"CORVID:CONSOLE:BUTTPAD", ButtonPadProc, COLOR_BTNFACE + 1, 0, 0},
@@ -64,8 +62,6 @@ int RegisterWindowClasses(void)
         {"CORVID:SQUARE", TileWindowProc, -BLACK_BRUSH, 0, 2},
         {"CORVID:REMOTE:CURSOR", CursorMarkerProc, -NULL_BRUSH, 0, 0},
         {"CORVID:SCALED:CURSOR", ScaledMarkerProc, -NULL_BRUSH, 0, 0},
-        {"CORVID:FT:MIDDLEPAD", DefWindowProcA, COLOR_BTNFACE + 1, 0, 0},
-        {"CORVID:FT:PANEL", DefWindowProcA, COLOR_BTNFACE + 1, 0, 2},
     };
     for (const ClassEntry &c : classes) {
         WNDCLASSEXA wc = {};

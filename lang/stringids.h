@@ -215,4 +215,23 @@
 #define IDC_AS_PASSWORD             1007 /* in the password dialog */
 #define IDC_AS_CONFIRM              1043
 
+/* File-transfer window: panels and the request dialogs */
+#define IDD_FT_LISTING          159     /* request dialog while a listing is read */
+#define IDD_FT_REQUEST          160     /* request dialog of a single remote change */
+#define IDC_FT_REQUEST_ANIM     1004
+#define IDC_FT_REQUEST_TEXT     1005
+#define IDS_FT_LOCAL_CAPTION    92
+#define IDS_FT_REMOTE_CAPTION   93
+#define IDS_FT_COL_NAME         94
+#define IDS_FT_COL_SIZE         95
+#define IDS_FT_COL_TYPE         96
+#define IDS_FT_COL_MODIFIED     97
+#define IDS_FT_COL_ATTRIBUTES   98
+#define IDS_FT_SELECTED_ITEMS   104 /* after the count of selected items */
+#define IDS_FT_SELECTED_BYTES   105 /* after a plain byte count */
+#define IDS_FT_SELECTED_SIZE    106 /* after a formatted size */
+#define IDS_FT_FREE_BYTES       107 /* after a plain byte count */
+#define IDS_FT_FREE_SIZE        108 /* after a formatted size */
+
+
 #endif

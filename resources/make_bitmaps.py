@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the main toolbar strip (bitmap 104), the console pad's (bitmap 127) and the
-logo window's picture (bitmap 124) as 24-bit .bmp files (no image tools needed).
+"""Draws the main toolbar strip (bitmap 104), the console pad's (bitmap 127), the
+file-transfer window's (bitmap 145) and its pad's (bitmap 139), and the logo window's
+picture (bitmap 124) as 24-bit .bmp files (no image tools needed).
 Usage: make_bitmaps.py OUTDIR
 
 The background is magenta (255,0,255), the mask colour the toolbar's image list
@@ -349,6 +350,90 @@ CONSOLE_DRAWERS = [draw_exit, draw_remote_control, draw_switch, draw_follow_cons
                    draw_ctrl, draw_alt, draw_alt_enter, draw_file_transfer]
 
 
+# The file-transfer window's toolbar (bitmap 145) and its pad's (bitmap 139).
+def draw_up(s):
+    folder(s, 2, 9)
+    s.art(8, 1, ['...G...', '..GGG..', '.GGGGG.', 'GGGGGGG'])
+    s.fill(10, 5, 12, 12, GRN)
+
+
+def draw_new_folder(s):
+    folder(s, 1, 8)
+    folder(s, 2, 9)
+    s.fill(13, 1, 13, 7, YEL)
+    s.fill(10, 4, 16, 4, YEL)
+    s.line(11, 2, 15, 6, YEL)
+    s.line(15, 2, 11, 6, YEL)
+
+
+def draw_properties(s):
+    s.box(3, 1, 14, 16, K, PAPER)
+    for y in (4, 7, 10, 13):
+        s.fill(5, y, 7, y, BLUE)
+        s.fill(9, y, 12, y, STEEL)
+
+
+def draw_delete(s):
+    for i in range(11):
+        for t in (0, 1):
+            s.put(3 + i + t, 4 + i, RED)
+            s.put(14 - i + t, 4 + i, RED)
+
+
+def draw_refresh(s):
+    cx = cy = 8.5
+    for y in range(CELL):
+        for x in range(CELL):
+            r = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
+            if 4.2 <= r <= 6.2 and not (x > 9 and y < 7):
+                s.put(x, y, GRN)
+    s.art(9, 1, ['GGGG..', '.GGGG.', '..GGG.', '...GG.'])
+
+
+def draw_root(s):
+    s.box(1, 11, 16, 16, K, LSTEEL)
+    s.fill(3, 13, 5, 14, GRN)
+    s.art(5, 1, ['...G...', '..GGG..', '.GGGGG.', 'GGGGGGG'])
+    s.fill(7, 5, 9, 9, GRN)
+
+
+def draw_view(s):
+    for y in (2, 7, 12):
+        s.box(2, y, 5, y + 3, K, BLUE)
+        s.fill(8, y + 1, 15, y + 2, STEEL)
+
+
+def draw_back_to_desktop(s):
+    monitor(s, 2, 2, 14, 11)
+
+
+def draw_copy_right(s):
+    s.fill(2, 8, 11, 9, GRN)
+    s.art(10, 3, ['G.....', 'GG....', 'GGG...', 'GGGG..', 'GGGGG.', 'GGGGGG', 'GGGGG.', 'GGGG..', 'GGG...',
+                  'GG....', 'G.....'][:11])
+    s.box(0, 14, 17, 15, K, LSTEEL)
+
+
+def draw_copy_left(s):
+    s.fill(6, 8, 15, 9, DBLUE)
+    s.art(1, 3, ['.....B', '....BB', '...BBB', '..BBBB', '.BBBBB', 'BBBBBB', '.BBBBB', '..BBBB', '...BBB',
+                 '....BB', '.....B'])
+    s.box(0, 14, 17, 15, K, LSTEEL)
+
+
+def draw_compare(s):
+    s.box(1, 2, 7, 15, K, PAPER)
+    s.box(10, 2, 16, 15, K, PAPER)
+    for y in (5, 8, 11):
+        s.fill(3, y, 5, y, STEEL)
+        s.fill(12, y, 14, y, RED if y == 8 else STEEL)
+
+
+FT_DRAWERS = [draw_up, draw_new_folder, draw_properties, draw_delete, draw_refresh, draw_root, draw_view,
+              draw_back_to_desktop]
+FT_PAD_DRAWERS = [draw_copy_right, draw_copy_left, draw_compare]
+
+
 def strip(drawers):
     s = Strip(CELL * len(drawers), CELL)
     for i, draw in enumerate(drawers):
@@ -577,6 +662,10 @@ def main():
         f.write(bmp24(toolbar_strip(), PALETTE))
     with open(os.path.join(out, 'console_toolbar.bmp'), 'wb') as f:
         f.write(bmp24(strip(CONSOLE_DRAWERS), PALETTE))
+    with open(os.path.join(out, 'ft_toolbar.bmp'), 'wb') as f:
+        f.write(bmp24(strip(FT_DRAWERS), PALETTE))
+    with open(os.path.join(out, 'ft_pad.bmp'), 'wb') as f:
+        f.write(bmp24(strip(FT_PAD_DRAWERS), PALETTE))
     with open(os.path.join(out, 'logo.bmp'), 'wb') as f:
         f.write(bmp24(logo()))
 

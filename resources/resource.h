@@ -14,6 +14,8 @@
 
 #define IDB_TOOLBAR 104     /* main toolbar strip: 15 images of 18 x 18 */
 #define IDB_CONSOLE_TOOLBAR 127 /* console pad's toolbar: 8 images of 18 x 18 */
+#define IDB_FT_TOOLBAR 145  /* file-transfer window's toolbar: 8 images of 18 x 18 */
+#define IDB_FT_PAD 139      /* its pad's toolbar: 3 images of 18 x 18 */
 
 /* Keyboard lights, 24 x 22, dark and lit */
 #define IDI_LIGHT1_OFF 116

@@ -8,6 +8,7 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
+#include "filetransfer/route_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
@@ -167,6 +168,18 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
     case PKT_AGENT_SETTINGS_NODE_LISTS:
     case PKT_AGENT_SETTINGS_COMMUNITIES:
         return HandleAgentSettingsPacket(h, payload);
+    case PKT_FT_DIR_LISTING:
+    case PKT_FT_DIR_LISTING_MORE:
+    case PKT_FT_SET_ATTRIBUTES_RESULT:
+    case PKT_FT_RENAME_RESULT:
+    case PKT_FT_CREATE_DIR_RESULT:
+    case PKT_FT_CONFIRM_DELETE:
+    case PKT_FT_ERROR:
+    case PKT_FT_ACK:
+    case PKT_FT_CONFIRM_OVERWRITE:
+    case PKT_FT_FILE_BEGIN:
+    case PKT_FT_FILE_DATA:
+        return FtRoutePacket(h, payload);
     }
     if (h->dwRequired == 0)
         return 1;

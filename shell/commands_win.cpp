@@ -9,6 +9,7 @@
 #include "desktop/input_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/view_win.h"
+#include "filetransfer/frame_win.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
 #include "shell/commands.h"
@@ -139,6 +140,9 @@ int RunCommand(HWND mainWindow, UINT command)
         return 1;
     case IDM_LOGO:
         ShowLogo(kLogoSeconds);
+        return 1;
+    case IDM_FILE_TRANSFER:
+        OpenFileTransferWindow(mainWindow);
         return 1;
     case IDM_SCREEN_CHOICE:
         ScreenDropDown(mainWindow, g_viewer.toolbar);

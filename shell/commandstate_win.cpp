@@ -20,7 +20,7 @@ static const UINT kAvailableCommands[] = {
     IDM_FULL_SCREEN, IDM_LEAVE_FULL_SCREEN,
     IDM_HELP, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_SCREEN_CHOICE,
     IDM_SEND_MESSAGE, IDM_SYSTEM_INFO, IDM_LOGO, IDM_CLIPBOARD_EXCHANGE, IDM_AGENT_SETTINGS,
-    IDM_PAD_FOLLOWS_CONSOLE,
+    IDM_PAD_FOLLOWS_CONSOLE, IDM_FILE_TRANSFER,
 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.

@@ -18,6 +18,10 @@ enum {
     WM_CV_SETTINGS_READY = WM_USER + 13,  // the Agent's settings are in: open the sheet
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
+    WM_CV_FT_SELECTION = WM_USER + 16,    // to a file-transfer panel: recount its selection
+    WM_CV_FT_REQUEST_DONE = WM_USER + 102, // to the request dialog: wParam 1 done, 2 failed
+    WM_CV_FT_REPLY_FIRST = WM_USER + 103, // to the file-transfer window, lParam the packet's heap copy:
+    WM_CV_FT_REPLY_LAST = WM_USER + 111,  //   1127..1133 and 1135 by type
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
     WM_CV_KEY_INPUT = WM_USER + 100,      // from a keyboard hook: wParam virtual key, lParam keystroke flags
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog

@@ -9,7 +9,7 @@
 
 #include <commctrl.h>
 
-enum { kViewStyleButton = 40052 };
+enum { kViewStyleButton = 40052, kViewStyleMenu = 158, kViewDetails = 40053, kViewList = 40055 };
 
 static int ButtonScreenRect(HWND toolbar, UINT command, RECT *rc)
 {
@@ -42,16 +42,34 @@ void ScreenDropDown(HWND mainWindow, HWND toolbar)
     DestroyMenu(popup);
 }
 
-// The file-transfer frame's view-style button (menu 158, owned by that frame). The
-// frame and menu 158 are not part of this build, so the button opens nothing yet.
-static void ViewStyleDropDown(const NMTOOLBARA *nm) { (void)nm; }
+// The file-transfer frame's view-style button: menu 158, owned by the frame, with the
+// style that the frame's own menu marks checked. The choice goes to the frame.
+static void ViewStyleDropDown(HWND frame, const NMTOOLBARA *nm)
+{
+    RECT rc;
+    if (!ButtonScreenRect(nm->hdr.hwndFrom, kViewStyleButton, &rc))
+        return;
+    HMENU menu = LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(kViewStyleMenu));
+    HMENU popup = menu ? GetSubMenu(menu, 0) : NULL;
+    if (popup) {
+        HMENU frameMenu = GetMenu(frame);
+        for (UINT id = kViewDetails; id <= kViewList; id++) {
+            const UINT st = frameMenu ? GetMenuState(frameMenu, id, MF_BYCOMMAND) : 0;
+            if (st != (UINT)-1 && (st & MF_CHECKED))
+                CheckMenuRadioItem(popup, kViewDetails, kViewList, id, MF_BYCOMMAND);
+        }
+        TrackUnderButton(popup, frame, &rc);
+    }
+    if (menu)
+        DestroyMenu(menu);
+}
 
 static void OnDropDown(HWND wnd, const NMTOOLBARA *nm)
 {
     if (nm->iItem == IDM_SCREEN_CHOICE)
         ScreenDropDown(g_viewer.mainWindow ? g_viewer.mainWindow : wnd, nm->hdr.hwndFrom);
     else if (nm->iItem == kViewStyleButton)
-        ViewStyleDropDown(nm);
+        ViewStyleDropDown(wnd, nm);
 }
 
 // The text is named by library and id, so the tooltip loads it itself in UTF-16 and

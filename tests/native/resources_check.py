@@ -19,7 +19,7 @@ from checker import Checker
 
 GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py", "make_view.py", "make_colours.py")
 # Image lists cut 18 x 18 cells out of the strips, masking with magenta.
-TOOLBARS = {"toolbar.bmp": 15, "console_toolbar.bmp": 8}
+TOOLBARS = {"toolbar.bmp": 15, "console_toolbar.bmp": 8, "ft_toolbar.bmp": 8, "ft_pad.bmp": 3}
 TOOLBAR_CELL = 18
 TOOLBAR_KEY = (255, 0, 255)
 # Controls the code finds by id, per dialog.
@@ -29,6 +29,7 @@ DIALOGS = {
     "IDD_CONNECT": ["IDC_CONNECT_ANIM", "IDC_CONNECT_LABEL", "IDCANCEL"],
 }
 RESOURCE_IDS = {"IDD_TIMED_BOX": 102, "IDD_PASSWORD": 108, "IDB_TOOLBAR": 104, "IDB_CONSOLE_TOOLBAR": 127,
+                "IDB_FT_TOOLBAR": 145, "IDB_FT_PAD": 139,
                 "IDA_CONNECT": 105, "IDD_CONNECT": 106, "IDC_CONNECT_LABEL": 1003, "IDC_CONNECT_ANIM": 1004,
                 "IDB_LOGO": 124}
 # Dialog units to pixels for 8-point MS Shell Dlg at 96 dpi (base units 6 x 13).

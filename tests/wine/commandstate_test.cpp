@@ -60,11 +60,8 @@ TEST_F(CommandState, RightsEnableOnlyPresentFeatures)
     EXPECT_FALSE(MenuGrey(IDM_SEND_MESSAGE));
     EXPECT_FALSE(MenuGrey(IDM_CLIPBOARD_EXCHANGE));
     EXPECT_FALSE(MenuGrey(IDM_AGENT_SETTINGS));
-    // Granted, but not in this build yet.
-    for (UINT id : {IDM_FILE_TRANSFER}) {
-        EXPECT_TRUE(MenuGrey(id)) << id;
-        EXPECT_TRUE(Button(id) & TBSTATE_INDETERMINATE) << id;
-    }
+    EXPECT_FALSE(MenuGrey(IDM_FILE_TRANSFER));
+    EXPECT_TRUE(Button(IDM_FILE_TRANSFER) & TBSTATE_ENABLED);
 }
 
 } // namespace

@@ -32,12 +32,17 @@
 //                                        console window's rectangle, buffer size, cursor,
 //                                        then each row as "text|attributes in hex"
 //   tallydesk-stub.exe MOVECONSOLE=class|x|y   move that viewer's console window
+//   tallydesk-stub.exe FTLIST=class|panel OUT=f   write that viewer's file-transfer panel
+//                                        (0 local, 1 remote): its path, then its items
+//   tallydesk-stub.exe FTKEY=class|panel|control|vk[|char[|text]]   post a key (and set a
+//                                        text first) to a control of that panel
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
 
 #include "shell/cmdline.h"
+#include "tools/tallydesk-stub/ftpanel_win.h"
 #include "shell/hex.h"
 #include "shell/managerrecord.h"
 
@@ -606,6 +611,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return DescribeControl(tokens[i] + 8, out);
+        } else if (strncmp(tokens[i], "FTLIST=", 7) == 0) {
+            const char *out = "ftlist.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return DumpFtPanel(tokens[i] + 7, out);
+        } else if (strncmp(tokens[i], "FTKEY=", 6) == 0) {
+            return FtPanelKey(tokens[i] + 6);
         } else if (strncmp(tokens[i], "PICK=", 5) == 0) {
             return PickListLine(tokens[i] + 5);
         } else if (strncmp(tokens[i], "CHARS=", 6) == 0) {

@@ -1,0 +1,81 @@
+// Routing of the Agent's file-transfer packets from the receive thread: replies are
+// posted to the frame with their ownership, download packets wait in SyncReplyBuffer.
+#include "filetransfer/route_win.h"
+
+#include "filetransfer/ftstate_win.h"
+#include "filetransfer/messages.h"
+#include "shell/log_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+
+#include <cstring>
+
+SyncReplyBuffer g_syncReply;
+
+void FtFreeReply(LPARAM block)
+{
+    if (block)
+        HeapFree(GetProcessHeap(), 0, (void *)block);
+}
+
+static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
+{
+    const DWORD length = (DWORD)(sizeof(*h) + h->dwDataLen);
+    if (!g_syncReply.open) {
+        WriteLogF("File-transfer packet type %u with no download open: dropped.", (unsigned)h->dwType);
+        return 1;
+    }
+    // The framer never passes a packet over the buffer's size; kept as a guard.
+    if (length > sizeof(g_syncReply.bytes)) {
+        WriteLogF("File-transfer packet type %u of %u bytes is too long: dropped.", (unsigned)h->dwType,
+                  (unsigned)h->dwDataLen);
+        return 1;
+    }
+    if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
+        WriteLogF("File-transfer packet type %u before the previous one was taken: dropped.", (unsigned)h->dwType);
+        return 1;
+    }
+    memcpy(g_syncReply.bytes, h, sizeof(*h));
+    memcpy(g_syncReply.bytes + sizeof(*h), payload, h->dwDataLen);
+    g_syncReply.length = length;
+    InterlockedExchange(&g_syncReply.full, 1);
+    SetEvent(g_viewer.syncReplyEvent);
+    return 1;
+}
+
+int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    if (FtIsSyncReply(h->dwType))
+        return ToSyncBuffer(h, payload);
+    const UINT message = FtReplyMessage(h->dwType);
+    if (!message)
+        return 1;
+    // Read once: the UI thread clears it when the frame goes away.
+    HWND frame = g_viewer.fileTransferWindow;
+    if (!frame) {
+        WriteLogF("File-transfer packet type %u with no file-transfer window: dropped.", (unsigned)h->dwType);
+        return 1;
+    }
+    const size_t length = sizeof(*h) + h->dwDataLen;
+    uint8_t *copy = (uint8_t *)HeapAlloc(GetProcessHeap(), 0, length);
+    if (!copy) {
+        WriteLogF("No memory for file-transfer packet type %u of %u bytes.", (unsigned)h->dwType,
+                  (unsigned)h->dwDataLen);
+        return 0;
+    }
+    memcpy(copy, h, sizeof(*h));
+    memcpy(copy + sizeof(*h), payload, h->dwDataLen);
+    // The block belongs to the frame once posted; a frame gone meanwhile refuses it.
+    if (!PostMessageA(frame, message, 0, (LPARAM)copy)) {
+        WriteLogF("File-transfer packet type %u: the window is gone, dropped.", (unsigned)h->dwType);
+        HeapFree(GetProcessHeap(), 0, copy);
+    }
+    return 1;
+}
+
+void FtDropPendingReplies(HWND frame)
+{
+    MSG m;
+    while (PeekMessageA(&m, frame, WM_CV_FT_REPLY_FIRST, WM_CV_FT_REPLY_LAST, PM_REMOVE))
+        FtFreeReply(m.lParam);
+}

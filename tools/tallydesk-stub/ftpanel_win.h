@@ -1,0 +1,12 @@
+// The stand-in's reading and driving of a viewer's file-transfer panels from outside.
+#pragma once
+
+// spec "mainclass|panel": the panel's directory edit on the first line, the list's screen
+// rectangle ("left top right bottom") on the second, then one line
+// per list item, "name<TAB>size<TAB>type<TAB>modified<TAB>attributes<TAB>flags" (S
+// selected, F focused), in UTF-8 (from the language's ANSI as the viewer shows it).
+int DumpFtPanel(char *spec, const char *outPath);
+// spec "mainclass|panel|control|vk[|char[|text]]": set the control's text when given, then
+// post key down, the character (a number, 0 for none) and key up to it. Control 208 means
+// the combo box inside the drive combo.
+int FtPanelKey(char *spec);
