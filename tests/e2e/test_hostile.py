@@ -5,7 +5,7 @@ import re
 import subprocess
 import time
 
-from harness import Agent, check, lang_string, messages, reg_set_defaults, run_case, start, start_console, \
+from harness import Agent, check, child_rect, lang_string, messages, reg_set_defaults, run_case, start, start_console, \
     stop_console, wait_until
 from test_clipboard import switch
 from test_desktop import close, match_unscaled, viewer_class
@@ -85,6 +85,9 @@ def survive(ctx, addr, seed, count, screen):
     # A restart to the first screen. The viewer answers each restart with client
     # information, and builds a view for the latest screen information it has; the
     # view built after the answer to this restart shows the picture exactly.
+    # A console the stream opened gives the window back at its stop.
+    check(agent.command('console-close') == 'ok', 'console stop')
+    check(wait_until(lambda: child_rect(ctx, viewer_class(addr), '') is not None, 20), 'the main window is not back')
     check(agent.command('restart ' + screen) == 'ok', 'restart')
     infos = 1 + summary['by_type']['13'] + 1
     peak = [before]

@@ -76,7 +76,8 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
     std::set<uint32_t> otherRequired;
     for (const Packet &p : Stream(1, 20000)) {
         const int kind = HostileKindOf(p.h.dwType);
-        lengths[kind == kHostileOther ? 0xFFFFFFFFu : p.h.dwType].insert(p.h.dwDataLen);
+        lengths[kind == kHostileOther ? 0xFFFFFFFFu : kind == kHostileLater ? 0xFFFFFFFEu : p.h.dwType].insert(
+            p.h.dwDataLen);
         if (kind == kHostileOther) {
             otherRequired.insert(p.h.dwRequired);
             EXPECT_FALSE(IsHandledAgentType(p.h.dwType)) << p.h.dwType;
@@ -101,6 +102,7 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
         {PKT_CURSOR_SHAPE, {0, 260, 261, 262, M}, 0},
         {PKT_CURSOR_POS, {0, 7, 8, 9, M}, 0},
         {PKT_CLIPBOARD_TEXT, {0, 15, 16, 17, 16 + 8192, 16 + 8193, M}, 0},
+        {0xFFFFFFFEu, {0, M}, 0},  // console, settings and file-transfer types
         {0xFFFFFFFFu, {0, M}, 0},
     };
     for (const auto &c : cases) {
@@ -237,12 +239,12 @@ TEST(SimHostile, FatalPacketsAndTheControlCommand)
         const char *error;
     } commands[] = {
         {"hostile 5 100", 5, 100, 0, nullptr},
-        {"hostile 4294967295 1000000 1,other,28,17", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 12 | 1u << 10 | 1u << 11, nullptr},
+        {"hostile 4294967295 1000000 1,other,28,17", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 13 | 1u << 10 | 1u << 11, nullptr},
         {"hostile 5 0", 0, 0, 0, "at least 1"},
         {"hostile 5 1000001", 0, 0, 0, "count"},
         {"hostile 5 10 2", 0, 0, 0, "kinds left out"},
         {"hostile 5 10 1,", 0, 0, 0, "kinds left out"},
-        {"hostile 5 10 1,3,5,7,8,9,11,13,14,15,17,28,other", 0, 0, 0, "every kind"},
+        {"hostile 5 10 1,3,5,7,8,9,11,13,14,15,17,28,later,other", 0, 0, 0, "every kind"},
         {"hostile-fatal huge", 0, 0, 0, "unknown kind"},
     };
     for (const auto &c : commands) {

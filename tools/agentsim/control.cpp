@@ -212,7 +212,7 @@ static int ParseSkip(const Word &w, uint32_t *skip, char *err, size_t errCap)
         for (int k = 0; k < kHostileKinds; k++)
             if (Is(Word{w.p + i, end - i}, HostileKindName(k))) kind = k;
         if (kind < 0) {
-            snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 17 28 or other, comma-separated");
+            snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 17 28, later or other, comma-separated");
             return 0;
         }
         *skip |= 1u << kind;

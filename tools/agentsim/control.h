@@ -27,7 +27,7 @@
 //                                 times in all (default 30 seconds)
 //   hostile SEED COUNT [K,K...]   COUNT packets of a compromised Agent from SEED, paced to
 //                                 what the viewer takes, parts of the desktop held meanwhile;
-//                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 other).
+//                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 later other).
 //                                 "ok SENT" once all have left, "error closed after SENT"
 //   clip HEX|-                    a clipboard text ("-": empty) as PKT_CLIPBOARD_TEXT chunks
 //   clip-random N [SEED]          N bytes (up to 64 MiB) of printable text and CR LF from

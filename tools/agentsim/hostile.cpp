@@ -12,19 +12,34 @@
 const uint32_t kHostileTypes[kHostileOther] = {
     PKT_LOGIN_REPLY,     PKT_SCREEN_INFO,     PKT_SCREEN_XOR_PART, PKT_SCREEN_XOR_RLE_PART,
     PKT_SCREEN_RLE_PART, PKT_PALETTE,         PKT_KEYBOARD_LIGHTS, PKT_DESKTOP_RESTART,
-    PKT_CURSOR_STANDARD, PKT_CURSOR_SHAPE,    PKT_CURSOR_POS,      PKT_CLIPBOARD_TEXT,
+    PKT_CURSOR_STANDARD, PKT_CURSOR_SHAPE,    PKT_CURSOR_POS,      PKT_CLIPBOARD_TEXT,  PKT_CONSOLE_STOP,
+};
+
+// Unasked, out of place or malformed, these must be refused or dropped as the viewer
+// reads them: console, Agent settings and file-transfer replies.
+const uint32_t kHostileLaterTypes[20] = {
+    PKT_CONSOLE_STOP,           PKT_CONSOLE_START,
+    PKT_CONSOLE_CURSOR,         PKT_CONSOLE_LINE,
+    PKT_AGENT_SETTINGS_COMMON,  PKT_AGENT_SETTINGS_COMMUNITIES,
+    PKT_AGENT_SETTINGS_STRING,  PKT_AGENT_SETTINGS_NODE_LISTS,
+    PKT_AGENT_SETTINGS_FLAG,    PKT_FT_DIR_LISTING,
+    PKT_FT_DIR_LISTING_MORE,    PKT_FT_SET_ATTRIBUTES_RESULT,
+    PKT_FT_RENAME_RESULT,       PKT_FT_CREATE_DIR_RESULT,
+    PKT_FT_CONFIRM_DELETE,      PKT_FT_ERROR,
+    PKT_FT_ACK,                 PKT_FT_FILE_BEGIN,
+    PKT_FT_FILE_DATA,           PKT_FT_CONFIRM_OVERWRITE,
 };
 
 static const char *const kKindNames[kHostileKinds] = {"1", "3", "5", "7", "8", "9", "11", "13", "14", "15", "28",
-                                                      "17", "other"};
+                                                      "17", "later", "other"};
 
 enum { kKindLogin, kKindScreen, kKindXor, kKindXorRle, kKindRle, kKindPalette, kKindLights, kKindRestart,
-       kKindCursorStd, kKindCursorShape, kKindCursorPos, kKindClip };
+       kKindCursorStd, kKindCursorShape, kKindCursorPos, kKindClip, kKindLater };
 
 // Shares out of 1000. Parts are cheap for the viewer and the richest in cases; screen
 // information and restarts rebuild 1,024 windows each and palettes repaint them all,
 // so those stay rare.
-static constexpr uint16_t kWeights[kHostileKinds] = {10, 6, 230, 190, 190, 15, 60, 6, 50, 50, 60, 50, 83};
+static constexpr uint16_t kWeights[kHostileKinds] = {10, 6, 230, 190, 190, 15, 60, 6, 50, 50, 60, 50, 40, 43};
 static constexpr int WeightSum(int k) { return k == kHostileKinds ? 0 : kWeights[k] + WeightSum(k + 1); }
 static_assert(WeightSum(0) == 1000, "the shares must fill 1000");
 
@@ -32,6 +47,8 @@ enum { kRestartBurstMax = 24 };
 
 int HostileKindOf(uint32_t type)
 {
+    for (uint32_t later : kHostileLaterTypes)
+        if (later == type) return kHostileLater;
     for (int k = 0; k < kHostileOther; k++)
         if (kHostileTypes[k] == type) return k;
     return kHostileOther;
@@ -417,6 +434,7 @@ size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out)
     case kKindCursorShape: CursorShape(s, out); break;
     case kKindCursorPos: Small(s, PKT_CURSOR_POS, kCursorPosLen, out); break;
     case kKindClip: ClipText(s, out); break;
+    case kKindLater: Small(s, Pick(s, kHostileLaterTypes, 20), Below(s, 600), out); break;
     default: Other(s, out);
     }
     return out->size() - before;

@@ -11,7 +11,7 @@
 
 // The kinds counted apart: the Agent-to-viewer types the viewer handles, in this order,
 // then every other type (sent with dwRequired 0).
-enum { kHostileKinds = 13, kHostileOther = kHostileKinds - 1 };
+enum { kHostileKinds = 14, kHostileOther = kHostileKinds - 1, kHostileLater = kHostileOther - 1 };
 extern const uint32_t kHostileTypes[kHostileOther];
 
 // Screens in the stream stay showable: sides 32..2048, depths 1, 4, 8 and 16.
@@ -31,9 +31,12 @@ struct HostileStream {
     uint64_t bytes;
 };
 
-// Kind index of a type: 0..11 for the handled types, kHostileOther for the rest.
+// Kind index of a type: 0..11 for the handled types of the desktop and the clipboard,
+// kHostileLater for the console, settings and file-transfer types (one kind, listed in
+// kHostileLaterTypes), kHostileOther for the rest.
+extern const uint32_t kHostileLaterTypes[20];
 int HostileKindOf(uint32_t type);
-// "1", "3", ... "28", "17", "other".
+// "1", "3", ... "28", "17", "later", "other".
 const char *HostileKindName(int kind);
 
 // count packets (1..kHostileCountMax) from seed, for a viewer showing width x height at
