@@ -29,6 +29,12 @@ add_library(corvid_win STATIC
   console/pad_win.cpp
   desktop/clipboard_win.cpp
   filetransfer/frame_win.cpp
+  filetransfer/ftbox_win.cpp
+  filetransfer/newfolder_win.cpp
+  filetransfer/properties_win.cpp
+  filetransfer/rename_win.cpp
+  filetransfer/operation_win.cpp
+  filetransfer/delete_win.cpp
   filetransfer/locallist_win.cpp
   filetransfer/panel_win.cpp
   filetransfer/remotelist_win.cpp
@@ -73,7 +79,7 @@ target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell
 # as binaries.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico
-  ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi
+  ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi ${CMAKE_BINARY_DIR}/resources/delete.avi
   ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
   ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
   ${CMAKE_BINARY_DIR}/resources/colours256.bin ${CMAKE_BINARY_DIR}/resources/console_toolbar.bmp

@@ -4,6 +4,7 @@
 
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/layout.h"
+#include "filetransfer/operation_win.h"
 #include "filetransfer/paths.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/route_win.h"
@@ -45,7 +46,7 @@ static const ToolbarEntry kPadButtons[] = {
     {2, IDM_FT_COMPARE, TBSTATE_ENABLED | TBSTATE_WRAP, BTNS_BUTTON},
 };
 
-static int HasRight(void)
+int FtHasRight(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
     const int r = (g_viewer.session.login.rights & RIGHT_FILE_TRANSFER) != 0;
@@ -57,8 +58,7 @@ static int HasRight(void)
 static int Built(UINT c)
 {
     switch (c) {
-    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_NEW_FOLDER: case IDM_FT_PROPERTIES:
-    case IDM_FT_DELETE: case IDM_FT_COPY: case IDM_FT_RENAME: case IDM_FT_COMPARE: case IDM_WEB_PAGE:
+    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_COPY: case IDM_FT_COMPARE: case IDM_WEB_PAGE:
     case IDM_LOGO:
         return 0;
     }
@@ -94,7 +94,7 @@ static void Check(UINT command, int on)
 void FtUpdateCommands(void)
 {
     FilePanel *p = &g_ft.panels[g_ft.activePanel];
-    const int right = HasRight();
+    const int right = FtHasRight();
     const int items = p->list ? (int)SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0) : 0;
     const int one = p->selectedCount == 1 && p->focused && strcmp(p->focused->entry.name, "..") != 0;
     const int deep = !FtIsRoot(p->currentDirectory) && strlen(p->currentDirectory) >= 3;
@@ -201,6 +201,19 @@ void FtFrameCommand(UINT command)
     case IDM_FT_REFRESH_REMOTE:
         FtRemoteRefresh();
         return;
+    case IDM_FT_NEW_FOLDER:
+        if (FtHasRight())
+            FtNewFolder();
+        return;
+    case IDM_FT_RENAME:
+        FtStartRename();
+        return;
+    case IDM_FT_PROPERTIES:
+        FtProperties();
+        return;
+    case IDM_FT_DELETE:
+        FtDeleteSelection();
+        return;
     case IDM_FT_SELECT_ALL:
     case IDM_FT_INVERT:
         ChangeSelection(p, command == IDM_FT_INVERT);
@@ -294,8 +307,18 @@ static void OnReply(UINT message, LPARAM block)
     const SessPacketHeader *h = (const SessPacketHeader *)block;
     if (message == (UINT)FtReplyMessage(PKT_FT_DIR_LISTING))
         FtOnListingPacket(h, (const uint8_t *)(h + 1));
+    else if (message == (UINT)FtReplyMessage(PKT_FT_SET_ATTRIBUTES_RESULT) ||
+             message == (UINT)FtReplyMessage(PKT_FT_RENAME_RESULT) ||
+             message == (UINT)FtReplyMessage(PKT_FT_CREATE_DIR_RESULT))
+        FtOnResultPacket(h, (const uint8_t *)(h + 1));
+    else if (message == (UINT)FtReplyMessage(PKT_FT_CONFIRM_DELETE))
+        FtOnQuestionPacket(h, (const uint8_t *)(h + 1));
+    else if (message == (UINT)FtReplyMessage(PKT_FT_ERROR))
+        FtOnErrorPacket(h, (const uint8_t *)(h + 1));
+    else if (message == (UINT)FtReplyMessage(PKT_FT_ACK))
+        FtOnAckPacket(h, (const uint8_t *)(h + 1));
     else
-        // Deletes, copies and single changes come with their own dialogs later.
+        // Copies and their overwrite questions come with the copy operations.
         WriteLogF("File-transfer packet type %u with no operation open: dropped.", (unsigned)h->dwType);
     FtFreeReply(block);
 }
@@ -426,7 +449,7 @@ static int RegisterClasses(void)
 
 int OpenFileTransferWindow(HWND mainWindow)
 {
-    if (!HasRight())
+    if (!FtHasRight())
         return 0;
     HWND w = g_viewer.fileTransferWindow;
     if (!w) {

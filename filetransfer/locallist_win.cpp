@@ -186,6 +186,8 @@ void FtLocalRoot(void)
 
 void FtLocalRefresh(void) { Show(NULL); }
 
+void FtLocalRefreshSelecting(const char *name) { Show(name); }
+
 void FtLocalDrivePicked(int d)
 {
     FilePanel *p = Local();

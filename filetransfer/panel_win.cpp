@@ -497,7 +497,10 @@ static LRESULT OnNotify(FilePanel *p, NMHDR *n)
         OpenItem(p);
         return 0;
     case LVN_BEGINLABELEDITA:
-        return TRUE;  // renaming comes with its dialog work
+        return FtBeginLabelEdit(p, (NMLVDISPINFOA *)n);
+    case LVN_ENDLABELEDITA:
+        FtEndLabelEdit(p, (NMLVDISPINFOA *)n);
+        return FALSE;  // the rename sets the text itself when it succeeds
     }
     return 0;
 }
@@ -584,6 +587,9 @@ static LRESULT CALLBACK PanelProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_FT_SELECTION:
         RecountSelection(FtPanelOf(w));
+        return 0;
+    case WM_FT_RENAME_NOW:
+        FtRenameNow(FtPanelOf(w));
         return 0;
     case WM_CV_LANGUAGE_CHANGED:
         FtPanelLanguageChanged(FtPanelOf(w));

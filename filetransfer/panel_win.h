@@ -25,7 +25,11 @@ void FtSetActivePanel(int index);
 FileItem *FtFocusedItem(FilePanel *p);
 void FtFocusList(FilePanel *p);
 
+// The panel's own message: the rename of the label just edited.
+enum { WM_FT_RENAME_NOW = WM_APP + 16 };
+
 // frame_win.cpp
+int FtHasRight(void);  // FileTransferRight
 void FtUpdateCommands(void);
 void FtFrameCommand(UINT command);
 void FtHelp(HWND wnd);
@@ -37,6 +41,7 @@ void FtLocalOpen(void);
 void FtLocalUp(void);
 void FtLocalRoot(void);
 void FtLocalRefresh(void);
+void FtLocalRefreshSelecting(const char *name);
 void FtLocalDrivePicked(int d);
 int FtLocalTyped(const char *path);
 int FtDriveIcon(uint32_t type);
@@ -51,6 +56,37 @@ void FtRemoteRefresh(void);
 void FtRemoteDrivePicked(int d);
 int FtRemoteTyped(const char *path);
 
-// request_win.cpp: the modal request dialog for a listing; 1 when the listing is
-// complete, 2 when it could not be asked for or the session ended.
+// request_win.cpp: the modal request dialog (RequestDialog): 1 when the Agent reported
+// success (a listing: when it is complete), 2 otherwise or when the session ended.
+enum { FT_REQUEST_LIST = 0, FT_REQUEST_ATTRIBUTES = 1, FT_REQUEST_RENAME = 2, FT_REQUEST_CREATE_DIR = 3 };
+struct RemoteRequest {
+    int kind;
+    uint32_t value;     // drive (list), attributes, directory flag (rename)
+    const char *path;   // the folder listed, the item changed, the old name
+    const char *path2;  // rename: the new name
+};
+int FtRunRequest(HWND owner, const RemoteRequest *r);
 int FtRunListRequest(HWND owner, uint32_t drive, const char *path);
+// Results 33, 35 and 37 (the frame's handlers): a failure's box, then the dialog's end.
+void FtOnResultPacket(const SessPacketHeader *h, const uint8_t *payload);
+void FtRemoteRefreshSelecting(const char *name);
+
+// ftbox_win.cpp: boxes captioned by string caption followed by string suffix (0: none);
+// text and names in the system's ANSI code page. Any thread.
+int FtMessageBox(HWND owner, UINT caption, UINT suffix, const char *text, UINT flags);
+// "path\n" (when given) and the system's text of the last error.
+int FtLastErrorBox(HWND owner, UINT caption, UINT suffix, const char *path, UINT flags);
+void FtAppendTitle(HWND dlg, UINT suffix);
+void FtSetNameText(HWND dlg, int id, const char *text);
+// 0 (out empty) when the text holds a character this computer's names cannot hold.
+int FtGetNameText(HWND dlg, int id, char out[kFtPathField]);
+struct FtControlHelpEntry { int control; UINT stringId; };
+void FtControlHelp(HWND dlg, const HELPINFO *hi, const FtControlHelpEntry *table);
+
+// newfolder_win.cpp, rename_win.cpp, properties_win.cpp: the file-changing commands.
+void FtNewFolder(void);
+void FtStartRename(void);
+BOOL FtBeginLabelEdit(FilePanel *p, NMLVDISPINFOA *di);
+void FtEndLabelEdit(FilePanel *p, NMLVDISPINFOA *di);
+void FtRenameNow(FilePanel *p);
+void FtProperties(void);

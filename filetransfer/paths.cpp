@@ -190,3 +190,26 @@ int FtDownloadPathOk(const char *relative, const char **why)
     }
     return 1;
 }
+
+int FtTypedName(const char *typed, char out[kFtPathField], const char **why)
+{
+    *why = nullptr;
+    out[0] = 0;
+    size_t n = strnlen(typed, kFtPathField + 1);
+    if (n > kFtPathMax)
+        return Refuse(why, "a name over 260 characters");
+    size_t b = 0;
+    while (b < n && strchr(" \\/", typed[b]))
+        b++;
+    while (n > b && strchr(" \\/", typed[n - 1]))
+        n--;
+    if (n == b)
+        return 0;
+    memcpy(out, typed + b, n - b);
+    out[n - b] = 0;
+    if (strchr(out, '\\') || strchr(out, '/'))
+        return Refuse(why, "a name holding a folder separator");
+    if (!FtDownloadPathOk(out, why))
+        return 0;
+    return 1;
+}

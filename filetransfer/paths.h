@@ -36,3 +36,9 @@ int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **
 // characters, < > " / | ? *), a name ending in a dot or blank, a device name (CON, PRN,
 // AUX, NUL, COM1..9, LPT1..9, CONIN$, CONOUT$, with or without an extension).
 int FtDownloadPathOk(const char *relative, const char **why);
+
+// A name typed for a new folder or a rename: blanks, slashes and backslashes at both ends
+// removed. 0 with *why NULL when nothing is left; 0 with *why when the rest is not one
+// file name (a slash or backslash inside, "..", a colon, ...: the change would land
+// outside the panel's folder or on another name than the one typed).
+int FtTypedName(const char *typed, char out[kFtPathField], const char **why);

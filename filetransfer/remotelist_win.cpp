@@ -159,6 +159,8 @@ void FtRemoteRoot(void)
 
 void FtRemoteRefresh(void) { List(CurrentDrive(), "", NULL); }
 
+void FtRemoteRefreshSelecting(const char *name) { List(CurrentDrive(), "", name); }
+
 void FtRemoteDrivePicked(int d)
 {
     if (d >= 0 && d < kFtDriveCount && d != Remote()->currentDrive && Remote()->drives[d].type)

@@ -234,4 +234,61 @@
 #define IDS_FT_FREE_SIZE        108 /* after a formatted size */
 
 
+
+/* File-transfer dialogs that change files */
+#define IDD_FT_PROPERTIES       149
+#define IDD_FT_NEW_FOLDER       152
+#define IDD_FT_PROTECTED        153
+#define IDD_FT_DELETE           154
+#define IDD_FT_DELETE_PROGRESS  156
+#define IDC_FT_NAME             1044
+#define IDC_FT_SIZE             1045
+#define IDC_FT_CREATED          1046
+#define IDC_FT_MODIFIED         1047
+#define IDC_FT_ACCESSED         1048
+#define IDC_FT_READ_ONLY        1049
+#define IDC_FT_HIDDEN           1050
+#define IDC_FT_SYSTEM           1051
+#define IDC_FT_TYPE             1052
+#define IDC_FT_ATTRIBUTE_NAMES  1054
+#define IDC_FT_YES_TO_ALL       1056
+#define IDC_FT_SENTENCE         1059
+#define IDC_FT_FOLDER           1060
+#define IDC_FT_PROGRESS_SOURCE  1062
+#define IDS_FT_CANNOT_SET_ATTRIBUTES 110
+#define IDS_HELP_FT_NAME        111
+#define IDS_HELP_FT_TYPE        112
+#define IDS_HELP_FT_SIZE        113
+#define IDS_HELP_FT_CREATED     114
+#define IDS_HELP_FT_MODIFIED    115
+#define IDS_HELP_FT_ACCESSED    116
+#define IDS_HELP_FT_ATTRIBUTES  117
+#define IDS_HELP_FT_NEW_NAME    118
+#define IDS_FT_CANNOT_CREATE_FOLDER 119
+#define IDS_FT_READ_ONLY        121
+#define IDS_FT_HIDDEN           122
+#define IDS_FT_SYSTEM           123
+#define IDS_FT_DELETE_LOCAL     125 /* after the delete titles */
+#define IDS_FT_CANNOT_DELETE    127
+#define IDS_FT_ONE_FILE         128
+#define IDS_FT_ONE_FOLDER       129
+#define IDS_FT_FOLDERS          130
+#define IDS_FT_FILES            131
+#define IDS_FT_ITEMS            132
+#define IDS_FT_FOLDER_TREE      133
+#define IDS_FT_CANNOT_READ_FOLDER 134
+#define IDS_FT_FOLDER_SIZE      135
+#define IDS_FT_CANNOT_RENAME    136
+#define IDS_FT_DELETE_REMOTE    138
+#define IDS_FT_LOCAL_SUFFIX     143
+#define IDS_FT_REMOTE_SUFFIX    144
+#define IDS_FT_CANNOT_READ_ENTRY 120
+#define IDS_FT_CANNOT_OPEN_FILE 124
+#define IDS_FT_CANNOT_READ_FILE 126
+#define IDS_FT_CANNOT_CREATE_FILE 139
+#define IDS_FT_CANNOT_WRITE_FILE 140
+#define IDS_FT_UPLOAD           141 /* after the copy titles */
+#define IDS_FT_DOWNLOAD         142
+#define IDS_FT_BAD_NAME         145 /* a typed name that is not one file name */
+
 #endif

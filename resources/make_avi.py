@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the connect animation (AVI resource 105) as an uncompressed 8-bit AVI.
+"""Draws the connect animation (AVI resource 105) and the delete animation (157, a page
+falling into a bin) as uncompressed 8-bit AVIs.
 Usage: make_avi.py OUTDIR
 
 The Animate control plays only uncompressed or RLE8 video without sound, and it
@@ -70,6 +71,25 @@ def frame(n):
     return px
 
 
+def delete_frame(n):
+    """A page drops from the top left into the bin on the right, then the bin lid shuts."""
+    px = blank()
+    fill(px, 30, 12, 43, 29, K)                 # bin
+    fill(px, 31, 13, 42, 28, CASE)
+    for x in (33, 36, 39):
+        fill(px, x, 15, x, 26, CABLE)
+    t = n / (FRAMES - 1)
+    x, y = round(2 + 30 * t), round(2 + 8 * t * t)
+    if n < FRAMES - 3:                          # the page, until it is in
+        fill(px, x, y, x + 9, y + 11, K)
+        fill(px, x + 1, y + 1, x + 8, y + 10, SHINE)
+        for row in (y + 3, y + 5, y + 7):
+            fill(px, x + 2, row, x + 7, row, SCREEN)
+    lid = 10 if n >= FRAMES - 3 else 8
+    fill(px, 29, lid, 44, lid + 1, K)
+    return px
+
+
 def dib_rows(px):
     """Bottom-up rows, each padded to a multiple of 4 bytes."""
     stride = (WIDTH + 3) & ~3
@@ -123,6 +143,8 @@ def main():
     frames = [dib_rows(frame(n)) for n in range(FRAMES)]
     with open(os.path.join(out, 'connect.avi'), 'wb') as f:
         f.write(avi(frames))
+    with open(os.path.join(out, 'delete.avi'), 'wb') as f:
+        f.write(avi([dib_rows(delete_frame(n)) for n in range(FRAMES)]))
 
 
 if __name__ == '__main__':

@@ -27,6 +27,7 @@
 #define IDI_CURSOR_MARKER 137 /* 11 x 19: where the remote pointer is */
 
 #define IDA_CONNECT 105     /* AVI played while connecting */
+#define IDA_DELETE 157      /* AVI played while deleting */
 #define IDD_CONNECT 106
 #define IDC_CONNECT_LABEL 1003
 #define IDC_CONNECT_ANIM 1004

@@ -19,6 +19,7 @@
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/commands_win.h"
+#include "shell/log_win.h"
 #include "shell/commandstate_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/msgbox_win.h"
@@ -151,6 +152,8 @@ static void FreePendingCursorShapes(HWND wnd)
 // nothing may hold the keyboard while the rest winds down.
 static void DestroySession(HWND wnd)
 {
+    if (g_viewer.stopEvent)
+        WriteLog("The viewer is closing.");
     CloseConsole(0);
     RemoveKeyboardHook();
     HtmlHelpRelease(); // help windows and their threads go before the main window
@@ -164,6 +167,7 @@ static void DestroySession(HWND wnd)
         JoinThread(&g_viewer.receiveThread);
         JoinThread(&g_viewer.sendThread);
         JoinThread(&g_viewer.networkEventThread);
+        WriteLog("The session's threads have ended.");
         NetCloseEvents();
         TeardownDesktop();
         if (g_viewer.syncReplyEvent)

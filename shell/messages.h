@@ -19,6 +19,9 @@ enum {
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
     WM_CV_FT_SELECTION = WM_USER + 16,    // to a file-transfer panel: recount its selection
+    WM_CV_FT_PROGRESS = WM_USER + 100,    // to a file-transfer progress dialog: show ProgressSource
+    WM_CV_FT_DONE = WM_USER + 101,        // to a progress dialog: end with wParam (1 done, 2 stopped)
+    WM_CV_FT_CONTINUE = WM_USER + 110,    // to a progress dialog: set the worker's reply event
     WM_CV_FT_REQUEST_DONE = WM_USER + 102, // to the request dialog: wParam 1 done, 2 failed
     WM_CV_FT_REPLY_FIRST = WM_USER + 103, // to the file-transfer window, lParam the packet's heap copy:
     WM_CV_FT_REPLY_LAST = WM_USER + 111,  //   1127..1133 and 1135 by type

@@ -2,6 +2,7 @@
 console stand-in, the registry of the private Wine prefix, and the windows on the
 test display. Every case runs inside the Wine world of tests/wine/wine-env.sh."""
 import argparse
+import fcntl
 import json
 import os
 import re
@@ -51,6 +52,10 @@ def run_case(module_globals):
     fn = module_globals.get('case_' + a.case)
     if fn is None:
         sys.exit('no case ' + a.case)
+    # Cases use fixed loopback addresses and ports: two suites on one machine (a
+    # repeated run beside a developer's) take turns case by case.
+    lock = open(os.path.join(tempfile.gettempdir(), 'corvid-e2e.lock'), 'w')
+    fcntl.flock(lock, fcntl.LOCK_EX)
     ctx = Ctx(a.case, a.bin, a.work, a.source)
     passed = False
     failure = ''

@@ -59,7 +59,12 @@ def match_unscaled(ctx, addr, agent, what):
 
 def close(ctx, addr, viewer):
     stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    try:
+        viewer.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        # What the viewer shows while it does not end (a box, a half-closed window).
+        subprocess.run(['import', '-window', 'root', ctx.path('close-timeout.png')], timeout=30)
+        raise
 
 
 def case_unscaled_16_bits(ctx):

@@ -2,6 +2,7 @@
 // parent and join, and the check of a download's relative path.
 #include "filetransfer/displaytext.h"
 #include "filetransfer/paths.h"
+#include "filetransfer/selectiontext.h"
 #include "filetransfer/sortorder.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +185,58 @@ TEST(FtRules, DownloadPathsThatWouldLeaveTheTargetAreRefused)
     }
     EXPECT_TRUE(FtDownloadPathOk(std::string(260, 'x').c_str(), &why));
     EXPECT_FALSE(FtDownloadPathOk(std::string(261, 'x').c_str(), &why));
+}
+
+TEST(FtTypedName, TrimsAndRefusesAnythingButOneName)
+{
+    const struct { const char *typed, *name; int ok, refused; } cases[] = {
+        {"  new folder  ", "new folder", 1, 0}, {"\\name\\", "name", 1, 0}, {"/x.txt/", "x.txt", 1, 0},
+        {"   ", "", 0, 0}, {"\\/ ", "", 0, 0}, {"", "", 0, 0},
+        {"..", "", 0, 1}, {"a\\..\\b", "", 0, 1}, {"..\\evil", "", 0, 1}, {"a/b", "", 0, 1},
+        {"C:x", "", 0, 1}, {"x::$DATA", "", 0, 1}, {"nul", "", 0, 1}, {"a?", "", 0, 1}, {"dot.", "", 0, 1},
+    };
+    for (const auto &c : cases) {
+        char out[kFtPathField];
+        const char *why = nullptr;
+        EXPECT_EQ(FtTypedName(c.typed, out, &why), c.ok) << c.typed;
+        EXPECT_EQ(why != nullptr, c.refused != 0) << c.typed;
+        if (c.ok) {
+            EXPECT_STREQ(out, c.name);
+        }
+    }
+    char out[kFtPathField];
+    const char *why;
+    EXPECT_TRUE(FtTypedName((" " + std::string(258, 'x') + " ").c_str(), out, &why));
+    EXPECT_FALSE(FtTypedName(std::string(261, 'x').c_str(), out, &why));
+}
+
+TEST(FtSelectionSentence, EachCaseTakesItsPieces)
+{
+    const FtSentencePieces t = {"F1 ", "D1 ", "dirs", "files", "items", " tree"};
+    const struct { uint32_t folders, files; const char *sentence; } cases[] = {
+        {0, 0, ""}, {0, 1, "F1 \"n.txt\""}, {1, 0, "D1 \"n.txt\" tree"}, {0, 7, "7 files"},
+        {3, 0, "3 dirs"}, {2, 5, "7 items"}, {1, 1, "2 items"}, {0xFFFFFFFFu, 1, "4294967296 items"},
+    };
+    for (const auto &c : cases) {
+        char out[64];
+        EXPECT_EQ(FtSelectionSentence(c.folders, c.files, "n.txt", &t, out, sizeof(out)), c.sentence[0] != 0);
+        EXPECT_STREQ(out, c.sentence) << c.folders << " " << c.files;
+    }
+    char small[6];
+    EXPECT_TRUE(FtSelectionSentence(0, 1, "long-name.txt", &t, small, sizeof(small)));
+    EXPECT_STREQ(small, "F1 \"l");
+}
+
+TEST(FtAttributeNames, InOrderWithTwoBlanksAfterTheFirstTwo)
+{
+    const struct { uint32_t attributes; const char *names; } cases[] = {
+        {0, ""}, {1, "R  "}, {2, "H  "}, {4, "S"}, {7, "R  H  S"}, {5, "R  S"}, {0x20 | 16, ""},
+    };
+    for (const auto &c : cases) {
+        char out[32];
+        FtAttributeNames(c.attributes, "R", "H", "S", out, sizeof(out));
+        EXPECT_STREQ(out, c.names) << c.attributes;
+    }
 }
 
 }  // namespace

@@ -244,6 +244,7 @@ def main(argv):
         for name in sorted(os.listdir(out)):
             if name.endswith((".ico", ".cur")):
                 check_icon(chk, read(name), name)
+        check_avi(chk, read("delete.avi"), "delete.avi")
         avi = read("connect.avi")
         size = check_avi(chk, avi)
         area = check_script(chk, root, out)

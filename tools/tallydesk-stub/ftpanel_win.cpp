@@ -150,3 +150,19 @@ int FtPanelKey(char *spec)
     PostMessageA(w, WM_KEYUP, vk, 1 | (LPARAM)scan << 16 | 0xC0000000);
     return 0;
 }
+
+int FtPanelLabel(char *spec)
+{
+    char *f[3] = {};
+    if (Fields(spec, f, 3) != 3)
+        return 2;
+    HWND list = PanelControl(f[0], f[1], kListId);
+    HWND edit = list ? (HWND)SendMessageA(list, LVM_GETEDITCONTROL, 0, 0) : NULL;
+    if (!edit)
+        return 1;
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)f[2]);
+    const UINT scan = MapVirtualKeyA(VK_RETURN, 0);
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1 | (LPARAM)scan << 16);
+    PostMessageA(edit, WM_KEYUP, VK_RETURN, 1 | (LPARAM)scan << 16 | 0xC0000000);
+    return 0;
+}

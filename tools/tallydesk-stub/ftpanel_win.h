@@ -10,3 +10,6 @@ int DumpFtPanel(char *spec, const char *outPath);
 // post key down, the character (a number, 0 for none) and key up to it. Control 208 means
 // the combo box inside the drive combo.
 int FtPanelKey(char *spec);
+
+// "class|panel|text": the label edit of that panel's list gets text, then Enter.
+int FtPanelLabel(char *spec);

@@ -36,6 +36,9 @@
 //                                        (0 local, 1 remote): its path, then its items
 //   tallydesk-stub.exe FTKEY=class|panel|control|vk[|char[|text]]   post a key (and set a
 //                                        text first) to a control of that panel
+//   tallydesk-stub.exe FTLABEL=class|panel|text   type text into the label being edited in
+//                                        that panel's list and end the edit with Enter
+//                                        (exit 1 when no label is being edited)
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
@@ -619,6 +622,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             return DumpFtPanel(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "FTKEY=", 6) == 0) {
             return FtPanelKey(tokens[i] + 6);
+        } else if (strncmp(tokens[i], "FTLABEL=", 8) == 0) {
+            return FtPanelLabel(tokens[i] + 8);
         } else if (strncmp(tokens[i], "PICK=", 5) == 0) {
             return PickListLine(tokens[i] + 5);
         } else if (strncmp(tokens[i], "CHARS=", 6) == 0) {

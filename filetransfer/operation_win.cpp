@@ -1,0 +1,370 @@
+// The progress dialog and its worker thread, the selection they work on, and the
+// frame's answers to the Agent's questions during an operation.
+#include "filetransfer/operation_win.h"
+
+#include "filetransfer/panel_win.h"
+#include "filetransfer/selectiontext.h"
+#include "lang/stringids.h"
+#include "session/sendqueue_win.h"
+#include "shell/log_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <cstdio>
+#include <cstring>
+
+SelectionList g_selection;
+volatile LONG g_confirmEach;
+char g_progressSource[MAX_PATH];
+char g_progressTarget[MAX_PATH];
+
+enum { kWatchTimer = 1, kWatchMs = 250 };
+
+// The progress dialog now open (UI thread): the frame's handlers answer only then.
+static HWND g_progressDialog;
+
+static void FreeSelection(SelectionList *s)
+{
+    if (s->items)
+        HeapFree(GetProcessHeap(), 0, s->items);
+    s->items = NULL;
+    s->count = 0;
+}
+
+void FtFreeSelection(void) { FreeSelection(&g_selection); }
+
+int FtBuildSelection(FilePanel *p)
+{
+    FtFreeSelection();
+    for (int i = -1; (i = (int)SendMessageA(p->list, LVM_GETNEXTITEM, (WPARAM)i, LVNI_SELECTED)) >= 0;) {
+        LVITEMA it = {};
+        it.mask = LVIF_PARAM;
+        it.iItem = i;
+        const FileItem *f = SendMessageA(p->list, LVM_GETITEMA, 0, (LPARAM)&it) ? (const FileItem *)it.lParam : NULL;
+        if (!f || strcmp(f->entry.name, "..") == 0)
+            continue;
+        const SIZE_T size = sizeof(FileItem) * (g_selection.count + 1);
+        void *grown = g_selection.items ? HeapReAlloc(GetProcessHeap(), 0, g_selection.items, size)
+                                        : HeapAlloc(GetProcessHeap(), 0, size);
+        if (!grown) {
+            WriteLogF("No memory for the list of %u selected items: the operation does not start.",
+                      (unsigned)g_selection.count + 1);
+            FtFreeSelection();
+            return 0;
+        }
+        g_selection.items = (FileItem *)grown;
+        g_selection.items[g_selection.count++] = *f;
+    }
+    return g_selection.count > 0;
+}
+
+void FtShowProgress(WorkerParams *w, const char *source, const char *target)
+{
+    EnterCriticalSection(&g_viewer.progressLock);
+    snprintf(g_progressSource, sizeof(g_progressSource), "%s", source ? source : "");
+    snprintf(g_progressTarget, sizeof(g_progressTarget), "%s", target ? target : "");
+    PostMessageA(w->dialog, WM_CV_FT_PROGRESS, 0, 0);
+    LeaveCriticalSection(&g_viewer.progressLock);
+}
+
+// ---- the worker thread ---------------------------------------------------------------
+
+struct WorkerStart {
+    WorkerParams params;  // the worker's own: duplicated events, the selection
+    FtWorker worker;
+};
+
+static void FreeStart(WorkerStart *s)
+{
+    if (s->params.cancelEvent)
+        CloseHandle(s->params.cancelEvent);
+    if (s->params.replyEvent)
+        CloseHandle(s->params.replyEvent);
+    FreeSelection(&s->params.selection);
+    HeapFree(GetProcessHeap(), 0, s);
+}
+
+static DWORD WINAPI WorkerMain(LPVOID arg)
+{
+    WorkerStart *s = (WorkerStart *)arg;
+    s->worker(&s->params);
+    FreeStart(s);
+    return 0;
+}
+
+static int Duplicate(HANDLE h, HANDLE *out)
+{
+    *out = NULL;
+    return !h || DuplicateHandle(GetCurrentProcess(), h, GetCurrentProcess(), out, 0, FALSE, DUPLICATE_SAME_ACCESS);
+}
+
+// ---- the progress dialog --------------------------------------------------------------
+
+struct ProgressRun {
+    WorkerParams params;  // the dialog's events; the selection until the worker takes it
+    FtWorker worker;
+    UINT titleSuffix;
+    WORD animation;
+    int needsReply;
+    int cancelled;
+};
+
+static int StartWorker(HWND dlg, ProgressRun *run)
+{
+    run->params.dialog = dlg;
+    run->params.cancelEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (run->needsReply)
+        run->params.replyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (!run->params.cancelEvent || (run->needsReply && !run->params.replyEvent))
+        return 0;
+    WorkerStart *s = (WorkerStart *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart));
+    if (!s)
+        return 0;
+    s->params = run->params;
+    s->worker = run->worker;
+    if (!Duplicate(run->params.cancelEvent, &s->params.cancelEvent) ||
+        !Duplicate(run->params.replyEvent, &s->params.replyEvent)) {
+        s->params.selection = SelectionList{};
+        FreeStart(s);
+        return 0;
+    }
+    run->params.selection = SelectionList{};  // the worker's from here on
+    HANDLE t = CreateThread(NULL, 0, WorkerMain, s, 0, NULL);
+    if (!t) {
+        FreeStart(s);
+        return 0;
+    }
+    CloseHandle(t);
+    return 1;
+}
+
+static void ShowSource(HWND dlg)
+{
+    char path[MAX_PATH];
+    EnterCriticalSection(&g_viewer.progressLock);
+    snprintf(path, sizeof(path), "%s", g_progressSource);
+    LeaveCriticalSection(&g_viewer.progressLock);
+    HWND c = GetDlgItem(dlg, IDC_FT_PROGRESS_SOURCE);
+    RECT r;
+    GetClientRect(c, &r);
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(c, WM_GETFONT, 0, 0));
+    PathCompactPathA(dc, path, (UINT)r.right);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    FtSetNameText(dlg, IDC_FT_PROGRESS_SOURCE, path);
+}
+
+static void Cancel(HWND dlg, ProgressRun *run)
+{
+    EnableWindow(GetDlgItem(dlg, IDCANCEL), FALSE);
+    run->cancelled = 1;
+    SetEvent(run->params.cancelEvent);
+}
+
+static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    ProgressRun *run = (ProgressRun *)GetWindowLongPtrW(dlg, DWLP_USER);
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dlg, DWLP_USER, lp);
+        run = (ProgressRun *)lp;
+        g_ft.activeDialog = g_progressDialog = dlg;
+        FtAppendTitle(dlg, run->titleSuffix);
+        SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_OPENA, (WPARAM)g_viewer.instance,
+                            (LPARAM)MAKEINTRESOURCEA(run->animation));
+        SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_PLAY, (WPARAM)-1, MAKELPARAM(0, -1));
+        if (!StartWorker(dlg, run)) {
+            WriteLogF("The file-transfer worker cannot start (error %lu).", GetLastError());
+            EndDialog(dlg, 2);
+            return TRUE;
+        }
+        // The session's end stops the worker too.
+        SetTimer(dlg, kWatchTimer, kWatchMs, NULL);
+        return TRUE;
+    case WM_COMMAND:
+        if (run && LOWORD(wp) == IDCANCEL && !run->cancelled)
+            Cancel(dlg, run);
+        return TRUE;
+    case WM_TIMER:
+        if (run && !run->cancelled &&
+            (WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0 || !IsWindow(g_viewer.mainWindow)))
+            Cancel(dlg, run);
+        return TRUE;
+    case WM_CV_FT_PROGRESS:
+        ShowSource(dlg);
+        return TRUE;
+    case WM_CV_FT_CONTINUE:
+        if (run && run->params.replyEvent)
+            SetEvent(run->params.replyEvent);
+        return TRUE;
+    case WM_CV_FT_DONE:
+        EndDialog(dlg, wp == 1 ? 1 : 2);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(dlg, kWatchTimer);
+        SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_STOP, 0, 0);
+        if (run) {
+            if (run->params.cancelEvent)
+                SetEvent(run->params.cancelEvent);  // torn down early: the worker stops too
+            if (run->params.cancelEvent)
+                CloseHandle(run->params.cancelEvent);
+            if (run->params.replyEvent)
+                CloseHandle(run->params.replyEvent);
+            run->params.cancelEvent = run->params.replyEvent = NULL;
+        }
+        g_ft.activeDialog = g_progressDialog = NULL;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix, int panel, int needsReply,
+                  FtWorker worker)
+{
+    ProgressRun run = {};
+    run.params.panel = panel;
+    snprintf(run.params.folder, sizeof(run.params.folder), "%s", g_ft.panels[panel].currentDirectory);
+    run.params.selection = g_selection;
+    g_selection = SelectionList{};
+    run.worker = worker;
+    run.titleSuffix = titleSuffix;
+    run.animation = animation;
+    run.needsReply = needsReply;
+    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(templateId), owner, ProgressProc,
+                                      (LPARAM)&run);
+    FreeSelection(&run.params.selection);  // still ours when the worker never started
+    return r == 1 ? 1 : 2;
+}
+
+// ---- the protected-item question -------------------------------------------------------
+
+struct ProtectedArgs {
+    const char *path;
+    uint32_t attributes;
+};
+
+static INT_PTR CALLBACK ProtectedProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITDIALOG: {
+        const ProtectedArgs *a = (const ProtectedArgs *)lp;
+        char ro[64], hidden[64], system[64], names[200];
+        LoadLangString(IDS_FT_READ_ONLY, ro, sizeof(ro));
+        LoadLangString(IDS_FT_HIDDEN, hidden, sizeof(hidden));
+        LoadLangString(IDS_FT_SYSTEM, system, sizeof(system));
+        FtAttributeNames(a->attributes, ro, hidden, system, names, sizeof(names));
+        FtSetNameText(dlg, IDC_FT_NAME, a->path);
+        SetLangItemText(dlg, IDC_FT_ATTRIBUTE_NAMES, names);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDYES || LOWORD(wp) == IDC_FT_YES_TO_ALL || LOWORD(wp) == IDCANCEL) {
+            EndDialog(dlg, LOWORD(wp));
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes)
+{
+    ProtectedArgs a = {path, attributes};
+    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_PROTECTED), owner,
+                                      ProtectedProc, (LPARAM)&a);
+    return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
+}
+
+// ---- the frame's handlers --------------------------------------------------------------
+
+static int OperationOpen(const SessPacketHeader *h)
+{
+    if (g_progressDialog)
+        return 1;
+    WriteLogF("File-transfer packet type %u with no operation open: dropped.", (unsigned)h->dwType);
+    return 0;
+}
+
+static void Answer(int kind)
+{
+    uint8_t packet[sizeof(SessPacketHeader) + 20];
+    const size_t n = BuildFtAnswer(kind, packet, sizeof(packet));
+    int outOfMemory = 0;
+    if (!n || !EnqueuePacket(packet, (DWORD)n, &outOfMemory)) {
+        WriteLogF("The answer to the Agent's question cannot be sent: the operation stops.");
+        if (g_progressDialog)
+            PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+void FtOnQuestionPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    if (!OperationOpen(h))
+        return;
+    FtQuestion q;
+    const char *why = NULL;
+    if (!ParseFtQuestion(h, payload, &q, &why)) {
+        WriteLogF("PKT_FT_CONFIRM_DELETE of %u bytes refused: %s; answered with stop.", (unsigned)h->dwDataLen,
+                  why ? why : "malformed");
+        Answer(FT_ANSWER_NO);
+        return;
+    }
+    const INT_PTR r = FtAskProtected(g_progressDialog, q.path, q.attributes);
+    Answer(r == IDYES ? FT_ANSWER_YES : r == IDC_FT_YES_TO_ALL ? FT_ANSWER_YES_TO_ALL : FT_ANSWER_NO);
+}
+
+void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    static const struct {
+        UINT caption, suffix;
+        int pathShown, cancels;
+    } kKinds[kFtErrorKinds] = {
+        {IDS_FT_CANNOT_SET_ATTRIBUTES, IDS_FT_REMOTE_SUFFIX, 1, 0}, {IDS_FT_CANNOT_DELETE, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_READ_ENTRY, IDS_FT_REMOTE_SUFFIX, 0, 0},     {IDS_FT_CANNOT_CREATE_FILE, IDS_FT_UPLOAD, 1, 0},
+        {IDS_FT_CANNOT_WRITE_FILE, IDS_FT_REMOTE_SUFFIX, 1, 0},     {IDS_FT_CANNOT_CREATE_FOLDER, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_OPEN_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},      {IDS_FT_CANNOT_READ_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},
+    };
+    if (!OperationOpen(h))
+        return;
+    FtError e;
+    const char *why = NULL;
+    if (!ParseFtError(h, payload, &e, &why)) {
+        WriteLogF("PKT_FT_ERROR of %u bytes refused: %s; answered with stop.", (unsigned)h->dwDataLen,
+                  why ? why : "malformed");
+        Answer(FT_ANSWER_NO);
+        return;
+    }
+    if (why)
+        WriteLogF("PKT_FT_ERROR: %s.", why);
+    char text[kFtPathField + kFtTextMax + 4];
+    if (kKinds[e.kind].pathShown)
+        snprintf(text, sizeof(text), "%s\n%s", e.path, e.text);
+    else
+        snprintf(text, sizeof(text), "%s", e.text);
+    const HWND dlg = g_progressDialog;
+    const int retry = FtMessageBox(dlg, kKinds[e.kind].caption, kKinds[e.kind].suffix, text,
+                                   MB_RETRYCANCEL | MB_ICONQUESTION) == IDRETRY;
+    Answer(retry ? FT_ANSWER_YES : FT_ANSWER_NO);
+    if (!retry && kKinds[e.kind].cancels && g_progressDialog)
+        PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    if (!OperationOpen(h))
+        return;
+    FtAck a;
+    const char *why = NULL;
+    if (!ParseFtAck(h, payload, &a, &why)) {
+        // Waiting on for an acknowledgement that cannot be read would never end.
+        WriteLogF("PKT_FT_ACK of %u bytes refused: %s; the operation stops.", (unsigned)h->dwDataLen,
+                  why ? why : "malformed");
+        PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    PostMessageA(g_progressDialog, a.goOn ? WM_CV_FT_CONTINUE : WM_COMMAND, a.goOn ? 0 : IDCANCEL, 0);
+}

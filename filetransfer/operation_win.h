@@ -1,0 +1,57 @@
+// What the delete and copy operations share: the selection they work on, the worker's
+// parameters, the progress dialog and the answers to the Agent's questions.
+#pragma once
+#include <windows.h>
+
+#include "filetransfer/ftstate_win.h"
+
+// Copies of the selected items' records (".." left out), in list order: the worker
+// reads them while the panels may be cleared (the session ending closes the window).
+struct SelectionList {
+    FileItem *items;
+    uint32_t count;
+};
+
+struct WorkerParams {
+    HANDLE cancelEvent;   // auto-reset; set by the dialog's Cancel
+    HANDLE replyEvent;    // auto-reset; NULL for a local delete
+    HWND dialog;          // the progress dialog
+    int panel;            // the panel worked on (delete) or the source (copy)
+    char folder[MAX_PATH];  // that panel's current directory when the operation began
+    SelectionList selection;
+};
+
+// A worker gets its own copy of the parameters (the events duplicated, the selection
+// handed over) and frees it at its end, so a dialog torn down early leaves it nothing
+// dangling. It ends by posting WM_CV_FT_DONE to w->dialog.
+typedef void (*FtWorker)(WorkerParams *w);
+
+extern SelectionList g_selection;
+extern volatile LONG g_confirmEach;          // ConfirmEach
+extern char g_progressSource[MAX_PATH];      // ProgressSource, under g_viewer.progressLock
+extern char g_progressTarget[MAX_PATH];      // ProgressTarget
+
+// Fills g_selection from the panel; 0 (nothing kept) when memory runs out or nothing
+// is selected.
+int FtBuildSelection(FilePanel *p);
+void FtFreeSelection(void);
+
+// Runs progress dialog templateId owned by owner over g_selection (which it takes:
+// g_selection is empty afterwards) for panel; the worker runs on its own thread.
+// Returns 1 when it finished, 2 when it stopped. UI thread.
+int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix, int panel, int needsReply,
+                  FtWorker worker);
+
+// Worker side: the path in ProgressSource (and ProgressTarget, or NULL) for the dialog.
+void FtShowProgress(WorkerParams *w, const char *source, const char *target);
+
+// Dialog 153 for a protected item: IDYES, IDC_FT_YES_TO_ALL or IDCANCEL. Any thread.
+INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes);
+
+// The frame's handlers of PKT_FT_CONFIRM_DELETE, PKT_FT_ERROR and PKT_FT_ACK.
+void FtOnQuestionPacket(const SessPacketHeader *h, const uint8_t *payload);
+void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload);
+void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload);
+
+// delete_win.cpp: the delete command (confirmation 154, the operation, the refresh).
+void FtDeleteSelection(void);
