@@ -76,17 +76,6 @@ void SettingsErrorBox(HWND owner, UINT stringId, const char *arg)
     MessageBoxW(owner, wide, NULL, MB_OK | MB_ICONHAND);
 }
 
-void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table)
-{
-    if (hi->iContextType != HELPINFO_WINDOW)
-        return;
-    for (const ControlHelp *e = table; e->control; e++)
-        if (e->control == hi->iCtrlId) {
-            ShowContextHelpPopup(dlg, hi, g_viewer.activeLanguage, e->stringId);
-            return;
-        }
-}
-
 // ---- node dialogs ---------------------------------------------------------------------
 
 struct NodeArgs {

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/help_win.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -21,13 +23,6 @@ void ListReplaceBytes(HWND list, int index, UINT codePage, const char *text);
 // when arg is not NULL.
 void SettingsErrorBox(HWND owner, UINT stringId, const char *arg);
 
-// WM_HELP: the help string of the control, from a table of {control, string} pairs
-// ending with {0, 0}; controls not listed get none.
-struct ControlHelp {
-    int control;
-    UINT stringId;
-};
-void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table);
 
 // The protocol pages' dialog procedure; lParam of its page is the protocol.
 INT_PTR CALLBACK ProtocolPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);

@@ -73,13 +73,3 @@ int FtGetNameText(HWND dlg, int id, char out[kFtPathField])
     return 1;
 }
 
-void FtControlHelp(HWND dlg, const HELPINFO *hi, const FtControlHelpEntry *table)
-{
-    if (hi->iContextType != HELPINFO_WINDOW)
-        return;
-    for (const FtControlHelpEntry *e = table; e->control; e++)
-        if (e->control == hi->iCtrlId) {
-            ShowContextHelpPopup(dlg, hi, g_viewer.activeLanguage, e->stringId);
-            return;
-        }
-}

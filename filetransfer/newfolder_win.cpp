@@ -15,7 +15,7 @@ struct NewFolderArgs {
     char name[kFtPathField];
 };
 
-static const FtControlHelpEntry kHelp[] = {
+static const ControlHelp kHelp[] = {
     {IDC_FT_NAME, IDS_HELP_FT_NEW_NAME}, {IDOK, IDS_HELP_OK}, {IDCANCEL, IDS_HELP_CANCEL}, {IDHELP, IDS_HELP_HELP},
     {0, 0}};
 
@@ -47,7 +47,7 @@ static INT_PTR CALLBACK NewFolderProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         }
         return FALSE;
     case WM_HELP:
-        FtControlHelp(dlg, (const HELPINFO *)lp, kHelp);
+        ShowControlHelp(dlg, (const HELPINFO *)lp, kHelp);
         return TRUE;
     }
     return FALSE;

@@ -80,8 +80,6 @@ void FtAppendTitle(HWND dlg, UINT suffix);
 void FtSetNameText(HWND dlg, int id, const char *text);
 // 0 (out empty) when the text holds a character this computer's names cannot hold.
 int FtGetNameText(HWND dlg, int id, char out[kFtPathField]);
-struct FtControlHelpEntry { int control; UINT stringId; };
-void FtControlHelp(HWND dlg, const HELPINFO *hi, const FtControlHelpEntry *table);
 
 // newfolder_win.cpp, rename_win.cpp, properties_win.cpp: the file-changing commands.
 void FtNewFolder(void);

@@ -17,7 +17,7 @@ struct PropertiesArgs {
     int right;
 };
 
-static const FtControlHelpEntry kHelp[] = {
+static const ControlHelp kHelp[] = {
     {IDC_FT_NAME, IDS_HELP_FT_NAME},         {IDC_FT_TYPE, IDS_HELP_FT_TYPE},
     {IDC_FT_SIZE, IDS_HELP_FT_SIZE},         {IDC_FT_CREATED, IDS_HELP_FT_CREATED},
     {IDC_FT_MODIFIED, IDS_HELP_FT_MODIFIED}, {IDC_FT_ACCESSED, IDS_HELP_FT_ACCESSED},
@@ -100,7 +100,7 @@ static INT_PTR CALLBACK PropertiesProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         }
         return FALSE;
     case WM_HELP:
-        FtControlHelp(dlg, (const HELPINFO *)lp, kHelp);
+        ShowControlHelp(dlg, (const HELPINFO *)lp, kHelp);
         return TRUE;
     }
     return FALSE;

@@ -153,3 +153,14 @@ void ShowMenuHelp(WPARAM wp, LPARAM lp, HMENU menu, HINSTANCE lib, HWND statusBa
     else
         MenuHelp(WM_MENUSELECT, wp, lp, menu, lib, statusBar, noStrings);
 }
+
+void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table)
+{
+    if (hi->iContextType != HELPINFO_WINDOW)
+        return;
+    for (const ControlHelp *e = table; e->control; e++)
+        if (e->control == hi->iCtrlId) {
+            ShowContextHelpPopup(dlg, hi, g_viewer.activeLanguage, e->stringId);
+            return;
+        }
+}

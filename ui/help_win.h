@@ -35,6 +35,14 @@ int ShowHelp(HWND wnd, const char *topic, UINT command, DWORD_PTR data);
 // WM_HELP on a dialog control: string stringId of lib as a text pop-up at the mouse.
 void ShowContextHelpPopup(HWND dlg, const HELPINFO *hi, HINSTANCE lib, UINT stringId);
 
+// WM_HELP on a dialog control: its help string from a table of {control, string}
+// ending with {0, 0}, from the active language library; controls not listed get none.
+struct ControlHelp {
+    int control;
+    UINT stringId;
+};
+void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table);
+
 // WM_MENUSELECT of the file-transfer window: the string whose id is the selected
 // command (from lib) in statusBar; pop-ups, the system menu and closing clear it.
 void ShowMenuHelp(WPARAM wp, LPARAM lp, HMENU menu, HINSTANCE lib, HWND statusBar);

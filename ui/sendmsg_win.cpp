@@ -15,16 +15,13 @@
 
 #include <cstring>
 
-static const struct {
-    int control;
-    UINT help;
-} kContextHelp[] = {
-    {IDC_MSG_TEXT, IDS_HELP_MSG_TEXT},         {IDC_MSG_INFORMATION, IDS_HELP_MSG_ICON},
-    {IDC_MSG_WARNING, IDS_HELP_MSG_ICON},      {IDC_MSG_QUESTION, IDS_HELP_MSG_ICON},
-    {IDC_MSG_ERROR, IDS_HELP_MSG_ICON},        {IDC_MSG_NO_TIMEOUT, IDS_HELP_MSG_NO_TIMEOUT},
-    {IDC_MSG_TIMEOUT, IDS_HELP_MSG_TIMEOUT},   {IDC_MSG_SECONDS, IDS_HELP_MSG_SECONDS},
-    {IDOK, IDS_HELP_OK},                   {IDCANCEL, IDS_HELP_CANCEL},
-    {IDC_MSG_HELP, IDS_HELP_HELP},
+static const ControlHelp kContextHelp[] = {
+    {IDC_MSG_TEXT, IDS_HELP_MSG_TEXT},       {IDC_MSG_INFORMATION, IDS_HELP_MSG_ICON},
+    {IDC_MSG_WARNING, IDS_HELP_MSG_ICON},    {IDC_MSG_QUESTION, IDS_HELP_MSG_ICON},
+    {IDC_MSG_ERROR, IDS_HELP_MSG_ICON},      {IDC_MSG_NO_TIMEOUT, IDS_HELP_MSG_NO_TIMEOUT},
+    {IDC_MSG_TIMEOUT, IDS_HELP_MSG_TIMEOUT}, {IDC_MSG_SECONDS, IDS_HELP_MSG_SECONDS},
+    {IDOK, IDS_HELP_OK},                     {IDCANCEL, IDS_HELP_CANCEL},
+    {IDC_MSG_HELP, IDS_HELP_HELP},           {0, 0},
 };
 
 static void ShowIconChoice(HWND dlg, UINT icon)
@@ -123,17 +120,6 @@ static BOOL OnCommand(HWND dlg, int id)
     return FALSE;
 }
 
-static void OnHelp(HWND dlg, const HELPINFO *hi)
-{
-    if (hi->iContextType != HELPINFO_WINDOW)
-        return;
-    for (const auto &entry : kContextHelp)
-        if (entry.control == hi->iCtrlId) {
-            ShowContextHelpPopup(dlg, hi, g_viewer.activeLanguage, entry.help);
-            return;
-        }
-}
-
 static INT_PTR CALLBACK SendMessageProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -142,7 +128,7 @@ static INT_PTR CALLBACK SendMessageProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp
     case WM_COMMAND:
         return OnCommand(dlg, LOWORD(wp));
     case WM_HELP:
-        OnHelp(dlg, (const HELPINFO *)lp);
+        ShowControlHelp(dlg, (const HELPINFO *)lp, kContextHelp);
         return TRUE;
     case WM_DESTROY:
         if (g_viewer.dialogSlot == dlg)

@@ -294,6 +294,14 @@ def read_log(ctx):
         return b''
 
 
+CLOSING_LINES = re.compile(rb"(?:[^\r\n]*(?:The viewer is closing\.|The session's threads have ended\.)\r\n)+\Z")
+
+
+def log_before_closing(ctx):
+    """The log without the lines the viewer writes while it closes."""
+    return CLOSING_LINES.sub(b'', read_log(ctx))
+
+
 # --- the display -------------------------------------------------------------------
 
 def find_windows_by_title(pattern):
