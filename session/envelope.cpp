@@ -72,7 +72,7 @@ int SealHeadLocked(uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_c
 
     uint8_t key[kDesKeyLen], newIv[kBlock], block[kModulusLen], sealed[kModulusLen];
     // Key first, then IV, then the padding one byte at a time: the order that
-    // makes a zero-seeded pool give the reference design's keys.
+    // makes a zero-seeded pool give the keys the Agent's known-answer tests expect.
     RandomPoolGenerate(&g_pool, key, sizeof key);
     RandomPoolGenerate(&g_pool, newIv, sizeof newIv);
     block[0] = 0x00;

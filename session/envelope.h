@@ -15,7 +15,7 @@ enum {
     kSealMessageIvOffset = 20,
     kSealMessageKeyOffset = 28,
     kSealMessageTextOffset = 92,
-    // Error codes of the reference design
+    // Error codes the Agent uses for the same failures
     kEnvErrKey = 0x0404,
     kEnvErrLen = 0x0406,
     kEnvErrNeedRandom = 0x0408,
