@@ -180,20 +180,6 @@ struct ConfirmArgs {
     const char *folder;
 };
 
-static void CompactInto(HWND dlg, int id, const char *text)
-{
-    char path[MAX_PATH];
-    snprintf(path, sizeof(path), "%s", text);
-    HWND c = GetDlgItem(dlg, id);
-    RECT r;
-    GetClientRect(c, &r);
-    HDC dc = GetDC(c);
-    HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(c, WM_GETFONT, 0, 0));
-    PathCompactPathA(dc, path, (UINT)r.right);
-    SelectObject(dc, old);
-    ReleaseDC(c, dc);
-    FtSetNameText(dlg, id, path);
-}
 
 static INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -212,7 +198,7 @@ static INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         }
         FtAppendTitle(dlg, a->remote ? IDS_FT_DELETE_REMOTE : IDS_FT_DELETE_LOCAL);
         SetLangItemText(dlg, IDC_FT_SENTENCE, sentence);
-        CompactInto(dlg, IDC_FT_FOLDER, a->folder);
+        FtCompactInto(dlg, IDC_FT_FOLDER, a->folder);
         return TRUE;
     }
     case WM_COMMAND:

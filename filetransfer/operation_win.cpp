@@ -141,13 +141,11 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     return 1;
 }
 
-static void ShowSource(HWND dlg)
+void FtCompactInto(HWND dlg, int id, const char *text)
 {
     char path[MAX_PATH];
-    EnterCriticalSection(&g_viewer.progressLock);
-    snprintf(path, sizeof(path), "%s", g_progressSource);
-    LeaveCriticalSection(&g_viewer.progressLock);
-    HWND c = GetDlgItem(dlg, IDC_FT_PROGRESS_SOURCE);
+    snprintf(path, sizeof(path), "%s", text);
+    HWND c = GetDlgItem(dlg, id);
     RECT r;
     GetClientRect(c, &r);
     HDC dc = GetDC(c);
@@ -155,7 +153,16 @@ static void ShowSource(HWND dlg)
     PathCompactPathA(dc, path, (UINT)r.right);
     SelectObject(dc, old);
     ReleaseDC(c, dc);
-    FtSetNameText(dlg, IDC_FT_PROGRESS_SOURCE, path);
+    FtSetNameText(dlg, id, path);
+}
+
+static void ShowSource(HWND dlg)
+{
+    char path[MAX_PATH];
+    EnterCriticalSection(&g_viewer.progressLock);
+    snprintf(path, sizeof(path), "%s", g_progressSource);
+    LeaveCriticalSection(&g_viewer.progressLock);
+    FtCompactInto(dlg, IDC_FT_PROGRESS_SOURCE, path);
 }
 
 static void Cancel(HWND dlg, ProgressRun *run)

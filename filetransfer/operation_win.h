@@ -44,6 +44,8 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
 
 // Worker side: the path in ProgressSource (and ProgressTarget, or NULL) for the dialog.
 void FtShowProgress(WorkerParams *w, const char *source, const char *target);
+// A path shortened with an ellipsis to fit control id of dlg.
+void FtCompactInto(HWND dlg, int id, const char *text);
 
 // Dialog 153 for a protected item: IDYES, IDC_FT_YES_TO_ALL or IDCANCEL. Any thread.
 INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes);
