@@ -329,20 +329,33 @@ size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final) {
 
 size_t OpenStreamChunk(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize], int first,
                        int final) {
+    int badEnd;
+    return OpenStreamChunkChecked(out, in, len, head, first, final, &badEnd);
+}
+
+size_t OpenStreamChunkChecked(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize],
+                              int first, int final, int *badEnd) {
     std::lock_guard<std::mutex> hold(g_lock);
+    *badEnd = 0;
     CbcStream *s = &g_open;
     if (first) {
         ForgetStream(s);
         DES_key_schedule sched;
         DES_cblock iv;
-        if (!head || OpenHeadLocked(head, &sched, &iv) != 0) return 0;
+        if (!head || OpenHeadLocked(head, &sched, &iv) != 0) {
+            *badEnd = 1;
+            return 0;
+        }
         s->sched = sched;
         memcpy(s->iv0, iv, kBlock);
         memcpy(s->iv, iv, kBlock);
         s->ready = 1;
         OPENSSL_cleanse(&sched, sizeof sched);
     }
-    if (!s->ready) return 0;
+    if (!s->ready) {
+        *badEnd = 1;
+        return 0;
+    }
 
     size_t n = 0;
     if (TopUpPart(s, &in, &len)) {
@@ -378,6 +391,8 @@ size_t OpenStreamChunk(uint8_t *out, const uint8_t *in, size_t len, const uint8_
         if (pad != 0) {
             memcpy(out + n, s->held, kBlock - pad);
             n += kBlock - pad;
+        } else {
+            *badEnd = 1;
         }
         RewindStream(s);
     }

@@ -50,3 +50,7 @@ size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final);
 // block comes out then). A bad ending yields only what came before the last block.
 size_t OpenStreamChunk(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize], int first,
                        int final);
+// The same, and *badEnd = 1 when the head would not open, no stream is open, or (final)
+// the ending is ragged or badly padded: what came out must then not be trusted whole.
+size_t OpenStreamChunkChecked(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize],
+                              int first, int final, int *badEnd);
