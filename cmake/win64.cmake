@@ -29,6 +29,9 @@ add_library(corvid_win STATIC
   console/pad_win.cpp
   desktop/clipboard_win.cpp
   filetransfer/frame_win.cpp
+  filetransfer/copy_win.cpp
+  filetransfer/upload_win.cpp
+  filetransfer/download_win.cpp
   filetransfer/ftbox_win.cpp
   filetransfer/newfolder_win.cpp
   filetransfer/properties_win.cpp
@@ -80,6 +83,7 @@ target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/resources/password.ico
   ${CMAKE_BINARY_DIR}/resources/toolbar.bmp ${CMAKE_BINARY_DIR}/resources/connect.avi ${CMAKE_BINARY_DIR}/resources/delete.avi
+  ${CMAKE_BINARY_DIR}/resources/copy.avi
   ${CMAKE_BINARY_DIR}/resources/viewpattern.bmp ${CMAKE_BINARY_DIR}/resources/handdrag.cur
   ${CMAKE_BINARY_DIR}/resources/colours2.bin ${CMAKE_BINARY_DIR}/resources/colours16.bin
   ${CMAKE_BINARY_DIR}/resources/colours256.bin ${CMAKE_BINARY_DIR}/resources/console_toolbar.bmp

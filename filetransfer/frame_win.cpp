@@ -58,8 +58,7 @@ int FtHasRight(void)
 static int Built(UINT c)
 {
     switch (c) {
-    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_COPY: case IDM_FT_COMPARE: case IDM_WEB_PAGE:
-    case IDM_LOGO:
+    case IDM_FT_COMPARE: case IDM_WEB_PAGE: case IDM_LOGO:
         return 0;
     }
     return 1;
@@ -214,6 +213,11 @@ void FtFrameCommand(UINT command)
     case IDM_FT_DELETE:
         FtDeleteSelection();
         return;
+    case IDM_FT_COPY_RIGHT:
+    case IDM_FT_COPY_LEFT:
+    case IDM_FT_COPY:
+        FtCopySelection(command == IDM_FT_COPY ? g_ft.activePanel : command == IDM_FT_COPY_RIGHT ? kFtLocal : kFtRemote);
+        return;
     case IDM_FT_SELECT_ALL:
     case IDM_FT_INVERT:
         ChangeSelection(p, command == IDM_FT_INVERT);
@@ -317,8 +321,9 @@ static void OnReply(UINT message, LPARAM block)
         FtOnErrorPacket(h, (const uint8_t *)(h + 1));
     else if (message == (UINT)FtReplyMessage(PKT_FT_ACK))
         FtOnAckPacket(h, (const uint8_t *)(h + 1));
+    else if (message == (UINT)FtReplyMessage(PKT_FT_CONFIRM_OVERWRITE))
+        FtOnOverwritePacket(h, (const uint8_t *)(h + 1));
     else
-        // Copies and their overwrite questions come with the copy operations.
         WriteLogF("File-transfer packet type %u with no operation open: dropped.", (unsigned)h->dwType);
     FtFreeReply(block);
 }

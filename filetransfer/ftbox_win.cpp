@@ -28,6 +28,34 @@ int FtMessageBox(HWND owner, UINT caption, UINT suffix, const char *text, UINT f
     return MessageBoxW(owner, wideText, wideTitle, flags);
 }
 
+int FtPathBox(HWND owner, UINT caption, UINT suffix, UINT textId, const char *path, UINT flags)
+{
+    char title[256], tmpl[512];
+    Caption(caption, suffix, title, sizeof(title));
+    LoadLangString(textId, tmpl, sizeof(tmpl));
+    const UINT cp = LanguageCodePage(g_viewer.activeLanguage);
+    WCHAR wideTitle[256], wideTmpl[512], widePath[kFtPathField + 8], text[900];
+    if (MultiByteToWideChar(cp, 0, title, -1, wideTitle, 256) <= 0)
+        wideTitle[0] = 0;
+    if (MultiByteToWideChar(cp, 0, tmpl, -1, wideTmpl, 512) <= 0)
+        wideTmpl[0] = 0;
+    if (MultiByteToWideChar(CP_ACP, 0, path ? path : "", -1, widePath, kFtPathField + 8) <= 0)
+        widePath[0] = 0;
+    // The library's text with its %1 replaced by the path.
+    size_t at = 0;
+    for (const WCHAR *t = wideTmpl; *t && at + 1 < 900; t++) {
+        if (t[0] == L'%' && t[1] == L'1') {
+            for (const WCHAR *q = widePath; *q && at + 1 < 900; q++)
+                text[at++] = *q;
+            t++;
+            continue;
+        }
+        text[at++] = *t;
+    }
+    text[at] = 0;
+    return MessageBoxW(owner, text, wideTitle, flags);
+}
+
 int FtLastErrorBox(HWND owner, UINT caption, UINT suffix, const char *path, UINT flags)
 {
     char error[512], text[kFtPathField + 520];

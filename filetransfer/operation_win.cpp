@@ -18,8 +18,10 @@
 
 SelectionList g_selection;
 volatile LONG g_confirmEach;
+volatile LONG g_clearReadOnly;
 char g_progressSource[MAX_PATH];
 char g_progressTarget[MAX_PATH];
+FtCopyMeter g_copyMeter;
 
 enum { kWatchTimer = 1, kWatchMs = 250 };
 
@@ -70,6 +72,33 @@ void FtShowProgress(WorkerParams *w, const char *source, const char *target)
     LeaveCriticalSection(&g_viewer.progressLock);
 }
 
+void FtMeterBegin(uint64_t total, int exact)
+{
+    EnterCriticalSection(&g_viewer.progressLock);
+    FtMeterStart(&g_copyMeter, total, exact, GetTickCount64());
+    LeaveCriticalSection(&g_viewer.progressLock);
+}
+
+void FtMeterBytes(uint64_t n)
+{
+    EnterCriticalSection(&g_viewer.progressLock);
+    FtMeterAdd(&g_copyMeter, n);
+    LeaveCriticalSection(&g_viewer.progressLock);
+}
+
+void FtMeterFileDone(void)
+{
+    EnterCriticalSection(&g_viewer.progressLock);
+    g_copyMeter.files++;
+    LeaveCriticalSection(&g_viewer.progressLock);
+}
+
+int FtSessionGone(void)
+{
+    return (g_viewer.stopEvent && WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0) ||
+           (g_viewer.sendEndedEvent && WaitForSingleObject(g_viewer.sendEndedEvent, 0) == WAIT_OBJECT_0);
+}
+
 // ---- the worker thread ---------------------------------------------------------------
 
 struct WorkerStart {
@@ -110,6 +139,7 @@ struct ProgressRun {
     WORD animation;
     int needsReply;
     int cancelled;
+    int copy;  // template 163: a target path and the figures too
 };
 
 static int StartWorker(HWND dlg, ProgressRun *run)
@@ -156,13 +186,49 @@ void FtCompactInto(HWND dlg, int id, const char *text)
     FtSetNameText(dlg, id, path);
 }
 
-static void ShowSource(HWND dlg)
+static void ShowSource(HWND dlg, int copy)
 {
-    char path[MAX_PATH];
+    char path[MAX_PATH], target[MAX_PATH];
     EnterCriticalSection(&g_viewer.progressLock);
     snprintf(path, sizeof(path), "%s", g_progressSource);
+    snprintf(target, sizeof(target), "%s", g_progressTarget);
     LeaveCriticalSection(&g_viewer.progressLock);
     FtCompactInto(dlg, IDC_FT_PROGRESS_SOURCE, path);
+    if (copy)
+        FtCompactInto(dlg, IDC_FT_PROGRESS_TARGET, target);
+}
+
+static void ByteText(uint64_t n, char *out, UINT cap)
+{
+    if (!StrFormatByteSize64A((LONGLONG)n, out, cap))
+        snprintf(out, cap, "%llu", (unsigned long long)n);
+}
+
+// The bar and the line of figures under the paths.
+static void ShowFigures(HWND dlg)
+{
+    EnterCriticalSection(&g_viewer.progressLock);
+    const FtCopyMeter m = g_copyMeter;
+    LeaveCriticalSection(&g_viewer.progressLock);
+    const uint64_t now = GetTickCount64();
+    SendDlgItemMessageA(dlg, IDC_FT_PROGRESS_BAR, PBM_SETPOS, FtMeterPermille(&m), 0);
+    char done[32], total[32], rate[32], left[16], files[16], tmpl[128], line[256];
+    ByteText(m.done, done, sizeof(done));
+    ByteText(m.total, total, sizeof(total));
+    const uint64_t perSecond = FtMeterRate(&m, now);
+    if (perSecond)
+        ByteText(perSecond, rate, sizeof(rate));
+    else
+        snprintf(rate, sizeof(rate), "-");
+    FtDurationText(FtMeterSecondsLeft(&m, now), left, sizeof(left));
+    if (!left[0])
+        snprintf(left, sizeof(left), "-");
+    snprintf(files, sizeof(files), "%u", (unsigned)m.files);
+    const char *exact[] = {done, total, rate, left};
+    const char *open[] = {done, files, rate};
+    LoadLangString(m.exact ? IDS_FT_COPY_LINE : IDS_FT_COPY_LINE_OPEN, tmpl, sizeof(tmpl));
+    FtFillTemplate(tmpl, m.exact ? exact : open, m.exact ? 4 : 3, line, sizeof(line));
+    SetLangItemText(dlg, IDC_FT_PROGRESS_LINE, line);
 }
 
 static void Cancel(HWND dlg, ProgressRun *run)
@@ -184,6 +250,8 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_OPENA, (WPARAM)g_viewer.instance,
                             (LPARAM)MAKEINTRESOURCEA(run->animation));
         SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_PLAY, (WPARAM)-1, MAKELPARAM(0, -1));
+        if (run->copy)
+            SendDlgItemMessageA(dlg, IDC_FT_PROGRESS_BAR, PBM_SETRANGE32, 0, 1000);
         if (!StartWorker(dlg, run)) {
             WriteLogF("The file-transfer worker cannot start (error %lu).", GetLastError());
             EndDialog(dlg, 2);
@@ -200,9 +268,11 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         if (run && !run->cancelled &&
             (WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0 || !IsWindow(g_viewer.mainWindow)))
             Cancel(dlg, run);
+        if (run && run->copy)
+            ShowFigures(dlg);
         return TRUE;
     case WM_CV_FT_PROGRESS:
-        ShowSource(dlg);
+        ShowSource(dlg, run && run->copy);
         return TRUE;
     case WM_CV_FT_CONTINUE:
         if (run && run->params.replyEvent)
@@ -235,6 +305,8 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
     ProgressRun run = {};
     run.params.panel = panel;
     snprintf(run.params.folder, sizeof(run.params.folder), "%s", g_ft.panels[panel].currentDirectory);
+    snprintf(run.params.target, sizeof(run.params.target), "%s", g_ft.panels[1 - panel].currentDirectory);
+    run.copy = templateId == IDD_FT_COPY_PROGRESS;
     run.params.selection = g_selection;
     g_selection = SelectionList{};
     run.worker = worker;
@@ -286,6 +358,44 @@ INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes)
     return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
 }
 
+// ---- the existing-file question -------------------------------------------------------
+
+static INT_PTR CALLBACK ExistingProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITDIALOG: {
+        const ProtectedArgs *a = (const ProtectedArgs *)lp;
+        FtCompactInto(dlg, IDC_FT_PROGRESS_SOURCE, a->path);
+        if (a->attributes & (kFtAttrReadOnly | kFtAttrHidden | kFtAttrSystem)) {
+            char ro[64], hidden[64], system[64], names[200];
+            LoadLangString(IDS_FT_READ_ONLY, ro, sizeof(ro));
+            LoadLangString(IDS_FT_HIDDEN, hidden, sizeof(hidden));
+            LoadLangString(IDS_FT_SYSTEM, system, sizeof(system));
+            FtAttributeNames(a->attributes, ro, hidden, system, names, sizeof(names));
+            SetLangItemText(dlg, IDC_FT_ATTRIBUTE_NAMES, names);
+        } else {
+            SetDlgItemTextA(dlg, IDC_FT_EXISTS_NOTE, "");
+        }
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wp) == IDYES || LOWORD(wp) == IDC_FT_YES_TO_ALL || LOWORD(wp) == IDCANCEL) {
+            EndDialog(dlg, LOWORD(wp));
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR FtAskExisting(HWND owner, const char *path, uint32_t attributes)
+{
+    ProtectedArgs a = {path, attributes};
+    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_EXISTS), owner, ExistingProc,
+                                      (LPARAM)&a);
+    return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
+}
+
 // ---- the frame's handlers --------------------------------------------------------------
 
 static int OperationOpen(const SessPacketHeader *h)
@@ -308,20 +418,31 @@ static void Answer(int kind)
     }
 }
 
-void FtOnQuestionPacket(const SessPacketHeader *h, const uint8_t *payload)
+static void OnQuestion(const SessPacketHeader *h, const uint8_t *payload, const char *name,
+                       INT_PTR (*ask)(HWND, const char *, uint32_t))
 {
     if (!OperationOpen(h))
         return;
     FtQuestion q;
     const char *why = NULL;
     if (!ParseFtQuestion(h, payload, &q, &why)) {
-        WriteLogF("PKT_FT_CONFIRM_DELETE of %u bytes refused: %s; answered with stop.", (unsigned)h->dwDataLen,
+        WriteLogF("%s of %u bytes refused: %s; answered with stop.", name, (unsigned)h->dwDataLen,
                   why ? why : "malformed");
         Answer(FT_ANSWER_NO);
         return;
     }
-    const INT_PTR r = FtAskProtected(g_progressDialog, q.path, q.attributes);
+    const INT_PTR r = ask(g_progressDialog, q.path, q.attributes);
     Answer(r == IDYES ? FT_ANSWER_YES : r == IDC_FT_YES_TO_ALL ? FT_ANSWER_YES_TO_ALL : FT_ANSWER_NO);
+}
+
+void FtOnQuestionPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    OnQuestion(h, payload, "PKT_FT_CONFIRM_DELETE", FtAskProtected);
+}
+
+void FtOnOverwritePacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    OnQuestion(h, payload, "PKT_FT_CONFIRM_OVERWRITE", FtAskExisting);
 }
 
 void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
@@ -373,5 +494,12 @@ void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload)
         PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
         return;
     }
-    PostMessageA(g_progressDialog, a.goOn ? WM_CV_FT_CONTINUE : WM_COMMAND, a.goOn ? 0 : IDCANCEL, 0);
+    if (a.goOn) {
+        PostMessageA(g_progressDialog, WM_CV_FT_CONTINUE, 0, 0);
+        return;
+    }
+    // The Agent has stopped. The cancel goes first, so a worker waiting for the item's end
+    // (a download waits on past a cancel until then) sees both and stops.
+    PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(g_progressDialog, WM_CV_FT_CONTINUE, 0, 0);
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "filetransfer/copymeter.h"
 #include "filetransfer/ftstate_win.h"
 
 // Copies of the selected items' records (".." left out), in list order: the worker
@@ -18,6 +19,7 @@ struct WorkerParams {
     HWND dialog;          // the progress dialog
     int panel;            // the panel worked on (delete) or the source (copy)
     char folder[MAX_PATH];  // that panel's current directory when the operation began
+    char target[MAX_PATH];  // the other panel's (a copy's destination)
     SelectionList selection;
 };
 
@@ -30,6 +32,8 @@ extern SelectionList g_selection;
 extern volatile LONG g_confirmEach;          // ConfirmEach
 extern char g_progressSource[MAX_PATH];      // ProgressSource, under g_viewer.progressLock
 extern char g_progressTarget[MAX_PATH];      // ProgressTarget
+extern FtCopyMeter g_copyMeter;              // a copy's figures, under g_viewer.progressLock
+extern volatile LONG g_clearReadOnly;        // ClearReadOnly: the copy option, kept for the process
 
 // Fills g_selection from the panel; 0 (nothing kept) when memory runs out or nothing
 // is selected.
@@ -44,16 +48,37 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
 
 // Worker side: the path in ProgressSource (and ProgressTarget, or NULL) for the dialog.
 void FtShowProgress(WorkerParams *w, const char *source, const char *target);
+// Worker side of the copy's figures: the start (total bytes, exact or still growing),
+// bytes copied, a file finished.
+void FtMeterBegin(uint64_t total, int exact);
+void FtMeterBytes(uint64_t n);
+void FtMeterFileDone(void);
+
+// The session can carry no more packets (ended, or the viewer is closing).
+int FtSessionGone(void);
+
 // A path shortened with an ellipsis to fit control id of dlg.
 void FtCompactInto(HWND dlg, int id, const char *text);
 
 // Dialog 153 for a protected item: IDYES, IDC_FT_YES_TO_ALL or IDCANCEL. Any thread.
 INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes);
 
-// The frame's handlers of PKT_FT_CONFIRM_DELETE, PKT_FT_ERROR and PKT_FT_ACK.
+// Dialog 166 for a file a copy would replace: IDYES, IDC_FT_YES_TO_ALL or IDCANCEL. Any
+// thread.
+INT_PTR FtAskExisting(HWND owner, const char *path, uint32_t attributes);
+
+// The frame's handlers of PKT_FT_CONFIRM_DELETE, PKT_FT_CONFIRM_OVERWRITE, PKT_FT_ERROR
+// and PKT_FT_ACK.
 void FtOnQuestionPacket(const SessPacketHeader *h, const uint8_t *payload);
+void FtOnOverwritePacket(const SessPacketHeader *h, const uint8_t *payload);
 void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload);
 void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload);
 
 // delete_win.cpp: the delete command (confirmation 154, the operation, the refresh).
 void FtDeleteSelection(void);
+// copy_win.cpp: the copy command from panel source to the other (confirmation 161, the
+// operation, the refresh of the destination).
+void FtCopySelection(int source);
+// upload_win.cpp, download_win.cpp: the workers of progress dialog 163.
+void FtUploadWorker(WorkerParams *w);
+void FtDownloadWorker(WorkerParams *w);

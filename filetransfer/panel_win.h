@@ -74,6 +74,8 @@ void FtRemoteRefreshSelecting(const char *name);
 // ftbox_win.cpp: boxes captioned by string caption followed by string suffix (0: none);
 // text and names in the system's ANSI code page. Any thread.
 int FtMessageBox(HWND owner, UINT caption, UINT suffix, const char *text, UINT flags);
+// The library's text textId with its %1 replaced by path.
+int FtPathBox(HWND owner, UINT caption, UINT suffix, UINT textId, const char *path, UINT flags);
 // "path\n" (when given) and the system's text of the last error.
 int FtLastErrorBox(HWND owner, UINT caption, UINT suffix, const char *path, UINT flags);
 void FtAppendTitle(HWND dlg, UINT suffix);

@@ -255,6 +255,19 @@
 #define IDC_FT_SENTENCE         1059
 #define IDC_FT_FOLDER           1060
 #define IDC_FT_PROGRESS_SOURCE  1062
+#define IDD_FT_COPY             161     /* copy confirmation */
+#define IDD_FT_COPY_PROGRESS    163
+#define IDD_FT_EXISTS           166     /* a copy meets an existing file */
+#define IDC_FT_TARGET           1061
+#define IDC_FT_PROGRESS_TARGET  1063
+#define IDC_FT_EXISTS_NOTE      1065    /* the label before the attribute names */
+#define IDC_FT_CLEAR_READ_ONLY  1066
+#define IDC_FT_PROGRESS_BAR     1072
+#define IDC_FT_PROGRESS_LINE    1073
+#define IDS_FT_COPY_LINE        915     /* %1 done of %2, %3 a second, %4 left */
+#define IDS_FT_COPY_LINE_OPEN   916     /* %1 done in %2 files, %3 a second */
+#define IDS_FT_BAD_DOWNLOAD_PATH 917    /* %1 the path the Agent named */
+#define IDS_FT_DAMAGED_DOWNLOAD 918     /* %1 the file's path */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the connect animation (AVI resource 105) and the delete animation (157, a page
-falling into a bin) as uncompressed 8-bit AVIs.
+"""Draws the connect animation (AVI resource 105), the delete animation (157, a page
+falling into a bin) and the copy animation (164, a page flying from one folder to
+another) as uncompressed 8-bit AVIs.
 Usage: make_avi.py OUTDIR
 
 The Animate control plays only uncompressed or RLE8 video without sound, and it
@@ -90,6 +91,31 @@ def delete_frame(n):
     return px
 
 
+def folder(px, x0, y0):
+    fill(px, x0, y0, x0 + 5, y0 + 2, K)            # tab
+    fill(px, x0, y0 + 2, x0 + 13, y0 + 12, K)
+    fill(px, x0 + 1, y0 + 3, x0 + 12, y0 + 11, REQUEST)
+
+
+def copy_frame(n):
+    """A page rises out of the left folder, flies over and sinks into the right one."""
+    px = blank()
+    folder(px, 1, 17)
+    folder(px, 33, 17)
+    t = n / (FRAMES - 1)
+    x = round(3 + 30 * t)
+    y = round(16 - 14 * (1 - (2 * t - 1) ** 2))  # an arc between the folders
+    fill(px, x, y, x + 9, y + 11, K)
+    fill(px, x + 1, y + 1, x + 8, y + 10, SHINE)
+    for row in (y + 3, y + 5, y + 7):
+        fill(px, x + 2, row, x + 7, row, SCREEN)
+    # The folders' fronts stay over the page as it goes in and out.
+    for x0 in (1, 33):
+        fill(px, x0, 22, x0 + 13, 29, K)
+        fill(px, x0 + 1, 23, x0 + 12, 28, REQUEST)
+    return px
+
+
 def dib_rows(px):
     """Bottom-up rows, each padded to a multiple of 4 bytes."""
     stride = (WIDTH + 3) & ~3
@@ -145,6 +171,8 @@ def main():
         f.write(avi(frames))
     with open(os.path.join(out, 'delete.avi'), 'wb') as f:
         f.write(avi([dib_rows(delete_frame(n)) for n in range(FRAMES)]))
+    with open(os.path.join(out, 'copy.avi'), 'wb') as f:
+        f.write(avi([dib_rows(copy_frame(n)) for n in range(FRAMES)]))
 
 
 if __name__ == '__main__':

@@ -28,6 +28,7 @@
 
 #define IDA_CONNECT 105     /* AVI played while connecting */
 #define IDA_DELETE 157      /* AVI played while deleting */
+#define IDA_COPY 164        /* AVI played while copying */
 #define IDD_CONNECT 106
 #define IDC_CONNECT_LABEL 1003
 #define IDC_CONNECT_ANIM 1004

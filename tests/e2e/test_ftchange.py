@@ -243,7 +243,7 @@ def case_remote_delete_tree_read_only_and_yes_to_all(ctx):
 
     # A folder goes as one item; the Agent deletes its tree.
     focus_item(ctx, addr, 1, 'tree')
-    confirm_delete(ctx, addr, 1, 'Delete the folder "tree" with everything in it?')
+    confirm_delete(ctx, addr, 1, 'The folder "tree" with everything in it')
     check(agent.wait_packet('PKT_FT_DELETE'), 'no PKT_FT_DELETE')
     d = agent.packets('PKT_FT_DELETE')[0]
     check((d['path'], d['directory'], d['first'], d['last']) == ('C:\\tree', 1, 1, 1), 'delete %s' % d)
@@ -252,14 +252,14 @@ def case_remote_delete_tree_read_only_and_yes_to_all(ctx):
 
     # A read-only file: the Agent asks, Yes deletes it.
     focus_item(ctx, addr, 1, 'ro1.txt')
-    confirm_delete(ctx, addr, 1, 'Delete the file "ro1.txt"')
+    confirm_delete(ctx, addr, 1, 'The file "ro1.txt"')
     protected_question(ctx, addr, IDYES, 'C:\\ro1.txt')
     check(wait_until(lambda: not os.path.exists(os.path.join(c, 'ro1.txt')), 20), 'ro1.txt is still on disk')
     check(answers(agent) == ['yes'], 'answers %s' % answers(agent))
 
     # Three read-only files in a folder: Yes to all after the first question.
     focus_item(ctx, addr, 1, 'locked')
-    confirm_delete(ctx, addr, 1, 'Delete the folder "locked" with everything in it?')
+    confirm_delete(ctx, addr, 1, 'The folder "locked" with everything in it')
     protected_question(ctx, addr, IDC_YES_TO_ALL, 'C:\\locked\\ro2.txt')
     check(wait_until(lambda: not os.path.exists(os.path.join(c, 'locked')), 20), 'locked is still on disk')
     check(answers(agent) == ['yes', 'yes_to_all'], 'answers %s' % answers(agent))
@@ -272,7 +272,7 @@ def case_remote_delete_tree_read_only_and_yes_to_all(ctx):
     check(post(ctx, FRAME, WM_COMMAND, IDM_SELECT_ALL), 'select all')
     check(wait_until(lambda: len(selected(panel(ctx, addr, 1))) == 3, 10), 'selected %s' % selected(panel(ctx, addr, 1)))
     check(agent.command('ft-error 1') == 'ok', 'arming an error')
-    confirm_delete(ctx, addr, 1, '3 files will be deleted.')
+    confirm_delete(ctx, addr, 1, '3 files')
     text = answer_box(ctx, addr, IDRETRY, 'the error of kind 1')
     check(text.startswith('C:\\x1.txt\n') and 'Injected' in text, 'error box %r' % text)
     check(wait_until(lambda: not any(os.path.exists(os.path.join(c, 'x%d.txt' % i)) for i in (1, 2, 3)), 20),
@@ -289,7 +289,7 @@ def case_remote_delete_tree_read_only_and_yes_to_all(ctx):
     check(wait_until(lambda: names(panel(ctx, addr, 1)) == ['y.txt'], 20), 'list %s' % names(panel(ctx, addr, 1)))
     focus_item(ctx, addr, 1, 'y.txt')
     check(agent.command('ft-error 9') == 'ok', 'arming an unknown error')
-    confirm_delete(ctx, addr, 1, 'Delete the file "y.txt"')
+    confirm_delete(ctx, addr, 1, 'The file "y.txt"')
     check(wait_until(lambda: answers(agent)[3:] == ['no'], 20), 'answers %s' % answers(agent))
     check(wait_until(lambda: b'error kind over 7' in read_log(ctx), 20), 'the refusal was not logged')
     check(wait_until(lambda: len(listings(agent)) >= 7, 20), 'no refresh after the stop')
@@ -318,12 +318,12 @@ def case_local_delete_of_a_folder_holding_read_only_files(ctx):
     wait_path(ctx, addr, 0, wine_path, 'typed local path')
     # Cancel at the question stops the operation; the protected file and its folder stay.
     focus_item(ctx, addr, 0, 'kept')
-    confirm_delete(ctx, addr, 0, 'Delete the folder "kept" with everything in it?')
+    confirm_delete(ctx, addr, 0, 'The folder "kept" with everything in it')
     protected_question(ctx, addr, 2, wine_path + '\\kept\\ro.txt')
     wait_no_dialog(ctx, addr, 1062, 'the progress dialog after Cancel')
     check('ro.txt' in os.listdir(os.path.join(local, 'kept')), 'kept holds %s' % os.listdir(os.path.join(local, 'kept')))
     focus_item(ctx, addr, 0, 'doomed')
-    confirm_delete(ctx, addr, 0, 'Delete the folder "doomed" with everything in it?')
+    confirm_delete(ctx, addr, 0, 'The folder "doomed" with everything in it')
     # Each protected file is asked about until Yes to all.
     first = protected_question(ctx, addr, IDYES, None)
     second = protected_question(ctx, addr, IDC_YES_TO_ALL, None)

@@ -1,0 +1,93 @@
+// The copy command: the confirmation (dialog 161) with both computers and folders and the
+// ClearReadOnly option, the operation under progress dialog 163, and the refresh of the
+// destination panel whatever the result.
+#include "filetransfer/operation_win.h"
+#include "filetransfer/ftcommands.h"
+#include "filetransfer/panel_win.h"
+#include "filetransfer/selectiontext.h"
+#include "lang/stringids.h"
+#include "resources/resource.h"
+#include "shell/state.h"
+#include "shell/strings_win.h"
+#include "ui/help_win.h"
+
+#include <cstdio>
+
+struct CopyArgs {
+    uint32_t folders, files;
+    const char *name;
+    char from[MAX_PATH + 32], to[MAX_PATH + 32];
+};
+
+static INT_PTR CALLBACK CopyProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_INITDIALOG: {
+        const CopyArgs *a = (const CopyArgs *)lp;
+        char pieces[6][160], sentence[kFtPathField + 400];
+        static const UINT kIds[6] = {IDS_FT_ONE_FILE, IDS_FT_ONE_FOLDER, IDS_FT_FOLDERS,
+                                     IDS_FT_FILES,    IDS_FT_ITEMS,      IDS_FT_FOLDER_TREE};
+        for (int i = 0; i < 6; i++)
+            LoadLangString(kIds[i], pieces[i], sizeof(pieces[i]));
+        const FtSentencePieces t = {pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
+        if (!FtSelectionSentence(a->folders, a->files, a->name, &t, sentence, sizeof(sentence))) {
+            EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        }
+        SetLangItemText(dlg, IDC_FT_SENTENCE, sentence);
+        FtCompactInto(dlg, IDC_FT_FOLDER, a->from);
+        FtCompactInto(dlg, IDC_FT_TARGET, a->to);
+        CheckDlgButton(dlg, IDC_FT_CLEAR_READ_ONLY, g_clearReadOnly ? BST_CHECKED : BST_UNCHECKED);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wp)) {
+        case IDYES:
+            InterlockedExchange(&g_clearReadOnly, IsDlgButtonChecked(dlg, IDC_FT_CLEAR_READ_ONLY) == BST_CHECKED);
+            EndDialog(dlg, IDYES);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dlg, IDCANCEL);
+            return TRUE;
+        case IDHELP:
+            ShowHelp(dlg, HELP_TOPIC_COPY, 0, 0);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+// "[computer] folder" of a panel.
+static void Place(int panel, char *out, size_t cap)
+{
+    const char *computer = panel == kFtLocal ? g_viewer.localComputerName : g_viewer.target.hostText;
+    snprintf(out, cap, "[%s] %s", computer, g_ft.panels[panel].currentDirectory);
+}
+
+void FtCopySelection(int source)
+{
+    if (source != kFtLocal && source != kFtRemote)
+        return;
+    FilePanel *p = &g_ft.panels[source];
+    if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog || !FtBuildSelection(p))
+        return;
+    CopyArgs a = {};
+    a.name = g_selection.items[0].entry.name;
+    for (uint32_t i = 0; i < g_selection.count; i++)
+        (g_selection.items[i].entry.directory ? a.folders : a.files)++;
+    Place(source, a.from, sizeof(a.from));
+    Place(1 - source, a.to, sizeof(a.to));
+    if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_COPY), p->list, CopyProc, (LPARAM)&a) !=
+            IDYES ||
+        !g_ft.frame) {
+        FtFreeSelection();
+        return;
+    }
+    const int upload = source == kFtLocal;
+    FtRunProgress(p->list, IDD_FT_COPY_PROGRESS, IDA_COPY, upload ? IDS_FT_UPLOAD : IDS_FT_DOWNLOAD, source, 1,
+                  upload ? FtUploadWorker : FtDownloadWorker);
+    FtFreeSelection();
+    if (g_ft.frame)  // not when the window went with the session meanwhile
+        FtFrameCommand(upload ? IDM_FT_REFRESH_REMOTE : IDM_FT_REFRESH_LOCAL);
+}

@@ -1,0 +1,273 @@
+// Upload: the local panel's selection to the remote panel's folder, folders before their
+// contents, each file in sealed chunks with one packet in flight until the Agent's
+// PKT_FT_ACK. Worker thread of progress dialog 163.
+#include "filetransfer/filestream.h"
+#include "filetransfer/operation_win.h"
+#include "filetransfer/panel_win.h"
+#include "filetransfer/paths.h"
+#include "lang/stringids.h"
+#include "session/sendqueue_win.h"
+#include "shell/log_win.h"
+#include "shell/messages.h"
+#include "shell/state.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct Upload {
+    WorkerParams *w;
+    uint8_t plain[kFtChunkPlain];
+    uint8_t packet[kFtFilePacketMax];
+};
+
+struct Item {
+    int folder;
+    int first;
+    const char *relative;
+    uint32_t attributes;
+    uint64_t created, written;
+};
+
+enum { kPollMs = 250 };
+
+uint64_t TimeOf(const FILETIME &t) { return (uint64_t)t.dwHighDateTime << 32 | t.dwLowDateTime; }
+
+int Cancelled(WorkerParams *w) { return WaitForSingleObject(w->cancelEvent, 0) == WAIT_OBJECT_0; }
+
+int Queue(const uint8_t *packet, size_t size)
+{
+    int outOfMemory = 0;
+    return size && EnqueuePacket(packet, (DWORD)size, &outOfMemory);
+}
+
+// 1 when the Agent took the packet, 0 on cancel or a session that has gone.
+int WaitReply(WorkerParams *w)
+{
+    HANDLE events[2] = {w->cancelEvent, w->replyEvent};
+    for (;;) {
+        const DWORD r = WaitForMultipleObjects(2, events, FALSE, kPollMs);
+        if (r == WAIT_OBJECT_0 + 1)
+            return 1;
+        if (r != WAIT_TIMEOUT || FtSessionGone())
+            return 0;
+    }
+}
+
+// A folder that is a link goes as the folder alone: what it points to may lie anywhere,
+// itself included.
+int Descend(DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+int Dots(const char *name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
+
+// Bytes of the files under folder, for the progress figures.
+uint64_t TreeBytes(const char *folder)
+{
+    char pattern[kFtPathField];
+    if (!FtJoinPath(folder, "*.*", pattern))
+        return 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    uint64_t total = 0;
+    do {
+        char child[kFtPathField];
+        if (Dots(fd.cFileName))
+            continue;
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            total += (uint64_t)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
+        else if (Descend(fd.dwFileAttributes) && FtJoinPath(folder, fd.cFileName, child))
+            total += TreeBytes(child);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return total;
+}
+
+// A path too long for the other side stops the operation with a box naming it.
+int TooLong(WorkerParams *w, const char *path)
+{
+    WriteLogF("Upload: %s\\... is over 260 characters: the copy stops.", path);
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_REMOTE_SUFFIX, path, MB_OK | MB_ICONSTOP);
+    return 0;
+}
+
+// Reads up to a chunk; the count read, or -1 when the operator gave up after a failure.
+long ReadChunk(WorkerParams *w, HANDLE file, const char *path, uint8_t *buf)
+{
+    DWORD got = 0;
+    while (got < kFtChunkPlain) {
+        DWORD n = 0;
+        if (!ReadFile(file, buf + got, kFtChunkPlain - got, &n, NULL)) {
+            if (FtLastErrorBox(w->dialog, IDS_FT_CANNOT_READ_FILE, 0, path, MB_RETRYCANCEL | MB_ICONQUESTION) ==
+                IDRETRY)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return (long)got;
+}
+
+int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
+{
+    WorkerParams *w = u->w;
+    HANDLE file;
+    for (;;) {
+        file = CreateFileA(local, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                           NULL);
+        if (file != INVALID_HANDLE_VALUE)
+            break;
+        const int r = FtLastErrorBox(w->dialog, IDS_FT_CANNOT_OPEN_FILE, 0, local,
+                                     MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
+        if (r == IDIGNORE) {
+            WriteLogF("Upload: %s skipped, it cannot be opened.", local);
+            return 1;
+        }
+        if (r != IDRETRY)
+            return 0;
+    }
+    FtFileSender sender = {};
+    for (;;) {
+        const long got = ReadChunk(w, file, local, u->plain);
+        if (got < 0) {
+            if (sender.begun) {
+                // The Agent drops what it has of the file.
+                uint8_t abort[kPacketHeaderSize + kFtFileDataHead];
+                const FtFileData d = {1, 1, 0, NULL};
+                Queue(abort, BuildFtFileData(&d, abort, sizeof(abort)));
+            }
+            CloseHandle(file);
+            return 0;
+        }
+        int last = 0;
+        const size_t size = FtSealFilePacket(&sender, meta, u->plain, (size_t)got, u->packet, sizeof(u->packet), &last);
+        if (!size)
+            WriteLogF("Upload: %s cannot be sealed: the copy stops.", local);
+        if (!Queue(u->packet, size)) {
+            CloseHandle(file);
+            return 0;
+        }
+        FtMeterBytes((uint64_t)got);
+        if (!WaitReply(w)) {
+            if (!last) {
+                uint8_t abort[kPacketHeaderSize];
+                Queue(abort, BuildFtAbort(abort, sizeof(abort)));
+            }
+            CloseHandle(file);
+            return 0;
+        }
+        if (last) {
+            CloseHandle(file);
+            FtMeterFileDone();
+            return 1;
+        }
+    }
+}
+
+int SendItem(Upload *u, const Item *it)
+{
+    WorkerParams *w = u->w;
+    char local[kFtPathField];
+    FtFileBegin meta = {};
+    if (!FtJoinPath(w->folder, it->relative, local))
+        return TooLong(w, w->folder);
+    if (!FtJoinPath(w->target, it->relative, meta.path))
+        return TooLong(w, w->target);
+    meta.directory = it->folder != 0;
+    meta.attributes = it->attributes & ~(uint32_t)(g_clearReadOnly ? FILE_ATTRIBUTE_READONLY : 0);
+    meta.created = it->created;
+    meta.written = it->written;
+    meta.first = it->first != 0;
+    FtShowProgress(w, local, meta.path);
+    if (!it->folder)
+        return SendFile(u, local, &meta);
+    meta.last = 1;
+    const size_t size = BuildFtFileBegin(&meta, u->packet, sizeof(u->packet));
+    return Queue(u->packet, size) && WaitReply(w);
+}
+
+int SendFolder(Upload *u, const Item *it, DWORD attributes)
+{
+    WorkerParams *w = u->w;
+    if (!SendItem(u, it))
+        return 0;
+    if (!Descend(attributes))
+        return 1;
+    char local[kFtPathField], pattern[kFtPathField];
+    if (!FtJoinPath(w->folder, it->relative, local) || !FtJoinPath(local, "*.*", pattern))
+        return TooLong(w, local);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 1;  // a folder that cannot be read goes empty
+    for (;;) {
+        if (Cancelled(w)) {
+            FindClose(h);
+            return 0;
+        }
+        if (!Dots(fd.cFileName)) {
+            char relative[kFtPathField];
+            if (!FtJoinPath(it->relative, fd.cFileName, relative)) {
+                FindClose(h);
+                return TooLong(w, local);
+            }
+            const Item child = {(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, 0, relative,
+                                fd.dwFileAttributes, TimeOf(fd.ftCreationTime), TimeOf(fd.ftLastWriteTime)};
+            if (!(child.folder ? SendFolder(u, &child, fd.dwFileAttributes) : SendItem(u, &child))) {
+                FindClose(h);
+                return 0;
+            }
+        }
+        while (!FindNextFileA(h, &fd)) {
+            if (GetLastError() == ERROR_NO_MORE_FILES) {
+                FindClose(h);
+                return 1;
+            }
+            if (FtLastErrorBox(w->dialog, IDS_FT_CANNOT_READ_ENTRY, IDS_FT_LOCAL_SUFFIX, NULL,
+                               MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY) {
+                FindClose(h);
+                return 0;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void FtUploadWorker(WorkerParams *w)
+{
+    InterlockedExchange(&g_confirmEach, 1);
+    Upload *u = (Upload *)HeapAlloc(GetProcessHeap(), 0, sizeof(Upload));
+    if (!u) {
+        WriteLogF("No memory for the upload's buffers: the copy does not start.");
+        PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+        return;
+    }
+    u->w = w;
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < w->selection.count; i++) {
+        const FtEntry *e = &w->selection.items[i].entry;
+        char path[kFtPathField];
+        if (!e->directory)
+            total += e->size;
+        else if (Descend(e->attributes) && FtJoinPath(w->folder, e->name, path))
+            total += TreeBytes(path);
+    }
+    FtMeterBegin(total, 1);
+    int ok = 1;
+    for (uint32_t i = 0; ok && i < w->selection.count; i++) {
+        const FtEntry *e = &w->selection.items[i].entry;
+        const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
+        ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
+    }
+    HeapFree(GetProcessHeap(), 0, u);
+    PostMessageA(w->dialog, WM_CV_FT_DONE, ok ? 1 : 2, 0);
+}
