@@ -31,6 +31,8 @@ add_library(agentsim_logic STATIC
   tools/agentsim/hostile.cpp
   tools/agentsim/settings.cpp
   tools/agentsim/files.cpp
+  tools/agentsim/copy.cpp
+  tools/agentsim/copydown.cpp
   tools/agentsim/console.cpp
 )
 target_link_libraries(agentsim_logic PUBLIC corvid_core OpenSSL::Crypto)

@@ -1,9 +1,11 @@
 """Smoke run of the Agent simulator over real sockets, the way the end-to-end tests use it:
 login and screen info, control commands, partial writes to a slow reader, hostile framing;
 the desktop decoded here independently and compared with the dump; input, pointer packets
-and screen choice. Usage: agentsim_smoke.py path/to/agentsim; exits non-zero on a failure."""
+and screen choice; a delayed download. Usage: agentsim_smoke.py path/to/agentsim; exits
+non-zero on a failure."""
 import json
 import os
+import select
 import socket
 import struct
 import subprocess
@@ -281,6 +283,50 @@ def desktop(sim, log, dump):
     check(not v.bad, 'every part covers its tile exactly: %r' % v.bad[:4])
 
 
+def copying(exe, work):
+    """A download through the socket loop: a delay holds the packet without holding the
+    control channel, wait-files counts the file, a viewer gone mid-file is logged."""
+    folder, log = os.path.join(work, 'c'), os.path.join(work, 'copy.jsonl')
+    os.mkdir(folder)
+    with open(os.path.join(folder, 'big.bin'), 'wb') as f:
+        f.write(bytes(range(256)) * 300)
+    sim = Sim(exe, log, '--files', folder)
+    request = header(46, 554) + struct.pack('<II', 1, 0) + b'C:\\'.ljust(261, b'\0') + b'big.bin'.ljust(261, b'\0')
+    request += bytes(24)
+    go_on = header(40, 20) + bytes(20)
+    try:
+        v = viewer(sim.port)
+        check(sim.cmd('ft-delay 2000') == 'ok', 'ft-delay taken')
+        start = time.time()
+        v.sendall(request)
+        check(sim.cmd('ft-split 5') == 'ok', 'control answers while a packet is held')
+        check(not select.select([v], [], [], 0)[0], 'nothing sent before the delay ran out')
+        t, _, p = recv_packet(v)
+        check(t == 43 and time.time() - start >= 2.0, 'the begin packet after the delay: %r' % t)
+        check(sim.cmd('ft-delay 0') == 'ok', 'delay off')
+        types = []
+        while t != 42:
+            v.sendall(go_on)
+            t, _, p = recv_packet(v)
+            types.append(t)
+        check(types == [44, 44, 44, 42] and struct.unpack('<II', p) == (0, 1), 'chunks then the item ack: %r' % types)
+        check(sim.cmd('wait-files 1 5') == 'ok', 'wait-files counts the file')
+        v.sendall(request)
+        check(recv_packet(v)[0] == 43, 'a second download begins')
+        v.close()
+        check(wait_until(lambda: any(e['ev'] == 'ft_download_stopped' for e in read_log(log))),
+              'a viewer gone mid-file is logged')
+        check(sim.cmd('quit') == 'ok' and sim.proc.wait(timeout=5) == 0, 'copy simulator exits cleanly')
+    finally:
+        if sim.proc.poll() is None:
+            sim.proc.kill()
+            sim.proc.wait()
+    ev = read_log(log)
+    sent = [e for e in ev if e['ev'] == 'ft_file_sent']
+    check(len(sent) == 1 and sent[0]['size'] == 76800 and sent[0]['packets'] == 4, 'one file line: %r' % sent)
+    check(not any(e['ev'] == 'sent' and e['type'] in (43, 44) for e in ev), 'no log line per chunk')
+
+
 def main():
     work = tempfile.mkdtemp(prefix='agentsim-smoke-')
     log, dump = os.path.join(work, 'sim.jsonl'), os.path.join(work, 'dump.ppm')
@@ -291,6 +337,7 @@ def main():
         session(sim, log)
         desktop(sim, log, dump)
         check(sim.cmd('quit') == 'ok' and sim.proc.wait(timeout=5) == 0, 'simulator exits cleanly')
+        copying(sys.argv[1], work)
     finally:
         if sim.proc.poll() is None:
             sim.proc.kill()

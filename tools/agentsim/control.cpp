@@ -11,7 +11,7 @@
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/session.h"
 
-enum { kMaxWords = 6 };
+enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000 };
 
 struct Word {
     const char *p;
@@ -189,7 +189,7 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
         cmd->kind = kCtlScreens;
         return 1;
     }
-    // wait-input, wait-settings
+    // wait-input, wait-settings, wait-files
     if (nw != 2 && nw != 3) {
         snprintf(err, errCap, "%.*s takes N [SECONDS]", (int)name.n, name.p);
         return 0;
@@ -197,7 +197,7 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
     if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->count, "count", err, errCap)) return 0;
     cmd->seconds = kCtlWaitInputDefaultSeconds;
     if (nw == 3 && !ParseUints(w + 2, 1, kCtlWaitMaxSeconds, &cmd->seconds, "seconds", err, errCap)) return 0;
-    cmd->kind = Is(name, "wait-settings") ? kCtlWaitSettings : kCtlWaitInput;
+    cmd->kind = Is(name, "wait-settings") ? kCtlWaitSettings : Is(name, "wait-files") ? kCtlWaitFiles : kCtlWaitInput;
     return 1;
 }
 
@@ -427,6 +427,20 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         cmd->kind = kCtlFtAttr;
         return 1;
     }
+    if (Is(name, "ft-path")) {
+        // The text is the rest of the line, blanks inside it included.
+        if (nw < 2) {
+            snprintf(err, errCap, "ft-path takes a relative path");
+            return 0;
+        }
+        cmd->path = RestOfLine(line, len, w[1]);
+        if (cmd->path.size() > kFtPathTextMax) {
+            snprintf(err, errCap, "the path is over %d characters", kFtPathTextMax);
+            return 0;
+        }
+        cmd->kind = kCtlFtPath;
+        return 1;
+    }
     if (tooMany) {
         snprintf(err, errCap, "too many arguments");
         return 0;
@@ -504,13 +518,23 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     }
     if (Is(name, "lights") || Is(name, "cursor-std") || Is(name, "cursor-pos") || Is(name, "cursor-shape") ||
         Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input") ||
-        Is(name, "wait-settings"))
+        Is(name, "wait-settings") || Is(name, "wait-files"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
     if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
     if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
-    if (Is(name, "ft-stop")) {
+    if (Is(name, "ft-stop") || Is(name, "ft-corrupt") || Is(name, "ft-short-head") || Is(name, "ft-oversize")) {
         if (!WantArgs(nw, 1, name, err, errCap)) return 0;
-        cmd->kind = kCtlFtStop;
+        cmd->kind = Is(name, "ft-stop")         ? kCtlFtStop
+                    : Is(name, "ft-corrupt")    ? kCtlFtCorrupt
+                    : Is(name, "ft-short-head") ? kCtlFtShortHead
+                                                : kCtlFtOversize;
+        return 1;
+    }
+    if (Is(name, "ft-delay")) {
+        if (!WantArgs(nw, 2, name, err, errCap) ||
+            !ParseUints(w + 1, 1, kFtDelayMax, &cmd->value, "milliseconds", err, errCap))
+            return 0;
+        cmd->kind = kCtlFtDelay;
         return 1;
     }
     if (Is(name, "ft-error") || Is(name, "ft-split")) {

@@ -36,9 +36,24 @@
 //                                 short-screen, too-long, screen-narrow, screen-depth,
 //                                 screen-huge; or short-login: the next login is answered
 //                                 with 38 of the reply's 39 bytes (needs no viewer)
-//   ft-error KIND                 the next delete item is answered with PKT_FT_ERROR of
-//                                 KIND (0..65535) first; retry starts the item again
-//   ft-stop                       the next delete item ends with PKT_FT_ACK continue 0
+//   ft-error KIND                 the next delete item or copied file is answered with
+//                                 PKT_FT_ERROR of KIND (0..65535) first (an upload's begin
+//                                 packet, before a download's file); retry starts it again
+//   ft-stop                       the next delete item or copied file ends the operation with
+//                                 PKT_FT_ACK continue 0
+//   ft-corrupt                    the next downloaded file's last chunk has a byte of its
+//                                 padding block flipped, so it will not open
+//   ft-path TEXT                  the next downloaded PKT_FT_FILE_BEGIN carries TEXT (rest of
+//                                 the line, up to 260 characters) as its relative path
+//   ft-short-head                 the next downloaded file's begin packet carries 40 data
+//                                 bytes, less than the envelope head
+//   ft-oversize                   the next download packet goes as a PKT_FT_FILE_DATA with a
+//                                 payload of 40,000 bytes
+//   ft-delay MS                   from now on each packet of a copy (download packets, upload
+//                                 acknowledgements, questions) waits MS ms (0..60000; 0: off)
+//                                 while the loop runs on
+//   wait-files N [SECONDS]        "ok" once N files in all have been wholly sent or received
+//                                 (default 30 seconds)
 //   ft-attr ATTRS PATH            the Windows attributes kept for PATH (rest of the line)
 //   ft-split N                    listing entries per packet from now on (1..100000)
 //   console-open W H ATTR [PATH]  PKT_CONSOLE_START of W x H cells (W * H up to 7,920), ATTR
@@ -91,6 +106,12 @@ enum SimControlKind {
     kCtlConsoleClose,
     kCtlConsoleEcho,
     kCtlConsoleDump,
+    kCtlFtCorrupt,
+    kCtlFtPath,
+    kCtlFtShortHead,
+    kCtlFtOversize,
+    kCtlFtDelay,
+    kCtlWaitFiles,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -98,8 +119,9 @@ enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
 struct SimControlCommand {
     int kind;
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
-    uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings
-    uint32_t count;              // wait-input: input events in all; wait-settings: transfers; hostile: packets
+    uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings, wait-files
+    uint32_t count;              // wait-input: input events in all; wait-settings: transfers;
+                                 // wait-files: files; hostile: packets
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
     int fatal;                   // hostile-fatal: the kind (HostileFatal)
     int on;                      // cursor-follow
@@ -109,8 +131,9 @@ struct SimControlCommand {
     int announce;                // screens: restart given; bytes hold PKT_DESKTOP_RESTART
     int newScreen;               // restart: the geometry below replaces the screen
     uint16_t width, height, bpp;
-    std::string path;            // dump, frame, ft-attr: the rest of the line
-    uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries
+    std::string path;            // dump, frame, ft-attr, ft-path: the rest of the line
+    uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
+                                 // ft-delay: milliseconds
     std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
                                  // console-line: the row's text
     uint16_t attr;               // console-open

@@ -35,6 +35,7 @@ int SimFilesInit(SimFiles *f, const char *const roots[kSimFtDrives], uint32_t sp
     f->armedError = -1;
     f->armedStop = 0;
     f->requests = 0;
+    SimCopyInit(&f->copy);
     for (uint32_t i = 0; i < kSimFtDrives; i++) {
         f->root[i].clear();
         f->currentDir[i] = std::string(1, (char)('C' + i)) + ":\\";
@@ -59,6 +60,12 @@ void SimFilesNewConnection(SimFiles *f)
     f->confirmed = 0;
     f->todo.clear();
     f->request = FtDelete{};
+    SimCopyReset(f, "a new connection", nullptr);
+}
+
+void SimFilesDisconnect(SimFiles *f, std::string *log)
+{
+    SimCopyReset(f, "the connection closed", log);
 }
 
 int SimFilesResolve(const SimFiles *f, const char *winPath, std::string *host, int *drive, const char **why)
@@ -120,6 +127,15 @@ static uint32_t Attributes(const SimFiles *f, const std::string &host, const str
     return a;
 }
 
+uint32_t SimFilesHostAttributes(const SimFiles *f, const std::string &host)
+{
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0)
+        return 0;
+    const size_t slash = host.rfind('/');
+    return Attributes(f, host, st, host.c_str() + (slash == std::string::npos ? 0 : slash + 1));
+}
+
 static void FillEntry(const SimFiles *f, const std::string &host, const struct stat &st, const char *name, FtEntry *e)
 {
     e->directory = S_ISDIR(st.st_mode) ? 1 : 0;
@@ -147,7 +163,7 @@ static void Send(const uint8_t *packet, size_t n, std::string *log, std::vector<
     out->insert(out->end(), packet, packet + n);
 }
 
-static void RefusedPath(const char *winPath, const char *why, std::string *log)
+void SimFilesLogRefused(const char *winPath, const char *why, std::string *log)
 {
     JsonLine j;
     JsonBegin(&j, "ft_refused");
@@ -284,7 +300,7 @@ static int HandleListDir(SimFiles *f, const FtListDir *m, std::string *log, std:
         ok = 0, why = "not a folder";
     // A listing that cannot be made shows the drive's folder as it was remembered.
     if (!ok) {
-        RefusedPath(m->path, why, log);
+        SimFilesLogRefused(m->path, why, log);
         if (!SimFilesResolve(f, f->currentDir[d].c_str(), &host, &got, &why))
             host = f->root[d], f->currentDir[d] = WinPath(f, d, host);
     } else {
@@ -336,7 +352,7 @@ static int HandleSetAttributes(SimFiles *f, const FtSetAttributes *m, std::strin
     const char *why = nullptr;
     const int ok = SimFilesSetAttributes(f, m->path, m->attributes, &why);
     if (!ok && why != kNotFound)
-        RefusedPath(m->path, why, log);
+        SimFilesLogRefused(m->path, why, log);
     SendResult(PKT_FT_SET_ATTRIBUTES_RESULT, ok, ok ? "" : why, log, out);
     return 1;
 }
@@ -365,9 +381,9 @@ static int HandleRename(SimFiles *f, const FtRename *m, std::string *log, std::v
     const char *why = nullptr;
     struct stat st;
     if (!SimFilesResolve(f, m->oldPath, &from, &d1, &why)) {
-        RefusedPath(m->oldPath, why, log);
+        SimFilesLogRefused(m->oldPath, why, log);
     } else if (!SimFilesResolve(f, m->newPath, &to, &d2, &why)) {
-        RefusedPath(m->newPath, why, log);
+        SimFilesLogRefused(m->newPath, why, log);
     } else if (from == f->root[d1] || to == f->root[d2]) {
         why = "Access is denied.";
     } else if (lstat(from.c_str(), &st) != 0) {
@@ -391,7 +407,7 @@ static int HandleCreateDir(SimFiles *f, const FtCreateDir *m, std::string *log, 
     int d;
     const char *why = nullptr;
     if (!SimFilesResolve(f, m->path, &host, &d, &why))
-        RefusedPath(m->path, why, log);
+        SimFilesLogRefused(m->path, why, log);
     else if (mkdir(host.c_str(), 0777) != 0)
         why = errno == EEXIST ? "Cannot create a file when that file already exists." : strerror(errno);
     SendResult(PKT_FT_CREATE_DIR_RESULT, why == nullptr, why ? why : "", log, out);
@@ -512,7 +528,7 @@ static void StartDelete(SimFiles *f, std::string *log, std::vector<uint8_t> *out
     }
     struct stat st;
     if (!SimFilesResolve(f, f->request.path, &host, &d, &why)) {
-        RefusedPath(f->request.path, why, log);
+        SimFilesLogRefused(f->request.path, why, log);
         SendError(f, 1, f->request.path, why, kSimAskErrorRestart, log, out);
         return;
     }
@@ -584,6 +600,8 @@ static uint32_t FixedLen(uint32_t type)
 int SimFilesHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload, std::string *log,
                    std::vector<uint8_t> *out)
 {
+    if (SimCopyTakes(f, h->dwType))
+        return SimCopyHandle(f, h, payload, log, out);
     JsonLine j;
     PacketLine(&j, h);
     const uint32_t want = FixedLen(h->dwType);
@@ -655,6 +673,11 @@ int SimFilesHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payloa
         snprintf(what, sizeof what, "%s while a question is open; not answered", SimPacketName(h->dwType));
         SimLogError(log, what);
         return 0;
+    }
+    if (SimCopyBusy(f)) {
+        snprintf(what, sizeof what, "%s while a copy is under way; that copy is dropped", SimPacketName(h->dwType));
+        SimLogError(log, what);
+        SimCopyReset(f, "dropped for another request", log);
     }
     switch (h->dwType) {
     case PKT_FT_LIST_DIR: return HandleListDir(f, &m.list, log, out);

@@ -1,11 +1,12 @@
 // The simulated Agent's file service over real folders of this machine: the first shown
 // as drive C:, an optional second as D:. Answers listing (split over several packets),
 // set attributes, rename, create folder and delete of folder trees, asking
-// PKT_FT_CONFIRM_DELETE for read-only items; injects a PKT_FT_ERROR or a stopping
-// PKT_FT_ACK when armed by the control channel. Windows attributes and creation times the
-// host lacks are kept in memory beside the files (a map by host path, for the life of
-// the simulator). A Windows path is refused unless it stays inside its drive's folder:
-// no "..", no colon after the drive, no symbolic link on the way. Single-threaded.
+// PKT_FT_CONFIRM_DELETE for read-only items, and hands uploads and downloads to copy.h;
+// injects a PKT_FT_ERROR or a stopping PKT_FT_ACK when armed by the control channel.
+// Windows attributes and creation times the host lacks are kept in memory beside the files
+// (a map by host path, for the life of the simulator). A Windows path is refused unless it
+// stays inside its drive's folder: no "..", no colon after the drive, no symbolic link on
+// the way. Single-threaded.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include "filetransfer/messages.h"
 #include "session/packet.h"
+#include "tools/agentsim/copy.h"
 
 enum : uint32_t { kSimFtSplitDefault = 100, kSimFtDrives = 2 };
 // The question a delete item waits on: none, PKT_FT_CONFIRM_DELETE, or PKT_FT_ERROR whose
@@ -38,20 +40,28 @@ struct SimFiles {
     int confirmed;                 // the first of todo was confirmed by the operator
     FtDelete request;              // the item being deleted
     std::vector<std::string> todo; // host paths of the item still to delete, children first
-    // Armed by the control channel for the next delete item.
+    // Armed by the control channel for the next delete item or copied file.
     int armedError;                // error kind, -1: none
     int armedStop;                 // end the next item with PKT_FT_ACK continue 0
     uint32_t requests;             // file-service requests handled
+    SimCopy copy;                  // uploads and downloads
 };
 
 // roots[i] may be NULL. Refuses (0, err) a folder that does not exist.
 int SimFilesInit(SimFiles *f, const char *const roots[kSimFtDrives], uint32_t split, char *err, size_t errCap);
 // Forgets the open operation (a new connection); the attributes and armed faults stay.
 void SimFilesNewConnection(SimFiles *f);
+// The connection ended: a partial upload is dropped and an open download closed, logged.
+void SimFilesDisconnect(SimFiles *f, std::string *log);
 
 // A Windows path of a served drive as a host path inside its folder, or 0 with *why.
 // *drive gets 0 (C:) or 1 (D:).
 int SimFilesResolve(const SimFiles *f, const char *winPath, std::string *host, int *drive, const char **why);
+
+// The Windows attributes shown for a host path (kept, else from the host); 0 if missing.
+uint32_t SimFilesHostAttributes(const SimFiles *f, const std::string &host);
+// An "ft_refused" line (path, why) and an error line.
+void SimFilesLogRefused(const char *winPath, const char *why, std::string *log);
 
 // The control channel's doings.
 void SimFilesArmError(SimFiles *f, int kind);

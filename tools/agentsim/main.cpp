@@ -55,9 +55,9 @@ struct Control {
     int fd;  // -1: free slot
     std::string in;
     OutQueue out;
-    int waiting;  // a wait-login, wait-synced, wait-input or wait-settings is pending (its kind)
+    int waiting;  // a wait-login, wait-synced, wait-input, wait-settings or wait-files is pending (its kind)
     double waitUntil;
-    uint32_t waitInputs;  // wait-input, wait-settings: the total to reach
+    uint32_t waitInputs;  // wait-input, wait-settings, wait-files: the total to reach
     int quitAfterFlush;
 };
 
@@ -138,6 +138,11 @@ static void ViewerClose(Sim *s, const char *reason)
     JsonBegin(&j, "closed");
     JsonCStr(&j, "reason", reason);
     LogText(s, JsonEnd(&j));
+    if (s->filesOn) {
+        std::string t;
+        SimFilesDisconnect(&s->files, &t);
+        LogText(s, t);
+    }
     if (s->hostileOn) HostileFinish(s, 1);
     if (s->opt.once) s->quit = 1;
 }
@@ -263,7 +268,8 @@ static double FramePeriod(const Sim *s)
 // The file service's commands; they need no viewer. Returns 0 for other commands.
 static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
 {
-    if (cmd.kind != kCtlFtError && cmd.kind != kCtlFtStop && cmd.kind != kCtlFtAttr && cmd.kind != kCtlFtSplit)
+    if (cmd.kind != kCtlFtError && cmd.kind != kCtlFtStop && cmd.kind != kCtlFtAttr && cmd.kind != kCtlFtSplit &&
+        (cmd.kind < kCtlFtCorrupt || cmd.kind > kCtlWaitFiles))
         return 0;
     if (!s->filesOn) {
         ControlReply(c, "error no file service (--files)");
@@ -273,12 +279,33 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
     if (cmd.kind == kCtlFtError) SimFilesArmError(&s->files, (int)cmd.value);
     if (cmd.kind == kCtlFtStop) SimFilesArmStop(&s->files);
     if (cmd.kind == kCtlFtSplit) s->files.split = cmd.value;
+    SimCopy *copy = &s->files.copy;
+    if (cmd.kind == kCtlFtCorrupt) copy->armCorrupt = 1;
+    if (cmd.kind == kCtlFtShortHead) copy->armShortHead = 1;
+    if (cmd.kind == kCtlFtOversize) copy->armOversize = 1;
+    if (cmd.kind == kCtlFtPath) copy->armPath = 1, copy->pathText = cmd.path;
+    if (cmd.kind == kCtlFtDelay) copy->delayMs = cmd.value;
+    if (cmd.kind == kCtlWaitFiles && copy->filesDone < cmd.count) {
+        c->waiting = kCtlWaitFiles;
+        c->waitInputs = cmd.count;
+        c->waitUntil = NetNow() + cmd.seconds;
+        return 1;
+    }
     if (cmd.kind == kCtlFtAttr && !SimFilesSetAttributes(&s->files, cmd.path.c_str(), cmd.value, &why)) {
         ControlReply(c, (std::string("error ") + why).c_str());
         return 1;
     }
     ControlReply(c, "ok");
     return 1;
+}
+
+// Copy packets held by a delay leave when it has run out.
+static void FilesTick(Sim *s, double now)
+{
+    if (!s->filesOn || s->v.fd < 0 || s->v.closing) return;
+    std::vector<uint8_t> bytes;
+    SimCopyTick(&s->files, now, &bytes);
+    if (!bytes.empty()) ViewerQueue(&s->v, bytes.data(), bytes.size());
 }
 
 // Parts flow once the viewer has built its desktop and said what it shows.
@@ -322,8 +349,11 @@ static void ReportSynced(Sim *s)
 static void ReportInputs(Sim *s)
 {
     for (Control &c : s->ctl) {
-        const uint32_t reached = c.waiting == kCtlWaitSettings ? s->settingsTransfers : s->inputEvents;
-        if (c.fd >= 0 && (c.waiting == kCtlWaitInput || c.waiting == kCtlWaitSettings) && reached >= c.waitInputs) {
+        const uint32_t reached = c.waiting == kCtlWaitSettings ? s->settingsTransfers
+                                 : c.waiting == kCtlWaitFiles  ? s->files.copy.filesDone
+                                                               : s->inputEvents;
+        if (c.fd >= 0 && (c.waiting == kCtlWaitInput || c.waiting == kCtlWaitSettings || c.waiting == kCtlWaitFiles) &&
+            reached >= c.waitInputs) {
             c.waiting = 0;
             ControlReply(&c, "ok");
             ControlLines(s, &c);
@@ -784,6 +814,8 @@ static int PollTimeoutMs(const Sim *s, double now)
     if (Serving(s) && ViewerPending(&s->v) < kQueueLowWater && (s->dirty || (s->opt.flood && !s->paused)))
         next = now;
     if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater) next = now;
+    const double due = s->filesOn ? SimCopyDue(&s->files) : 0;
+    if (due && due < next) next = due;
     double ms = (next - now) * 1000.0;
     return ms <= 0 ? 0 : (int)ms + 1;
 }
@@ -838,6 +870,7 @@ static void Loop(Sim *s)
         ReportInputs(s);
         DesktopTick(s, now);
         HostileTick(s);
+        FilesTick(s, now);
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);
         if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd) HostileFinish(s, 0);
