@@ -36,6 +36,7 @@ struct Receiving {
 
 struct Download {
     WorkerParams *w;
+    char item[MAX_PATH];      // the remote item asked for, named when a packet is unreadable
     Receiving rf;
     char swept[MAX_PATH];     // the last folder cleared of temporaries left by a killed run
     DWORD length;
@@ -272,7 +273,7 @@ int OnBegin(Download *d, const SessPacketHeader *h, const uint8_t *payload)
         return 0;
     }
     if (!ParseFtFileBegin(h, payload, &b, &why)) {
-        Damaged(d, "?", why);
+        Damaged(d, d->item, why);
         return 0;
     }
     if (!FtDownloadPathOk(b.path, &why)) {
@@ -301,7 +302,7 @@ int OnData(Download *d, const SessPacketHeader *h, const uint8_t *payload)
     FtFileData fd;
     const char *why = NULL;
     if (rf->file == INVALID_HANDLE_VALUE) {
-        Damaged(d, "?", "file data with no file begun");
+        Damaged(d, d->item, "file data with no file begun");
         return 0;
     }
     if (!ParseFtFileData(h, payload, &fd, &why)) {
@@ -347,6 +348,8 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
     req.attributes = e->attributes;
     req.created = e->created;
     req.written = e->written;
+    if (!FtJoinPath(w->folder, e->name, d->item))
+        snprintf(d->item, sizeof(d->item), "%s", e->name);
     uint8_t packet[sizeof(SessPacketHeader) + 560];
     if (!Queue(packet, BuildFtDownload(&req, packet, sizeof(packet)))) {
         ConnectionClosed();

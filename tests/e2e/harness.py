@@ -80,7 +80,7 @@ def keep_failed(ctx, why):
     """A failed case's folder is kept apart, with why it failed, so that a later run of
     the case (a repeated suite) does not wipe what it left."""
     kept = '%s.failed-%s' % (ctx.dir, time.strftime('%Y%m%d-%H%M%S'))
-    shutil.copytree(ctx.dir, kept, ignore=shutil.ignore_patterns('*.exe', '*.dll', '*.chm'))
+    shutil.copytree(ctx.dir, kept, symlinks=True, ignore=shutil.ignore_patterns('*.exe', '*.dll', '*.chm'))
     with open(os.path.join(kept, 'failure.txt'), 'w') as f:
         f.write(why)
     sys.stderr.write('the case folder is kept as %s\n' % kept)
