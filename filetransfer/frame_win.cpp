@@ -14,12 +14,15 @@
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
+#include "shell/commands_win.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
 #include "ui/help_win.h"
+#include "ui/logo_win.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 #include <cstring>
 
 FtFrameState g_ft;
@@ -58,11 +61,22 @@ int FtHasRight(void)
 static int Built(UINT c)
 {
     switch (c) {
-    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_COPY: case IDM_FT_COMPARE: case IDM_WEB_PAGE:
-    case IDM_LOGO:
+    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_COPY:
         return 0;
     }
     return 1;
+}
+
+// Commands that change files: without the file-transfer right they do nothing, whether
+// they come from the menu, a button, a key, a context menu or a drop.
+static int NeedsRight(UINT c)
+{
+    switch (c) {
+    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_NEW_FOLDER: case IDM_FT_DELETE: case IDM_FT_COPY:
+    case IDM_FT_RENAME:
+        return 1;
+    }
+    return 0;
 }
 
 static void SetButton(HWND tb, UINT command, int on)
@@ -168,7 +182,7 @@ static void BringBack(void)
 
 void FtFrameCommand(UINT command)
 {
-    if (!Built(command))
+    if (!Built(command) || (NeedsRight(command) && !FtHasRight()))
         return;
     FilePanel *p = &g_ft.panels[g_ft.activePanel];
     const int remote = g_ft.activePanel == kFtRemote;
@@ -186,6 +200,15 @@ void FtFrameCommand(UINT command)
     case IDM_HELP:
         FtHelp(g_ft.frame);
         return;
+    case IDM_WEB_PAGE:
+        OpenWebPage(g_ft.frame);
+        return;
+    case IDM_LOGO:
+        ShowLogo(kLogoSeconds);
+        return;
+    case IDM_FT_COMPARE:
+        FtComparePanels();
+        return;
     case IDM_FT_UP:
         remote ? FtRemoteUp() : FtLocalUp();
         return;
@@ -202,8 +225,7 @@ void FtFrameCommand(UINT command)
         FtRemoteRefresh();
         return;
     case IDM_FT_NEW_FOLDER:
-        if (FtHasRight())
-            FtNewFolder();
+        FtNewFolder();
         return;
     case IDM_FT_RENAME:
         FtStartRename();
@@ -323,9 +345,35 @@ static void OnReply(UINT message, LPARAM block)
     FtFreeReply(block);
 }
 
+// Drive icons in the order of the drive types' icon indices.
+static HIMAGELIST MakeDriveIcons(void)
+{
+    static const WORD kIcons[] = {IDI_FT_DRIVE_REMOVABLE, IDI_FT_DRIVE_FIXED, IDI_FT_DRIVE_CDROM, IDI_FT_DRIVE_RAM,
+                                  IDI_FT_DRIVE_REMOTE};
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 5, 0);
+    // Five places first: a picture that cannot be loaded leaves its place empty and
+    // the indices of the others right.
+    if (!list || !ImageList_SetImageCount(list, 5))
+        return list;
+    for (int i = 0; i < 5; i++) {
+        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[i]), IMAGE_ICON, 16, 16, 0);
+        if (icon) {
+            ImageList_ReplaceIcon(list, i, icon);
+            DestroyIcon(icon);
+        }
+    }
+    return list;
+}
+
 static int OnCreate(HWND frame)
 {
+    // A creation that fails here is destroyed at once: no handle of an earlier window's
+    // controls may be left for that to meet.
+    memset(g_ft.panels, 0, sizeof(g_ft.panels));
+    if (!FtCreateIconProbe())
+        return 0;
     g_ft.frame = frame;
+    g_ft.dragging = FALSE;
     g_ft.menu = LoadFrameMenu();
     if (g_ft.menu)
         SetMenu(frame, g_ft.menu);
@@ -334,6 +382,7 @@ static int OnCreate(HWND frame)
     g_ft.toolbar = CreateEntryToolbar(frame, kFrameToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS,
                                       IDB_FT_TOOLBAR, kFrameButtons,
                                       (int)(sizeof(kFrameButtons) / sizeof(kFrameButtons[0])));
+    g_ft.driveIcons = MakeDriveIcons();
     for (int i = 0; i < kFtPanels; i++) {
         FilePanel *p = &g_ft.panels[i];
         memset(p, 0, sizeof(*p));
@@ -360,6 +409,7 @@ static int OnCreate(HWND frame)
 
 static void OnDestroy(HWND frame)
 {
+    FtCancelDrag();
     FtDropPendingReplies(frame);
     g_viewer.fileTransferWindow = NULL;
     // Messages posted between the drop and the line above are refused with the window.
@@ -369,6 +419,17 @@ static void OnDestroy(HWND frame)
     g_ft.menu = NULL;  // destroyed with the window
     g_ft.frame = NULL;
     g_ft.toolbar = g_ft.padToolbar = g_ft.pad = g_ft.status = NULL;
+    if (g_ft.driveIcons)
+        ImageList_Destroy(g_ft.driveIcons);
+    g_ft.driveIcons = NULL;
+    FtDeleteIconProbe();
+}
+
+static POINT ScreenPoint(HWND wnd, LPARAM lp)
+{
+    POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(wnd, &pt);
+    return pt;
 }
 
 static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -390,6 +451,23 @@ static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_ACTIVATE:
         if (LOWORD(wp) != WA_INACTIVE)
             FtFocusList(&g_ft.panels[g_ft.activePanel]);
+        return 0;
+    case WM_ACTIVATEAPP:
+        if (!wp)
+            FtCancelDrag();
+        break;
+    case WM_MOUSEMOVE:
+        FtDragMove(ScreenPoint(wnd, lp));
+        return 0;
+    case WM_LBUTTONUP:
+        FtEndDrag(ScreenPoint(wnd, lp), 1);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if ((HWND)lp != wnd)
+            FtCancelDrag();
+        return 0;
+    case WM_CV_FT_CANCEL_DRAG:
+        FtCancelDrag();
         return 0;
     case WM_COMMAND:
         FtFrameCommand(LOWORD(wp));
