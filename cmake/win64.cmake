@@ -42,6 +42,11 @@ add_library(corvid_win STATIC
   filetransfer/panel_win.cpp
   filetransfer/remotelist_win.cpp
   filetransfer/request_win.cpp
+  filetransfer/probe_win.cpp
+  filetransfer/shellicon_win.cpp
+  filetransfer/drag_win.cpp
+  filetransfer/compare_win.cpp
+  filetransfer/panelmenu_win.cpp
   filetransfer/route_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
@@ -91,16 +96,21 @@ set(CORVID_ICONS ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CMAKE_BINARY_DIR}/re
   ${CMAKE_BINARY_DIR}/resources/marker.ico ${CMAKE_BINARY_DIR}/resources/logo.bmp
   ${CMAKE_BINARY_DIR}/resources/light0_on.ico ${CMAKE_BINARY_DIR}/resources/light0_off.ico
   ${CMAKE_BINARY_DIR}/resources/light1_on.ico ${CMAKE_BINARY_DIR}/resources/light1_off.ico
-  ${CMAKE_BINARY_DIR}/resources/light2_on.ico ${CMAKE_BINARY_DIR}/resources/light2_off.ico)
+  ${CMAKE_BINARY_DIR}/resources/light2_on.ico ${CMAKE_BINARY_DIR}/resources/light2_off.ico
+  ${CMAKE_BINARY_DIR}/resources/drive_removable.ico ${CMAKE_BINARY_DIR}/resources/drive_fixed.ico
+  ${CMAKE_BINARY_DIR}/resources/drive_cdrom.ico ${CMAKE_BINARY_DIR}/resources/drive_ram.ico
+  ${CMAKE_BINARY_DIR}/resources/drive_remote.ico ${CMAKE_BINARY_DIR}/resources/drag_many.ico
+  ${CMAKE_BINARY_DIR}/resources/drag_nodrop.cur ${CMAKE_BINARY_DIR}/resources/drag_drop.cur)
 add_custom_command(OUTPUT ${CORVID_ICONS}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_avi.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_view.py ${CMAKE_BINARY_DIR}/resources
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_colours.py ${CMAKE_BINARY_DIR}/resources
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_fticons.py ${CMAKE_BINARY_DIR}/resources
   DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_SOURCE_DIR}/resources/make_bitmaps.py
           ${CMAKE_SOURCE_DIR}/resources/make_avi.py ${CMAKE_SOURCE_DIR}/resources/make_view.py
-          ${CMAKE_SOURCE_DIR}/resources/make_colours.py)
+          ${CMAKE_SOURCE_DIR}/resources/make_colours.py ${CMAKE_SOURCE_DIR}/resources/make_fticons.py)
 add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
 # windres does not report the files it embeds: redo the resources when one changes.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS "${CORVID_ICONS}")

@@ -14,12 +14,15 @@
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
+#include "shell/commands_win.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
 #include "ui/help_win.h"
+#include "ui/logo_win.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 #include <cstring>
 
 FtFrameState g_ft;
@@ -54,14 +57,16 @@ int FtHasRight(void)
     return r;
 }
 
-// Commands of operations still to come stay greyed and do nothing.
-static int Built(UINT c)
+// Commands that change files: without the file-transfer right they do nothing, whether
+// they come from the menu, a button, a key, a context menu or a drop.
+static int NeedsRight(UINT c)
 {
     switch (c) {
-    case IDM_FT_COMPARE: case IDM_WEB_PAGE: case IDM_LOGO:
-        return 0;
+    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_NEW_FOLDER: case IDM_FT_DELETE: case IDM_FT_COPY:
+    case IDM_FT_RENAME:
+        return 1;
     }
-    return 1;
+    return 0;
 }
 
 static void SetButton(HWND tb, UINT command, int on)
@@ -77,7 +82,6 @@ static void SetButton(HWND tb, UINT command, int on)
 
 static void Enable(UINT command, int on)
 {
-    on = on && Built(command);
     if (g_ft.menu)
         EnableMenuItem(g_ft.menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
     SetButton(g_ft.toolbar, command, on);
@@ -116,21 +120,6 @@ void FtUpdateCommands(void)
     Check(IDM_FT_VIEW_LIST, p->viewStyle == FT_VIEW_LIST);
 }
 
-static void GreyUnbuilt(HMENU menu)
-{
-    const int n = GetMenuItemCount(menu);
-    for (int i = 0; i < n; i++) {
-        HMENU sub = GetSubMenu(menu, i);
-        if (sub) {
-            GreyUnbuilt(sub);
-            continue;
-        }
-        const UINT id = GetMenuItemID(menu, i);
-        if (id != 0 && id != (UINT)-1 && !Built(id))
-            EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
-    }
-}
-
 void FtHelp(HWND wnd) { ShowHelp(wnd, HELP_TOPIC_FILE_TRANSFER, 0, 0); }
 
 static void SetViewStyle(FilePanel *p, int style)
@@ -167,7 +156,7 @@ static void BringBack(void)
 
 void FtFrameCommand(UINT command)
 {
-    if (!Built(command))
+    if (NeedsRight(command) && !FtHasRight())
         return;
     FilePanel *p = &g_ft.panels[g_ft.activePanel];
     const int remote = g_ft.activePanel == kFtRemote;
@@ -185,6 +174,15 @@ void FtFrameCommand(UINT command)
     case IDM_HELP:
         FtHelp(g_ft.frame);
         return;
+    case IDM_WEB_PAGE:
+        OpenWebPage(g_ft.frame);
+        return;
+    case IDM_LOGO:
+        ShowLogo(kLogoSeconds);
+        return;
+    case IDM_FT_COMPARE:
+        FtComparePanels();
+        return;
     case IDM_FT_UP:
         remote ? FtRemoteUp() : FtLocalUp();
         return;
@@ -201,8 +199,7 @@ void FtFrameCommand(UINT command)
         FtRemoteRefresh();
         return;
     case IDM_FT_NEW_FOLDER:
-        if (FtHasRight())
-            FtNewFolder();
+        FtNewFolder();
         return;
     case IDM_FT_RENAME:
         FtStartRename();
@@ -263,13 +260,7 @@ static void Layout(HWND frame)
     MoveWindow(g_ft.panels[kFtRemote].window, panel + pad, t, panel, h, TRUE);
 }
 
-static HMENU LoadFrameMenu(void)
-{
-    HMENU m = LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(IDR_FT_MENU));
-    if (m)
-        GreyUnbuilt(m);
-    return m;
-}
+static HMENU LoadFrameMenu(void) { return LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(IDR_FT_MENU)); }
 
 // Item states carried by position: top-level submenus and one level below.
 static void CarryStates(HMENU from, HMENU to, int depth)
@@ -328,9 +319,35 @@ static void OnReply(UINT message, LPARAM block)
     FtFreeReply(block);
 }
 
+// Drive icons in the order of the drive types' icon indices.
+static HIMAGELIST MakeDriveIcons(void)
+{
+    static const WORD kIcons[] = {IDI_FT_DRIVE_REMOVABLE, IDI_FT_DRIVE_FIXED, IDI_FT_DRIVE_CDROM, IDI_FT_DRIVE_RAM,
+                                  IDI_FT_DRIVE_REMOTE};
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 5, 0);
+    // Five places first: a picture that cannot be loaded leaves its place empty and
+    // the indices of the others right.
+    if (!list || !ImageList_SetImageCount(list, 5))
+        return list;
+    for (int i = 0; i < 5; i++) {
+        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[i]), IMAGE_ICON, 16, 16, 0);
+        if (icon) {
+            ImageList_ReplaceIcon(list, i, icon);
+            DestroyIcon(icon);
+        }
+    }
+    return list;
+}
+
 static int OnCreate(HWND frame)
 {
+    // A creation that fails here is destroyed at once: no handle of an earlier window's
+    // controls may be left for that to meet.
+    memset(g_ft.panels, 0, sizeof(g_ft.panels));
+    if (!FtCreateIconProbe())
+        return 0;
     g_ft.frame = frame;
+    g_ft.dragging = FALSE;
     g_ft.menu = LoadFrameMenu();
     if (g_ft.menu)
         SetMenu(frame, g_ft.menu);
@@ -339,6 +356,7 @@ static int OnCreate(HWND frame)
     g_ft.toolbar = CreateEntryToolbar(frame, kFrameToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS,
                                       IDB_FT_TOOLBAR, kFrameButtons,
                                       (int)(sizeof(kFrameButtons) / sizeof(kFrameButtons[0])));
+    g_ft.driveIcons = MakeDriveIcons();
     for (int i = 0; i < kFtPanels; i++) {
         FilePanel *p = &g_ft.panels[i];
         memset(p, 0, sizeof(*p));
@@ -365,6 +383,7 @@ static int OnCreate(HWND frame)
 
 static void OnDestroy(HWND frame)
 {
+    FtCancelDrag();
     FtDropPendingReplies(frame);
     g_viewer.fileTransferWindow = NULL;
     // Messages posted between the drop and the line above are refused with the window.
@@ -374,6 +393,17 @@ static void OnDestroy(HWND frame)
     g_ft.menu = NULL;  // destroyed with the window
     g_ft.frame = NULL;
     g_ft.toolbar = g_ft.padToolbar = g_ft.pad = g_ft.status = NULL;
+    if (g_ft.driveIcons)
+        ImageList_Destroy(g_ft.driveIcons);
+    g_ft.driveIcons = NULL;
+    FtDeleteIconProbe();
+}
+
+static POINT ScreenPoint(HWND wnd, LPARAM lp)
+{
+    POINT pt = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(wnd, &pt);
+    return pt;
 }
 
 static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -395,6 +425,23 @@ static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_ACTIVATE:
         if (LOWORD(wp) != WA_INACTIVE)
             FtFocusList(&g_ft.panels[g_ft.activePanel]);
+        return 0;
+    case WM_ACTIVATEAPP:
+        if (!wp)
+            FtCancelDrag();
+        break;
+    case WM_MOUSEMOVE:
+        FtDragMove(ScreenPoint(wnd, lp));
+        return 0;
+    case WM_LBUTTONUP:
+        FtEndDrag(ScreenPoint(wnd, lp), 1);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if ((HWND)lp != wnd)
+            FtCancelDrag();
+        return 0;
+    case WM_CV_FT_CANCEL_DRAG:
+        FtCancelDrag();
         return 0;
     case WM_COMMAND:
         FtFrameCommand(LOWORD(wp));

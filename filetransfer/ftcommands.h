@@ -5,6 +5,8 @@
 
 #define IDR_FT_MENU             146
 #define IDR_FT_VIEW_MENU        158     /* the view button's drop-down */
+#define IDR_FT_ITEM_MENU        150     /* a panel's context menu on an item */
+#define IDR_FT_SPACE_MENU       151     /* a panel's context menu on empty space */
 
 #define IDM_FT_DESKTOP          40007
 #define IDM_FT_COPY_RIGHT       40030

@@ -52,6 +52,14 @@ struct SyncReplyBuffer {
     uint8_t bytes[kMaxPacketSize];
 };
 
+// IconProbeFile: an empty file in the user's temporary folder whose extension is changed
+// so that the shell names the icon and type of a remote file by its extension alone.
+struct IconProbeFile {
+    char path[MAX_PATH];       // where it is now
+    char base[MAX_PATH];       // the same without the extension
+    char extension[MAX_PATH];  // ".TMP" at first
+};
+
 struct FtFrameState {
     HWND frame, pad, padToolbar, toolbar, status;
     HMENU menu;
@@ -59,6 +67,10 @@ struct FtFrameState {
     int activePanel;
     FilePanel panels[kFtPanels];
     HWND activeDialog;  // ActiveFtDialog: the request or progress dialog now open
+    IconProbeFile probe;
+    BOOL dragging;         // the frame holds the mouse for a drag between the panels
+    HIMAGELIST dragImage;
+    int dragSource;        // the panel whose items are dragged
 };
 
 extern FtFrameState g_ft;

@@ -4,7 +4,6 @@
 #include "filetransfer/paths.h"
 #include "shell/state.h"
 
-#include <shellapi.h>
 #include <cstdio>
 #include <cstring>
 
@@ -21,18 +20,6 @@ int FtDriveIcon(uint32_t type)
     case 4: return 4;
     }
     return -1;
-}
-
-int FtShellIcon(const char *path, DWORD attributes, int useAttributes, char *typeName, size_t cap)
-{
-    SHFILEINFOA sfi = {};
-    UINT flags = SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_TYPENAME | (useAttributes ? SHGFI_USEFILEATTRIBUTES : 0);
-    if (!SHGetFileInfoA(path, attributes, &sfi, sizeof(sfi), flags)) {
-        typeName[0] = 0;
-        return -1;
-    }
-    snprintf(typeName, cap, "%s", sfi.szTypeName);
-    return sfi.iIcon;
 }
 
 static int DirectoryExists(const char *path)
@@ -101,8 +88,11 @@ void FtListLocal(const char *name)
         SetCursor(was);
         return;
     }
+    static FtIconCache icons;  // the shell's answers of this listing
+    icons.count = icons.next = 0;
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA(pattern, &fd);
+    FtHoldRedraw(p, 1);
     if (h != INVALID_HANDLE_VALUE) {
         do {
             if (strcmp(fd.cFileName, ".") == 0)
@@ -118,13 +108,15 @@ void FtListLocal(const char *name)
             char typeName[80] = "", full[kFtPathField];
             int icon = -1;
             if (strcmp(e.name, "..") != 0 && FtJoinPath(p->currentDirectory, e.name, full))
-                icon = FtShellIcon(full, 0, 0, typeName, sizeof(typeName));
+                icon = e.directory ? FtShellIcon(full, typeName, sizeof(typeName))
+                                   : FtLocalFileIcon(&icons, full, e.name, typeName, sizeof(typeName));
             if (!FtAppendItem(p, &e, icon, typeName))
                 break;
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
     FtSortList(p);
+    FtHoldRedraw(p, 0);
     FtSelectNamed(p, name);
     SetCursor(was);
 }

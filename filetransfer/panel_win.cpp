@@ -78,6 +78,13 @@ static int CALLBACK CompareForSort(LPARAM a, LPARAM b, LPARAM key)
     return FtCompareItems(&((FileItem *)a)->entry, &((FileItem *)b)->entry, (int)key);
 }
 
+void FtHoldRedraw(FilePanel *p, int hold)
+{
+    SendMessageA(p->list, WM_SETREDRAW, !hold, 0);
+    if (!hold)
+        InvalidateRect(p->list, NULL, TRUE);
+}
+
 void FtSortList(FilePanel *p) { SendMessageA(p->list, LVM_SORTITEMS, (WPARAM)p->sortKey, (LPARAM)CompareForSort); }
 
 void FtSelectNamed(FilePanel *p, const char *name)
@@ -142,7 +149,7 @@ void FtUpdateStatus(FilePanel *p)
     SetStatusPart(p, 2, text);
 }
 
-static void RecountSelection(FilePanel *p)
+void FtRecountSelection(FilePanel *p)
 {
     p->selectionPending = FALSE;
     p->selectedCount = 0;
@@ -496,6 +503,17 @@ static LRESULT OnNotify(FilePanel *p, NMHDR *n)
     case NM_DBLCLK:
         OpenItem(p);
         return 0;
+    case LVN_BEGINDRAG: {
+        const NMLISTVIEW *nm = (const NMLISTVIEW *)n;
+        FtBeginDrag(p, nm->iItem, nm->ptAction);
+        return 0;
+    }
+    case NM_RCLICK: {
+        const DWORD at = GetMessagePos();
+        const POINT screen = {(short)LOWORD(at), (short)HIWORD(at)};
+        FtPanelContextMenu(p, screen);
+        return 0;
+    }
     case LVN_BEGINLABELEDITA:
         return FtBeginLabelEdit(p, (NMLVDISPINFOA *)n);
     case LVN_ENDLABELEDITA:
@@ -586,7 +604,7 @@ static LRESULT CALLBACK PanelProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         FtFocusList(FtPanelOf(w));
         return 0;
     case WM_CV_FT_SELECTION:
-        RecountSelection(FtPanelOf(w));
+        FtRecountSelection(FtPanelOf(w));
         return 0;
     case WM_FT_RENAME_NOW:
         FtRenameNow(FtPanelOf(w));

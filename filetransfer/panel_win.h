@@ -15,6 +15,9 @@ void FtClearList(FilePanel *p);
 // Appends one record; 0 when the list refuses it (the record is freed).
 int FtAppendItem(FilePanel *p, const FtEntry *e, int image, const char *typeName);
 void FtSortList(FilePanel *p);
+// Stops (hold 1) and resumes (hold 0, repainting) the list's drawing around a batch of
+// insertions: a list that redraws after each one takes milliseconds per item.
+void FtHoldRedraw(FilePanel *p, int hold);
 // Selects, focuses and shows the named folder among the leading folders, else item 0.
 void FtSelectNamed(FilePanel *p, const char *name);
 void FtShowDirectory(FilePanel *p);
@@ -24,6 +27,8 @@ void FtPanelLanguageChanged(FilePanel *p);
 void FtSetActivePanel(int index);
 FileItem *FtFocusedItem(FilePanel *p);
 void FtFocusList(FilePanel *p);
+// The selection summary now, when an item change left it pending.
+void FtRecountSelection(FilePanel *p);
 
 // The panel's own message: the rename of the label just edited.
 enum { WM_FT_RENAME_NOW = WM_APP + 16 };
@@ -45,7 +50,50 @@ void FtLocalRefreshSelecting(const char *name);
 void FtLocalDrivePicked(int d);
 int FtLocalTyped(const char *path);
 int FtDriveIcon(uint32_t type);
-int FtShellIcon(const char *path, DWORD attributes, int useAttributes, char *typeName, size_t cap);
+
+// shellicon_win.cpp: the shell's small-icon index and type name of a path (-1 and ""
+// when it has none), and the answers of one listing kept by extension.
+int FtShellIcon(const char *path, char *typeName, size_t cap);
+enum { kFtIconCacheSize = 64 };
+struct FtIconAnswer {
+    char extension[64];
+    int icon;
+    char typeName[80];
+};
+struct FtIconCache {
+    FtIconAnswer answers[kFtIconCacheSize];
+    int count, next;  // the oldest answer goes first when it is full
+};
+const char *FtExtension(const char *name);  // from the last dot, or ""
+int FtCachedIcon(const FtIconCache *c, const char *extension, int *icon, char *typeName, size_t cap);
+void FtCacheIcon(FtIconCache *c, const char *extension, int icon, const char *typeName);
+// A local file: the shell is asked for its path once per extension, or for every file
+// of an extension whose icon is the file's own (programs, icon files, shortcuts).
+int FtLocalFileIcon(FtIconCache *c, const char *path, const char *name, char *typeName, size_t cap);
+
+// probe_win.cpp: IconProbeFile. Creating it logs "Can't create temporary file" on failure.
+int FtCreateIconProbe(void);
+void FtDeleteIconProbe(void);
+// Icon index and type name of a file of that name's extension (-1 and "" when the shell
+// has no answer); the answers of one listing are kept until FtForgetProbeAnswers.
+int FtProbeIcon(const char *name, char *typeName, size_t cap);
+void FtForgetProbeAnswers(void);
+
+// drag_win.cpp: dragging a panel's selection to the other panel; the frame holds the
+// mouse meanwhile. The drag starts at a point of the list's client area; the other
+// points are screen coordinates.
+void FtBeginDrag(FilePanel *p, int item, POINT inList);
+void FtDragMove(POINT screen);
+// With drop, a release over the other panel's list posts command 40039 to the frame.
+void FtEndDrag(POINT screen, int drop);
+void FtCancelDrag(void);
+
+// compare_win.cpp, panelmenu_win.cpp
+void FtComparePanels(void);
+void FtPanelContextMenu(FilePanel *p, POINT screen);
+// The enabling and marks of context menus 150 (on an item) and 151 (on empty space).
+void FtPrepareItemMenu(HMENU m, FilePanel *p);
+void FtPrepareSpaceMenu(HMENU m, FilePanel *p);
 
 // remotelist_win.cpp
 void FtOnListingPacket(const SessPacketHeader *h, const uint8_t *payload);

@@ -12,6 +12,12 @@
 enum { kIdle = 0, kAwaitHead = 1, kAwaitMore = 2 };
 static int g_awaiting;  // where the listing asked for stands
 
+// Every remote folder shows as the program's own folder does; asked once a listing.
+static struct {
+    int known, icon;
+    char typeName[80];
+} g_folder;
+
 static FilePanel *Remote(void) { return &g_ft.panels[kFtRemote]; }
 
 static void EndRequest(int result)
@@ -24,6 +30,10 @@ static void EndRequest(int result)
 static void TakeHead(FilePanel *p, const FtListing *l)
 {
     FtClearList(p);
+    FtForgetProbeAnswers();
+    g_folder.known = 0;
+    // Drawn again when the request ends, whatever its end.
+    FtHoldRedraw(p, 1);
     for (int d = 0; d < kFtDriveCount; d++) {
         DriveSlot *s = &p->drives[d];
         s->number = (uint32_t)d;
@@ -45,19 +55,19 @@ static void TakeEntries(FilePanel *p, const FtListing *l)
     size_t left = l->entriesLen;
     uint32_t skipped = 0;
     FtEntry e;
-    char folderType[80] = "";
-    const int folderIcon = FtShellIcon(g_viewer.moduleDirectory, 0, 0, folderType, sizeof(folderType));
     while (FtNextEntry(&at, &left, &e, &skipped)) {
-        char typeName[80] = "", probe[kFtPathField + 2] = "x";
+        char typeName[80] = "";
         int icon = -1;
         if (strcmp(e.name, "..") == 0) {
         } else if (e.directory) {
-            icon = folderIcon;
-            snprintf(typeName, sizeof(typeName), "%s", folderType);
+            if (!g_folder.known) {
+                g_folder.icon = FtShellIcon(g_viewer.moduleDirectory, g_folder.typeName, sizeof(g_folder.typeName));
+                g_folder.known = 1;
+            }
+            icon = g_folder.icon;
+            snprintf(typeName, sizeof(typeName), "%s", g_folder.typeName);
         } else {
-            const char *dot = strrchr(e.name, '.');
-            snprintf(probe + 1, sizeof(probe) - 1, "%s", dot ? dot : "");
-            icon = FtShellIcon(probe, FILE_ATTRIBUTE_NORMAL, 1, typeName, sizeof(typeName));
+            icon = FtProbeIcon(e.name, typeName, sizeof(typeName));
         }
         if (!FtAppendItem(p, &e, icon, typeName)) {
             WriteLogF("The remote list refused an item: the rest of the packet is dropped.");
@@ -113,6 +123,7 @@ static void List(uint32_t drive, const char *path, const char *select)
     g_awaiting = kAwaitHead;
     const int r = FtRunListRequest(g_ft.frame, drive, path);
     g_awaiting = kIdle;
+    FtHoldRedraw(p, 0);
     if (r == 1)
         FtSelectNamed(p, select);
     FtUpdateStatus(p);

@@ -17,6 +17,18 @@
 #define IDB_FT_TOOLBAR 145  /* file-transfer window's toolbar: 8 images of 18 x 18 */
 #define IDB_FT_PAD 139      /* its pad's toolbar: 3 images of 18 x 18 */
 
+/* File-transfer window: drive icons (16 x 16, 8 bits with a mask) in the order of
+   its drive-icon image list, the picture under a drag of several items, and the
+   cursors of a drag over a place that takes the drop or not. */
+#define IDI_FT_DRIVE_REMOVABLE 140
+#define IDI_FT_DRIVE_FIXED 141
+#define IDI_FT_DRIVE_CDROM 142
+#define IDI_FT_DRIVE_RAM 143
+#define IDI_FT_DRIVE_REMOTE 148
+#define IDI_FT_DRAG_MANY 167
+#define IDC_FT_NO_DROP 168
+#define IDC_FT_DROP 169
+
 /* Keyboard lights, 24 x 22, dark and lit */
 #define IDI_LIGHT1_OFF 116
 #define IDI_LIGHT1_ON 117

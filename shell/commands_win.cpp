@@ -27,7 +27,10 @@
 
 #define CORVID_WEB_PAGE "https://corvid.example.org/"
 
-enum { kLogoSeconds = 10 };
+void OpenWebPage(HWND owner)
+{
+    ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
+}
 
 static void ToggleSwitch(void)
 {
@@ -102,7 +105,7 @@ int RunCommand(HWND mainWindow, UINT command)
         ToggleSaveOnExit();
         return 1;
     case IDM_WEB_PAGE:
-        ShellExecuteA(mainWindow, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
+        OpenWebPage(mainWindow);
         return 1;
     case IDM_AGENT_KEYS:
         SendAgentKeys();

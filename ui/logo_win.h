@@ -4,6 +4,8 @@
 #include <windows.h>
 
 enum { kLogoWidth = 324, kLogoHeight = 209 };
+// How long the about box of the main and the file-transfer windows stays.
+enum { kLogoSeconds = 10 };
 
 // Shows the logo for seconds (closed at the tick after the last second, or by a
 // click or a key) unless one is already shown. Returns 1 when a logo is shown, 0

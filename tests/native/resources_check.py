@@ -17,7 +17,7 @@ import tempfile
 
 from checker import Checker
 
-GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py", "make_view.py", "make_colours.py")
+GENERATORS = ("make_icons.py", "make_bitmaps.py", "make_avi.py", "make_view.py", "make_colours.py", "make_fticons.py")
 # Image lists cut 18 x 18 cells out of the strips, masking with magenta.
 TOOLBARS = {"toolbar.bmp": 15, "console_toolbar.bmp": 8, "ft_toolbar.bmp": 8, "ft_pad.bmp": 3}
 TOOLBAR_CELL = 18
@@ -31,7 +31,13 @@ DIALOGS = {
 RESOURCE_IDS = {"IDD_TIMED_BOX": 102, "IDD_PASSWORD": 108, "IDB_TOOLBAR": 104, "IDB_CONSOLE_TOOLBAR": 127,
                 "IDB_FT_TOOLBAR": 145, "IDB_FT_PAD": 139,
                 "IDA_CONNECT": 105, "IDD_CONNECT": 106, "IDC_CONNECT_LABEL": 1003, "IDC_CONNECT_ANIM": 1004,
-                "IDB_LOGO": 124}
+                "IDB_LOGO": 124, "IDI_FT_DRIVE_REMOVABLE": 140, "IDI_FT_DRIVE_FIXED": 141, "IDI_FT_DRIVE_CDROM": 142,
+                "IDI_FT_DRIVE_RAM": 143, "IDI_FT_DRIVE_REMOTE": 148, "IDI_FT_DRAG_MANY": 167, "IDC_FT_NO_DROP": 168,
+                "IDC_FT_DROP": 169}
+# Images whose size and depth the code relies on: (width, height, bits).
+IMAGE_SHAPES = {"drive_removable.ico": (16, 16, 8), "drive_fixed.ico": (16, 16, 8), "drive_cdrom.ico": (16, 16, 8),
+                "drive_ram.ico": (16, 16, 8), "drive_remote.ico": (16, 16, 8), "drag_many.ico": (32, 32, 8),
+                "drag_nodrop.cur": (32, 32, 32), "drag_drop.cur": (32, 32, 32)}
 # Dialog units to pixels for 8-point MS Shell Dlg at 96 dpi (base units 6 x 13).
 DLU_X, DLU_Y = 6 / 4, 13 / 8
 
@@ -153,7 +159,8 @@ def check_avi(chk, data, label="connect.avi"):
 
 
 def check_icon(chk, data, label):
-    """ICO (type 1) or CUR (type 2): each image a BITMAPINFOHEADER, XOR bits and AND mask."""
+    """ICO (type 1) or CUR (type 2): each image a BITMAPINFOHEADER, XOR bits and AND mask.
+    Returns (width, height, bits) of the first image, or None."""
     cursor = label.endswith(".cur")
     if not chk.check(len(data) >= 6 and struct.unpack_from("<HH", data) == (0, 2 if cursor else 1),
                      "%s: not a %s file" % (label, "CUR" if cursor else "ICO")):
@@ -161,6 +168,7 @@ def check_icon(chk, data, label):
     count = struct.unpack_from("<H", data, 4)[0]
     if not chk.check(count >= 1 and len(data) >= 6 + 16 * count, "%s: %d images, directory cut short" % (label, count)):
         return
+    first = None
     for i in range(count):
         w, h, _, _, _, dir_bits, size, off = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
         w, h = w or 256, h or 256
@@ -174,6 +182,8 @@ def check_icon(chk, data, label):
         colours = (1 << bits) if bits <= 8 else 0
         want = 40 + 4 * colours + ((w * bits + 31) // 32) * 4 * h + ((w + 31) // 32) * 4 * h
         chk.check(size == want, "%s: image %d is %d bytes, expected %d" % (label, i, size, want))
+        first = first or (w, h, bits)
+    return first
 
 
 def check_script(chk, root, out):
@@ -243,7 +253,11 @@ def main(argv):
                   "logo.bmp: %r, expected a drawn 324 x 209 picture at 24 bits" % ((got or ())[:3],))
         for name in sorted(os.listdir(out)):
             if name.endswith((".ico", ".cur")):
-                check_icon(chk, read(name), name)
+                shape = check_icon(chk, read(name), name)
+                if name in IMAGE_SHAPES:
+                    chk.check(shape == IMAGE_SHAPES[name], "%s: %r, expected %r" % (name, shape, IMAGE_SHAPES[name]))
+        for name in IMAGE_SHAPES:
+            chk.check(os.path.exists(os.path.join(out, name)), "%s was not generated" % name)
         check_avi(chk, read("delete.avi"), "delete.avi")
         avi = read("connect.avi")
         size = check_avi(chk, avi)

@@ -44,16 +44,20 @@ static int Fields(char *spec, char **f, int n)
     return k;
 }
 
-static HWND PanelControl(const char *mainClass, const char *panel, int id)
+static HWND Frame(const char *mainClass)
 {
     HWND main = FindWindowA(mainClass, NULL);
     FrameSearch fs = {0, NULL};
     if (!main || !GetWindowThreadProcessId(main, &fs.pid))
         return NULL;
     EnumWindows(FindFrame, (LPARAM)&fs);
-    if (!fs.found)
-        return NULL;
-    HWND p = GetDlgItem(fs.found, kPanelIdBase + atoi(panel));
+    return fs.found;
+}
+
+static HWND PanelControl(const char *mainClass, const char *panel, int id)
+{
+    HWND frame = Frame(mainClass);
+    HWND p = frame ? GetDlgItem(frame, kPanelIdBase + atoi(panel)) : NULL;
     return p ? GetDlgItem(p, id) : NULL;
 }
 
@@ -164,5 +168,68 @@ int FtPanelLabel(char *spec)
     const UINT scan = MapVirtualKeyA(VK_RETURN, 0);
     PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1 | (LPARAM)scan << 16);
     PostMessageA(edit, WM_KEYUP, VK_RETURN, 1 | (LPARAM)scan << 16 | 0xC0000000);
+    return 0;
+}
+
+int FtFocus(char *spec, const char *outPath)
+{
+    enum { kCaptionId = 207 };
+    HWND frame = Frame(spec);
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof(gti);
+    if (!frame || !GetGUIThreadInfo(GetWindowThreadProcessId(frame, NULL), &gti))
+        return 1;
+    char text[256] = "none";
+    // Up from the focus to the child of a panel.
+    for (HWND w = gti.hwndFocus; w && w != frame; w = GetParent(w)) {
+        HWND parent = GetParent(w);
+        const int id = parent ? GetDlgCtrlID(parent) : 0;
+        if (GetParent(parent) == frame && (id == kPanelIdBase || id == kPanelIdBase + 1)) {
+            snprintf(text, sizeof(text), "%d %d", id - kPanelIdBase, GetDlgCtrlID(w));
+            break;
+        }
+    }
+    HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE)
+        return 1;
+    Put(out, text);
+    for (int i = 0; i < 2; i++) {
+        RECT r = {};
+        HWND caption = GetDlgItem(GetDlgItem(frame, kPanelIdBase + i), kCaptionId);
+        if (caption)
+            GetWindowRect(caption, &r);
+        snprintf(text, sizeof(text), "\n%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom);
+        Put(out, text);
+    }
+    Put(out, "\n");
+    CloseHandle(out);
+    return 0;
+}
+
+int FtTimeCommand(char *spec, const char *outPath)
+{
+    char *f[3];
+    if (Fields(spec, f, 3) != 3)
+        return 2;
+    HWND frame = Frame(f[0]);
+    HWND panel = frame ? GetDlgItem(frame, kPanelIdBase + atoi(f[2])) : NULL;
+    HWND list = panel ? GetDlgItem(panel, kListId) : NULL;
+    if (!list)
+        return 1;
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    SendMessageA(frame, WM_COMMAND, (WPARAM)strtoul(f[1], NULL, 0), 0);
+    // The paint messages are sent to the viewer's windows and answered there.
+    RedrawWindow(panel, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    QueryPerformanceCounter(&t1);
+    char text[64];
+    snprintf(text, sizeof(text), "%.1f %ld\n", (double)(t1.QuadPart - t0.QuadPart) * 1000.0 / (double)freq.QuadPart,
+             (long)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    HANDLE out = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE)
+        return 1;
+    Put(out, text);
+    CloseHandle(out);
     return 0;
 }

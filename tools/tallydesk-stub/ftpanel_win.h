@@ -13,3 +13,14 @@ int FtPanelKey(char *spec);
 
 // "class|panel|text": the label edit of that panel's list gets text, then Enter.
 int FtPanelLabel(char *spec);
+
+// "mainclass": where the keyboard focus of the viewer's file-transfer window is, as
+// "panel control" (the panel 0 or 1 and the id of its child that holds the focus, the
+// inner box of the drive combo counting as 208; "none" elsewhere), then the screen
+// rectangles of the two panels' captions, one line each.
+int FtFocus(char *spec, const char *outPath);
+
+// "mainclass|command|panel": sends the command to the file-transfer window and, when it
+// returns, has the panel painted; writes "milliseconds items" of the panel's list. The
+// command is sent, not posted: it returns when its work is done.
+int FtTimeCommand(char *spec, const char *outPath);

@@ -39,6 +39,12 @@
 //   tallydesk-stub.exe FTLABEL=class|panel|text   type text into the label being edited in
 //                                        that panel's list and end the edit with Enter
 //                                        (exit 1 when no label is being edited)
+//   tallydesk-stub.exe FTFOCUS=class OUT=f   write which panel's control holds the focus
+//                                        in that viewer's file-transfer window, and where
+//                                        the panels' captions are
+//   tallydesk-stub.exe FTTIME=class|command|panel OUT=f   send that window a command,
+//                                        have the panel painted, write the milliseconds
+//                                        it took and the list's item count
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
@@ -620,6 +626,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return DumpFtPanel(tokens[i] + 7, out);
+        } else if (strncmp(tokens[i], "FTFOCUS=", 8) == 0 || strncmp(tokens[i], "FTTIME=", 7) == 0) {
+            const char *out = "ftfocus.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return tokens[i][2] == 'F' ? FtFocus(tokens[i] + 8, out) : FtTimeCommand(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "FTKEY=", 6) == 0) {
             return FtPanelKey(tokens[i] + 6);
         } else if (strncmp(tokens[i], "FTLABEL=", 8) == 0) {
