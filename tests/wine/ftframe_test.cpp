@@ -181,13 +181,14 @@ TEST_F(FtFrame, ToolbarsCarryTheirButtonsAndThePadKeepsItsColumn)
     SendMessageA(padTb, TB_GETITEMRECT, 1, (LPARAM)&b1);
     EXPECT_GT(b1.top, b0.top);  // one under the other
     const int copyRight = 40030;
-    EXPECT_TRUE(SendMessageA(padTb, TB_GETSTATE, copyRight, 0) & TBSTATE_INDETERMINATE);
-    // A state change (the selection recounted after an item change) keeps the wrap.
+    // A state change (the selection recounted after an item change) greys the button and
+    // keeps the wrap.
     LVITEMA none = {};
     none.stateMask = LVIS_SELECTED;
     SendMessageA(GetDlgItem(left, 206), LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
     Pump(100);
     EXPECT_TRUE(SendMessageA(padTb, TB_GETSTATE, copyRight, 0) & TBSTATE_WRAP);
+    EXPECT_TRUE(SendMessageA(padTb, TB_GETSTATE, copyRight, 0) & TBSTATE_INDETERMINATE);
 }
 
 TEST_F(FtFrame, LanguageChangeReloadsMenuAndTextsKeepingStates)
@@ -496,8 +497,9 @@ TEST_F(FtRights, WithoutTheRightNoSourceChangesFiles)
 TEST_F(FtRights, WithTheRightTheSameSourcesReachTheirCommands)
 {
     // The menu's new folder, delete and rename; the two buttons; F7, F8, Delete and F2 in
-    // each list. Copying is still to come: its commands arrive and do nothing yet.
-    EXPECT_EQ(EverySource(), 3 + 2 + 2 * 4);
+    // each list; and the copy confirmation from the menu's two copies of the local
+    // selection, the pad's left-to-right button, F5 in each list and the drop.
+    EXPECT_EQ(EverySource(), 3 + 2 + 2 * 4 + 6);
     EXPECT_EQ(g_copies, 2);
 }
 
