@@ -29,22 +29,30 @@ def des_speed(native_bin):
 
 
 def wineserver_pid():
-    r = subprocess.run(['pgrep', '-x', 'wineserver'], capture_output=True, text=True)
-    pids = [int(p) for p in r.stdout.split()]
-    return pids[0] if pids else None
+    """The wineserver of this Wine world (other worlds may run their own)."""
+    r = subprocess.run(['pgrep', 'wineserver'], capture_output=True, text=True)
+    prefix = ('WINEPREFIX=' + os.environ.get('WINEPREFIX', '')).encode()
+    for pid in (int(p) for p in r.stdout.split()):
+        try:
+            with open('/proc/%d/environ' % pid, 'rb') as f:
+                if prefix in f.read().split(b'\0'):
+                    return pid
+        except OSError:
+            pass
+    return None
 
 
 class Clock:
     """Wall time and the CPU of the three processes that share the machine."""
 
     def __init__(self, pids):
-        self.pids = [p for p in pids if p]
-        self.cpu0 = [cpu_seconds(p) for p in self.pids]
+        self.pids = pids
+        self.cpu0 = [cpu_seconds(p) if p else 0.0 for p in pids]
         self.t0 = time.perf_counter()
 
     def stop(self):
         wall = time.perf_counter() - self.t0
-        return wall, [cpu_seconds(p) - c for p, c in zip(self.pids, self.cpu0)]
+        return wall, [cpu_seconds(p) - c if p else float('nan') for p, c in zip(self.pids, self.cpu0)]
 
 
 def wait_for(fn, timeout=600):
@@ -107,7 +115,7 @@ def main():
             if not ok:
                 print('copy: %s did not finish' % what)
                 return
-            print('copy: %s in %.1f s: %s; %s' % (what, wall, amount(wall), labels % tuple(cpu + [0] * (3 - len(cpu)))))
+            print('copy: %s in %.1f s: %s; %s' % (what, wall, amount(wall), labels % tuple(cpu)))
 
         # Download of one big file, then of 2,000 small ones.
         from test_ftchange import focus_item
