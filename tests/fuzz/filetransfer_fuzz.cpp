@@ -3,9 +3,14 @@
 // eleven Agent-to-viewer types goes through its parser. A refused packet must say why;
 // a taken one must hold only what its fields allow (drives, kinds, terminated texts and
 // paths, data inside the payload), its entries must walk to exactly the count announced,
-// and built again from what was parsed it must parse to the same. Single-threaded.
+// and built again from what was parsed it must parse to the same. File packets also go
+// through the download's opening of sealed chunks, as one file after another: what comes
+// out never exceeds what went in plus one held block, and a refusal says why.
+// Single-threaded.
+#include "filetransfer/filestream.h"
 #include "filetransfer/messages.h"
 #include "filetransfer/paths.h"
+#include "session/agentkey.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +22,22 @@ void Check(int ok)
 {
     if (!ok)
         abort();
+}
+
+FtFileReceiver g_rx;
+
+// The opened bytes land in a block of exactly the documented size, so a write past it is
+// an ASan report.
+void Open(const FtFileBegin *b, const FtFileData *d)
+{
+    const size_t cap = kFtChunkCipherMax + 16;
+    uint8_t *plain = (uint8_t *)malloc(cap);
+    size_t n = 0;
+    const char *why = nullptr;
+    const int ok = b ? FtOpenFileBegin(&g_rx, b, plain, &n, &why) : FtOpenFileData(&g_rx, d, plain, &n, &why);
+    const size_t in = b ? (b->length > kSealedHeadSize ? b->length - kSealedHeadSize : 0) : d->length;
+    Check(ok ? n <= in + 8 : why != nullptr);
+    free(plain);
 }
 
 int Terminated(const char *s, size_t field)
@@ -121,6 +142,8 @@ void Other(const SessPacketHeader *h, const uint8_t *payload)
             const char *pathWhy = nullptr;
             if (!FtDownloadPathOk(b.path, &pathWhy))
                 Check(pathWhy != nullptr);
+            if (!b.directory)
+                Open(&b, nullptr);
         }
         break;
     }
@@ -130,6 +153,8 @@ void Other(const SessPacketHeader *h, const uint8_t *payload)
         if (ok)
             Check(d.data == payload + kFtFileDataHead && d.length <= h->dwDataLen - kFtFileDataHead &&
                   d.length <= kFtChunkCipherMax && d.length % 8 == 0);
+        if (ok)
+            Open(nullptr, &d);
         break;
     }
     }
@@ -139,8 +164,22 @@ void Other(const SessPacketHeader *h, const uint8_t *payload)
 
 } // namespace
 
+namespace {
+
+int Setup()
+{
+    Check(EnvelopeLoadKeyPem(kAgentKeyPem, kAgentKeyPemLen));
+    EnvelopeSeed(nullptr, 0);
+    return 1;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    static int ready = Setup();
+    (void)ready;
+    g_rx = FtFileReceiver{};
     SessPacketHeader h;
     while (size >= kPacketHeaderSize && DecodePacketHeader(data, size, &h)) {
         const size_t n = h.dwDataLen < size - kPacketHeaderSize ? h.dwDataLen : size - kPacketHeaderSize;

@@ -9,6 +9,7 @@
 #include "desktop/pointer.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
+#include "filetransfer/filestream.h"
 #include "filetransfer/messages.h"
 #include "filetransfer/paths.h"
 #include "session/agentkey.h"
