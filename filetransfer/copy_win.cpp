@@ -4,7 +4,6 @@
 #include "filetransfer/operation_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/panel_win.h"
-#include "filetransfer/selectiontext.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "shell/state.h"
@@ -14,8 +13,6 @@
 #include <cstdio>
 
 struct CopyArgs {
-    uint32_t folders, files;
-    const char *name;
     char from[MAX_PATH + 32], to[MAX_PATH + 32];
 };
 
@@ -24,17 +21,10 @@ static INT_PTR CALLBACK CopyProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_INITDIALOG: {
         const CopyArgs *a = (const CopyArgs *)lp;
-        char pieces[6][160], sentence[kFtPathField + 400];
-        static const UINT kIds[6] = {IDS_FT_ONE_FILE, IDS_FT_ONE_FOLDER, IDS_FT_FOLDERS,
-                                     IDS_FT_FILES,    IDS_FT_ITEMS,      IDS_FT_FOLDER_TREE};
-        for (int i = 0; i < 6; i++)
-            LoadLangString(kIds[i], pieces[i], sizeof(pieces[i]));
-        const FtSentencePieces t = {pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
-        if (!FtSelectionSentence(a->folders, a->files, a->name, &t, sentence, sizeof(sentence))) {
+        if (!FtShowSelectionSentence(dlg, &g_selection)) {
             EndDialog(dlg, IDCANCEL);
             return TRUE;
         }
-        SetLangItemText(dlg, IDC_FT_SENTENCE, sentence);
         FtCompactInto(dlg, IDC_FT_FOLDER, a->from);
         FtCompactInto(dlg, IDC_FT_TARGET, a->to);
         CheckDlgButton(dlg, IDC_FT_CLEAR_READ_ONLY, g_clearReadOnly ? BST_CHECKED : BST_UNCHECKED);
@@ -73,9 +63,6 @@ void FtCopySelection(int source)
     if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog || !FtBuildSelection(p))
         return;
     CopyArgs a = {};
-    a.name = g_selection.items[0].entry.name;
-    for (uint32_t i = 0; i < g_selection.count; i++)
-        (g_selection.items[i].entry.directory ? a.folders : a.files)++;
     Place(source, a.from, sizeof(a.from));
     Place(1 - source, a.to, sizeof(a.to));
     if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_COPY), p->list, CopyProc, (LPARAM)&a) !=

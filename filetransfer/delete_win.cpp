@@ -5,7 +5,6 @@
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
-#include "filetransfer/selectiontext.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/sendqueue_win.h"
@@ -175,8 +174,6 @@ static void RemoteWorker(WorkerParams *w)
 
 struct ConfirmArgs {
     int remote;
-    uint32_t folders, files;
-    const char *name;
     const char *folder;
 };
 
@@ -186,18 +183,11 @@ static INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_INITDIALOG: {
         const ConfirmArgs *a = (const ConfirmArgs *)lp;
-        char pieces[6][160], sentence[kFtPathField + 400];
-        static const UINT kIds[6] = {IDS_FT_ONE_FILE, IDS_FT_ONE_FOLDER, IDS_FT_FOLDERS,
-                                     IDS_FT_FILES,    IDS_FT_ITEMS,      IDS_FT_FOLDER_TREE};
-        for (int i = 0; i < 6; i++)
-            LoadLangString(kIds[i], pieces[i], sizeof(pieces[i]));
-        const FtSentencePieces t = {pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
-        if (!FtSelectionSentence(a->folders, a->files, a->name, &t, sentence, sizeof(sentence))) {
+        if (!FtShowSelectionSentence(dlg, &g_selection)) {
             EndDialog(dlg, IDCANCEL);
             return TRUE;
         }
         FtAppendTitle(dlg, a->remote ? IDS_FT_DELETE_REMOTE : IDS_FT_DELETE_LOCAL);
-        SetLangItemText(dlg, IDC_FT_SENTENCE, sentence);
         FtCompactInto(dlg, IDC_FT_FOLDER, a->folder);
         return TRUE;
     }
@@ -222,9 +212,7 @@ void FtDeleteSelection(void)
     FilePanel *p = &g_ft.panels[index];
     if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog || !FtBuildSelection(p))
         return;
-    ConfirmArgs a = {index == kFtRemote, 0, 0, g_selection.items[0].entry.name, p->currentDirectory};
-    for (uint32_t i = 0; i < g_selection.count; i++)
-        (g_selection.items[i].entry.directory ? a.folders : a.files)++;
+    ConfirmArgs a = {index == kFtRemote, p->currentDirectory};
     if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_DELETE), p->list, ConfirmProc,
                         (LPARAM)&a) != IDYES || !g_ft.frame) {
         FtFreeSelection();

@@ -319,24 +319,32 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
     return r == 1 ? 1 : 2;
 }
 
-// ---- the protected-item question -------------------------------------------------------
+// ---- the questions about one item: protected (153) and existing (166) ------------------
 
-struct ProtectedArgs {
+struct QuestionArgs {
     const char *path;
     uint32_t attributes;
+    int existing;  // dialog 166
 };
 
-static INT_PTR CALLBACK ProtectedProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
+static INT_PTR CALLBACK QuestionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_INITDIALOG: {
-        const ProtectedArgs *a = (const ProtectedArgs *)lp;
+        const QuestionArgs *a = (const QuestionArgs *)lp;
+        if (a->existing)
+            FtCompactInto(dlg, IDC_FT_PROGRESS_SOURCE, a->path);
+        else
+            FtSetNameText(dlg, IDC_FT_NAME, a->path);
+        if (a->existing && !(a->attributes & (kFtAttrReadOnly | kFtAttrHidden | kFtAttrSystem))) {
+            SetDlgItemTextA(dlg, IDC_FT_EXISTS_NOTE, "");
+            return TRUE;
+        }
         char ro[64], hidden[64], system[64], names[200];
         LoadLangString(IDS_FT_READ_ONLY, ro, sizeof(ro));
         LoadLangString(IDS_FT_HIDDEN, hidden, sizeof(hidden));
         LoadLangString(IDS_FT_SYSTEM, system, sizeof(system));
         FtAttributeNames(a->attributes, ro, hidden, system, names, sizeof(names));
-        FtSetNameText(dlg, IDC_FT_NAME, a->path);
         SetLangItemText(dlg, IDC_FT_ATTRIBUTE_NAMES, names);
         return TRUE;
     }
@@ -350,50 +358,36 @@ static INT_PTR CALLBACK ProtectedProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     return FALSE;
 }
 
-INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes)
+static INT_PTR Ask(HWND owner, const char *path, uint32_t attributes, int existing)
 {
-    ProtectedArgs a = {path, attributes};
-    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_PROTECTED), owner,
-                                      ProtectedProc, (LPARAM)&a);
+    QuestionArgs a = {path, attributes, existing};
+    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage,
+                                      MAKEINTRESOURCEW(existing ? IDD_FT_EXISTS : IDD_FT_PROTECTED), owner,
+                                      QuestionProc, (LPARAM)&a);
     return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
 }
 
-// ---- the existing-file question -------------------------------------------------------
+INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes) { return Ask(owner, path, attributes, 0); }
 
-static INT_PTR CALLBACK ExistingProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
-{
-    switch (msg) {
-    case WM_INITDIALOG: {
-        const ProtectedArgs *a = (const ProtectedArgs *)lp;
-        FtCompactInto(dlg, IDC_FT_PROGRESS_SOURCE, a->path);
-        if (a->attributes & (kFtAttrReadOnly | kFtAttrHidden | kFtAttrSystem)) {
-            char ro[64], hidden[64], system[64], names[200];
-            LoadLangString(IDS_FT_READ_ONLY, ro, sizeof(ro));
-            LoadLangString(IDS_FT_HIDDEN, hidden, sizeof(hidden));
-            LoadLangString(IDS_FT_SYSTEM, system, sizeof(system));
-            FtAttributeNames(a->attributes, ro, hidden, system, names, sizeof(names));
-            SetLangItemText(dlg, IDC_FT_ATTRIBUTE_NAMES, names);
-        } else {
-            SetDlgItemTextA(dlg, IDC_FT_EXISTS_NOTE, "");
-        }
-        return TRUE;
-    }
-    case WM_COMMAND:
-        if (LOWORD(wp) == IDYES || LOWORD(wp) == IDC_FT_YES_TO_ALL || LOWORD(wp) == IDCANCEL) {
-            EndDialog(dlg, LOWORD(wp));
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
-}
+INT_PTR FtAskExisting(HWND owner, const char *path, uint32_t attributes) { return Ask(owner, path, attributes, 1); }
 
-INT_PTR FtAskExisting(HWND owner, const char *path, uint32_t attributes)
+// ---- the selection sentence of the confirmations ---------------------------------------
+
+int FtShowSelectionSentence(HWND dlg, const SelectionList *s)
 {
-    ProtectedArgs a = {path, attributes};
-    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_EXISTS), owner, ExistingProc,
-                                      (LPARAM)&a);
-    return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
+    uint32_t folders = 0, files = 0;
+    for (uint32_t i = 0; i < s->count; i++)
+        (s->items[i].entry.directory ? folders : files)++;
+    char pieces[6][160], sentence[kFtPathField + 400];
+    static const UINT kIds[6] = {IDS_FT_ONE_FILE, IDS_FT_ONE_FOLDER, IDS_FT_FOLDERS,
+                                 IDS_FT_FILES,    IDS_FT_ITEMS,      IDS_FT_FOLDER_TREE};
+    for (int i = 0; i < 6; i++)
+        LoadLangString(kIds[i], pieces[i], sizeof(pieces[i]));
+    const FtSentencePieces t = {pieces[0], pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]};
+    if (!FtSelectionSentence(folders, files, s->count ? s->items[0].entry.name : "", &t, sentence, sizeof(sentence)))
+        return 0;
+    SetLangItemText(dlg, IDC_FT_SENTENCE, sentence);
+    return 1;
 }
 
 // ---- the frame's handlers --------------------------------------------------------------

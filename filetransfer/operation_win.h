@@ -60,6 +60,10 @@ int FtSessionGone(void);
 // A path shortened with an ellipsis to fit control id of dlg.
 void FtCompactInto(HWND dlg, int id, const char *text);
 
+// The selection sentence of a confirmation into its control 1059; 0 when nothing is
+// selected (the dialog closes at once).
+int FtShowSelectionSentence(HWND dlg, const SelectionList *s);
+
 // Dialog 153 for a protected item: IDYES, IDC_FT_YES_TO_ALL or IDCANCEL. Any thread.
 INT_PTR FtAskProtected(HWND owner, const char *path, uint32_t attributes);
 

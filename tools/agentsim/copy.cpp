@@ -99,14 +99,8 @@ void SimCopySendError(SimFiles *f, uint32_t kind, const char *path, const char *
     // A folder and a relative path may join to more than the field holds: the end is cut.
     char cut[kFtPathField];
     snprintf(cut, sizeof cut, "%s", path);
-    JsonLine j;
-    JsonBegin(&j, "ft_error_sent");
-    JsonUint(&j, "kind", kind);
-    JsonCStr(&j, "path", cut);
-    JsonCStr(&j, "text", text);
-    *log += JsonEnd(&j);
     uint8_t p[kPacketHeaderSize + kFtErrorHead + 400];
-    SimCopySaid(f, p, BuildFtError(kind, cut, text, p, sizeof p), log, out);
+    SimCopySaid(f, p, SimFilesErrorPacket(kind, cut, text, log, p, sizeof p), log, out);
     f->copy.askPath = cut;
     f->copy.asking = kSimCopyAskError;
     f->copy.step = step;

@@ -430,8 +430,8 @@ static void SendAck(SimFiles *f, int goOn, std::string *log, std::vector<uint8_t
     f->confirmed = 0;
 }
 
-static void SendError(SimFiles *f, uint32_t kind, const char *winPath, const char *text, int ask, std::string *log,
-                      std::vector<uint8_t> *out)
+size_t SimFilesErrorPacket(uint32_t kind, const char *winPath, const char *text, std::string *log, uint8_t *packet,
+                           size_t cap)
 {
     JsonLine j;
     JsonBegin(&j, "ft_error_sent");
@@ -439,8 +439,14 @@ static void SendError(SimFiles *f, uint32_t kind, const char *winPath, const cha
     JsonCStr(&j, "path", winPath);
     JsonCStr(&j, "text", text);
     *log += JsonEnd(&j);
+    return BuildFtError(kind, winPath, text, packet, cap);
+}
+
+static void SendError(SimFiles *f, uint32_t kind, const char *winPath, const char *text, int ask, std::string *log,
+                      std::vector<uint8_t> *out)
+{
     uint8_t packet[kPacketHeaderSize + kFtErrorHead + 200];
-    Send(packet, BuildFtError(kind, winPath, text, packet, sizeof packet), log, out);
+    Send(packet, SimFilesErrorPacket(kind, winPath, text, log, packet, sizeof packet), log, out);
     f->asking = ask;
 }
 

@@ -62,6 +62,9 @@ int SimFilesResolve(const SimFiles *f, const char *winPath, std::string *host, i
 uint32_t SimFilesHostAttributes(const SimFiles *f, const std::string &host);
 // An "ft_refused" line (path, why) and an error line.
 void SimFilesLogRefused(const char *winPath, const char *why, std::string *log);
+// A PKT_FT_ERROR built into packet, with its "ft_error_sent" line; its length.
+size_t SimFilesErrorPacket(uint32_t kind, const char *winPath, const char *text, std::string *log, uint8_t *packet,
+                           size_t cap);
 
 // The control channel's doings.
 void SimFilesArmError(SimFiles *f, int kind);
