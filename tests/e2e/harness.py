@@ -64,6 +64,7 @@ def run_case(module_globals):
         passed = True
     except BaseException:
         failure = traceback.format_exc()
+        snapshot(ctx)
         raise
     finally:
         cleanup(ctx)
@@ -74,6 +75,18 @@ def run_case(module_globals):
             keep_failed(ctx, failure + '\n'.join(crashes))
     check(not crashes, 'a viewer crashed (see above)')
     print('case %s passed' % a.case)
+
+
+def snapshot(ctx):
+    """The screen and the processes as the case failed, before its programs are ended: a
+    dialog nobody answered or a program that never started shows here."""
+    try:
+        subprocess.run(['import', '-window', 'root', ctx.path('failure-screen.png')], timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(ctx.path('failure-ps.txt'), 'w') as f:
+            subprocess.run(['ps', '-eo', 'pid,stat,etime,time,args'], stdout=f, stderr=subprocess.DEVNULL, timeout=30)
+    except (OSError, subprocess.SubprocessError):
+        pass
 
 
 def keep_failed(ctx, why):
