@@ -422,5 +422,44 @@ def upload_failures(ctx, addr, agent_files):
     close(ctx, addr, viewer)
 
 
+def drag(start, end):
+    import subprocess
+    steps = [(start[0] + (end[0] - start[0]) * k // 8, start[1] + (end[1] - start[1]) * k // 8) for k in range(1, 9)]
+    args = ['xdotool', 'mousemove', str(start[0]), str(start[1]), 'mousedown', '1', 'sleep', '0.2',
+            'mousemove', str(start[0] + 12), str(start[1] + 4), 'sleep', '0.2']
+    for x, y in steps:
+        args += ['mousemove', str(x), str(y), 'sleep', '0.05']
+    subprocess.run(args + ['sleep', '0.2', 'mouseup', '1'], check=True, timeout=30)
+
+
+def case_a_drop_on_the_other_panel_copies_and_on_its_own_does_nothing(ctx):
+    addr = '127.0.0.175'
+    local, remote = ctx.path('local'), ctx.path('remote')
+    write(os.path.join(remote, 'drag.bin'), pattern(70000, 5))
+    os.makedirs(local)
+    agent, viewer = open_viewer(ctx, addr, '--files', remote)
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+    go_local(ctx, addr, local)
+    focus_item(ctx, addr, 1, 'drag.bin')
+    source = panel(ctx, addr, 1)[1]
+    target = panel(ctx, addr, 0)[1]
+    item = (source[0] + 40, source[1] + 26)  # the first row, under the column header
+    # Dropped on its own list: nothing.
+    drag(item, ((source[0] + source[2]) // 2, source[3] - 30))
+    check(not wait_until(lambda: control_text(ctx, addr, IDC_CLEAR_READ_ONLY) is not None, 3),
+          'a drop on the same panel asked to copy')
+    focus_item(ctx, addr, 1, 'drag.bin')
+    drag(item, ((target[0] + target[2]) // 2, (target[1] + target[3]) // 2))
+    wait_dialog(ctx, addr, IDC_CLEAR_READ_ONLY, 'copy confirmation after the drop')
+    check(control_text(ctx, addr, IDC_SENTENCE) == 'The file "drag.bin"', 'sentence %r'
+          % control_text(ctx, addr, IDC_SENTENCE))
+    check(dialog(ctx, addr, IDYES), 'confirming the copy')
+    wait_copied(ctx, addr)
+    check(wait_until(lambda: os.path.exists(os.path.join(local, 'drag.bin')), 10) and
+          content(local, 'drag.bin') == pattern(70000, 5), 'the dropped file did not arrive')
+    close(ctx, addr, viewer)
+
+
 if __name__ == '__main__':
     run_case(globals())
