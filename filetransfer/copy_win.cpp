@@ -4,8 +4,10 @@
 #include "filetransfer/operation_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/panel_win.h"
+#include "filetransfer/paths.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
+#include "shell/log_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/help_win.h"
@@ -60,7 +62,17 @@ void FtCopySelection(int source)
     if (source != kFtLocal && source != kFtRemote)
         return;
     FilePanel *p = &g_ft.panels[source];
-    if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog || !FtBuildSelection(p))
+    if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog)
+        return;
+    // Both ends must be folders shown in full: a relative one would land the copy wherever
+    // the viewer's own current folder is.
+    char root[kFtPathField];
+    for (int i = 0; i < kFtPanels; i++)
+        if (!FtRootOf(g_ft.panels[i].currentDirectory, root)) {
+            WriteLogF("Copy: panel %d shows no folder yet: nothing copied.", i);
+            return;
+        }
+    if (!FtBuildSelection(p))
         return;
     CopyArgs a = {};
     Place(source, a.from, sizeof(a.from));
