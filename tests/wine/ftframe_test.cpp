@@ -355,7 +355,8 @@ struct FtRights : FtFrame {
         SetWindowTextA(local->edit, folder);
         SendMessageA(local->edit, WM_KEYDOWN, VK_RETURN, 0);
         ASSERT_STREQ(local->currentDirectory, folder);
-        // A remote list to drag from.
+        // A remote list to drag from, in a folder of its own (no Agent answers here).
+        snprintf(g_ft.panels[kFtRemote].currentDirectory, MAX_PATH, "C:\\remote");
         FtEntry e = {};
         snprintf(e.name, sizeof(e.name), "remote.txt");
         ASSERT_TRUE(FtAppendItem(&g_ft.panels[kFtRemote], &e, -1, ""));
