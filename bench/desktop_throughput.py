@@ -1,30 +1,23 @@
-"""Full-screen changes of a 1024 x 768 x 16 desktop pushed by the Agent simulator as
-fast as Corvid.exe under Wine takes them: frames per second sustained over 10 s, and
-the viewer's CPU time per frame. BENCH_SCALED=1 measures the scaled view instead of the
-tiles. Run inside the Wine world (see ./corvid bench)."""
+"""Full-screen changes of a desktop pushed by the Agent simulator as fast as Corvid.exe
+under Wine takes them: frames per second sustained over 10 s, the viewer's CPU time
+per frame, and where one frame's time goes (the viewer's stage timers, its threads'
+CPU, and the CPU of the simulator, the wineserver and the X server beside it).
+BENCH_SCALED=1 measures the scaled view, with a 1280 x 1024 screen that the maximised
+window must shrink; otherwise the tiles of a 1024 x 768 x 16 screen. BENCH_PARTIAL=N
+changes N% of the tiles per frame instead of all. Run inside the Wine world (see
+./corvid bench)."""
 import argparse
-import json
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Agent, Ctx, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
+from procstat import Sampler, read_profile, viewer_pid, windows_path, world_pids  # noqa: E402
 
-TICKS = os.sysconf('SC_CLK_TCK')
-
-
-def cpu_seconds(pid):
-    with open('/proc/%d/stat' % pid) as f:
-        fields = f.read().rsplit(')', 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICKS
-
-
-def viewer_pid(addr):
-    r = subprocess.run(['pgrep', '-f', 'Corvid.exe TCP=' + addr], capture_output=True, text=True)
-    pids = [int(p) for p in r.stdout.split()]
-    return pids[0] if pids else None
+STAGES = [('receive_read', 'reads'), ('decode', 'decode'), ('publish', 'publish'), ('batch', 'batches'),
+          ('blit', 'of which blits'), ('stretch', 'of which stretches'), ('marker', 'cursor marker')]
 
 
 def main():
@@ -34,30 +27,55 @@ def main():
     ap.add_argument('--source', required=True)
     ap.add_argument('--seconds', type=int, default=10)
     a = ap.parse_args()
+    scaled = os.environ.get('BENCH_SCALED', '0') == '1'
+    partial = int(os.environ.get('BENCH_PARTIAL', '0'))
+    screen = '1280x1024x16' if scaled else '1024x768x16'
     ctx = Ctx('desktop_throughput', a.bin, a.work, a.source)
     try:
-        reg_set_defaults(Language=0, FrameMaximized=1, AutoScaleScreen=int(os.environ.get("BENCH_SCALED", "0")))
+        reg_set_defaults(Language=0, FrameMaximized=1, AutoScaleScreen=int(scaled))
         addr = '127.0.0.31'
-        agent = Agent(ctx, addr, '--screen', '1024x768x16', '--flood')
-        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
+        flood = ['--flood'] + (['--flood-share', str(partial)] if partial else [])
+        agent = Agent(ctx, addr, '--screen', screen, *flood)
+        profile = ctx.path('profile.txt')
+        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret', env={'CORVID_PROFILE': windows_path(profile)})
         while not agent.packets('PKT_VIEW_GRID'):
             time.sleep(0.05)
         time.sleep(3)  # warm up: first full pictures, window layout
-        pid = viewer_pid(addr)
-        cpu0 = cpu_seconds(pid) if pid else 0.0
+        pids = dict(world_pids(), viewer=viewer_pid(addr), simulator=agent.proc.pid)
+        sampler = Sampler(pids)
+        p0 = read_profile(profile)
+        sampler.start()
         t0 = time.time()
         seen = len(agent.events())
         time.sleep(a.seconds)
         elapsed = time.time() - t0
-        cpu1 = cpu_seconds(pid) if pid else 0.0
+        used = sampler.stop()
+        time.sleep(0.6)  # the profile is written four times a second
+        p1 = read_profile(profile)
+        d = {k: p1.get(k, 0) - p0.get(k, 0) for k in p1}
         rates = [e for e in agent.events()[seen:] if e.get('ev') == 'rate']
-        frames = sum(e['frames'] for e in rates)
+        frames = max(sum(e['frames'] for e in rates), 1)
         data = sum(e['bytes'] for e in rates)
-        fps = frames / elapsed
-        print('desktop: 1024x768x16 full-screen changes under Wine: %.1f frames/s over %.0f s, %.1f MB/s on the wire, '
-              'viewer CPU %.1f ms per frame (%.0f%% of one core)' %
-              (fps, elapsed, data / elapsed / 1e6, (cpu1 - cpu0) * 1000 / max(frames, 1),
-               (cpu1 - cpu0) * 100 / elapsed))
+        what = ('%s %s' % (screen, 'scaled' if scaled else 'unscaled')) + (', %d%% of the tiles' % partial
+                                                                          if partial else ', full-screen')
+        cpu = used.get('viewer', (0, 0))[0]
+        print('desktop: %s changes under Wine: %.1f frames/s over %.0f s, %.1f MB/s on the wire, viewer CPU '
+              '%.2f ms per frame (%.0f%% of one core)' %
+              (what, frames / elapsed, elapsed, data / elapsed / 1e6, cpu * 1000 / frames, cpu * 100 / elapsed))
+        if d:
+            per = lambda v: v / frames  # noqa: E731
+            tiles = d.get('tiles_shown', 0)
+            print('  shown: %.1f batches/s, %.1f screens of tiles/s; %.1f reads per frame of %.0f KB each' %
+                  (d.get('batch_calls', 0) / elapsed, tiles / 1024 / elapsed, per(d.get('receive_read_calls', 0)),
+                   d.get('bytes_read', 0) / max(d.get('receive_read_calls', 1), 1) / 1024))
+            print('  viewer stages, ms per frame (wall time inside each): ' +
+                  ', '.join('%s %.2f' % (label, per(d.get(k + '_us', 0)) / 1000) for k, label in STAGES))
+            print('  viewer threads, CPU ms per frame: ' +
+                  ', '.join('%s %.2f' % (t, per(d.get('cpu_%s_us' % t, 0)) / 1000)
+                            for t in ('ui', 'receive', 'network', 'send')))
+        print('  beside it, CPU ms per frame: ' + ', '.join(
+            '%s %.2f' % (k, used[k][0] * 1000 / frames) for k in ('simulator', 'wineserver', 'Xvfb') if k in used) +
+              '; viewer context switches per frame: %.0f' % (used.get('viewer', (0, 0))[1] / frames))
         stub_command(ctx, 'TERMCLASS=CORVIDS:TCP:' + addr)
     finally:
         cleanup(ctx)

@@ -3,6 +3,7 @@
 #include "desktop/toolbar_win.h"
 
 #include "desktop/pointer.h"
+#include "desktop/profile_win.h"
 #include "resources/resource.h"
 #include "session/packet.h"
 #include "shell/commands.h"
@@ -185,9 +186,12 @@ static void PaintMarker(HWND wnd, int scaled)
 static LRESULT MarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, int scaled)
 {
     switch (msg) {
-    case WM_PAINT:
+    case WM_PAINT: {
+        const LONGLONG clock = ProfileClock();
         PaintMarker(wnd, scaled);
+        ProfileAdd(kProfMarker, clock);
         return 0;
+    }
     case WM_ERASEBKGND:
         return 1;
     case WM_NCHITTEST:

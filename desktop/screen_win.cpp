@@ -245,12 +245,10 @@ void TeardownDesktop(void)
     HBITMAP frame = m->frame;
     m->frame = NULL;
     m->frameBits = NULL;
-    if (m->pendingRegion)
-        DeleteObject(m->pendingRegion);
-    m->pendingRegion = NULL;
     LeaveCriticalSection(&g_viewer.screenLock);
     if (frame)
         DeleteObject(frame);
+    ScaledPictureFree(&m->scaledPicture);
     ViewDestroyScaled();
     if (g_viewer.view.tilePad)
         ShowWindow(g_viewer.view.tilePad, SW_HIDE);
@@ -321,6 +319,7 @@ void ApplyPalette(void)
     }
     if (g_viewer.view.tilePad)
         RedrawWindow(g_viewer.view.tilePad, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    m->scaledStale = TRUE;
     if (g_viewer.view.scaledView)
         InvalidateRect(g_viewer.view.scaledView, NULL, FALSE);
 }

@@ -4,6 +4,8 @@
 
 #include "desktop/decode.h"
 #include "desktop/palette.h"
+#include "desktop/profile_win.h"
+#include "desktop/scaler.h"
 #include "desktop/screen_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/viewgeom.h"
@@ -63,28 +65,17 @@ static void CountDecoded(LONGLONG start)
 static void Publish(int row, int column)
 {
     ScreenModel *m = Model();
-    const TileGeometry *g = &m->layout.tiles[row][column];
+    const LONGLONG clock = ProfileClock();
     EnterCriticalSection(&g_viewer.screenLock);
     m->changed[row * kTileGridSize + column] = 1;
     if (!m->changePosted)
         m->changePosted = PostMessageA(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
-    if (m->frameBits) {
-        // The tile's bits are stable here: only this thread writes them.
+    // The tile's bits are stable here: only this thread writes them.
+    if (m->frameBits)
         PublishTile(&m->layout, row, column, m->tiles[row][column].bits, m->frameBits);
-        HWND scaled = g_viewer.view.scaledView;
-        if (scaled && IsWindowVisible(scaled)) {
-            ViewRect r;
-            ScaledTileRect(g, m->viewScale, &r);
-            HRGN rgn = CreateRectRgn(r.left, r.top, r.right, r.bottom);
-            if (rgn && m->pendingRegion) {
-                CombineRgn(m->pendingRegion, m->pendingRegion, rgn, RGN_OR);
-                DeleteObject(rgn);
-            } else if (rgn) {
-                m->pendingRegion = rgn;
-            }
-        }
-    }
     LeaveCriticalSection(&g_viewer.screenLock);
+    ProfileAdd(kProfPublish, clock);
+    ProfileCountAdd(kProfPartsIn, 1);
 }
 
 int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
@@ -99,6 +90,7 @@ int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
     // The buffer is checked under the lock: a teardown may have freed it meanwhile.
     int result = t->bits ? ApplyXorPart(g, t->bits, payload + 2, h->dwDataLen - 2) : kPartDropped;
     LeaveCriticalSection(&t->lock);
+    ProfileAdd(kProfDecode, start);
     if (result == kPartDropped)
         return 1;
     CountDecoded(start);
@@ -123,6 +115,7 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
     if (t->bits && (depth == 8 || depth == 16))
         result = ApplyRlePart(g, t->bits, payload + 2, h->dwDataLen - 2, depth / 8, xorMode);
     LeaveCriticalSection(&t->lock);
+    ProfileAdd(kProfDecode, start);
     if (result == kPartDropped)
         return 1;
     CountDecoded(start);
@@ -192,31 +185,65 @@ void ResendVisibleTileRange(void)
     QueueRange(PKT_SCREEN_REFRESH_RECT, Model()->visibleRange);
 }
 
-// Changed tiles of the visible tile pad are copied from the frame straight onto the
-// pad, a row of neighbouring tiles per blit: asking each tile window to repaint costs a
-// server round trip per tile under Wine and caps the frame rate. Tile windows still
-// paint themselves when they are exposed.
-static int PaintChangedOnPad(const BYTE *changed)
+// A batch is shown by drawing straight from the frame onto the visible view: asking
+// each tile window to repaint costs a server round trip per tile under Wine and caps
+// the frame rate. Tile windows and the scaled view still paint themselves when they
+// are exposed. The frame is read without ScreenLock: it is built and torn down on
+// this thread, and a tile published meanwhile is marked changed again, so the next
+// batch draws it whole.
+
+// The changed tiles as rectangles of the screen: per tile row the span from the first
+// to the last changed tile, rows with equal spans joined. At most kTileGridSize.
+static int ChangedBands(const BYTE *changed, RECT *bands)
+{
+    const TileLayout *l = &Model()->layout;
+    int count = 0, lastFirst = -1, lastEnd = -1;
+    for (int row = 0; row < kTileGridSize; row++) {
+        const BYTE *c = changed + row * kTileGridSize;
+        int first = 0, last = kTileGridSize - 1;
+        while (first < kTileGridSize && !c[first])
+            first++;
+        if (first == kTileGridSize) {
+            lastFirst = -1;
+            continue;
+        }
+        while (!c[last])
+            last--;
+        const TileGeometry *a = &l->tiles[row][first], *b = &l->tiles[row][last];
+        if (first == lastFirst && last == lastEnd && bands[count - 1].bottom == (LONG)a->y) {
+            bands[count - 1].bottom = (LONG)(a->y + a->height);
+            continue;
+        }
+        bands[count++] = RECT{(LONG)a->x, (LONG)a->y, (LONG)(b->x + b->width), (LONG)(a->y + a->height)};
+        lastFirst = first;
+        lastEnd = last;
+    }
+    return count;
+}
+
+static HPALETTE SelectViewPalette(HDC dc)
+{
+    if (!PaletteInUse())
+        return NULL;
+    HPALETTE old = SelectPalette(dc, Model()->palette, FALSE);
+    RealizePalette(dc);
+    return old;
+}
+
+// Changed tiles of the visible tile pad, a row of neighbouring tiles per call.
+static int ShowChangedOnPad(const BYTE *changed)
 {
     ScreenModel *m = Model();
     HWND pad = g_viewer.view.tilePad;
-    if (!pad || !IsWindowVisible(pad) || !m->frame)
+    if (!pad || !IsWindowVisible(pad) || !m->frameBits)
         return 0;
+    const LONGLONG clock = ProfileClock();
     HDC dc = GetDCEx(pad, NULL, DCX_CACHE | DCX_CLIPSIBLINGS);
     if (!dc)
         return 0;
-    HDC mem = CreateCompatibleDC(dc);
-    if (!mem) {
-        ReleaseDC(pad, dc);
-        return 0;
-    }
-    HPALETTE old = NULL;
-    if (PaletteInUse()) {
-        old = SelectPalette(dc, m->palette, FALSE);
-        RealizePalette(dc);
-    }
-    EnterCriticalSection(&g_viewer.screenLock);
-    HGDIOBJ oldBitmap = SelectObject(mem, m->frame);
+    HPALETTE old = SelectViewPalette(dc);
+    const int height = (int)m->layout.height;
+    int blits = 0, tiles = 0;
     for (int row = 0; row < kTileGridSize; row++) {
         for (int column = 0; column < kTileGridSize;) {
             if (!changed[row * kTileGridSize + column]) {
@@ -227,33 +254,142 @@ static int PaintChangedOnPad(const BYTE *changed)
             while (last + 1 < kTileGridSize && changed[row * kTileGridSize + last + 1])
                 last++;
             const TileGeometry *a = &m->layout.tiles[row][column], *b = &m->layout.tiles[row][last];
-            BitBlt(dc, a->x, a->y, b->x + b->width - a->x, a->height, mem, a->x, a->y, SRCCOPY);
+            const int width = (int)(b->x + b->width - a->x);
+            // The frame is bottom-up: its source rows count from the bottom.
+            SetDIBitsToDevice(dc, (int)a->x, (int)a->y, (DWORD)width, a->height, (int)a->x,
+                              height - (int)(a->y + a->height), 0, (UINT)height, m->frameBits, m->frameInfo,
+                              DIB_RGB_COLORS);
+            blits++;
+            tiles += last - column + 1;
             column = last + 1;
         }
     }
-    SelectObject(mem, oldBitmap);
-    LeaveCriticalSection(&g_viewer.screenLock);
     if (old)
         SelectPalette(dc, old, TRUE);
-    DeleteDC(mem);
     ReleaseDC(pad, dc);
+    ProfileAdd(kProfBlit, clock);
+    ProfileCountAdd(kProfBlits, blits);
+    ProfileCountAdd(kProfTilesShown, tiles);
     RefreshMarkerOver(pad);
+    return 1;
+}
+
+// The frame's colour table for depths under 16, as the scaler reads it.
+static const uint8_t *FrameColours(void)
+{
+    ScreenModel *m = Model();
+    return m->colourCount && m->frameInfo ? (const uint8_t *)m->frameInfo->bmiColors : NULL;
+}
+
+// The scaled picture for the view's current size, drawn whole when it had to be made.
+static ScaledPicture *ScaledForView(HWND view, int *fresh)
+{
+    ScreenModel *m = Model();
+    ScaledPicture *p = &m->scaledPicture;
+    RECT rc;
+    GetClientRect(view, &rc);
+    *fresh = 0;
+    if (p->pixels && !m->scaledStale && p->width == rc.right && p->height == rc.bottom &&
+        p->srcWidth == m->layout.width && p->srcHeight == m->layout.height)
+        return p;
+    ScaledPictureFree(p);
+    m->scaledStale = FALSE;
+    if (!m->frameBits || !ScaledPictureInit(p, m->layout.width, m->layout.height, rc.right, rc.bottom))
+        return NULL;
+    ViewRect r;
+    ScaledPictureDraw(p, &m->layout, m->frameBits, FrameColours(), 0, 0, m->layout.width, m->layout.height, &r);
+    *fresh = 1;
+    return p;
+}
+
+static void PutScaled(HDC dc, const ScaledPicture *p, const ViewRect *r)
+{
+    BITMAPINFOHEADER h = {};
+    h.biSize = sizeof(h);
+    h.biWidth = p->width;
+    h.biHeight = p->height;
+    h.biPlanes = 1;
+    h.biBitCount = 32;
+    h.biCompression = BI_RGB;
+    // Bottom-up like the frame: source rows count from the bottom.
+    SetDIBitsToDevice(dc, r->left, r->top, (DWORD)(r->right - r->left), (DWORD)(r->bottom - r->top), r->left,
+                      p->height - r->bottom, 0, (UINT)p->height, p->pixels, (const BITMAPINFO *)&h, DIB_RGB_COLORS);
+}
+
+void PaintScaledPicture(HWND view, HDC dc)
+{
+    int fresh;
+    const ScaledPicture *p = ScaledForView(view, &fresh);
+    if (!p)
+        return;
+    HPALETTE old = SelectViewPalette(dc);
+    const ViewRect all = {0, 0, p->width, p->height};
+    PutScaled(dc, p, &all);
+    if (old)
+        SelectPalette(dc, old, TRUE);
+}
+
+// The scaled view draws again only the part of its picture that the changed bands
+// cover, and puts just that part on the screen.
+static int ShowChangedScaled(const BYTE *changed)
+{
+    ScreenModel *m = Model();
+    HWND view = g_viewer.view.scaledView;
+    if (!view || !IsWindowVisible(view) || !m->frameBits)
+        return 0;
+    const LONGLONG clock = ProfileClock();
+    int fresh;
+    ScaledPicture *p = ScaledForView(view, &fresh);
+    if (!p)
+        return 0;
+    HDC dc = GetDCEx(view, NULL, DCX_CACHE | DCX_CLIPSIBLINGS);
+    if (!dc)
+        return 0;
+    HPALETTE old = SelectViewPalette(dc);
+    if (fresh) {
+        const ViewRect all = {0, 0, p->width, p->height};
+        PutScaled(dc, p, &all);
+    } else {
+        RECT bands[kTileGridSize];
+        const int count = ChangedBands(changed, bands);
+        int tiles = 0;
+        for (int i = 0; i < kTileCount; i++)
+            tiles += changed[i] != 0;
+        ProfileCountAdd(kProfTilesShown, tiles);
+        for (int i = 0; i < count; i++) {
+            ViewRect r;
+            ScaledPictureDraw(p, &m->layout, m->frameBits, FrameColours(), bands[i].left, bands[i].top, bands[i].right,
+                              bands[i].bottom, &r);
+            if (r.right > r.left)
+                PutScaled(dc, p, &r);
+        }
+    }
+    if (old)
+        SelectPalette(dc, old, TRUE);
+    ReleaseDC(view, dc);
+    ProfileAdd(kProfStretch, clock);
+    RefreshMarkerOver(view);
     return 1;
 }
 
 void InvalidateChangedTiles(void)
 {
-    // At most one paint per gap: each paint costs server round trips under Wine, and
-    // a stream of small batches would spend the time on them. The flag stays set
+    // At most one batch per gap: each costs server round trips under Wine, and a
+    // stream of small batches would spend the time on them. The flag stays set
     // meanwhile, so the receive thread does not post again.
     static DWORD lastPaint;
+    static BOOL timerSet;
     const DWORD now = GetTickCount();
     if (now - lastPaint < kTilePaintGapMs) {
-        SetTimer(g_viewer.mainWindow, kTilePaintTimer, kTilePaintGapMs - (now - lastPaint), NULL);
+        if (!timerSet)
+            timerSet = SetTimer(g_viewer.mainWindow, kTilePaintTimer, kTilePaintGapMs - (now - lastPaint), NULL) != 0;
         return;
     }
-    KillTimer(g_viewer.mainWindow, kTilePaintTimer);
+    if (timerSet)
+        KillTimer(g_viewer.mainWindow, kTilePaintTimer);
+    timerSet = FALSE;
     lastPaint = now;
+    const LONGLONG clock = ProfileClock();
     ScreenModel *m = Model();
     BYTE changed[kTileCount];
     EnterCriticalSection(&g_viewer.screenLock);
@@ -261,11 +397,12 @@ void InvalidateChangedTiles(void)
     memset(m->changed, 0, sizeof(m->changed));
     m->changePosted = FALSE;
     LeaveCriticalSection(&g_viewer.screenLock);
-    if (PaintChangedOnPad(changed))
-        return;
-    for (int i = 0; i < kTileCount; i++) {
-        HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
-        if (changed[i] && w)
-            InvalidateRect(w, NULL, FALSE);
+    if (!ShowChangedOnPad(changed) && !ShowChangedScaled(changed)) {
+        for (int i = 0; i < kTileCount; i++) {
+            HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
+            if (changed[i] && w)
+                InvalidateRect(w, NULL, FALSE);
+        }
     }
+    ProfileAdd(kProfBatch, clock);
 }

@@ -12,10 +12,13 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
 
 // UI thread, WM_CV_TILES_CHANGED: shows the tiles decoded into since the last call
-// (painted from the frame onto a visible tile pad, else their windows invalidated).
+// (drawn from the frame onto the visible tile pad or scaled view, else their windows
+// invalidated).
 void InvalidateChangedTiles(void);
+// UI thread: the scaled view's whole picture onto dc, for an exposure.
+void PaintScaledPicture(HWND view, HDC dc);
 // The main window's timer that runs InvalidateChangedTiles when a batch came early.
-enum { kTilePaintTimer = 0x7C01, kTilePaintGapMs = 15 };
+enum { kTilePaintTimer = 0x7C01, kTilePaintGapMs = 8 };
 
 // UI thread: PKT_VIEW_GRID for the frame's client area; returns the queue's result.
 int SendViewGrid(void);

@@ -4,6 +4,7 @@
 #include "desktop/view_win.h"
 
 #include "desktop/input_win.h"
+#include "desktop/profile_win.h"
 #include "desktop/screen_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
@@ -14,8 +15,6 @@
 #include "shell/state.h"
 
 #include <cmath>
-
-enum { kScaledTimer = 1, kScaledTimerMs = 30 };
 
 static ViewState *View(void) { return &g_viewer.view; }
 static ScreenModel *Model(void) { return &g_viewer.screen; }
@@ -445,59 +444,23 @@ LRESULT CALLBACK TileWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
+// Exposures; changes are drawn by the batches.
 static void PaintScaled(HWND wnd)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    ScreenModel *m = Model();
-    EnterCriticalSection(&g_viewer.screenLock);
-    if (IsWindowVisible(wnd) && m->frameBits) {
-        HPALETTE old = NULL;
-        if (PaletteInUse()) {
-            old = SelectPalette(dc, m->palette, FALSE);
-            RealizePalette(dc);
-        }
-        RECT rc;
-        GetClientRect(wnd, &rc);
-        SetStretchBltMode(dc, HALFTONE);
-        SetBrushOrgEx(dc, 0, 0, NULL);
-        StretchDIBits(dc, 0, 0, rc.right, rc.bottom, 0, 0, m->layout.width, m->layout.height, m->frameBits,
-                      m->frameInfo, DIB_RGB_COLORS, SRCCOPY);
-        if (old)
-            SelectPalette(dc, old, TRUE);
+    if (IsWindowVisible(wnd) && Model()->frameBits) {
+        const LONGLONG clock = ProfileClock();
+        PaintScaledPicture(wnd, dc);
+        ProfileAdd(kProfStretch, clock);
     }
-    LeaveCriticalSection(&g_viewer.screenLock);
     EndPaint(wnd, &ps);
     RefreshMarkerOver(wnd);
-}
-
-static void ScaledTick(HWND wnd)
-{
-    EnterCriticalSection(&g_viewer.screenLock);
-    HRGN pending = Model()->pendingRegion;
-    Model()->pendingRegion = NULL;
-    LeaveCriticalSection(&g_viewer.screenLock);
-    // Painted outside the lock section above: painting takes the lock itself.
-    if (pending) {
-        InvalidateRgn(wnd, pending, FALSE);
-        DeleteObject(pending);
-        UpdateWindow(wnd);
-    }
 }
 
 LRESULT CALLBACK ScaledViewProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
-    case WM_CREATE:
-        SetTimer(wnd, kScaledTimer, kScaledTimerMs, NULL);
-        return 0;
-    case WM_DESTROY:
-        KillTimer(wnd, kScaledTimer);
-        return 0;
-    case WM_TIMER:
-        if (wp == kScaledTimer)
-            ScaledTick(wnd);
-        return 0;
     case WM_PAINT:
         PaintScaled(wnd);
         return 0;

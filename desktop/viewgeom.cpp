@@ -94,17 +94,6 @@ void ScaledLayout(int32_t cx, int32_t cy, int32_t width, int32_t height, double 
     out->scale = (double)out->width / (double)width;
 }
 
-void ScaledTileRect(const TileGeometry *g, double scale, ViewRect *out)
-{
-    const int32_t x = g->x, y = g->y, r = g->x + g->width, b = g->y + g->height;
-    if (scale == 1.0) {
-        *out = ViewRect{x, y, r, b};
-        return;
-    }
-    // One extra pixel right and below covers what the stretch rounds into the next pixel.
-    *out = ViewRect{(int32_t)(x * scale), (int32_t)(y * scale), (int32_t)(r * scale) + 1, (int32_t)(b * scale) + 1};
-}
-
 int ScrollPosition(int code, int32_t min, int32_t max, int32_t pos, int32_t thumb, int32_t *newPos)
 {
     int64_t page = ((int64_t)max - min) / 10;

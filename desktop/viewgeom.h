@@ -29,9 +29,6 @@ void ScaledLayout(int32_t cx, int32_t cy, int32_t width, int32_t height, double 
 struct ViewRect {
     int32_t left, top, right, bottom;
 };
-// The scaled view's rectangle that a tile's change dirties.
-void ScaledTileRect(const TileGeometry *g, double scale, ViewRect *out);
-
 // Scroll bar request codes, as SB_* numbers them.
 enum {
     kScrollLineUp = 0,

@@ -36,14 +36,14 @@ int FramerFreeSpace(PacketFramer* f, uint8_t** ptr, size_t* cap) {
         f->fill -= f->start;
         f->start = 0;
     }
-    if (f->fill >= kMaxPacketSize) return 0;
+    if (f->fill >= kReceiveBufferSize) return 0;
     *ptr = f->buf + f->fill;
-    *cap = kMaxPacketSize - f->fill;
+    *cap = kReceiveBufferSize - f->fill;
     return 1;
 }
 
 int FramerCommit(PacketFramer* f, size_t n) {
-    if (f->failed || n > kMaxPacketSize - f->fill) return 0;
+    if (f->failed || n > kReceiveBufferSize - f->fill) return 0;
     f->fill += n;
     return 1;
 }

@@ -9,7 +9,7 @@
 #include "session/packet.h"
 
 struct PacketFramer {
-    uint8_t buf[kMaxPacketSize];
+    uint8_t buf[kReceiveBufferSize];
     size_t start;     // first byte not yet handed out
     size_t fill;      // end of the bytes held
     size_t returned;  // length of the packet last handed out, dropped on the next call

@@ -98,7 +98,10 @@ enum : uint32_t {
 
 enum : uint32_t {
     kPacketHeaderSize = 12,
-    kMaxPacketSize = 32768,  // header + payload; also the ReceiveBuffer size
+    kMaxPacketSize = 32768,  // header + payload
+    // The ReceiveBuffer holds several packets, so that a busy stream is taken in few
+    // reads: each read is a round trip to the wineserver under Wine.
+    kReceiveBufferSize = 8 * kMaxPacketSize,
     kMaxPayloadSize = kMaxPacketSize - kPacketHeaderSize,
 };
 

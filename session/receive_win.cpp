@@ -6,6 +6,7 @@
 #include "agentsettings/session_win.h"
 #include "console/console_win.h"
 #include "desktop/clipboard_win.h"
+#include "desktop/profile_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "filetransfer/route_win.h"
@@ -201,13 +202,17 @@ static DWORD WINAPI ReceiveThread(LPVOID)
     g_loginAccepted = FALSE;
     HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.readReadyEvent};
     for (;;) {
+        LONGLONG clock = ProfileClock();
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return 0;
+        ProfileAdd(kProfReceiveWait, clock);
         uint8_t *tail;
         size_t room;
         if (!FramerFreeSpace(f, &tail, &room))
             return 0;
+        clock = ProfileClock();
         int n = recv(g_viewer.socket, (char *)tail, (int)room, 0);
+        ProfileAdd(kProfReceiveRead, clock);
         if (n == SOCKET_ERROR) {
             int code = WSAGetLastError();
             if (code == WSAEWOULDBLOCK)
@@ -218,6 +223,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
         if (n == 0)
             continue;
         FramerCommit(f, (size_t)n);
+        ProfileCountAdd(kProfBytesRead, n);
         InterlockedExchangeAdd(&g_viewer.session.bytesReceived, n);
         SessPacketHeader h;
         const uint8_t *payload;

@@ -347,7 +347,9 @@ int NetConnect(HWND owner)
         localLen = 14;
     if (bind(g_viewer.socket, (sockaddr *)&local, localLen) == SOCKET_ERROR)
         return FailConnect(owner, WSAGetLastError(), IDS_BIND_FAILED);
-    int rcvbuf = 32768;
+    // As much as the ReceiveBuffer takes in one read: a smaller window would hold a
+    // busy desktop to one short read per round trip.
+    int rcvbuf = kReceiveBufferSize;
     if (setsockopt(g_viewer.socket, SOL_SOCKET, SO_RCVBUF, (const char *)&rcvbuf, sizeof(rcvbuf)) == SOCKET_ERROR)
         return FailConnect(owner, WSAGetLastError(), IDS_RCVBUF_FAILED);
     ApplyTestSendBuffer();

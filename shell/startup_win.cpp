@@ -2,6 +2,7 @@
 // entirely on the UI thread, before any worker exists and after all have ended.
 #include "shell/startup_win.h"
 
+#include "desktop/profile_win.h"
 #include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
@@ -217,6 +218,7 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     InitializeCriticalSection(&g_viewer.screenLock);
     InitializeCriticalSection(&g_viewer.timedBoxLock);
     InitializeCriticalSection(&g_viewer.agentSettingsLock);
+    ProfileStart();
     if (StartUp(instance, commandLine))
         RunMessageLoop();
     Shutdown();

@@ -6,6 +6,7 @@
 
 #include "desktop/input.h"
 #include "desktop/pointer.h"
+#include "desktop/scaler.h"
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 #include "agentsettings/settings.h"
@@ -53,7 +54,6 @@ struct ScreenModel {
     BITMAPINFO *frameInfo;
     HBITMAP frame;            // ScreenFrame DIB section
     BYTE *frameBits;          // ScreenLock
-    HRGN pendingRegion;       // ScreenLock
     double viewScale;         // ScreenLock when read by publishing
     BYTE paletteTable[1024];  // ScreenLock; stored by the receive thread before WM_CV_PALETTE
     HPALETTE palette;         // UI thread
@@ -63,6 +63,8 @@ struct ScreenModel {
     // invalidation per tile.
     BYTE changed[kTileCount];
     BOOL changePosted;
+    ScaledPicture scaledPicture;  // UI thread: the scaled view's picture, drawn from the frame
+    BOOL scaledStale;             // UI thread: the colours changed, the picture must be drawn anew
     RemoteScreen announced;   // ScreenLock; the last PKT_SCREEN_INFO, taken by the UI thread
     DWORD announcements;      // ScreenLock; PKT_SCREEN_INFO received, numbering WM_CV_SCREEN_INFO
 };

@@ -83,39 +83,41 @@ TEST_F(FramerTest, EmptyPayloadIsCompleteWithTheHeader) {
     EXPECT_EQ(got[0], (Got{13, 1, {}}));
 }
 
-TEST_F(FramerTest, LargestPacketFillsTheWholeBuffer) {
+TEST_F(FramerTest, BufferFullOfLargestPacketsDrainsWhole) {
     Bytes s;
-    AddPacket(&s, PKT_FT_FILE_DATA, kMaxPacketSize - 12, 1);
+    for (int i = 0; i < kReceiveBufferSize / kMaxPacketSize; i++) AddPacket(&s, PKT_FT_FILE_DATA, kMaxPacketSize - 12, 1);
     uint8_t* tail;
     size_t cap;
     ASSERT_TRUE(FramerFreeSpace(f, &tail, &cap));
-    ASSERT_EQ(cap, 32768u);
+    ASSERT_EQ(cap, (size_t)kReceiveBufferSize);
     memcpy(tail, s.data(), s.size());
     ASSERT_TRUE(FramerCommit(f, s.size()));
     EXPECT_FALSE(FramerCommit(f, 1));  // nothing more fits
     EXPECT_EQ(Drain(f, &got), kFramerNeedMore);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].payload.size(), 32756u);
+    ASSERT_EQ(got.size(), 8u);
+    EXPECT_EQ(got[7].payload.size(), 32756u);
 }
 
-// A short packet followed by the head of a full-size one in a single read:
-// the head must be moved down or the rest could never arrive.
+// Short packets and the head of a full-size one filling the buffer: the head must
+// be moved down or the rest could never arrive.
 TEST_F(FramerTest, PartialPacketMovesDownToMakeRoom) {
     Bytes s;
-    AddPacket(&s, PKT_CURSOR_STANDARD, 88, 1);
+    while (s.size() < kReceiveBufferSize - 100) AddPacket(&s, PKT_CURSOR_STANDARD, 88, 1);
+    const size_t head = kReceiveBufferSize - s.size();
+    const size_t shorts = s.size() / 100;
     AddPacket(&s, PKT_FT_FILE_DATA, kMaxPacketSize - 12, 1, 0x33);
-    Feed(Bytes(s.begin(), s.begin() + kMaxPacketSize));
-    EXPECT_EQ(FramerAppend(f, &s[kMaxPacketSize], 1), 0u);  // full until drained
+    Feed(Bytes(s.begin(), s.begin() + kReceiveBufferSize));
+    EXPECT_EQ(FramerAppend(f, &s[kReceiveBufferSize], 1), 0u);  // full until drained
     EXPECT_EQ(Drain(f, &got), kFramerNeedMore);
-    ASSERT_EQ(got.size(), 1u);
+    ASSERT_EQ(got.size(), shorts);
     uint8_t* tail;
     size_t cap;
     ASSERT_TRUE(FramerFreeSpace(f, &tail, &cap));
-    EXPECT_EQ(cap, 100u);
-    Feed(Bytes(s.begin() + kMaxPacketSize, s.end()));
+    EXPECT_EQ(cap, kReceiveBufferSize - head);
+    Feed(Bytes(s.begin() + kReceiveBufferSize, s.end()));
     EXPECT_EQ(Drain(f, &got), kFramerNeedMore);
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[1].payload, Bytes(s.begin() + 100 + 12, s.end()));
+    ASSERT_EQ(got.size(), shorts + 1);
+    EXPECT_EQ(got.back().payload, Bytes(s.end() - (kMaxPacketSize - 12), s.end()));
 }
 
 TEST_F(FramerTest, OversizeRefusedFromHeaderAloneAndStaysRefused) {

@@ -147,29 +147,6 @@ TEST(ScaledLayout, FitsTheAspectNeverAboveFullSize)
     }
 }
 
-TEST(ScaledLayout, TileRectangles)
-{
-    TileGeometry g = {};
-    g.x = 32;
-    g.y = 24;
-    g.width = 32;
-    g.height = 24;
-    ViewRect r;
-    ScaledTileRect(&g, 1.0, &r);
-    EXPECT_EQ(r.left, 32);
-    EXPECT_EQ(r.top, 24);
-    EXPECT_EQ(r.right, 64);
-    EXPECT_EQ(r.bottom, 48);
-    ScaledTileRect(&g, 0.5859375, &r);
-    EXPECT_EQ(r.left, 18);   // 18.75
-    EXPECT_EQ(r.top, 14);    // 14.0625
-    EXPECT_EQ(r.right, 38);  // 37.5 -> 37, plus 1
-    EXPECT_EQ(r.bottom, 29); // 28.125 -> 28, plus 1
-    ScaledTileRect(&g, 0.5, &r);
-    EXPECT_EQ(r.right, 33); // exact products still get the extra pixel
-    EXPECT_EQ(r.bottom, 25);
-}
-
 TEST(Scroll, NewPositionPerCode)
 {
     const struct {

@@ -463,6 +463,21 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         cmd->kind = kCtlRestart;
         return 1;
     }
+    if (Is(name, "fill")) {
+        cmd->kind = kCtlFill;
+        cmd->on = 0;
+        if (nw == 2 && Is(w[1], "off")) return 1;
+        std::vector<uint8_t> rgb;
+        if (!WantArgs(nw, 6, name, err, errCap) || !ParseUints(w + 1, 4, 65535, cmd->rect, "a coordinate", err, errCap))
+            return 0;
+        if (w[5].n != 6 || !SimParseHex(w[5].p, w[5].n, &rgb, err, errCap)) {
+            snprintf(err, errCap, "the colour must be RRGGBB");
+            return 0;
+        }
+        memcpy(cmd->rgb, rgb.data(), 3);
+        cmd->on = 1;
+        return 1;
+    }
     if (Is(name, "close") || Is(name, "quit") || Is(name, "pause") || Is(name, "resume") || Is(name, "sent-tiles") ||
         Is(name, "stall") || Is(name, "unstall")) {
         if (!WantArgs(nw, 1, name, err, errCap)) return 0;

@@ -64,6 +64,10 @@
 //   console-close                 PKT_CONSOLE_STOP
 //   console-echo on|off           write typed keys into the console screen (default on)
 //   console-dump PATH             the console screen as text, one line per row
+//   fill X Y W H RRGGBB | off     a rectangle of one colour over every frame from now on,
+//                                 replacing the last; "ok N" names the change, and a
+//                                 "change_sent" event with id N logs the monotonic time its
+//                                 last part left (parts 0: nothing on screen changed)
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -112,6 +116,7 @@ enum SimControlKind {
     kCtlFtOversize,
     kCtlFtDelay,
     kCtlWaitFiles,
+    kCtlFill,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -138,6 +143,8 @@ struct SimControlCommand {
                                  // console-line: the row's text
     uint16_t attr;               // console-open
     uint32_t row;                // console-line
+    uint32_t rect[4];            // fill: x, y, width, height (on: given; 0: fill off)
+    uint8_t rgb[3];
     uint32_t cursor[4];          // console-cursor: x, y, size, visible
 };
 

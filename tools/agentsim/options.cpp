@@ -42,7 +42,7 @@ const char *SimOptionsUsage(void)
            "                [--computer NAME] [--rights N] [--slider N]\n"
            "                [--screen WxHxBPP] [--screens N] [--current K] [--log FILE]\n"
            "                [--once] [--sndbuf BYTES] [--rcvbuf BYTES] [--scene demo|file:PPM|solid:RRGGBB]\n"
-           "                [--fps N] [--palette default|custom] [--flood] [--cursor-follow]\n"
+           "                [--fps N] [--palette default|custom] [--flood] [--flood-share PERCENT] [--cursor-follow]\n"
            "                [--settings-blank-password COMMUNITY]\n"
            "                [--files DIR] [--files2 DIR] [--ft-split N]\n";
 }
@@ -172,6 +172,7 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         else if (!strcmp(a, "--screen")) ok = SimParseGeometry(v, &o->screenWidth, &o->screenHeight, &o->screenBpp);
         else if (!strcmp(a, "--scene")) ok = ParseScene(v, o);
         else if (!strcmp(a, "--fps")) { ok = ParseNumber(v, 0, kSimFpsMax, &n); o->fps = (uint32_t)n; }
+        else if (!strcmp(a, "--flood-share")) { ok = ParseNumber(v, 1, 100, &n); o->floodShare = (int)n; o->flood = 1; }
         else if (!strcmp(a, "--palette")) {
             ok = !strcmp(v, "default") || !strcmp(v, "custom");
             o->customPalette = !strcmp(v, "custom");

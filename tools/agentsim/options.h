@@ -35,6 +35,7 @@ struct SimOptions {
     uint32_t fps;          // animation frames per second; 0: static
     int customPalette;     // 8 bits: send a distinctive palette instead of the default one
     int flood;             // every tile changes in every frame, sent as fast as taken
+    int floodShare;        // 1..99: only that share of the tiles changes per frame (0: all)
     int cursorFollow;      // answer each mouse event with PKT_CURSOR_POS at its point
     uint32_t loginReplyLen; // 1..38: the next login is answered with only this many bytes; 0: all
     int blankPasswordCommunity; // 0..3: that community has no passwords in the built-in settings; -1: none

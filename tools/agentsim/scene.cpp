@@ -3,6 +3,7 @@
 // out in proportion to the screen, so each frame changes some tiles and keeps most.
 #include "tools/agentsim/scene.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -143,12 +144,13 @@ void ScreenBadge(Canvas *c, int screen)
 }
 
 // Alternating noise and a moving gradient: no tile survives from one frame to the next.
-void Flood(Canvas *c, uint32_t frame, int depth)
+// Noise on even frames, gradients on odd ones, in the cell [x0, x1) x [y0, y1).
+void FloodCell(Canvas *c, uint32_t frame, int depth, int x0, int y0, int x1, int y1, uint32_t seed)
 {
     const uint32_t mask = depth >= 16 ? 0x7FFF : (1u << depth) - 1;
-    uint32_t state = Hash(frame + 1) | 1;
-    for (int y = 0; y < c->h; y++)
-        for (int x = 0; x < c->w; x++) {
+    uint32_t state = Hash(seed) | 1;
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++) {
             uint32_t v;
             if (frame % 2 == 0) {
                 state ^= state << 13;
@@ -164,12 +166,36 @@ void Flood(Canvas *c, uint32_t frame, int depth)
         }
 }
 
+// With a share, the frame starts as the last one and only cells of a 32 x 32 grid
+// picked by a hash of the frame change, so about share% of the tiles differ.
+void Flood(Canvas *c, uint32_t frame, int depth, int share, std::vector<uint16_t> *last)
+{
+    if (!share) {
+        frame %= kSimFloodCycle;
+        FloodCell(c, frame, depth, 0, 0, c->w, c->h, frame + 1);
+    } else if (last->size() != (size_t)c->w * c->h) {
+        FloodCell(c, frame, depth, 0, 0, c->w, c->h, frame + 1);
+    } else {
+        std::copy(last->begin(), last->end(), c->px);
+        const int cw = c->w / 32, ch = c->h / 32;
+        for (int r = 0; r < 32; r++)
+            for (int k = 0; k < 32; k++) {
+                const uint32_t cell = (uint32_t)(r * 32 + k);
+                if (Hash(frame * 1024 + cell) % 100 >= (uint32_t)share) continue;
+                const int x1 = k == 31 ? c->w : (k + 1) * cw, y1 = r == 31 ? c->h : (r + 1) * ch;
+                FloodCell(c, frame, depth, k * cw, r * ch, x1, y1, frame * 1024 + cell + 1);
+            }
+    }
+    last->assign(c->px, c->px + (size_t)c->w * c->h);
+}
+
 } // namespace
 
 int SceneInit(SimScene *s, const SimOptions *opt, std::string *why)
 {
     s->kind = opt->scene;
     s->flood = opt->flood;
+    s->floodShare = opt->floodShare < 100 ? opt->floodShare : 0;
     memcpy(s->solid, opt->solid, 3);
     s->screen = opt->screenCurrent;
     s->picture = SimPicture{0, 0, {}};
@@ -183,24 +209,30 @@ int SceneAnimated(const SimScene *s)
     return s->flood || s->kind == kSimSceneDemo;
 }
 
+static void DrawScene(SimScene *s, uint32_t frame, Canvas *c)
+{
+    const int screen = s->screen ? s->screen : 1;
+    if (s->flood) {
+        Flood(c, frame, c->colours->depth, s->floodShare, &s->floodLast);
+        return;
+    }
+    if (s->kind == kSimSceneSolid) {
+        FillRgb(c, 0, 0, c->w, c->h, Rgb{s->solid[0], s->solid[1], s->solid[2]});
+    } else if (s->kind == kSimSceneFile) {
+        if (s->covered.width != c->w || s->covered.height != c->h) PictureCover(&s->picture, c->w, c->h, &s->covered);
+        const uint8_t *p = s->covered.rgb.data();
+        for (size_t i = 0; i < (size_t)c->w * c->h; i++, p += 3) c->px[i] = ColourValue(c->colours, p[0], p[1], p[2]);
+    } else {
+        Demo(c, frame, screen);
+    }
+    if (screen > 1) ScreenBadge(c, screen);
+}
+
 void SceneRender(SimScene *s, uint32_t frame, int width, int height, SimColourMap *colours,
                  std::vector<uint16_t> *pixels)
 {
     pixels->assign((size_t)width * height, 0);
     Canvas c = {width, height, pixels->data(), colours};
-    const int screen = s->screen ? s->screen : 1;
-    if (s->flood) {
-        Flood(&c, frame, colours->depth);
-        return;
-    }
-    if (s->kind == kSimSceneSolid) {
-        FillRgb(&c, 0, 0, width, height, Rgb{s->solid[0], s->solid[1], s->solid[2]});
-    } else if (s->kind == kSimSceneFile) {
-        if (s->covered.width != width || s->covered.height != height) PictureCover(&s->picture, width, height, &s->covered);
-        const uint8_t *p = s->covered.rgb.data();
-        for (size_t i = 0; i < pixels->size(); i++, p += 3) (*pixels)[i] = ColourValue(colours, p[0], p[1], p[2]);
-    } else {
-        Demo(&c, frame, screen);
-    }
-    if (screen > 1) ScreenBadge(&c, screen);
+    DrawScene(s, frame, &c);
+    if (s->fillOn) FillRgb(&c, s->fill[0], s->fill[1], s->fill[2], s->fill[3], Rgb{s->fillRgb[0], s->fillRgb[1], s->fillRgb[2]});
 }

@@ -1,0 +1,35 @@
+// The scaled view's picture, drawn by the viewer itself: each shown pixel is the
+// average of the screen pixels it covers. Only the part of the view that a change
+// touches is drawn again, so a batch of changed tiles costs what it changed.
+#ifndef CORVID_DESKTOP_SCALER_H
+#define CORVID_DESKTOP_SCALER_H
+
+#include <cstdint>
+
+#include "desktop/tiles.h"
+#include "desktop/viewgeom.h"
+
+struct ScaledPicture {
+    int32_t width, height;        // the view
+    int32_t srcWidth, srcHeight;  // the screen
+    uint32_t *pixels;             // width * height of 0x00RRGGBB, bottom-up rows like a DIB
+    int32_t *xs, *ys;             // first screen column (row) of each view column (row), and the end
+    uint32_t *sums;               // one view row of red, green and blue sums
+    int packable;                 // spans small enough for packed sums at 16 bits
+    int32_t largest;              // most screen pixels under one shown pixel
+    uint64_t *average, *widen;    // per pixel count n: 2^32 / n, and 2^32 * 255 / (31 * n)
+};
+
+// Sets up a width x height picture of a srcWidth x srcHeight screen, all black.
+// Returns 0 (and holds nothing) when a size is not positive or memory runs out.
+int ScaledPictureInit(ScaledPicture *p, int32_t srcWidth, int32_t srcHeight, int32_t width, int32_t height);
+void ScaledPictureFree(ScaledPicture *p);
+
+// Draws the part of the view that the screen rectangle [left, right) x [top, bottom)
+// covers, from frameBits laid out as layout's bottom-up frame. colours is the frame's
+// colour table (blue, green, red, 0 per entry; 256 entries) for depths under 16.
+// *drawn receives that part of the view (empty when nothing was drawn).
+void ScaledPictureDraw(ScaledPicture *p, const TileLayout *layout, const uint8_t *frameBits, const uint8_t *colours,
+                       int32_t left, int32_t top, int32_t right, int32_t bottom, ViewRect *drawn);
+
+#endif
