@@ -4,6 +4,7 @@
 #   wine-env.sh up   STATE_DIR   start (idempotent); writes STATE_DIR/env.sh
 #   wine-env.sh down STATE_DIR   stop the display and the wineserver
 #   wine-env.sh run  STATE_DIR CMD...   run CMD inside that world
+# CORVID_XVFB_SCREEN (default 1280x1024x24) sets the display's size when it starts.
 set -euo pipefail
 action=$1; state=$(realpath -m "$2"); shift 2
 mkdir -p "$state"
@@ -19,7 +20,7 @@ up)
     for n in $(seq 80 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { disp=$n; break; }
     done
-    setsid Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 < /dev/null &
+    setsid Xvfb ":$disp" -screen 0 "${CORVID_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >"$state/xvfb.log" 2>&1 < /dev/null &
     xvfb_pid=$!
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
     printf 'export DISPLAY=:%s XVFB_PID=%s\n' "$disp" "$xvfb_pid" > "$state/env.sh"
