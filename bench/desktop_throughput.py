@@ -2,9 +2,9 @@
 under Wine takes them: frames per second sustained over 10 s, the viewer's CPU time
 per frame, and where one frame's time goes (the viewer's stage timers, its threads'
 CPU, and the CPU of the simulator, the wineserver and the X server beside it).
-BENCH_SCALED=1 measures the scaled view, with a 1280 x 1024 screen that the maximised
-window must shrink; otherwise the tiles of a 1024 x 768 x 16 screen. BENCH_PARTIAL=N
-changes N% of the tiles per frame instead of all. Run inside the Wine world (see
+Three runs: the tiles of a 1024 x 768 x 16 screen changing whole; the scaled view of a
+1280 x 1024 x 16 screen, which the maximised window must shrink; and the tiles again with
+one in ten changing per frame (--modes picks some). Run inside the Wine world (see
 ./corvid bench)."""
 import argparse
 import os
@@ -13,11 +13,15 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Agent, Ctx, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
+from harness import Agent, Ctx, child_rect, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
 from procstat import Sampler, read_profile, viewer_pid, windows_path, world_pids  # noqa: E402
+from xscreen import ScreenWatch  # noqa: E402
 
 STAGES = [('receive_read', 'reads'), ('decode', 'decode'), ('publish', 'publish'), ('batch', 'batches'),
           ('blit', 'of which blits'), ('stretch', 'of which stretches'), ('marker', 'cursor marker')]
+
+
+MODES = {'unscaled': (0, 0), 'scaled': (1, 0), 'partial': (0, 10)}
 
 
 def main():
@@ -26,9 +30,13 @@ def main():
     ap.add_argument('--work', required=True)
     ap.add_argument('--source', required=True)
     ap.add_argument('--seconds', type=int, default=10)
+    ap.add_argument('--modes', default='unscaled,scaled,partial')
     a = ap.parse_args()
-    scaled = os.environ.get('BENCH_SCALED', '0') == '1'
-    partial = int(os.environ.get('BENCH_PARTIAL', '0'))
+    for mode in a.modes.split(','):
+        run(a, *MODES[mode])
+
+
+def run(a, scaled, partial):
     screen = '1280x1024x16' if scaled else '1024x768x16'
     ctx = Ctx('desktop_throughput', a.bin, a.work, a.source)
     try:
@@ -52,6 +60,9 @@ def main():
         used = sampler.stop()
         time.sleep(0.6)  # the profile is written four times a second
         p1 = read_profile(profile)
+        # Apart from the window above, as looking at the screen costs some CPU too.
+        view = child_rect(ctx, 'CORVIDS:TCP:' + addr, 'CORVID:AUTOSCALES' if scaled else 'CORVID:SQUAREPAD')
+        changes, looks = ScreenWatch().count_changes((view[0] + view[2]) // 2, (view[1] + view[3]) // 2, 2.0)
         d = {k: p1.get(k, 0) - p0.get(k, 0) for k in p1}
         rates = [e for e in agent.events()[seen:] if e.get('ev') == 'rate']
         frames = max(sum(e['frames'] for e in rates), 1)
@@ -65,8 +76,10 @@ def main():
         if d:
             per = lambda v: v / frames  # noqa: E731
             tiles = d.get('tiles_shown', 0)
-            print('  shown: %.1f batches/s, %.1f screens of tiles/s; %.1f reads per frame of %.0f KB each' %
-                  (d.get('batch_calls', 0) / elapsed, tiles / 1024 / elapsed, per(d.get('receive_read_calls', 0)),
+            print('  shown: %.1f batches/s, %.1f screens of tiles/s; the X screen changed %.0f times/s at the '
+                  'centre of the view (looked at %.0f times/s); %.1f reads per frame of %.0f KB each' %
+                  (d.get('batch_calls', 0) / elapsed, tiles / 1024 / elapsed, changes / 2.0, looks / 2.0,
+                   per(d.get('receive_read_calls', 0)),
                    d.get('bytes_read', 0) / max(d.get('receive_read_calls', 1), 1) / 1024))
             print('  viewer stages, ms per frame (wall time inside each): ' +
                   ', '.join('%s %.2f' % (label, per(d.get(k + '_us', 0)) / 1000) for k, label in STAGES))

@@ -16,12 +16,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Agent, Ctx, child_rect, cleanup, reg_set_defaults, start, stub_command, wait_until  # noqa: E402
 from xscreen import ScreenWatch  # noqa: E402
 
-W, H = 1024, 768
 # Colours a 5-5-5 screen holds exactly, far apart from each other and from the demo.
 COLOURS = ['f80000', '00f800', '0000f8', 'f8f800', 'f800f8', '00f8f8']
-TILE = (480, 360, 32, 24)  # column 15, row 15
-TILE_POINTS = [(496, 372)]
-FULL_POINTS = [(150, 120), (870, 120), (512, 384), (150, 650), (870, 650)]
 
 
 class EventTail:
@@ -62,11 +58,17 @@ def measure(agent, tail, watch, rect, points, samples):
             raise SystemExit('latency: change %d was not sent' % i)
         times.append((seen - float(sent['t'])) * 1000)
         time.sleep(random.uniform(0.03, 0.06))  # out of step with the viewer's timers
+    if os.environ.get('LATENCY_DEBUG'):
+        print(' '.join('%.1f' % t for t in times))
     times.sort()
     return times[len(times) // 2], times[max(0, int(len(times) * 0.99) - 1)], times[-1]
 
 
 def session(a, scaled):
+    W, H = (1280, 1024) if scaled else (1024, 768)
+    tile = (15 * W // 32, 15 * H // 32, W // 32, H // 32)  # column 15, row 15
+    tile_points = [(tile[0] + tile[2] // 2, tile[1] + tile[3] // 2)]
+    full_points = [(W * fx // 100, H * fy // 100) for fx, fy in ((15, 15), (85, 15), (50, 50), (15, 85), (85, 85))]
     name = 'update_latency_%s' % ('scaled' if scaled else 'unscaled')
     ctx = Ctx(name, a.bin, a.work, a.source)
     try:
@@ -91,9 +93,10 @@ def session(a, scaled):
         time.sleep(1)
         tail = EventTail(agent.log)
         watch = ScreenWatch()
-        what = 'scaled %dx%d' % (view[2] - view[0], view[3] - view[1]) if scaled else 'unscaled'
-        for label, rect, points, samples in (('one tile', TILE, TILE_POINTS, a.samples),
-                                             ('full screen', (0, 0, W, H), FULL_POINTS, a.samples // 2)):
+        what = ('%dx%d scaled to %dx%d' % (W, H, view[2] - view[0], view[3] - view[1]) if scaled else
+                '%dx%d unscaled' % (W, H))
+        for label, rect, points, samples in (('one tile', tile, tile_points, a.samples),
+                                             ('full screen', (0, 0, W, H), full_points, a.samples // 2)):
             med, p99, top = measure(agent, tail, watch, rect, on_screen(points), samples)
             print('latency: %s, %s: last part sent to pixels on the X screen, %d changes: median %.1f ms, '
                   '99th percentile %.1f ms, max %.1f ms' % (what, label, samples, med, p99, top))

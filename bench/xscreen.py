@@ -71,3 +71,17 @@ class ScreenWatch:
             if left <= 0:
                 return None
             select.select([self.fd], [], [], min(left, 0.05))
+
+    def count_changes(self, x, y, seconds):
+        """(changes, looks) of the pixel at x, y, looked at about 2,000 times a second
+        for seconds: on a screen whose every frame differs there, the changes are the
+        updates that reached the X screen (up to the rate of looking)."""
+        end = time.monotonic() + seconds
+        last, changes, looks = self.pixel(x, y), 0, 1
+        while time.monotonic() < end:
+            time.sleep(0.0004)
+            now = self.pixel(x, y)
+            looks += 1
+            changes += now != last
+            last = now
+        return changes, looks

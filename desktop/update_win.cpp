@@ -62,20 +62,33 @@ static void CountDecoded(LONGLONG start)
     InterlockedExchange(&g_viewer.decodeMicros, (LONG)(DWORD)micros);
 }
 
+static BOOL s_published; // receive thread: tiles published since the last announcement
+
 static void Publish(int row, int column)
 {
     ScreenModel *m = Model();
     const LONGLONG clock = ProfileClock();
+    s_published = TRUE;
     EnterCriticalSection(&g_viewer.screenLock);
     m->changed[row * kTileGridSize + column] = 1;
-    if (!m->changePosted)
-        m->changePosted = PostMessageA(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
     // The tile's bits are stable here: only this thread writes them.
     if (m->frameBits)
         PublishTile(&m->layout, row, column, m->tiles[row][column].bits, m->frameBits);
     LeaveCriticalSection(&g_viewer.screenLock);
     ProfileAdd(kProfPublish, clock);
     ProfileCountAdd(kProfPartsIn, 1);
+}
+
+void AnnounceChangedTiles(void)
+{
+    if (!s_published)
+        return;
+    s_published = FALSE;
+    ScreenModel *m = Model();
+    EnterCriticalSection(&g_viewer.screenLock);
+    if (!m->changePosted)
+        m->changePosted = PostMessageA(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
+    LeaveCriticalSection(&g_viewer.screenLock);
 }
 
 int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)
@@ -374,21 +387,6 @@ static int ShowChangedScaled(const BYTE *changed)
 
 void InvalidateChangedTiles(void)
 {
-    // At most one batch per gap: each costs server round trips under Wine, and a
-    // stream of small batches would spend the time on them. The flag stays set
-    // meanwhile, so the receive thread does not post again.
-    static DWORD lastPaint;
-    static BOOL timerSet;
-    const DWORD now = GetTickCount();
-    if (now - lastPaint < kTilePaintGapMs) {
-        if (!timerSet)
-            timerSet = SetTimer(g_viewer.mainWindow, kTilePaintTimer, kTilePaintGapMs - (now - lastPaint), NULL) != 0;
-        return;
-    }
-    if (timerSet)
-        KillTimer(g_viewer.mainWindow, kTilePaintTimer);
-    timerSet = FALSE;
-    lastPaint = now;
     const LONGLONG clock = ProfileClock();
     ScreenModel *m = Model();
     BYTE changed[kTileCount];
@@ -405,4 +403,8 @@ void InvalidateChangedTiles(void)
         }
     }
     ProfileAdd(kProfBatch, clock);
+    // Under Wine a window's drawing reaches the X screen only when its thread waits for
+    // messages, which a busy stream of batches never lets it do; a wait that ends at
+    // once makes it happen now. On Windows it costs next to nothing.
+    MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT);
 }

@@ -10,6 +10,10 @@
 int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload);
 int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode);
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
+// Receive thread, after the packets of one read: tells the UI thread once that tiles
+// changed. A batch is then everything decoded until the UI thread takes it, so a busy
+// stream makes few large batches and a quiet one shows each change at once.
+void AnnounceChangedTiles(void);
 
 // UI thread, WM_CV_TILES_CHANGED: shows the tiles decoded into since the last call
 // (drawn from the frame onto the visible tile pad or scaled view, else their windows
@@ -17,8 +21,6 @@ int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
 void InvalidateChangedTiles(void);
 // UI thread: the scaled view's whole picture onto dc, for an exposure.
 void PaintScaledPicture(HWND view, HDC dc);
-// The main window's timer that runs InvalidateChangedTiles when a batch came early.
-enum { kTilePaintTimer = 0x7C01, kTilePaintGapMs = 8 };
 
 // UI thread: PKT_VIEW_GRID for the frame's client area; returns the queue's result.
 int SendViewGrid(void);

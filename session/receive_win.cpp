@@ -231,6 +231,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
         while ((r = FramerNext(f, &h, &payload)) == kFramerPacket)
             if (!DispatchPacket(&h, payload))
                 return 0;
+        AnnounceChangedTiles();
         if (r == kFramerError) {
             RefusePacket(IDS_PACKET_TOO_LONG, &h, kMaxPacketSize);
             return 0;

@@ -375,9 +375,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         InvalidateChangedTiles();
         return 0;
     case WM_TIMER:
-        if (wp == kTilePaintTimer)
-            InvalidateChangedTiles();
-        else if (wp == kSettingsWaitTimer)
+        if (wp == kSettingsWaitTimer)
             OnAgentSettingsTimer(wnd);
         return 0;
     case WM_CV_SETTINGS_READY:

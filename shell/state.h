@@ -58,9 +58,9 @@ struct ScreenModel {
     BYTE paletteTable[1024];  // ScreenLock; stored by the receive thread before WM_CV_PALETTE
     HPALETTE palette;         // UI thread
     BYTE visibleRange[4];     // first column, column count, first row, row count
-    // Tiles decoded since the UI thread last invalidated them, and whether it has been
-    // told (ScreenLock): one posted message per batch instead of a cross-thread
-    // invalidation per tile.
+    // Tiles decoded since the UI thread last showed them, and whether it has been told
+    // (ScreenLock): one posted message per batch instead of a cross-thread invalidation
+    // per tile.
     BYTE changed[kTileCount];
     BOOL changePosted;
     ScaledPicture scaledPicture;  // UI thread: the scaled view's picture, drawn from the frame
