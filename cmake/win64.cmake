@@ -73,6 +73,7 @@ add_library(corvid_win STATIC
   shell/settings_win.cpp
   shell/startup_win.cpp
   shell/strings_win.cpp
+  ui/dpi_win.cpp
   ui/help_win.cpp
   ui/libversion_win.cpp
   ui/listview_win.cpp
@@ -114,7 +115,8 @@ add_custom_command(OUTPUT ${CORVID_ICONS}
           ${CMAKE_SOURCE_DIR}/resources/make_colours.py ${CMAKE_SOURCE_DIR}/resources/make_fticons.py)
 add_custom_target(corvid_icons DEPENDS ${CORVID_ICONS})
 # windres does not report the files it embeds: redo the resources when one changes.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS "${CORVID_ICONS}")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/corvid.rc PROPERTIES OBJECT_DEPENDS
+  "${CORVID_ICONS};${CMAKE_SOURCE_DIR}/resources/corvid.manifest")
 
 # Keyboard hook libraries, linked at load time; the .def files fix the export names.
 add_library(LLkbd SHARED hooks/llkbd_win.cpp hooks/llkbd.def)
@@ -156,7 +158,7 @@ add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm
 add_custom_target(corvid_help ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm)
 
 add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp tools/tallydesk-stub/ftpanel_win.cpp)
-target_link_libraries(tallydesk-stub PRIVATE corvid_core user32 comctl32)
+target_link_libraries(tallydesk-stub PRIVATE corvid_core user32 comctl32 psapi)
 
 # GoogleTest cross-built from Debian's sources for the Win32 glue tests.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

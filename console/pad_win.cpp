@@ -11,6 +11,7 @@
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 
@@ -96,7 +97,7 @@ static void FollowConsole(HWND pad)
     const int x = console.left + (int32_t)g_viewer.settings.v[SET_X_CON_CLIP];
     const int y = console.top + (int32_t)g_viewer.settings.v[SET_Y_CON_CLIP];
     if (at.left != x || at.top != y)
-        MoveWindow(pad, x, y, kPadWidth, kPadHeight, TRUE);
+        MoveWindow(pad, x, y, ScaleForDpi(kPadWidth), ScaleForDpi(kPadHeight), TRUE);
 }
 
 static void RecordOffset(HWND pad)
@@ -141,15 +142,14 @@ LRESULT CALLBACK ButtonPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 HWND CreateButtonPad(HWND console)
 {
+    const int w = ScaleForDpi(kPadWidth), h = ScaleForDpi(kPadHeight);
     HWND pad = CreateWindowExA(WS_EX_DLGMODALFRAME, "CORVID:CONSOLE:BUTTPAD", NULL, WS_POPUP | WS_VISIBLE,
-                               CW_USEDEFAULT, CW_USEDEFAULT, kPadWidth, kPadHeight, console, NULL,
-                               g_viewer.instance, NULL);
+                               CW_USEDEFAULT, CW_USEDEFAULT, w, h, console, NULL, g_viewer.instance, NULL);
     // The console window belongs to the console host; if it cannot own the pad, the pad
     // stands on its own.
     if (!pad && console)
         pad = CreateWindowExA(WS_EX_DLGMODALFRAME, "CORVID:CONSOLE:BUTTPAD", NULL, WS_POPUP | WS_VISIBLE,
-                              CW_USEDEFAULT, CW_USEDEFAULT, kPadWidth, kPadHeight, NULL, NULL, g_viewer.instance,
-                              NULL);
+                              CW_USEDEFAULT, CW_USEDEFAULT, w, h, NULL, NULL, g_viewer.instance, NULL);
     return pad;
 }
 

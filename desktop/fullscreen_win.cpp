@@ -11,6 +11,7 @@
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 
@@ -52,8 +53,7 @@ static int CreatePadToolbar(HWND pad)
     if (!tb)
         return 0;
     SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDB_TOOLBAR), kPadImage, 0,
-                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    HIMAGELIST images = LoadToolbarImages(IDB_TOOLBAR, kPadImage);
     if (images)
         SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
     TBBUTTON buttons[2] = {};
@@ -69,6 +69,7 @@ static int CreatePadToolbar(HWND pad)
             ImageList_Destroy(images);
         return 0;
     }
+    ScaleToolbarButtons(tb, kPadImage);
     SendMessageA(tb, TB_AUTOSIZE, 0, 0);
     return 1;
 }
@@ -132,9 +133,9 @@ LRESULT CALLBACK FullScreenPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 static int CreatePad(HWND fullScreenWindow)
 {
-    int x = g_viewer.localDisplay.width - 60, y = 10;
-    int w = 2 * GetSystemMetrics(SM_CYBORDER) + 44;
-    int h = GetSystemMetrics(SM_CYSMCAPTION) + 2 * GetSystemMetrics(SM_CXBORDER) + 31;
+    int x = g_viewer.localDisplay.width - ScaleForDpi(60), y = ScaleForDpi(10);
+    int w = 2 * GetSystemMetrics(SM_CYBORDER) + ScaleForDpi(44);
+    int h = GetSystemMetrics(SM_CYSMCAPTION) + 2 * GetSystemMetrics(SM_CXBORDER) + ScaleForDpi(31);
     g_viewer.fullScreenPad = CreateWindowExA(WS_EX_TOOLWINDOW, "CORVID:FULLSCRTBPAD", "F12",
                                              WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, w, h, fullScreenWindow, NULL,
                                              g_viewer.instance, NULL);

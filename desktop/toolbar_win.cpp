@@ -12,6 +12,7 @@
 #include "shell/log_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 
@@ -82,25 +83,28 @@ int AddToolbarExtras(HWND toolbar)
     const int last = (int)SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0) - 1;
     RECT rc = {};
     SendMessageA(toolbar, TB_GETITEMRECT, last, (LPARAM)&rc);
-    const int frameX = rc.right + 8;
-    HWND frame = MakeStatic(toolbar, NULL, SS_SUNKEN, frameX, 2, 74, 24);
+    const int frameX = rc.right + ScaleForDpi(8);
+    HWND frame = MakeStatic(toolbar, NULL, SS_SUNKEN, frameX, ScaleForDpi(2), ScaleForDpi(74), ScaleForDpi(24));
     if (!frame)
         return 0;
+    const int lightW = ScaleForDpi(kLightWidth), lightH = ScaleForDpi(kLightHeight);
     for (int i = 0; i < 3; i++) {
-        HWND light = CreateWindowExA(0, "CORVID:KEYBLIGHT", NULL, WS_CHILD | WS_VISIBLE, i * kLightWidth, 0,
-                                     kLightWidth, kLightHeight, frame, NULL, g_viewer.instance, NULL);
+        HWND light = CreateWindowExA(0, "CORVID:KEYBLIGHT", NULL, WS_CHILD | WS_VISIBLE, i * lightW, 0, lightW,
+                                     lightH, frame, NULL, g_viewer.instance, NULL);
         if (!light)
             return 0;
         SetWindowLongPtrA(light, GWLP_USERDATA, i);
         g_viewer.keyLights[i] = light;
     }
-    const int r = frameX + 74;
-    MakeStatic(toolbar, "min", SS_RIGHT, r + 8, 6, 30, 16);
-    MakeStatic(toolbar, "max", SS_LEFT, r + 116, 6, 30, 16);
+    const int r = frameX + ScaleForDpi(74);
+    const int labelY = ScaleForDpi(6), labelH = ScaleForDpi(16);
+    MakeStatic(toolbar, "min", SS_RIGHT, r + ScaleForDpi(8), labelY, ScaleForDpi(30), labelH);
+    // Wider than "min": the bold "max" does not fit in 30 pixels.
+    MakeStatic(toolbar, "max", SS_LEFT, r + ScaleForDpi(116), labelY, ScaleForDpi(36), labelH);
     g_viewer.levelSlider = CreateWindowExA(0, TRACKBAR_CLASSA, NULL,
                                            WS_CHILD | WS_VISIBLE | WS_DISABLED | TBS_AUTOTICKS | TBS_NOTICKS,
-                                           r + 40, 2, 74, 24, toolbar, (HMENU)(INT_PTR)kSliderId,
-                                           g_viewer.instance, NULL);
+                                           r + ScaleForDpi(40), ScaleForDpi(2), ScaleForDpi(74), ScaleForDpi(24),
+                                           toolbar, (HMENU)(INT_PTR)kSliderId, g_viewer.instance, NULL);
     if (!g_viewer.levelSlider)
         return 0;
     SendMessageA(g_viewer.levelSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelMax));
@@ -147,10 +151,10 @@ static void PaintLight(HWND wnd)
     LONG_PTR index = GetWindowLongPtrA(wnd, GWLP_USERDATA);
     if (index >= 0 && index < 3) {
         const int lit = g_viewer.lightState[index] != 0;
-        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[index][lit]), IMAGE_ICON,
-                                       kLightWidth, kLightHeight, 0);
+        const int w = ScaleForDpi(kLightWidth), h = ScaleForDpi(kLightHeight);
+        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[index][lit]), IMAGE_ICON, w, h, 0);
         if (icon) {
-            DrawIconEx(dc, 0, 0, icon, kLightWidth, kLightHeight, 0, NULL, DI_NORMAL);
+            DrawIconEx(dc, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
             DestroyIcon(icon);
         }
     }

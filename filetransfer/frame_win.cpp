@@ -18,6 +18,7 @@
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
+#include "ui/dpi_win.h"
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
 
@@ -251,13 +252,18 @@ static void Layout(HWND frame)
         t = tr.bottom - tr.top;
     }
     int panel, pad;
-    FtFrameLayout(rc.right, &panel, &pad);
+    FtFrameLayout(rc.right, DisplayDpi(), &panel, &pad);
     int h = rc.bottom - s - t;
     if (h < 0)
         h = 0;
     MoveWindow(g_ft.panels[kFtLocal].window, 0, t, panel, h, TRUE);
     MoveWindow(g_ft.pad, panel, t, pad, h, TRUE);
     MoveWindow(g_ft.panels[kFtRemote].window, panel + pad, t, panel, h, TRUE);
+}
+
+static void PlacePadToolbar(void)
+{
+    MoveWindow(g_ft.padToolbar, ScaleForDpi(4), ScaleForDpi(40), ScaleForDpi(28), ScaleForDpi(100), TRUE);
 }
 
 static HMENU LoadFrameMenu(void) { return LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(IDR_FT_MENU)); }
@@ -324,13 +330,14 @@ static HIMAGELIST MakeDriveIcons(void)
 {
     static const WORD kIcons[] = {IDI_FT_DRIVE_REMOVABLE, IDI_FT_DRIVE_FIXED, IDI_FT_DRIVE_CDROM, IDI_FT_DRIVE_RAM,
                                   IDI_FT_DRIVE_REMOTE};
-    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 5, 0);
+    const int size = ScaleForDpi(16);
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR8 | ILC_MASK, 5, 0);
     // Five places first: a picture that cannot be loaded leaves its place empty and
     // the indices of the others right.
     if (!list || !ImageList_SetImageCount(list, 5))
         return list;
     for (int i = 0; i < 5; i++) {
-        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[i]), IMAGE_ICON, 16, 16, 0);
+        HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[i]), IMAGE_ICON, size, size, 0);
         if (icon) {
             ImageList_ReplaceIcon(list, i, icon);
             DestroyIcon(icon);
@@ -373,7 +380,7 @@ static int OnCreate(HWND frame)
                                              IDB_FT_PAD, kPadButtons,
                                              (int)(sizeof(kPadButtons) / sizeof(kPadButtons[0])));
         if (g_ft.padToolbar)
-            MoveWindow(g_ft.padToolbar, 4, 40, 28, 100, TRUE);
+            PlacePadToolbar();
     }
     g_ft.activePanel = kFtLocal;
     PostMessageA(frame, WM_COMMAND, IDM_FT_REFRESH_LOCAL, 0);
@@ -419,8 +426,8 @@ static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         Layout(wnd);
         return 0;
     case WM_GETMINMAXINFO:
-        ((MINMAXINFO *)lp)->ptMinTrackSize.x = kMinTrackW;
-        ((MINMAXINFO *)lp)->ptMinTrackSize.y = kMinTrackH;
+        ((MINMAXINFO *)lp)->ptMinTrackSize.x = ScaleForDpi(kMinTrackW);
+        ((MINMAXINFO *)lp)->ptMinTrackSize.y = ScaleForDpi(kMinTrackH);
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wp) != WA_INACTIVE)
@@ -472,7 +479,7 @@ static LRESULT CALLBACK PadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_NOTIFY)
         return OnToolbarNotify(wnd, wp, lp);
     if (msg == WM_SIZE && g_ft.padToolbar)  // the toolbar keeps its place whatever the pad's size
-        MoveWindow(g_ft.padToolbar, 4, 40, 28, 100, TRUE);
+        PlacePadToolbar();
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 

@@ -10,6 +10,7 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -208,7 +209,7 @@ static void SetColumnTitles(FilePanel *p, int insert)
         LVCOLUMNW col = {};
         col.mask = LVCF_TEXT | (insert ? LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM : 0);
         col.fmt = LVCFMT_LEFT;
-        col.cx = kColumnWidth[c];
+        col.cx = ScaleForDpi(kColumnWidth[c]);
         col.iSubItem = c;
         col.pszText = wide;
         SendMessageW(p->list, insert ? LVM_INSERTCOLUMNW : LVM_SETCOLUMNW, c, (LPARAM)&col);
@@ -412,11 +413,11 @@ static void Layout(FilePanel *p)
     GetWindowRect(p->status, &sr);
     GetWindowRect(p->combo, &cr);
     FtPanelLayout l;
-    FtLayoutPanel(rc.right, rc.bottom, sr.bottom - sr.top, cr.bottom - cr.top, &l);
+    FtLayoutPanel(rc.right, rc.bottom, sr.bottom - sr.top, cr.bottom - cr.top, DisplayDpi(), &l);
     int parts[3] = {l.parts[0], l.parts[1], l.parts[2]};
     SendMessageA(p->status, SB_SETPARTS, 3, (LPARAM)parts);
     MoveWindow(p->caption, l.caption.x, l.caption.y, l.caption.w, l.caption.h, TRUE);
-    SetWindowPos(p->combo, NULL, l.combo.x, l.combo.y, l.combo.w, 200, SWP_NOZORDER);
+    SetWindowPos(p->combo, NULL, l.combo.x, l.combo.y, l.combo.w, ScaleForDpi(200), SWP_NOZORDER);
     MoveWindow(p->edit, l.edit.x, l.edit.y, l.edit.w, l.edit.h, TRUE);
     MoveWindow(p->list, l.list.x, l.list.y, l.list.w, l.list.h, TRUE);
 }
@@ -542,8 +543,9 @@ static int OnCreate(HWND w, int index)
                                 (HMENU)kFtStatusId, inst, NULL);
     p->caption = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0, 0, 0, 0, w,
                                  (HMENU)kFtCaptionId, inst, NULL);
-    p->combo = CreateWindowExA(0, WC_COMBOBOXEXA, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 18,
-                               60, 200, w, (HMENU)kFtComboId, inst, NULL);
+    p->combo = CreateWindowExA(0, WC_COMBOBOXEXA, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+                               ScaleForDpi(18), ScaleForDpi(60), ScaleForDpi(200), w, (HMENU)kFtComboId, inst,
+                               NULL);
     p->edit = CreateWindowExA(0, "EDIT", "Current Directory", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 0, 0, w,
                               (HMENU)kFtEditId, inst, NULL);
     p->list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",

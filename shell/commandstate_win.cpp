@@ -5,6 +5,7 @@
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/state.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 
@@ -81,8 +82,7 @@ HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, 
     SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     if (extendedStyle)
         SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, extendedStyle);
-    HIMAGELIST images = ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(bitmap), kToolbarImage, 0,
-                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    HIMAGELIST images = LoadToolbarImages(bitmap, kToolbarImage);
     if (images)
         SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
     TBBUTTON buttons[32] = {};
@@ -99,6 +99,7 @@ HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, 
         DestroyWindow(tb);
         return NULL;
     }
+    ScaleToolbarButtons(tb, kToolbarImage);
     SendMessageA(tb, TB_AUTOSIZE, 0, 0);
     return tb;
 }

@@ -29,6 +29,7 @@
 #include "shell/settings_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/dpi_win.h"
 #include "ui/help_win.h"
 
 #include <commctrl.h>
@@ -58,8 +59,10 @@ static void LoadLocalFacts(void)
     if (!GetComputerNameA(g_viewer.localComputerName, &size))
         g_viewer.localComputerName[0] = 0;
     RecordDisplayMetrics();
-    g_viewer.labelFont = CreateFontA(16, 0, 0, 0, 600, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
-    g_viewer.smallFont = CreateFontA(14, 0, 0, 0, 100, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+    g_viewer.labelFont =
+        CreateFontA(ScaleForDpi(16), 0, 0, 0, 600, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+    g_viewer.smallFont =
+        CreateFontA(ScaleForDpi(14), 0, 0, 0, 100, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
 }
 
 static void FreeLocalFacts(void)
@@ -308,8 +311,8 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO *mm = (MINMAXINFO *)lp;
-        mm->ptMinTrackSize.x = kMinTrackWidth;
-        mm->ptMinTrackSize.y = kMinTrackHeight;
+        mm->ptMinTrackSize.x = ScaleForDpi(kMinTrackWidth);
+        mm->ptMinTrackSize.y = ScaleForDpi(kMinTrackHeight);
         return 0;
     }
     case WM_DISPLAYCHANGE:

@@ -170,10 +170,11 @@ struct ViewerState {
     // Main window state (UI thread)
     struct {
         int bitsPerPixel, width, height;
+        int dpi; // read once by DisplayDpi; 0 until then
     } localDisplay;
     HMENU menu;
     HWND toolbar;
-    HFONT labelFont, smallFont;        // Arial, Cyrillic: 16/600 and 14/100
+    HFONT labelFont, smallFont;        // Arial, Cyrillic: 16/600 and 14/100 at 96 DPI
     HCURSOR standardCursors[kStandardCursorCount]; // indexed by PKT_CURSOR_STANDARD
     char localComputerName[16];
     DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;

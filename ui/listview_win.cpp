@@ -2,6 +2,7 @@
 #include "ui/listview_win.h"
 
 #include "shell/state.h"
+#include "ui/dpi_win.h"
 
 #include <commctrl.h>
 
@@ -33,7 +34,7 @@ int InsertListColumns(HWND list, const ListColumn *cols, int count)
         memset(&c, 0, sizeof(c));
         c.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         c.fmt = LVCFMT_LEFT;
-        c.cx = cols[i].width;
+        c.cx = ScaleForDpi(cols[i].width);
         c.pszText = title;
         c.iSubItem = i;
         if (SendMessageW(list, LVM_INSERTCOLUMNW, i, (LPARAM)&c) == -1)

@@ -4,7 +4,7 @@
 
 struct ListColumn {
     UINT stringId; // title in the active language library
-    int width;     // pixels
+    int width;     // pixels at 96 DPI, scaled to the display
 };
 
 // Inserts count left-aligned columns, column i with the title of cols[i] and its

@@ -45,10 +45,14 @@
 //   tallydesk-stub.exe FTTIME=class|command|panel OUT=f   send that window a command,
 //                                        have the panel painted, write the milliseconds
 //                                        it took and the list's item count
+//   tallydesk-stub.exe MODULE=class|name OUT=f   write the path of the module name (such
+//                                        as comctl32.dll) loaded by the process owning
+//                                        that window (exit 1 when it has none)
 //   tallydesk-stub.exe STOP              close a running stand-in
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+#include <psapi.h>
 
 #include "shell/cmdline.h"
 #include "tools/tallydesk-stub/ftpanel_win.h"
@@ -469,6 +473,37 @@ static int WriteText(const char *outPath, const char *text, size_t n)
     return 0;
 }
 
+// The side-by-side assembly a program's manifest chose shows in the path of the module.
+static int WriteModulePath(char *spec, const char *outPath)
+{
+    char *bar = strchr(spec, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    HWND w = FindWindowA(spec, NULL);
+    DWORD pid = 0;
+    HANDLE process = w && GetWindowThreadProcessId(w, &pid)
+                         ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)
+                         : NULL;
+    if (!process)
+        return 1;
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    char path[MAX_PATH] = "";
+    if (EnumProcessModules(process, modules, sizeof(modules), &bytes)) {
+        const DWORD count = bytes / sizeof(HMODULE) < 512 ? bytes / sizeof(HMODULE) : 512;
+        for (DWORD i = 0; i < count && !path[0]; i++) {
+            char name[MAX_PATH];
+            if (GetModuleBaseNameA(process, modules[i], name, sizeof(name)) && lstrcmpiA(name, bar + 1) == 0)
+                GetModuleFileNameExA(process, modules[i], path, sizeof(path));
+        }
+    }
+    CloseHandle(process);
+    if (!path[0])
+        return 1;
+    return WriteText(outPath, path, strlen(path));
+}
+
 // Attaches to the console of the viewer whose main window has that class.
 static int AttachViewerConsole(const char *windowClass)
 {
@@ -654,6 +689,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             return MoveConsole(tokens[i] + 12);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {
             return PostToWindow(tokens[i] + 5);
+        } else if (strncmp(tokens[i], "MODULE=", 7) == 0) {
+            const char *out = "module.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return WriteModulePath(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "FIND=", 5) == 0) {
             return FindWindowA(tokens[i] + 5, NULL) ? 0 : 1;
         } else if (strcmp(tokens[i], "STOP") == 0) {
