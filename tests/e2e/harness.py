@@ -84,6 +84,10 @@ def snapshot(ctx):
         subprocess.run(['import', '-window', 'root', ctx.path('failure-screen.png')], timeout=30,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with open(ctx.path('failure-ps.txt'), 'w') as f:
+            # How each program the case started has ended so far (None: still running).
+            for p in ctx.procs:
+                f.write('started %s: exit %s\n' % (' '.join(p.args), p.poll()))
+            f.flush()
             subprocess.run(['ps', '-eo', 'pid,stat,etime,time,args'], stdout=f, stderr=subprocess.DEVNULL, timeout=30)
     except (OSError, subprocess.SubprocessError):
         pass

@@ -200,6 +200,8 @@ int SceneInit(SimScene *s, const SimOptions *opt, std::string *why)
     s->screen = opt->screenCurrent;
     s->picture = SimPicture{0, 0, {}};
     s->covered = SimPicture{0, 0, {}};
+    s->fillOn = 0;
+    s->floodLast.clear();
     if (s->kind == kSimSceneFile && !s->flood) return PpmLoad(opt->scenePath, &s->picture, why);
     return 1;
 }
