@@ -157,6 +157,23 @@ add_custom_command(OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm
   COMMENT "Compiling the help file" VERBATIM)
 add_custom_target(corvid_help ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm)
 
+# The shipped zip and installer (package/), packed again whenever a shipped file changes;
+# `./corvid package` copies them to dist/.
+find_program(CORVID_WIXL wixl REQUIRED)
+set(CORVID_DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+set(CORVID_PACKAGE_SOURCES ${CMAKE_SOURCE_DIR}/package/make_package.py ${CMAKE_SOURCE_DIR}/package/corvid.wxs
+  ${CMAKE_SOURCE_DIR}/package/README.txt)
+add_custom_command(OUTPUT ${CORVID_DIST_DIR}/stamp
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CORVID_DIST_DIR}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/package/make_package.py
+          --bin ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} --out ${CORVID_DIST_DIR} --strip ${CMAKE_STRIP}
+  COMMAND ${CMAKE_COMMAND} -E touch ${CORVID_DIST_DIR}/stamp
+  DEPENDS Corvid LLkbd kbdhook ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/cvresen.dll
+          ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/cvresru.dll ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Tlyhlpru.chm
+          ${CMAKE_BINARY_DIR}/resources/corvid.ico ${CORVID_PACKAGE_SOURCES}
+  COMMENT "Packing the zip and the installer" VERBATIM)
+add_custom_target(corvid_dist ALL DEPENDS ${CORVID_DIST_DIR}/stamp)
+
 add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp tools/tallydesk-stub/ftpanel_win.cpp)
 target_link_libraries(tallydesk-stub PRIVATE corvid_core user32 comctl32 psapi)
 
