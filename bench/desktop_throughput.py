@@ -6,13 +6,9 @@ Three runs: the tiles of a 1024 x 768 x 16 screen changing whole; the scaled vie
 1280 x 1024 x 16 screen, which the maximised window must shrink; and the tiles again with
 one in ten changing per frame (--modes picks some). Run inside the Wine world (see
 ./corvid bench)."""
-import argparse
-import os
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import benchargs  # makes the harness importable
 from harness import Agent, Ctx, child_rect, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
 from procstat import Sampler, read_profile, viewer_pid, windows_path, world_pids  # noqa: E402
 from xscreen import ScreenWatch  # noqa: E402
@@ -25,10 +21,7 @@ MODES = {'unscaled': (0, 0), 'scaled': (1, 0), 'partial': (0, 10)}
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--seconds', type=int, default=10)
     ap.add_argument('--modes', default='unscaled,scaled,partial')
     a = ap.parse_args()

@@ -3,19 +3,17 @@ file downloaded and uploaded (MB/s), 2,000 files of 4 KB each way (files/s), bes
 single-core DES-CBC speed of this machine measured in the same run (the envelope bench,
 OpenSSL underneath). The CPU seconds of the viewer, the wineserver and the simulator
 during each copy tell where the time goes. Run inside the Wine world (see ./corvid bench)."""
-import argparse
 import os
 import re
 import subprocess
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import Ctx, cleanup, stub_command  # noqa: E402
 from test_dialogs import open_viewer, viewer_class  # noqa: E402
 from test_filetransfer import LIST, key, names, open_window, panel, wait_path  # noqa: E402
 from test_ftcopy import copy, go_local, select_all  # noqa: E402
-from desktop_throughput import cpu_seconds, viewer_pid  # noqa: E402
+from procstat import cpu_seconds, viewer_pid, world_pids  # noqa: E402
 
 BIG = 256 << 20
 SMALL, SMALL_SIZE = 2000, 4096
@@ -26,20 +24,6 @@ def des_speed(native_bin):
     seal = re.search(r'SealStreamChunk\s+([\d.]+)', out)
     opened = re.search(r'OpenStreamChunk\s+([\d.]+)', out)
     return float(seal.group(1)) if seal else 0.0, float(opened.group(1)) if opened else 0.0
-
-
-def wineserver_pid():
-    """The wineserver of this Wine world (other worlds may run their own)."""
-    r = subprocess.run(['pgrep', 'wineserver'], capture_output=True, text=True)
-    prefix = ('WINEPREFIX=' + os.environ.get('WINEPREFIX', '')).encode()
-    for pid in (int(p) for p in r.stdout.split()):
-        try:
-            with open('/proc/%d/environ' % pid, 'rb') as f:
-                if prefix in f.read().split(b'\0'):
-                    return pid
-        except OSError:
-            pass
-    return None
 
 
 class Clock:
@@ -80,10 +64,7 @@ def timed_copy(ctx, addr, index, pids, done):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     a = ap.parse_args()
     ctx = Ctx('file_copy', a.bin, a.work, a.source)
     try:
@@ -108,7 +89,7 @@ def main():
         open_window(ctx, addr, agent)
         wait_path(ctx, addr, 1, 'C:\\', 'first listing')
         go_local(ctx, addr, local)
-        pids = [viewer_pid(addr), wineserver_pid(), agent.proc.pid]
+        pids = [viewer_pid(addr), world_pids()['wineserver'], agent.proc.pid]
         labels = 'viewer %.1f s, wineserver %.1f s, simulator %.1f s of CPU'
 
         def report(what, ok, wall, cpu, amount):

@@ -5,13 +5,11 @@ computer. The console stand-in sends the refresh command to the window (sent, so
 returns when the list is built), has the panel painted and reads the clock around
 both, in one process.
 Run inside the Wine world:  wine-env.sh run STATE python3 bench/ft_listing.py ..."""
-import argparse
 import os
 import shutil
 import statistics
-import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import Agent, Ctx, check, cleanup, post, reg_set_defaults, start, stub_command, wait_until  # noqa: E402
 
 ENTRIES = 10000
@@ -58,10 +56,7 @@ def report(side, extra, times):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--runs', type=int, default=5)
     a = ap.parse_args()
     ctx = Ctx('ft_listing', a.bin, a.work, a.source)

@@ -4,23 +4,17 @@ pad, with remote control on. For each event the simulator is first asked to answ
 once it has received one more input event (wait-input), then the X event is made;
 the answer ends the clock, so each figure includes a loopback round trip.
 Run inside the Wine world (see ./corvid bench)."""
-import argparse
 import ctypes
-import os
 import subprocess
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import (Agent, Ctx, child_rect, cleanup, command_states, post, reg_set_defaults, start,  # noqa: E402
                      stub_command, wait_until)
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--events', type=int, default=1000)
     a = ap.parse_args()
     ctx = Ctx('input_latency', a.bin, a.work, a.source)

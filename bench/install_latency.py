@@ -2,22 +2,17 @@
 installed viewer under Wine, against the Agent simulator on loopback; each run removes
 the product again. Run inside the Wine world:
   wine-env.sh run STATE python3 bench/install_latency.py --bin build/win64/bin ..."""
-import argparse
 import os
 import statistics
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import Ctx, cleanup, reg_set_defaults  # noqa: E402
 from test_install import INSTALLED_EXE, dist, install, log_in, remove_installs, uninstall  # noqa: E402
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--runs', type=int, default=5)
     a = ap.parse_args()
     ctx = Ctx('install_latency', a.bin, a.work, a.source)

@@ -2,21 +2,15 @@
 Agent simulator on loopback. The viewer sends PKT_CLIENT_INFO as the last step of
 processing an accepted login reply, so its arrival at the simulator ends the clock.
 Run inside the Wine world:  wine-env.sh run STATE python3 bench/login_latency.py ..."""
-import argparse
-import os
 import statistics
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import Agent, Ctx, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--runs', type=int, default=10)
     a = ap.parse_args()
     ctx = Ctx('login_latency', a.bin, a.work, a.source)

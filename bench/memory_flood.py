@@ -5,21 +5,12 @@ change it). The viewer's resident set and private resident memory are sampled at
 start, every --every frames and at the end; memory is flat when the end is within
 --flat-mb of the value after warm-up (the first tenth of the frames). Run inside the
 Wine world (see ./corvid bench)."""
-import argparse
-import os
 import re
-import subprocess
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+import benchargs  # makes the harness importable
 from harness import Agent, Ctx, cleanup, reg_set_defaults, start, stub_command  # noqa: E402
-
-
-def viewer_pid(addr):
-    r = subprocess.run(['pgrep', '-f', 'Corvid.exe TCP=' + addr + '( |$)'], capture_output=True, text=True)
-    pids = [int(p) for p in r.stdout.split()]
-    return pids[0] if pids else None
+from procstat import viewer_pid  # noqa: E402
 
 
 def memory_mb(pid):
@@ -33,10 +24,7 @@ def memory_mb(pid):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--frames', type=int, default=3600)
     ap.add_argument('--every', type=int, default=300)
     ap.add_argument('--flat-mb', type=float, default=4.0)

@@ -52,7 +52,7 @@ def viewer_pid(addr):
     """The Windows process of the viewer for addr (not the short-lived wine launcher):
     the one of that command line with the most threads."""
     best, most = None, 0
-    for pid in _pids('Corvid.exe TCP=' + addr):
+    for pid in _pids('Corvid.exe TCP=' + addr + '( |$)'):
         try:
             n = len(os.listdir('/proc/%d/task' % pid))
         except OSError:

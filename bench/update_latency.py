@@ -4,15 +4,12 @@ changed pixels being on the X screen. The simulator fills a rectangle with a new
 watched through DAMAGE for the colour at points inside the rectangle. One tile in the
 middle and the whole screen, each in the unscaled and the scaled view, on a still
 1024 x 768 x 16 desktop. Run inside the Wine world (see ./corvid bench)."""
-import argparse
 import json
 import os
 import random
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import benchargs  # makes the harness importable
 from harness import Agent, Ctx, child_rect, cleanup, reg_set_defaults, start, stub_command, wait_until  # noqa: E402
 from xscreen import ScreenWatch  # noqa: E402
 
@@ -107,10 +104,7 @@ def session(a, scaled):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument('--bin', required=True)
-    ap.add_argument('--work', required=True)
-    ap.add_argument('--source', required=True)
+    ap = benchargs.parser()
     ap.add_argument('--samples', type=int, default=200)
     a = ap.parse_args()
     random.seed(1)
