@@ -21,8 +21,14 @@ def x_clipboard_set(data):
 
 
 def x_clipboard():
-    r = subprocess.run(['xclip', '-o', '-selection', 'clipboard', '-t', 'UTF8_STRING'], capture_output=True,
-                       timeout=30)
+    # Wine 8's clipboard thread answers a request that reaches it just after it took the
+    # selection, then waits with the answer still in its X buffer: that reader is never
+    # told. An unanswered read is "not yet"; the next poll's request flushes the buffer.
+    try:
+        r = subprocess.run(['xclip', '-o', '-selection', 'clipboard', '-t', 'UTF8_STRING'], capture_output=True,
+                           timeout=3)
+    except subprocess.TimeoutExpired:
+        return None
     return r.stdout if r.returncode == 0 else None
 
 
