@@ -89,8 +89,52 @@ def snapshot(ctx):
                 f.write('started %s: exit %s\n' % (' '.join(p.args), p.poll()))
             f.flush()
             subprocess.run(['ps', '-eo', 'pid,stat,etime,time,args'], stdout=f, stderr=subprocess.DEVNULL, timeout=30)
+        # A program that hangs is only understood from where its threads wait.
+        if any(p.poll() is None for p in ctx.procs):
+            with open(ctx.path('failure-bt.txt'), 'w') as f:
+                subprocess.run(['winedbg', '--command', 'bt all'], cwd=ctx.dir, stdin=subprocess.DEVNULL,
+                               stdout=f, stderr=subprocess.STDOUT, timeout=120)
+            with open(ctx.path('failure-bt.txt'), encoding='latin-1') as f:
+                stacks = viewer_stacks(ctx, f.read())
+            if stacks:
+                # Printed as well: a CI run keeps only what the case printed.
+                sys.stderr.write('where the viewer\'s threads were:\n' + stacks)
     except (OSError, subprocess.SubprocessError):
         pass
+
+
+BT_THREAD = re.compile(r'^Backtracing for thread (\w+) in process \w+ \((.*)\):')
+BT_FRAME = re.compile(r'^\s*(?:=>)?\d+ 0x([0-9a-f]+) (?:in (\S+) \(\+0x([0-9a-f]+)\)|(\w+)[+(])')
+
+
+def viewer_stacks(ctx, bt):
+    """The threads of every Corvid.exe in a winedbg "bt all", one line each, innermost
+    first, the viewer's own frames named from its debugging information."""
+    threads, current = [], None
+    for line in bt.splitlines():
+        m = BT_THREAD.match(line)
+        if m:
+            current = [m.group(1)] if m.group(2).lower().endswith('corvid.exe') else None
+            if current:
+                threads.append(current)
+            continue
+        m = current is not None and BT_FRAME.match(line)
+        if m:
+            current.append(('0x' + m.group(1)) if m.group(2) == 'corvid' else (m.group(4) or m.group(2) or '?'))
+    addresses = sorted({f for t in threads for f in t[1:] if f.startswith('0x')})
+    names = {}
+    if addresses:
+        try:
+            out = subprocess.run(['x86_64-w64-mingw32-addr2line', '-f', '-s', '-e', os.path.join(ctx.bin, 'Corvid.exe')]
+                                 + addresses, capture_output=True, text=True, timeout=60).stdout.split('\n')
+            for i, a in enumerate(addresses):
+                names[a] = '%s (%s)' % (out[2 * i], out[2 * i + 1])
+        except (OSError, subprocess.SubprocessError, IndexError):
+            pass
+    return ''.join('  thread %s: %s\n' % (t[0], ' < '.join(names.get(f, f) for f in t[1:]
+                                                           if f not in ('BaseThreadInitThunk', 'RtlUserThreadStart',
+                                                                        '__wine_pop_frame')))
+                   for t in threads)
 
 
 def keep_failed(ctx, why):
@@ -101,6 +145,12 @@ def keep_failed(ctx, why):
     with open(os.path.join(kept, 'failure.txt'), 'w') as f:
         f.write(why)
     sys.stderr.write('the case folder is kept as %s\n' % kept)
+    try:
+        with open(ctx.path('Corvid.log'), 'rb') as f:
+            tail = f.read().decode('cp1251', 'replace').splitlines()[-8:]
+        sys.stderr.write('the end of Corvid.log:\n' + ''.join('  %s\n' % l for l in tail))
+    except OSError:
+        pass
 
 
 CRASH_TEXT = re.compile(rb'Unhandled exception|Unhandled page fault')
@@ -193,6 +243,16 @@ def wine_run(args, cwd=None, timeout=60):
 
 def stub_command(ctx, *args):
     return wine_run(['tallydesk-stub.exe'] + list(args), cwd=ctx.dir, timeout=30)[0]
+
+
+def end_viewer(ctx, window_class, viewer, timeout=30):
+    """Sets the termination event of the viewer owning that window and waits for it to
+    end; a viewer that stays is a failure, recorded with where its threads wait."""
+    check(stub_command(ctx, 'TERMCLASS=' + window_class) == 0, 'no termination event for ' + window_class)
+    try:
+        viewer.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        check(False, 'the viewer did not end within %d s of its termination event' % timeout)
 
 
 def start_console(ctx):

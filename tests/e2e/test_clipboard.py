@@ -5,7 +5,7 @@ import struct
 import subprocess
 import time
 
-from harness import Agent, check, post, read_log, reg_set_defaults, run_case, start, stub_command, wait_until
+from harness import Agent, check, end_viewer, post, read_log, reg_set_defaults, run_case, start, wait_until
 
 WM_COMMAND, IDM_CLIPBOARD_EXCHANGE = 0x111, 40024
 
@@ -56,8 +56,7 @@ def chunks(agent):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def case_local_text_goes_out_in_chunks_only_while_exchange_is_on(ctx):

@@ -7,7 +7,7 @@ import struct
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, command_states, find_windows_by_title, post, read_log,
+from harness import (Agent, check, child_rect, command_states, end_viewer, find_windows_by_title, post, read_log,
                      reg_set_defaults, reg_settings, run_case, start, stub_command, wait_until)
 
 WM_COMMAND = 0x111
@@ -79,8 +79,7 @@ def main_shown(ctx, addr):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def case_console_opens_shows_the_screen_and_closes(ctx):
@@ -132,7 +131,10 @@ def type_into_console(addr, *keystrokes):
 def open_console(ctx, addr, agent, geometry='80 25 7'):
     command(agent, 'console-open ' + geometry)
     check(wait_until(lambda: console_windows(addr), 15), 'no console window')
-    return console_shows(ctx, addr, agent)
+    c = console_shows(ctx, addr, agent)
+    # The console shows the screen a moment before the viewer has put its pad beside it.
+    check(wait_until(lambda: child_rect(ctx, PAD, '') is not None, 10), 'no button pad')
+    return c
 
 
 def case_keys_typed_in_the_console_reach_the_agent_in_control_mode_only(ctx):

@@ -5,9 +5,8 @@ import struct
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, messages, pixel_mismatches, read_log, read_ppm, reg_set_defaults,
-                     run_case, save_ppm, screenshot, start, start_console, stop_console, stub_command, post,
-                     wait_until)
+from harness import (Agent, check, child_rect, end_viewer, messages, pixel_mismatches, post, read_log, read_ppm,
+                     reg_set_defaults, run_case, save_ppm, screenshot, start, start_console, stop_console, wait_until)
 
 WM_KEYDOWN, WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, VK_NEXT = 0x100, 0x112, 0xF020, 0xF120, 0x22
 
@@ -58,13 +57,7 @@ def match_unscaled(ctx, addr, agent, what):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    try:
-        viewer.wait(timeout=30)
-    except subprocess.TimeoutExpired:
-        # What the viewer shows while it does not end (a box, a half-closed window).
-        subprocess.run(['import', '-window', 'root', ctx.path('close-timeout.png')], timeout=30)
-        raise
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def case_unscaled_16_bits(ctx):

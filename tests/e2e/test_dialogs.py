@@ -13,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from harness import (Agent, check, child_rect, command_states, dialog, lang_string, post, reg_set_defaults,
+from harness import (Agent, check, child_rect, command_states, dialog, end_viewer, lang_string, post, reg_set_defaults,
                      run_case, screenshot, start, stub_command, wait_until)
 
 WM_COMMAND = 0x111
@@ -42,8 +42,7 @@ def open_viewer(ctx, addr, *agent_options, language=0):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def control_text(ctx, addr, control):

@@ -7,7 +7,7 @@ import os
 import signal
 import stat
 
-from harness import check, post, read_log, run_case, wait_until
+from harness import check, post, run_case, wait_until
 from test_dialogs import close, control_text, open_viewer
 from test_filetransfer import EDIT, FRAME, LIST, WM_COMMAND, key, names, open_window, panel, selected, wait_path
 from test_ftchange import answer_box, dialog, focus_item, wait_dialog, wait_no_dialog

@@ -5,8 +5,8 @@ Alt+F4 bring the main window back with the view and the tile range it had."""
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, command_states, pixel_mismatches, post, read_ppm, reg_set_defaults,
-                     run_case, save_ppm, screenshot, start, stub_command, wait_until, window_exists)
+from harness import (Agent, check, child_rect, command_states, end_viewer, pixel_mismatches, post, read_ppm,
+                     reg_set_defaults, run_case, save_ppm, screenshot, start, wait_until, window_exists)
 
 WM_CLOSE, WM_KEYDOWN, WM_KEYUP, WM_COMMAND, WM_SYSCOMMAND = 0x10, 0x100, 0x101, 0x111, 0x112
 SC_CLOSE, VK_END, VK_F12 = 0xF060, 0x23, 0x7B
@@ -29,8 +29,7 @@ def open_desktop(ctx, addr, screen, *viewer_args, maximized=1, auto_scale=0):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def full_screen_state(ctx, addr):

@@ -5,8 +5,8 @@ level slider and the keyboard lights."""
 import subprocess
 import time
 
-from harness import (Agent, check, child_rect, command_states, messages, post, read_log, reg_set_defaults, run_case,
-                     screenshot, start, start_console, stop_console, stub_command, wait_until)
+from harness import (Agent, check, child_rect, command_states, end_viewer, messages, post, read_log, reg_set_defaults,
+                     run_case, screenshot, start, start_console, stop_console, stub_command, wait_until)
 
 WM_COMMAND = 0x111
 IDM_REMOTE_CONTROL, IDM_LEFT_CTRL, IDM_WIN_KEY = 40002, 40017, 40019
@@ -50,8 +50,7 @@ def control_on(ctx, addr, agent, view_child):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def case_click_and_drag_unscaled(ctx):

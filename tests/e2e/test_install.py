@@ -12,7 +12,7 @@ import sys
 import time
 import zipfile
 
-from harness import Agent, check, reg_set_defaults, run_case, start, stub_command, wait_until, wine_run
+from harness import Agent, check, end_viewer, reg_set_defaults, run_case, start, wait_until, wine_run
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'package'))
 import make_package  # noqa: E402
@@ -109,8 +109,7 @@ def log_in(ctx, exe, addr):
     check(agent.wait_packet('PKT_CLIENT_INFO', timeout=40), 'no login from %s: %s' % (exe, agent.packets()))
     took = time.perf_counter() - t0
     check(agent.packets('PKT_LOGIN')[0]['password_ok'], 'login %s' % agent.packets('PKT_LOGIN'))
-    stub_command(ctx, 'TERMCLASS=CORVIDS:TCP:' + addr)
-    viewer.wait(timeout=30)
+    end_viewer(ctx, 'CORVIDS:TCP:' + addr, viewer)
     agent.stop()
     ctx.agents.remove(agent)
     return took

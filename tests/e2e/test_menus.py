@@ -7,8 +7,8 @@ Another process cannot read the viewer's menu under Wine (GetMenu answers nothin
 across processes), so the menu's states are checked through what they decide: the
 viewer refuses a command whose menu item is greyed. The check marks themselves are
 covered by the Wine unit tests (tests/wine/language_test.cpp)."""
-from harness import (Agent, check, command_states, post, reg_set, reg_set_defaults, reg_settings, run_case, start,
-                     stub_command, wait_until, window_exists)
+from harness import (Agent, check, command_states, end_viewer, post, reg_set, reg_set_defaults, reg_settings, run_case,
+                     start, wait_until, window_exists)
 
 WM_COMMAND, WM_CHAR = 0x111, 0x102
 IDM_REMOTE_CONTROL, IDM_AGENT_KEYS = 40002, 40020
@@ -49,8 +49,7 @@ def setting(name):
 
 
 def close(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def agent_errors(agent):

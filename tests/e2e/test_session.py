@@ -4,9 +4,9 @@ the console's termination event and its records. One ctest entry per case."""
 import re
 import time
 
-from harness import (Agent, check, command_states, console_records, dialog, lang_string, log_before_closing,
+from harness import (Agent, check, command_states, console_records, dialog, end_viewer, lang_string, log_before_closing,
                      messages, post, read_log, reg_set_defaults, run_case, start, start_console, stop_console,
-                     stub_command, wait_until, window_exists)
+                     wait_until)
 
 WM_CV_SET_STAMP = 0x400 + 70
 IDOK, IDCANCEL = 1, 2
@@ -28,8 +28,7 @@ def toolbar(ctx, addr):
 
 
 def close_viewer(ctx, addr, viewer):
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
 
 
 def case_rights_enable_granted_commands_and_ctrl(ctx):
@@ -218,8 +217,7 @@ def case_termination_and_returned_password(ctx):
     check(dialog(ctx, viewer_class(addr), IDOK), 'OK')
     check(agent.wait_packet('PKT_CLIENT_INFO'), 'no login')
     check(wait_until(lambda: [r for r in console_records(ctx) if r['kind'] == 'CONN'], 10), 'no record')
-    stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
-    viewer.wait(timeout=30)
+    end_viewer(ctx, viewer_class(addr), viewer)
     stop_console(ctx, console)
     conns = [r for r in console_records(ctx) if r['kind'] == 'CONN']
     check(len(conns) == 2, 'records %s' % conns)

@@ -5,7 +5,7 @@ import os
 import re
 import time
 
-from harness import (Agent, check, console_records, lang_string, messages, read_log, reg_delete_settings, reg_set,
+from harness import (Agent, check, console_records, lang_string, messages, read_log, reg_delete_settings,
                      reg_set_defaults, reg_settings, run_case, run_viewer, start, start_console, stop_console,
                      stub_command, wait_until, window_exists, wine_run, find_windows_by_title, DEFAULTS)
 
