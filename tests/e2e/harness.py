@@ -151,6 +151,14 @@ def keep_failed(ctx, why):
         sys.stderr.write('the end of Corvid.log:\n' + ''.join('  %s\n' % l for l in tail))
     except OSError:
         pass
+    for path in ctx.stderr_paths:
+        try:
+            with open(path, 'rb') as f:
+                tail = f.read().decode('latin-1').splitlines()[-8:]
+        except OSError:
+            continue
+        if tail:
+            sys.stderr.write('the end of %s:\n' % os.path.basename(path) + ''.join('  %s\n' % l for l in tail))
 
 
 CRASH_TEXT = re.compile(rb'Unhandled exception|Unhandled page fault')
@@ -210,7 +218,7 @@ def start(ctx, exe, *args, stderr_path=None, env=None):
         ctx.stderr_paths.append(stderr_path)
     err = open(stderr_path, 'wb') if stderr_path else subprocess.DEVNULL
     p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=err, env=dict(os.environ, **env) if env else None)
+                         stdout=subprocess.DEVNULL, stderr=err, env=wine_env(env))
     if stderr_path:
         err.close()  # the child holds its own copy
     ctx.procs.append(p)
@@ -228,13 +236,19 @@ def run_viewer(ctx, *args, timeout=30):
 last_wine_error = ['']  # standard error of the last wine_run, for failure texts
 
 
+def wine_env(extra=None):
+    """The programs of a case report Wine's own errors: a program that ends early
+    without a word is otherwise beyond explaining."""
+    return dict(os.environ, WINEDEBUG='-all,err+all', **(extra or {}))
+
+
 def wine_run(args, cwd=None, timeout=60):
     """Runs a Wine program to its end; returns (exit code, stdout text). Output goes
     through files, not pipes: a Wine service started on the way could hold a pipe
     open long after the program has ended."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         r = subprocess.run(['wine'] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
-                           stderr=err, timeout=timeout)
+                           stderr=err, timeout=timeout, env=wine_env())
         out.seek(0)
         err.seek(0)
         last_wine_error[0] = err.read().decode('latin-1')
