@@ -10,11 +10,37 @@ action=$1; state=$(realpath -m "$2"); shift 2
 mkdir -p "$state"
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
+# Whether this prefix's wineserver runs and was started persistent (-p). A server that
+# a Wine program started on its own ends whenever the world is idle for a moment, and
+# with it the desktop and services: programs started while they go down fail at random.
+persistent_server() {
+    local pid
+    for pid in $(pgrep -x wineserver64 || true); do
+        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | grep -qx -- '-p' && return 0
+    done
+    return 1
+}
+
+# wineboot (or any program run without one) may have started a server of its own, which
+# keeps the persistent one from starting: it is let end first.
+start_persistent_server() {
+    if ! persistent_server; then
+        wineserver -w
+        setsid wineserver -p >/dev/null 2>&1 < /dev/null || true
+    fi
+    persistent_server || { echo "no persistent wineserver for $WINEPREFIX" >&2; exit 1; }
+}
+
 case "$action" in
 up)
     if [ -f "$state/env.sh" ]; then
         . "$state/env.sh"
-        if [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null; then exit 0; fi
+        if [ -n "${XVFB_PID:-}" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+            export DISPLAY
+            start_persistent_server
+            exit 0
+        fi
     fi
     # A display number no other X server on this machine uses.
     for n in $(seq 80 140); do
@@ -29,7 +55,7 @@ up)
         echo "creating Wine prefix $WINEPREFIX"
         wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log"; exit 1; }
     fi
-    setsid wineserver -p >/dev/null 2>&1 < /dev/null || true
+    start_persistent_server
     # The first Wine program of a server starts its services, which keep whatever
     # stdout they inherit open: start them here, on /dev/null, not in a test's pipe.
     wine cmd /c exit >/dev/null 2>&1 < /dev/null || true
@@ -50,6 +76,8 @@ down)
 run)
     . "$state/env.sh"
     export DISPLAY
+    # A case run after the server went would start a passing one of its own.
+    persistent_server || { echo "the Wine world of $state has lost its persistent wineserver" >&2; exit 1; }
     exec "$@"
     ;;
 *)
