@@ -91,11 +91,11 @@ def snapshot(ctx):
             subprocess.run(['ps', '-eo', 'pid,stat,etime,time,args'], stdout=f, stderr=subprocess.DEVNULL, timeout=30)
         # A program that hangs is only understood from where its threads wait.
         if any(p.poll() is None for p in ctx.procs):
-            with open(ctx.path('failure-bt.txt'), 'w') as f:
-                subprocess.run(['winedbg', '--command', 'bt all'], cwd=ctx.dir, stdin=subprocess.DEVNULL,
-                               stdout=f, stderr=subprocess.STDOUT, timeout=120)
-            with open(ctx.path('failure-bt.txt'), encoding='latin-1') as f:
-                stacks = viewer_stacks(ctx, f.read())
+            bt = subprocess.run(['winedbg', '--command', 'bt all'], cwd=ctx.dir, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120).stdout
+            with open(ctx.path('failure-bt.txt'), 'wb') as f:
+                f.write(bt)
+            stacks = viewer_stacks(ctx, bt.decode('latin-1'))
             if stacks:
                 # Printed as well: a CI run keeps only what the case printed.
                 sys.stderr.write('where the viewer\'s threads were:\n' + stacks)
@@ -145,16 +145,11 @@ def keep_failed(ctx, why):
     with open(os.path.join(kept, 'failure.txt'), 'w') as f:
         f.write(why)
     sys.stderr.write('the case folder is kept as %s\n' % kept)
-    try:
-        with open(ctx.path('Corvid.log'), 'rb') as f:
-            tail = f.read().decode('cp1251', 'replace').splitlines()[-8:]
-        sys.stderr.write('the end of Corvid.log:\n' + ''.join('  %s\n' % l for l in tail))
-    except OSError:
-        pass
-    for path in ctx.stderr_paths:
+    # Printed too, since a CI run keeps only what the case printed.
+    for path, encoding in [(ctx.path('Corvid.log'), 'cp1251')] + [(p, 'latin-1') for p in ctx.stderr_paths]:
         try:
             with open(path, 'rb') as f:
-                tail = f.read().decode('latin-1').splitlines()[-8:]
+                tail = f.read().decode(encoding, 'replace').splitlines()[-8:]
         except OSError:
             continue
         if tail:
