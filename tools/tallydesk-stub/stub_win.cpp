@@ -180,8 +180,11 @@ static int DumpState(const char *windowClass, const char *outPath)
 
 struct DialogSearch {
     DWORD pid;
+    int id; // 0: any dialog; else the first that holds a control of this id
     HWND found;
 };
+
+static HWND DialogItem(HWND dlg, int id);
 
 static BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp)
 {
@@ -189,18 +192,21 @@ static BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp)
     char cls[16];
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == ds->pid && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof(cls)) && strcmp(cls, "#32770") == 0) {
+    if (pid == ds->pid && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof(cls)) && strcmp(cls, "#32770") == 0 &&
+        (!ds->id || DialogItem(w, ds->id))) {
         ds->found = w;
         return FALSE;
     }
     return TRUE;
 }
 
-// The topmost dialog shown by the viewer whose main window has class cls.
-static HWND ViewerDialog(const char *cls)
+// The topmost dialog shown by the viewer whose main window has class cls; with id, the
+// topmost one holding that control. Two may show at once (a worker's box beside the
+// copy's progress), and which of them is on top can change between two looks.
+static HWND ViewerDialog(const char *cls, int id = 0)
 {
     HWND main = FindWindowA(cls, NULL);
-    DialogSearch ds = {0, NULL};
+    DialogSearch ds = {0, id, NULL};
     if (!main || !GetWindowThreadProcessId(main, &ds.pid))
         return NULL;
     EnumWindows(FindDialogOf, (LPARAM)&ds);
@@ -222,18 +228,21 @@ static BOOL CALLBACK FindVisibleId(HWND w, LPARAM lp)
     return TRUE;
 }
 
+static HWND DialogItem(HWND dlg, int id)
+{
+    HWND direct = GetDlgItem(dlg, id);
+    if (direct)
+        return direct;
+    IdSearch is = {id, NULL};
+    EnumChildWindows(dlg, FindVisibleId, (LPARAM)&is);
+    return is.found;
+}
+
 // Control id of the dialog shown by the viewer whose main window has class cls.
 static HWND DialogControl(const char *cls, const char *id)
 {
-    HWND dlg = ViewerDialog(cls);
-    if (!dlg)
-        return NULL;
-    HWND direct = GetDlgItem(dlg, atoi(id));
-    if (direct)
-        return direct;
-    IdSearch is = {atoi(id), NULL};
-    EnumChildWindows(dlg, FindVisibleId, (LPARAM)&is);
-    return is.found;
+    HWND dlg = ViewerDialog(cls, atoi(id));
+    return dlg ? DialogItem(dlg, atoi(id)) : NULL;
 }
 
 // "class|id|rest": splits off the rest (NULL when missing) and finds the control.
