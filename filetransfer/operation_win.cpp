@@ -112,6 +112,8 @@ static void FreeStart(WorkerStart *s)
         CloseHandle(s->params.cancelEvent);
     if (s->params.replyEvent)
         CloseHandle(s->params.replyEvent);
+    if (s->params.abortEvent)
+        CloseHandle(s->params.abortEvent);
     FreeSelection(&s->params.selection);
     HeapFree(GetProcessHeap(), 0, s);
 }
@@ -148,7 +150,8 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     run->params.cancelEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     if (run->needsReply)
         run->params.replyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    if (!run->params.cancelEvent || (run->needsReply && !run->params.replyEvent))
+    run->params.abortEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (!run->params.cancelEvent || !run->params.abortEvent || (run->needsReply && !run->params.replyEvent))
         return 0;
     WorkerStart *s = (WorkerStart *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart));
     if (!s)
@@ -156,7 +159,8 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     s->params = run->params;
     s->worker = run->worker;
     if (!Duplicate(run->params.cancelEvent, &s->params.cancelEvent) ||
-        !Duplicate(run->params.replyEvent, &s->params.replyEvent)) {
+        !Duplicate(run->params.replyEvent, &s->params.replyEvent) ||
+        !Duplicate(run->params.abortEvent, &s->params.abortEvent)) {
         s->params.selection = SelectionList{};
         FreeStart(s);
         return 0;
@@ -287,11 +291,15 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         if (run) {
             if (run->params.cancelEvent)
                 SetEvent(run->params.cancelEvent);  // torn down early: the worker stops too
+            if (run->params.abortEvent)
+                SetEvent(run->params.abortEvent);
             if (run->params.cancelEvent)
                 CloseHandle(run->params.cancelEvent);
             if (run->params.replyEvent)
                 CloseHandle(run->params.replyEvent);
-            run->params.cancelEvent = run->params.replyEvent = NULL;
+            if (run->params.abortEvent)
+                CloseHandle(run->params.abortEvent);
+            run->params.cancelEvent = run->params.replyEvent = run->params.abortEvent = NULL;
         }
         g_ft.activeDialog = g_progressDialog = NULL;
         return TRUE;

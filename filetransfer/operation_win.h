@@ -16,6 +16,8 @@ struct SelectionList {
 struct WorkerParams {
     HANDLE cancelEvent;   // auto-reset; set by the dialog's Cancel
     HANDLE replyEvent;    // auto-reset; NULL for a local delete
+    HANDLE abortEvent;    // manual reset; set when the dialog goes away: stop at once,
+                          // keep nothing half-written
     HWND dialog;          // the progress dialog
     int panel;            // the panel worked on (delete) or the source (copy)
     char folder[MAX_PATH];  // that panel's current directory when the operation began
