@@ -635,6 +635,48 @@ TEST_F(SimCopyTest, RequestsOutOfTurnOrMalformedAreRefusedCleanly)
     EXPECT_EQ(end, "ack");
 }
 
+TEST_F(SimCopyTest, ABurstOfQuestionsHoldsEveryRequestUntilEachIsAnswered)
+{
+    Bytes list(kPacketHeaderSize + kFtListDirLen);
+    BuildFtListDir(2, "C:\\", list.data(), list.size());
+    const struct {
+        const char *name;
+        int now;
+        std::vector<int> answers;
+        const char *words, *tally;
+        bool landed;
+    } kCases[] = {
+        {"all yes: the upload goes on", 0, {FT_ANSWER_YES, FT_ANSWER_YES_TO_ALL, FT_ANSWER_YES}, "ack",
+         "\"yes\":2,\"yes_to_all\":1,\"no\":0,\"go_on\":0", true},
+        {"one stop ends it", 0, {FT_ANSWER_YES, FT_ANSWER_NO, FT_ANSWER_YES}, "stop",
+         "\"yes\":2,\"yes_to_all\":0,\"no\":1,\"go_on\":0", false},
+        {"sent when told: nothing to go on with", 1, {FT_ANSWER_NO, FT_ANSWER_GO_ON, FT_ANSWER_NO}, "",
+         "\"yes\":0,\"yes_to_all\":0,\"no\":2,\"go_on\":1", false},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(root / "q.bin");
+        Bytes reply;
+        if (c.now) {
+            SimCopyQuestionsNow(&files, 3, &log, &reply);
+        } else {
+            files.copy.armQuestions = 3;
+            reply = Feed(SealedFile("C:\\q.bin", Pattern(100, 3), kFtAttrArchive, 1)[0]);
+        }
+        EXPECT_EQ(Words(reply), "overwrite overwrite overwrite");
+        EXPECT_TRUE(Feed(list).empty());  // an Agent waiting for its answers serves nothing else
+        std::string last = "-";
+        for (int a : c.answers)
+            last = Words(Answer(a));
+        EXPECT_EQ(last, c.words);
+        EXPECT_EQ(fs::exists(root / "q.bin"), c.landed);
+        EXPECT_NE(Line("ft_questions_answered").find(std::string("\"count\":3,") + c.tally), std::string::npos)
+            << Line("ft_questions_answered");
+        EXPECT_FALSE(Feed(list).empty());  // at rest again
+    }
+    EXPECT_NE(log.find("a question is open; not answered"), std::string::npos);
+}
+
 TEST(SimControl, CopyCommandsParse)
 {
     const struct {
@@ -646,7 +688,8 @@ TEST(SimControl, CopyCommandsParse)
         {"ft-corrupt", kCtlFtCorrupt, 0, ""},         {"ft-short-head", kCtlFtShortHead, 0, ""},
         {"ft-oversize", kCtlFtOversize, 0, ""},       {"ft-delay 250", kCtlFtDelay, 250, ""},
         {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"}, {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
-        {"wait-files 3", kCtlWaitFiles, 0, ""},
+        {"wait-files 3", kCtlWaitFiles, 0, ""},       {"ft-questions 3000", kCtlFtQuestions, 3000, ""},
+        {"ft-questions 1 now", kCtlFtQuestions, 1, ""},
     };
     for (const auto &c : kGood) {
         SimControlCommand cmd;
@@ -658,6 +701,8 @@ TEST(SimControl, CopyCommandsParse)
     }
     SimControlCommand cmd;
     char err[160];
+    ASSERT_EQ(SimParseControl("ft-questions 2 now", 18, &cmd, err, sizeof err), 1);
+    EXPECT_EQ(cmd.on, 1);
     ASSERT_EQ(SimParseControl("wait-files 5 7", 14, &cmd, err, sizeof err), 1);
     EXPECT_EQ(cmd.count, 5u);
     EXPECT_EQ(cmd.seconds, 7u);

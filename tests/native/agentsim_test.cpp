@@ -198,6 +198,8 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"ft-path", "takes a relative path"}, {"ft-path " + std::string(261, 'x'), "over 260"},
         {"wait-files 1 2 3", "N [SECONDS]"}, {"fill 1 2 3 4", "takes 5 arguments"},
         {"fill 0 0 10 10 ff00", "RRGGBB"}, {"fill 0 0 65536 1 ff0000", "0 to 65535"},
+        {"ft-questions 0", "at least 1"}, {"ft-questions 100001", "count"}, {"ft-questions 1 later", "now"},
+        {"ft-questions", "a count"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;

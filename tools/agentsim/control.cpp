@@ -11,7 +11,7 @@
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/session.h"
 
-enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000 };
+enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000, kFtQuestionsMax = 100000 };
 
 struct Word {
     const char *p;
@@ -550,6 +550,24 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             !ParseUints(w + 1, 1, kFtDelayMax, &cmd->value, "milliseconds", err, errCap))
             return 0;
         cmd->kind = kCtlFtDelay;
+        return 1;
+    }
+    if (Is(name, "ft-questions")) {
+        if (nw != 2 && nw != 3) {
+            snprintf(err, errCap, "ft-questions takes a count and optionally now");
+            return 0;
+        }
+        if (!ParseUints(w + 1, 1, kFtQuestionsMax, &cmd->value, "count", err, errCap)) return 0;
+        if (cmd->value == 0) {
+            snprintf(err, errCap, "count must be at least 1");
+            return 0;
+        }
+        if (nw == 3 && !Is(w[2], "now")) {
+            snprintf(err, errCap, "ft-questions takes now or nothing after the count");
+            return 0;
+        }
+        cmd->on = nw == 3;
+        cmd->kind = kCtlFtQuestions;
         return 1;
     }
     if (Is(name, "ft-error") || Is(name, "ft-split")) {

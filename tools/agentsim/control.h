@@ -54,6 +54,10 @@
 //                                 while the loop runs on
 //   wait-files N [SECONDS]        "ok" once N files in all have been wholly sent or received
 //                                 (default 30 seconds)
+//   ft-questions N [now]          N PKT_FT_CONFIRM_OVERWRITE (1..100000) at once before the
+//                                 next copied file, or now about C:\question.txt; until
+//                                 every one is answered no request is served, then all yes
+//                                 goes on and any stop ends the copy (ft_questions_answered)
 //   ft-attr ATTRS PATH            the Windows attributes kept for PATH (rest of the line)
 //   ft-split N                    listing entries per packet from now on (1..100000)
 //   console-open W H ATTR [PATH]  PKT_CONSOLE_START of W x H cells (W * H up to 7,920), ATTR
@@ -117,6 +121,7 @@ enum SimControlKind {
     kCtlFtDelay,
     kCtlWaitFiles,
     kCtlFill,
+    kCtlFtQuestions,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -129,7 +134,7 @@ struct SimControlCommand {
                                  // wait-files: files; hostile: packets
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
     int fatal;                   // hostile-fatal: the kind (HostileFatal)
-    int on;                      // cursor-follow
+    int on;                      // cursor-follow; ft-questions: now
     uint8_t screenCount;         // screens
     int hasCurrent;              // screens: K was given
     uint8_t screenCurrent;
@@ -138,7 +143,7 @@ struct SimControlCommand {
     uint16_t width, height, bpp;
     std::string path;            // dump, frame, ft-attr, ft-path: the rest of the line
     uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
-                                 // ft-delay: milliseconds
+                                 // ft-delay: milliseconds; ft-questions: how many
     std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
                                  // console-line: the row's text
     uint16_t attr;               // console-open

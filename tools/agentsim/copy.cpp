@@ -138,6 +138,9 @@ void SimCopyInit(SimCopy *c)
     c->delayMs = 0;
     c->heldUntil = 0;
     c->filesDone = 0;
+    c->armQuestions = 0;
+    c->burstLeft = c->burstSent = 0;
+    c->burstStep = -1;
 }
 
 static void DropUpload(SimFiles *f, const char *why, std::string *log)
@@ -200,16 +203,20 @@ void SimCopyReset(SimFiles *f, const char *why, std::string *log)
     c->lateAnswer = 0;
     c->question.clear();
     c->held.clear();
+    c->burstLeft = 0;
+    c->burstStep = -1;
 }
 
 int SimCopyBusy(const SimFiles *f)
 {
     const SimCopy *c = &f->copy;
-    return c->asking != kSimCopyAskNone || c->upFd >= 0 || !c->upTemp.empty() || c->dlActive;
+    return c->asking != kSimCopyAskNone || c->upFd >= 0 || !c->upTemp.empty() || c->dlActive || c->burstLeft;
 }
 
 int SimCopyTakes(const SimFiles *f, uint32_t type)
 {
+    if (f->copy.burstLeft)
+        return 1;  // every request waits for the questions' answers
     if (type == PKT_FT_FILE_BEGIN || type == PKT_FT_FILE_DATA || type == PKT_FT_DOWNLOAD || type == PKT_FT_ABORT)
         return 1;
     return type == PKT_FT_ANSWER && f->asking == kSimAskNone &&
@@ -342,6 +349,8 @@ static int UploadFolder(SimFiles *f, const FtFileBegin *b, const std::string &ho
 static int UploadBegin(SimFiles *f, const FtFileBegin *b, int confirmed, std::string *log, std::vector<uint8_t> *out)
 {
     SimCopy *c = &f->copy;
+    if (!b->directory && SimCopyArmedQuestions(f, b->path, kSimCopyStepUpBegin, log, out))
+        return 1;
     if (!b->directory && f->armedStop) {
         f->armedStop = 0;
         SimCopyInjected("stop", b->path, log);
@@ -472,6 +481,95 @@ static int QuestionAnswer(SimFiles *f, int kind, std::string *log, std::vector<u
     return Retry(f, c->step, log, out);
 }
 
+// ---- a burst of questions --------------------------------------------------------------------
+
+static int Refused(const SessPacketHeader *h, const uint8_t *payload, const char *why, std::string *log);
+
+static void SendBurst(SimFiles *f, uint32_t n, const char *path, int step, std::string *log, std::vector<uint8_t> *out)
+{
+    SimCopy *c = &f->copy;
+    if (!c->burstLeft) {
+        c->burstSent = 0;
+        memset(c->burstKinds, 0, sizeof c->burstKinds);
+        c->burstStep = step;
+        c->burstPath = path;
+    }
+    uint8_t p[kPacketHeaderSize + kFtQuestionHead + kFtPathField];
+    const size_t len = BuildFtQuestion(PKT_FT_CONFIRM_OVERWRITE, kFtAttrArchive, path, p, sizeof p);
+    std::vector<uint8_t> all;
+    all.reserve(len * n);
+    for (uint32_t i = 0; i < n; i++)
+        all.insert(all.end(), p, p + len);
+    SimCopyEmit(f, all.data(), all.size(), out);
+    c->burstLeft += n;
+    c->burstSent += n;
+    JsonLine j;
+    JsonBegin(&j, "ft_questions_sent");
+    JsonCStr(&j, "path", path);
+    JsonUint(&j, "count", n);
+    JsonUint(&j, "bytes", all.size());
+    *log += JsonEnd(&j);
+}
+
+int SimCopyArmedQuestions(SimFiles *f, const char *path, int step, std::string *log, std::vector<uint8_t> *out)
+{
+    SimCopy *c = &f->copy;
+    if (!c->armQuestions)
+        return 0;
+    const uint32_t n = c->armQuestions;
+    c->armQuestions = 0;
+    SimCopyInjected("questions", path, log);
+    SendBurst(f, n, path, step, log, out);
+    return 1;
+}
+
+void SimCopyQuestionsNow(SimFiles *f, uint32_t n, std::string *log, std::vector<uint8_t> *out)
+{
+    SendBurst(f, n, "C:\\question.txt", -1, log, out);
+}
+
+// Packets while a burst waits: answers are counted, PKT_FT_ABORT leaves nothing to resume,
+// anything else is refused unanswered, as an Agent waiting for an answer would.
+static int BurstPacket(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload, std::string *log,
+                       std::vector<uint8_t> *out)
+{
+    SimCopy *c = &f->copy;
+    if (h->dwType == PKT_FT_ABORT) {
+        JsonLine j;
+        PacketLine(&j, h);
+        *log += JsonEnd(&j);
+        DropUpload(f, "the viewer cancelled (PKT_FT_ABORT)", log);
+        c->burstStep = -1;
+        return 1;
+    }
+    int kind;
+    const char *why = nullptr;
+    if (h->dwType != PKT_FT_ANSWER)
+        return Refused(h, payload, "a question is open; not answered", log);
+    if (!ParseFtAnswer(h, payload, &kind, &why))
+        return Refused(h, payload, why, log);
+    c->burstKinds[kind == FT_ANSWER_YES ? 0 : kind == FT_ANSWER_YES_TO_ALL ? 1 : kind == FT_ANSWER_NO ? 2 : 3]++;
+    if (--c->burstLeft)
+        return 1;
+    JsonLine j;
+    JsonBegin(&j, "ft_questions_answered");
+    JsonCStr(&j, "path", c->burstPath.c_str());
+    JsonUint(&j, "count", c->burstSent);
+    JsonUint(&j, "yes", c->burstKinds[0]);
+    JsonUint(&j, "yes_to_all", c->burstKinds[1]);
+    JsonUint(&j, "no", c->burstKinds[2]);
+    JsonUint(&j, "go_on", c->burstKinds[3]);
+    *log += JsonEnd(&j);
+    const int step = c->burstStep;
+    c->burstStep = -1;
+    if (step < 0)
+        return 1;
+    const std::string path = c->burstPath;
+    if (c->burstKinds[2] || c->burstKinds[3])
+        return SimCopyStop(f, path.c_str(), "stopped by the answers to the questions", log, out);
+    return Retry(f, step, log, out);
+}
+
 // ---- dispatch -------------------------------------------------------------------------------
 
 static int Refused(const SessPacketHeader *h, const uint8_t *payload, const char *why, std::string *log)
@@ -582,6 +680,8 @@ int SimCopyHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload
     SimCopy *c = &f->copy;
     if (h->dwRequired != 1)
         return Refused(h, payload, "flag is not 1; not answered", log);
+    if (c->burstLeft)
+        return BurstPacket(f, h, payload, log, out);
     if (h->dwType == PKT_FT_ABORT) {
         // The viewer's cancel may cross anything the simulator sends: taken quietly always.
         JsonLine j;

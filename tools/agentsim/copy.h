@@ -72,6 +72,15 @@ struct SimCopy {
     uint32_t delayMs;           // before each packet the copy sends; 0: none
     std::vector<uint8_t> held;  // packets waiting out the delay
     double heldUntil;
+    uint32_t armQuestions;      // ft-questions N: sent at the next copied file
+
+    // A burst of PKT_FT_CONFIRM_OVERWRITE: until each has its answer, nothing else is
+    // served. All answered yes resumes the step the burst held up; a stop ends the copy.
+    uint32_t burstLeft;         // answers still owed
+    uint32_t burstSent;
+    uint32_t burstKinds[4];     // the answers by kind: yes, yes to all, no, go on
+    int burstStep;              // kSimCopyStep* to resume; -1: nothing (sent when told)
+    std::string burstPath;
 
     uint32_t filesDone;  // files wholly sent or received, all connections
 };
@@ -87,6 +96,10 @@ int SimCopyBusy(const SimFiles *f);
 int SimCopyTakes(const SimFiles *f, uint32_t type);
 int SimCopyHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload, std::string *log,
                   std::vector<uint8_t> *out);
+
+// N questions at once about a made-up file, as a hostile Agent might send them; each
+// waits for its answer like those of a copy.
+void SimCopyQuestionsNow(SimFiles *f, uint32_t n, std::string *log, std::vector<uint8_t> *out);
 
 // Held packets whose delay has run out by now, into out; when the next one is due
 // (0: none held).

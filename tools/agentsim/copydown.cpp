@@ -176,6 +176,8 @@ int SimDownloadFile(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
     if (c->dlFd >= 0)
         close(c->dlFd);
     c->dlFd = -1;
+    if (SimCopyArmedQuestions(f, win.c_str(), kSimCopyStepDownFile, log, out))
+        return 1;
     if (f->armedStop) {
         f->armedStop = 0;
         SimCopyInjected("stop", win.c_str(), log);

@@ -41,6 +41,9 @@ void SimCopySendError(SimFiles *f, uint32_t kind, const char *path, const char *
 int SimCopyStop(SimFiles *f, const char *path, const char *why, std::string *log, std::vector<uint8_t> *out);
 // An "ft_injected" line.
 void SimCopyInjected(const char *fault, const char *path, std::string *log);
+// The armed burst of questions about path, if any: sent, and 1; step resumes once every
+// one is answered yes.
+int SimCopyArmedQuestions(SimFiles *f, const char *path, int step, std::string *log, std::vector<uint8_t> *out);
 
 uint64_t SimCopyFileTime(const timespec &t);
 int SimCopyDigestStart(SimDigest *d);

@@ -290,7 +290,7 @@ static double FramePeriod(const Sim *s)
 static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
 {
     if (cmd.kind != kCtlFtError && cmd.kind != kCtlFtStop && cmd.kind != kCtlFtAttr && cmd.kind != kCtlFtSplit &&
-        (cmd.kind < kCtlFtCorrupt || cmd.kind > kCtlWaitFiles))
+        cmd.kind != kCtlFtQuestions && (cmd.kind < kCtlFtCorrupt || cmd.kind > kCtlWaitFiles))
         return 0;
     if (!s->filesOn) {
         ControlReply(c, "error no file service (--files)");
@@ -306,6 +306,18 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
     if (cmd.kind == kCtlFtOversize) copy->armOversize = 1;
     if (cmd.kind == kCtlFtPath) copy->armPath = 1, copy->pathText = cmd.path;
     if (cmd.kind == kCtlFtDelay) copy->delayMs = cmd.value;
+    if (cmd.kind == kCtlFtQuestions && !cmd.on) copy->armQuestions = cmd.value;
+    if (cmd.kind == kCtlFtQuestions && cmd.on) {
+        if (s->v.fd < 0 || s->v.closing) {
+            ControlReply(c, "error no viewer");
+            return 1;
+        }
+        std::string t;
+        std::vector<uint8_t> bytes;
+        SimCopyQuestionsNow(&s->files, cmd.value, &t, &bytes);
+        LogText(s, t);
+        if (!bytes.empty()) ViewerQueue(&s->v, bytes.data(), bytes.size());
+    }
     if (cmd.kind == kCtlWaitFiles && copy->filesDone < cmd.count) {
         c->waiting = kCtlWaitFiles;
         c->waitInputs = cmd.count;
