@@ -23,10 +23,20 @@ char g_progressSource[MAX_PATH];
 char g_progressTarget[MAX_PATH];
 FtCopyMeter g_copyMeter;
 
-enum { kWatchTimer = 1, kWatchMs = 250 };
+enum {
+    kWatchTimer = 1,
+    kWatchMs = 250,
+    kOwedRetryMs = 50,
+    kOwedBatch = 256,      // stop answers in one queued block
+};
 
 // The progress dialog now open (UI thread): the frame's handlers answer only then.
 static HWND g_progressDialog;
+// The frame's handler has a box up (UI thread): a further question is answered at once.
+static int g_questionOpen;
+// Stop answers that met a nearly full send queue, sent by a timer (UI thread).
+static uint32_t g_owedStops;
+static UINT_PTR g_owedTimer;
 
 static void FreeSelection(SelectionList *s)
 {
@@ -400,12 +410,66 @@ int FtShowSelectionSentence(HWND dlg, const SelectionList *s)
 
 // ---- the frame's handlers --------------------------------------------------------------
 
-static int OperationOpen(const SessPacketHeader *h)
+static void FlushOwedStops(void);
+
+static void CALLBACK OwedTimer(HWND, UINT, UINT_PTR, DWORD) { FlushOwedStops(); }
+
+// Sends the owed stop answers, many to one queue slot, while the queue has room; the
+// UI thread may not wait for room, and a full queue would end the session. The rest
+// wait for the timer.
+static void FlushOwedStops(void)
 {
-    if (g_progressDialog)
-        return 1;
-    WriteLogF("File-transfer packet type %u with no operation open: dropped.", (unsigned)h->dwType);
-    return 0;
+    static uint8_t block[kOwedBatch * (sizeof(SessPacketHeader) + 20)];
+    while (g_owedStops) {
+        const uint32_t n = g_owedStops < kOwedBatch ? g_owedStops : (uint32_t)kOwedBatch;
+        size_t used = 0, one = 0;
+        for (uint32_t i = 0; i < n; i++) {
+            one = BuildFtAnswer(FT_ANSWER_NO, block + used, sizeof(block) - used);
+            if (!one)
+                break;
+            used += one;
+        }
+        const int r = used ? EnqueueDroppable(block, (DWORD)used) : 0;
+        if (r == kQueueDropped)
+            break;
+        if (r != kQueued) {
+            WriteLogF("%u stop answers to the Agent's questions cannot be sent: the session has ended.",
+                      (unsigned)g_owedStops);
+            g_owedStops = 0;
+            break;
+        }
+        g_owedStops -= n;
+    }
+    if (g_owedStops && !g_owedTimer)
+        g_owedTimer = SetTimer(NULL, 0, kOwedRetryMs, OwedTimer);
+    if (!g_owedStops && g_owedTimer) {
+        KillTimer(NULL, g_owedTimer);
+        g_owedTimer = 0;
+    }
+}
+
+// A question nobody is asked: answered with stop, so the Agent does not wait for it.
+static void AnswerStop(void)
+{
+    g_owedStops++;
+    FlushOwedStops();
+}
+
+// 1 when the question may open a box; otherwise it is answered with stop here.
+static int MayAsk(const char *name)
+{
+    if (!g_progressDialog) {
+        WriteLogF("%s with no operation open: answered with stop.", name);
+        AnswerStop();
+        return 0;
+    }
+    if (g_questionOpen) {
+        // A box's own message loop brings the next question here: one box at a time.
+        WriteLogF("%s while another question is open: answered with stop.", name);
+        AnswerStop();
+        return 0;
+    }
+    return 1;
 }
 
 static void Answer(int kind)
@@ -423,17 +487,19 @@ static void Answer(int kind)
 static void OnQuestion(const SessPacketHeader *h, const uint8_t *payload, const char *name,
                        INT_PTR (*ask)(HWND, const char *, uint32_t))
 {
-    if (!OperationOpen(h))
+    if (!MayAsk(name))
         return;
     FtQuestion q;
     const char *why = NULL;
     if (!ParseFtQuestion(h, payload, &q, &why)) {
         WriteLogF("%s of %u bytes refused: %s; answered with stop.", name, (unsigned)h->dwDataLen,
                   why ? why : "malformed");
-        Answer(FT_ANSWER_NO);
+        AnswerStop();
         return;
     }
+    g_questionOpen = 1;
     const INT_PTR r = ask(g_progressDialog, q.path, q.attributes);
+    g_questionOpen = 0;
     Answer(r == IDYES ? FT_ANSWER_YES : r == IDC_FT_YES_TO_ALL ? FT_ANSWER_YES_TO_ALL : FT_ANSWER_NO);
 }
 
@@ -458,14 +524,14 @@ void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
         {IDS_FT_CANNOT_WRITE_FILE, IDS_FT_REMOTE_SUFFIX, 1, 0},     {IDS_FT_CANNOT_CREATE_FOLDER, IDS_FT_REMOTE_SUFFIX, 1, 0},
         {IDS_FT_CANNOT_OPEN_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},      {IDS_FT_CANNOT_READ_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},
     };
-    if (!OperationOpen(h))
+    if (!MayAsk("PKT_FT_ERROR"))
         return;
     FtError e;
     const char *why = NULL;
     if (!ParseFtError(h, payload, &e, &why)) {
         WriteLogF("PKT_FT_ERROR of %u bytes refused: %s; answered with stop.", (unsigned)h->dwDataLen,
                   why ? why : "malformed");
-        Answer(FT_ANSWER_NO);
+        AnswerStop();
         return;
     }
     if (why)
@@ -476,8 +542,10 @@ void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
     else
         snprintf(text, sizeof(text), "%s", e.text);
     const HWND dlg = g_progressDialog;
+    g_questionOpen = 1;
     const int retry = FtMessageBox(dlg, kKinds[e.kind].caption, kKinds[e.kind].suffix, text,
                                    MB_RETRYCANCEL | MB_ICONQUESTION) == IDRETRY;
+    g_questionOpen = 0;
     Answer(retry ? FT_ANSWER_YES : FT_ANSWER_NO);
     if (!retry && kKinds[e.kind].cancels && g_progressDialog)
         PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
@@ -485,8 +553,10 @@ void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
 
 void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload)
 {
-    if (!OperationOpen(h))
+    if (!g_progressDialog) {
+        WriteLogF("File-transfer packet type %u with no operation open: dropped.", (unsigned)h->dwType);
         return;
+    }
     FtAck a;
     const char *why = NULL;
     if (!ParseFtAck(h, payload, &a, &why)) {

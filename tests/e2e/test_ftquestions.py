@@ -1,0 +1,63 @@
+"""End to end: the Agent's questions during and after a copy, one box at a time and every one
+answered, so the next listing is served."""
+import os
+
+from harness import check, post, read_log, run_case, stub_command, wait_until
+from test_dialogs import close, open_viewer
+from test_filetransfer import FRAME, WM_COMMAND, names, open_window, panel, wait_path
+from test_ftchange import dialog, focus_item, wait_dialog
+from test_ftcopy import (IDC_EXISTS_NOTE, IDYES, IDM_REFRESH_REMOTE, content, copy, events, existing_question,
+                         go_local, leftovers, pattern, sha, wait_copied, write)
+
+WM_CLOSE = 0x10
+EXTRA = b'while another question is open: answered with stop'
+
+
+def refresh_shows(ctx, addr, agent, remote, name):
+    """A new remote file, then Refresh: the simulator serves the listing and the panel shows it."""
+    write(os.path.join(remote, name), name.encode())
+    before = len(events(agent, 'ft_listing'))
+    check(post(ctx, FRAME, WM_COMMAND, IDM_REFRESH_REMOTE), 'posting refresh')
+    check(wait_until(lambda: len(events(agent, 'ft_listing')) > before, 20),
+          'the listing after the questions was not served: %s' % [e for e in agent.events() if e.get('ev') == 'error'][-3:])
+    check(wait_until(lambda: name in (names(panel(ctx, addr, 1)) or []), 20), 'refresh %s' % names(panel(ctx, addr, 1)))
+
+
+def case_a_flood_of_questions_and_one_after_the_copy_are_all_answered(ctx):
+    addr = '127.0.0.220'
+    local, remote = ctx.path('local'), ctx.path('remote')
+    write(os.path.join(remote, 'q.bin'), pattern(70000, 1))
+    os.makedirs(local)
+    agent, viewer = open_viewer(ctx, addr, '--files', remote)
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+    go_local(ctx, addr, local)
+
+    # 3,000 questions before the file: one box, every other one answered stop at once.
+    check(agent.command('ft-questions 3000') == 'ok', 'ft-questions')
+    focus_item(ctx, addr, 1, 'q.bin')
+    copy(ctx, addr, 1)
+    wait_dialog(ctx, addr, IDC_EXISTS_NOTE, 'the first question')
+    check(wait_until(lambda: read_log(ctx).count(EXTRA) >= 2999, 90),
+          'extra questions answered: %d' % read_log(ctx).count(EXTRA))
+    check(dialog(ctx, addr, IDYES), 'answering the first question')
+    check(wait_until(lambda: events(agent, 'ft_questions_answered'), 30), 'not every question was answered')
+    e = events(agent, 'ft_questions_answered')[0]
+    check((e['count'], e['yes'], e['no'], e['yes_to_all'], e['go_on']) == (3000, 1, 2999, 0, 0), 'answers %s' % e)
+    wait_copied(ctx, addr)  # the stops end the copy
+    check(read_log(ctx).count(EXTRA) == 2999, 'extra stops: %d' % read_log(ctx).count(EXTRA))
+    check(not os.path.exists(os.path.join(local, 'q.bin')) and not leftovers(local), 'left %s' % os.listdir(local))
+    refresh_shows(ctx, addr, agent, remote, 'after.txt')
+
+    # A question with no operation open is answered with stop too, and the next listing comes.
+    check(agent.command('ft-questions 1 now') == 'ok', 'ft-questions now')
+    check(wait_until(lambda: len(events(agent, 'ft_questions_answered')) == 2, 20), 'the late question was not answered')
+    e = events(agent, 'ft_questions_answered')[1]
+    check((e['count'], e['no']) == (1, 1), 'answer %s' % e)
+    check(b'PKT_FT_CONFIRM_OVERWRITE with no operation open: answered with stop' in read_log(ctx), 'not logged')
+    refresh_shows(ctx, addr, agent, remote, 'later.txt')
+    close(ctx, addr, viewer)
+
+
+if __name__ == '__main__':
+    run_case(globals())
