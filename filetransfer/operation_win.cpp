@@ -1,7 +1,9 @@
 // The progress dialog and its worker thread, the selection they work on, and the
-// frame's answers to the Agent's questions during an operation.
+// frame's answers to the Agent's questions. One worker at a time: the dialog's end waits
+// for it. UI thread, apart from the worker side's helpers.
 #include "filetransfer/operation_win.h"
 
+#include "filetransfer/frame_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/selectiontext.h"
 #include "lang/stringids.h"
@@ -26,12 +28,17 @@ FtCopyMeter g_copyMeter;
 enum {
     kWatchTimer = 1,
     kWatchMs = 250,
+    kWorkerEndMs = 5000,   // what a worker told to abort may take to end
+    kWorkerPollMs = 50,
     kOwedRetryMs = 50,
     kOwedBatch = 256,      // stop answers in one queued block
 };
 
 // The progress dialog now open (UI thread): the frame's handlers answer only then.
 static HWND g_progressDialog;
+// The worker thread until it is seen to end, and its id (UI thread). At most one.
+static HANDLE g_worker;
+static DWORD g_workerId;
 // The frame's handler has a box up (UI thread): a further question is answered at once.
 static int g_questionOpen;
 // Stop answers that met a nearly full send queue, sent by a timer (UI thread).
@@ -176,13 +183,60 @@ static int StartWorker(HWND dlg, ProgressRun *run)
         return 0;
     }
     run->params.selection = SelectionList{};  // the worker's from here on
-    HANDLE t = CreateThread(NULL, 0, WorkerMain, s, 0, NULL);
+    DWORD id = 0;
+    HANDLE t = CreateThread(NULL, 0, WorkerMain, s, 0, &id);
     if (!t) {
         FreeStart(s);
         return 0;
     }
-    CloseHandle(t);
+    g_worker = t;
+    g_workerId = id;
     return 1;
+}
+
+// A box the worker raised is answered Cancel: its dialog is gone or going, and Cancel
+// stops whatever the box asked about.
+static BOOL CALLBACK CancelWorkerBox(HWND w, LPARAM)
+{
+    char name[16];
+    if (GetClassNameA(w, name, sizeof(name)) && strcmp(name, "#32770") == 0)
+        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+// Waits up to ms for the worker to end; 1 when none is left. Only messages other threads
+// send are handled meanwhile (a box the worker opens sends to its owner's thread), so
+// nothing posted to this thread's windows runs inside the wait.
+static int JoinWorker(DWORD ms)
+{
+    if (!g_worker)
+        return 1;
+    const ULONGLONG until = GetTickCount64() + ms;
+    for (;;) {
+        if (ms)
+            EnumThreadWindows(g_workerId, CancelWorkerBox, 0);
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG left = now >= until ? 0 : until - now;
+        const DWORD slice = left < kWorkerPollMs ? (DWORD)left : (DWORD)kWorkerPollMs;
+        const DWORD r = MsgWaitForMultipleObjects(1, &g_worker, FALSE, slice, QS_SENDMESSAGE);
+        if (r == WAIT_OBJECT_0) {
+            CloseHandle(g_worker);
+            g_worker = NULL;
+            return 1;
+        }
+        if (r == WAIT_OBJECT_0 + 1) {
+            MSG m;
+            PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (r == WAIT_FAILED || GetTickCount64() >= until) {
+            if (ms)
+                WriteLogF("The file-transfer worker has not ended %lu ms after its operation: it is left to end "
+                          "by itself, and no copy or delete starts before it has.",
+                          (unsigned long)ms);
+            return 0;
+        }
+    }
 }
 
 void FtCompactInto(HWND dlg, int id, const char *text)
@@ -317,9 +371,26 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
     return FALSE;
 }
 
+// A second worker would share SyncReplyBuffer, SyncReplyEvent and the stream contexts
+// with the first, and could take its packets.
+static int MayStart(HWND owner)
+{
+    if (JoinWorker(0) && !InterlockedCompareExchange(&g_syncReply.open, 0, 0))
+        return 1;
+    WriteLogF("A copy or delete does not start: the worker of the one before has not ended yet.");
+    char text[512];
+    LoadLangString(IDS_FT_STILL_ENDING, text, sizeof(text));
+    FtMessageBox(owner, IDS_FT_STILL_ENDING_TITLE, 0, text, MB_OK | MB_ICONEXCLAMATION);
+    return 0;
+}
+
 int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix, int panel, int needsReply,
                   FtWorker worker)
 {
+    if (!MayStart(owner)) {
+        FtFreeSelection();
+        return 2;
+    }
     ProgressRun run = {};
     run.params.panel = panel;
     snprintf(run.params.folder, sizeof(run.params.folder), "%s", g_ft.panels[panel].currentDirectory);
@@ -333,8 +404,25 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
     run.needsReply = needsReply;
     const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(templateId), owner, ProgressProc,
                                       (LPARAM)&run);
+    // Ended by the worker's WM_CV_FT_DONE it is about to return; torn down early (the
+    // frame closed) its abort event is set and it stops at once.
+    JoinWorker(kWorkerEndMs);
     FreeSelection(&run.params.selection);  // still ours when the worker never started
     return r == 1 ? 1 : 2;
+}
+
+void EndFileTransferWorker(void)
+{
+    if (!g_worker)
+        return;
+    if (g_progressDialog) {
+        ProgressRun *run = (ProgressRun *)GetWindowLongPtrW(g_progressDialog, DWLP_USER);
+        if (run && run->params.abortEvent)
+            SetEvent(run->params.abortEvent);
+        if (run && !run->cancelled)
+            Cancel(g_progressDialog, run);
+    }
+    JoinWorker(kWorkerEndMs);
 }
 
 // ---- the questions about one item: protected (153) and existing (166) ------------------

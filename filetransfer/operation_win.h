@@ -43,8 +43,10 @@ int FtBuildSelection(FilePanel *p);
 void FtFreeSelection(void);
 
 // Runs progress dialog templateId owned by owner over g_selection (which it takes:
-// g_selection is empty afterwards) for panel; the worker runs on its own thread.
-// Returns 1 when it finished, 2 when it stopped. UI thread.
+// g_selection is empty afterwards) for panel; the worker runs on its own thread, and
+// the dialog's end waits for it (a dialog torn down early aborts it). Refused with a
+// box while an earlier worker has not ended or a download holds SyncReplyBuffer.
+// Returns 1 when it finished, 2 when it stopped or did not start. UI thread.
 int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix, int panel, int needsReply,
                   FtWorker worker);
 

@@ -268,6 +268,8 @@
 #define IDS_FT_COPY_LINE_OPEN   916     /* %1 done in %2 files, %3 a second */
 #define IDS_FT_BAD_DOWNLOAD_PATH 917    /* %1 the path the Agent named */
 #define IDS_FT_DAMAGED_DOWNLOAD 918     /* %1 the file's path */
+#define IDS_FT_STILL_ENDING_TITLE 930  /* a copy or delete refused */
+#define IDS_FT_STILL_ENDING     931     /* the one before has not ended */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112

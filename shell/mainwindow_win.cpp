@@ -12,6 +12,7 @@
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
+#include "filetransfer/frame_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
@@ -166,6 +167,7 @@ static void DestroySession(HWND wnd)
         SaveSettings(NULL, 1);
     if (g_viewer.stopEvent) {
         SetEvent(g_viewer.stopEvent);
+        EndFileTransferWorker();  // it uses the queue, the events and the locks below
         JoinThread(&g_viewer.terminateWatchThread);
         JoinThread(&g_viewer.receiveThread);
         JoinThread(&g_viewer.sendThread);

@@ -1,5 +1,6 @@
 """End to end: the Agent's questions during and after a copy, one box at a time and every one
-answered, so the next listing is served."""
+answered, so the next listing is served; and a file-transfer window closed in the middle of a
+download, which must stop its worker before the next download starts."""
 import os
 
 from harness import check, post, read_log, run_case, stub_command, wait_until
@@ -56,6 +57,47 @@ def case_a_flood_of_questions_and_one_after_the_copy_are_all_answered(ctx):
     check((e['count'], e['no']) == (1, 1), 'answer %s' % e)
     check(b'PKT_FT_CONFIRM_OVERWRITE with no operation open: answered with stop' in read_log(ctx), 'not logged')
     refresh_shows(ctx, addr, agent, remote, 'later.txt')
+    close(ctx, addr, viewer)
+
+
+def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_whole(ctx):
+    addr = '127.0.0.221'
+    local, remote = ctx.path('local'), ctx.path('remote')
+    write(os.path.join(remote, 'big.bin'), os.urandom(20 << 20))
+    write(os.path.join(remote, 'next.bin'), pattern(300000, 6))
+    write(os.path.join(local, 'big.bin'), b'the old big.bin')
+    agent, viewer = open_viewer(ctx, addr, '--files', remote)
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+    go_local(ctx, addr, local)
+    check(agent.command('ft-delay 5') == 'ok', 'ft-delay')
+    focus_item(ctx, addr, 1, 'big.bin')
+    copy(ctx, addr, 1)
+    existing_question(ctx, addr, IDYES)
+
+    def partial():
+        return [n for n in leftovers(local) if os.path.getsize(os.path.join(local, n)) > (1 << 20)]
+    check(wait_until(partial, 30), 'no download under way: %s' % os.listdir(local))
+    check(post(ctx, FRAME, WM_CLOSE), 'posting WM_CLOSE to the frame')
+    check(wait_until(lambda: stub_command(ctx, 'FIND=' + FRAME) != 0, 20), 'the frame did not close')
+    # The download stops at once: the Agent hears stop, the partial file goes, the old one stays.
+    check(wait_until(lambda: events(agent, 'ft_download_stopped'), 20), 'the Agent was not told to stop')
+    check(wait_until(lambda: not leftovers(local), 20), 'left %s' % leftovers(local))
+    check(content(local, 'big.bin') == b'the old big.bin', 'the old big.bin was touched')
+    check(b'has not ended' not in read_log(ctx), 'the worker outlived its dialog')
+
+    check(agent.command('ft-delay 0') == 'ok', 'ft-delay 0')
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'listing of the window opened again')
+    go_local(ctx, addr, local)
+    focus_item(ctx, addr, 1, 'next.bin')
+    copy(ctx, addr, 1)
+    wait_copied(ctx, addr)
+    check(os.path.exists(os.path.join(local, 'next.bin')) and sha(os.path.join(local, 'next.bin')) ==
+          sha(os.path.join(remote, 'next.bin')), 'next.bin did not arrive whole')
+    check(content(local, 'big.bin') == b'the old big.bin' and not leftovers(local), 'left %s' % os.listdir(local))
+    sent = events(agent, 'ft_file_sent')
+    check([e['relative'] for e in sent] == ['next.bin'] and sent[0]['answer'] == 'go_on', 'sent %s' % sent)
     close(ctx, addr, viewer)
 
 
