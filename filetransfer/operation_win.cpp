@@ -50,7 +50,7 @@ static void FreeSelection(SelectionList *s)
     if (s->items)
         HeapFree(GetProcessHeap(), 0, s->items);
     s->items = NULL;
-    s->count = 0;
+    s->count = s->room = 0;
 }
 
 void FtFreeSelection(void) { FreeSelection(&g_selection); }
@@ -65,16 +65,21 @@ int FtBuildSelection(FilePanel *p)
         const FileItem *f = SendMessageA(p->list, LVM_GETITEMA, 0, (LPARAM)&it) ? (const FileItem *)it.lParam : NULL;
         if (!f || strcmp(f->entry.name, "..") == 0)
             continue;
-        const SIZE_T size = sizeof(FileItem) * (g_selection.count + 1);
-        void *grown = g_selection.items ? HeapReAlloc(GetProcessHeap(), 0, g_selection.items, size)
-                                        : HeapAlloc(GetProcessHeap(), 0, size);
-        if (!grown) {
-            WriteLogF("No memory for the list of %u selected items: the operation does not start.",
-                      (unsigned)g_selection.count + 1);
-            FtFreeSelection();
-            return 0;
+        if (g_selection.count == g_selection.room) {
+            const uint32_t room = FtSelectionRoom(g_selection.room, sizeof(FileItem));
+            const SIZE_T size = sizeof(FileItem) * (SIZE_T)room;
+            void *grown = !room                ? NULL
+                          : g_selection.items ? HeapReAlloc(GetProcessHeap(), 0, g_selection.items, size)
+                                              : HeapAlloc(GetProcessHeap(), 0, size);
+            if (!grown) {
+                WriteLogF("No memory for the list of %u selected items: the operation does not start.",
+                          (unsigned)g_selection.count + 1);
+                FtFreeSelection();
+                return 0;
+            }
+            g_selection.items = (FileItem *)grown;
+            g_selection.room = room;
         }
-        g_selection.items = (FileItem *)grown;
         g_selection.items[g_selection.count++] = *f;
     }
     return g_selection.count > 0;

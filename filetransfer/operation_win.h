@@ -11,6 +11,7 @@
 struct SelectionList {
     FileItem *items;
     uint32_t count;
+    uint32_t room;  // places allocated
 };
 
 struct WorkerParams {

@@ -30,3 +30,11 @@ void FtAttributeNames(uint32_t attributes, const char *readOnly, const char *hid
     snprintf(out, cap, "%s%s%s%s%s", (attributes & 1) ? readOnly : "", (attributes & 1) ? "  " : "",
              (attributes & 2) ? hidden : "", (attributes & 2) ? "  " : "", (attributes & 4) ? system : "");
 }
+
+uint32_t FtSelectionRoom(uint32_t room, size_t itemSize)
+{
+    const uint32_t grown = room < 16 ? 16 : room > UINT32_MAX / 2 ? UINT32_MAX : room * 2;
+    if (grown == room || itemSize == 0 || grown > SIZE_MAX / itemSize)
+        return 0;
+    return grown;
+}

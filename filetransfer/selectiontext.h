@@ -24,3 +24,8 @@ int FtSelectionSentence(uint32_t folders, uint32_t files, const char *name, cons
 // two blanks after the read-only and hidden names. Always terminated, cut at cap.
 void FtAttributeNames(uint32_t attributes, const char *readOnly, const char *hidden, const char *system, char *out,
                       size_t cap);
+
+// The places a full selection list of room places grows to: doubled (16 at first), so
+// a large selection costs a few reallocations, not one per item. 0 when it cannot grow
+// or itemSize times the new room would not fit a size_t.
+uint32_t FtSelectionRoom(uint32_t room, size_t itemSize);

@@ -227,6 +227,23 @@ TEST(FtSelectionSentence, EachCaseTakesItsPieces)
     EXPECT_STREQ(small, "F1 \"l");
 }
 
+TEST(FtSelectionRoom, DoublesFromSixteenAndStopsWhereTheSizeWouldWrap)
+{
+    const struct { uint32_t room; size_t item; uint32_t grown; } cases[] = {
+        {0, 600, 16}, {15, 600, 16}, {16, 600, 32}, {1u << 20, 600, 2u << 20}, {0x80000000u, 1, 0xFFFFFFFFu},
+        {0xFFFFFFFFu, 1, 0}, {16, 0, 0}, {16, SIZE_MAX / 32 + 1, 0}, {16, SIZE_MAX / 32, 32},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FtSelectionRoom(c.room, c.item), c.grown) << c.room << " " << c.item;
+    // 100,000 items take 14 allocations, not 100,000.
+    uint32_t room = 0, grows = 0;
+    while (room < 100000) {
+        room = FtSelectionRoom(room, 600);
+        grows++;
+    }
+    EXPECT_EQ(grows, 14u);
+}
+
 TEST(FtAttributeNames, InOrderWithTwoBlanksAfterTheFirstTwo)
 {
     const struct { uint32_t attributes; const char *names; } cases[] = {
