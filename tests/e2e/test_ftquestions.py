@@ -4,7 +4,7 @@ download, which must stop its worker before the next download starts."""
 import os
 
 from harness import check, post, read_log, run_case, stub_command, wait_until
-from test_dialogs import close, open_viewer
+from test_dialogs import close, control_text, open_viewer
 from test_filetransfer import FRAME, WM_COMMAND, names, open_window, panel, wait_path
 from test_ftchange import dialog, focus_item, wait_dialog
 from test_ftcopy import (IDC_EXISTS_NOTE, IDYES, IDM_REFRESH_REMOTE, content, copy, events, existing_question,
@@ -60,6 +60,11 @@ def case_a_flood_of_questions_and_one_after_the_copy_are_all_answered(ctx):
     close(ctx, addr, viewer)
 
 
+def close_frame(ctx):
+    check(post(ctx, FRAME, WM_CLOSE), 'posting WM_CLOSE to the frame')
+    check(wait_until(lambda: stub_command(ctx, 'FIND=' + FRAME) != 0, 20), 'the frame did not close')
+
+
 def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_whole(ctx):
     addr = '127.0.0.221'
     local, remote = ctx.path('local'), ctx.path('remote')
@@ -70,6 +75,19 @@ def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_who
     open_window(ctx, addr, agent)
     wait_path(ctx, addr, 1, 'C:\\', 'first listing')
     go_local(ctx, addr, local)
+    # Closed while the worker's own question is up: the box goes with it, the Agent hears stop.
+    focus_item(ctx, addr, 1, 'big.bin')
+    copy(ctx, addr, 1)
+    wait_dialog(ctx, addr, IDC_EXISTS_NOTE, 'the existing-file question')
+    close_frame(ctx)
+    check(wait_until(lambda: control_text(ctx, addr, IDC_EXISTS_NOTE) is None, 20), 'the question outlived its window')
+    check(wait_until(lambda: events(agent, 'ft_download_stopped'), 20), 'the Agent was not told to stop')
+    check(content(local, 'big.bin') == b'the old big.bin' and not leftovers(local), 'left %s' % os.listdir(local))
+
+    # Closed in the middle of the data: the download stops at once.
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'listing of the window opened again')
+    go_local(ctx, addr, local)
     check(agent.command('ft-delay 5') == 'ok', 'ft-delay')
     focus_item(ctx, addr, 1, 'big.bin')
     copy(ctx, addr, 1)
@@ -78,10 +96,9 @@ def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_who
     def partial():
         return [n for n in leftovers(local) if os.path.getsize(os.path.join(local, n)) > (1 << 20)]
     check(wait_until(partial, 30), 'no download under way: %s' % os.listdir(local))
-    check(post(ctx, FRAME, WM_CLOSE), 'posting WM_CLOSE to the frame')
-    check(wait_until(lambda: stub_command(ctx, 'FIND=' + FRAME) != 0, 20), 'the frame did not close')
-    # The download stops at once: the Agent hears stop, the partial file goes, the old one stays.
-    check(wait_until(lambda: events(agent, 'ft_download_stopped'), 20), 'the Agent was not told to stop')
+    close_frame(ctx)
+    # The Agent hears stop, the partial file goes, the old one stays.
+    check(wait_until(lambda: len(events(agent, 'ft_download_stopped')) == 2, 20), 'the Agent was not told to stop')
     check(wait_until(lambda: not leftovers(local), 20), 'left %s' % leftovers(local))
     check(content(local, 'big.bin') == b'the old big.bin', 'the old big.bin was touched')
     check(b'has not ended' not in read_log(ctx), 'the worker outlived its dialog')
