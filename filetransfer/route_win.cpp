@@ -35,8 +35,12 @@ static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
                   (unsigned)h->dwDataLen);
         return 1;
     }
+    // The Agent waits for the answer to each packet; one sent earlier cannot be kept, and
+    // the receive thread must not wait for the worker.
     if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
-        WriteLogF("File-transfer packet type %u before the previous one was taken: dropped.", (unsigned)h->dwType);
+        InterlockedExchange(&g_syncReply.overrun, 1);
+        WriteLogF("File-transfer packet type %u before the previous one was answered: dropped, the download "
+                  "fails.", (unsigned)h->dwType);
         return 1;
     }
     memcpy(g_syncReply.bytes, h, sizeof(*h));
