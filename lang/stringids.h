@@ -268,6 +268,7 @@
 #define IDS_FT_COPY_LINE_OPEN   916     /* %1 done in %2 files, %3 a second */
 #define IDS_FT_BAD_DOWNLOAD_PATH 917    /* %1 the path the Agent named */
 #define IDS_FT_DAMAGED_DOWNLOAD 918     /* %1 the file's path */
+#define IDS_FT_FOREIGN_DOWNLOAD_PATH 920 /* %1 the path the Agent named */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112
