@@ -163,6 +163,19 @@ int RefusePath(Download *d, const char *relative, const char *why, UINT textId =
     return 0;
 }
 
+// A link or junction, through which a name leads elsewhere; other reparse points, such as
+// the placeholders of a cloud service's files and folders, stay where they are named.
+int IsLink(const char *path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(path, &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 1;
+    FindClose(h);
+    return (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (fd.dwReserved0 == 0 || IsReparseTagNameSurrogate(fd.dwReserved0));
+}
+
 // local is the target joined with relative. Nothing on the way from the target down to it
 // may be a link or junction, and the deepest part that exists must resolve below the target:
 // otherwise what is written there lands outside the folder the operator chose.
@@ -179,7 +192,7 @@ int StaysInside(Download *d, const char *local, const char *relative)
         const DWORD a = GetFileAttributesA(prefix);
         if (a == INVALID_FILE_ATTRIBUTES)
             break;
-        if (a & FILE_ATTRIBUTE_REPARSE_POINT)
+        if ((a & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(prefix))
             return RefusePath(d, relative, "a link or junction on the way");
         deepest = end;
     }
