@@ -3,7 +3,9 @@
 // at a time, each answered with PKT_FT_ANSWER; the item ends with its PKT_FT_ACK. A file
 // is written beside its target under a hidden temporary name and put in place only when
 // its last chunk has opened cleanly, so a failed, cancelled or interrupted download leaves
-// the old file as it was and no partial one. Worker thread of progress dialog 163.
+// the old file as it was and no partial one. Whatever the Agent names must stay the item
+// asked for and, with every link and junction resolved, below the target folder. Worker
+// thread of progress dialog 163.
 #include "filetransfer/filestream.h"
 #include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
@@ -20,23 +22,30 @@
 namespace {
 
 const char kTempPattern[] = "~corvid*.part";
-enum { kPollMs = 250, kTempTries = 16 };
+enum { kPollMs = 250, kTempTries = 16, kFinalMax = 1024 };
+const uint64_t kAnySize = ~(uint64_t)0;
 // What SetFileAttributes may give a target; the directory bit is the file system's own.
 const uint32_t kSettable = kFtAttributeMask | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 struct Receiving {
     HANDLE file;              // INVALID_HANDLE_VALUE when none is open
     int doomed;               // the system deletes it at close unless it is finished
+    int existed;              // the target was there at the file's first packet
     char temp[MAX_PATH];      // where the bytes go
     char path[MAX_PATH];      // where they are put at the end
+    char relative[MAX_PATH];  // as the Agent named it
     uint32_t attributes;      // the target's, read-only already cleared when asked
+    uint32_t incoming;        // the packet's, shown when the operator is asked
     uint64_t created, written;
+    uint64_t expected;        // the listing's size of a top-level file, else kAnySize
     FtFileReceiver rx;
 };
 
 struct Download {
     WorkerParams *w;
-    char item[MAX_PATH];      // the remote item asked for, named when a packet is unreadable
+    const FtEntry *entry;     // the remote item asked for
+    char item[MAX_PATH];      // its full remote path, named when a packet is unreadable
+    WCHAR targetFinal[kFinalMax];  // the target folder with its links resolved
     Receiving rf;
     char swept[MAX_PATH];     // the last folder cleared of temporaries left by a killed run
     DWORD length;
@@ -113,12 +122,119 @@ void Sweep(Download *d, const char *folder)
     FindClose(h);
 }
 
+int Aborted(const Download *d)
+{
+    return d->w->abortEvent && WaitForSingleObject(d->w->abortEvent, 0) == WAIT_OBJECT_0;
+}
+
+// Where path leads once every link and junction on it is resolved ("\\?\C:\..."); 0 when it
+// cannot be opened or the answer does not fit.
+int FinalPath(const char *path, WCHAR out[kFinalMax])
+{
+    HANDLE h = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    const DWORD n = GetFinalPathNameByHandleW(h, out, kFinalMax, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= kFinalMax) {
+        SetLastError(n ? ERROR_FILENAME_EXCED_RANGE : error);
+        return 0;
+    }
+    return 1;
+}
+
+int Below(const WCHAR *path, const WCHAR *folder)
+{
+    const int n = lstrlenW(folder);
+    if (lstrlenW(path) < n || CompareStringOrdinal(path, n, folder, n, TRUE) != CSTR_EQUAL)
+        return 0;
+    return path[n] == 0 || path[n] == L'\\' || (n > 0 && folder[n - 1] == L'\\');
+}
+
+// textId: IDS_FT_BAD_DOWNLOAD_PATH for a path leading out of the target, or
+// IDS_FT_FOREIGN_DOWNLOAD_PATH for one that is not the item asked for.
+int RefusePath(Download *d, const char *relative, const char *why, UINT textId = IDS_FT_BAD_DOWNLOAD_PATH)
+{
+    WriteLogF("Download: the Agent named \"%s\" (%s): refused, nothing written. The copy stops.", relative, why);
+    Discard(&d->rf);
+    FtPathBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, textId, relative, MB_OK | MB_ICONSTOP);
+    return 0;
+}
+
+// A link or junction, through which a name leads elsewhere; other reparse points, such as
+// the placeholders of a cloud service's files and folders, stay where they are named.
+int IsLink(const char *path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(path, &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return 1;
+    FindClose(h);
+    return (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (fd.dwReserved0 == 0 || IsReparseTagNameSurrogate(fd.dwReserved0));
+}
+
+// local is the target joined with relative. Nothing on the way from the target down to it
+// may be a link or junction, and the deepest part that exists must resolve below the target:
+// otherwise what is written there lands outside the folder the operator chose.
+int StaysInside(Download *d, const char *local, const char *relative)
+{
+    const size_t n = strlen(local), start = n - strlen(relative);
+    char prefix[kFtPathField];
+    size_t deepest = 0;
+    for (size_t end = start; end <= n; end++) {
+        if (end < n && local[end] != '\\')
+            continue;
+        memcpy(prefix, local, end);
+        prefix[end] = 0;
+        const DWORD a = GetFileAttributesA(prefix);
+        if (a == INVALID_FILE_ATTRIBUTES)
+            break;
+        if ((a & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(prefix))
+            return RefusePath(d, relative, "a link or junction on the way");
+        deepest = end;
+    }
+    if (deepest) {
+        memcpy(prefix, local, deepest);
+        prefix[deepest] = 0;
+    } else {
+        snprintf(prefix, sizeof(prefix), "%s", d->w->target);
+    }
+    WCHAR final[kFinalMax];
+    if (!FinalPath(prefix, final)) {
+        const DWORD error = GetLastError();
+        WriteLogF("Download: where %s leads cannot be read (error %lu). The copy stops.", prefix, error);
+        Discard(&d->rf);
+        SetLastError(error);
+        FtLastErrorBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, prefix, MB_OK | MB_ICONSTOP);
+        return 0;
+    }
+    if (!Below(final, d->targetFinal)) {
+        WriteLogF("Download: %s leads to %ls.", prefix, final);
+        return RefusePath(d, relative, "it leads outside the target folder");
+    }
+    return 1;
+}
+
 void Damaged(Download *d, const char *path, const char *why)
 {
     WriteLogF("Download: %s refused: %s. The copy stops.", path, why);
     Discard(&d->rf);
     FtPathBox(d->w->dialog, IDS_FT_CANNOT_WRITE_FILE, IDS_FT_LOCAL_SUFFIX, IDS_FT_DAMAGED_DOWNLOAD, path,
               MB_OK | MB_ICONSTOP);
+}
+
+// The Agent sends a packet only after the answer to the one before; one that came earlier
+// was dropped, and the file it belonged to lacks it.
+int Overrun(Download *d)
+{
+    if (!InterlockedExchange(&g_syncReply.overrun, 0))
+        return 0;
+    Damaged(d, d->rf.file != INVALID_HANDLE_VALUE ? d->rf.path : d->item,
+            "a packet came before the previous one was answered, and was lost");
+    return 1;
 }
 
 int SetAttributes(Download *d, const char *path, uint32_t attributes)
@@ -149,10 +265,46 @@ int WriteAll(Download *d, const uint8_t *p, size_t n)
     return 1;
 }
 
-// The last chunk is in: times, then the file in place of what was there, then attributes.
+// The old file's attributes again after a replace that failed: it stays as it was.
+void Restore(const char *path, DWORD original)
+{
+    const DWORD a = original & kSettable;
+    if (!SetFileAttributesA(path, a ? a : FILE_ATTRIBUTE_NORMAL))
+        WriteLogF("Download: the attributes of %s cannot be restored (error %lu).", path, GetLastError());
+}
+
+// The last chunk is in: the checks of the whole file, times, then the file in place of what
+// was there, then attributes.
 int Finish(Download *d)
 {
     Receiving *rf = &d->rf;
+    if (Aborted(d)) {
+        Discard(rf);
+        return 0;
+    }
+    if (Overrun(d))
+        return 0;
+    if (rf->expected != kAnySize && rf->rx.plainBytes != rf->expected) {
+        char why[120];
+        snprintf(why, sizeof(why), "%llu bytes arrived where the listing gave %llu",
+                 (unsigned long long)rf->rx.plainBytes, (unsigned long long)rf->expected);
+        Damaged(d, rf->path, why);
+        return 0;
+    }
+    // A file that appeared while this one was under way is not replaced unasked.
+    if (!rf->existed && GetFileAttributesA(rf->path) != INVALID_FILE_ATTRIBUTES) {
+        WriteLogF("Download: %s appeared while it was being copied.", rf->path);
+        const INT_PTR r = FtAskExisting(d->w->dialog, rf->path, rf->incoming);
+        if (r != IDYES && r != IDC_FT_YES_TO_ALL) {
+            Discard(rf);
+            return 0;
+        }
+        if (r == IDC_FT_YES_TO_ALL)
+            InterlockedExchange(&g_confirmEach, 0);
+        rf->existed = 1;
+    }
+    if (!StaysInside(d, rf->path, rf->relative))
+        return 0;
     const FILETIME created = FileTimeOf(rf->created), written = FileTimeOf(rf->written);
     SetFileTime(rf->file, &created, NULL, &written);
     if (rf->doomed && !Doom(rf->file, FALSE)) {
@@ -163,17 +315,19 @@ int Finish(Download *d)
     }
     CloseHandle(rf->file);
     rf->file = INVALID_HANDLE_VALUE;
-    for (;;) {
-        const DWORD old = GetFileAttributesA(rf->path);
-        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) &&
-            !SetAttributes(d, rf->path, old & ~(DWORD)FILE_ATTRIBUTE_READONLY))
-            break;
-        if (MoveFileExA(rf->temp, rf->path, MOVEFILE_REPLACE_EXISTING)) {
-            FtMeterFileDone();
-            return SetAttributes(d, rf->path, rf->attributes);
+    const DWORD old = GetFileAttributesA(rf->path);
+    const int readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
+    if (!readOnly || SetAttributes(d, rf->path, old & ~(DWORD)FILE_ATTRIBUTE_READONLY)) {
+        for (;;) {
+            if (MoveFileExA(rf->temp, rf->path, MOVEFILE_REPLACE_EXISTING)) {
+                FtMeterFileDone();
+                return SetAttributes(d, rf->path, rf->attributes);
+            }
+            if (!Retry(d, IDS_FT_CANNOT_DELETE, rf->path))
+                break;
         }
-        if (!Retry(d, IDS_FT_CANNOT_DELETE, rf->path))
-            break;
+        if (readOnly)
+            Restore(rf->path, old);
     }
     DeleteFileA(rf->temp);
     WriteLogF("Download: %s not finished; the file there before is untouched.", rf->path);
@@ -222,10 +376,12 @@ int BeginFolder(Download *d, const char *local, uint32_t attributes)
 int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t attributes)
 {
     Receiving *rf = &d->rf;
+    rf->existed = 0;
     for (;;) {
         const DWORD old = GetFileAttributesA(local);
         if (old == INVALID_FILE_ATTRIBUTES)
             break;
+        rf->existed = 1;
         if (old & FILE_ATTRIBUTE_DIRECTORY) {
             SetLastError(ERROR_ALREADY_EXISTS);
             if (!Retry(d, IDS_FT_CANNOT_CREATE_FILE, local))
@@ -234,7 +390,7 @@ int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t att
         }
         if (g_confirmEach) {
             const INT_PTR r = FtAskExisting(d->w->dialog, local, b->attributes);
-            if (r == IDCANCEL)
+            if (r != IDYES && r != IDC_FT_YES_TO_ALL)
                 return 0;
             if (r == IDC_FT_YES_TO_ALL)
                 InterlockedExchange(&g_confirmEach, 0);
@@ -249,7 +405,10 @@ int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t att
         if (!Retry(d, IDS_FT_CANNOT_CREATE_FILE, local))
             return 0;
     snprintf(rf->path, sizeof(rf->path), "%s", local);
+    snprintf(rf->relative, sizeof(rf->relative), "%s", b->path);
     rf->attributes = attributes;
+    rf->incoming = b->attributes;
+    rf->expected = d->entry->directory ? kAnySize : d->entry->size;
     rf->created = b->created;
     rf->written = b->written;
     rf->rx = FtFileReceiver{};
@@ -276,12 +435,12 @@ int OnBegin(Download *d, const SessPacketHeader *h, const uint8_t *payload)
         Damaged(d, d->item, why);
         return 0;
     }
-    if (!FtDownloadPathOk(b.path, &why)) {
-        WriteLogF("Download: the Agent named \"%s\" (%s): refused, nothing written. The copy stops.", b.path, why);
-        FtPathBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, IDS_FT_BAD_DOWNLOAD_PATH, b.path,
-                  MB_OK | MB_ICONSTOP);
-        return 0;
-    }
+    if (!FtDownloadPathOk(b.path, &why))
+        return RefusePath(d, b.path, why);
+    if (!FtDownloadPathBelongs(b.path, d->entry->name, d->entry->directory != 0, &why))
+        return RefusePath(d, b.path, why, IDS_FT_FOREIGN_DOWNLOAD_PATH);
+    if (!d->entry->directory && b.directory)
+        return RefusePath(d, b.path, "a folder where a file was asked for", IDS_FT_FOREIGN_DOWNLOAD_PATH);
     WorkerParams *w = d->w;
     char local[kFtPathField], remote[kFtPathField];
     if (!FtJoinPath(w->target, b.path, local) || !FtJoinPath(w->folder, b.path, remote)) {
@@ -289,6 +448,8 @@ int OnBegin(Download *d, const SessPacketHeader *h, const uint8_t *payload)
         FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, b.path, MB_OK | MB_ICONSTOP);
         return 0;
     }
+    if (!StaysInside(d, local, b.path))
+        return 0;
     FtShowProgress(w, remote, local);
     uint32_t attributes = b.attributes;
     if (g_clearReadOnly)
@@ -334,12 +495,25 @@ int Answer(int kind)
     return Queue(packet, BuildFtAnswer(kind, packet, sizeof(packet)));
 }
 
+// The dialog went away: nothing half-written stays, a packet waiting is answered stop.
+int Abort(Download *d)
+{
+    WriteLogF("Download: the progress dialog is gone; the copy ends at once.");
+    Discard(&d->rf);
+    if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
+        InterlockedExchange(&g_syncReply.full, 0);
+        Answer(FT_ANSWER_NO);
+    }
+    return 0;
+}
+
 // One item: 1 when it ended with its PKT_FT_ACK, 0 when the operation stops. *cancelled
 // is set by a cancel, which takes effect at the next file or folder boundary.
 int RunItem(Download *d, uint32_t index, int *cancelled)
 {
     WorkerParams *w = d->w;
     const FtEntry *e = &w->selection.items[index].entry;
+    d->entry = e;
     FtDownload req = {};
     req.first = index == 0;
     req.directory = e->directory != 0;
@@ -355,38 +529,59 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
         ConnectionClosed();
         return 0;
     }
-    HANDLE events[3] = {w->cancelEvent, g_viewer.syncReplyEvent, w->replyEvent};
+    // In this order: the dialog gone, cancel, a packet, the item's end.
+    enum { kAbort, kCancel, kPacket, kReply, kEvents };
+    HANDLE events[kEvents] = {w->abortEvent, w->cancelEvent, g_viewer.syncReplyEvent, w->replyEvent};
+    const DWORD first = w->abortEvent ? kAbort : kCancel;
     for (;;) {
-        const DWORD r = WaitForMultipleObjects(3, events, FALSE, kPollMs);
+        const DWORD r = WaitForMultipleObjects(kEvents - first, events + first, FALSE, kPollMs);
         if (r == WAIT_TIMEOUT) {
             if (FtSessionGone())
                 return 0;
             continue;
         }
-        if (r == WAIT_OBJECT_0 + 2)
+        // Teardown may have closed an event under the worker: waiting again would spin.
+        if (r - WAIT_OBJECT_0 >= kEvents - first) {
+            WriteLogF("Download: waiting for the Agent failed (error %lu); the copy ends.", GetLastError());
+            Discard(&d->rf);
+            return 0;
+        }
+        const DWORD which = r - WAIT_OBJECT_0 + first;
+        if (which == kAbort)
+            return Abort(d);
+        if (which == kReply)
             return 1;
-        if (r != WAIT_OBJECT_0 + 1) {
+        if (which == kCancel) {
             *cancelled = 1;
             continue;
         }
         if (!InterlockedCompareExchange(&g_syncReply.full, 0, 0))
             continue;
+        // The buffer stays full until the answer: a packet that comes before it is marked.
         d->length = g_syncReply.length;
         memcpy(d->packet, g_syncReply.bytes, d->length);
-        InterlockedExchange(&g_syncReply.full, 0);
         const SessPacketHeader *h = (const SessPacketHeader *)d->packet;
         int stop;
-        if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE)
+        if (Overrun(d))
+            stop = 1;
+        else if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE)
             stop = 1;  // nothing new begins after a cancel
         else
             stop = !Handle(d) || (d->rf.file == INVALID_HANDLE_VALUE && *cancelled);
+        if (Aborted(d))
+            return Abort(d);
+        InterlockedExchange(&g_syncReply.full, 0);
+        if (!stop && Overrun(d))
+            stop = 1;
         if (!Answer(stop ? FT_ANSWER_NO : FT_ANSWER_GO_ON)) {
             Discard(&d->rf);
             ConnectionClosed();
             return 0;
         }
-        if (stop)
+        if (stop) {
+            Discard(&d->rf);
             return 0;
+        }
     }
 }
 
@@ -403,6 +598,15 @@ void FtDownloadWorker(WorkerParams *w)
     }
     d->w = w;
     d->rf.file = INVALID_HANDLE_VALUE;
+    if (!FinalPath(w->target, d->targetFinal)) {
+        const DWORD error = GetLastError();
+        WriteLogF("Download: where %s leads cannot be read (error %lu): the copy does not start.", w->target, error);
+        SetLastError(error);
+        FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, w->target, MB_OK | MB_ICONSTOP);
+        HeapFree(GetProcessHeap(), 0, d);
+        PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+        return;
+    }
     uint64_t total = 0;
     int exact = 1;
     for (uint32_t i = 0; i < w->selection.count; i++) {
@@ -411,11 +615,12 @@ void FtDownloadWorker(WorkerParams *w)
     }
     FtMeterBegin(total, exact);
     InterlockedExchange(&g_syncReply.full, 0);
+    InterlockedExchange(&g_syncReply.overrun, 0);
     ResetEvent(g_viewer.syncReplyEvent);
     InterlockedExchange(&g_syncReply.open, 1);
     int cancelled = 0, ok = 1;
     for (uint32_t i = 0; ok && !cancelled && i < w->selection.count; i++)
-        ok = WaitForSingleObject(w->cancelEvent, 0) != WAIT_OBJECT_0 && RunItem(d, i, &cancelled);
+        ok = WaitForSingleObject(w->cancelEvent, 0) != WAIT_OBJECT_0 && !Aborted(d) && RunItem(d, i, &cancelled);
     InterlockedExchange(&g_syncReply.open, 0);
     InterlockedExchange(&g_syncReply.full, 0);
     Discard(&d->rf);

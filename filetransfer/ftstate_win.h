@@ -43,11 +43,14 @@ struct FilePanel {
 };
 
 // Arriving PKT_FT_FILE_BEGIN / PKT_FT_FILE_DATA for the download worker. The receive
-// thread fills it only while a download has it open and the previous packet was taken;
-// open and full change with Interlocked operations, the bytes belong to whoever set full.
+// thread fills it only while a download has it open and the previous packet was answered;
+// one that comes earlier is dropped and marked in overrun, which the worker takes as a
+// damaged file. open, full and overrun change with Interlocked operations; the bytes
+// belong to the receive thread while full is 0 and to the worker while it is 1.
 struct SyncReplyBuffer {
-    volatile LONG open;  // a download waits for packets
-    volatile LONG full;  // a packet waits to be taken
+    volatile LONG open;     // a download waits for packets
+    volatile LONG full;     // a packet waits to be taken or answered
+    volatile LONG overrun;  // a packet came while full and was dropped
     DWORD length;
     uint8_t bytes[kMaxPacketSize];
 };

@@ -136,13 +136,17 @@ int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **
     return 1;
 }
 
-// A device name whatever its extension: the part before the first dot, any case.
+// A device name whatever its extension: the part before the first dot, blanks at its end
+// dropped as Windows drops them, any case. COM and LPT take 0 to 9 and the superscript
+// digits of the ANSI code page.
 static int IsDeviceName(const char *name, size_t len)
 {
     static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     size_t stem = 0;
     while (stem < len && name[stem] != '.')
         stem++;
+    while (stem > 0 && name[stem - 1] == ' ')
+        stem--;
     char up[8];
     if (stem >= sizeof up)
         return 0;
@@ -152,7 +156,9 @@ static int IsDeviceName(const char *name, size_t len)
     for (const char *d : kDevices)
         if (!strcmp(up, d))
             return 1;
-    return stem == 4 && (!memcmp(up, "COM", 3) || !memcmp(up, "LPT", 3)) && up[3] >= '1' && up[3] <= '9';
+    const unsigned char digit = (unsigned char)up[3];
+    return stem == 4 && (!memcmp(up, "COM", 3) || !memcmp(up, "LPT", 3)) &&
+           ((digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
 }
 
 int FtDownloadPathOk(const char *relative, const char **why)
@@ -211,5 +217,23 @@ int FtTypedName(const char *typed, char out[kFtPathField], const char **why)
         return Refuse(why, "a name holding a folder separator");
     if (!FtDownloadPathOk(out, why))
         return 0;
+    return 1;
+}
+
+// ASCII letters in either case; other bytes as they are.
+static int SameName(const char *a, const char *b, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (Upper(a[i]) != Upper(b[i]))
+            return 0;
+    return 1;
+}
+
+int FtDownloadPathBelongs(const char *relative, const char *item, int folder, const char **why)
+{
+    *why = nullptr;
+    const size_t n = strnlen(relative, kFtPathField), m = strnlen(item, kFtPathField);
+    if (n < m || !SameName(relative, item, m) || (n > m && !(folder && relative[m] == '\\')))
+        return Refuse(why, folder ? "not inside the folder asked for" : "not the file asked for");
     return 1;
 }

@@ -34,8 +34,13 @@ int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **
 // characters, absolute, naming a drive or an alternate stream (any colon), a "." or ".."
 // component, an empty component, a character Windows refuses in names (control
 // characters, < > " / | ? *), a name ending in a dot or blank, a device name (CON, PRN,
-// AUX, NUL, COM1..9, LPT1..9, CONIN$, CONOUT$, with or without an extension).
+// AUX, NUL, COM0..9, LPT0..9 and with the digits 0xB9, 0xB2, 0xB3, CONIN$, CONOUT$, with or
+// without an extension, with or without blanks before it).
 int FtDownloadPathOk(const char *relative, const char **why);
+
+// The relative path is the item asked for: a file's own name, or a folder's name or
+// something below it (ASCII case ignored). 0 with *why otherwise.
+int FtDownloadPathBelongs(const char *relative, const char *item, int folder, const char **why);
 
 // A name typed for a new folder or a rename: blanks, slashes and backslashes at both ends
 // removed. 0 with *why NULL when nothing is left; 0 with *why when the rest is not one

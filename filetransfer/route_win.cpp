@@ -4,10 +4,14 @@
 
 #include "filetransfer/ftstate_win.h"
 #include "filetransfer/messages.h"
+#include "lang/stringids.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/report_win.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 
+#include <cstdio>
 #include <cstring>
 
 SyncReplyBuffer g_syncReply;
@@ -31,8 +35,12 @@ static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
                   (unsigned)h->dwDataLen);
         return 1;
     }
+    // The Agent waits for the answer to each packet; one sent earlier cannot be kept, and
+    // the receive thread must not wait for the worker.
     if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
-        WriteLogF("File-transfer packet type %u before the previous one was taken: dropped.", (unsigned)h->dwType);
+        InterlockedExchange(&g_syncReply.overrun, 1);
+        WriteLogF("File-transfer packet type %u before the previous one was answered: dropped, the download "
+                  "fails.", (unsigned)h->dwType);
         return 1;
     }
     memcpy(g_syncReply.bytes, h, sizeof(*h));
@@ -59,8 +67,15 @@ int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
     const size_t length = sizeof(*h) + h->dwDataLen;
     uint8_t *copy = (uint8_t *)HeapAlloc(GetProcessHeap(), 0, length);
     if (!copy) {
+        // The reply is lost and the window would wait for it: the session ends.
         WriteLogF("No memory for file-transfer packet type %u of %u bytes.", (unsigned)h->dwType,
                   (unsigned)h->dwDataLen);
+        char a[256], b[256], text[520];
+        LoadLangString(IDS_RECEIVE_FAILED, a, sizeof(a));
+        LoadLangString(IDS_OUT_OF_MEMORY, b, sizeof(b));
+        snprintf(text, sizeof(text), "%s %s", a, b);
+        ReportFailure(NULL, text);
+        PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
         return 0;
     }
     memcpy(copy, h, sizeof(*h));

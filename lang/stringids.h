@@ -270,6 +270,7 @@
 #define IDS_FT_DAMAGED_DOWNLOAD 918     /* %1 the file's path */
 #define IDS_FT_STILL_ENDING_TITLE 930  /* a copy or delete refused */
 #define IDS_FT_STILL_ENDING     931     /* the one before has not ended */
+#define IDS_FT_FOREIGN_DOWNLOAD_PATH 920 /* %1 the path the Agent named */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112

@@ -142,6 +142,14 @@ void Other(const SessPacketHeader *h, const uint8_t *payload)
             const char *pathWhy = nullptr;
             if (!FtDownloadPathOk(b.path, &pathWhy))
                 Check(pathWhy != nullptr);
+            // Tied to an item named by the path's own start: a folder always takes what is
+            // below it, a file only itself.
+            char item[kFtPathField];
+            const size_t cut = strcspn(b.path, "\\");
+            memcpy(item, b.path, cut);
+            item[cut] = 0;
+            Check(FtDownloadPathBelongs(b.path, item, 1, &pathWhy) &&
+                  FtDownloadPathBelongs(b.path, item, 0, &pathWhy) == (b.path[cut] == 0));
             if (!b.directory)
                 Open(&b, nullptr);
         }

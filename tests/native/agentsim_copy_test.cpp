@@ -552,6 +552,17 @@ TEST_F(SimCopyTest, EachArmedFaultProducesItsPacket)
     EXPECT_EQ(ps[0].h.dwType, (uint32_t)PKT_FT_FILE_DATA);
     EXPECT_EQ(ps[0].h.dwDataLen, 40000u);
     EXPECT_EQ(Words(Answer(FT_ANSWER_NO)), "");
+    // Early: the second packet comes with the first; one answer then brings the third.
+    Write(root / "e.bin", Pattern(50152, 5));
+    files.copy.armEarly = 1;
+    snprintf(d.name, sizeof d.name, "e.bin");
+    req.resize(kPacketHeaderSize + 554);
+    req.resize(BuildFtDownload(&d, req.data(), req.size()));
+    EXPECT_EQ(Words(Feed(req)), "begin data");
+    EXPECT_NE(Line("ft_injected").find("\"early\""), std::string::npos);
+    EXPECT_EQ(Words(Answer(FT_ANSWER_GO_ON)), "data");
+    EXPECT_EQ(Words(Answer(FT_ANSWER_GO_ON)), "ack");
+    EXPECT_NE(Line("ft_file_sent").find("\"size\":50152"), std::string::npos) << Line("ft_file_sent");
 
     // Uploads: an error on the begin packet (Retry writes the file), a stop before it.
     SimFilesArmError(&files, 4);
@@ -687,6 +698,7 @@ TEST(SimControl, CopyCommandsParse)
     } kGood[] = {
         {"ft-corrupt", kCtlFtCorrupt, 0, ""},         {"ft-short-head", kCtlFtShortHead, 0, ""},
         {"ft-oversize", kCtlFtOversize, 0, ""},       {"ft-delay 250", kCtlFtDelay, 250, ""},
+        {"ft-early", kCtlFtEarly, 0, ""},
         {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"}, {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
         {"wait-files 3", kCtlWaitFiles, 0, ""},       {"ft-questions 3000", kCtlFtQuestions, 3000, ""},
         {"ft-questions 1 now", kCtlFtQuestions, 1, ""},

@@ -1,7 +1,7 @@
 // File-transfer packets through the receive dispatch: each reply reaches the
 // file-transfer window as a whole heap copy under its message number, nothing is posted
 // without a window, a closing window's queued copies are freed, and download packets
-// enter SyncReplyBuffer only while a download waits and the previous one was taken.
+// enter SyncReplyBuffer only while a download waits and the previous one was answered.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,6 +27,7 @@ struct FtRoute : ::testing::Test {
             g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         g_syncReply.open = 0;
         g_syncReply.full = 0;
+        g_syncReply.overrun = 0;
     }
     void TearDown() override
     {
@@ -119,12 +120,17 @@ TEST_F(FtRoute, DownloadPacketsWaitInTheSyncBufferOneAtATime)
     EXPECT_EQ(WaitForSingleObject(g_viewer.syncReplyEvent, 0), (DWORD)WAIT_OBJECT_0);
     EXPECT_EQ(g_syncReply.length, (DWORD)kMaxPacketSize);
     EXPECT_EQ(memcmp(g_syncReply.bytes + sizeof(SessPacketHeader), first.data(), first.size()), 0);
-    // A second one before the first was taken is dropped; the first stays whole.
+    // A second one before the first was answered is dropped and marked; the first stays
+    // whole, and the receive thread goes on.
+    EXPECT_EQ(g_syncReply.overrun, 0);
     EXPECT_EQ(Dispatch(44, Payload(12, 6)), 1);
+    EXPECT_EQ(g_syncReply.overrun, 1);
     EXPECT_EQ(g_syncReply.length, (DWORD)kMaxPacketSize);
     EXPECT_EQ(((SessPacketHeader *)g_syncReply.bytes)->dwType, 43u);
     g_syncReply.full = 0;
+    g_syncReply.overrun = 0;
     EXPECT_EQ(Dispatch(44, Payload(12, 6)), 1);
+    EXPECT_EQ(g_syncReply.overrun, 0);
     EXPECT_EQ(g_syncReply.length, 24u);
     EXPECT_EQ(((SessPacketHeader *)g_syncReply.bytes)->dwType, 44u);
     EXPECT_FALSE(Pending());  // never posted as a reply

@@ -49,6 +49,9 @@
 //                                 bytes, less than the envelope head
 //   ft-oversize                   the next download packet goes as a PKT_FT_FILE_DATA with a
 //                                 payload of 40,000 bytes
+//   ft-early                      the next downloaded file's second packet follows its first
+//                                 at once, before the viewer's answer; the answer that comes
+//                                 next is taken for the second
 //   ft-delay MS                   from now on each packet of a copy (download packets, upload
 //                                 acknowledgements, questions) waits MS ms (0..60000; 0: off)
 //                                 while the loop runs on
@@ -118,6 +121,7 @@ enum SimControlKind {
     kCtlFtPath,
     kCtlFtShortHead,
     kCtlFtOversize,
+    kCtlFtEarly,
     kCtlFtDelay,
     kCtlWaitFiles,
     kCtlFill,

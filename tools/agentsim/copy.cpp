@@ -134,7 +134,7 @@ void SimCopyInit(SimCopy *c)
     c->yesToAll = 0;
     c->upFd = c->dlFd = -1;
     c->dlActive = 0;
-    c->armCorrupt = c->armShortHead = c->armOversize = c->armPath = 0;
+    c->armCorrupt = c->armShortHead = c->armOversize = c->armPath = c->armEarly = 0;
     c->delayMs = 0;
     c->heldUntil = 0;
     c->filesDone = 0;

@@ -64,10 +64,10 @@ struct SimCopy {
     FtFileBegin dlMeta;
     FtFileSender tx;
     SimDigest dlSha;
-    int dlCorrupt, dlShortHead;  // faults taken for this file
+    int dlCorrupt, dlShortHead, dlEarly;  // faults taken for this file
 
     // Armed by the control channel, each for the next time it applies.
-    int armCorrupt, armShortHead, armOversize, armPath;
+    int armCorrupt, armShortHead, armOversize, armPath, armEarly;
     std::string pathText;       // the relative path armPath sends
     uint32_t delayMs;           // before each packet the copy sends; 0: none
     std::vector<uint8_t> held;  // packets waiting out the delay

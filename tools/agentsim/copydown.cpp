@@ -1,7 +1,8 @@
 // The simulated Agent's downloads: the item asked for resolved inside its folder, a folder
 // walked into its tree (each folder before its contents, names sorted, links left out),
-// every file read and sealed chunk by chunk with one packet in flight, and the faults the
-// control channel arms for the next file or packet.
+// every file read and sealed chunk by chunk with one packet in flight (two once, when a
+// fault sends one early), and the faults the control channel arms for the next file or
+// packet.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -133,6 +134,11 @@ int SimDownloadChunk(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
         SimCopyInjected("corrupt", SimCopyItemPath(c, it).c_str(), log);
     }
     SendFilePacket(f, packet, len, log, out);
+    if (c->dlEarly && !last) {
+        c->dlEarly = 0;
+        SimCopyInjected("early", SimCopyItemPath(c, it).c_str(), log);
+        return SimDownloadChunk(f, log, out);
+    }
     return 1;
 }
 
@@ -214,7 +220,8 @@ int SimDownloadFile(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
     c->dlFirst = 0;
     c->dlCorrupt = c->armCorrupt;
     c->dlShortHead = c->armShortHead;
-    c->armCorrupt = c->armShortHead = 0;
+    c->dlEarly = c->armEarly;
+    c->armCorrupt = c->armShortHead = c->armEarly = 0;
     return SimDownloadChunk(f, log, out);
 }
 
