@@ -5,6 +5,7 @@
 #include "filetransfer/ftstate_win.h"
 #include "filetransfer/messages.h"
 #include "lang/stringids.h"
+#include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/report_win.h"
@@ -22,11 +23,29 @@ void FtFreeReply(LPARAM block)
         HeapFree(GetProcessHeap(), 0, (void *)block);
 }
 
+// A packet the Agent waits to have answered, with nobody here to answer it (a download
+// torn down, a question with no window): it hears stop, or it would serve nothing else. The
+// receive thread must not wait for room in the queue; a full one drops the answer, as the
+// session is then jammed anyway.
+static void StopUnasked(uint32_t type, const char *what)
+{
+    uint8_t packet[sizeof(SessPacketHeader) + 20];
+    const size_t n = BuildFtAnswer(FT_ANSWER_NO, packet, sizeof(packet));
+    const int r = n ? EnqueueDroppable(packet, (DWORD)n) : 0;
+    WriteLogF("File-transfer packet type %u with %s: %s.", (unsigned)type, what,
+              r == kQueued ? "answered with stop" : "dropped, the send queue is full or closed");
+}
+
+static int IsQuestion(uint32_t type)
+{
+    return type == PKT_FT_CONFIRM_DELETE || type == PKT_FT_CONFIRM_OVERWRITE || type == PKT_FT_ERROR;
+}
+
 static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
 {
     const DWORD length = (DWORD)(sizeof(*h) + h->dwDataLen);
     if (!g_syncReply.open) {
-        WriteLogF("File-transfer packet type %u with no download open: dropped.", (unsigned)h->dwType);
+        StopUnasked(h->dwType, "no download open");
         return 1;
     }
     // The framer never passes a packet over the buffer's size; kept as a guard.
@@ -61,6 +80,10 @@ int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
     // Read once: the UI thread clears it when the frame goes away.
     HWND frame = g_viewer.fileTransferWindow;
     if (!frame) {
+        if (IsQuestion(h->dwType)) {
+            StopUnasked(h->dwType, "no file-transfer window");
+            return 1;
+        }
         WriteLogF("File-transfer packet type %u with no file-transfer window: dropped.", (unsigned)h->dwType);
         return 1;
     }

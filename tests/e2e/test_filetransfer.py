@@ -9,7 +9,7 @@ import subprocess
 
 import struct
 
-from harness import check, command_states, post, read_log, run_case, stub_command, wait_until
+from harness import check, command_states, post, read_log, run_case, stub_command, wait_until, window_exists
 from test_dialogs import close, open_viewer, viewer_class
 
 WM_COMMAND, IDM_FILE_TRANSFER, IDM_FT_ROOT, IDM_AUTO_SCALE = 0x111, 40013, 40045, 40059
@@ -241,6 +241,13 @@ def case_unasked_packets_are_dropped_and_the_window_goes_on(ctx):
     check(post(ctx, FRAME, WM_COMMAND, 40057), 'posting refresh')
     check(settled(agent, 2), 'the refresh sent no request')
     check(wait_until(lambda: 'added.txt' in (names(panel(ctx, addr, 1)) or []), 20), 'refresh %s' % names(panel(ctx, addr, 1)))
+    # With the window closed a question still gets its stop, or the Agent would wait on.
+    stops = len([p for p in agent.packets('PKT_FT_ANSWER') if p.get('answer') == 'no'])
+    check(post(ctx, FRAME, 0x0010), 'closing the window')  # WM_CLOSE
+    check(wait_until(lambda: not window_exists(ctx, FRAME), 10), 'the window did not close')
+    check(agent.command('send 45 1 %s' % (struct.pack('<I', 0) + b'C:\\late.txt\0').hex()) == 'ok', 'send 45')
+    check(wait_until(lambda: len([p for p in agent.packets('PKT_FT_ANSWER') if p.get('answer') == 'no']) > stops, 10),
+          'the question after the window was not answered')
     close(ctx, addr, viewer)
 
 
