@@ -646,7 +646,8 @@ TEST(SimControl, CopyCommandsParse)
         {"ft-corrupt", kCtlFtCorrupt, 0, ""},         {"ft-short-head", kCtlFtShortHead, 0, ""},
         {"ft-oversize", kCtlFtOversize, 0, ""},       {"ft-delay 250", kCtlFtDelay, 250, ""},
         {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"}, {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
-        {"wait-files 3", kCtlWaitFiles, 0, ""},
+        {"wait-files 3", kCtlWaitFiles, 0, ""},       {"ft-endless", kCtlFtEndless, 20, ""},
+        {"ft-endless 0", kCtlFtEndless, 0, ""},       {"ft-damaged", kCtlFtDamaged, 0, ""},
     };
     for (const auto &c : kGood) {
         SimControlCommand cmd;

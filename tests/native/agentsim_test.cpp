@@ -198,6 +198,7 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"ft-path", "takes a relative path"}, {"ft-path " + std::string(261, 'x'), "over 260"},
         {"wait-files 1 2 3", "N [SECONDS]"}, {"fill 1 2 3 4", "takes 5 arguments"},
         {"fill 0 0 10 10 ff00", "RRGGBB"}, {"fill 0 0 65536 1 ff0000", "0 to 65535"},
+        {"ft-endless 60001", "milliseconds"}, {"ft-endless 1 2", "at most one"}, {"ft-damaged 1", "takes 0 arguments"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;
