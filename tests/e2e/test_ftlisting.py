@@ -196,5 +196,32 @@ def case_folder_swapped_for_a_link_after_listing_is_not_followed(ctx):
     close(ctx, addr, viewer)
 
 
+def items(ctx, addr, index):
+    """The item count of a panel's list, read without reading the items."""
+    out = ctx.path('fttime.txt')
+    if os.path.exists(out):
+        os.remove(out)
+    check(stub_command(ctx, 'FTTIME=CORVIDS:TCP:%s|0|%d' % (addr, index), 'OUT=fttime.txt') == 0, 'FTTIME')
+    with open(out) as f:
+        return int(f.read().split()[1])
+
+
+def case_listing_stops_at_200000_entries(ctx):
+    addr = '127.0.0.234'
+    c = ctx.path('c')
+    write(os.path.join(c, 'note.txt'))
+    agent, viewer = start_viewer(ctx, addr, c)
+    check(agent.command('ft-split 1000') == 'ok' and agent.command('ft-endless 0') == 'ok', 'arming ft-endless')
+    open_frame(ctx, addr)
+    check(wait_until(lambda: control_text(ctx, addr, 0xFFFF) is not None, 150), 'no box at the limit')
+    text = answer_box(ctx, addr, IDOK, 'the limit')
+    check(text.startswith('C:\\\n') and 'more than 200,000 files and folders' in text, 'box %r' % text)
+    check(items(ctx, addr, 1) == 200000, 'the list holds %d' % items(ctx, addr, 1))
+    check(b'goes on past 200000 entries' in read_log(ctx), 'the limit is not logged')
+    refresh(ctx, agent, 2)
+    check(wait_until(lambda: items(ctx, addr, 1) == 1, 30), 'the refresh lists %d' % items(ctx, addr, 1))
+    close(ctx, addr, viewer)
+
+
 if __name__ == '__main__':
     run_case(globals())
