@@ -69,7 +69,10 @@ void FtCopySelection(int source)
     char root[kFtPathField];
     for (int i = 0; i < kFtPanels; i++)
         if (!FtRootOf(g_ft.panels[i].currentDirectory, root)) {
+            // Before the remote panel's first listing, or after one that failed.
             WriteLogF("Copy: panel %d shows no folder yet: nothing copied.", i);
+            FtPathBox(p->list, IDS_FT_CANNOT_COPY, source == kFtLocal ? IDS_FT_UPLOAD : IDS_FT_DOWNLOAD,
+                      i == kFtRemote ? IDS_FT_COPY_NO_REMOTE : IDS_FT_COPY_NO_LOCAL, "", MB_OK | MB_ICONINFORMATION);
             return;
         }
     if (!FtBuildSelection(p))

@@ -59,6 +59,15 @@ static int Recursable(DWORD attributes)
 // Restarts the search after every deletion, so no list of entries is kept.
 static int DeleteTree(WorkerParams *w, const char *path, DWORD attributes)
 {
+    // The attributes came from a listing or a search a while ago: a folder swapped for a
+    // link since then is deleted as the link, never followed. One that went is asked
+    // about when its search fails.
+    const DWORD now = GetFileAttributesA(path);
+    if (now != INVALID_FILE_ATTRIBUTES) {
+        if (!Recursable(now))
+            return DeleteOne(w, path, now, (now & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        attributes = now;
+    }
     char pattern[kFtPathField];
     if (!FtJoinPath(path, "*.*", pattern)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);

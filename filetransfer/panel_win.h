@@ -114,6 +114,11 @@ struct RemoteRequest {
     const char *path2;  // rename: the new name
 };
 int FtRunRequest(HWND owner, const RemoteRequest *r);
+// A request is given up, with a box, after this long without a word from the Agent:
+// measured from its sending and from each listing packet taken, so a long listing that
+// keeps coming over a slow link goes on.
+enum { kFtRequestWaitMs = 30000 };
+void FtRequestHeard(void);
 int FtRunListRequest(HWND owner, uint32_t drive, const char *path);
 // Results 33, 35 and 37 (the frame's handlers): a failure's box, then the dialog's end.
 void FtOnResultPacket(const SessPacketHeader *h, const uint8_t *payload);

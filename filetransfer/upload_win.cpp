@@ -194,20 +194,55 @@ int SendItem(Upload *u, const Item *it)
     return Queue(u->packet, size) && WaitReply(w);
 }
 
+// Opens the search of a folder's entries; Retry/Cancel while it cannot be read (the
+// folder went, became a file or refuses access). INVALID_HANDLE_VALUE with *empty for a
+// folder without entries, or when the operator gave up.
+HANDLE OpenEntries(WorkerParams *w, const char *local, const char *pattern, WIN32_FIND_DATAA *fd, int *empty)
+{
+    *empty = 0;
+    for (;;) {
+        HANDLE h = FindFirstFileA(pattern, fd);
+        if (h != INVALID_HANDLE_VALUE)
+            return h;
+        if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_NO_MORE_FILES) {
+            *empty = 1;
+            return h;
+        }
+        WriteLogF("Upload: the folder %s cannot be read (error %lu).", local, (unsigned long)GetLastError());
+        if (FtLastErrorBox(w->dialog, IDS_FT_CANNOT_READ_FOLDER, IDS_FT_LOCAL_SUFFIX, local,
+                           MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
+            return h;
+    }
+}
+
 int SendFolder(Upload *u, const Item *it, DWORD attributes)
 {
     WorkerParams *w = u->w;
-    if (!SendItem(u, it))
-        return 0;
-    if (!Descend(attributes))
-        return 1;
     char local[kFtPathField], pattern[kFtPathField];
-    if (!FtJoinPath(w->folder, it->relative, local) || !FtJoinPath(local, "*.*", pattern))
-        return TooLong(w, local);
+    if (!FtJoinPath(w->folder, it->relative, local))
+        return TooLong(w, w->folder);
+    // The listing's attributes may be old: a folder swapped for a link since then goes as
+    // the folder alone, like any link. One that went or became a file is asked about below.
+    const DWORD now = GetFileAttributesA(local);
+    if (now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_DIRECTORY))
+        attributes = now;
+    if (!Descend(attributes))
+        return SendItem(u, it);
+    if (!FtJoinPath(local, "*.*", pattern))
+        return SendItem(u, it) && TooLong(w, local);
+    // Read before the folder goes, so that one that cannot be read is not sent empty.
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern, &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return 1;  // a folder that cannot be read goes empty
+    int empty = 0;
+    HANDLE h = OpenEntries(w, local, pattern, &fd, &empty);
+    if (h == INVALID_HANDLE_VALUE && !empty)
+        return 0;
+    if (!SendItem(u, it)) {
+        if (h != INVALID_HANDLE_VALUE)
+            FindClose(h);
+        return 0;
+    }
+    if (empty)
+        return 1;
     for (;;) {
         if (Cancelled(w)) {
             FindClose(h);

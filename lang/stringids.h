@@ -271,6 +271,12 @@
 #define IDS_FT_STILL_ENDING_TITLE 930  /* a copy or delete refused */
 #define IDS_FT_STILL_ENDING     931     /* the one before has not ended */
 #define IDS_FT_FOREIGN_DOWNLOAD_PATH 920 /* %1 the path the Agent named */
+#define IDS_FT_NO_ANSWER        940     /* %1 the seconds the Agent was silent */
+#define IDS_FT_LISTING_LIMIT    941     /* %1 the remote folder; names the 200,000-entry limit */
+#define IDS_FT_LISTING_DAMAGED  942
+#define IDS_FT_CANNOT_COPY      943
+#define IDS_FT_COPY_NO_REMOTE   944     /* a copy before the remote panel shows a folder */
+#define IDS_FT_COPY_NO_LOCAL    945     /* the same for the local panel */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112

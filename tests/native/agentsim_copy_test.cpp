@@ -702,6 +702,8 @@ TEST(SimControl, CopyCommandsParse)
         {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"}, {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
         {"wait-files 3", kCtlWaitFiles, 0, ""},       {"ft-questions 3000", kCtlFtQuestions, 3000, ""},
         {"ft-questions 1 now", kCtlFtQuestions, 1, ""},
+        {"ft-endless", kCtlFtEndless, 20, ""},
+        {"ft-endless 0", kCtlFtEndless, 0, ""},       {"ft-damaged", kCtlFtDamaged, 0, ""},
     };
     for (const auto &c : kGood) {
         SimControlCommand cmd;

@@ -167,6 +167,75 @@ TEST_F(SimFilesTest, ListingIsSplitAtTheEntryCountAndReadsBack)
     EXPECT_STREQ(head.path, "C:\\tree");
 }
 
+// Each packet of a reply: its type, whether the viewer's parser takes it, complete, count.
+struct Sent {
+    uint32_t type;
+    int ok, complete;
+    uint32_t count;
+    bool operator==(const Sent &o) const
+    {
+        return type == o.type && ok == o.ok && complete == o.complete && count == o.count;
+    }
+};
+
+static std::vector<Sent> Parsed(const std::vector<uint8_t> &bytes)
+{
+    std::vector<Sent> sent;
+    for (size_t at = 0; at + 12 <= bytes.size(); at += 12 + GetU32LE(&bytes[at + 4])) {
+        SessPacketHeader h;
+        DecodePacketHeader(&bytes[at], 12, &h);
+        FtListing l = {};
+        const char *why;
+        const int ok = h.dwType == PKT_FT_DIR_LISTING ? ParseFtListing(&h, &bytes[at + 12], &l, &why)
+                                                       : ParseFtListingMore(&h, &bytes[at + 12], &l, &why);
+        sent.push_back({h.dwType, ok, ok ? l.complete : -1, ok ? l.count : GetU32LE(&bytes[at + 12 + (h.dwType == 30 ? 381 : 4)])});
+    }
+    return sent;
+}
+
+TEST_F(SimFilesTest, DamagedAndEndlessListings)
+{
+    // The second of three packets counts an entry it lacks; the third still follows.
+    SimFilesArmDamaged(&files);
+    SimOutput out = List(kFtNoDrive, "");
+    EXPECT_EQ(Parsed(out.reply), (std::vector<Sent>{{30, 1, 0, 3}, {31, 0, -1, 4}, {31, 1, 1, 2}}));
+    EXPECT_NE(out.log.find("\"fault\":\"damaged\""), std::string::npos) << out.log;
+    EXPECT_EQ(Parsed(List(kFtNoDrive, "").reply).size(), 3u);  // armed for one listing only
+
+    // Endless: no packet completes, and made-up entries follow while the viewer keeps up.
+    SimFilesArmEndless(&files, 0);
+    out = List(kFtNoDrive, "");
+    EXPECT_EQ(Parsed(out.reply), (std::vector<Sent>{{30, 1, 0, 3}, {31, 1, 0, 3}, {31, 1, 0, 2}}));
+    std::vector<uint8_t> more;
+    std::string log;
+    EXPECT_GT(SimFilesListingDue(&files, 0), 0.0);
+    SimFilesListingTick(&files, 1.0, 0, &log, &more);
+    SimFilesListingTick(&files, 1.0, 0, &log, &more);
+    EXPECT_EQ(Parsed(more), (std::vector<Sent>{{31, 1, 0, 3}, {31, 1, 0, 3}}));
+    FtListing l;
+    const char *why;
+    SessPacketHeader h;
+    DecodePacketHeader(more.data(), 12, &h);
+    ASSERT_TRUE(ParseFtListingMore(&h, more.data() + 12, &l, &why));
+    FtEntry e;
+    uint32_t skipped = 0;
+    ASSERT_TRUE(FtNextEntry(&l.entries, &l.entriesLen, &e, &skipped));
+    EXPECT_STREQ(e.name, "endless-0000000008.dat");  // numbered on from the folder's 8
+    // A viewer that does not take them holds the stream back.
+    more.clear();
+    EXPECT_EQ(SimFilesListingDue(&files, 64 * 1024), 0.0);
+    SimFilesListingTick(&files, 2.0, 64 * 1024, &log, &more);
+    EXPECT_TRUE(more.empty());
+    // Any request ends it, counted in one line.
+    out = List(kFtNoDrive, "");
+    EXPECT_EQ(Parsed(out.reply).back().complete, 1);
+    EXPECT_NE(out.log.find("\"ev\":\"ft_endless_stopped\",\"packets\":5,\"entries\":14"), std::string::npos)
+        << out.log;
+    SimFilesListingTick(&files, 3.0, 0, &log, &more);
+    EXPECT_TRUE(more.empty());
+    EXPECT_EQ(SimFilesListingDue(&files, 0), 0.0);
+}
+
 TEST_F(SimFilesTest, PathsLeavingTheFolderAreRefused)
 {
     const std::string abs = outside.string();

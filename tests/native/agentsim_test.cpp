@@ -200,6 +200,7 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"fill 0 0 10 10 ff00", "RRGGBB"}, {"fill 0 0 65536 1 ff0000", "0 to 65535"},
         {"ft-questions 0", "at least 1"}, {"ft-questions 100001", "count"}, {"ft-questions 1 later", "now"},
         {"ft-questions", "a count"},
+        {"ft-endless 60001", "milliseconds"}, {"ft-endless 1 2", "at most one"}, {"ft-damaged 1", "takes 0 arguments"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;

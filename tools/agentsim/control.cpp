@@ -11,7 +11,7 @@
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/session.h"
 
-enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000, kFtQuestionsMax = 100000 };
+enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000, kFtQuestionsMax = 100000, kFtEndlessDefaultMs = 20 };
 
 struct Word {
     const char *p;
@@ -545,6 +545,21 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
                     : Is(name, "ft-short-head") ? kCtlFtShortHead
                     : Is(name, "ft-early")      ? kCtlFtEarly
                                                 : kCtlFtOversize;
+        return 1;
+    }
+    if (Is(name, "ft-damaged")) {
+        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        cmd->kind = kCtlFtDamaged;
+        return 1;
+    }
+    if (Is(name, "ft-endless")) {
+        if (nw > 2) {
+            snprintf(err, errCap, "ft-endless takes at most one argument");
+            return 0;
+        }
+        cmd->value = kFtEndlessDefaultMs;
+        if (nw == 2 && !ParseUints(w + 1, 1, kFtDelayMax, &cmd->value, "milliseconds", err, errCap)) return 0;
+        cmd->kind = kCtlFtEndless;
         return 1;
     }
     if (Is(name, "ft-delay")) {

@@ -63,6 +63,12 @@
 //                                 goes on and any stop ends the copy (ft_questions_answered)
 //   ft-attr ATTRS PATH            the Windows attributes kept for PATH (rest of the line)
 //   ft-split N                    listing entries per packet from now on (1..100000)
+//   ft-endless [MS]               the next listing never completes: PKT_FT_DIR_LISTING_MORE
+//                                 packets of made-up entries follow, one each MS ms (default
+//                                 20, 0..60000; 0: as fast as the viewer takes them), until the
+//                                 viewer sends another request or goes
+//   ft-damaged                    the next listing's second packet (the head when it is the
+//                                 only one) announces an entry more than it carries
 //   console-open W H ATTR [PATH]  PKT_CONSOLE_START of W x H cells (W * H up to 7,920), ATTR
 //                                 the colours in hex; the text of file PATH, or a made-up
 //                                 screen without it
@@ -126,6 +132,8 @@ enum SimControlKind {
     kCtlWaitFiles,
     kCtlFill,
     kCtlFtQuestions,
+    kCtlFtEndless,
+    kCtlFtDamaged,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -147,7 +155,7 @@ struct SimControlCommand {
     uint16_t width, height, bpp;
     std::string path;            // dump, frame, ft-attr, ft-path: the rest of the line
     uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
-                                 // ft-delay: milliseconds; ft-questions: how many
+                                 // ft-delay, ft-endless: milliseconds; ft-questions: how many
     std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
                                  // console-line: the row's text
     uint16_t attr;               // console-open

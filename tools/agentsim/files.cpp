@@ -35,6 +35,9 @@ int SimFilesInit(SimFiles *f, const char *const roots[kSimFtDrives], uint32_t sp
     f->armedError = -1;
     f->armedStop = 0;
     f->requests = 0;
+    f->armEndless = f->armDamaged = 0;
+    f->endlessMs = 0;
+    f->endless = 0;
     SimCopyInit(&f->copy);
     for (uint32_t i = 0; i < kSimFtDrives; i++) {
         f->root[i].clear();
@@ -60,11 +63,26 @@ void SimFilesNewConnection(SimFiles *f)
     f->confirmed = 0;
     f->todo.clear();
     f->request = FtDelete{};
+    f->endless = 0;
     SimCopyReset(f, "a new connection", nullptr);
+}
+
+static void EndEndless(SimFiles *f, const char *why, std::string *log)
+{
+    if (!f->endless)
+        return;
+    f->endless = 0;
+    JsonLine j;
+    JsonBegin(&j, "ft_endless_stopped");
+    JsonUint(&j, "packets", f->endlessPackets);
+    JsonUint(&j, "entries", f->endlessEntries);
+    JsonCStr(&j, "why", why);
+    *log += JsonEnd(&j);
 }
 
 void SimFilesDisconnect(SimFiles *f, std::string *log)
 {
+    EndEndless(f, "the connection closed", log);
     SimCopyReset(f, "the connection closed", log);
 }
 
@@ -232,6 +250,10 @@ static void SendListing(SimFiles *f, int d, const std::string &host, const std::
 
     static uint8_t packet[kMaxPacketSize];
     std::vector<uint8_t> block(kMaxPayloadSize);
+    const int endless = f->armEndless, damaged = f->armDamaged;
+    f->armEndless = f->armDamaged = 0;
+    // The damaged packet has a packet after it whenever the listing has two.
+    const size_t damagedAt = entries.size() > f->split ? 1 : 0;
     size_t at = 0, packets = 0;
     uint32_t count = 0;
     for (size_t i = 0; i <= entries.size(); i++) {
@@ -248,21 +270,35 @@ static void SendListing(SimFiles *f, int d, const std::string &host, const std::
             }
         }
         const int complete = i == entries.size();
+        const uint32_t announced = count + (damaged && packets == damagedAt ? 1 : 0);
         size_t len;
         if (packets == 0) {
-            head.complete = complete;
-            head.count = count;
+            head.complete = complete && !endless;
+            head.count = announced;
             head.entries = block.data();
             head.entriesLen = at;
             len = BuildFtListing(&head, packet, sizeof packet);
         } else {
-            len = BuildFtListingMore(complete, count, block.data(), at, packet, sizeof packet);
+            len = BuildFtListingMore(complete && !endless, announced, block.data(), at, packet, sizeof packet);
         }
         Send(packet, len, log, out);
         packets++;
         at = count = 0;
         if (!complete)
             i--;  // the entry that did not fit opens the next packet
+    }
+    if (endless || damaged) {
+        JsonLine k;
+        JsonBegin(&k, "ft_injected");
+        JsonCStr(&k, "fault", endless ? "endless" : "damaged");
+        JsonCStr(&k, "path", head.path);
+        *log += JsonEnd(&k);
+    }
+    if (endless) {
+        f->endless = 1;
+        f->endlessNext = 1e-9;  // due at once (0 means none)
+        f->endlessPackets = packets;
+        f->endlessEntries = entries.size();
     }
     JsonLine j;
     JsonBegin(&j, "ft_listing");
@@ -272,6 +308,50 @@ static void SendListing(SimFiles *f, int d, const std::string &host, const std::
     JsonUint(&j, "packets", packets);
     JsonUint(&j, "free", head.freeBytes);
     *log += JsonEnd(&j);
+}
+
+// Bytes the viewer may have unsent before the endless listing waits for it.
+static const size_t kEndlessQueueMax = 64 * 1024;
+
+void SimFilesArmEndless(SimFiles *f, uint32_t ms)
+{
+    f->armEndless = 1;
+    f->endlessMs = ms;
+}
+
+void SimFilesArmDamaged(SimFiles *f) { f->armDamaged = 1; }
+
+double SimFilesListingDue(const SimFiles *f, size_t pending)
+{
+    return f->endless && pending < kEndlessQueueMax ? f->endlessNext : 0;
+}
+
+void SimFilesListingTick(SimFiles *f, double now, size_t pending, std::string *, std::vector<uint8_t> *out)
+{
+    if (!f->endless || pending >= kEndlessQueueMax || now < f->endlessNext)
+        return;
+    std::vector<uint8_t> block(kMaxPayloadSize);
+    size_t at = 0;
+    uint32_t count = 0;
+    FtEntry e = {};
+    e.attributes = kFtAttrArchive;
+    e.created = e.accessed = e.written = 132000000000000000ull;
+    while (count < f->split) {
+        e.size = f->endlessEntries % 100000;
+        snprintf(e.name, sizeof e.name, "endless-%010llu.dat", (unsigned long long)f->endlessEntries);
+        const size_t n = FtPutEntry(&e, block.data() + at, block.size() - at);
+        if (!n || at + n > kMaxPayloadSize - kFtListingMoreHead)
+            break;
+        at += n;
+        count++;
+        f->endlessEntries++;
+    }
+    static uint8_t packet[kMaxPacketSize];
+    // Not logged packet by packet: ft_endless_stopped counts them.
+    const size_t len = BuildFtListingMore(0, count, block.data(), at, packet, sizeof packet);
+    out->insert(out->end(), packet, packet + len);
+    f->endlessPackets++;
+    f->endlessNext = now + f->endlessMs / 1000.0;
 }
 
 static int HandleListDir(SimFiles *f, const FtListDir *m, std::string *log, std::vector<uint8_t> *out)
@@ -624,6 +704,8 @@ int SimFilesHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payloa
         return 0;
     }
     f->requests++;
+    // An Agent asked anything else is done with the listing it was sending.
+    EndEndless(f, "another request", log);
     const char *why = nullptr;
     union {
         FtListDir list;

@@ -44,6 +44,12 @@ struct SimFiles {
     int armedError;                // error kind, -1: none
     int armedStop;                 // end the next item with PKT_FT_ACK continue 0
     uint32_t requests;             // file-service requests handled
+    // Listing faults armed for the next listing, and the endless one under way.
+    int armEndless, armDamaged;
+    uint32_t endlessMs;            // the pause between its PKT_FT_DIR_LISTING_MORE packets
+    int endless;                   // a listing that never completes is being sent
+    double endlessNext;            // when its next packet may go
+    uint64_t endlessPackets, endlessEntries;
     SimCopy copy;                  // uploads and downloads
 };
 
@@ -69,6 +75,18 @@ size_t SimFilesErrorPacket(uint32_t kind, const char *winPath, const char *text,
 // The control channel's doings.
 void SimFilesArmError(SimFiles *f, int kind);
 void SimFilesArmStop(SimFiles *f);
+// The next listing never completes: after its own packets, PKT_FT_DIR_LISTING_MORE of
+// made-up entries keep coming, one each ms milliseconds, until the viewer asks anything
+// or goes.
+void SimFilesArmEndless(SimFiles *f, uint32_t ms);
+// The next listing's second packet (its head when it has one only) announces an entry
+// more than it carries; the packets after it still follow.
+void SimFilesArmDamaged(SimFiles *f);
+// The endless listing's next packet into out, when its time has come and the viewer's
+// unsent bytes (pending) are few enough: it never queues more than the viewer takes.
+void SimFilesListingTick(SimFiles *f, double now, size_t pending, std::string *log, std::vector<uint8_t> *out);
+// When that packet is due (0: none is); with pending too high the socket's room wakes.
+double SimFilesListingDue(const SimFiles *f, size_t pending);
 // Sets the kept attributes of a Windows path; 0 with *why when it is refused or missing.
 int SimFilesSetAttributes(SimFiles *f, const char *winPath, uint32_t attributes, const char **why);
 

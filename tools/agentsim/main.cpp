@@ -290,7 +290,8 @@ static double FramePeriod(const Sim *s)
 static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
 {
     if (cmd.kind != kCtlFtError && cmd.kind != kCtlFtStop && cmd.kind != kCtlFtAttr && cmd.kind != kCtlFtSplit &&
-        cmd.kind != kCtlFtQuestions && (cmd.kind < kCtlFtCorrupt || cmd.kind > kCtlWaitFiles))
+        cmd.kind != kCtlFtQuestions && cmd.kind != kCtlFtEndless && cmd.kind != kCtlFtDamaged &&
+        (cmd.kind < kCtlFtCorrupt || cmd.kind > kCtlWaitFiles))
         return 0;
     if (!s->filesOn) {
         ControlReply(c, "error no file service (--files)");
@@ -300,6 +301,8 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
     if (cmd.kind == kCtlFtError) SimFilesArmError(&s->files, (int)cmd.value);
     if (cmd.kind == kCtlFtStop) SimFilesArmStop(&s->files);
     if (cmd.kind == kCtlFtSplit) s->files.split = cmd.value;
+    if (cmd.kind == kCtlFtEndless) SimFilesArmEndless(&s->files, cmd.value);
+    if (cmd.kind == kCtlFtDamaged) SimFilesArmDamaged(&s->files);
     SimCopy *copy = &s->files.copy;
     if (cmd.kind == kCtlFtCorrupt) copy->armCorrupt = 1;
     if (cmd.kind == kCtlFtShortHead) copy->armShortHead = 1;
@@ -339,6 +342,9 @@ static void FilesTick(Sim *s, double now)
     if (!s->filesOn || s->v.fd < 0 || s->v.closing) return;
     std::vector<uint8_t> bytes;
     SimCopyTick(&s->files, now, &bytes);
+    std::string log;
+    SimFilesListingTick(&s->files, now, ViewerPending(&s->v) + bytes.size(), &log, &bytes);
+    LogText(s, log);
     if (!bytes.empty()) ViewerQueue(&s->v, bytes.data(), bytes.size());
 }
 
@@ -944,6 +950,8 @@ static int PollTimeoutMs(const Sim *s, double now)
     if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater) next = now;
     const double due = s->filesOn ? SimCopyDue(&s->files) : 0;
     if (due && due < next) next = due;
+    const double listing = s->filesOn && s->v.fd >= 0 ? SimFilesListingDue(&s->files, ViewerPending(&s->v)) : 0;
+    if (listing && listing < next) next = listing;
     double ms = (next - now) * 1000.0;
     return ms <= 0 ? 0 : (int)ms + 1;
 }
