@@ -62,6 +62,22 @@ def go_local(ctx, addr, folder):
     wait_path(ctx, addr, 0, wine_path(folder), 'typed local path')
 
 
+def open_copy_window(ctx, addr, remote, local):
+    """A viewer serving remote as C:, its file-transfer window listing it, local shown."""
+    agent, viewer = open_viewer(ctx, addr, '--files', remote)
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+    go_local(ctx, addr, local)
+    return agent, viewer
+
+
+def wait_partial(local):
+    """A download under way: a temporary of over 1 MiB in local."""
+    def partial():
+        return [n for n in leftovers(local) if os.path.getsize(os.path.join(local, n)) > (1 << 20)]
+    check(wait_until(partial, 30), 'no download under way: %s' % os.listdir(local))
+
+
 def copy(ctx, addr, index, sentence=None, clear_read_only=None):
     """F5 in panel index's list, the confirmation answered Yes."""
     key(ctx, addr, index, LIST, VK_F5)
@@ -124,10 +140,7 @@ def case_a_tree_goes_up_and_comes_back_byte_for_byte(ctx):
     make_tree(os.path.join(local, 'tree'))
     os.makedirs(os.path.join(local, 'back'))
     os.makedirs(remote)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     # Upload: the folder before its contents, every file with its times and attributes.
     focus_item(ctx, addr, 0, 'tree')
@@ -192,10 +205,7 @@ def case_existing_files_are_replaced_only_when_the_operator_says_so(ctx):
         write(os.path.join(local, 'y%d.txt' % i), b'local %d' % i)
         write(os.path.join(remote, 'y%d.txt' % i), b'remote %d' % i)
     os.chmod(os.path.join(local, 'x2.txt'), 0o444)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     def content(*parts):
         with open(os.path.join(*parts), 'rb') as f:
@@ -262,10 +272,7 @@ def case_cancel_damage_and_hostile_paths_never_cost_the_old_file(ctx):
     write(os.path.join(local, 'big1.bin'), b'old big1')
     write(os.path.join(local, 'f.bin'), b'old f')
     write(os.path.join(local, 'up', 'up.bin'), pattern(3 << 20, 4))
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     # Cancel during a download: the current file completes, then it stops.
     check(agent.command('ft-delay 20') == 'ok', 'ft-delay')
@@ -333,18 +340,13 @@ def case_a_killed_viewer_leaves_the_old_file_and_no_partial_one(ctx):
     write(os.path.join(remote, 'big.bin'), os.urandom(50 << 20))
     write(os.path.join(remote, 'small.txt'), b'small')
     write(os.path.join(local, 'big.bin'), b'the old big.bin')
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
     check(agent.command('ft-delay 5') == 'ok', 'ft-delay')
     focus_item(ctx, addr, 1, 'big.bin')
     copy(ctx, addr, 1)
     existing_question(ctx, addr, IDYES)
 
-    def partial():
-        return [n for n in leftovers(local) if os.path.getsize(os.path.join(local, n)) > (1 << 20)]
-    check(wait_until(partial, 30), 'no download under way: %s' % os.listdir(local))
+    wait_partial(local)
     for pid in viewer_pids(addr):
         os.kill(pid, signal.SIGKILL)
     viewer.wait(timeout=30)
@@ -394,10 +396,7 @@ def case_local_and_remote_failures_during_an_upload(ctx):
 def upload_failures(ctx, addr, agent_files):
     local, remote = agent_files
     os.makedirs(remote)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
     check(wait_until(lambda: 'b.txt' in names(panel(ctx, addr, 0)), 20), 'local %s' % names(panel(ctx, addr, 0)))
 
     # Abort at the unreadable file stops; Ignore skips it and the rest arrives.
@@ -445,10 +444,7 @@ def case_a_drop_on_the_other_panel_copies_and_on_its_own_does_nothing(ctx):
     local, remote = ctx.path('local'), ctx.path('remote')
     write(os.path.join(remote, 'drag.bin'), pattern(70000, 5))
     os.makedirs(local)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
     focus_item(ctx, addr, 1, 'drag.bin')
     source = panel(ctx, addr, 1)[1]
     target = panel(ctx, addr, 0)[1]

@@ -7,11 +7,10 @@ import os
 import stat
 
 from harness import check, run_case, wait_until
-from test_dialogs import close, control_text, open_viewer
-from test_filetransfer import open_window, wait_path
+from test_dialogs import close, control_text
 from test_ftchange import answer_box, focus_item, wait_dialog
-from test_ftcopy import IDC_EXISTS_NOTE, IDC_PATH, IDCANCEL, IDYES, copy, existing_question, go_local, leftovers, \
-    pattern, sha, tree_files, wait_copied, write
+from test_ftcopy import IDC_EXISTS_NOTE, IDC_PATH, IDCANCEL, IDYES, copy, existing_question, leftovers, \
+    open_copy_window, pattern, sha, tree_files, wait_copied, write
 
 IDOK = 1
 
@@ -50,10 +49,7 @@ def case_links_inside_the_target_lead_nowhere(ctx):
     os.symlink(os.path.join(outside, 'dir'), os.path.join(local, 'Link'))
     os.symlink(os.path.join(outside, 'secret.txt'), os.path.join(local, 's.txt'))
     before_out, before_in = hashes(outside), hashes(local)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     # A file asked for arrives under another name, through the link: refused.
     check(agent.command('ft-path Link\\f.bin') == 'ok', 'ft-path')
@@ -86,10 +82,7 @@ def case_a_lost_packet_a_wrong_size_or_a_new_file_keep_what_was_there(ctx):
         write(os.path.join(local, name), b'the old ' + name.encode())
     os.chmod(os.path.join(local, 'r.bin'), 0o444)
     old = {n: sha(os.path.join(local, n)) for n in ('e.bin', 'g.bin', 'r.bin')}
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     # The second packet comes before the answer to the first: it is lost, so the file is
     # damaged and the old one stays. The question about the old file comes first only when

@@ -4,11 +4,11 @@ download, which must stop its worker before the next download starts."""
 import os
 
 from harness import check, post, read_log, run_case, stub_command, wait_until
-from test_dialogs import close, control_text, open_viewer
+from test_dialogs import close, control_text
 from test_filetransfer import FRAME, WM_COMMAND, names, open_window, panel, wait_path
 from test_ftchange import dialog, focus_item, wait_dialog
 from test_ftcopy import (IDC_EXISTS_NOTE, IDYES, IDM_REFRESH_REMOTE, content, copy, events, existing_question,
-                         go_local, leftovers, pattern, sha, wait_copied, write)
+                         go_local, leftovers, open_copy_window, pattern, sha, wait_copied, wait_partial, write)
 
 WM_CLOSE = 0x10
 EXTRA = b'while another question is open: answered with stop'
@@ -29,10 +29,7 @@ def case_a_flood_of_questions_and_one_after_the_copy_are_all_answered(ctx):
     local, remote = ctx.path('local'), ctx.path('remote')
     write(os.path.join(remote, 'q.bin'), pattern(70000, 1))
     os.makedirs(local)
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
 
     # 3,000 questions before the file: one box, every other one answered stop at once.
     check(agent.command('ft-questions 3000') == 'ok', 'ft-questions')
@@ -71,10 +68,7 @@ def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_who
     write(os.path.join(remote, 'big.bin'), os.urandom(20 << 20))
     write(os.path.join(remote, 'next.bin'), pattern(300000, 6))
     write(os.path.join(local, 'big.bin'), b'the old big.bin')
-    agent, viewer = open_viewer(ctx, addr, '--files', remote)
-    open_window(ctx, addr, agent)
-    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
-    go_local(ctx, addr, local)
+    agent, viewer = open_copy_window(ctx, addr, remote, local)
     # Closed while the worker's own question is up: the box goes with it, the Agent hears stop.
     focus_item(ctx, addr, 1, 'big.bin')
     copy(ctx, addr, 1)
@@ -93,9 +87,7 @@ def case_a_window_closed_during_a_download_stops_it_and_the_next_download_is_who
     copy(ctx, addr, 1)
     existing_question(ctx, addr, IDYES)
 
-    def partial():
-        return [n for n in leftovers(local) if os.path.getsize(os.path.join(local, n)) > (1 << 20)]
-    check(wait_until(partial, 30), 'no download under way: %s' % os.listdir(local))
+    wait_partial(local)
     close_frame(ctx)
     # The Agent hears stop, the partial file goes, the old one stays.
     check(wait_until(lambda: len(events(agent, 'ft_download_stopped')) == 2, 20), 'the Agent was not told to stop')
