@@ -39,14 +39,32 @@ def send(ctx, viewer_class, command, panel):
     return float(ms), int(items)
 
 
-def timed(ctx, viewer_class, command, panel, runs):
+def timed(ctx, viewer_class, command, panel, runs, entries=ENTRIES):
     times = []
     for _ in range(runs):
         ms, items = send(ctx, viewer_class, command, panel)
-        check(items >= ENTRIES, 'panel %d lists %d items' % (panel, items))
+        check(items >= entries, 'panel %d lists %d items' % (panel, items))
         times.append(ms)
     times.sort()
     return times
+
+
+def open_remote_listing(ctx, addr, remote, entries, timeout, before_window=None):
+    """A viewer at addr with its file-transfer window open and the remote panel holding
+    remote's listing: (the simulator, the viewer's window class, the listing's packets).
+    before_window, when given, is called once the desktop is up."""
+    agent = Agent(ctx, addr, '--screen', '640x480x16', '--files', remote)
+    start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
+    viewer_class = 'CORVIDS:TCP:' + addr
+    check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')
+    if before_window:
+        before_window()
+    check(post(ctx, viewer_class, WM_COMMAND, IDM_FILE_TRANSFER), 'posting 40013')
+    check(wait_until(lambda: any(e.get('ev') == 'ft_listing' for e in agent.events()), timeout), 'no first listing')
+    packets = [e for e in agent.events() if e.get('ev') == 'ft_listing'][0]['packets']
+    # Command 0 does nothing: it tells when the first listing is in.
+    check(wait_until(lambda: send(ctx, viewer_class, 0, 1)[1] >= entries, timeout), 'the first listing is not in')
+    return agent, viewer_class, packets
 
 
 def report(side, extra, times):
@@ -65,16 +83,7 @@ def main():
         remote, local = ctx.path('remote'), os.path.abspath(ctx.path('local'))
         fill(remote)
         fill(local)
-        addr = '127.0.0.31'
-        agent = Agent(ctx, addr, '--screen', '640x480x16', '--files', remote)
-        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
-        viewer_class = 'CORVIDS:TCP:' + addr
-        check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')
-        check(post(ctx, viewer_class, WM_COMMAND, IDM_FILE_TRANSFER), 'posting 40013')
-        check(wait_until(lambda: any(e.get('ev') == 'ft_listing' for e in agent.events()), 60), 'no first listing')
-        packets = [e for e in agent.events() if e.get('ev') == 'ft_listing'][0]['packets']
-        # Command 0 does nothing: it tells when the first listing is in.
-        check(wait_until(lambda: send(ctx, viewer_class, 0, 1)[1] >= ENTRIES, 120), 'the first listing is not in')
+        agent, viewer_class, packets = open_remote_listing(ctx, '127.0.0.31', remote, ENTRIES, 120)
         report('remote', ' in %d listing packets' % packets, timed(ctx, viewer_class, REFRESH_REMOTE, 1, a.runs))
         # The local panel goes to the folder of 10,000 files.
         wine_path = 'Z:' + local.replace('/', '\\')

@@ -8,8 +8,8 @@ import shutil
 import statistics
 
 import benchargs  # makes the harness importable
-from harness import Agent, Ctx, check, cleanup, post, reg_set_defaults, start, stub_command, wait_until  # noqa: E402
-from ft_listing import EXTENSIONS, IDM_FILE_TRANSFER, REFRESH_REMOTE, WM_COMMAND, send
+from harness import Ctx, check, cleanup, reg_set_defaults, stub_command  # noqa: E402
+from ft_listing import EXTENSIONS, REFRESH_REMOTE, open_remote_listing, timed
 from memory_flood import memory_mb
 from procstat import viewer_pid
 
@@ -34,29 +34,21 @@ def main():
         remote = ctx.path('remote')
         fill(remote)
         addr = '127.0.0.32'
-        agent = Agent(ctx, addr, '--screen', '640x480x16', '--files', remote)
-        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
-        viewer_class = 'CORVIDS:TCP:' + addr
-        check(agent.wait_packet('PKT_VIEW_GRID'), 'the viewer did not build its desktop')
-        pid = viewer_pid(addr)
-        check(pid, 'no viewer process')
-        before = memory_mb(pid)
-        check(post(ctx, viewer_class, WM_COMMAND, IDM_FILE_TRANSFER), 'posting 40013')
-        check(wait_until(lambda: any(e.get('ev') == 'ft_listing' for e in agent.events()), 120), 'no first listing')
-        check(wait_until(lambda: send(ctx, viewer_class, 0, 1)[1] >= ENTRIES, 600), 'the first listing is not in')
-        first = [e for e in agent.events() if e.get('ev') == 'ft_listing'][0]
+        before = []
+
+        def measure():
+            pid = viewer_pid(addr)
+            check(pid, 'no viewer process')
+            before.append((pid, memory_mb(pid)))
+        agent, viewer_class, packets = open_remote_listing(ctx, addr, remote, ENTRIES, 600, measure)
+        pid, before = before[0]
         sent = sum(e['len'] + 12 for e in agent.events()
                    if e.get('ev') == 'sent' and e.get('name') in ('PKT_FT_DIR_LISTING', 'PKT_FT_DIR_LISTING_MORE'))
-        times = []
-        for _ in range(a.runs):
-            ms, items = send(ctx, viewer_class, REFRESH_REMOTE, 1)
-            check(items >= ENTRIES, 'the remote panel lists %d items' % items)
-            times.append(ms)
-        times.sort()
+        times = timed(ctx, viewer_class, REFRESH_REMOTE, 1, a.runs, ENTRIES)
         held = memory_mb(pid)
         print('file transfer: remote refresh to a sorted, painted list of %d entries in %d listing packets under '
               'Wine, %d runs: median %.1f s, min %.1f s, max %.1f s' %
-              (ENTRIES, first['packets'], len(times), statistics.median(times) / 1000, times[0] / 1000,
+              (ENTRIES, packets, len(times), statistics.median(times) / 1000, times[0] / 1000,
                times[-1] / 1000))
         print('file transfer: memory with the list of %d entries held: resident %.0f MB (%+.0f MB), private '
               '%.0f MB (%+.0f MB) against the viewer before the window opened; the listing is %.1f MB on the wire' %
