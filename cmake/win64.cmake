@@ -69,6 +69,7 @@ add_library(corvid_win STATIC
   shell/managerlink_win.cpp
   shell/msgbox_win.cpp
   shell/notify_win.cpp
+  shell/post_win.cpp
   shell/report_win.cpp
   shell/settings_win.cpp
   shell/startup_win.cpp

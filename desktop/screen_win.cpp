@@ -126,7 +126,7 @@ static void ReportScreenFailure(UINT stringId, const RemoteScreen *s)
     char format[512], text[1024];
     LoadLangString(stringId, format, sizeof(format));
     snprintf(text, sizeof(text), format, (unsigned)s->width, (unsigned)s->height, (unsigned)ScreenDepth(s));
-    ReportFailure(g_viewer.mainWindow, text);
+    ReportRepeatableFailure(g_viewer.mainWindow, text);
 }
 
 static int BuildTiles(ScreenModel *m)

@@ -28,3 +28,17 @@ void ReportFailure(HWND parent, const char *text)
     TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
     TimedMessageBox(parent, &req);
 }
+
+static BOOL g_repeatableBoxOpen; // UI thread's own
+
+void ReportRepeatableFailure(HWND parent, const char *text)
+{
+    if (g_repeatableBoxOpen) {
+        WriteLogF("%s (no box: one of these is open)", text);
+        SendMessageRecord(0, text);
+        return;
+    }
+    g_repeatableBoxOpen = TRUE;
+    ReportFailure(parent, text);
+    g_repeatableBoxOpen = FALSE;
+}

@@ -10,6 +10,7 @@
 #include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/msgbox_win.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/settings_win.h"
 #include "session/seed_win.h"
@@ -145,6 +146,7 @@ static void RunMessageLoop(void)
 
 static void Shutdown(void)
 {
+    UiPostEnd();
     ManagerLinkClose();
     if (g_viewer.commandLineCopy)
         HeapFree(GetProcessHeap(), 0, g_viewer.commandLineCopy);
@@ -195,6 +197,7 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     if (!RegisterWindowClasses())
         return 0;
+    UiPostInit();
     if (!CreateMainWindow())
         return 0;
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
