@@ -6,6 +6,10 @@
 //   tallydesk-stub.exe TERM=pid          set CVTERM:<pid> (decimal pid)
 //   tallydesk-stub.exe TERMCLASS=class   the same for the process owning that window
 //   tallydesk-stub.exe FIND=class        exit 0 when a window of that class exists
+//   tallydesk-stub.exe PROBE=class|count|ms OUT=f   count times, ms apart, time how long
+//                                        that window takes to answer a sent WM_NULL; one
+//                                        line each into f: milliseconds, or "timeout"
+//                                        after 10 s ("gone" once the window is)
 //   tallydesk-stub.exe STATE=class OUT=f  write the menu and toolbar state of commands
 //                                        40001..40060 of that window into f
 //   tallydesk-stub.exe DIALOG=class|id[|text]   in the dialog shown by the viewer whose
@@ -625,6 +629,46 @@ static int Serve(HINSTANCE instance)
     return 0;
 }
 
+// Each line is written and flushed at once: the case reads them while the probe runs.
+static int ProbeWindow(char *arg, const char *out)
+{
+    char *f[3] = {arg, NULL, NULL};
+    for (int k = 1; k < 3; k++) {
+        char *bar = strchr(f[k - 1], '|');
+        if (!bar)
+            return 2;
+        *bar = 0;
+        f[k] = bar + 1;
+    }
+    const int count = atoi(f[1]), gap = atoi(f[2]);
+    FILE *o = fopen(out, "w");
+    if (!o)
+        return 2;
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    for (int i = 0; i < count; i++) {
+        HWND w = FindWindowA(f[0], NULL);
+        if (!w) {
+            fprintf(o, "gone\n");
+            fflush(o);
+            break;
+        }
+        LARGE_INTEGER a, b;
+        DWORD_PTR result;
+        QueryPerformanceCounter(&a);
+        const LRESULT answered = SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+        QueryPerformanceCounter(&b);
+        if (answered)
+            fprintf(o, "%.2f\n", (double)(b.QuadPart - a.QuadPart) * 1000.0 / (double)freq.QuadPart);
+        else
+            fprintf(o, "timeout\n");
+        fflush(o);
+        Sleep((DWORD)gap);
+    }
+    fclose(o);
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
 {
     char *tokens[8];
@@ -704,6 +748,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 if (strncmp(tokens[k], "OUT=", 4) == 0)
                     out = tokens[k] + 4;
             return WriteModulePath(tokens[i] + 7, out);
+        } else if (strncmp(tokens[i], "PROBE=", 6) == 0) {
+            const char *out = "probe.txt";
+            for (int k = 0; k < n; k++)
+                if (strncmp(tokens[k], "OUT=", 4) == 0)
+                    out = tokens[k] + 4;
+            return ProbeWindow(tokens[i] + 6, out);
         } else if (strncmp(tokens[i], "FIND=", 5) == 0) {
             return FindWindowA(tokens[i] + 5, NULL) ? 0 : 1;
         } else if (strcmp(tokens[i], "STOP") == 0) {
