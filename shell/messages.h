@@ -26,6 +26,7 @@ enum {
     WM_CV_FT_REPLY_FIRST = WM_USER + 103, // to the file-transfer window, lParam the packet's heap copy:
     WM_CV_FT_REPLY_LAST = WM_USER + 111,  //   1127..1133 and 1135 by type
     WM_CV_FT_CANCEL_DRAG = WM_USER + 112, // to the file-transfer window: end a drag without dropping
+    WM_CV_FT_REPLIES = WM_USER + 113,     // to the file-transfer window: replies wait (FtTakeReply)
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
     WM_CV_KEY_INPUT = WM_USER + 100,      // from a keyboard hook: wParam virtual key, lParam keystroke flags
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog
