@@ -6,6 +6,7 @@
 #include "agentsettings/session_win.h"
 #include "console/console_win.h"
 #include "desktop/clipboard_win.h"
+#include "desktop/pointer.h"
 #include "desktop/profile_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
@@ -156,6 +157,12 @@ static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
     uint32_t index;
     if (!ParseU32Payload(h, payload, &index))
         return ShortCursorPacket(h, kCursorStandardLen);
+    // Refused here, not when taken: a later cursor replaces one still waiting.
+    int known;
+    if (!StandardCursorIndex(index, &known)) {
+        WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)index);
+        return 1;
+    }
     EnterCriticalSection(&g_cursorLock);
     g_cursor.shapeKind = 1;
     g_cursor.index = index;
@@ -168,6 +175,12 @@ static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload
 {
     if (h->dwDataLen < kCursorShapeLen)
         return ShortCursorPacket(h, kCursorShapeLen);
+    CursorShape shape;
+    if (!ParseCursorShape(payload, kCursorShapeLen, &shape)) {
+        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", shape.width, shape.height,
+                  kCursorMaskBytes);
+        return 1;
+    }
     EnterCriticalSection(&g_cursorLock);
     g_cursor.shapeKind = 2;
     memcpy(g_cursor.shape, payload, kCursorShapeLen);
