@@ -36,8 +36,7 @@ static void EndSession(void)
 // What the Agent may send without bound reaches the UI thread as notices: one message
 // until taken, the latest facts beside it.
 static UiNotice g_loginNotice, g_screenNotice, g_restartNotice, g_shapeNotice, g_posNotice;
-static CRITICAL_SECTION g_cursorLock;
-static LONG g_cursorLockReady;
+static SRWLOCK g_cursorLock = SRWLOCK_INIT;
 static volatile LONG g_loginStatus;
 static PendingCursor g_cursor; // under g_cursorLock
 
@@ -61,26 +60,26 @@ void TakeRestartNotice(void) { UiNoticeTaken(&g_restartNotice); }
 int TakeCursorShape(PendingCursor *out)
 {
     UiNoticeTaken(&g_shapeNotice);
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     const int any = g_cursor.shapeKind != 0;
     out->shapeKind = g_cursor.shapeKind;
     out->index = g_cursor.index;
     if (g_cursor.shapeKind == 2)
         memcpy(out->shape, g_cursor.shape, sizeof(out->shape));
     g_cursor.shapeKind = 0;
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     return any;
 }
 
 int TakeCursorPos(DWORD *x, DWORD *y)
 {
     UiNoticeTaken(&g_posNotice);
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     const int any = g_cursor.posNew;
     *x = g_cursor.x;
     *y = g_cursor.y;
     g_cursor.posNew = 0;
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     return any;
 }
 
@@ -163,10 +162,10 @@ static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
         WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)index);
         return 1;
     }
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     g_cursor.shapeKind = 1;
     g_cursor.index = index;
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
     return 1;
 }
@@ -181,10 +180,10 @@ static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload
                   kCursorMaskBytes);
         return 1;
     }
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     g_cursor.shapeKind = 2;
     memcpy(g_cursor.shape, payload, kCursorShapeLen);
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
     return 1;
 }
@@ -194,11 +193,11 @@ static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
     uint32_t x, y;
     if (!ParseCursorPos(h, payload, &x, &y))
         return ShortCursorPacket(h, kCursorPosLen);
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     g_cursor.x = x;
     g_cursor.y = y;
     g_cursor.posNew = 1;
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     Announce(&g_posNotice, WM_CV_CURSOR_POS);
     return 1;
 }
@@ -316,11 +315,9 @@ static DWORD WINAPI ReceiveThread(LPVOID)
 
 int StartReceiveThread(void)
 {
-    if (!InterlockedExchange(&g_cursorLockReady, 1))
-        InitializeCriticalSection(&g_cursorLock);
-    EnterCriticalSection(&g_cursorLock);
+    AcquireSRWLockExclusive(&g_cursorLock);
     memset(&g_cursor, 0, sizeof(g_cursor));
-    LeaveCriticalSection(&g_cursorLock);
+    ReleaseSRWLockExclusive(&g_cursorLock);
     // A message of an earlier session may have gone with its window, never taken.
     UiNotice *notices[] = {&g_loginNotice, &g_screenNotice, &g_restartNotice, &g_shapeNotice, &g_posNotice};
     for (UiNotice *n : notices)
