@@ -1,7 +1,7 @@
 // The local console: the receive thread stores what the Agent sends in ConsoleScreen
-// and raises the console notice; the UI thread owns the console, its handles and all its output; the input
-// thread reads key records and posts them to the main window, so that it never waits
-// for the UI thread, which waits for it when the console closes.
+// and raises the console notice; the UI thread owns the console, its handles and all
+// its output; the input thread reads key records and posts them to the main window, so
+// that it never waits for the UI thread, which waits for it when the console closes.
 #include "console/console_win.h"
 
 #include "console/pending.h"
@@ -194,6 +194,23 @@ static BOOL CALLBACK MatchTitle(HWND wnd, LPARAM lp)
     return TRUE;
 }
 
+// Waits for h (NULL: ms only) while answering messages sent from other threads and
+// programs, which would otherwise wait for the console host as long as the UI thread
+// does; posted messages stay queued, so nothing of the viewer's own runs meanwhile.
+static void WaitAnswering(HANDLE h, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    const DWORD n = h ? 1 : 0;
+    for (;;) {
+        const DWORD gone = GetTickCount() - start;
+        const DWORD left = ms == INFINITE ? INFINITE : gone >= ms ? 0 : ms - gone;
+        if (MsgWaitForMultipleObjects(n, &h, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + n)
+            return;
+        MSG m;
+        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 static HWND FindConsoleWindow(void)
 {
     TitleSearch ts = {g_viewer.names.consoleTitle, NULL};
@@ -204,7 +221,7 @@ static HWND FindConsoleWindow(void)
             return ts.found;
         if (ConsoleWaitOver((uint32_t *)&start, GetTickCount(), kConsoleFindLimitMs))
             return NULL;
-        Sleep(10); // the console host needs the CPU to make the window
+        WaitAnswering(NULL, 10); // the console host needs the CPU to make the window
     }
 }
 
@@ -285,14 +302,44 @@ static void LeaveConsoleFullScreen(void)
     }
 }
 
+struct ConsoleAlloc {
+    BOOL ok;
+    DWORD error;
+};
+
+static DWORD WINAPI AllocConsoleThread(LPVOID param)
+{
+    ConsoleAlloc *a = (ConsoleAlloc *)param;
+    // A console left to the process (started from one) is let go first.
+    a->ok = AllocConsole() || (FreeConsole() && AllocConsole());
+    a->error = a->ok ? 0 : GetLastError();
+    return 0;
+}
+
+// The console belongs to the process, so another thread may start its host, which
+// takes a while, and the UI thread keeps answering meanwhile.
+static BOOL AllocConsoleAnswering(void)
+{
+    ConsoleAlloc a = {FALSE, 0};
+    DWORD id;
+    HANDLE t = CreateThread(NULL, 0, AllocConsoleThread, &a, 0, &id);
+    if (t) {
+        WaitAnswering(t, INFINITE);
+        CloseHandle(t);
+    } else {
+        AllocConsoleThread(&a);
+    }
+    SetLastError(a.error);
+    return a.ok;
+}
+
 HWND OpenConsole(void)
 {
     ConsoleSession *c = &g_viewer.console;
     if (c->window)
         CloseConsole(1);
     const DWORD t0 = GetTickCount();
-    // A console left to the process (started from one) is let go first.
-    if (!AllocConsole() && !(FreeConsole() && AllocConsole())) {
+    if (!AllocConsoleAnswering()) {
         char reason[256];
         SystemErrorText(reason, sizeof(reason));
         ReportConsoleFailure(IDS_CONSOLE_NOT_CREATED, reason);
