@@ -356,17 +356,8 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_KEY_INPUT:
         return OnKeyInput(0, wp, lp);
-    case WM_CV_CONSOLE_START:
-        OnConsoleStart();
-        return 0;
-    case WM_CV_CONSOLE_STOP:
-        OnConsoleStop();
-        return 0;
-    case WM_CV_CONSOLE_CURSOR:
-        OnConsoleCursor(wp != 0, lp != 0);
-        return 0;
-    case WM_CV_CONSOLE_LINE:
-        OnConsoleLine((int)(INT_PTR)wp);
+    case WM_CV_CONSOLE_CHANGED:
+        OnConsoleChanged();
         return 0;
     case WM_CV_CONSOLE_KEY:
         OnConsoleKey((UINT)wp, (UINT)lp);

@@ -11,10 +11,7 @@ enum {
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block
-    WM_CV_CONSOLE_STOP = WM_USER + 9,     // close the local console, show the viewer again
-    WM_CV_CONSOLE_START = WM_USER + 10,   // open the local console from ConsoleScreen
-    WM_CV_CONSOLE_CURSOR = WM_USER + 11,  // wParam: position changed; lParam: shape to apply
-    WM_CV_CONSOLE_LINE = WM_USER + 12,    // wParam: the row, sign-extended
+    WM_CV_CONSOLE_CHANGED = WM_USER + 10, // the console notice: starts, stops, lines, cursor are pending
     WM_CV_SETTINGS_READY = WM_USER + 13,  // the Agent's settings are in: open the sheet
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window

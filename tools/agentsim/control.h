@@ -77,6 +77,9 @@
 //   console-close                 PKT_CONSOLE_STOP
 //   console-echo on|off           write typed keys into the console screen (default on)
 //   console-dump PATH             the console screen as text, one line per row
+//   console-starts N [WxH,...]    N PKT_CONSOLE_START (1..1000000) as fast as the viewer takes
+//                                 them, cycling the sizes (up to 16, default 1x1); start n
+//                                 shows "Start n", cursor (n % W, n % H); "ok N" once all left
 //   fill X Y W H RRGGBB | off     a rectangle of one colour over every frame from now on,
 //                                 replacing the last; "ok N" names the change, and a
 //                                 "change_sent" event with id N logs the monotonic time its
@@ -134,6 +137,7 @@ enum SimControlKind {
     kCtlFtQuestions,
     kCtlFtEndless,
     kCtlFtDamaged,
+    kCtlConsoleStarts,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -143,7 +147,7 @@ struct SimControlCommand {
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
     uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings, wait-files
     uint32_t count;              // wait-input: input events in all; wait-settings: transfers;
-                                 // wait-files: files; hostile: packets
+                                 // wait-files: files; hostile: packets; console-starts
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
     int fatal;                   // hostile-fatal: the kind (HostileFatal)
     int on;                      // cursor-follow; ft-questions: now
@@ -163,6 +167,7 @@ struct SimControlCommand {
     uint32_t rect[4];            // fill: x, y, width, height (on: given; 0: fill off)
     uint8_t rgb[3];
     uint32_t cursor[4];          // console-cursor: x, y, size, visible
+    std::vector<uint16_t> sizes; // console-starts: width, height pairs
 };
 
 // Parses one line (without its newline; a trailing '\r' is ignored). On failure
