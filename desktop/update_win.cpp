@@ -12,6 +12,7 @@
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/state.h"
 
 #include <cstring>
@@ -87,8 +88,32 @@ void AnnounceChangedTiles(void)
     ScreenModel *m = Model();
     EnterCriticalSection(&g_viewer.screenLock);
     if (!m->changePosted)
-        m->changePosted = PostMessageA(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
+        m->changePosted = UiPost(g_viewer.mainWindow, WM_CV_TILES_CHANGED, 0, 0);
     LeaveCriticalSection(&g_viewer.screenLock);
+}
+
+// Posted messages come out of the queue before input, and under a steady stream the
+// next announcement is already posted when a batch ends, so input would wait behind
+// batch after batch. While input waits, the batch is left to a timer, whose message
+// comes only once the queue holds nothing else, as WM_PAINT does; changePosted stays
+// set meanwhile, so no announcement is posted until the batch is shown.
+static UINT_PTR s_idleTimer; // UI thread
+
+static void CALLBACK ShowTilesWhenIdle(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(NULL, id);
+    s_idleTimer = 0;
+    InvalidateChangedTiles();
+}
+
+void ShowAnnouncedTiles(void)
+{
+    if (s_idleTimer)
+        return;
+    if (HIWORD(GetQueueStatus(QS_INPUT)) &&
+        (s_idleTimer = SetTimer(NULL, 0, USER_TIMER_MINIMUM, ShowTilesWhenIdle)) != 0)
+        return;
+    InvalidateChangedTiles();
 }
 
 int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload)

@@ -18,7 +18,10 @@ extern UiNotice g_paletteNotice;
 // stream makes few large batches and a quiet one shows each change at once.
 void AnnounceChangedTiles(void);
 
-// UI thread, WM_CV_TILES_CHANGED: shows the tiles decoded into since the last call
+// UI thread, WM_CV_TILES_CHANGED: shows the changed tiles now, or once the queue holds
+// nothing else when input waits in it.
+void ShowAnnouncedTiles(void);
+// UI thread: shows the tiles decoded into since the last call
 // (drawn from the frame onto the visible tile pad or scaled view, else their windows
 // invalidated).
 void InvalidateChangedTiles(void);

@@ -381,7 +381,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         OnSendStalled(wnd);
         return 0;
     case WM_CV_TILES_CHANGED:
-        InvalidateChangedTiles();
+        ShowAnnouncedTiles();
         return 0;
     case WM_TIMER:
         if (wp == kSettingsWaitTimer)

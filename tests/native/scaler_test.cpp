@@ -24,15 +24,15 @@ void MakeScreen(Screen *s, int w, int h, int depth, unsigned seed)
     for (int i = 0; i < 1024; i++) s->colours[i] = (uint8_t)(i % 4 == 3 ? 0 : rand());
 }
 
-// Red, green and blue of screen pixel (x, y), top-down.
+// Red, green and blue of screen pixel (x, y), top-down; 5-bit channels at 16 bits.
 void ScreenRgb(const Screen &s, int x, int y, unsigned rgb[3])
 {
     const uint8_t *row = s.bits.data() + (size_t)(s.layout.height - 1 - y) * s.layout.frameStride;
     unsigned index = 0;
     switch (s.layout.depth) {
     case 16: {
-        unsigned v = row[2 * x] | row[2 * x + 1] << 8, c[3] = {(v >> 10) & 31, (v >> 5) & 31, v & 31};
-        for (int k = 0; k < 3; k++) rgb[k] = c[k] * 255 / 31 + (c[k] * 255 % 31 >= 16 ? 1 : 0);
+        const unsigned v = row[2 * x] | row[2 * x + 1] << 8;
+        rgb[0] = (v >> 10) & 31, rgb[1] = (v >> 5) & 31, rgb[2] = v & 31;
         return;
     }
     case 8: index = row[x]; break;
@@ -42,7 +42,8 @@ void ScreenRgb(const Screen &s, int x, int y, unsigned rgb[3])
     for (int k = 0; k < 3; k++) rgb[k] = s.colours[4 * index + 2 - k];
 }
 
-// The average of the screen pixels under view pixel (i, j), each channel.
+// The average of the screen pixels under view pixel (i, j), each channel rounded half
+// up, 5-bit channels taken as c * 255 / 31.
 void Expected(const Screen &s, int w, int h, int i, int j, unsigned out[3])
 {
     const int W = s.layout.width, H = s.layout.height;
@@ -50,14 +51,22 @@ void Expected(const Screen &s, int w, int h, int i, int j, unsigned out[3])
     int y0 = (int)((long long)j * H / h), y1 = (int)((long long)(j + 1) * H / h);
     if (x1 <= x0) x1 = x0 + 1;
     if (y1 <= y0) y1 = y0 + 1;
-    double sum[3] = {0, 0, 0};
-    for (int y = y0; y < y1; y++)
-        for (int x = x0; x < x1; x++) {
+    unsigned long long sum[3] = {0, 0, 0};
+    for (int y = y0; y < y1; y++) {
+        const uint8_t *row = s.bits.data() + (size_t)(H - 1 - y) * s.layout.frameStride;
+        for (int x = x0; x < x1 && s.layout.depth == 16; x++) {  // the largest screens, without a call a pixel
+            const unsigned v = row[2 * x] | row[2 * x + 1] << 8;
+            sum[0] += (v >> 10) & 31, sum[1] += (v >> 5) & 31, sum[2] += v & 31;
+        }
+        for (int x = x0; x < x1 && s.layout.depth != 16; x++) {
             unsigned c[3];
             ScreenRgb(s, x, y, c);
             for (int k = 0; k < 3; k++) sum[k] += c[k];
         }
-    for (int k = 0; k < 3; k++) out[k] = (unsigned)(sum[k] / ((x1 - x0) * (y1 - y0)) + 0.5);
+    }
+    const unsigned long long n = (unsigned long long)(x1 - x0) * (y1 - y0);
+    const unsigned long long top = s.layout.depth == 16 ? 31 : 1, full = s.layout.depth == 16 ? 255 : 1;
+    for (int k = 0; k < 3; k++) out[k] = (unsigned)((2 * full * sum[k] + top * n) / (2 * top * n));
 }
 
 // Largest channel difference over the whole picture.
@@ -95,8 +104,7 @@ TEST(ScaledPicture, AveragesWhatEachPixelCovers)
         ScaledPictureDraw(&p, &s.layout, s.bits.data(), s.colours, 0, 0, c.w, c.h, &r);
         EXPECT_EQ(r.right - r.left, c.cx);
         EXPECT_EQ(r.bottom - r.top, c.cy);
-        // Rounded the same way up to one step of the 5-bit expansion.
-        EXPECT_LE(WorstDifference(p, s), 1u) << c.w << "x" << c.h << "x" << c.depth << " to " << c.cx;
+        EXPECT_EQ(WorstDifference(p, s), 0u) << c.w << "x" << c.h << "x" << c.depth << " to " << c.cx;
         ScaledPictureFree(&p);
     }
 }
@@ -122,7 +130,7 @@ TEST(ScaledPicture, PartsDrawnAfterChangesMatchTheWhole)
         ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, c.left, c.top, c.right, c.bottom, &r);
         EXPECT_LE(r.right - r.left, 700);
         EXPECT_GT(r.right, r.left) << c.left << "," << c.top;
-        EXPECT_LE(WorstDifference(p, s), 1u) << c.left << "," << c.top;
+        EXPECT_EQ(WorstDifference(p, s), 0u) << c.left << "," << c.top;
     }
     ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 2000, 0, 3000, 10, &r);  // off the screen
     EXPECT_EQ(r.right - r.left, 0);
@@ -146,4 +154,46 @@ TEST(ScaledPicture, RefusesWhatItCannotDraw)
     ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 0, 0, 640, 480, &r);  // no colours at 8 bits
     EXPECT_EQ(r.right - r.left, 0);
     ScaledPictureFree(&p);
+}
+
+// The largest screen into the smallest views: 2^28 pixels under one shown pixel, whose
+// sums run far past 32 bits, averaged exactly all the same. A colour table's sums first
+// pass 32 bits at 4,105 x 4,105 white.
+TEST(ScaledPicture, LargestScreenIntoTheSmallestViewsIsExact)
+{
+    enum Fill { kWhite, kBlack, kHalves, kNoise };
+    const struct {
+        int side, depth;
+        Fill fill;
+        int cx, cy;
+        uint32_t first;  // the view's top-left pixel, when known
+    } cases[] = {
+        {kMaxScreenSide, 16, kWhite, 1, 1, 0xFFFFFF}, {kMaxScreenSide, 16, kBlack, 1, 1, 0},
+        {kMaxScreenSide, 16, kHalves, 1, 1, 0x808080}, // 127.5 rounds up
+        {kMaxScreenSide, 16, kNoise, 3, 2, ~0u},       {4105, 1, kWhite, 1, 1, 0xFFFFFF},
+    };
+    Screen s;
+    for (const auto &c : cases) {
+        ASSERT_TRUE(TileLayoutCompute(&s.layout, c.side, c.side, c.depth));
+        const size_t stride = s.layout.frameStride;
+        s.bits.assign(stride * c.side, c.fill == kWhite ? 0xFF : 0);
+        for (size_t y = 0; c.fill == kHalves && y < (size_t)c.side; y++) memset(&s.bits[y * stride], 0xFF, stride / 2);
+        uint64_t seed = 88172645463325252ull;
+        for (size_t at = 0; c.fill == kNoise && at + 8 <= s.bits.size(); at += 8) {
+            seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
+            memcpy(&s.bits[at], &seed, 8);
+        }
+        memset(s.colours, 0, sizeof(s.colours));
+        memset(s.colours + 4, 0xFF, 3);  // index 1 white, 0 black
+        ScaledPicture p;
+        ASSERT_TRUE(ScaledPictureInit(&p, c.side, c.side, c.cx, c.cy));
+        ViewRect r;
+        ScaledPictureDraw(&p, &s.layout, s.bits.data(), s.colours, 0, 0, c.side, c.side, &r);
+        EXPECT_EQ(r.right * r.bottom, c.cx * c.cy);
+        EXPECT_EQ(WorstDifference(p, s), 0u) << c.depth << " bits, fill " << c.fill << " into " << c.cx << "x" << c.cy;
+        if (c.first != ~0u) {
+            EXPECT_EQ(p.pixels[(size_t)(c.cy - 1) * c.cx], c.first) << c.depth << " bits, fill " << c.fill;
+        }
+        ScaledPictureFree(&p);
+    }
 }
