@@ -5,6 +5,7 @@
 #include "agentsettings/settings.h"
 #include "agentsettings/sheet_win.h"
 #include "session/sendqueue_win.h"
+#include "shell/post_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
@@ -16,6 +17,7 @@
 enum { kAsNodesMax = 100000 };
 
 static HANDLE g_sender; // UI thread: the worker sending the settings back
+static UiNotice g_settingsReady; // a whole set arrived; sets in a row are opened once
 
 static uint16_t AgentVersion(void)
 {
@@ -105,7 +107,7 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
         WriteLogF("Agent settings packet of type %u (%u bytes) %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
                   why);
     if (ok && last)
-        PostMessageA(g_viewer.mainWindow, WM_CV_SETTINGS_READY, 0, 0);
+        UiNoticeRaise(&g_settingsReady, g_viewer.mainWindow, WM_CV_SETTINGS_READY, 0, 0);
     return 1;
 }
 
@@ -125,7 +127,7 @@ static DWORD WINAPI SendSettingsThread(LPVOID param)
     if (!AsSendAll(&g_viewer.agentSettings, job->version, QueueSettingsPacket, NULL))
         WriteLog("The Agent's settings could not all be sent back: the session is ending.");
     HeapFree(GetProcessHeap(), 0, job);
-    PostMessageA(g_viewer.mainWindow, WM_CV_SETTINGS_SENT, 0, 0);
+    UiPost(g_viewer.mainWindow, WM_CV_SETTINGS_SENT, 0, 0);
     return 0;
 }
 
@@ -140,6 +142,7 @@ static void BackToIdle(void)
 
 void OnAgentSettingsReady(HWND mainWindow)
 {
+    UiNoticeTaken(&g_settingsReady);
     KillTimer(mainWindow, kSettingsWaitTimer);
     if (g_viewer.agentSettingsState != kAsEditing || g_sender)
         return;

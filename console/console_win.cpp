@@ -1,15 +1,17 @@
 // The local console: the receive thread stores what the Agent sends in ConsoleScreen
-// and posts; the UI thread owns the console, its handles and all its output; the input
-// thread reads key records and posts them to the main window, so that it never waits
-// for the UI thread, which waits for it when the console closes.
+// and raises the console notice; the UI thread owns the console, its handles and all
+// its output; the input thread reads key records and posts them to the main window, so
+// that it never waits for the UI thread, which waits for it when the console closes.
 #include "console/console_win.h"
 
+#include "console/pending.h"
 #include "console/rules.h"
 #include "console/screenbuf.h"
 #include "desktop/input_win.h"
 #include "lang/stringids.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
@@ -27,64 +29,90 @@ typedef BOOL(WINAPI *SetDisplayModeFn)(HANDLE, DWORD, PCOORD);
 
 // --- receive thread -----------------------------------------------------------------
 
+// What came since the UI thread last looked (ConsoleLock), announced by one notice:
+// a flood of console messages costs one posted message, not one each.
+static ConsolePending g_pending;
+static UiNotice g_notice;
+static volatile LONG g_noticeFailed;
+
 static void RefuseConsolePacket(const SessPacketHeader *h, const char *why)
 {
     WriteLogF("Console packet type %u of %u bytes refused: %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen, why);
 }
 
+// A notice that cannot be posted is raised again by the next console message.
+static void AnnounceConsole(void)
+{
+    if (UiNoticeRaise(&g_notice, g_viewer.mainWindow, WM_CV_CONSOLE_CHANGED, 0, 0)) {
+        InterlockedExchange(&g_noticeFailed, 0);
+        return;
+    }
+    const DWORD error = GetLastError();
+    if (!InterlockedExchange(&g_noticeFailed, 1))
+        WriteLogF("The console change could not be posted (error %lu); the next console message tries again.",
+                  (unsigned long)error);
+}
+
 int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
 {
     const char *why = "";
-    HWND main = g_viewer.mainWindow;
+    int ok = 0;
     switch (h->dwType) {
     case PKT_CONSOLE_STOP:
-        PostMessageA(main, WM_CV_CONSOLE_STOP, 0, 0);
-        return 1;
+        EnterCriticalSection(&g_viewer.consoleLock);
+        ConsoleNoteStop(&g_pending);
+        LeaveCriticalSection(&g_viewer.consoleLock);
+        ok = 1;
+        break;
     case PKT_CONSOLE_START: {
         ConsoleStart s;
-        if (!ParseConsoleStart(h, payload, &s, &why)) {
-            RefuseConsolePacket(h, why);
-            return 1;
+        ok = ParseConsoleStart(h, payload, &s, &why);
+        if (ok) {
+            EnterCriticalSection(&g_viewer.consoleLock);
+            ConsoleStoreStart(&g_viewer.consoleScreen, &s);
+            ConsoleNoteStart(&g_pending);
+            LeaveCriticalSection(&g_viewer.consoleLock);
         }
-        EnterCriticalSection(&g_viewer.consoleLock);
-        ConsoleStoreStart(&g_viewer.consoleScreen, &s);
-        LeaveCriticalSection(&g_viewer.consoleLock);
-        PostMessageA(main, WM_CV_CONSOLE_START, 0, 0);
-        return 1;
+        break;
     }
     case PKT_CONSOLE_CURSOR: {
         ConsoleCursor c;
-        int moved = 0, reshape = 0, ok = ParseConsoleCursor(h, payload, &c, &why);
+        int moved = 0, reshape = 0;
+        ok = ParseConsoleCursor(h, payload, &c, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
             ok = ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape, &why);
+            if (ok)
+                ConsoleNoteCursor(&g_pending, moved, reshape);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
-        if (!ok)
-            RefuseConsolePacket(h, why);
-        else
-            PostMessageA(main, WM_CV_CONSOLE_CURSOR, (WPARAM)moved, (LPARAM)reshape);
-        return 1;
+        break;
     }
     case PKT_CONSOLE_LINE: {
         ConsoleLine l;
-        int ok = ParseConsoleLine(h, payload, &l, &why);
+        ok = ParseConsoleLine(h, payload, &l, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
             ok = ConsoleStoreLine(&g_viewer.consoleScreen, &l, &why);
+            if (ok)
+                ConsoleNoteLine(&g_pending, l.row);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
-        if (!ok)
-            RefuseConsolePacket(h, why);
-        else
-            PostMessageA(main, WM_CV_CONSOLE_LINE, (WPARAM)(INT_PTR)l.row, 0);
+        break;
+    }
+    default:
         return 1;
     }
-    }
+    if (ok)
+        AnnounceConsole();
+    else
+        RefuseConsolePacket(h, why);
     return 1;
 }
 
 // --- UI thread: output ----------------------------------------------------------------
+
+static int16_t g_shownWidth, g_shownHeight; // the open console's buffer
 
 // Rows first..last of the screen copy into the console; ConsoleLock is held.
 static void WriteRows(int first, int last)
@@ -96,11 +124,9 @@ static void WriteRows(int first, int last)
     WriteConsoleOutputA(g_viewer.console.output, (const CHAR_INFO *)s->cells, size, from, &to);
 }
 
-void OnConsoleCursor(int moved, int reshape)
+// ConsoleLock is held.
+static void ApplyCursor(int moved, int reshape)
 {
-    if (!g_viewer.console.window)
-        return;
-    EnterCriticalSection(&g_viewer.consoleLock);
     const ConsoleScreen *s = &g_viewer.consoleScreen;
     if (moved) {
         COORD at = {s->cursorX, s->cursorY};
@@ -108,18 +134,6 @@ void OnConsoleCursor(int moved, int reshape)
     }
     if (reshape)
         SetConsoleCursorInfo(g_viewer.console.output, (const CONSOLE_CURSOR_INFO *)&s->cursorSize);
-    LeaveCriticalSection(&g_viewer.consoleLock);
-}
-
-void OnConsoleLine(int row)
-{
-    if (!g_viewer.console.window)
-        return;
-    EnterCriticalSection(&g_viewer.consoleLock);
-    // A later start may have changed the geometry since the row was stored.
-    if (ConsoleRowInside(&g_viewer.consoleScreen, row))
-        WriteRows(row, row);
-    LeaveCriticalSection(&g_viewer.consoleLock);
 }
 
 void OnConsoleKey(UINT vk, UINT flags)
@@ -139,17 +153,20 @@ static void SizeConsole(HANDLE out, COORD size)
     SetConsoleWindowInfo(out, TRUE, &all);
 }
 
-static void PaintWholeConsole(void)
+// The whole screen copy into the console, sized like it first when resize is set.
+static void PaintWholeConsole(int resize)
 {
     EnterCriticalSection(&g_viewer.consoleLock);
     const ConsoleScreen *s = &g_viewer.consoleScreen;
-    COORD size = {s->width, s->height};
-    SizeConsole(g_viewer.console.output, size);
-    SetConsoleCursorInfo(g_viewer.console.output, (const CONSOLE_CURSOR_INFO *)&s->cursorSize);
-    COORD at = {s->cursorX, s->cursorY};
-    SetConsoleCursorPosition(g_viewer.console.output, at);
+    if (resize) {
+        COORD size = {s->width, s->height};
+        SizeConsole(g_viewer.console.output, size);
+        g_shownWidth = s->width;
+        g_shownHeight = s->height;
+    }
     if (s->height > 0)
         WriteRows(0, s->height - 1);
+    ApplyCursor(1, 1);
     LeaveCriticalSection(&g_viewer.consoleLock);
 }
 
@@ -177,6 +194,23 @@ static BOOL CALLBACK MatchTitle(HWND wnd, LPARAM lp)
     return TRUE;
 }
 
+// Waits for h (NULL: ms only) while answering messages sent from other threads and
+// programs, which would otherwise wait for the console host as long as the UI thread
+// does; posted messages stay queued, so nothing of the viewer's own runs meanwhile.
+static void WaitAnswering(HANDLE h, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    const DWORD n = h ? 1 : 0;
+    for (;;) {
+        const DWORD gone = GetTickCount() - start;
+        const DWORD left = ms == INFINITE ? INFINITE : gone >= ms ? 0 : ms - gone;
+        if (MsgWaitForMultipleObjects(n, &h, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + n)
+            return;
+        MSG m;
+        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 static HWND FindConsoleWindow(void)
 {
     TitleSearch ts = {g_viewer.names.consoleTitle, NULL};
@@ -187,7 +221,7 @@ static HWND FindConsoleWindow(void)
             return ts.found;
         if (ConsoleWaitOver((uint32_t *)&start, GetTickCount(), kConsoleFindLimitMs))
             return NULL;
-        Sleep(10); // the console host needs the CPU to make the window
+        WaitAnswering(NULL, 10); // the console host needs the CPU to make the window
     }
 }
 
@@ -195,6 +229,7 @@ static DWORD WINAPI ConsoleInputThread(LPVOID)
 {
     HANDLE waits[2] = {g_viewer.console.stopEvent, g_viewer.console.input};
     HWND main = g_viewer.mainWindow;
+    int dropLogged = 0;
     for (;;) {
         // The stop event first: a stop wins over pending input.
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
@@ -207,7 +242,10 @@ static DWORD WINAPI ConsoleInputThread(LPVOID)
             continue;
         const KEY_EVENT_RECORD &k = r.Event.KeyEvent;
         const uint32_t flags = ConsoleKeyFlags(k.wRepeatCount, k.wVirtualScanCode, k.bKeyDown, k.dwControlKeyState);
-        PostMessageA(main, WM_CV_CONSOLE_KEY, k.wVirtualKeyCode, (LPARAM)flags);
+        if (!UiPost(main, WM_CV_CONSOLE_KEY, k.wVirtualKeyCode, (LPARAM)flags) && !dropLogged) {
+            WriteLogF("Console keys dropped: the viewer's queue is full (error %lu).", GetLastError());
+            dropLogged = 1;
+        }
     }
 }
 
@@ -228,7 +266,7 @@ static void ReportConsoleFailure(UINT id, const char *detail)
     char format[512], text[1024];
     LoadLangString(id, format, sizeof(format));
     snprintf(text, sizeof(text), format, detail);
-    ReportFailure(g_viewer.mainWindow, text);
+    ReportRepeatableFailure(g_viewer.mainWindow, text);
 }
 
 static void ReleaseConsoleHandles(void)
@@ -264,14 +302,44 @@ static void LeaveConsoleFullScreen(void)
     }
 }
 
+struct ConsoleAlloc {
+    BOOL ok;
+    DWORD error;
+};
+
+static DWORD WINAPI AllocConsoleThread(LPVOID param)
+{
+    ConsoleAlloc *a = (ConsoleAlloc *)param;
+    // A console left to the process (started from one) is let go first.
+    a->ok = AllocConsole() || (FreeConsole() && AllocConsole());
+    a->error = a->ok ? 0 : GetLastError();
+    return 0;
+}
+
+// The console belongs to the process, so another thread may start its host, which
+// takes a while, and the UI thread keeps answering meanwhile.
+static BOOL AllocConsoleAnswering(void)
+{
+    ConsoleAlloc a = {FALSE, 0};
+    DWORD id;
+    HANDLE t = CreateThread(NULL, 0, AllocConsoleThread, &a, 0, &id);
+    if (t) {
+        WaitAnswering(t, INFINITE);
+        CloseHandle(t);
+    } else {
+        AllocConsoleThread(&a);
+    }
+    SetLastError(a.error);
+    return a.ok;
+}
+
 HWND OpenConsole(void)
 {
     ConsoleSession *c = &g_viewer.console;
     if (c->window)
         CloseConsole(1);
     const DWORD t0 = GetTickCount();
-    // A console left to the process (started from one) is let go first.
-    if (!AllocConsole() && !(FreeConsole() && AllocConsole())) {
+    if (!AllocConsoleAnswering()) {
         char reason[256];
         SystemErrorText(reason, sizeof(reason));
         ReportConsoleFailure(IDS_CONSOLE_NOT_CREATED, reason);
@@ -297,7 +365,7 @@ HWND OpenConsole(void)
         return NULL;
     }
     c->window = window;
-    PaintWholeConsole();
+    PaintWholeConsole(1);
     c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     DWORD id;
     c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
@@ -330,6 +398,7 @@ void CloseConsole(int showAgain)
     SetConsoleCtrlHandler(ConsoleCtrlHandler, FALSE);
     FreeConsole();
     c->window = NULL;
+    g_shownWidth = g_shownHeight = 0;
     // Keys read before the stop belong to the console that is gone.
     MSG msg;
     while (PeekMessageA(&msg, g_viewer.mainWindow, WM_CV_CONSOLE_KEY, WM_CV_CONSOLE_KEY, PM_REMOVE))
@@ -338,15 +407,72 @@ void CloseConsole(int showAgain)
         ShowViewerAgain();
 }
 
-void OnConsoleStart(void)
+// --- UI thread: the notice -----------------------------------------------------------
+
+enum { kConsoleOpenTimer = 0x7C10 };
+
+static int g_reconciling, g_lookAgain;
+static int g_openedOnce;
+static ULONGLONG g_openedAt; // when the last console was opened
+
+static VOID CALLBACK ConsoleOpenTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (!OpenConsole())
-        ShowViewerAgain();
+    OnConsoleChanged();
 }
 
-void OnConsoleStop(void)
+// One look at what the Agent asked since the last: the console closed, opened, resized
+// or written to as the latest state says. An open held back by the gap is looked at
+// again by a timer, so the last state always shows in the end.
+static void Reconcile(void)
 {
-    CloseConsole(1);
+    ConsoleSession *c = &g_viewer.console;
+    static ConsolePlan plan; // Reconcile is never re-entered
+    const ULONGLONG now = GetTickCount64();
+    const uint32_t since = !g_openedOnce ? UINT32_MAX
+                           : now - g_openedAt > UINT32_MAX ? UINT32_MAX : (uint32_t)(now - g_openedAt);
+    EnterCriticalSection(&g_viewer.consoleLock);
+    const int any = ConsoleTakePlan(&g_pending, c->window != NULL, g_shownWidth, g_shownHeight,
+                                    &g_viewer.consoleScreen, since, &plan);
+    if (any && c->window && !plan.close && !plan.whole) {
+        int32_t from = 0, first, last;
+        while (ConsoleNextRowRun(plan.rows, g_viewer.consoleScreen.height, &from, &first, &last))
+            WriteRows(first, last);
+        ApplyCursor(plan.moved, plan.reshape);
+    }
+    LeaveCriticalSection(&g_viewer.consoleLock);
+    if (!any)
+        return;
+    if (plan.waitMs) {
+        SetTimer(g_viewer.mainWindow, kConsoleOpenTimer, plan.waitMs, ConsoleOpenTimerProc);
+        return;
+    }
+    if (plan.close)
+        CloseConsole(1);
+    if (plan.open) {
+        if (!OpenConsole())
+            ShowViewerAgain();
+        g_openedAt = GetTickCount64();
+        g_openedOnce = 1;
+    }
+    if (plan.whole)
+        PaintWholeConsole(plan.resize);
+}
+
+void OnConsoleChanged(void)
+{
+    UiNoticeTaken(&g_notice);
+    KillTimer(g_viewer.mainWindow, kConsoleOpenTimer);
+    // A failure box pumps messages: a notice taken inside it is looked at after it.
+    if (g_reconciling) {
+        g_lookAgain = 1;
+        return;
+    }
+    g_reconciling = 1;
+    do {
+        g_lookAgain = 0;
+        Reconcile();
+    } while (g_lookAgain);
+    g_reconciling = 0;
 }
 
 int LookupConsoleDisplayMode(void)

@@ -5,15 +5,15 @@
 
 #include "session/packet.h"
 
-// Receive thread: stores a console message in ConsoleScreen under ConsoleLock and posts
-// its window message to the main window. Bad geometry is logged and dropped. Returns 1.
+// Receive thread: stores a console message in ConsoleScreen under ConsoleLock, notes it
+// as pending and raises the console notice (WM_CV_CONSOLE_CHANGED) to the main window.
+// Bad geometry is logged and dropped. Returns 1.
 int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload);
 
-// UI thread: the main window's console messages.
-void OnConsoleStart(void);
-void OnConsoleStop(void);
-void OnConsoleCursor(int moved, int reshape);
-void OnConsoleLine(int row);
+// UI thread, WM_CV_CONSOLE_CHANGED: takes the notice and brings the console up to what
+// is pending: closed at a stop, opened (at most one new console per second; a later one
+// by a timer), resized in place for a start of another size, rows and cursor written.
+void OnConsoleChanged(void);
 // A key the input thread read from the console: sent in control mode only.
 void OnConsoleKey(UINT vk, UINT flags);
 

@@ -9,6 +9,7 @@
 
 #include "desktop/clipboard.h"
 #include "session/sendqueue_win.h"
+#include "shell/post_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
@@ -233,7 +234,7 @@ static void HandOver(void)
         GlobalFree(older); // the UI thread has its message already
         return;
     }
-    if (PostMessageA(g_viewer.mainWindow, WM_CV_CLIPBOARD_TEXT, 0, 0))
+    if (UiPost(g_viewer.mainWindow, WM_CV_CLIPBOARD_TEXT, 0, 0))
         return;
     // No message is coming for it: it must not stay, or no later text would be announced.
     EnterCriticalSection(&g_handoffLock);

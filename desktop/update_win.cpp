@@ -139,6 +139,8 @@ int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode
     return 1;
 }
 
+UiNotice g_paletteNotice;
+
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
 {
     if (h->dwDataLen < 1024) {
@@ -152,7 +154,9 @@ int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
     EnterCriticalSection(&g_viewer.screenLock);
     memcpy(Model()->paletteTable, table, sizeof(table));
     LeaveCriticalSection(&g_viewer.screenLock);
-    PostMessageA(g_viewer.mainWindow, WM_CV_PALETTE, 0, 0);
+    // Latest wins: the UI thread takes the table that is there when it gets to it.
+    if (!UiNoticeRaise(&g_paletteNotice, g_viewer.mainWindow, WM_CV_PALETTE, 0, 0))
+        WriteLog("The palette could not be announced: the next one will be.");
     return 1;
 }
 

@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include "session/packet.h"
+#include "shell/post_win.h"
 
 // Receive thread. Each returns 1; a part the viewer cannot place is logged and dropped.
 int HandleXoredScrPart(const SessPacketHeader *h, const uint8_t *payload);
 int HandleRlePart(const SessPacketHeader *h, const uint8_t *payload, int xorMode);
 int HandlePalette(const SessPacketHeader *h, const uint8_t *payload);
+// Raised by HandlePalette; WM_CV_PALETTE's handler takes it before the table.
+extern UiNotice g_paletteNotice;
 // Receive thread, after the packets of one read: tells the UI thread once that tiles
 // changed. A batch is then everything decoded until the UI thread takes it, so a busy
 // stream makes few large batches and a quiet one shows each change at once.

@@ -138,11 +138,11 @@ static void LocalWorker(WorkerParams *w)
                                             : DeleteOne(w, path, e->attributes, e->directory != 0);
         }
         if (!ok) {
-            PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+            FtWorkerDone(w, 2);
             return;
         }
     }
-    PostMessageA(w->dialog, WM_CV_FT_DONE, 1, 0);
+    FtWorkerDone(w, 1);
 }
 
 // ---- remote worker -------------------------------------------------------------------
@@ -167,16 +167,16 @@ static void RemoteWorker(WorkerParams *w)
         }
         int outOfMemory = 0;
         if (!size || !EnqueuePacket(packet, (DWORD)size, &outOfMemory)) {
-            PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+            FtWorkerDone(w, 2);
             return;
         }
         HANDLE events[2] = {w->cancelEvent, w->replyEvent};
         if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
-            PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+            FtWorkerDone(w, 2);
             return;
         }
     }
-    PostMessageA(w->dialog, WM_CV_FT_DONE, 1, 0);
+    FtWorkerDone(w, 1);
 }
 
 // ---- the confirmation ----------------------------------------------------------------

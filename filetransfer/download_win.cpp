@@ -12,6 +12,7 @@
 #include "filetransfer/paths.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
+#include "shell/post_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
@@ -76,7 +77,7 @@ int Queue(const uint8_t *packet, size_t size)
 }
 
 // The main window ends the session as for a broken connection.
-void ConnectionClosed(void) { PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE); }
+void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE); }
 
 // The system deletes the temporary when its handle closes, even if the viewer is
 // killed; finishing takes that back.
@@ -593,7 +594,7 @@ void FtDownloadWorker(WorkerParams *w)
     Download *d = (Download *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Download));
     if (!d) {
         WriteLogF("No memory for the download's buffers: the copy does not start.");
-        PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+        FtWorkerDone(w, 2);
         return;
     }
     d->w = w;
@@ -604,7 +605,7 @@ void FtDownloadWorker(WorkerParams *w)
         SetLastError(error);
         FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, w->target, MB_OK | MB_ICONSTOP);
         HeapFree(GetProcessHeap(), 0, d);
-        PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+        FtWorkerDone(w, 2);
         return;
     }
     uint64_t total = 0;
@@ -625,5 +626,5 @@ void FtDownloadWorker(WorkerParams *w)
     InterlockedExchange(&g_syncReply.full, 0);
     Discard(&d->rf);
     HeapFree(GetProcessHeap(), 0, d);
-    PostMessageA(w->dialog, WM_CV_FT_DONE, ok && !cancelled ? 1 : 2, 0);
+    FtWorkerDone(w, ok && !cancelled ? 1 : 2);
 }

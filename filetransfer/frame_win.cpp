@@ -415,8 +415,11 @@ static POINT ScreenPoint(HWND wnd, LPARAM lp)
 
 static LRESULT CALLBACK FrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg >= WM_CV_FT_REPLY_FIRST && msg <= WM_CV_FT_REPLY_LAST) {
-        OnReply(msg, lp);
+    if (msg == WM_CV_FT_REPLIES) {
+        UINT message;
+        LPARAM block;
+        if (FtTakeReply(&message, &block))
+            OnReply(message, block);
         return 0;
     }
     switch (msg) {

@@ -10,6 +10,7 @@
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 
@@ -38,6 +39,7 @@ enum {
 static HWND g_progressDialog;
 // The worker thread until it is seen to end, and its id (UI thread). At most one.
 static HANDLE g_worker;
+static volatile LONG g_workerResult; // FtWorkerDone's, 0 while the worker runs
 static DWORD g_workerId;
 // The frame's handler has a box up (UI thread): a further question is answered at once.
 static int g_questionOpen;
@@ -85,13 +87,23 @@ int FtBuildSelection(FilePanel *p)
     return g_selection.count > 0;
 }
 
+static UiNotice g_progressNotice;
+
 void FtShowProgress(WorkerParams *w, const char *source, const char *target)
 {
     EnterCriticalSection(&g_viewer.progressLock);
     snprintf(g_progressSource, sizeof(g_progressSource), "%s", source ? source : "");
     snprintf(g_progressTarget, sizeof(g_progressTarget), "%s", target ? target : "");
-    PostMessageA(w->dialog, WM_CV_FT_PROGRESS, 0, 0);
     LeaveCriticalSection(&g_viewer.progressLock);
+    // One notice: a run of small files posts once until the dialog catches up.
+    UiNoticeRaise(&g_progressNotice, w->dialog, WM_CV_FT_PROGRESS, 0, 0);
+}
+
+void FtWorkerDone(WorkerParams *w, int result)
+{
+    InterlockedExchange(&g_workerResult, result);
+    if (!UiPost(w->dialog, WM_CV_FT_DONE, (WPARAM)result, 0))
+        WriteLogF("The worker's end could not be posted (error %lu): the dialog's timer sees it.", GetLastError());
 }
 
 void FtMeterBegin(uint64_t total, int exact)
@@ -189,6 +201,8 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     }
     run->params.selection = SelectionList{};  // the worker's from here on
     DWORD id = 0;
+    InterlockedExchange(&g_workerResult, 0);
+    UiNoticeTaken(&g_progressNotice);
     HANDLE t = CreateThread(NULL, 0, WorkerMain, s, 0, &id);
     if (!t) {
         FreeStart(s);
@@ -205,7 +219,7 @@ static BOOL CALLBACK CancelWorkerBox(HWND w, LPARAM)
 {
     char name[16];
     if (GetClassNameA(w, name, sizeof(name)) && strcmp(name, "#32770") == 0)
-        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+        UiPost(w, WM_COMMAND, IDCANCEL, 0);
     return TRUE;
 }
 
@@ -343,8 +357,11 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
             Cancel(dlg, run);
         if (run && run->copy)
             ShowFigures(dlg);
+        if (run && InterlockedCompareExchange(&g_workerResult, 0, 0))
+            EndDialog(dlg, g_workerResult == 1 ? 1 : 2);
         return TRUE;
     case WM_CV_FT_PROGRESS:
+        UiNoticeTaken(&g_progressNotice);
         ShowSource(dlg, run && run->copy);
         return TRUE;
     case WM_CV_FT_CONTINUE:

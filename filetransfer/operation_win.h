@@ -28,7 +28,7 @@ struct WorkerParams {
 
 // A worker gets its own copy of the parameters (the events duplicated, the selection
 // handed over) and frees it at its end, so a dialog torn down early leaves it nothing
-// dangling. It ends by posting WM_CV_FT_DONE to w->dialog.
+// dangling. It ends with FtWorkerDone.
 typedef void (*FtWorker)(WorkerParams *w);
 
 extern SelectionList g_selection;
@@ -53,6 +53,9 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
 
 // Worker side: the path in ProgressSource (and ProgressTarget, or NULL) for the dialog.
 void FtShowProgress(WorkerParams *w, const char *source, const char *target);
+// The worker's last word (1 done, 2 stopped): kept where the dialog's timer looks too,
+// then posted as WM_CV_FT_DONE, so a refused post cannot leave the dialog up.
+void FtWorkerDone(WorkerParams *w, int result);
 // Worker side of the copy's figures: the start (total bytes, exact or still growing),
 // bytes copied, a file finished.
 void FtMeterBegin(uint64_t total, int exact);

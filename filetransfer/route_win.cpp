@@ -8,6 +8,7 @@
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
@@ -16,6 +17,24 @@
 #include <cstring>
 
 SyncReplyBuffer g_syncReply;
+
+struct WaitingReply {
+    UINT message;
+    LPARAM block;
+    DWORD length;
+};
+
+// The replies waiting for the frame: a ring, under its lock.
+static struct {
+    SRWLOCK lock;
+    CONDITION_VARIABLE room;
+    WaitingReply ring[kFtReplySlots];
+    unsigned head, count;
+    size_t bytes;
+    UiNotice notice;
+    HWND frame;          // the frame the waiting replies are for
+    LONG waits;          // times the receive thread waited for room
+} g_replies = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, 0, 0, 0, {0}, NULL, 0};
 
 void FtFreeReply(LPARAM block)
 {
@@ -70,6 +89,8 @@ static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
     return 1;
 }
 
+static int Enqueue(HWND frame, UINT message, uint8_t *copy, DWORD length);
+
 int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
 {
     if (FtIsSyncReply(h->dwType))
@@ -98,22 +119,97 @@ int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
         LoadLangString(IDS_OUT_OF_MEMORY, b, sizeof(b));
         snprintf(text, sizeof(text), "%s %s", a, b);
         ReportFailure(NULL, text);
-        PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
         return 0;
     }
     memcpy(copy, h, sizeof(*h));
     memcpy(copy + sizeof(*h), payload, h->dwDataLen);
-    // The block belongs to the frame once posted; a frame gone meanwhile refuses it.
-    if (!PostMessageA(frame, message, 0, (LPARAM)copy)) {
-        WriteLogF("File-transfer packet type %u: the window is gone, dropped.", (unsigned)h->dwType);
-        HeapFree(GetProcessHeap(), 0, copy);
+    return Enqueue(frame, message, copy, (DWORD)length);
+}
+
+static void AnnounceReplies(HWND frame)
+{
+    if (!UiNoticeRaise(&g_replies.notice, frame, WM_CV_FT_REPLIES, 0, 0))
+        WriteLogF("File-transfer replies could not be announced (error %lu): tried again.", GetLastError());
+}
+
+static int Enqueue(HWND frame, UINT message, uint8_t *copy, DWORD length)
+{
+    AcquireSRWLockExclusive(&g_replies.lock);
+    int waited = 0;
+    while (g_replies.count == kFtReplySlots || g_replies.bytes + length > kFtReplyBytes) {
+        // A frame gone meanwhile has dropped what waited; one closing takes nothing more.
+        if (g_viewer.fileTransferWindow != frame || WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0) {
+            ReleaseSRWLockExclusive(&g_replies.lock);
+            WriteLogF("File-transfer packet type %u: the window is gone, dropped.",
+                      (unsigned)((SessPacketHeader *)copy)->dwType);
+            HeapFree(GetProcessHeap(), 0, copy);
+            return 1;
+        }
+        if (!waited++ && g_replies.waits++ == 0)
+            WriteLogF("%u file-transfer replies wait for the window: reading stops until it takes them.",
+                      g_replies.count);
+        // Announced again in case the last post was refused; no reply is lost here.
+        AnnounceReplies(frame);
+        SleepConditionVariableSRW(&g_replies.room, &g_replies.lock, 200, 0);
     }
+    if (g_replies.count && g_replies.frame != frame) {
+        // Left by a frame that went without dropping them (its drop ran first).
+        ReleaseSRWLockExclusive(&g_replies.lock);
+        FtDropPendingReplies(g_replies.frame);
+        AcquireSRWLockExclusive(&g_replies.lock);
+    }
+    g_replies.frame = frame;
+    WaitingReply *r = &g_replies.ring[(g_replies.head + g_replies.count) % kFtReplySlots];
+    r->message = message;
+    r->block = (LPARAM)copy;
+    r->length = length;
+    g_replies.count++;
+    g_replies.bytes += length;
+    ReleaseSRWLockExclusive(&g_replies.lock);
+    AnnounceReplies(frame);
+    return 1;
+}
+
+int FtTakeReply(UINT *message, LPARAM *block)
+{
+    UiNoticeTaken(&g_replies.notice);
+    AcquireSRWLockExclusive(&g_replies.lock);
+    if (!g_replies.count) {
+        ReleaseSRWLockExclusive(&g_replies.lock);
+        return 0;
+    }
+    const WaitingReply r = g_replies.ring[g_replies.head];
+    g_replies.head = (g_replies.head + 1) % kFtReplySlots;
+    g_replies.count--;
+    g_replies.bytes -= r.length;
+    const unsigned more = g_replies.count;
+    HWND frame = g_replies.frame;
+    ReleaseSRWLockExclusive(&g_replies.lock);
+    WakeConditionVariable(&g_replies.room);
+    if (more)
+        AnnounceReplies(frame);
+    *message = r.message;
+    *block = r.block;
     return 1;
 }
 
 void FtDropPendingReplies(HWND frame)
 {
+    AcquireSRWLockExclusive(&g_replies.lock);
+    if (g_replies.frame == frame) {
+        while (g_replies.count) {
+            FtFreeReply(g_replies.ring[g_replies.head].block);
+            g_replies.head = (g_replies.head + 1) % kFtReplySlots;
+            g_replies.count--;
+        }
+        g_replies.bytes = 0;
+        g_replies.head = 0;
+    }
+    ReleaseSRWLockExclusive(&g_replies.lock);
+    WakeAllConditionVariable(&g_replies.room);
     MSG m;
-    while (PeekMessageA(&m, frame, WM_CV_FT_REPLY_FIRST, WM_CV_FT_REPLY_LAST, PM_REMOVE))
-        FtFreeReply(m.lParam);
+    while (PeekMessageA(&m, frame, WM_CV_FT_REPLIES, WM_CV_FT_REPLIES, PM_REMOVE))
+        ;
+    UiNoticeTaken(&g_replies.notice);
 }

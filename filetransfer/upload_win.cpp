@@ -283,7 +283,7 @@ void FtUploadWorker(WorkerParams *w)
     Upload *u = (Upload *)HeapAlloc(GetProcessHeap(), 0, sizeof(Upload));
     if (!u) {
         WriteLogF("No memory for the upload's buffers: the copy does not start.");
-        PostMessageA(w->dialog, WM_CV_FT_DONE, 2, 0);
+        FtWorkerDone(w, 2);
         return;
     }
     u->w = w;
@@ -304,5 +304,5 @@ void FtUploadWorker(WorkerParams *w)
         ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
     }
     HeapFree(GetProcessHeap(), 0, u);
-    PostMessageA(w->dialog, WM_CV_FT_DONE, ok ? 1 : 2, 0);
+    FtWorkerDone(w, ok ? 1 : 2);
 }

@@ -6,6 +6,7 @@
 #include "agentsettings/session_win.h"
 #include "console/console_win.h"
 #include "desktop/clipboard_win.h"
+#include "desktop/pointer.h"
 #include "desktop/profile_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
@@ -16,6 +17,7 @@
 #include "session/transport_win.h"
 #include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
@@ -28,7 +30,57 @@ static BOOL g_loginAccepted;         // the ReceiveThread's own: a status 0 repl
 
 static void EndSession(void)
 {
-    PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+}
+
+// What the Agent may send without bound reaches the UI thread as notices: one message
+// until taken, the latest facts beside it.
+static UiNotice g_loginNotice, g_screenNotice, g_restartNotice, g_shapeNotice, g_posNotice;
+static SRWLOCK g_cursorLock = SRWLOCK_INIT;
+static volatile LONG g_loginStatus;
+static PendingCursor g_cursor; // under g_cursorLock
+
+static void Announce(UiNotice *n, UINT msg)
+{
+    if (!UiNoticeRaise(n, g_viewer.mainWindow, msg, 0, 0))
+        WriteLogF("Message %u could not be posted (error %lu): the next packet of its kind announces it.", msg,
+                  GetLastError());
+}
+
+int TakeLoginStatus(DWORD *status)
+{
+    UiNoticeTaken(&g_loginNotice);
+    *status = (DWORD)InterlockedCompareExchange(&g_loginStatus, 0, 0);
+    return 1;
+}
+
+void TakeScreenNotice(void) { UiNoticeTaken(&g_screenNotice); }
+void TakeRestartNotice(void) { UiNoticeTaken(&g_restartNotice); }
+
+int TakeCursorShape(PendingCursor *out)
+{
+    UiNoticeTaken(&g_shapeNotice);
+    AcquireSRWLockExclusive(&g_cursorLock);
+    const int any = g_cursor.shapeKind != 0;
+    out->shapeKind = g_cursor.shapeKind;
+    out->index = g_cursor.index;
+    if (g_cursor.shapeKind == 2)
+        memcpy(out->shape, g_cursor.shape, sizeof(out->shape));
+    g_cursor.shapeKind = 0;
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    return any;
+}
+
+int TakeCursorPos(DWORD *x, DWORD *y)
+{
+    UiNoticeTaken(&g_posNotice);
+    AcquireSRWLockExclusive(&g_cursorLock);
+    const int any = g_cursor.posNew;
+    *x = g_cursor.x;
+    *y = g_cursor.y;
+    g_cursor.posNew = 0;
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    return any;
 }
 
 static int RefusePacket(UINT stringId, const SessPacketHeader *h, unsigned expected)
@@ -71,7 +123,8 @@ static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
         g_viewer.session.login = info;
         LeaveCriticalSection(&g_viewer.loginInfoLock);
     }
-    PostMessageA(g_viewer.mainWindow, WM_CV_LOGIN_REPLY, status, 0);
+    InterlockedExchange(&g_loginStatus, (LONG)status);
+    Announce(&g_loginNotice, WM_CV_LOGIN_REPLY);
     return 1;
 }
 
@@ -84,9 +137,9 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     // announcement while this one arrives.
     EnterCriticalSection(&g_viewer.screenLock);
     g_viewer.screen.announced = s;
-    const DWORD number = ++g_viewer.screen.announcements;
+    ++g_viewer.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
-    PostMessageA(g_viewer.mainWindow, WM_CV_SCREEN_INFO, number, 0);
+    Announce(&g_screenNotice, WM_CV_SCREEN_INFO);
     return 1;
 }
 
@@ -103,7 +156,17 @@ static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
     uint32_t index;
     if (!ParseU32Payload(h, payload, &index))
         return ShortCursorPacket(h, kCursorStandardLen);
-    PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_SHAPE, 0, (LPARAM)index);
+    // Refused here, not when taken: a later cursor replaces one still waiting.
+    int known;
+    if (!StandardCursorIndex(index, &known)) {
+        WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)index);
+        return 1;
+    }
+    AcquireSRWLockExclusive(&g_cursorLock);
+    g_cursor.shapeKind = 1;
+    g_cursor.index = index;
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
     return 1;
 }
 
@@ -111,13 +174,17 @@ static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload
 {
     if (h->dwDataLen < kCursorShapeLen)
         return ShortCursorPacket(h, kCursorShapeLen);
-    BYTE *copy = (BYTE *)HeapAlloc(GetProcessHeap(), 0, kCursorShapeLen);
-    if (!copy)
+    CursorShape shape;
+    if (!ParseCursorShape(payload, kCursorShapeLen, &shape)) {
+        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", shape.width, shape.height,
+                  kCursorMaskBytes);
         return 1;
-    memcpy(copy, payload, kCursorShapeLen);
-    // The block belongs to the main window once posted; freed here if it cannot be.
-    if (!PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_SHAPE, 1, (LPARAM)copy))
-        HeapFree(GetProcessHeap(), 0, copy);
+    }
+    AcquireSRWLockExclusive(&g_cursorLock);
+    g_cursor.shapeKind = 2;
+    memcpy(g_cursor.shape, payload, kCursorShapeLen);
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
     return 1;
 }
 
@@ -126,7 +193,12 @@ static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
     uint32_t x, y;
     if (!ParseCursorPos(h, payload, &x, &y))
         return ShortCursorPacket(h, kCursorPosLen);
-    PostMessageA(g_viewer.mainWindow, WM_CV_CURSOR_POS, x, y);
+    AcquireSRWLockExclusive(&g_cursorLock);
+    g_cursor.x = x;
+    g_cursor.y = y;
+    g_cursor.posNew = 1;
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    Announce(&g_posNotice, WM_CV_CURSOR_POS);
     return 1;
 }
 
@@ -146,7 +218,9 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
     case PKT_PALETTE:
         return HandlePalette(h, payload);
     case PKT_DESKTOP_RESTART:
-        PostMessageA(g_viewer.mainWindow, WM_CV_DESKTOP_RESTART, 0, 0);
+        // Restarts in a row are answered once, after the last: the Agent waits for one
+        // client information, sent after its latest restart.
+        Announce(&g_restartNotice, WM_CV_DESKTOP_RESTART);
         return 1;
     case PKT_KEYBOARD_LIGHTS:
         return HandleKeyboardLights(h, payload);
@@ -241,6 +315,13 @@ static DWORD WINAPI ReceiveThread(LPVOID)
 
 int StartReceiveThread(void)
 {
+    AcquireSRWLockExclusive(&g_cursorLock);
+    memset(&g_cursor, 0, sizeof(g_cursor));
+    ReleaseSRWLockExclusive(&g_cursorLock);
+    // A message of an earlier session may have gone with its window, never taken.
+    UiNotice *notices[] = {&g_loginNotice, &g_screenNotice, &g_restartNotice, &g_shapeNotice, &g_posNotice};
+    for (UiNotice *n : notices)
+        UiNoticeTaken(n);
     DWORD id;
     g_viewer.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
     return g_viewer.receiveThread != NULL;

@@ -6,6 +6,7 @@
 
 #include "lang/stringids.h"
 #include "session/transport_win.h"
+#include "shell/post_win.h"
 #include "shell/commands.h"
 #include "shell/mainwindow_win.h"
 #include "shell/messages.h"
@@ -73,7 +74,7 @@ static void ReportStall(void)
 {
     if (InterlockedExchange(&g_stallReported, 1))
         return;
-    PostMessageA(g_viewer.mainWindow, WM_CV_SEND_STALLED, 0, 0);
+    UiPost(g_viewer.mainWindow, WM_CV_SEND_STALLED, 0, 0);
 }
 
 // Copies the packet into the slot at the write index; the caller holds the lock and
@@ -163,7 +164,7 @@ static void ReportSendFailure(int code)
     char text[512];
     FormatNetError(code, IDS_SEND_FAILED, text, sizeof(text));
     ReportFailure(NULL, text);
-    PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
 }
 
 // Returns 0 when the thread must end (StopEvent, or a reported failure). A partial send

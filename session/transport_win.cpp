@@ -10,6 +10,7 @@
 #include "session/neterror.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
+#include "shell/post_win.h"
 #include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
@@ -287,8 +288,8 @@ void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
     if ((ne->lNetworkEvents & FD_CLOSE) && !*closed) {
         *closed = TRUE;
         int code = ne->iErrorCode[FD_CLOSE_BIT];
-        PostMessageA(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
-                     (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
+        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
+               (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
     }
 }
 

@@ -16,6 +16,7 @@
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
+#include "session/receive_win.h"
 #include "session/sendqueue_win.h"
 #include "session/transport_win.h"
 #include "shell/commands.h"
@@ -142,16 +143,6 @@ static void JoinThread(HANDLE *thread)
     }
 }
 
-// Cursor shapes the receive thread posted that will never be handled: their heap
-// blocks belong to this window. Run once the receive thread has ended.
-static void FreePendingCursorShapes(HWND wnd)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, wnd, WM_CV_CURSOR_SHAPE, WM_CV_CURSOR_SHAPE, PM_REMOVE))
-        if (msg.wParam == 1 && msg.lParam)
-            HeapFree(GetProcessHeap(), 0, (void *)msg.lParam);
-}
-
 // Shared by WM_DESTROY and WM_ENDSESSION; safe to run twice. The hook goes first:
 // nothing may hold the keyboard while the rest winds down.
 static void DestroySession(HWND wnd)
@@ -181,7 +172,6 @@ static void DestroySession(HWND wnd)
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
     }
-    FreePendingCursorShapes(wnd); // the receive thread has ended
     EndAgentSettings();
     ClipboardLeaveChain(wnd);       // StopEvent is set: its sender thread ends
     NetClose();
@@ -210,22 +200,42 @@ static void OnSize(UINT kind)
         SendMessageA(g_viewer.toolbar, TB_AUTOSIZE, 0, 0);
 }
 
-static void OnScreenInfo(HWND wnd, DWORD number)
+// Announcements come as one notice: only the latest is built, or an Agent sending a
+// stream of them would keep the window busy for minutes.
+static void OnScreenInfo(HWND wnd)
 {
+    TakeScreenNotice();
     EnterCriticalSection(&g_viewer.screenLock);
-    const int superseded = number != g_viewer.screen.announcements;
     g_viewer.session.screen = g_viewer.screen.announced;
     LeaveCriticalSection(&g_viewer.screenLock);
-    // A later announcement is queued behind this one: building for it now would only
-    // be torn down again, and an Agent sending a stream of them would keep the window
-    // busy for minutes.
-    if (superseded)
-        return;
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     const int built = BuildDesktop(wnd);
     UpdateKeyboardHook(wnd); // forwards keys again, or gives them back to the system
     if (!built)
         PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+}
+
+static void OnCursorShapeNotice(void)
+{
+    PendingCursor c;
+    if (!TakeCursorShape(&c))
+        return;
+    if (c.shapeKind == 1) {
+        OnCursorShape(0, (LPARAM)c.index);
+        return;
+    }
+    BYTE *block = (BYTE *)HeapAlloc(GetProcessHeap(), 0, sizeof(c.shape));
+    if (!block)
+        return;
+    memcpy(block, c.shape, sizeof(c.shape));
+    OnCursorShape(1, (LPARAM)block);
+}
+
+static void OnCursorPosNotice(void)
+{
+    DWORD x, y;
+    if (TakeCursorPos(&x, &y))
+        OnCursorPos(x, y);
 }
 
 // Realises the session palette; returns the number of entries that changed.
@@ -335,34 +345,28 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_CV_SOCKET:
         NetOnSocketMessage(wnd, lp);
         return 0;
-    case WM_CV_LOGIN_REPLY:
-        LoginOnReply(wnd, (DWORD)wp);
+    case WM_CV_LOGIN_REPLY: {
+        DWORD status;
+        TakeLoginStatus(&status);
+        LoginOnReply(wnd, status);
         return 0;
+    }
     case WM_CV_SCREEN_INFO:
-        OnScreenInfo(wnd, (DWORD)wp);
+        OnScreenInfo(wnd);
         return 0;
     case WM_CV_KEY_INPUT:
         return OnKeyInput(0, wp, lp);
-    case WM_CV_CONSOLE_START:
-        OnConsoleStart();
-        return 0;
-    case WM_CV_CONSOLE_STOP:
-        OnConsoleStop();
-        return 0;
-    case WM_CV_CONSOLE_CURSOR:
-        OnConsoleCursor(wp != 0, lp != 0);
-        return 0;
-    case WM_CV_CONSOLE_LINE:
-        OnConsoleLine((int)(INT_PTR)wp);
+    case WM_CV_CONSOLE_CHANGED:
+        OnConsoleChanged();
         return 0;
     case WM_CV_CONSOLE_KEY:
         OnConsoleKey((UINT)wp, (UINT)lp);
         return 0;
     case WM_CV_CURSOR_SHAPE:
-        OnCursorShape(wp, lp);
+        OnCursorShapeNotice();
         return 0;
     case WM_CV_CURSOR_POS:
-        OnCursorPos((DWORD)wp, (DWORD)lp);
+        OnCursorPosNotice();
         return 0;
     case WM_CHANGECBCHAIN:
         ClipboardOnChangeChain((HWND)wp, (HWND)lp);
@@ -390,9 +394,11 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         OnAgentSettingsSent();
         return 0;
     case WM_CV_PALETTE:
+        UiNoticeTaken(&g_paletteNotice);
         ApplyPalette();
         break;
     case WM_CV_DESKTOP_RESTART:
+        TakeRestartNotice();
         LoginOnDesktopRestart(wnd);
         return 0;
     case WM_CV_SET_STAMP:

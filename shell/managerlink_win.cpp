@@ -1,6 +1,7 @@
 // The link to the management console. Records are written under the named mutex, which
 // also serialises viewers of other hosts; the console confirms each with the
 // completion event. TerminateWatchThread only posts to the main window.
+#include "shell/post_win.h"
 #include "shell/managerlink_win.h"
 
 #include "shell/managerrecord.h"
@@ -108,7 +109,7 @@ static DWORD WINAPI TerminateWatchThread(LPVOID param)
     DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     CloseHandle(term);
     if (w == WAIT_OBJECT_0 + 1) {
-        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
+        UiPost(mainWindow, WM_CLOSE, 0, 0);
         WaitForSingleObject(g_viewer.stopEvent, INFINITE);
     }
     return 0;

@@ -11,10 +11,7 @@ enum {
     WM_CV_PALETTE = WM_USER + 6,
     WM_CV_DESKTOP_RESTART = WM_USER + 7,
     WM_CV_CURSOR_SHAPE = WM_USER + 8,     // wParam 0: lParam standard index; 1: lParam 261-byte heap block
-    WM_CV_CONSOLE_STOP = WM_USER + 9,     // close the local console, show the viewer again
-    WM_CV_CONSOLE_START = WM_USER + 10,   // open the local console from ConsoleScreen
-    WM_CV_CONSOLE_CURSOR = WM_USER + 11,  // wParam: position changed; lParam: shape to apply
-    WM_CV_CONSOLE_LINE = WM_USER + 12,    // wParam: the row, sign-extended
+    WM_CV_CONSOLE_CHANGED = WM_USER + 10, // the console notice: starts, stops, lines, cursor are pending
     WM_CV_SETTINGS_READY = WM_USER + 13,  // the Agent's settings are in: open the sheet
     WM_CV_CURSOR_POS = WM_USER + 14,      // wParam x, lParam y
     WM_CV_LANGUAGE_CHANGED = WM_USER + 15, // to the file-transfer window
@@ -26,6 +23,7 @@ enum {
     WM_CV_FT_REPLY_FIRST = WM_USER + 103, // to the file-transfer window, lParam the packet's heap copy:
     WM_CV_FT_REPLY_LAST = WM_USER + 111,  //   1127..1133 and 1135 by type
     WM_CV_FT_CANCEL_DRAG = WM_USER + 112, // to the file-transfer window: end a drag without dropping
+    WM_CV_FT_REPLIES = WM_USER + 113,     // to the file-transfer window: replies wait (FtTakeReply)
     WM_CV_SET_STAMP = WM_USER + 70,       // from outside the program; lParam: stamp
     WM_CV_KEY_INPUT = WM_USER + 100,      // from a keyboard hook: wParam virtual key, lParam keystroke flags
     WM_CV_CONNECT_DONE = WM_USER + 200,   // to the connect dialog

@@ -2,6 +2,7 @@
 // of typed keys as a remote shell would write them, and the console control commands.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,16 @@ TEST(AgentSimConsole, ControlCommands)
         {"console-echo off", kCtlConsoleEcho},
         {"console-echo maybe", 0},
         {"console-dump /tmp/screen.txt", kCtlConsoleDump},
+        {"console-starts 5000", kCtlConsoleStarts},
+        {"console-starts 3 1x1,80x25,7920x1", kCtlConsoleStarts},
+        {"console-starts 0", 0},
+        {"console-starts 1000001", 0},
+        {"console-starts 3 89x89", 0},
+        {"console-starts 3 0x5", 0},
+        {"console-starts 3 80x25,", 0},
+        {"console-starts 3 80x25x8", 0},
+        {"console-starts 3 1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1,1x1", 0},
+        {"console-starts 3 1x1 more", 0},
     };
     for (const auto &k : cases) {
         SimControlCommand cmd;
@@ -145,6 +156,34 @@ TEST(AgentSimConsole, ControlCommands)
     EXPECT_EQ(cmd.path, "/tmp/a b.txt");
     ASSERT_TRUE(SimParseControl("console-line 3   indented", 25, &cmd, err, sizeof err));
     EXPECT_EQ(std::string(cmd.text.begin(), cmd.text.end()), "  indented");
+    ASSERT_TRUE(SimParseControl("console-starts 7 2x3,80x25", 26, &cmd, err, sizeof err));
+    EXPECT_EQ(cmd.count, 7u);
+    EXPECT_EQ(cmd.sizes, (std::vector<uint16_t>{2, 3, 80, 25}));
+    ASSERT_TRUE(SimParseControl("console-starts 7", 16, &cmd, err, sizeof err));
+    EXPECT_EQ(cmd.sizes, (std::vector<uint16_t>{1, 1}));
+}
+
+TEST(AgentSimConsole, NumberedStartsNameThemselvesInRowCursorAndColours)
+{
+    SimConsole c;
+    SimConsoleInit(&c);
+    const struct {
+        uint32_t n;
+        int16_t w, h;
+        const char *row0;
+    } cases[] = {{4999, 80, 25, "Start 4999 "}, {12, 1, 1, "S"}, {3, 9, 2, "Start 3 i"}};
+    for (const auto &k : cases) {
+        Bytes b;
+        SimConsoleOpenNumbered(&c, k.n, k.w, k.h, &b);
+        ConsoleScreen screen = {};
+        EXPECT_EQ(Apply(b, &screen), std::vector<uint32_t>{PKT_CONSOLE_START});
+        EXPECT_EQ(Row(screen, 0).substr(0, strlen(k.row0)), k.row0) << k.n;
+        EXPECT_EQ(screen.cursorX, k.n % k.w);
+        EXPECT_EQ(screen.cursorY, k.n % k.h);
+        EXPECT_EQ(screen.cells[0].attr, ConsoleBurstAttr(k.n));
+        EXPECT_EQ(SimConsoleText(&c).substr(0, strlen(k.row0)), k.row0); // console-dump shows it too
+    }
+    EXPECT_NE(ConsoleBurstAttr(1), ConsoleBurstAttr(2));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // themselves under this build's ASan and UBSan: a fault fixed once stays fixed. The
 // entries abort on a wrong answer, which ends the test binary with the input's name.
 #include "agentsettings/settings.h"
+#include "console/pending.h"
 #include "console/screenbuf.h"
 #include "desktop/clipboard.h"
 #include "desktop/decode.h"

@@ -1,6 +1,7 @@
 // The progress dialog's worker: a dialog torn down while its worker is deaf to cancel and
 // abort waits for it a bounded time, and no operation starts (a box says so) until that
-// worker has ended; then the next one runs.
+// worker has ended; then the next one runs. A worker whose end could not be posted still
+// ends its dialog.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,13 +24,20 @@ void StuckWorker(WorkerParams *w)
 {
     InterlockedIncrement(&g_runs);
     WaitForSingleObject(g_release, INFINITE);
-    PostMessageA(w->dialog, WM_CV_FT_DONE, 1, 0);
+    FtWorkerDone(w, 1);
 }
 
 void QuickWorker(WorkerParams *w)
 {
     InterlockedIncrement(&g_runs);
-    PostMessageA(w->dialog, WM_CV_FT_DONE, 1, 0);
+    FtWorkerDone(w, 1);
+}
+
+// As when the queue is over its quota: the post is refused.
+void UnheardWorker(WorkerParams *w)
+{
+    w->dialog = (HWND)(UINT_PTR)0xDEAD0;
+    FtWorkerDone(w, 1);
 }
 
 // Thread timers, run by whichever modal loop is up: the progress dialog goes as with its
@@ -101,6 +109,11 @@ TEST(FtWorker, AWorkerOutlivingItsDialogHoldsOffTheNextOperationUntilItEnds)
     EXPECT_EQ(g_runs, 2);
     EXPECT_EQ(g_boxes, 1);
     CloseHandle(g_release);
+
+    SelectOne();
+    const ULONGLONG unheard = GetTickCount64();
+    EXPECT_EQ(RunOperation(UnheardWorker, NULL), 1);
+    EXPECT_LT(GetTickCount64() - unheard, 3000u);
 }
 
 }  // namespace

@@ -59,22 +59,4 @@ TEST(ScreenTeardown, WaitsForAPublishInProgressBeforeFreeingTiles)
     TeardownDesktop(); // twice in a row does nothing the second time
 }
 
-// Cursor shapes still queued when the main window goes are its to free: shutdown
-// takes them out of the queue.
-TEST(ScreenTeardown, ShutdownTakesQueuedCursorShapes)
-{
-    PrepareTestViewer();
-    WNDPROC mainProc = MainWindowProcForTest();
-    ASSERT_TRUE(mainProc != NULL);
-    HWND owner = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    for (int i = 0; i < 3; i++)
-        ASSERT_TRUE(PostMessageA(owner, WM_CV_CURSOR_SHAPE, 1, (LPARAM)HeapAlloc(GetProcessHeap(), 0, 261)));
-    g_viewer.socket = INVALID_SOCKET;
-    CallWindowProcA(mainProc, owner, WM_ENDSESSION, TRUE, 0);
-    g_viewer.timedBoxesClosed = FALSE;
-    MSG m;
-    EXPECT_FALSE(PeekMessageA(&m, owner, WM_CV_CURSOR_SHAPE, WM_CV_CURSOR_SHAPE, PM_REMOVE));
-    DestroyWindow(owner);
-}
-
 } // namespace

@@ -54,15 +54,15 @@ static void FillRow(SimConsole *c, int row, const std::string &text)
 
 static std::string MadeUpRow(int row, int width)
 {
-    char head[16];
+    char head[24];
     snprintf(head, sizeof head, "Row %02d:", row);
     std::string s = head;
     for (int x = (int)s.size(); x < width; x++) s += (char)(x % 9 == 0 ? ' ' : 'a' + (row + x) % 26);
     return s;
 }
 
-void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
-                    const std::vector<std::string> *lines, std::vector<uint8_t> *out)
+static void FillScreen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
+                       const std::vector<std::string> *lines)
 {
     const int echo = c->echo;
     SimConsoleInit(c);
@@ -90,9 +90,13 @@ void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
         c->cursorX = 2;
         c->cursorY = (int16_t)(height - 1);
     }
+}
+
+static void AppendStart(const SimConsole *c, std::vector<uint8_t> *out)
+{
     std::vector<uint8_t> p(kConsoleStartHead);
-    PutU16LE(p.data(), (uint16_t)width);
-    PutU16LE(p.data() + 2, (uint16_t)height);
+    PutU16LE(p.data(), (uint16_t)c->width);
+    PutU16LE(p.data() + 2, (uint16_t)c->height);
     PutU16LE(p.data() + 4, (uint16_t)c->cursorX);
     PutU16LE(p.data() + 6, (uint16_t)c->cursorY);
     PutU32LE(p.data() + 8, c->cursorSize);
@@ -100,6 +104,30 @@ void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
     PutU32LE(p.data() + 16, 0x434F4E53);  // "SNOC": the viewer keeps it unread
     for (const ConsoleCell &cell : c->cells) PutCell(&p, cell);
     SimAppendPacket(PKT_CONSOLE_START, p.data(), p.size(), out);
+}
+
+void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
+                    const std::vector<std::string> *lines, std::vector<uint8_t> *out)
+{
+    FillScreen(c, width, height, attr, lines);
+    AppendStart(c, out);
+}
+
+uint16_t ConsoleBurstAttr(uint32_t n)
+{
+    return (uint16_t)(0x10 * (1 + n % 7) | 0x0F);
+}
+
+void SimConsoleOpenNumbered(SimConsole *c, uint32_t n, int16_t width, int16_t height, std::vector<uint8_t> *out)
+{
+    FillScreen(c, width, height, ConsoleBurstAttr(n), nullptr);
+    char head[24];
+    snprintf(head, sizeof head, "Start %u ", (unsigned)n);
+    const std::string rest = MadeUpRow(0, width);
+    FillRow(c, 0, head + (strlen(head) < rest.size() ? rest.substr(strlen(head)) : std::string()));
+    c->cursorX = (int16_t)(n % (uint32_t)width);
+    c->cursorY = (int16_t)(n % (uint32_t)height);
+    AppendStart(c, out);
 }
 
 int SimConsoleSetLine(SimConsole *c, int row, const std::string &text, std::vector<uint8_t> *out)

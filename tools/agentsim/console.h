@@ -27,6 +27,11 @@ void SimConsoleInit(SimConsole *c);
 // the cursor below the last line of text. Appends PKT_CONSOLE_START.
 void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
                     const std::vector<std::string> *lines, std::vector<uint8_t> *out);
+// Start number n of a burst (console-starts): the made-up screen of width x height with
+// "Start n" at the head of row 0, the cursor at (n % width, n % height) and the colours
+// ConsoleBurstAttr(n). Appends PKT_CONSOLE_START.
+void SimConsoleOpenNumbered(SimConsole *c, uint32_t n, int16_t width, int16_t height, std::vector<uint8_t> *out);
+uint16_t ConsoleBurstAttr(uint32_t n);
 // Row set to text (cut or padded with blanks): PKT_CONSOLE_LINE. 0 when row is off the screen.
 int SimConsoleSetLine(SimConsole *c, int row, const std::string &text, std::vector<uint8_t> *out);
 // PKT_CONSOLE_CURSOR with the values as given (they are stored only when on the screen).

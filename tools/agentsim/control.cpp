@@ -11,6 +11,7 @@
 #include "tools/agentsim/options.h"
 #include "tools/agentsim/session.h"
 
+enum { kConsoleStartsMax = 1000000, kConsoleStartsSizesMax = 16 };
 enum { kMaxWords = 6, kFtPathTextMax = 260, kFtDelayMax = 60000, kFtQuestionsMax = 100000, kFtEndlessDefaultMs = 20 };
 
 struct Word {
@@ -370,6 +371,35 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
         cmd->kind = kCtlConsoleDump;
         return 1;
     }
+    if (Is(name, "console-starts")) {
+        if (nw < 2 || nw > 3 || !ParseUints(w + 1, 1, kConsoleStartsMax, &cmd->count, "N", err, errCap)) {
+            if (nw < 2 || nw > 3) snprintf(err, errCap, "console-starts takes N [WxH,WxH...]");
+            return 0;
+        }
+        if (cmd->count == 0) {
+            snprintf(err, errCap, "N must be 1 to %u", (unsigned)kConsoleStartsMax);
+            return 0;
+        }
+        const std::string list = nw == 3 ? std::string(w[2].p, w[2].n) : std::string("1x1");
+        for (size_t at = 0; at <= list.size();) {
+            size_t end = list.find(',', at);
+            if (end == std::string::npos) end = list.size();
+            unsigned wd = 0, ht = 0;
+            char tail = 0;
+            const std::string one = list.substr(at, end - at);
+            if (sscanf(one.c_str(), "%5ux%5u%c", &wd, &ht, &tail) != 2 || wd == 0 || ht == 0 ||
+                wd * ht > kConsoleMaxCells || cmd->sizes.size() == 2 * kConsoleStartsSizesMax) {
+                snprintf(err, errCap, "sizes are up to %u of WxH, 1 to %u cells each", (unsigned)kConsoleStartsSizesMax,
+                         (unsigned)kConsoleMaxCells);
+                return 0;
+            }
+            cmd->sizes.push_back((uint16_t)wd);
+            cmd->sizes.push_back((uint16_t)ht);
+            at = end + 1;
+        }
+        cmd->kind = kCtlConsoleStarts;
+        return 1;
+    }
     if (!WantArgs(nw, 1, name, err, errCap)) return 0;
     cmd->kind = kCtlConsoleClose;
     return 1;
@@ -394,6 +424,7 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->attr = 0;
     cmd->row = 0;
     memset(cmd->cursor, 0, sizeof cmd->cursor);
+    cmd->sizes.clear();
     if (len && line[len - 1] == '\r') len--;
     Word w[kMaxWords];
     size_t nw = 0;
@@ -411,7 +442,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     }
     if (nw && w[0].n > 8 && memcmp(w[0].p, "console-", 8) == 0 &&
         (Is(w[0], "console-open") || Is(w[0], "console-line") || Is(w[0], "console-cursor") ||
-         Is(w[0], "console-close") || Is(w[0], "console-echo") || Is(w[0], "console-dump")))
+         Is(w[0], "console-close") || Is(w[0], "console-echo") || Is(w[0], "console-dump") ||
+         Is(w[0], "console-starts")))
         return ParseConsole(line, len, w, nw, cmd, err, errCap);
     if (nw == 0) {
         snprintf(err, errCap, "empty command");

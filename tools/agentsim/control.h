@@ -81,6 +81,9 @@
 //   console-close                 PKT_CONSOLE_STOP
 //   console-echo on|off           write typed keys into the console screen (default on)
 //   console-dump PATH             the console screen as text, one line per row
+//   console-starts N [WxH,...]    N PKT_CONSOLE_START (1..1000000) as fast as the viewer takes
+//                                 them, cycling the sizes (up to 16, default 1x1); start n
+//                                 shows "Start n", cursor (n % W, n % H); "ok N" once all left
 //   fill X Y W H RRGGBB | off     a rectangle of one colour over every frame from now on,
 //                                 replacing the last; "ok N" names the change, and a
 //                                 "change_sent" event with id N logs the monotonic time its
@@ -139,6 +142,7 @@ enum SimControlKind {
     kCtlFtEndless,
     kCtlFtDamaged,
     kCtlFlood,
+    kCtlConsoleStarts,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -148,7 +152,7 @@ struct SimControlCommand {
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
     uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings, wait-files
     uint32_t count;              // wait-input: input events in all; wait-settings: transfers;
-                                 // wait-files: files; hostile, flood: packets
+                                 // wait-files: files; hostile, flood: packets; console-starts
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
     int fatal;                   // hostile-fatal: the kind (HostileFatal); flood: HostileFloodKind
     int on;                      // cursor-follow; ft-questions: now
@@ -168,6 +172,7 @@ struct SimControlCommand {
     uint32_t rect[4];            // fill: x, y, width, height (on: given; 0: fill off)
     uint8_t rgb[3];
     uint32_t cursor[4];          // console-cursor: x, y, size, visible
+    std::vector<uint16_t> sizes; // console-starts: width, height pairs
 };
 
 // Parses one line (without its newline; a trailing '\r' is ignored). On failure

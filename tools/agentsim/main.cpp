@@ -105,6 +105,10 @@ struct Sim {
     int hostileOn;        // a hostile stream is being sent; desktop parts wait meanwhile
     uint32_t hostileSeed;
     uint64_t hostileEnd;  // the viewer's queued count after the last hostile packet
+    int startsOn;         // console-starts: a burst is being sent
+    uint32_t startsLeft, startsSent;
+    std::vector<uint16_t> startsSizes;
+    uint64_t startsEnd;   // the viewer's queued count after the last start
     FloodCache flood;
     int packetFloodOn;     // a flood command waits for its packets to leave
     uint32_t packetFloodCount;
@@ -146,6 +150,7 @@ static size_t ViewerPending(const Viewer *v)
 
 static void HostileFinish(Sim *s, int closed);
 static void PacketFloodFinish(Sim *s, int closed);
+static void StartsFinish(Sim *s, int closed);
 
 static void ViewerClose(Sim *s, const char *reason)
 {
@@ -169,6 +174,7 @@ static void ViewerClose(Sim *s, const char *reason)
     }
     if (s->hostileOn) HostileFinish(s, 1);
     if (s->packetFloodOn) PacketFloodFinish(s, 1);
+    if (s->startsOn) StartsFinish(s, 1);
     if (s->opt.once) s->quit = 1;
 }
 
@@ -585,6 +591,45 @@ static void HostileTick(Sim *s)
     }
 }
 
+// console-starts: one line for the burst, and the answer to the command waiting on it.
+static void StartsFinish(Sim *s, int closed)
+{
+    JsonLine j;
+    JsonBegin(&j, "console_starts");
+    JsonUint(&j, "sent", s->startsSent);
+    JsonUint(&j, "closed", (uint64_t)closed);
+    LogText(s, JsonEnd(&j));
+    s->startsOn = 0;
+    char reply[64];
+    snprintf(reply, sizeof reply, closed ? "error closed after %u" : "ok %u", (unsigned)s->startsSent);
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kCtlConsoleStarts) {
+            c.waiting = 0;
+            ControlReply(&c, reply);
+        }
+    }
+}
+
+// Keeps the viewer's queue topped up with starts, never more than a low water behind.
+static void StartsTick(Sim *s)
+{
+    Viewer *v = &s->v;
+    if (!s->startsOn || v->fd < 0 || v->closing) return;
+    std::vector<uint8_t> bytes;
+    const size_t sizes = s->startsSizes.size() / 2;
+    while (s->startsLeft && ViewerPending(v) + bytes.size() < kQueueLowWater) {
+        const size_t k = s->startsSent % sizes;
+        SimConsoleOpenNumbered(&v->sess.console, s->startsSent, (int16_t)s->startsSizes[2 * k],
+                               (int16_t)s->startsSizes[2 * k + 1], &bytes);
+        s->startsSent++;
+        s->startsLeft--;
+    }
+    if (!bytes.empty()) {
+        ViewerQueue(v, bytes.data(), bytes.size());
+        s->startsEnd = v->queued;
+    }
+}
+
 // Console commands: echo and dump need no viewer, the others send to it. Returns 0
 // for any other command.
 static int RunConsoleControl(Sim *s, Control *c, const SimControlCommand &cmd)
@@ -603,9 +648,23 @@ static int RunConsoleControl(Sim *s, Control *c, const SimControlCommand &cmd)
         ControlReply(c, ok ? "ok" : "error cannot write the file");
         return 1;
     }
-    if (cmd.kind < kCtlConsoleOpen || cmd.kind > kCtlConsoleDump) return 0;
+    if ((cmd.kind < kCtlConsoleOpen || cmd.kind > kCtlConsoleDump) && cmd.kind != kCtlConsoleStarts) return 0;
     if (s->v.fd < 0 || s->v.closing) {
         ControlReply(c, "error no viewer");
+        return 1;
+    }
+    if (cmd.kind == kCtlConsoleStarts) {
+        if (s->startsOn) {
+            ControlReply(c, "error a burst of starts is running");
+            return 1;
+        }
+        s->startsOn = 1;
+        s->startsLeft = cmd.count;
+        s->startsSent = 0;
+        s->startsSizes = cmd.sizes;
+        s->startsEnd = s->v.queued;
+        c->waiting = kCtlConsoleStarts;
+        c->waitUntil = NetNow() + kCtlWaitMaxSeconds;
         return 1;
     }
     std::vector<uint8_t> bytes;
@@ -996,6 +1055,7 @@ static int PollTimeoutMs(const Sim *s, double now)
     if (Serving(s) && ViewerPending(&s->v) < kQueueLowWater && (s->dirty || (s->opt.flood && !s->paused)))
         next = now;
     if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater) next = now;
+    if (s->startsOn && s->startsLeft && ViewerPending(&s->v) < kQueueLowWater) next = now;
     const double due = s->filesOn ? SimCopyDue(&s->files) : 0;
     if (due && due < next) next = due;
     const double listing = s->filesOn && s->v.fd >= 0 ? SimFilesListingDue(&s->files, ViewerPending(&s->v)) : 0;
@@ -1054,11 +1114,13 @@ static void Loop(Sim *s)
         ReportInputs(s);
         DesktopTick(s, now);
         HostileTick(s);
+        StartsTick(s);
         FilesTick(s, now);
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);
         if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd) HostileFinish(s, 0);
         if (s->packetFloodOn && s->v.written >= s->packetFloodEnd) PacketFloodFinish(s, 0);
+        if (s->startsOn && !s->startsLeft && s->v.written >= s->startsEnd) StartsFinish(s, 0);
         ReportSynced(s);
         Summaries(s, now);
         std::string why;
