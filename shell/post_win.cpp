@@ -8,10 +8,13 @@
 #include <cstdlib>
 
 enum { kCountedIds = 512 };
+// Test hook: with CORVID_TEST_POST_REPORT=1 this message, taken from the queue, logs the
+// peak since the last one and starts the next peak from what is outstanding now.
+enum { kPostReportMessage = WM_APP + 0x3F00 };
 
 static volatile LONG g_byId[kCountedIds];
 static volatile LONG g_outstanding, g_peak, g_refusedLogged;
-static LONG g_limit;
+static LONG g_limit, g_report;
 static HHOOK g_hook;
 
 static int Counted(UINT msg) { return msg >= WM_USER && msg < WM_USER + kCountedIds; }
@@ -36,6 +39,10 @@ static LRESULT CALLBACK OnTaken(int code, WPARAM removed, LPARAM lp)
         if (before > 0)
             Lower(&g_outstanding);
     }
+    if (code == HC_ACTION && removed == PM_REMOVE && m && g_report && m->message == kPostReportMessage) {
+        WriteLogF("Posted messages outstanding at most since the last report: %ld.",
+                  (long)InterlockedExchange(&g_peak, g_outstanding));
+    }
     return CallNextHookEx(g_hook, code, removed, lp);
 }
 
@@ -46,6 +53,7 @@ int UiPostInit(void)
     g_limit = n > 0 && n < sizeof(text) ? atol(text) : 0;
     if (g_limit < 0)
         g_limit = 0;
+    g_report = GetEnvironmentVariableA("CORVID_TEST_POST_REPORT", text, sizeof(text)) == 1 && text[0] == '1';
     g_hook = SetWindowsHookExA(WH_GETMESSAGE, OnTaken, NULL, GetCurrentThreadId());
     if (!g_hook)
         WriteLogF("The hook that counts posted messages could not be set (error %lu).", GetLastError());

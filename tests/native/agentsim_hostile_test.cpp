@@ -1,7 +1,8 @@
 // The hostile Agent: the same seed gives the same bytes; the bytes are whole packets
 // within the limit; the lengths reach every edge of every type; the screens announced
 // stay showable; the viewer's own part decoders survive every part of the stream under
-// the sanitizers; the fatal packets are what they say; and the control command parses.
+// the sanitizers; the fatal packets are what they say; the floods are whole sound packets;
+// and the control commands parse.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -260,6 +261,70 @@ TEST(SimHostile, FatalPacketsAndTheControlCommand)
         EXPECT_EQ(cmd.seed, c.seed);
         EXPECT_EQ(cmd.count, c.count);
         EXPECT_EQ(cmd.skip, c.skip);
+    }
+}
+
+// Each flood is count whole packets of its types and sizes, sound for the screen and
+// changing from one to the next (the viewer must not be able to skip them as repeats).
+TEST(AgentSimHostile, FloodsAreSoundPacketsBackToBack)
+{
+    const struct {
+        const char *line;
+        int kind;
+        uint32_t count;
+        std::set<uint32_t> types;
+        uint32_t len;
+        const char *error;
+    } rows[] = {
+        {"flood cursor-pos 20000", kFloodCursorPos, 20000, {PKT_CURSOR_POS}, kCursorPosLen, nullptr},
+        {"flood cursor-shape 7", kFloodCursorShape, 7, {PKT_CURSOR_SHAPE}, kCursorShapeLen, nullptr},
+        {"flood restart 2000", kFloodRestart, 2000, {PKT_DESKTOP_RESTART}, 0, nullptr},
+        {"flood palette 3", kFloodPalette, 3, {PKT_PALETTE}, kPaletteLen, nullptr},
+        {"flood lights 9", kFloodLights, 9, {PKT_KEYBOARD_LIGHTS}, kKeyboardLightsLen, nullptr},
+        {"flood ft-replies 100000", kFloodFtReplies, 100000,
+         {PKT_FT_RENAME_RESULT, PKT_FT_CREATE_DIR_RESULT, PKT_FT_SET_ATTRIBUTES_RESULT}, 10, nullptr},
+        {"flood cursor-pos 0", 0, 0, {}, 0, "at least 1"},
+        {"flood cursor-pos 100001", 0, 0, {}, 0, "count"},
+        {"flood mouse 5", 0, 0, {}, 0, "unknown kind"},
+        {"flood restart", 0, 0, {}, 0, "takes 2 arguments"},
+    };
+    for (const auto &r : rows) {
+        SimControlCommand cmd;
+        char err[200] = "";
+        const int ok = SimParseControl(r.line, strlen(r.line), &cmd, err, sizeof err);
+        ASSERT_EQ(ok, r.error == nullptr) << r.line << " -> " << err;
+        if (r.error) {
+            EXPECT_NE(strstr(err, r.error), nullptr) << r.line << " -> " << err;
+            continue;
+        }
+        EXPECT_EQ(cmd.kind, kCtlFlood);
+        EXPECT_EQ(cmd.fatal, r.kind);
+        EXPECT_EQ(cmd.count, r.count);
+        Bytes b;
+        HostileFloodBytes(r.kind, r.count, 1030, 770, &b);
+        ASSERT_EQ(b.size(), (size_t)r.count * (kPacketHeaderSize + r.len)) << r.line;
+        std::set<uint32_t> seen;
+        const uint8_t *last = nullptr;
+        for (size_t at = 0; at < b.size(); at += kPacketHeaderSize + r.len) {
+            SessPacketHeader h;
+            ASSERT_TRUE(DecodePacketHeader(b.data() + at, kPacketHeaderSize, &h));
+            seen.insert(h.dwType);
+            EXPECT_EQ(h.dwDataLen, r.len);
+            EXPECT_EQ(h.dwRequired, 0u);
+            const uint8_t *p = b.data() + at + kPacketHeaderSize;
+            if (r.kind == kFloodCursorPos) {
+                EXPECT_LT(GetU32LE(p), 1030u);
+                EXPECT_LT(GetU32LE(p + 4), 770u);
+            }
+            if (r.kind == kFloodCursorShape) {
+                EXPECT_EQ(p[2] * 100 + p[3], 32 * 100 + 64);
+            }
+            if (last && r.len) {
+                EXPECT_NE(memcmp(last, p, r.len), 0) << r.line << " at " << at;
+            }
+            last = p;
+        }
+        EXPECT_EQ(seen, r.types) << r.line;
     }
 }
 

@@ -257,6 +257,21 @@ static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *
         cmd->kind = kCtlHostileFatal;
         return 1;
     }
+    if (Is(w[0], "flood")) {
+        if (!WantArgs(nw, 3, w[0], err, errCap)) return 0;
+        cmd->fatal = HostileFloodParse(w[1].p, w[1].n);
+        if (cmd->fatal < 0) {
+            snprintf(err, errCap, "unknown kind; one of cursor-pos cursor-shape restart palette lights ft-replies");
+            return 0;
+        }
+        if (!ParseUints(w + 2, 1, kFloodCountMax, &cmd->count, "count", err, errCap)) return 0;
+        if (cmd->count == 0) {
+            snprintf(err, errCap, "count must be at least 1");
+            return 0;
+        }
+        cmd->kind = kCtlFlood;
+        return 1;
+    }
     if (nw != 3 && nw != 4) {
         snprintf(err, errCap, "hostile takes SEED COUNT [KINDS]");
         return 0;
@@ -567,7 +582,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input") ||
         Is(name, "wait-settings") || Is(name, "wait-files"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
-    if (Is(name, "hostile") || Is(name, "hostile-fatal")) return ParseHostile(w, nw, cmd, err, errCap);
+    if (Is(name, "hostile") || Is(name, "hostile-fatal") || Is(name, "flood"))
+        return ParseHostile(w, nw, cmd, err, errCap);
     if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
     if (Is(name, "ft-stop") || Is(name, "ft-corrupt") || Is(name, "ft-short-head") || Is(name, "ft-oversize") ||
         Is(name, "ft-early")) {

@@ -29,6 +29,10 @@
 //                                 what the viewer takes, parts of the desktop held meanwhile;
 //                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 later other).
 //                                 "ok SENT" once all have left, "error closed after SENT"
+//   flood KIND N                  N sound packets (1..100000) of KIND back to back, as fast
+//                                 as the socket takes them: cursor-pos, cursor-shape, restart,
+//                                 palette, lights, ft-replies (unasked file-transfer results);
+//                                 "ok N" once all have left, "error closed" if the viewer goes
 //   clip HEX|-                    a clipboard text ("-": empty) as PKT_CLIPBOARD_TEXT chunks
 //   clip-random N [SEED]          N bytes (up to 64 MiB) of printable text and CR LF from
 //                                 SEED (default 1) as clipboard chunks
@@ -137,6 +141,7 @@ enum SimControlKind {
     kCtlFtQuestions,
     kCtlFtEndless,
     kCtlFtDamaged,
+    kCtlFlood,
     kCtlConsoleStarts,
 };
 
@@ -147,9 +152,9 @@ struct SimControlCommand {
     std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
     uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings, wait-files
     uint32_t count;              // wait-input: input events in all; wait-settings: transfers;
-                                 // wait-files: files; hostile: packets; console-starts
+                                 // wait-files: files; hostile, flood: packets; console-starts
     uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
-    int fatal;                   // hostile-fatal: the kind (HostileFatal)
+    int fatal;                   // hostile-fatal: the kind (HostileFatal); flood: HostileFloodKind
     int on;                      // cursor-follow; ft-questions: now
     uint8_t screenCount;         // screens
     int hasCurrent;              // screens: K was given

@@ -8,6 +8,7 @@
 
 #include "desktop/clipboard.h"
 #include "session/packet.h"
+#include "tools/agentsim/cursor.h"
 
 const uint32_t kHostileTypes[kHostileOther] = {
     PKT_LOGIN_REPLY,     PKT_SCREEN_INFO,     PKT_SCREEN_XOR_PART, PKT_SCREEN_XOR_RLE_PART,
@@ -497,5 +498,76 @@ void HostileFatalBytes(int kind, std::vector<uint8_t> *out)
     case kFatalScreenNarrow: FatalScreen(31, 600, 16, kScreenInfoLen, out); break;
     case kFatalScreenDepth: FatalScreen(640, 480, 24, kScreenInfoLen, out); break;
     case kFatalScreenHuge: FatalScreen(65535, 65535, 16, kScreenInfoLen, out); break;
+    }
+}
+
+// ---- floods ---------------------------------------------------------------------------
+
+static const char *const kFloodNames[kFloodKinds] = {"cursor-pos", "cursor-shape", "restart",
+                                                     "palette",    "lights",       "ft-replies"};
+
+int HostileFloodParse(const char *name, size_t len)
+{
+    for (int k = 0; k < kFloodKinds; k++)
+        if (strlen(kFloodNames[k]) == len && memcmp(kFloodNames[k], name, len) == 0) return k;
+    return -1;
+}
+
+const char *HostileFloodName(int kind)
+{
+    return kind >= 0 && kind < kFloodKinds ? kFloodNames[kind] : "?";
+}
+
+static void FloodPacket(uint32_t type, const uint8_t *payload, uint32_t len, std::vector<uint8_t> *out)
+{
+    uint8_t hdr[kPacketHeaderSize];
+    SessPacketHeader h = {type, len, 0};
+    EncodePacketHeader(&h, hdr, sizeof hdr);
+    out->insert(out->end(), hdr, hdr + sizeof hdr);
+    out->insert(out->end(), payload, payload + len);
+}
+
+void HostileFloodBytes(int kind, uint32_t count, uint16_t width, uint16_t height, std::vector<uint8_t> *out)
+{
+    static const uint32_t ftResults[] = {PKT_FT_RENAME_RESULT, PKT_FT_CREATE_DIR_RESULT, PKT_FT_SET_ATTRIBUTES_RESULT};
+    uint8_t masks[2][2][kSimCursorMaskLen];
+    SimCursorPattern(kSimCursorArrow, masks[0][0], masks[0][1]);
+    SimCursorPattern(kSimCursorBox, masks[1][0], masks[1][1]);
+    const uint32_t w = width ? width : 1, h = height ? height : 1;
+    uint8_t p[kPaletteLen];
+    for (uint32_t i = 0; i < count; i++) {
+        switch (kind) {
+        case kFloodCursorPos:
+            PutU32LE(p, i * 37 % w);
+            PutU32LE(p + 4, i * 11 % h);
+            FloodPacket(PKT_CURSOR_POS, p, kCursorPosLen, out);
+            break;
+        case kFloodCursorShape:
+            SimCursorShapePayload((uint8_t)(i % 16), (uint8_t)(i / 16 % 16), 32, 64, masks[i & 1][0], masks[i & 1][1],
+                                  p);
+            FloodPacket(PKT_CURSOR_SHAPE, p, kCursorShapeLen, out);
+            break;
+        case kFloodRestart: FloodPacket(PKT_DESKTOP_RESTART, p, 0, out); break;
+        case kFloodPalette:
+            for (uint32_t e = 0; e < 256; e++) {
+                p[e * 4 + 0] = (uint8_t)(e + i);
+                p[e * 4 + 1] = (uint8_t)(e * 3 + i);
+                p[e * 4 + 2] = (uint8_t)(255 - e + i);
+                p[e * 4 + 3] = 0;
+            }
+            FloodPacket(PKT_PALETTE, p, kPaletteLen, out);
+            break;
+        case kFloodLights:
+            p[0] = (uint8_t)(i & 1);
+            p[1] = (uint8_t)(i >> 1 & 1);
+            p[2] = (uint8_t)(i >> 2 & 1);
+            FloodPacket(PKT_KEYBOARD_LIGHTS, p, kKeyboardLightsLen, out);
+            break;
+        case kFloodFtReplies:
+            PutU32LE(p, i & 1);
+            memcpy(p + 4, "flood", 6);
+            FloodPacket(ftResults[i % 3], p, 10, out);
+            break;
+        }
     }
 }

@@ -66,3 +66,22 @@ const char *HostileFatalName(int kind);
 // short login reply ends only a session not yet logged in; after the login one is
 // ignored: nothing is appended for it, the simulator cuts its next answer instead.
 void HostileFatalBytes(int kind, std::vector<uint8_t> *out);
+
+// Floods: N sound packets of one kind back to back, each a little different from the
+// last so that the viewer does its real work for every one.
+enum HostileFloodKind {
+    kFloodCursorPos,    // PKT_CURSOR_POS walking over the screen
+    kFloodCursorShape,  // PKT_CURSOR_SHAPE, arrow and box by turns, hot spot moving
+    kFloodRestart,      // PKT_DESKTOP_RESTART, no payload
+    kFloodPalette,      // PKT_PALETTE, 256 entries shifting
+    kFloodLights,       // PKT_KEYBOARD_LIGHTS counting up
+    kFloodFtReplies,    // rename, folder and attribute results nobody asked for
+    kFloodKinds,
+};
+enum { kFloodCountMax = 100000 };
+// KIND names: cursor-pos, cursor-shape, restart, palette, lights, ft-replies. Returns
+// the kind, or -1.
+int HostileFloodParse(const char *name, size_t len);
+const char *HostileFloodName(int kind);
+// Appends count packets of kind for a screen of width x height.
+void HostileFloodBytes(int kind, uint32_t count, uint16_t width, uint16_t height, std::vector<uint8_t> *out);

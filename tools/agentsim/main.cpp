@@ -110,6 +110,9 @@ struct Sim {
     std::vector<uint16_t> startsSizes;
     uint64_t startsEnd;   // the viewer's queued count after the last start
     FloodCache flood;
+    int packetFloodOn;     // a flood command waits for its packets to leave
+    uint32_t packetFloodCount;
+    uint64_t packetFloodEnd;  // the viewer's queued count after its last packet
     uint32_t changeId;    // the last fill
     int changePending;    // that fill has not gone out in a round yet
 };
@@ -146,6 +149,7 @@ static size_t ViewerPending(const Viewer *v)
 }
 
 static void HostileFinish(Sim *s, int closed);
+static void PacketFloodFinish(Sim *s, int closed);
 static void StartsFinish(Sim *s, int closed);
 
 static void ViewerClose(Sim *s, const char *reason)
@@ -169,6 +173,7 @@ static void ViewerClose(Sim *s, const char *reason)
         LogText(s, t);
     }
     if (s->hostileOn) HostileFinish(s, 1);
+    if (s->packetFloodOn) PacketFloodFinish(s, 1);
     if (s->startsOn) StartsFinish(s, 1);
     if (s->opt.once) s->quit = 1;
 }
@@ -534,6 +539,45 @@ static void HostileStart(Sim *s, Control *c, const SimControlCommand &cmd)
     LogText(s, JsonEnd(&j));
 }
 
+static void PacketFloodFinish(Sim *s, int closed)
+{
+    s->packetFloodOn = 0;
+    char reply[64];
+    snprintf(reply, sizeof reply, closed ? "error closed" : "ok %u", (unsigned)s->packetFloodCount);
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kCtlFlood) {
+            c.waiting = 0;
+            ControlReply(&c, reply);
+            ControlLines(s, &c);
+        }
+    }
+}
+
+// The whole flood is queued at once: it goes as fast as the viewer reads.
+static void PacketFloodStart(Sim *s, Control *c, const SimControlCommand &cmd)
+{
+    if (s->packetFloodOn) {
+        ControlReply(c, "error a flood is running");
+        return;
+    }
+    // Parts for the screen before a restart must not be taken for the rebuilt one.
+    if (cmd.fatal == kFloodRestart) DesktopHold(s->desk);
+    std::vector<uint8_t> bytes;
+    HostileFloodBytes(cmd.fatal, cmd.count, s->opt.screenWidth, s->opt.screenHeight, &bytes);
+    JsonLine j;
+    JsonBegin(&j, "flood");
+    JsonCStr(&j, "kind", HostileFloodName(cmd.fatal));
+    JsonUint(&j, "count", cmd.count);
+    JsonUint(&j, "bytes", bytes.size());
+    LogText(s, JsonEnd(&j));
+    ViewerQueue(&s->v, bytes.data(), bytes.size());
+    s->packetFloodOn = 1;
+    s->packetFloodCount = cmd.count;
+    s->packetFloodEnd = s->v.queued;
+    c->waiting = kCtlFlood;
+    c->waitUntil = NetNow() + kCtlWaitMaxSeconds;
+}
+
 // Keeps the viewer's queue topped up: flooded, but never more than a low water behind.
 static void HostileTick(Sim *s)
 {
@@ -700,6 +744,10 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
     }
     if (cmd.kind == kCtlHostile) {
         HostileStart(s, c, cmd);
+        return;
+    }
+    if (cmd.kind == kCtlFlood) {
+        PacketFloodStart(s, c, cmd);
         return;
     }
     if (cmd.kind == kCtlWaitSynced) {
@@ -1071,6 +1119,7 @@ static void Loop(Sim *s)
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);
         if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd) HostileFinish(s, 0);
+        if (s->packetFloodOn && s->v.written >= s->packetFloodEnd) PacketFloodFinish(s, 0);
         if (s->startsOn && !s->startsLeft && s->v.written >= s->startsEnd) StartsFinish(s, 0);
         ReportSynced(s);
         Summaries(s, now);
