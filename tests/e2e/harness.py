@@ -438,7 +438,8 @@ def read_log(ctx):
         return b''
 
 
-CLOSING_LINES = re.compile(rb"(?:[^\r\n]*(?:The viewer is closing\.|The session's threads have ended\.)\r\n)+\Z")
+CLOSING_LINES = re.compile(rb"(?:[^\r\n]*(?:The viewer is closing\.|The session's threads have ended\.|"
+                           rb"At most \d+ posted messages were outstanding at once\.)\r\n)+\Z")
 
 
 def log_before_closing(ctx):
