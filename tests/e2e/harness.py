@@ -36,6 +36,8 @@ class Ctx:
         self.procs = []
         self.agents = []
         self.stderr_paths = []
+        self.helper_errors = []  # non-empty standard error of the programs wine_run ran
+        self.wine_runs = 0
         self.native_bin = os.environ.get('CORVID_NATIVE_BIN', os.path.join(os.path.dirname(work), 'bin'))
 
     def path(self, name):
@@ -57,6 +59,7 @@ def run_case(module_globals):
     lock = open(os.path.join(tempfile.gettempdir(), 'corvid-e2e.lock'), 'w')
     fcntl.flock(lock, fcntl.LOCK_EX)
     ctx = Ctx(a.case, a.bin, a.work, a.source)
+    current_case[0] = ctx
     passed = False
     failure = ''
     try:
@@ -68,6 +71,7 @@ def run_case(module_globals):
         raise
     finally:
         cleanup(ctx)
+        count_starts(ctx)
         crashes = crash_reports(ctx)
         if crashes:
             sys.stderr.write('\n'.join(crashes) + '\n')
@@ -145,8 +149,10 @@ def keep_failed(ctx, why):
     with open(os.path.join(kept, 'failure.txt'), 'w') as f:
         f.write(why)
     sys.stderr.write('the case folder is kept as %s\n' % kept)
-    # Printed too, since a CI run keeps only what the case printed.
-    for path, encoding in [(ctx.path('Corvid.log'), 'cp1251')] + [(p, 'latin-1') for p in ctx.stderr_paths]:
+    # Printed too, since a CI run keeps only what the case printed; of the helpers run to
+    # their end, the last few that said anything.
+    errors = [p for p in ctx.stderr_paths + ctx.helper_errors[-6:] if os.path.exists(p) and os.path.getsize(p)]
+    for path, encoding in [(ctx.path('Corvid.log'), 'cp1251')] + [(p, 'latin-1') for p in errors]:
         try:
             with open(path, 'rb') as f:
                 tail = f.read().decode(encoding, 'replace').splitlines()[-8:]
@@ -157,6 +163,37 @@ def keep_failed(ctx, why):
 
 
 CRASH_TEXT = re.compile(rb'Unhandled exception|Unhandled page fault')
+# Wine's loader failing to place the shared user data page before the program runs: the
+# program then ends at once with exit code 1 (see tests/wine/wine-env.sh).
+LOADER_FAILURE = b'failed to map the shared user data'
+current_case = [None]  # the Ctx of the case this process runs
+wine_starts = {'starts': 0, 'loader_failures': 0}  # wine_run's, counted as they end
+
+
+def count_starts(ctx):
+    """How many Wine programs the case started and how often Wine's loader failed, in
+    wine-starts.txt of its folder and as a line of the world's starts.log (wine-env.sh
+    down adds them up)."""
+    starts, failures = wine_starts['starts'] + len(ctx.procs), wine_starts['loader_failures']
+    for path in ctx.stderr_paths:
+        try:
+            with open(path, 'rb') as f:
+                failures += LOADER_FAILURE in f.read()
+        except OSError:
+            pass
+    line = '%s starts=%d loader_failures=%d\n' % (ctx.case, starts, failures)
+    paths = [ctx.path('wine-starts.txt')]
+    if os.environ.get('CORVID_WINE_STATE'):
+        paths.append(os.path.join(os.environ['CORVID_WINE_STATE'], 'starts.log'))
+    for path in paths:
+        try:
+            with open(path, 'a') as f:
+                f.write(line)
+        except OSError:
+            pass
+    if failures:
+        sys.stderr.write('Wine\'s loader failed to map the shared user data %d times over %d starts\n'
+                         % (failures, starts))
 
 
 def crash_reports(ctx):
@@ -204,20 +241,24 @@ def wait_until(fn, timeout=10.0, step=0.1):
 
 # --- processes ---------------------------------------------------------------------
 
+def stderr_name(ctx, exe, n, kind=''):
+    """<program>-<n>.err in the case folder (the viewer's are corvid-N.err); the
+    programs wine_run ran to their end are <program>-run-<n>.err."""
+    stem = os.path.splitext(os.path.basename(exe))[0].lower()
+    return ctx.path('%s-%s%d.err' % (stem, kind, n))
+
+
 def start(ctx, exe, *args, stderr_path=None, env=None):
-    """stderr_path keeps the program's standard error, where Wine reports a crash; the
-    viewer's is always kept, and looked at when the case ends."""
-    if stderr_path is None and exe == 'Corvid.exe':
-        stderr_path = ctx.path('corvid-%d.err' % len(ctx.procs))
-    if stderr_path:
-        ctx.stderr_paths.append(stderr_path)
+    """stderr_path keeps the program's standard error, where Wine reports a crash; every
+    program's is kept (by default as stderr_name), and looked at when the case ends."""
+    stderr_path = stderr_path or stderr_name(ctx, exe, len(ctx.procs))
+    ctx.stderr_paths.append(stderr_path)
     if exe == 'Corvid.exe':  # Windows' own quota of posted messages, which Wine lacks
         env = dict({'CORVID_TEST_POST_LIMIT': '10000'}, **(env or {}))
-    err = open(stderr_path, 'wb') if stderr_path else subprocess.DEVNULL
+    err = open(stderr_path, 'wb')
     p = subprocess.Popen(['wine', exe] + list(args), cwd=ctx.dir, stdin=subprocess.DEVNULL,
                          stdout=subprocess.DEVNULL, stderr=err, env=wine_env(env))
-    if stderr_path:
-        err.close()  # the child holds its own copy
+    err.close()  # the child holds its own copy
     ctx.procs.append(p)
     return p
 
@@ -242,14 +283,31 @@ def wine_env(extra=None):
 def wine_run(args, cwd=None, timeout=60):
     """Runs a Wine program to its end; returns (exit code, stdout text). Output goes
     through files, not pipes: a Wine service started on the way could hold a pipe
-    open long after the program has ended."""
+    open long after the program has ended. Standard error that is not empty is kept
+    in the case folder, with the command and its exit code."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         r = subprocess.run(['wine'] + list(args), cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
                            stderr=err, timeout=timeout, env=wine_env())
         out.seek(0)
         err.seek(0)
-        last_wine_error[0] = err.read().decode('latin-1')
+        text = err.read()
+        last_wine_error[0] = text.decode('latin-1')
+        keep_helper_error(args, r.returncode, text)
         return r.returncode, out.read().decode('latin-1')
+
+
+def keep_helper_error(args, rc, text):
+    wine_starts['starts'] += 1
+    wine_starts['loader_failures'] += LOADER_FAILURE in text
+    ctx = current_case[0]
+    if ctx is None:
+        return
+    ctx.wine_runs += 1
+    if text:
+        path = stderr_name(ctx, args[0], ctx.wine_runs, 'run-')
+        with open(path, 'wb') as f:
+            f.write(b'wine %s: exit %d\n' % (' '.join(args).encode('latin-1', 'replace'), rc) + text)
+        ctx.helper_errors.append(path)
 
 
 def stub_command(ctx, *args):

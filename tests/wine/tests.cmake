@@ -10,6 +10,12 @@ set_tests_properties(wine.world.up PROPERTIES FIXTURES_SETUP wine_world RESOURCE
 add_test(NAME wine.world.down COMMAND ${CORVID_WINE_ENV} down ${CORVID_WINE_STATE})
 set_tests_properties(wine.world.down PROPERTIES FIXTURES_CLEANUP wine_world RESOURCE_LOCK wine)
 
+# Wine's loader needs the shared user data page free: the world's programs run with
+# address-space randomisation off (ADDR_NO_RANDOMIZE, 0x0040000), as the cases' children do.
+add_test(NAME wine.world.no_randomisation
+  COMMAND ${CORVID_WINE_ENV} run ${CORVID_WINE_STATE} sh -c "test $(( 0x$(cat /proc/self/personality) & 0x0040000 )) -ne 0")
+set_tests_properties(wine.world.no_randomisation PROPERTIES FIXTURES_REQUIRED wine_world RESOURCE_LOCK wine)
+
 add_test(NAME wine.unit
   COMMAND ${CORVID_WINE_ENV} run ${CORVID_WINE_STATE} ${CMAKE_SOURCE_DIR}/tests/wine/run-unit.sh
           ${CORVID_WIN64_DIR}/bin/corvid_wine_tests.exe

@@ -5,7 +5,16 @@
 #   wine-env.sh down STATE_DIR   stop the display and the wineserver
 #   wine-env.sh run  STATE_DIR CMD...   run CMD inside that world
 # CORVID_XVFB_SCREEN (default 1280x1024x24) sets the display's size when it starts.
+# Every Wine program of the world runs with address-space randomisation off (setarch -R,
+# inherited by all children): Debian's wine64 loader sits at 0x7d000000 and, without its
+# preloader, the kernel may put the loader's heap anywhere in the 1 GB above it, now and
+# then across the shared user data page at 0x7ffe0000; Wine then ends the program before
+# it runs ("failed to map the shared user data"). run counts programs and such failures
+# in STATE_DIR/starts.log; down prints their sum and keeps it in STATE_DIR/starts-summary.txt.
 set -euo pipefail
+if (( (0x$(cat /proc/self/personality) & 0x0040000) == 0 )); then
+    exec setarch "$(uname -m)" -R "$0" "$@"
+fi
 action=$1; state=$(realpath -m "$2"); shift 2
 mkdir -p "$state"
 export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
@@ -16,8 +25,9 @@ export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtm
 persistent_server() {
     local pid
     for pid in $(pgrep -x wineserver64 || true); do
-        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | grep -qx -- '-p' && return 0
+        # A server that ends meanwhile has no environ left to read: quietly not this one.
+        tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        tr '\0' '\n' 2>/dev/null < "/proc/$pid/cmdline" | grep -qx -- '-p' && return 0
     done
     return 1
 }
@@ -30,6 +40,15 @@ start_persistent_server() {
         setsid wineserver -p >/dev/null 2>&1 < /dev/null || true
     fi
     persistent_server || { echo "no persistent wineserver for $WINEPREFIX" >&2; exit 1; }
+}
+
+# A Wine program of the world's start, its output kept in STATE_DIR/up.err and counted.
+world_wine() {
+    local rc=0
+    "$@" >/dev/null 2>"$state/up.err" < /dev/null || rc=$?
+    printf 'wine-env.sh-up starts=1 loader_failures=%d\n' \
+        "$(grep -c 'failed to map the shared user data' "$state/up.err" || true)" >> "$state/starts.log"
+    return $rc
 }
 
 case "$action" in
@@ -50,18 +69,19 @@ up)
     xvfb_pid=$!
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
     printf 'export DISPLAY=:%s XVFB_PID=%s\n' "$disp" "$xvfb_pid" > "$state/env.sh"
+    rm -f "$state/starts.log" "$state/starts-summary.txt"
     export DISPLAY=":$disp"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "creating Wine prefix $WINEPREFIX"
-        wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log"; exit 1; }
+        world_wine wineboot -i || { cat "$state/up.err"; exit 1; }
     fi
     start_persistent_server
     # The first Wine program of a server starts its services, which keep whatever
     # stdout they inherit open: start them here, on /dev/null, not in a test's pipe.
-    wine cmd /c exit >/dev/null 2>&1 < /dev/null || true
+    world_wine wine cmd /c exit || true
     # No window manager runs here: Wine places, frames and maximises its windows itself,
     # so Windows coordinates are display coordinates for the screenshot tests.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 < /dev/null || true
+    world_wine wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || cat "$state/up.err" >&2
     echo "Wine world up on DISPLAY=:$disp"
     ;;
 down)
@@ -71,6 +91,12 @@ down)
         [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
         rm -f "$state/env.sh"
     fi
+    if [ -f "$state/starts.log" ]; then
+        awk '{ for (i = 2; i <= NF; i++) { split($i, kv, "="); sum[kv[1]] += kv[2] } }
+             END { printf "Wine programs started: %d; Wine'"'"'s loader failed to map the shared user data: %d\n",
+                          sum["starts"], sum["loader_failures"] }' "$state/starts.log" | tee "$state/starts-summary.txt"
+        rm -f "$state/starts.log"
+    fi
     echo "Wine world down"
     ;;
 run)
@@ -78,6 +104,7 @@ run)
     export DISPLAY
     # A case run after the server went would start a passing one of its own.
     persistent_server || { echo "the Wine world of $state has lost its persistent wineserver" >&2; exit 1; }
+    export CORVID_WINE_STATE="$state"
     exec "$@"
     ;;
 *)
