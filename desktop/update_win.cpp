@@ -414,6 +414,30 @@ static int ShowChangedScaled(const BYTE *changed)
     return 1;
 }
 
+static void ShowBand(const BYTE *changed)
+{
+    ScreenModel *m = Model();
+    if (ShowChangedOnPad(changed) || ShowChangedScaled(changed))
+        return;
+    for (int i = 0; i < kTileCount; i++) {
+        HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
+        if (changed[i] && w)
+            InvalidateRect(w, NULL, FALSE);
+    }
+}
+
+// A batch is shown in bands of tile rows; input that arrives meanwhile goes first, the
+// rest of the batch is put back and left to the idle timer.
+enum { kBandRows = 8 };
+
+static int AnyChanged(const BYTE *changed, int fromRow)
+{
+    for (int i = fromRow * kTileGridSize; i < kTileCount; i++)
+        if (changed[i])
+            return 1;
+    return 0;
+}
+
 void InvalidateChangedTiles(void)
 {
     const LONGLONG clock = ProfileClock();
@@ -424,12 +448,20 @@ void InvalidateChangedTiles(void)
     memset(m->changed, 0, sizeof(m->changed));
     m->changePosted = FALSE;
     LeaveCriticalSection(&g_viewer.screenLock);
-    if (!ShowChangedOnPad(changed) && !ShowChangedScaled(changed)) {
-        for (int i = 0; i < kTileCount; i++) {
-            HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
-            if (changed[i] && w)
-                InvalidateRect(w, NULL, FALSE);
-        }
+    for (int first = 0; first < kTileGridSize; first += kBandRows) {
+        BYTE band[kTileCount] = {};
+        const int from = first * kTileGridSize, to = (first + kBandRows) * kTileGridSize;
+        memcpy(band + from, changed + from, (size_t)(to - from));
+        ShowBand(band);
+        if (to >= kTileCount || !AnyChanged(changed, first + kBandRows) || !HIWORD(GetQueueStatus(QS_INPUT)) ||
+            s_idleTimer || !(s_idleTimer = SetTimer(NULL, 0, USER_TIMER_MINIMUM, ShowTilesWhenIdle)))
+            continue;
+        EnterCriticalSection(&g_viewer.screenLock);
+        for (int i = to; i < kTileCount; i++)
+            m->changed[i] |= changed[i];
+        m->changePosted = TRUE;
+        LeaveCriticalSection(&g_viewer.screenLock);
+        break;
     }
     ProfileAdd(kProfBatch, clock);
     // Under Wine a window's drawing reaches the X screen only when its thread waits for
