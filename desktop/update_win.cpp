@@ -178,6 +178,7 @@ int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
     // never reach it mixed.
     EnterCriticalSection(&g_viewer.screenLock);
     memcpy(Model()->paletteTable, table, sizeof(table));
+    Model()->paletteFor = g_viewer.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
     // Latest wins: the UI thread takes the table that is there when it gets to it.
     if (!UiNoticeRaise(&g_paletteNotice, g_viewer.mainWindow, WM_CV_PALETTE, 0, 0))

@@ -207,12 +207,33 @@ static void OnScreenInfo(HWND wnd)
     TakeScreenNotice();
     EnterCriticalSection(&g_viewer.screenLock);
     g_viewer.session.screen = g_viewer.screen.announced;
+    const DWORD number = g_viewer.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     const int built = BuildDesktop(wnd);
+    g_viewer.screen.builtFor = built ? number : 0;
+    // The palette that followed this announcement may have been taken before it, by a
+    // notice posted earlier: the new desktop gets it now.
+    EnterCriticalSection(&g_viewer.screenLock);
+    const int ownPalette = built && g_viewer.screen.paletteFor == number;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    if (ownPalette)
+        ApplyPalette();
     UpdateKeyboardHook(wnd); // forwards keys again, or gives them back to the system
     if (!built)
         PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+}
+
+// A palette belongs to the screen announced before it: one taken after a later screen
+// was built (its notice was posted first) is that older screen's, and is left.
+static void OnPaletteNotice(void)
+{
+    UiNoticeTaken(&g_paletteNotice);
+    EnterCriticalSection(&g_viewer.screenLock);
+    const int own = g_viewer.screen.paletteFor == g_viewer.screen.builtFor;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    if (own)
+        ApplyPalette();
 }
 
 static void OnCursorShapeNotice(void)
@@ -394,8 +415,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         OnAgentSettingsSent();
         return 0;
     case WM_CV_PALETTE:
-        UiNoticeTaken(&g_paletteNotice);
-        ApplyPalette();
+        OnPaletteNotice();
         break;
     case WM_CV_DESKTOP_RESTART:
         TakeRestartNotice();

@@ -56,6 +56,8 @@ struct ScreenModel {
     BYTE *frameBits;          // ScreenLock
     double viewScale;         // ScreenLock when read by publishing
     BYTE paletteTable[1024];  // ScreenLock; stored by the receive thread before WM_CV_PALETTE
+    DWORD paletteFor;         // ScreenLock: the screen announcement the last palette followed
+    DWORD builtFor;           // UI thread: the announcement the desktop was built for
     HPALETTE palette;         // UI thread
     BYTE visibleRange[4];     // first column, column count, first row, row count
     // Tiles decoded since the UI thread last showed them, and whether it has been told

@@ -40,11 +40,18 @@ def shown_picture(ctx, addr, child, w, h):
 
 
 def match_unscaled(ctx, addr, agent, what):
-    """Waits until the tile pad shows exactly the simulator's picture."""
+    """Waits until the tile pad shows exactly the simulator's picture. A view grid sent
+    after the picture was taken (a layout settling after a rebuild) makes the simulator
+    send more of it, so the picture is taken again."""
+    grids = [len(agent.packets('PKT_VIEW_GRID'))]
     w, h, want = expected_picture(ctx, agent)
     got = [b'']
 
     def same():
+        nonlocal w, h, want
+        if len(agent.packets('PKT_VIEW_GRID')) != grids[0]:
+            grids[0] = len(agent.packets('PKT_VIEW_GRID'))
+            w, h, want = expected_picture(ctx, agent)
         got[0] = shown_picture(ctx, addr, 'CORVID:SQUAREPAD', w, h)
         return got[0] == want
     if not wait_until(same, 30, 0.5):

@@ -188,6 +188,19 @@ static void ViewerStartClose(Sim *s, const char *reason)
 
 static void ControlLines(Sim *s, Control *c);
 
+// Ends every control connection's wait of that kind with the reply; each goes on with
+// the lines it queued meanwhile.
+static void ReplyToWaiting(Sim *s, int kind, const char *reply)
+{
+    for (Control &c : s->ctl) {
+        if (c.fd >= 0 && c.waiting == kind) {
+            c.waiting = 0;
+            ControlReply(&c, reply);
+            ControlLines(s, &c);
+        }
+    }
+}
+
 // Answers every pending wait-login once a new login reply has gone out.
 static void ReportLogins(Sim *s)
 {
@@ -197,13 +210,7 @@ static void ReportLogins(Sim *s)
     if (!any) return;
     // Marked first, so a wait-login queued behind this one waits for the next login.
     s->loginsReported = s->loginsAnswered;
-    for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlWaitLogin) {
-            c.waiting = 0;
-            ControlReply(&c, "ok");
-            ControlLines(s, &c);
-        }
-    }
+    ReplyToWaiting(s, kCtlWaitLogin, "ok");
 }
 
 static void ViewerAccept(Sim *s)
@@ -388,13 +395,7 @@ static void ReportSynced(Sim *s)
     int any = 0;
     for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting == kCtlWaitSynced;
     if (!any || !Synced(s)) return;
-    for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlWaitSynced) {
-            c.waiting = 0;
-            ControlReply(&c, "ok");
-            ControlLines(s, &c);
-        }
-    }
+    ReplyToWaiting(s, kCtlWaitSynced, "ok");
 }
 
 static void ReportInputs(Sim *s)
@@ -509,13 +510,7 @@ static void HostileFinish(Sim *s, int closed)
     DesktopHold(s->desk);
     char reply[64];
     snprintf(reply, sizeof reply, closed ? "error closed after %llu" : "ok %llu", (unsigned long long)total);
-    for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlHostile) {
-            c.waiting = 0;
-            ControlReply(&c, reply);
-            ControlLines(s, &c);
-        }
-    }
+    ReplyToWaiting(s, kCtlHostile, reply);
 }
 
 static void HostileStart(Sim *s, Control *c, const SimControlCommand &cmd)
@@ -544,13 +539,7 @@ static void PacketFloodFinish(Sim *s, int closed)
     s->packetFloodOn = 0;
     char reply[64];
     snprintf(reply, sizeof reply, closed ? "error closed" : "ok %u", (unsigned)s->packetFloodCount);
-    for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlFlood) {
-            c.waiting = 0;
-            ControlReply(&c, reply);
-            ControlLines(s, &c);
-        }
-    }
+    ReplyToWaiting(s, kCtlFlood, reply);
 }
 
 // The whole flood is queued at once: it goes as fast as the viewer reads.
@@ -602,12 +591,7 @@ static void StartsFinish(Sim *s, int closed)
     s->startsOn = 0;
     char reply[64];
     snprintf(reply, sizeof reply, closed ? "error closed after %u" : "ok %u", (unsigned)s->startsSent);
-    for (Control &c : s->ctl) {
-        if (c.fd >= 0 && c.waiting == kCtlConsoleStarts) {
-            c.waiting = 0;
-            ControlReply(&c, reply);
-        }
-    }
+    ReplyToWaiting(s, kCtlConsoleStarts, reply);
 }
 
 // Keeps the viewer's queue topped up with starts, never more than a low water behind.
