@@ -669,6 +669,15 @@ static int ProbeWindow(char *arg, const char *out)
     return 0;
 }
 
+// The OUT= token's path, or the command's own default.
+static const char *OutPath(char **tokens, int n, const char *fallback)
+{
+    for (int k = 0; k < n; k++)
+        if (strncmp(tokens[k], "OUT=", 4) == 0)
+            return tokens[k] + 4;
+    return fallback;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
 {
     char *tokens[8];
@@ -685,40 +694,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
                 return 1;
             return SetTermEvent(pid);
         } else if (strncmp(tokens[i], "STATE=", 6) == 0) {
-            const char *out = "state.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "state.txt");
             return DumpState(tokens[i] + 6, out);
         } else if (strncmp(tokens[i], "RECT=", 5) == 0) {
-            const char *out = "rect.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "rect.txt");
             return WriteChildRect(tokens[i] + 5, out);
         } else if (strncmp(tokens[i], "TEXT=", 5) == 0) {
-            const char *out = "text.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "text.txt");
             return ReadControlText(tokens[i] + 5, out);
         } else if (strncmp(tokens[i], "CONTROL=", 8) == 0) {
-            const char *out = "control.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "control.txt");
             return DescribeControl(tokens[i] + 8, out);
         } else if (strncmp(tokens[i], "FTLIST=", 7) == 0) {
-            const char *out = "ftlist.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "ftlist.txt");
             return DumpFtPanel(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "FTFOCUS=", 8) == 0 || strncmp(tokens[i], "FTTIME=", 7) == 0) {
-            const char *out = "ftfocus.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "ftfocus.txt");
             return tokens[i][2] == 'F' ? FtFocus(tokens[i] + 8, out) : FtTimeCommand(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "FTKEY=", 6) == 0) {
             return FtPanelKey(tokens[i] + 6);
@@ -733,26 +724,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
         } else if (strncmp(tokens[i], "DIALOG=", 7) == 0) {
             return DriveDialog(tokens[i] + 7);
         } else if (strncmp(tokens[i], "CONSOLE=", 8) == 0) {
-            const char *out = "console.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "console.txt");
             return DumpConsole(tokens[i] + 8, out);
         } else if (strncmp(tokens[i], "MOVECONSOLE=", 12) == 0) {
             return MoveConsole(tokens[i] + 12);
         } else if (strncmp(tokens[i], "POST=", 5) == 0) {
             return PostToWindow(tokens[i] + 5);
         } else if (strncmp(tokens[i], "MODULE=", 7) == 0) {
-            const char *out = "module.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "module.txt");
             return WriteModulePath(tokens[i] + 7, out);
         } else if (strncmp(tokens[i], "PROBE=", 6) == 0) {
-            const char *out = "probe.txt";
-            for (int k = 0; k < n; k++)
-                if (strncmp(tokens[k], "OUT=", 4) == 0)
-                    out = tokens[k] + 4;
+            const char *out = OutPath(tokens, n, "probe.txt");
             return ProbeWindow(tokens[i] + 6, out);
         } else if (strncmp(tokens[i], "FIND=", 5) == 0) {
             return FindWindowA(tokens[i] + 5, NULL) ? 0 : 1;
