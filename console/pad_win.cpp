@@ -49,7 +49,7 @@ static void SetInitialStates(void)
         SetState(IDM_ALT_ENTER, Checked(0));
         SetState(IDM_SWITCH, Checked(g_viewer.switchOn));
     }
-    // A feature not in this build keeps its button indeterminate, rights or not.
+    // A command the main window does not carry out keeps its button indeterminate.
     if ((rights & RIGHT_FILE_TRANSFER) && CommandAvailable(IDM_FILE_TRANSFER))
         SetState(IDM_FILE_TRANSFER, Checked(0));
     SetState(IDM_PAD_FOLLOWS_CONSOLE, Checked(Pinned()));

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-// All fifteen window classes, the main class first; stops at the first failure.
+// Every window class of the viewer, the main class first; stops at the first failure.
 int RegisterWindowClasses(void);
 
 // WM_CV_SCREEN_INFO: builds the desktop for the announced screen. Returns 0 after

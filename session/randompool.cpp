@@ -21,7 +21,7 @@ void RandomPoolUpdate(RandomPool *pool, const uint8_t *block, size_t len) {
     uint8_t digest[MD5_DIGEST_LENGTH];
     MD5(block ? block : &kNone, block ? len : 0, digest);
 
-    // Big-endian add; what carries out of byte 0 is lost, as in the reference.
+    // Big-endian add modulo 2^128: what carries out of byte 0 is dropped.
     unsigned carry = 0;
     for (int i = 15; i >= 0; i--) {
         carry += (unsigned)pool->state[i] + digest[i];

@@ -4,7 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
-// With the main window: the lock (creation step 3), freed at destruction.
+// Made with the main window, before any thread that sends starts; freed at destruction.
 void SendQueueCreateLock(void);
 // Frees every slot buffer and deletes the lock; safe after a partial creation.
 void SendQueueDestroy(void);

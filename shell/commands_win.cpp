@@ -63,7 +63,7 @@ int RunCommand(HWND mainWindow, UINT command)
     // them otherwise.
     if (command >= IDM_SCREEN_FIRST && command <= IDM_SCREEN_LAST)
         return SelectScreenCommand(command);
-    // A command whose feature is not in this build does nothing, even if something
+    // An id the main window does not carry out does nothing, even if something
     // outside the menu sends it.
     if (!CommandAvailable(command) && command != IDM_BRING_FORWARD)
         return 0;

@@ -11,8 +11,8 @@
 
 enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
 
-// Features present in this build. A command of a feature still to come stays greyed
-// and indeterminate rather than pretending to work.
+// The commands the main window carries out. Any other id stays greyed and
+// indeterminate rather than pretending to work.
 static const UINT kAvailableCommands[] = {
     IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
     IDM_WEB_PAGE,  IDM_AGENT_KEYS,     IDM_AUTO_SCALE, IDM_HAND_TOOL,
@@ -110,7 +110,7 @@ HWND CreateMainToolbar(HWND mainWindow)
     ToolbarEntry entries[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
     for (int i = 0; i < n; i++) {
         entries[i] = kMainToolbar[i];
-        // Commands of features not in this build start (and stay) indeterminate.
+        // A command the main window does not carry out starts (and stays) indeterminate.
         if (entries[i].style != BTNS_SEP && !CommandAvailable(entries[i].command))
             entries[i].state = TBSTATE_INDETERMINATE;
     }

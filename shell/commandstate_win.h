@@ -25,10 +25,10 @@ void EnableCommand(int on, UINT command, UINT check);
 // Sets the checked state of a command on the menu and the toolbar.
 void CheckCommand(UINT command, int checked);
 
-// Whether the command's feature is present in this build; others stay greyed.
+// Whether the main window carries out the command; others stay greyed.
 int CommandAvailable(UINT command);
 // Greys every menu item that is not enabled from the start (after loading a menu):
-// features not present, and commands that wait for the login rights.
+// commands the window does not carry out, and those that wait for the login rights.
 void GreyUnavailableCommands(HMENU menu);
 
 // Enables the commands the login rights grant.

@@ -329,9 +329,8 @@ def case_pad_is_dragged_by_its_toolbar(ctx):
     close(ctx, addr, viewer)
 
 
-# Not yet run by ctest (no "case_" prefix): needs the keyboard hook of input forwarding.
-# With remote control on, the full-screen window holds the hook: other keys go to the
-# Agent, F12 is consumed (press and release) and leaves. Rename to case_... to enable.
+# With remote control on, the full-screen window holds the keyboard hook: other keys go
+# to the Agent, F12 is consumed (press and release) and leaves.
 def case_f12_with_control_and_the_hook(ctx):
     addr = '127.0.0.68'
     agent, viewer = open_desktop(ctx, addr, '1280x1024x16', 'CTRL')

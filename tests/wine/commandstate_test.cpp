@@ -1,5 +1,5 @@
-// Command states: the menu and the toolbar move together, greyed features stay greyed,
-// and the rights enable only what they grant.
+// Command states: the menu and the toolbar move together, and the rights enable only
+// what they grant.
 #include <gtest/gtest.h>
 
 #include "shell/commands.h"
@@ -52,7 +52,7 @@ TEST_F(CommandState, MenuAndToolbarMoveTogether)
     EXPECT_FALSE(Button(IDM_REMOTE_CONTROL) & TBSTATE_CHECKED);
 }
 
-TEST_F(CommandState, RightsEnableOnlyPresentFeatures)
+TEST_F(CommandState, RightsEnableWhatTheyGrant)
 {
     ApplyRights(14);
     EXPECT_FALSE(MenuGrey(IDM_REMOTE_CONTROL));
