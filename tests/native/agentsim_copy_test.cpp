@@ -23,6 +23,7 @@
 #include "tools/agentsim/control.h"
 #include "tools/agentsim/copy.h"
 #include "tools/agentsim/files.h"
+#include "tools/agentsim/settings.h"
 
 namespace {
 
@@ -704,6 +705,8 @@ TEST(SimControl, CopyCommandsParse)
         {"ft-questions 1 now", kCtlFtQuestions, 1, ""},
         {"ft-endless", kCtlFtEndless, 20, ""},
         {"ft-endless 0", kCtlFtEndless, 0, ""},       {"ft-damaged", kCtlFtDamaged, 0, ""},
+        {"settings-answer refused", kCtlSettingsAnswer, kSettingsRefused, ""},
+        {"settings-answer overfull", kCtlSettingsAnswer, kSettingsOverfull, ""},
     };
     for (const auto &c : kGood) {
         SimControlCommand cmd;

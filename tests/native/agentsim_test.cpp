@@ -201,6 +201,7 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"ft-questions 0", "at least 1"}, {"ft-questions 100001", "count"}, {"ft-questions 1 later", "now"},
         {"ft-questions", "a count"},
         {"ft-endless 60001", "milliseconds"}, {"ft-endless 1 2", "at most one"}, {"ft-damaged 1", "takes 0 arguments"},
+        {"settings-answer", "takes 1 argument"}, {"settings-answer sound", "refused unfinished overfull"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;

@@ -595,6 +595,17 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
                                                 : kCtlFtOversize;
         return 1;
     }
+    if (Is(name, "settings-answer")) {
+        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        const int kind = SimSettingsFaultParse(w[1].p, w[1].n);
+        if (kind < 0) {
+            snprintf(err, errCap, "unknown kind; one of refused unfinished overfull");
+            return 0;
+        }
+        cmd->value = (uint32_t)kind;
+        cmd->kind = kCtlSettingsAnswer;
+        return 1;
+    }
     if (Is(name, "ft-damaged")) {
         if (!WantArgs(nw, 1, name, err, errCap)) return 0;
         cmd->kind = kCtlFtDamaged;

@@ -25,6 +25,11 @@
 //                                 (default 30 seconds)
 //   wait-settings N [SECONDS]     "ok" once the viewer has sent the Agent settings back N
 //                                 times in all (default 30 seconds)
+//   settings-answer KIND          the next answer to PKT_GET_AGENT_SETTINGS is faulty: refused
+//                                 (its node-lists packet announces a record more than it
+//                                 carries), unfinished (its last communities packet is left
+//                                 out), overfull (25,001 more nodes in each list and in both
+//                                 blocks of community 0: over 100,000 in all)
 //   hostile SEED COUNT [K,K...]   COUNT packets of a compromised Agent from SEED, paced to
 //                                 what the viewer takes, parts of the desktop held meanwhile;
 //                                 K are kinds left out (1 3 5 7 8 9 11 13 14 15 17 28 later other).
@@ -143,6 +148,7 @@ enum SimControlKind {
     kCtlFtDamaged,
     kCtlFlood,
     kCtlConsoleStarts,
+    kCtlSettingsAnswer,
 };
 
 enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
@@ -164,7 +170,8 @@ struct SimControlCommand {
     uint16_t width, height, bpp;
     std::string path;            // dump, frame, ft-attr, ft-path: the rest of the line
     uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
-                                 // ft-delay, ft-endless: milliseconds; ft-questions: how many
+                                 // ft-delay, ft-endless: milliseconds; ft-questions: how many;
+                                 // settings-answer: the SimSettingsFault
     std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
                                  // console-line: the row's text
     uint16_t attr;               // console-open

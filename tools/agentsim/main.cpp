@@ -734,6 +734,11 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         PacketFloodStart(s, c, cmd);
         return;
     }
+    if (cmd.kind == kCtlSettingsAnswer) {
+        v->sess.settings.answerFault = cmd.value;
+        ControlReply(c, "ok");
+        return;
+    }
     if (cmd.kind == kCtlWaitSynced) {
         if (!s->desk->served) {
             ControlReply(c, "error no desktop");

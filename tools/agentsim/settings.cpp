@@ -4,6 +4,7 @@
 #include "tools/agentsim/settings.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "session/envelope.h"
@@ -30,6 +31,43 @@ void SimSettingsReset(SimSettings *s)
     s->incoming = AgentSettings{};
     s->built = s->collecting = 0;
     s->nextList = s->nextBlock = s->faults = s->transfers = 0;
+    s->answerFault = kSettingsSound;
+}
+
+static const char *const kFaultNames[] = {"sound", "refused", "unfinished", "overfull"};
+
+int SimSettingsFaultParse(const char *text, size_t len)
+{
+    for (int k = kSettingsRefused; k <= kSettingsOverfull; k++)
+        if (strlen(kFaultNames[k]) == len && memcmp(kFaultNames[k], text, len) == 0) return k;
+    return -1;
+}
+
+enum { kOverfullNodes = 25001 };
+
+// The four arrays an overfull answer grows.
+static AsNodeArray *OverfullArray(AgentSettings *a, int i)
+{
+    return i < 2 ? &a->lists[i] : &a->communities[0].protocol[i - 2].nodes;
+}
+
+// Whole packets of out from at: the offset of the last one, or out->size() when none.
+static size_t LastPacketAt(const std::vector<uint8_t> &out, size_t at)
+{
+    size_t last = out.size();
+    while (out.size() - at >= kPacketHeaderSize) {
+        last = at;
+        at += kPacketHeaderSize + GetU32LE(out.data() + at + 4);
+    }
+    return last;
+}
+
+// The first packet of type from at, or out->size().
+static size_t PacketAt(const std::vector<uint8_t> &out, size_t at, uint32_t type)
+{
+    while (out.size() - at >= kPacketHeaderSize && GetU32LE(out.data() + at) != type)
+        at += kPacketHeaderSize + GetU32LE(out.data() + at + 4);
+    return out.size() - at >= kPacketHeaderSize ? at : out.size();
 }
 
 static void AppendAll(AsNodeArray *a, const char *const *nodes, size_t n)
@@ -172,12 +210,39 @@ int SimAnswerSettings(SimSettings *s, uint16_t agentVersion, std::string *log, s
         SimSettingsBuiltIn(&s->held);
         s->built = 1;
     }
+    const uint32_t fault = s->answerFault;
+    s->answerFault = kSettingsSound;
     JsonLine j;
     JsonBegin(&j, "agent_settings_sent");
     JsonUint(&j, "version", agentVersion);
+    if (fault != kSettingsSound) JsonCStr(&j, "fault", kFaultNames[fault]);
     SimSettingsFields(&j, &s->held);
     *log += JsonEnd(&j);
-    return AsSendAll(&s->held, agentVersion, AppendPacket, out);
+    int32_t before[4] = {};
+    if (fault == kSettingsOverfull)
+        for (int i = 0; i < 4; i++) {
+            AsNodeArray *a = OverfullArray(&s->held, i);
+            before[i] = a->count;
+            // One allocation: appending node by node copies the array each time.
+            const size_t count = (size_t)a->count + kOverfullNodes;
+            char(*grown)[kAsNodeBlock] = (char(*)[kAsNodeBlock])realloc(a->nodes, count * kAsNodeBlock);
+            if (!grown) continue;
+            a->nodes = grown;
+            for (size_t n = (size_t)a->count; n < count; n++) memcpy(a->nodes[n], "n", 2);
+            a->count = (int32_t)count;
+        }
+    const size_t at = out->size();
+    const int ok = AsSendAll(&s->held, agentVersion, AppendPacket, out);
+    if (fault == kSettingsOverfull)
+        for (int i = 0; i < 4; i++) OverfullArray(&s->held, i)->count = before[i];
+    if (!ok) return 0;
+    if (fault == kSettingsUnfinished) out->resize(LastPacketAt(*out, at));
+    const size_t lists = PacketAt(*out, at, PKT_AGENT_SETTINGS_NODE_LISTS);
+    if (fault == kSettingsRefused && lists < out->size()) {
+        uint8_t *records = out->data() + lists + kPacketHeaderSize;
+        PutU32LE(records, GetU32LE(records) + 1);
+    }
+    return 1;
 }
 
 static void Fault(SimSettings *s, std::string *log, const char *what)

@@ -10,6 +10,11 @@
 #include "agentsettings/settings.h"
 #include "session/packet.h"
 
+// Faults of the next answer (settings-answer).
+enum SimSettingsFault { kSettingsSound, kSettingsRefused, kSettingsUnfinished, kSettingsOverfull };
+// The kind named by text, or -1.
+int SimSettingsFaultParse(const char *text, size_t len);
+
 struct SimSettings {
     AgentSettings held;      // what the Agent answers with; the viewer's transfer replaces it
     AgentSettings incoming;  // the viewer's transfer being collected
@@ -19,8 +24,13 @@ struct SimSettings {
     uint32_t nextBlock;      // the community block expected next (community * 2 + protocol, 0..8)
     uint32_t faults;         // wrong packets in this transfer
     uint32_t transfers;      // the viewer's transfers completed on this connection
+    uint32_t answerFault;    // SimSettingsFault of the next answer; sound again after it
 
-    SimSettings() : held(), incoming(), built(0), collecting(0), nextList(0), nextBlock(0), faults(0), transfers(0) {}
+    SimSettings()
+        : held(), incoming(), built(0), collecting(0), nextList(0), nextBlock(0), faults(0), transfers(0),
+          answerFault(kSettingsSound)
+    {
+    }
     SimSettings(const SimSettings &) = delete;
     SimSettings &operator=(const SimSettings &) = delete;
     ~SimSettings();
@@ -34,7 +44,8 @@ void SimSettingsReset(SimSettings *s);
 void SimSettingsBuiltIn(AgentSettings *a);
 
 // The answer to PKT_GET_AGENT_SETTINGS at agentVersion, appended as whole packets, with
-// its "agent_settings_sent" line. Returns 0 when a password could not be sealed.
+// its "agent_settings_sent" line (a faulty answer's "fault" names its kind; the nodes
+// an overfull one adds are not listed). Returns 0 when a password could not be sealed.
 int SimAnswerSettings(SimSettings *s, uint16_t agentVersion, std::string *log, std::vector<uint8_t> *out);
 
 // One of the five settings packets from the viewer: logged decoded; after the last
