@@ -13,6 +13,11 @@ static void FillBlock(char *block, const char *text)
     memset(block + n, 0, kAsNodeBlock - n);
 }
 
+int AsSheetConfirmed(intptr_t, int applied)
+{
+    return applied != 0;
+}
+
 int AsNodeAppend(AsNodeArray *a, const char *text)
 {
     const int32_t count = a->count > 0 ? a->count : 0;

@@ -123,6 +123,11 @@ int AsNodeReplace(AsNodeArray *a, int index, const char *text);
 // Removes entry index and closes the gap; the array is freed when it was the last.
 void AsNodeRemove(AsNodeArray *a, int index);
 
+// Whether a closed sheet goes back to the Agent: applied is the flag OK's PSN_APPLY set.
+// PropertySheet's result does not decide, since Windows returns 0 after an OK when no
+// page marked itself changed, and -1 only when the sheet could not be shown.
+int AsSheetConfirmed(intptr_t sheetResult, int applied);
+
 // The community names in level order, English or Russian (code page 1251).
 const char *AsCommunityName(int index, int russian);
 

@@ -4,7 +4,9 @@
 #include "agentsettings/settings.h"
 #include "agentsettings/sheetparts_win.h"
 #include "lang/stringids.h"
+#include "shell/report_win.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 #include "ui/help_win.h"
 
 #include <commctrl.h>
@@ -178,5 +180,11 @@ int RunSettingsSheet(HWND owner, uint16_t agentVersion)
     h.nStartPage = 0;
     h.ppsp = pages;
     const INT_PTR r = PropertySheetW(&h);
-    return r > 0 && g_sheetConfirmed;
+    if (r < 0) {
+        char text[512];
+        LoadLangString(IDS_AS_NO_SHEET, text, sizeof(text));
+        ReportFailure(owner, text);
+        return 0;
+    }
+    return AsSheetConfirmed(r, g_sheetConfirmed);
 }

@@ -171,6 +171,7 @@
 #define IDS_HELP_AS_DELETE_NODE     79
 #define IDS_AS_PASSWORDS_DIFFER     80
 #define IDS_AS_PASSWORD_CHARS       81
+#define IDS_AS_NO_SHEET             1133
 #define IDS_HELP_AS_PASSWORD        82
 #define IDS_HELP_AS_TCP_NODE        83
 #define IDS_HELP_AS_IPX_NODES       84

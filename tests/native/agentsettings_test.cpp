@@ -323,6 +323,18 @@ TEST_F(AgentSettingsTest, VersionGatesAndAFailingQueue)
     }
 }
 
+// Windows returns 0 from PropertySheet after an OK when no page sent PSM_CHANGED, and
+// Wine returns 1: only the flag PSN_APPLY set may decide.
+TEST(AgentSettingsSheet, OkAloneDecidesTheSending)
+{
+    const struct {
+        intptr_t result;
+        int applied, sends;
+    } cases[] = {{-1, 0, 0}, {0, 0, 0}, {1, 0, 0}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1}};
+    for (const auto &c : cases)
+        EXPECT_EQ(AsSheetConfirmed(c.result, c.applied), c.sends) << c.result << " " << c.applied;
+}
+
 Bytes Packet(uint32_t type, const Bytes &payload)
 {
     Bytes p(12);
