@@ -6,18 +6,41 @@
 #include "agentsettings/sheet_win.h"
 #include "session/sendqueue_win.h"
 #include "shell/post_win.h"
+#include "shell/report_win.h"
+#include "shell/strings_win.h"
+#include "lang/stringids.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 
+#include <cstdio>
+
 // More nodes than any Agent holds: an Agent that goes on sending past this is not
 // answering the request, and the viewer stops collecting.
 enum { kAsNodesMax = 100000 };
 
 static HANDLE g_sender; // UI thread: the worker sending the settings back
-static UiNotice g_settingsReady; // a whole set arrived; sets in a row are opened once
+static UiNotice g_settingsReady; // a whole set arrived or was given up; taken once
+static int g_incomplete;         // AgentSettingsLock: a packet of this answer was refused
+static int g_sheetOpen;          // UI thread: the sheet runs, a late notice must not open another
+
+DWORD SettingsWaitMs(void)
+{
+    char text[16];
+    const DWORD n = GetEnvironmentVariableA("CORVID_TEST_SETTINGS_WAIT_MS", text, sizeof(text));
+    const unsigned long ms = n > 0 && n < sizeof(text) ? strtoul(text, NULL, 10) : 0;
+    return ms > 0 ? (DWORD)ms : (DWORD)kSettingsWaitMs;
+}
+
+static void ReportId(HWND parent, UINT id, unsigned arg)
+{
+    char format[512], text[600];
+    LoadLangString(id, format, sizeof(format));
+    snprintf(text, sizeof(text), format, arg);
+    ReportFailure(parent, text);
+}
 
 static uint16_t AgentVersion(void)
 {
@@ -54,6 +77,7 @@ void RequestAgentSettings(HWND mainWindow)
         AsRelease(&g_viewer.agentSettings);
         g_viewer.agentSettingsState = kAsRequested;
         g_viewer.agentSettingsTick = GetTickCount();
+        g_incomplete = 0;
     }
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
     if (!idle)
@@ -90,13 +114,15 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
         case PKT_AGENT_SETTINGS_COMMUNITIES: ok = AsReceiveCommunities(s, h, payload, &last, &why); break;
         }
         if (NodesHeld(s) > kAsNodesMax) {
-            // Nothing is opened on these: the request is given up and the command comes back.
+            // Nothing is opened on these: the UI thread reports it and brings the command back.
             AsRelease(s);
-            g_viewer.agentSettingsState = kAsIdle;
+            g_viewer.agentSettingsState = kAsGivenUp;
             why = "past the nodes an Agent holds: the settings are given up";
             ok = 0;
-            last = 0;
-        } else if (ok && last) {
+            last = 1;
+        } else if (!ok) {
+            g_incomplete = 1; // sending the rest back would cut the Agent's lists short
+        } else if (last) {
             g_viewer.agentSettingsState = kAsEditing; // nothing more is stored from here on
         }
     }
@@ -106,7 +132,7 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
     else if (why)
         WriteLogF("Agent settings packet of type %u (%u bytes) %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
                   why);
-    if (ok && last)
+    if (last)
         UiNoticeRaise(&g_settingsReady, g_viewer.mainWindow, WM_CV_SETTINGS_READY, 0, 0);
     return 1;
 }
@@ -140,14 +166,34 @@ static void BackToIdle(void)
     ReenableCommand();
 }
 
-void OnAgentSettingsReady(HWND mainWindow)
+// The answer is whole, incomplete or given up: the sheet, or the operator told why not.
+static void ActOnAnswer(HWND mainWindow)
 {
-    UiNoticeTaken(&g_settingsReady);
-    KillTimer(mainWindow, kSettingsWaitTimer);
-    if (g_viewer.agentSettingsState != kAsEditing || g_sender)
+    if (g_sheetOpen || g_sender)
         return;
+    EnterCriticalSection(&g_viewer.agentSettingsLock);
+    const DWORD state = g_viewer.agentSettingsState;
+    const int incomplete = g_incomplete;
+    LeaveCriticalSection(&g_viewer.agentSettingsLock);
+    if (state == kAsRequested)
+        return; // the wait timer goes on
+    KillTimer(mainWindow, kSettingsWaitTimer);
+    if (state == kAsGivenUp) {
+        BackToIdle();
+        ReportId(mainWindow, IDS_AS_TOO_MANY_NODES, kAsNodesMax);
+        return;
+    }
+    if (state != kAsEditing)
+        return;
+    g_sheetOpen = 1;
+    if (incomplete)
+        ReportId(mainWindow, IDS_AS_INCOMPLETE, 0);
     const uint16_t version = AgentVersion();
-    if (!RunSettingsSheet(mainWindow, version)) {
+    const int confirmed = RunSettingsSheet(mainWindow, version);
+    g_sheetOpen = 0;
+    if (confirmed && incomplete)
+        WriteLog("The Agent's settings arrived incomplete: nothing was sent back.");
+    if (!confirmed || incomplete) {
         BackToIdle();
         return;
     }
@@ -164,6 +210,12 @@ void OnAgentSettingsReady(HWND mainWindow)
     }
 }
 
+void OnAgentSettingsReady(HWND mainWindow)
+{
+    UiNoticeTaken(&g_settingsReady);
+    ActOnAnswer(mainWindow);
+}
+
 void OnAgentSettingsSent(void)
 {
     if (!g_sender)
@@ -177,10 +229,16 @@ void OnAgentSettingsSent(void)
 void OnAgentSettingsTimer(HWND mainWindow)
 {
     int gaveUp = 0;
+    const DWORD waitMs = SettingsWaitMs();
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    if (g_viewer.agentSettingsState != kAsRequested) {
-        KillTimer(mainWindow, kSettingsWaitTimer);
-    } else if (GetTickCount() - g_viewer.agentSettingsTick >= kSettingsWaitMs) {
+    const DWORD state = g_viewer.agentSettingsState;
+    if (state != kAsRequested) {
+        LeaveCriticalSection(&g_viewer.agentSettingsLock);
+        // The notice may have been lost to a full message queue: it is acted on here.
+        ActOnAnswer(mainWindow);
+        return;
+    }
+    if (GetTickCount() - g_viewer.agentSettingsTick >= waitMs) {
         AsRelease(&g_viewer.agentSettings);
         g_viewer.agentSettingsState = kAsIdle;
         gaveUp = 1;
@@ -189,9 +247,8 @@ void OnAgentSettingsTimer(HWND mainWindow)
     if (!gaveUp)
         return;
     KillTimer(mainWindow, kSettingsWaitTimer);
-    WriteLogF("The Agent did not finish sending its settings within %u s: the request is given up.",
-              (unsigned)(kSettingsWaitMs / 1000));
     ReenableCommand();
+    ReportId(mainWindow, IDS_AS_NO_ANSWER, (unsigned)((waitMs + 999) / 1000));
 }
 
 void EndAgentSettings(void)

@@ -8,10 +8,14 @@
 
 #include "session/packet.h"
 
-enum { kAsIdle, kAsRequested, kAsEditing };
+// kAsGivenUp: the receive thread stopped collecting an answer past any Agent's size; the
+// UI thread tells the operator and brings command 40012 back.
+enum { kAsIdle, kAsRequested, kAsEditing, kAsGivenUp };
 
-// Timer of the main window that gives up a request the Agent never finishes.
+// Timer of the main window that gives up a request the Agent never finishes, and the
+// wait (CORVID_TEST_SETTINGS_WAIT_MS, read only when set, shortens it for tests).
 enum { kSettingsWaitTimer = 0x7C02, kSettingsWaitMs = 30000 };
+DWORD SettingsWaitMs(void);
 
 // UI thread: command 40012.
 void RequestAgentSettings(HWND mainWindow);

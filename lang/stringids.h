@@ -171,6 +171,9 @@
 #define IDS_HELP_AS_DELETE_NODE     79
 #define IDS_AS_PASSWORDS_DIFFER     80
 #define IDS_AS_PASSWORD_CHARS       81
+#define IDS_AS_TOO_MANY_NODES       1130 /* %u the nodes past which an answer is given up */
+#define IDS_AS_NO_ANSWER            1131 /* %u the seconds waited */
+#define IDS_AS_INCOMPLETE           1132 /* a refused packet: shown, not sent back */
 #define IDS_AS_NO_SHEET             1133
 #define IDS_HELP_AS_PASSWORD        82
 #define IDS_HELP_AS_TCP_NODE        83

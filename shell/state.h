@@ -212,7 +212,7 @@ struct ViewerState {
     // edited in the sheet by the UI thread (AgentSettingsLock guards the state and the
     // stores; the sheet runs after the last packet, when nothing more is stored).
     AgentSettings agentSettings;
-    DWORD agentSettingsState;          // AgentSettingsLock: kAsIdle, kAsRequested, kAsEditing
+    DWORD agentSettingsState;          // AgentSettingsLock: kAsIdle, kAsRequested, kAsEditing, kAsGivenUp
     DWORD agentSettingsTick;           // AgentSettingsLock: the request or the last packet
 
     // Locks created first at start and deleted last

@@ -65,7 +65,9 @@ TEST(AgentSettingsSession, StoresOnlyWhileRequestedAndGivesUpAnUnfinishedAnswer)
     OnAgentSettingsTimer(w);
     EXPECT_EQ(g_viewer.agentSettingsState, (DWORD)kAsRequested) << "given up too early";
     g_viewer.agentSettingsTick = GetTickCount() - kSettingsWaitMs - 1;
+    g_viewer.timedBoxesClosed = TRUE; // the operator's box returns at once
     OnAgentSettingsTimer(w);
+    g_viewer.timedBoxesClosed = FALSE;
     EXPECT_EQ(g_viewer.agentSettingsState, (DWORD)kAsIdle);
     EXPECT_EQ(s->lists[0].count, 0) << "the lists of a given-up answer are kept";
     Deliver(last);
