@@ -64,9 +64,11 @@ FILETIME FileTimeOf(uint64_t t)
     return f;
 }
 
+// The download's boxes carry their captions without a side suffix: only the local
+// computer is written to here.
 int Retry(Download *d, UINT caption, const char *path)
 {
-    return FtLastErrorBox(d->w->dialog, caption, IDS_FT_LOCAL_SUFFIX, path, MB_RETRYCANCEL | MB_ICONQUESTION) ==
+    return FtLastErrorBox(d->w->dialog, caption, 0, path, MB_RETRYCANCEL | MB_ICONQUESTION) ==
            IDRETRY;
 }
 
@@ -160,7 +162,7 @@ int RefusePath(Download *d, const char *relative, const char *why, UINT textId =
 {
     WriteLogF("Download: the Agent named \"%s\" (%s): refused, nothing written. The copy stops.", relative, why);
     Discard(&d->rf);
-    FtPathBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, textId, relative, MB_OK | MB_ICONSTOP);
+    FtPathBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, 0, textId, relative, MB_OK | MB_ICONSTOP);
     return 0;
 }
 
@@ -209,7 +211,7 @@ int StaysInside(Download *d, const char *local, const char *relative)
         WriteLogF("Download: where %s leads cannot be read (error %lu). The copy stops.", prefix, error);
         Discard(&d->rf);
         SetLastError(error);
-        FtLastErrorBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, prefix, MB_OK | MB_ICONSTOP);
+        FtLastErrorBox(d->w->dialog, IDS_FT_CANNOT_CREATE_FILE, 0, prefix, MB_OK | MB_ICONSTOP);
         return 0;
     }
     if (!Below(final, d->targetFinal)) {
@@ -223,7 +225,7 @@ void Damaged(Download *d, const char *path, const char *why)
 {
     WriteLogF("Download: %s refused: %s. The copy stops.", path, why);
     Discard(&d->rf);
-    FtPathBox(d->w->dialog, IDS_FT_CANNOT_WRITE_FILE, IDS_FT_LOCAL_SUFFIX, IDS_FT_DAMAGED_DOWNLOAD, path,
+    FtPathBox(d->w->dialog, IDS_FT_CANNOT_WRITE_FILE, 0, IDS_FT_DAMAGED_DOWNLOAD, path,
               MB_OK | MB_ICONSTOP);
 }
 
@@ -446,7 +448,7 @@ int OnBegin(Download *d, const SessPacketHeader *h, const uint8_t *payload)
     char local[kFtPathField], remote[kFtPathField];
     if (!FtJoinPath(w->target, b.path, local) || !FtJoinPath(w->folder, b.path, remote)) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, b.path, MB_OK | MB_ICONSTOP);
+        FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, 0, b.path, MB_OK | MB_ICONSTOP);
         return 0;
     }
     if (!StaysInside(d, local, b.path))
@@ -603,7 +605,7 @@ void FtDownloadWorker(WorkerParams *w)
         const DWORD error = GetLastError();
         WriteLogF("Download: where %s leads cannot be read (error %lu): the copy does not start.", w->target, error);
         SetLastError(error);
-        FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, IDS_FT_LOCAL_SUFFIX, w->target, MB_OK | MB_ICONSTOP);
+        FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, 0, w->target, MB_OK | MB_ICONSTOP);
         HeapFree(GetProcessHeap(), 0, d);
         FtWorkerDone(w, 2);
         return;

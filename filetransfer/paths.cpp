@@ -81,6 +81,12 @@ static int IsTrimmed(char c)
     return c == '\\' || c == '.';
 }
 
+// "." or "..".
+static int IsDotStep(const char *name, size_t n)
+{
+    return (n == 1 && name[0] == '.') || (n == 2 && name[0] == '.' && name[1] == '.');
+}
+
 int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **why)
 {
     *why = nullptr;
@@ -98,8 +104,20 @@ int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **
             t[i] = '\\';
     while (from < n && IsTrimmed(t[from]))
         from++;
-    while (n > from && IsTrimmed(t[n - 1]))
+    // At the end only separators go, and a last name's dots and blanks as Windows drops
+    // them; a last "." or ".." is a step like any other.
+    const int bare = n > from && t[n - 1] != '\\';
+    while (n > from && t[n - 1] == '\\')
         n--;
+    size_t last = n;
+    while (last > from && t[last - 1] != '\\')
+        last--;
+    if (bare && !IsDotStep(t + last, n - last)) {
+        while (n > last && (t[n - 1] == '.' || t[n - 1] == ' '))
+            n--;
+        while (n > from && t[n - 1] == '\\')
+            n--;
+    }
     for (size_t i = from; i + 1 < n; i++)
         if (t[i] == '\\' && t[i + 1] == '\\')
             return Refuse(why, "two backslashes in a row");
@@ -121,13 +139,16 @@ int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **
             if (len > 3)
                 len--;
         } else if (!(c == 1 && t[i] == '.')) {
+            // One dot ending a name names the name itself ("Windows." is Windows); a run
+            // of three or more dots is a name of its own.
+            const size_t keep = c - (t[end - 1] == '.' && t[end - 2] != '.');
             const int slash = len > 3;
-            if (len + slash + c > kFtPathMax)
+            if (len + slash + keep > kFtPathMax)
                 return Refuse(why, "longer than 260 characters");
             if (slash)
                 r[len++] = '\\';
-            memcpy(r + len, t + i, c);
-            len += c;
+            memcpy(r + len, t + i, keep);
+            len += keep;
         }
         i = end + 1;
     }

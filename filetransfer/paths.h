@@ -22,9 +22,11 @@ int FtRootOf(const char *path, char out[kFtPathField]);
 int FtParentPath(const char *path, char parent[kFtPathField], char last[kFtPathField]);
 
 // A typed path as a panel takes it: up to 260 characters, blanks at both ends removed,
-// slashes made backslashes, backslashes and dots at both ends removed, "." components
-// dropped and ".." ones going up (never above the root), the drive letter in capitals.
-// C:/Windows/ gives C:\Windows, "d:" gives D:\. Refused (0, *why): two backslashes in a
+// slashes made backslashes, backslashes and dots at the start and backslashes at the end
+// removed, then the dots and blanks ending the last name and the one dot ending any other
+// name (as Windows drops them), "." components dropped and ".." ones going up (never above
+// the root, wherever they stand, the last one too), the drive letter in capitals.
+// C:/Windows/ gives C:\Windows, "d:" gives D:\, C:\Windows\System32\.. gives C:\Windows. Refused (0, *why): two backslashes in a
 // row, no drive letter A..Z with its colon, a component holding a colon, a result over
 // 260 characters.
 int FtCanonicaliseTyped(const char *typed, char out[kFtPathField], const char **why);

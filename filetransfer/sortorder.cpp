@@ -4,27 +4,143 @@
 
 #include <cstring>
 
-static unsigned Fold(unsigned char c)
+namespace {
+
+// Code page 1251 in the order Explorer shows names: punctuation and symbols, digits,
+// Latin, Cyrillic. One entry per letter or sign, both cases together; Ё stands right
+// after Е and shares its place in the first comparison. The apostrophe, the hyphen, the
+// soft hyphen and control characters count only when all else is equal, as in the
+// system's word sort.
+const char *const kOrder[] = {
+    " ", "\xA0", "!", "\"", "#", "$", "%", "&", "(", ")", "*", ",", ".", "/", ":", ";", "?", "@", "[", "\\",
+    "]", "^", "_", "`", "{", "|", "}", "~", "\x91", "\x92", "\x82", "\x93", "\x94", "\x84", "\xAB", "\xBB",
+    "\x8B", "\x9B", "\x96", "\x97", "\x85", "\x86", "\x87", "\x95", "\x89", "\xA6", "\xA7", "\xA9", "\xAE",
+    "\xB0", "\xB6", "\xB7", "\xB9", "\x99", "\xA4", "\x88", "\xAC", "\xB1", "\x98", "+", "<", "=", ">",
+    // digits: runs of them compare as numbers first
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
+    "Aa", "Bb", "Cc", "Dd", "Ee", "Ff", "Gg", "Hh", "Ii", "Jj", "Kk", "Ll", "Mm", "Nn", "Oo", "Pp", "Qq", "Rr",
+    "Ss", "Tt", "Uu", "Vv", "Ww", "Xx", "Yy", "Zz", "\xB5",
+    "\xC0\xE0", "\xC1\xE1", "\xC2\xE2", "\xC3\xE3", "\xA5\xB4", "\xC4\xE4", "\x80\x90", "\x81\x83",
+    "\xC5\xE5", "\xA8\xB8", "\xAA\xBA", "\xC6\xE6", "\xC7\xE7", "\xBD\xBE", "\xC8\xE8", "\xB2\xB3",
+    "\xAF\xBF", "\xC9\xE9", "\xA3\xBC", "\xCA\xEA", "\xCB\xEB", "\x8A\x9A", "\xCC\xEC", "\xCD\xED",
+    "\x8C\x9C", "\xCE\xEE", "\xCF\xEF", "\xD0\xF0", "\xD1\xF1", "\xD2\xF2", "\x8E\x9E", "\x8D\x9D",
+    "\xD3\xF3", "\xA1\xA2", "\xD4\xF4", "\xD5\xF5", "\xD6\xF6", "\xD7\xF7", "\x8F\x9F", "\xD8\xF8",
+    "\xD9\xF9", "\xDA\xFA", "\xDB\xFB", "\xDC\xFC", "\xDD\xFD", "\xDE\xFE", "\xDF\xFF",
+};
+
+struct Collation {
+    unsigned short rank[256];     // a place of its own for each letter or sign, cases folded
+    unsigned short primary[256];  // 0: left out of the first comparison
+    unsigned short numbers;       // where a run of digits stands among the signs
+};
+
+Collation Build(void)
 {
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 'A';
-    if (c >= 0xE0)  // Cyrillic small letters of code page 1251
-        return c - 0x20;
-    if (c == 0xB8)  // small io
-        return 0xA8;
+    Collation c = {};
+    unsigned short next = 1;
+    for (const char *entry : kOrder) {
+        const unsigned short at = next++;
+        for (const unsigned char *p = (const unsigned char *)entry; *p; p++)
+            c.rank[*p] = c.primary[*p] = at;
+    }
+    c.numbers = c.rank['0'];
+    c.primary[0xA8] = c.primary[0xB8] = c.rank[0xC5];
+    // The rest (the word sort's ignorables) rank after everything, each byte apart.
+    for (int b = 1; b < 256; b++)
+        if (!c.rank[b])
+            c.rank[b] = next++;
     return c;
 }
 
+const Collation &Table(void)
+{
+    static const Collation c = Build();
+    return c;
+}
+
+int IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// One unit of the first comparison: a sign, or a run of digits without its leading zeros.
+struct Unit {
+    unsigned weight;       // the numbers' place for a run of digits
+    const unsigned char *digits;
+    size_t count;          // significant digits, 0 for the number zero
+};
+
+// The next unit from *p, 0 at the end of the name.
+int Next(const Collation &t, const unsigned char **p, Unit *u)
+{
+    while (**p && !t.primary[**p])
+        (*p)++;
+    if (!**p)
+        return 0;
+    if (!IsDigit(**p)) {
+        u->weight = t.primary[*(*p)++];
+        u->count = 0;
+        return 1;
+    }
+    while (**p == '0')
+        (*p)++;
+    u->weight = t.numbers;
+    u->digits = *p;
+    while (IsDigit(**p))
+        (*p)++;
+    u->count = (size_t)(*p - u->digits);
+    return 1;
+}
+
+int Sign(long long d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
+
+// Signs by their place with Ё as Е, digit runs by value; what is left out not counted.
+int ComparePrimary(const Collation &t, const unsigned char *x, const unsigned char *y)
+{
+    for (;;) {
+        Unit a, b;
+        const int more = Next(t, &x, &a), moreB = Next(t, &y, &b);
+        if (!more || !moreB)
+            return more - moreB;
+        if (a.weight != b.weight)
+            return Sign((long long)a.weight - b.weight);
+        if (a.weight == t.numbers) {
+            if (a.count != b.count)
+                return a.count < b.count ? -1 : 1;
+            const int c = memcmp(a.digits, b.digits, a.count);
+            if (c)
+                return Sign(c);
+        }
+    }
+}
+
+// Sign by sign by their own places: skipping the word sort's ignorables breaks the ties
+// of Ё and Е and of leading zeros, keeping them tells apart the rest.
+int CompareRanks(const Collation &t, const unsigned char *x, const unsigned char *y, int skip)
+{
+    for (;;) {
+        while (skip && *x && !t.primary[*x])
+            x++;
+        while (skip && *y && !t.primary[*y])
+            y++;
+        if (!*x || !*y)
+            return (*x != 0) - (*y != 0);
+        if (t.rank[*x] != t.rank[*y])
+            return t.rank[*x] < t.rank[*y] ? -1 : 1;
+        x++;
+        y++;
+    }
+}
+
+}  // namespace
+
 int FtCompareNames(const char *a, const char *b)
 {
+    const Collation &t = Table();
     const unsigned char *x = (const unsigned char *)a, *y = (const unsigned char *)b;
-    for (;; x++, y++) {
-        const unsigned fx = Fold(*x), fy = Fold(*y);
-        if (fx != fy)
-            return fx < fy ? -1 : 1;
-        if (!*x)
-            return 0;
-    }
+    int c = ComparePrimary(t, x, y);
+    if (!c)
+        c = CompareRanks(t, x, y, 1);
+    if (!c)
+        c = CompareRanks(t, x, y, 0);
+    return c;
 }
 
 static int IsUp(const FtEntry *e)

@@ -14,8 +14,11 @@ enum FtSortKey {
     FT_SORT_ATTRIBUTES = 4, // read-only, hidden, system, archive as a number, smaller first
 };
 
-// Case-insensitive comparison of ANSI names: ASCII letters and the Cyrillic letters of
-// code page 1251 fold to one case, then bytes compare unsigned.
+// Names of code page 1251 in Explorer's order, case ignored: punctuation and symbols
+// first, then runs of digits by their value, Latin, then Cyrillic letters (Ё with Е);
+// the apostrophe and hyphen count only between names equal without them. A total order:
+// 0 only for names equal ignoring case, which is how the compare command and rename
+// tell namesakes.
 int FtCompareNames(const char *a, const char *b);
 
 // Negative when a comes first. A total order, so that any sort routine may use it: items

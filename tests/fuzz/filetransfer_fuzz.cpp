@@ -5,11 +5,13 @@
 // paths, data inside the payload), its entries must walk to exactly the count announced,
 // and built again from what was parsed it must parse to the same. File packets also go
 // through the download's opening of sealed chunks, as one file after another: what comes
-// out never exceeds what went in plus one held block, and a refusal says why.
+// out never exceeds what went in plus one held block, and a refusal says why. The names
+// listed go through the panels' name order.
 // Single-threaded.
 #include "filetransfer/filestream.h"
 #include "filetransfer/messages.h"
 #include "filetransfer/paths.h"
+#include "filetransfer/sortorder.h"
 #include "session/agentkey.h"
 
 #include <cstdint>
@@ -52,10 +54,14 @@ void WalkEntries(const FtListing *l, const uint8_t *payload, size_t len)
     const uint8_t *at = l->entries;
     size_t left = l->entriesLen;
     uint32_t taken = 0, skipped = 0;
-    FtEntry e;
+    FtEntry e, before = {};
     while (FtNextEntry(&at, &left, &e, &skipped)) {
         Check(e.directory <= 1 && strnlen(e.name, kFtPathField) <= kFtPathMax && e.name[0]);
         Check(!strchr(e.name, '\\') && !strchr(e.name, '/') && !strchr(e.name, ':'));
+        // The panels sort what arrives: any two names compare one way only.
+        Check(FtCompareNames(e.name, e.name) == 0 &&
+              FtCompareNames(e.name, before.name) == -FtCompareNames(before.name, e.name));
+        before = e;
         taken++;
     }
     Check(left == 0 && at == l->entries + l->entriesLen && taken + skipped == l->count);

@@ -1,10 +1,29 @@
 // The download's relative paths: device names Windows opens whatever follows them, and the
-// tie between what arrives and the item asked for.
+// tie between what arrives and the item asked for. Typed paths: dot components as the
+// address bar walks them.
 #include "filetransfer/paths.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+TEST(FtTypedPaths, DotComponentsAreWalkedWhereverTheyStand)
+{
+    const struct { const char *typed, *want; } cases[] = {
+        {"C:\\Windows\\System32\\..", "C:\\Windows"},     {"C:\\Windows\\System32\\..\\", "C:\\Windows"},
+        {"C:\\Windows\\System32\\..\\..", "C:\\"},      {"C:\\a\\..\\..\\..\\b", "C:\\b"},
+        {"C:\\Windows\\System32\\.\\..", "C:\\Windows"}, {"C:\\Windows\\.", "C:\\Windows"},
+        {"C:\\..", "C:\\"},                               {"C:\\.", "C:\\"},
+        {"C:\\Windows.", "C:\\Windows"},                 {"C:\\Windows.\\System32", "C:\\Windows\\System32"},
+        {"C:\\a\\...\\b", "C:\\a\\...\\b"},             {"C:\\a\\...", "C:\\a"},
+    };
+    for (const auto &c : cases) {
+        char out[kFtPathField];
+        const char *why = nullptr;
+        ASSERT_TRUE(FtCanonicaliseTyped(c.typed, out, &why)) << c.typed << ": " << why;
+        EXPECT_STREQ(out, c.want) << c.typed;
+    }
+}
 
 TEST(FtDownloadPaths, DeviceNamesInEveryDisguiseAreRefused)
 {

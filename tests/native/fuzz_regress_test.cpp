@@ -13,6 +13,7 @@
 #include "filetransfer/filestream.h"
 #include "filetransfer/messages.h"
 #include "filetransfer/paths.h"
+#include "filetransfer/sortorder.h"
 #include "session/agentkey.h"
 #include "session/envelope.h"
 #include "session/framer.h"

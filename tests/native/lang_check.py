@@ -3,9 +3,11 @@
 
 Fails (exit 1) when a string id of lang/stringids.h or a Winsock error text is
 missing from either library, the libraries' ids or printf conversions differ,
-the Russian file is not Windows-1251 Cyrillic, or the main menu (101) lacks a
+the Russian file is not Windows-1251 Cyrillic, the main menu (101) lacks a
 command the main window handles, carries one it must not, or differs between
-the languages in shape (the language switch carries item states by position).
+the languages in shape (the language switch carries item states by position),
+or a command of the file-transfer window or its menus has no status-bar help
+(MenuHelp shows the string whose id is the command's) in either library.
 """
 
 import os
@@ -29,6 +31,7 @@ ENTRY_RE = re.compile(r'\s*(\w+)\s*,?\s*((?:' + STRING_RE + r'\s*)+)')
 PIECE_RE = re.compile(r'"((?:[^"\n]|"")*)"')
 
 MAIN_MENU = 101
+FT_MENUS = (146, 150, 151, 158)  # the frame's menu, the panels' context menus, the view drop-down
 # Commands the main window handles from its menu; the screen submenu holds the
 # single placeholder 41000 that the program replaces.
 MAIN_MENU_COMMANDS = [
@@ -94,12 +97,12 @@ def check_pair(chk, en, ru):
                   % (sid, printf_specs(en[sid]), printf_specs(ru[sid])))
 
 
-def menu_body(text, ids):
-    """Menu 101 as nested lists (one per BEGIN..END) of its tokens, with the texts
+def menu_body(text, ids, menu=MAIN_MENU):
+    """A menu as nested lists (one per BEGIN..END) of its tokens, with the texts
     dropped and id names turned into numbers; None when missing or not closed."""
     src = "\n".join(line for line in strip_comments(text).split("\n") if not line.lstrip().startswith("#"))
     tokens = [str(ids.get(t, t)) for t in TOKEN_RE.findall(src) if t[0] != '"']
-    starts = [i for i in range(len(tokens) - 1) if tokens[i:i + 2] == [str(MAIN_MENU), "MENU"]]
+    starts = [i for i in range(len(tokens) - 1) if tokens[i:i + 2] == [str(menu), "MENU"]]
     stack = [[]]
     for t in tokens[starts[0] + 2:] if len(starts) == 1 else []:
         if t in ("BEGIN", "{"):
@@ -144,6 +147,15 @@ def check_main_menu(chk, label, body):
               "%s: the third menu must hold a submenu of item %d alone" % (label, SCREEN_PLACEHOLDER))
     # The language commands form one radio group.
     chk.check(neighbours(body, 40028, 40029), "%s: 40028 and 40029 must be neighbours in one menu" % label)
+
+
+def check_ft_menu_help(chk, en, ru, en_menus, ru_menus, ft_ids):
+    chk.check(en_menus == ru_menus and all(en_menus), "menus %s differ between the languages or are missing"
+              % (FT_MENUS,))
+    ids = set(ft_ids) | {int(c) for m in en_menus for c in menu_commands(m or []) if c.isdigit()}
+    for label, strings in (("cvresen.rc", en), ("cvresru.rc", ru)):
+        bare = sorted(i for i in ids if not strings.get(i, "").strip())
+        chk.check(not bare, "%s: no menu help for the file-transfer commands %s" % (label, bare))
 
 
 def check_winsock_table_against_header(chk):
@@ -204,20 +216,27 @@ def main(argv):
     chk.check(re.search(r"^\s*#pragma\s+code_page\(\s*1251\s*\)", ru_text, re.M) is not None,
               "cvresru.rc: #pragma code_page(1251) missing")
 
-    en = parse_stringtables(en_text, names, chk, "cvresen.rc")
-    ru = parse_stringtables(ru_text, names, chk, "cvresru.rc")
+    commands = parse_defines(read("shell", "commands.h").decode("ascii"))
+    ft_commands = parse_defines(read("filetransfer", "ftcommands.h").decode("ascii"))
+    # Menu help strings are entered under the commands' own names.
+    known = dict(names, **commands, **ft_commands)
+    en = parse_stringtables(en_text, known, chk, "cvresen.rc")
+    ru = parse_stringtables(ru_text, known, chk, "cvresru.rc")
     check_library(chk, "cvresen.rc", en, names)
     check_library(chk, "cvresru.rc", ru, names)
     chk.check(any("\u0410" <= c <= "\u044f" for s in ru.values() for c in s),
               "cvresru.rc: no Cyrillic text in the string tables")
     check_pair(chk, en, ru)
 
-    commands = parse_defines(read("shell", "commands.h").decode("ascii"))
     chk.check(commands.get("IDR_MAIN_MENU") == MAIN_MENU, "commands.h: IDR_MAIN_MENU is not %d" % MAIN_MENU)
     en_menu, ru_menu = menu_body(en_text, commands), menu_body(ru_text, commands)
     check_main_menu(chk, "cvresen.rc", en_menu)
     check_main_menu(chk, "cvresru.rc", ru_menu)
     chk.check(en_menu == ru_menu, "menu %d differs between the languages in ids, flags or nesting" % MAIN_MENU)
+
+    check_ft_menu_help(chk, en, ru, [menu_body(en_text, known, m) for m in FT_MENUS],
+                       [menu_body(ru_text, known, m) for m in FT_MENUS],
+                       [v for k, v in ft_commands.items() if k.startswith("IDM_FT_")])
 
     print("%d passed, %d failed" % (chk.passed, chk.failed))
     return 1 if chk.failed else 0

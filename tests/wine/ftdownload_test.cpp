@@ -9,6 +9,7 @@
 
 #include "filetransfer/filestream.h"
 #include "filetransfer/operation_win.h"
+#include "lang/stringids.h"
 #include "session/agentkey.h"
 #include "session/envelope.h"
 #include "session/receive_win.h"
@@ -162,6 +163,42 @@ TEST_F(FtDownload, AGoneDialogEndsItAtOnceAndKeepsNothing)
     char path[MAX_PATH];
     snprintf(path, sizeof(path), "%s\\f.bin", folder);
     EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << "the file was put in place";
+}
+
+// A box of the worker's thread: its caption, and Cancel pressed on it.
+struct Box {
+    DWORD thread;
+    WCHAR caption[256];
+};
+
+BOOL CALLBACK CancelBox(HWND w, LPARAM lp)
+{
+    char name[16];
+    if (!GetClassNameA(w, name, sizeof(name)) || strcmp(name, "#32770") != 0 || !IsWindowVisible(w))
+        return TRUE;
+    Box *b = (Box *)lp;
+    GetWindowTextW(w, b->caption, 256);
+    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+}
+
+TEST_F(FtDownload, ItsFailurePromptsCarryTheBareCaption)
+{
+    char path[MAX_PATH];
+    snprintf(path, sizeof(path), "%s\\f.bin", folder);
+    ASSERT_TRUE(CreateDirectoryA(path, NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
+    FeedNext();  // a file where a folder stands: it cannot be created
+    Box box = {GetThreadId(thread), {}};
+    MSG m;
+    for (int i = 0; i < 300 && EnumThreadWindows(box.thread, CancelBox, (LPARAM)&box); i++) {
+        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE);  // the box disables its owner, a window of this thread
+        Sleep(10);
+    }
+    WCHAR want[256] = {};
+    LoadStringW(g_viewer.languageLibs[0], IDS_FT_CANNOT_CREATE_FILE, want, 256);
+    EXPECT_STREQ(box.caption, want);
+    EXPECT_EQ(Done(3000), 2);
+    RemoveDirectoryA(path);
 }
 
 TEST_F(FtDownload, AnEventClosedUnderItEndsIt)
