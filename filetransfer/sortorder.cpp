@@ -6,9 +6,9 @@
 
 namespace {
 
-// Code page 1251 in the order Explorer shows names: punctuation and symbols, digits,
-// Latin, Cyrillic. One entry per letter or sign, both cases together; Ё stands right
-// after Е and shares its place in the first comparison. The apostrophe, the hyphen, the
+// Code page 1251 in the order of the system's case-insensitive string comparison:
+// punctuation and symbols, digits, Latin, Cyrillic. One entry per letter or sign, both
+// cases together; Ё stands right after Е and shares its place in the first comparison. The apostrophe, the hyphen, the
 // soft hyphen and control characters count only when all else is equal, as in the
 // system's word sort.
 const char *const kOrder[] = {
@@ -16,7 +16,7 @@ const char *const kOrder[] = {
     "]", "^", "_", "`", "{", "|", "}", "~", "\x91", "\x92", "\x82", "\x93", "\x94", "\x84", "\xAB", "\xBB",
     "\x8B", "\x9B", "\x96", "\x97", "\x85", "\x86", "\x87", "\x95", "\x89", "\xA6", "\xA7", "\xA9", "\xAE",
     "\xB0", "\xB6", "\xB7", "\xB9", "\x99", "\xA4", "\x88", "\xAC", "\xB1", "\x98", "+", "<", "=", ">",
-    // digits: runs of them compare as numbers first
+    // digits, one by one as the system's string comparison takes them
     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
     "Aa", "Bb", "Cc", "Dd", "Ee", "Ff", "Gg", "Hh", "Ii", "Jj", "Kk", "Ll", "Mm", "Nn", "Oo", "Pp", "Qq", "Rr",
     "Ss", "Tt", "Uu", "Vv", "Ww", "Xx", "Yy", "Zz", "\xB5",
@@ -31,7 +31,6 @@ const char *const kOrder[] = {
 struct Collation {
     unsigned short rank[256];     // a place of its own for each letter or sign, cases folded
     unsigned short primary[256];  // 0: left out of the first comparison
-    unsigned short numbers;       // where a run of digits stands among the signs
 };
 
 Collation Build(void)
@@ -43,7 +42,6 @@ Collation Build(void)
         for (const unsigned char *p = (const unsigned char *)entry; *p; p++)
             c.rank[*p] = c.primary[*p] = at;
     }
-    c.numbers = c.rank['0'];
     c.primary[0xA8] = c.primary[0xB8] = c.rank[0xC5];
     // The rest (the word sort's ignorables) rank after everything, each byte apart.
     for (int b = 1; b < 256; b++)
@@ -58,61 +56,32 @@ const Collation &Table(void)
     return c;
 }
 
-int IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-// One unit of the first comparison: a sign, or a run of digits without its leading zeros.
-struct Unit {
-    unsigned weight;       // the numbers' place for a run of digits
-    const unsigned char *digits;
-    size_t count;          // significant digits, 0 for the number zero
-};
-
-// The next unit from *p, 0 at the end of the name.
-int Next(const Collation &t, const unsigned char **p, Unit *u)
+// The next sign of the first comparison from *p, 0 at the end of the name.
+int Next(const Collation &t, const unsigned char **p, unsigned *weight)
 {
     while (**p && !t.primary[**p])
         (*p)++;
     if (!**p)
         return 0;
-    if (!IsDigit(**p)) {
-        u->weight = t.primary[*(*p)++];
-        u->count = 0;
-        return 1;
-    }
-    while (**p == '0')
-        (*p)++;
-    u->weight = t.numbers;
-    u->digits = *p;
-    while (IsDigit(**p))
-        (*p)++;
-    u->count = (size_t)(*p - u->digits);
+    *weight = t.primary[*(*p)++];
     return 1;
 }
 
-int Sign(long long d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
-
-// Signs by their place with Ё as Е, digit runs by value; what is left out not counted.
+// Signs by their place with Ё as Е; what is left out not counted.
 int ComparePrimary(const Collation &t, const unsigned char *x, const unsigned char *y)
 {
     for (;;) {
-        Unit a, b;
+        unsigned a, b;
         const int more = Next(t, &x, &a), moreB = Next(t, &y, &b);
         if (!more || !moreB)
             return more - moreB;
-        if (a.weight != b.weight)
-            return Sign((long long)a.weight - b.weight);
-        if (a.weight == t.numbers) {
-            if (a.count != b.count)
-                return a.count < b.count ? -1 : 1;
-            const int c = memcmp(a.digits, b.digits, a.count);
-            if (c)
-                return Sign(c);
-        }
+        if (a != b)
+            return a < b ? -1 : 1;
     }
 }
 
 // Sign by sign by their own places: skipping the word sort's ignorables breaks the ties
-// of Ё and Е and of leading zeros, keeping them tells apart the rest.
+// of Ё and Е, keeping them tells apart the rest.
 int CompareRanks(const Collation &t, const unsigned char *x, const unsigned char *y, int skip)
 {
     for (;;) {

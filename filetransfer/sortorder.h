@@ -14,8 +14,8 @@ enum FtSortKey {
     FT_SORT_ATTRIBUTES = 4, // read-only, hidden, system, archive as a number, smaller first
 };
 
-// Names of code page 1251 in Explorer's order, case ignored: punctuation and symbols
-// first, then runs of digits by their value, Latin, then Cyrillic letters (Ё with Е);
+// Names of code page 1251 in the system's case-insensitive order: punctuation and
+// symbols first, then digits, Latin, then Cyrillic letters (Ё with Е);
 // the apostrophe and hyphen count only between names equal without them. A total order:
 // 0 only for names equal ignoring case, which is how the compare command and rename
 // tell namesakes.

@@ -1,5 +1,5 @@
-// Name order of the panels as Explorer shows it, over code page 1251 names: punctuation,
-// then numbers by value, then Latin, then Cyrillic with Ё beside Е; equal only when equal
+// Name order of the panels as the system's case-insensitive comparison gives it, over code
+// page 1251 names: punctuation, digits, Latin, then Cyrillic with Ё beside Е; equal only when equal
 // ignoring case, the rule the compare command's lookup and rename share.
 #include "filetransfer/compare.h"
 #include "filetransfer/sortorder.h"
@@ -13,14 +13,14 @@ namespace {
 
 int Sign(int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; }
 
-TEST(FtNameOrder, FollowsExplorerAndIsATotalOrder)
+TEST(FtNameOrder, FollowsTheSystemAndIsATotalOrder)
 {
     // Each name comes before every later one.
     const char *const order[] = {
         "!x", "#x", "(x", "[x]", "_x", "~x", "+x", "=x",            // punctuation before digits
-        "0", "2", "010", "10",                                      // numbers by value, then zeros
+        "0", "010", "10", "2",                                      // digit by digit
         "a", "ab", "a-c", "AD",                                     // a hyphen counts last
-        "file2.txt", "File10.txt", "file10a.txt", "z",
+        "File10.txt", "file10a.txt", "file2.txt", "z",
         "\xC0", "\xE1", "\xC5", "\xA8", "\xB8\xE0", "\xC5\xE6", "\xC6",  // А б Е Ё ёа Еж Ж
         "\xC8", "\xB3", "\xC9", "\xDF",                             // И і Й Я
     };
