@@ -454,10 +454,23 @@ static int ShowChangedScaled(const BYTE *changed)
     return 1;
 }
 
+static int AnyChanged(const BYTE *changed, int fromRow)
+{
+    for (int i = fromRow * kTileGridSize; i < kTileCount; i++)
+        if (changed[i])
+            return 1;
+    return 0;
+}
+
 static void ShowBand(const BYTE *changed)
 {
     ScreenModel *m = Model();
-    if (ShowChangedOnPad(changed) || ShowChangedScaled(changed))
+    if (!AnyChanged(changed, 0) || ShowChangedScaled(changed))
+        return;
+    // The scaled picture missed this batch (the view is hidden: unscaled, full screen,
+    // or the main window put away for the console); it is drawn anew when next shown.
+    m->scaledStale = TRUE;
+    if (ShowChangedOnPad(changed))
         return;
     for (int i = 0; i < kTileCount; i++) {
         HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
@@ -469,14 +482,6 @@ static void ShowBand(const BYTE *changed)
 // A batch is shown in bands of tile rows; input that arrives meanwhile goes first, the
 // rest of the batch is put back and left to the idle timer.
 enum { kBandRows = 8 };
-
-static int AnyChanged(const BYTE *changed, int fromRow)
-{
-    for (int i = fromRow * kTileGridSize; i < kTileCount; i++)
-        if (changed[i])
-            return 1;
-    return 0;
-}
 
 void InvalidateChangedTiles(void)
 {

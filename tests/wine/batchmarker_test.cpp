@@ -1,6 +1,6 @@
 // A batch drawn straight onto the tile pad and the remote cursor marker on it: the
 // marker is drawn again within the batch when the screen beneath it changed, and left
-// alone otherwise.
+// alone otherwise; the scaled picture, which the batch missed, is marked stale.
 #include <gtest/gtest.h>
 
 #include "desktop/toolbar_win.h"
@@ -74,6 +74,7 @@ protected:
         m->frame = NULL;
         m->frameBits = NULL;
         m->frameInfo = NULL;
+        m->scaledStale = FALSE;
     }
 };
 
@@ -93,11 +94,13 @@ TEST_F(BatchMarker, RedrawnAtOnceOnlyWhenTheBatchDrewBeneathIt)
     for (const auto &c : cases) {
         ShowWindow(g_viewer.tileMarker, c.shown ? SW_SHOWNA : SW_HIDE);
         Pump();
+        g_viewer.screen.scaledStale = FALSE;
         g_viewer.screen.changed[c.row * kTileGridSize + c.column] = 1;
         s_markerPaints = 0;
         InvalidateChangedTiles();
         EXPECT_EQ(s_markerPaints, c.repaints) << c.row << "," << c.column << " shown " << c.shown;
         EXPECT_FALSE(GetUpdateRect(g_viewer.tileMarker, NULL, FALSE)) << "a repaint left for later";
+        EXPECT_TRUE(g_viewer.screen.scaledStale) << "the scaled picture missed the batch";
     }
 }
 
