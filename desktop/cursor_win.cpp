@@ -156,6 +156,16 @@ void RefreshMarkerOver(HWND painted)
         InvalidateRect(marker, NULL, FALSE);
 }
 
+HWND MarkerShownOn(HWND view, RECT *rc)
+{
+    HWND marker = view == g_viewer.view.scaledView ? g_viewer.scaledMarker : g_viewer.tileMarker;
+    if (!view || !marker || GetParent(marker) != view || !IsWindowVisible(marker))
+        return NULL;
+    GetWindowRect(marker, rc);
+    MapWindowPoints(NULL, view, (POINT *)rc, 2);
+    return marker;
+}
+
 // The marker draws the screen beneath it first, so the arrow's clear pixels show the
 // remote screen rather than whatever the window held.
 static void PaintMarker(HWND wnd, int scaled)

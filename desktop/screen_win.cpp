@@ -217,6 +217,9 @@ int BuildDesktop(HWND mainWindow)
         return 0;
     if (!BuildTileWindows(m))
         return 0;
+    // Above the tiles, which clip their siblings: a tile repainting leaves the marker be.
+    if (g_viewer.tileMarker)
+        SetWindowPos(g_viewer.tileMarker, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     g_viewer.session.desktopActive = 1;
     EnableCommand(0, IDM_SCREEN_CHOICE, kCheckLeave);
     RefreshScreenItems();

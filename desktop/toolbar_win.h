@@ -24,5 +24,8 @@ void ToggleShowRemoteCursor(void);
 int CreateCursorMarkers(void);
 // Keeps a marker on top of what a tile or the scaled view just painted.
 void RefreshMarkerOver(HWND painted);
+// The shown marker on view (the tile pad or the scaled view) with its rectangle in
+// view's client coordinates; NULL while it is hidden.
+HWND MarkerShownOn(HWND view, RECT *rc);
 LRESULT CALLBACK CursorMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT CALLBACK ScaledMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -264,6 +264,37 @@ static int ChangedBands(const BYTE *changed, RECT *bands)
     return count;
 }
 
+// A batch draws straight onto the view, under the marker too: the marker is kept out of
+// the drawing and, when the screen beneath it changed, drawn again at once rather than
+// at its next WM_PAINT, which a steady stream of batches puts off.
+struct MarkerGuard {
+    HWND marker;
+    RECT rc;
+    int touched;
+};
+
+static void GuardMarker(MarkerGuard *g, HWND view, HDC dc)
+{
+    g->touched = 0;
+    g->marker = MarkerShownOn(view, &g->rc);
+    if (g->marker)
+        ExcludeClipRect(dc, g->rc.left, g->rc.top, g->rc.right, g->rc.bottom);
+}
+
+static void MarkDrawn(MarkerGuard *g, int left, int top, int right, int bottom)
+{
+    const RECT drawn = {left, top, right, bottom};
+    RECT both;
+    if (g->marker && IntersectRect(&both, &drawn, &g->rc))
+        g->touched = 1;
+}
+
+static void RedrawGuardedMarker(const MarkerGuard *g)
+{
+    if (g->touched)
+        RedrawWindow(g->marker, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
 static HPALETTE SelectViewPalette(HDC dc)
 {
     if (!PaletteInUse())
@@ -285,6 +316,8 @@ static int ShowChangedOnPad(const BYTE *changed)
     if (!dc)
         return 0;
     HPALETTE old = SelectViewPalette(dc);
+    MarkerGuard guard;
+    GuardMarker(&guard, pad, dc);
     const int height = (int)m->layout.height;
     int blits = 0, tiles = 0;
     for (int row = 0; row < kTileGridSize; row++) {
@@ -302,6 +335,7 @@ static int ShowChangedOnPad(const BYTE *changed)
             SetDIBitsToDevice(dc, (int)a->x, (int)a->y, (DWORD)width, a->height, (int)a->x,
                               height - (int)(a->y + a->height), 0, (UINT)height, m->frameBits, m->frameInfo,
                               DIB_RGB_COLORS);
+            MarkDrawn(&guard, (int)a->x, (int)a->y, (int)a->x + width, (int)(a->y + a->height));
             blits++;
             tiles += last - column + 1;
             column = last + 1;
@@ -313,7 +347,7 @@ static int ShowChangedOnPad(const BYTE *changed)
     ProfileAdd(kProfBlit, clock);
     ProfileCountAdd(kProfBlits, blits);
     ProfileCountAdd(kProfTilesShown, tiles);
-    RefreshMarkerOver(pad);
+    RedrawGuardedMarker(&guard);
     return 1;
 }
 
@@ -389,9 +423,12 @@ static int ShowChangedScaled(const BYTE *changed)
     if (!dc)
         return 0;
     HPALETTE old = SelectViewPalette(dc);
+    MarkerGuard guard;
+    GuardMarker(&guard, view, dc);
     if (fresh) {
         const ViewRect all = {0, 0, p->width, p->height};
         PutScaled(dc, p, &all);
+        MarkDrawn(&guard, all.left, all.top, all.right, all.bottom);
     } else {
         RECT bands[kTileGridSize];
         const int count = ChangedBands(changed, bands);
@@ -403,22 +440,37 @@ static int ShowChangedScaled(const BYTE *changed)
             ViewRect r;
             ScaledPictureDraw(p, &m->layout, m->frameBits, FrameColours(), bands[i].left, bands[i].top, bands[i].right,
                               bands[i].bottom, &r);
-            if (r.right > r.left)
+            if (r.right > r.left) {
                 PutScaled(dc, p, &r);
+                MarkDrawn(&guard, r.left, r.top, r.right, r.bottom);
+            }
         }
     }
     if (old)
         SelectPalette(dc, old, TRUE);
     ReleaseDC(view, dc);
     ProfileAdd(kProfStretch, clock);
-    RefreshMarkerOver(view);
+    RedrawGuardedMarker(&guard);
     return 1;
+}
+
+static int AnyChanged(const BYTE *changed, int fromRow)
+{
+    for (int i = fromRow * kTileGridSize; i < kTileCount; i++)
+        if (changed[i])
+            return 1;
+    return 0;
 }
 
 static void ShowBand(const BYTE *changed)
 {
     ScreenModel *m = Model();
-    if (ShowChangedOnPad(changed) || ShowChangedScaled(changed))
+    if (!AnyChanged(changed, 0) || ShowChangedScaled(changed))
+        return;
+    // The scaled picture missed this batch (the view is hidden: unscaled, full screen,
+    // or the main window put away for the console); it is drawn anew when next shown.
+    m->scaledStale = TRUE;
+    if (ShowChangedOnPad(changed))
         return;
     for (int i = 0; i < kTileCount; i++) {
         HWND w = m->tiles[i / kTileGridSize][i % kTileGridSize].window;
@@ -430,14 +482,6 @@ static void ShowBand(const BYTE *changed)
 // A batch is shown in bands of tile rows; input that arrives meanwhile goes first, the
 // rest of the batch is put back and left to the idle timer.
 enum { kBandRows = 8 };
-
-static int AnyChanged(const BYTE *changed, int fromRow)
-{
-    for (int i = fromRow * kTileGridSize; i < kTileCount; i++)
-        if (changed[i])
-            return 1;
-    return 0;
-}
 
 void InvalidateChangedTiles(void)
 {

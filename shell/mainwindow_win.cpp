@@ -33,6 +33,7 @@
 #include "shell/strings_win.h"
 #include "ui/dpi_win.h"
 #include "ui/help_win.h"
+#include "ui/logo_win.h"
 
 #include <commctrl.h>
 
@@ -153,6 +154,7 @@ static void DestroySession(HWND wnd)
     RemoveKeyboardHook();
     HtmlHelpRelease(); // help windows and their threads go before the main window
     CloseTimedBoxes();
+    CloseLogo();
     CancelSlot(g_viewer.dialogSlot);
     if (g_viewer.settings.v[SET_SAVE_ON_EXIT])
         SaveSettings(NULL, 1);

@@ -66,7 +66,7 @@ struct ScreenModel {
     BYTE changed[kTileCount];
     BOOL changePosted;
     ScaledPicture scaledPicture;  // UI thread: the scaled view's picture, drawn from the frame
-    BOOL scaledStale;             // UI thread: the colours changed, the picture must be drawn anew
+    BOOL scaledStale;             // UI thread: the picture missed a change (colours, a batch), drawn anew
     RemoteScreen announced;   // ScreenLock; the last PKT_SCREEN_INFO, taken by the UI thread
     DWORD announcements;      // ScreenLock; PKT_SCREEN_INFO received, numbering WM_CV_SCREEN_INFO
 };

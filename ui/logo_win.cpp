@@ -98,3 +98,9 @@ int ShowLogo(UINT seconds)
     UpdateWindow(wnd);
     return 1;
 }
+
+void CloseLogo(void)
+{
+    if (g_viewer.logoWindow)
+        DestroyWindow(g_viewer.logoWindow); // its WM_DESTROY empties the slot
+}

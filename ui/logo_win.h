@@ -11,6 +11,8 @@ enum { kLogoSeconds = 10 };
 // click or a key) unless one is already shown. Returns 1 when a logo is shown, 0
 // when it could not be made (then reported).
 int ShowLogo(UINT seconds);
+// The logo has no owner, so the main window's end takes it down by this.
+void CloseLogo(void);
 
 // The window procedure of the "CORVID:LOGO" class.
 LRESULT CALLBACK LogoWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);

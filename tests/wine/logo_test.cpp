@@ -98,4 +98,19 @@ TEST_F(Logo, AClickOrAKeyClosesIt)
     EXPECT_EQ(LogoWindows(), 0);
 }
 
+// It has no owner: the main window's shutdown takes it down, or it would stay on screen.
+TEST_F(Logo, GoesWithTheMainWindow)
+{
+    WNDPROC mainProc = MainWindowProcForTest();
+    ASSERT_TRUE(mainProc != NULL);
+    ASSERT_EQ(ShowLogo(10), 1);
+    HWND logo = g_viewer.logoWindow;
+    HWND main = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    g_viewer.socket = INVALID_SOCKET;
+    CallWindowProcA(mainProc, main, WM_ENDSESSION, TRUE, 0);
+    g_viewer.timedBoxesClosed = FALSE;
+    EXPECT_FALSE(IsWindow(logo));
+    DestroyWindow(main);
+}
+
 } // namespace
