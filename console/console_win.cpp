@@ -81,9 +81,8 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
         ok = ParseConsoleCursor(h, payload, &c, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
-            ok = ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape, &why);
-            if (ok)
-                ConsoleNoteCursor(&g_pending, moved, reshape);
+            ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape);
+            ConsoleNoteCursor(&g_pending, moved, reshape);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
         break;
@@ -113,6 +112,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
 // --- UI thread: output ----------------------------------------------------------------
 
 static int16_t g_shownWidth, g_shownHeight; // the open console's buffer
+static uint32_t g_cursorSize;                // the cursor size last given to it
 
 // Rows first..last of the screen copy into the console; ConsoleLock is held.
 static void WriteRows(int first, int last)
@@ -124,16 +124,21 @@ static void WriteRows(int first, int last)
     WriteConsoleOutputA(g_viewer.console.output, (const CHAR_INFO *)s->cells, size, from, &to);
 }
 
-// ConsoleLock is held.
+// ConsoleLock is held. A cursor off the screen keeps its last place, hidden.
 static void ApplyCursor(int moved, int reshape)
 {
     const ConsoleScreen *s = &g_viewer.consoleScreen;
-    if (moved) {
+    if (moved && ConsoleCursorOnScreen(s)) {
         COORD at = {s->cursorX, s->cursorY};
         SetConsoleCursorPosition(g_viewer.console.output, at);
     }
-    if (reshape)
-        SetConsoleCursorInfo(g_viewer.console.output, (const CONSOLE_CURSOR_INFO *)&s->cursorSize);
+    if (reshape) {
+        uint32_t size, visible;
+        ConsoleCursorLook(s, g_cursorSize, &size, &visible);
+        CONSOLE_CURSOR_INFO info = {size, visible ? TRUE : FALSE};
+        if (SetConsoleCursorInfo(g_viewer.console.output, &info))
+            g_cursorSize = size;
+    }
 }
 
 void OnConsoleKey(UINT vk, UINT flags)
@@ -365,6 +370,7 @@ HWND OpenConsole(void)
         return NULL;
     }
     c->window = window;
+    g_cursorSize = 25;
     PaintWholeConsole(1);
     c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     DWORD id;

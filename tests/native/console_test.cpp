@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,9 +112,9 @@ TEST(ConsoleMessages, StartGeometryRefusals)
         {-1, 25, 0, 0, 0, 0},
         {-32768, 1, 0, 0, 0, 0},
         {80, 25, 0, 0, 80 * 25 - 1, 0}, // one cell short
-        {80, 25, 80, 0, -1, 0},     // cursor off the screen
-        {80, 25, 0, 25, -1, 0},
-        {80, 25, -1, 0, -1, 0},
+        {80, 25, 0, 25, -1, 1},     // cursor parked below the last row: the screen is kept
+        {80, 25, 80, 0, -1, 1},
+        {80, 25, -1, -1, -1, 1},
     };
     for (const auto &c : cases) {
         const uint32_t n = c.cells < 0 ? (uint32_t)(c.w * c.h) : (uint32_t)c.cells;
@@ -186,29 +187,32 @@ TEST(ConsoleMessages, LineRefusalsLeaveTheScreenAsItWas)
     }
 }
 
-TEST(ConsoleMessages, CursorFlagRule)
+TEST(ConsoleMessages, CursorFlagRuleAndTheShapeShown)
 {
-    // Starting from position (3, 4), size 25, visible.
+    // From position (fx, fy), size 25, visible; the shape shown after a last size of 25.
     const struct {
-        int16_t x, y;
+        int16_t fx, fy, x, y;
         uint32_t size, visible;
-        int ok, moved, reshape;
-        uint32_t storedSize, storedVisible;
+        int moved, reshape;
+        uint32_t shownSize, shownVisible;
     } cases[] = {
-        {3, 4, 50, 1, 1, 0, 1, 50, 1},  // same place and visibility, nonzero size: shape only
-        {3, 4, 0, 1, 1, 0, 0, 0, 1},    // size 0: both flags 0, size stored
-        {5, 4, 25, 1, 1, 1, 1, 25, 1},
-        {5, 4, 0, 1, 1, 1, 0, 0, 1},
-        {3, 4, 0, 0, 1, 0, 1, 0, 0},    // visibility changed: shape even at size 0
-        {79, 24, 25, 1, 1, 1, 1, 25, 1},
-        {80, 4, 25, 1, 0, 0, 0, 25, 1}, // off the screen: refused, nothing stored
-        {3, 25, 25, 1, 0, 0, 0, 25, 1},
-        {-1, 4, 25, 1, 0, 0, 0, 25, 1},
+        {3, 4, 3, 4, 50, 1, 0, 1, 50, 1},   // same place and visibility, nonzero size: shape only
+        {3, 4, 3, 4, 0, 1, 0, 0, 25, 1},    // size 0: both flags 0, size stored, not shown
+        {3, 4, 5, 4, 25, 1, 1, 1, 25, 1},
+        {3, 4, 5, 4, 0, 1, 1, 0, 25, 1},
+        {3, 4, 3, 4, 0, 0, 0, 1, 25, 0},    // visibility changed: shape even at size 0
+        {3, 4, 79, 24, 101, 1, 1, 1, 25, 1}, // a size the console refuses keeps the last
+        {3, 4, 3, 25, 0, 1, 1, 1, 25, 0},   // parked below the last row: hidden
+        {3, 4, 80, 4, 50, 1, 1, 1, 50, 0},
+        {3, 4, -1, -1, 0, 1, 1, 1, 25, 0},
+        {0, 25, 0, 26, 0, 1, 1, 0, 25, 0},  // still off: nothing to show
+        {0, 25, 3, 4, 0, 1, 1, 1, 25, 1},   // back on the screen: shown again
+        {0, 25, 3, 4, 0, 0, 1, 1, 25, 0},
     };
     for (const auto &c : cases) {
         std::unique_ptr<ConsoleScreen> s = Opened(80, 25);
-        s->cursorX = 3;
-        s->cursorY = 4;
+        s->cursorX = c.fx;
+        s->cursorY = c.fy;
         std::vector<uint8_t> p;
         Put16(&p, c.x);
         Put16(&p, c.y);
@@ -219,12 +223,18 @@ TEST(ConsoleMessages, CursorFlagRule)
         const char *why = nullptr;
         ASSERT_TRUE(ParseConsoleCursor(&h, p.data(), &cur, &why));
         int moved = -1, reshape = -1;
-        EXPECT_EQ(ConsoleStoreCursor(s.get(), &cur, &moved, &reshape, &why), c.ok) << c.x << "," << c.y;
-        EXPECT_EQ(moved, c.moved) << c.x << "," << c.y << " size " << c.size;
-        EXPECT_EQ(reshape, c.reshape) << c.x << "," << c.y << " size " << c.size;
-        EXPECT_EQ(s->cursorSize, c.storedSize);
-        EXPECT_EQ(s->cursorVisible, c.storedVisible);
-        EXPECT_EQ(s->cursorX, c.ok ? c.x : 3);
+        ConsoleStoreCursor(s.get(), &cur, &moved, &reshape);
+        const std::string at = std::to_string(c.x) + "," + std::to_string(c.y) + " size " + std::to_string(c.size);
+        EXPECT_EQ(moved, c.moved) << at;
+        EXPECT_EQ(reshape, c.reshape) << at;
+        EXPECT_EQ(s->cursorX, c.x) << at;
+        EXPECT_EQ(s->cursorY, c.y) << at;
+        EXPECT_EQ(s->cursorSize, c.size) << at;
+        EXPECT_EQ(s->cursorVisible, c.visible) << at;
+        uint32_t size = 0, visible = 9;
+        ConsoleCursorLook(s.get(), 25, &size, &visible);
+        EXPECT_EQ(size, c.shownSize) << at;
+        EXPECT_EQ(visible, c.shownVisible) << at;
         h.dwDataLen = 11;
         EXPECT_FALSE(ParseConsoleCursor(&h, p.data(), &cur, &why));
     }

@@ -84,7 +84,6 @@ TEST(ConsoleDispatch, StoresAndRaisesOneNoticeOrRefusesWithoutPosting)
         {24, Words({25, 80}, {}, 80)},
         {24, Words({0, 79}, {}, 79)},
         {24, Words({-1, 80}, {}, 80)},
-        {23, Words({80, 0}, {25, 1}, 0)},
         {23, Words({0}, {}, 0)},
     };
     for (const auto &r : refused)
