@@ -147,15 +147,27 @@ void OnConsoleKey(UINT vk, UINT flags)
         ForwardConsoleKey(vk, flags);
 }
 
-// Buffer and window of the console sized like the remote one; the window is shrunk
-// first since a buffer may not be smaller than its window.
+// Buffer and window of the console sized like the remote one: a buffer may not be
+// smaller than its window, nor a window larger than the display allows.
 static void SizeConsole(HANDLE out, COORD size)
 {
-    SMALL_RECT one = {0, 0, 0, 0};
-    SetConsoleWindowInfo(out, TRUE, &one);
-    SetConsoleScreenBufferSize(out, size);
-    SMALL_RECT all = {0, 0, (SHORT)(size.X - 1), (SHORT)(size.Y - 1)};
-    SetConsoleWindowInfo(out, TRUE, &all);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    ConsoleDims window = {size.X, size.Y};
+    if (GetConsoleScreenBufferInfo(out, &info)) {
+        window.width = (int16_t)(info.srWindow.Right - info.srWindow.Left + 1);
+        window.height = (int16_t)(info.srWindow.Bottom - info.srWindow.Top + 1);
+    }
+    const COORD most = GetLargestConsoleWindowSize(out);
+    ConsoleSizeStep steps[3];
+    const int n = ConsoleSizeSteps(window, ConsoleDims{size.X, size.Y}, ConsoleDims{most.X, most.Y}, steps);
+    for (int i = 0; i < n; i++) {
+        const ConsoleDims d = steps[i].size;
+        const COORD buffer = {d.width, d.height};
+        const SMALL_RECT rect = {0, 0, (SHORT)(d.width - 1), (SHORT)(d.height - 1)};
+        if (!(steps[i].buffer ? SetConsoleScreenBufferSize(out, buffer) : SetConsoleWindowInfo(out, TRUE, &rect)))
+            WriteLogF("The console's %s could not be made %d x %d (error %lu).", steps[i].buffer ? "buffer" : "window",
+                      d.width, d.height, (unsigned long)GetLastError());
+    }
 }
 
 // The whole screen copy into the console, sized like it first when resize is set.
@@ -360,7 +372,7 @@ HWND OpenConsole(void)
         c->input = NULL;
     if (c->output == INVALID_HANDLE_VALUE)
         c->output = NULL;
-    SetConsoleMode(c->input, ENABLE_WINDOW_INPUT);
+    SetConsoleMode(c->input, ConsoleInputMode());
     SetConsoleMode(c->output, 0);
     SetConsoleCtrlHandler(ConsoleCtrlHandler, TRUE);
     HWND window = FindConsoleWindow();

@@ -1,6 +1,6 @@
 // The remote console's portable rules: the start, cursor and line messages byte by byte,
-// geometry refusals, the cursor flag rule, key flags, the pad offset clamp and the
-// search clock.
+// geometry refusals, the cursor flag rule, key flags, the input mode, the order of the
+// sizing calls, the pad offset clamp and the search clock.
 #include "console/rules.h"
 #include "console/screenbuf.h"
 
@@ -256,6 +256,39 @@ TEST(ConsoleRules, KeyFlagsFromKeyRecords)
     };
     for (const auto &c : cases)
         EXPECT_EQ(ConsoleKeyFlags(c.repeat, c.scan, c.down, c.state), c.flags) << std::hex << c.flags;
+}
+
+TEST(ConsoleRules, InputModeIsWindowInputWithQuickEditOff)
+{
+    // ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS: processed, line, echo, mouse, insert
+    // and QuickEdit (0x40) input all off; without the extended flags QuickEdit would stay.
+    EXPECT_EQ(ConsoleInputMode(), 0x0088u);
+}
+
+TEST(ConsoleRules, SizingCallsComeInAnOrderWindowsTakes)
+{
+    // w: SetConsoleWindowInfo from 0,0; b: SetConsoleScreenBufferSize.
+    const struct {
+        ConsoleDims window, want, largest;
+        const char *steps;
+    } cases[] = {
+        {{120, 30}, {80, 25}, {240, 63}, "w80x25 b80x25 w80x25"},   // smaller than the default window
+        {{80, 25}, {120, 40}, {240, 63}, "b120x40 w120x40"},        // larger: no shrink
+        {{120, 30}, {100, 50}, {240, 63}, "w100x30 b100x50 w100x50"}, // the shrink keeps what fits
+        {{80, 25}, {200, 39}, {170, 50}, "b200x39 w170x39"},        // wider than the display
+        {{120, 30}, {1, 1}, {240, 63}, "w2x2 b2x2 w2x2"},           // never Right <= Left
+        {{80, 25}, {7920, 1}, {0, 0}, "w80x2 b7920x2 w7920x2"},     // largest unknown: no limit
+        {{80, 25}, {80, 25}, {1, 1}, "b80x25 w2x2"},
+    };
+    for (const auto &c : cases) {
+        ConsoleSizeStep steps[3];
+        const int n = ConsoleSizeSteps(c.window, c.want, c.largest, steps);
+        std::string got;
+        for (int i = 0; i < n; i++)
+            got += (i ? " " : "") + std::string(steps[i].buffer ? "b" : "w") + std::to_string(steps[i].size.width) +
+                   "x" + std::to_string(steps[i].size.height);
+        EXPECT_EQ(got, c.steps) << c.want.width << "x" << c.want.height;
+    }
 }
 
 TEST(ConsoleRules, PadOffsetClamp)
