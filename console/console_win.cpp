@@ -189,9 +189,36 @@ static void PaintWholeConsole(int resize)
 
 // --- UI thread: opening and closing ------------------------------------------------------
 
-static BOOL WINAPI ConsoleCtrlHandler(DWORD type)
+// Set at the very end of the viewer's orderly end; lives as long as the process.
+static HANDLE ViewerEndedEvent(void)
 {
-    // Ctrl+C, Ctrl+Break and the console's close box must never end the viewer.
+    static HANDLE ended;
+    if (!ended) {
+        HANDLE e = CreateEventA(NULL, TRUE, FALSE, NULL);
+        if (e && InterlockedCompareExchangePointer(&ended, e, NULL) != NULL)
+            CloseHandle(e);
+    }
+    return ended;
+}
+
+void ConsoleViewerEnded(void)
+{
+    HANDLE e = ViewerEndedEvent();
+    if (e)
+        SetEvent(e);
+}
+
+BOOL WINAPI ConsoleCtrlHandler(DWORD type)
+{
+    // Ctrl+C and Ctrl+Break must never end the viewer. A close (the close item is gone
+    // from the console's menu, but the task bar still offers one) ends the process as
+    // soon as this returns, or 5 s after it came: the viewer closes in order meanwhile.
+    if (type == CTRL_CLOSE_EVENT) {
+        HANDLE ended = ViewerEndedEvent();
+        HWND main = g_viewer.mainWindow;
+        if (main && UiPost(main, WM_CLOSE, 0, 0) && ended)
+            WaitForSingleObject(ended, kConsoleCloseWaitMs);
+    }
     return type <= CTRL_CLOSE_EVENT;
 }
 
@@ -350,6 +377,15 @@ static BOOL AllocConsoleAnswering(void)
     return a.ok;
 }
 
+// The close box would end the process at once, with nothing saved and the management
+// console not told.
+static void RemoveCloseItem(HWND window)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu || !DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND))
+        WriteLogF("The console's close item could not be removed (error %lu).", (unsigned long)GetLastError());
+}
+
 HWND OpenConsole(void)
 {
     ConsoleSession *c = &g_viewer.console;
@@ -374,6 +410,7 @@ HWND OpenConsole(void)
         c->output = NULL;
     SetConsoleMode(c->input, ConsoleInputMode());
     SetConsoleMode(c->output, 0);
+    ViewerEndedEvent(); // made now, not in the handler's few seconds
     SetConsoleCtrlHandler(ConsoleCtrlHandler, TRUE);
     HWND window = FindConsoleWindow();
     if (!window || !c->input || !c->output) {
@@ -382,6 +419,7 @@ HWND OpenConsole(void)
         return NULL;
     }
     c->window = window;
+    RemoveCloseItem(window);
     g_cursorSize = 25;
     PaintWholeConsole(1);
     c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
