@@ -386,6 +386,20 @@ static void RemoveCloseItem(HWND window)
         WriteLogF("The console's close item could not be removed (error %lu).", (unsigned long)GetLastError());
 }
 
+// Without the input thread the console shows but takes no keys: that is reported.
+static void StartConsoleInput(void)
+{
+    ConsoleSession *c = &g_viewer.console;
+    c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    DWORD id;
+    c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
+    if (!c->inputThread) {
+        char reason[256];
+        SystemErrorText(reason, sizeof(reason));
+        ReportConsoleFailure(IDS_CONSOLE_NO_KEYS, reason);
+    }
+}
+
 HWND OpenConsole(void)
 {
     ConsoleSession *c = &g_viewer.console;
@@ -422,9 +436,7 @@ HWND OpenConsole(void)
     RemoveCloseItem(window);
     g_cursorSize = 25;
     PaintWholeConsole(1);
-    c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    DWORD id;
-    c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
+    StartConsoleInput();
     c->pad = CreateButtonPad(window);
     ShowWindow(ViewerWindow(), SW_HIDE);
     LeaveConsoleFullScreen();
