@@ -157,10 +157,16 @@ static void SizeConsole(HANDLE out, COORD size)
         window.width = (int16_t)(info.srWindow.Right - info.srWindow.Left + 1);
         window.height = (int16_t)(info.srWindow.Bottom - info.srWindow.Top + 1);
     }
-    const COORD most = GetLargestConsoleWindowSize(out);
+    const ConsoleDims want = {size.X, size.Y};
+    COORD most = GetLargestConsoleWindowSize(out);
     ConsoleSizeStep steps[3];
-    const int n = ConsoleSizeSteps(window, ConsoleDims{size.X, size.Y}, ConsoleDims{most.X, most.Y}, steps);
+    const int n = ConsoleSizeSteps(window, want, ConsoleDims{most.X, most.Y}, steps);
     for (int i = 0; i < n; i++) {
+        if (i == n - 1) { // the new buffer's scroll bars take room from the largest window
+            most = GetLargestConsoleWindowSize(out);
+            ConsoleSizeStep again[3];
+            steps[i] = again[ConsoleSizeSteps(window, want, ConsoleDims{most.X, most.Y}, again) - 1];
+        }
         const ConsoleDims d = steps[i].size;
         const COORD buffer = {d.width, d.height};
         const SMALL_RECT rect = {0, 0, (SHORT)(d.width - 1), (SHORT)(d.height - 1)};

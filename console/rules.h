@@ -37,6 +37,8 @@ enum : int16_t { kConsoleMinWindowSide = 2 };  // a window refuses Right <= Left
 // order: the window shrunk to fit the new buffer (only when it does not), the buffer,
 // and the window as large as the buffer but no larger than largest (a largest of 0 or
 // less: unknown, no limit). No side below kConsoleMinWindowSide. Returns the count.
+// Only the last step depends on largest, so that it can be worked out again with the
+// largest size read once the new buffer (and any scroll bars it brings) is in place.
 int ConsoleSizeSteps(ConsoleDims window, ConsoleDims want, ConsoleDims largest, ConsoleSizeStep steps[3]);
 
 // Keystroke flags in the layout of WM_KEYDOWN's lParam: bits 0-15 the repeat count,
