@@ -81,9 +81,8 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
         ok = ParseConsoleCursor(h, payload, &c, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
-            ok = ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape, &why);
-            if (ok)
-                ConsoleNoteCursor(&g_pending, moved, reshape);
+            ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape);
+            ConsoleNoteCursor(&g_pending, moved, reshape);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
         break;
@@ -113,6 +112,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
 // --- UI thread: output ----------------------------------------------------------------
 
 static int16_t g_shownWidth, g_shownHeight; // the open console's buffer
+static uint32_t g_cursorSize;                // the cursor size last given to it
 
 // Rows first..last of the screen copy into the console; ConsoleLock is held.
 static void WriteRows(int first, int last)
@@ -124,16 +124,21 @@ static void WriteRows(int first, int last)
     WriteConsoleOutputA(g_viewer.console.output, (const CHAR_INFO *)s->cells, size, from, &to);
 }
 
-// ConsoleLock is held.
+// ConsoleLock is held. A cursor off the screen keeps its last place, hidden.
 static void ApplyCursor(int moved, int reshape)
 {
     const ConsoleScreen *s = &g_viewer.consoleScreen;
-    if (moved) {
+    if (moved && ConsoleCursorOnScreen(s)) {
         COORD at = {s->cursorX, s->cursorY};
         SetConsoleCursorPosition(g_viewer.console.output, at);
     }
-    if (reshape)
-        SetConsoleCursorInfo(g_viewer.console.output, (const CONSOLE_CURSOR_INFO *)&s->cursorSize);
+    if (reshape) {
+        uint32_t size, visible;
+        ConsoleCursorLook(s, g_cursorSize, &size, &visible);
+        CONSOLE_CURSOR_INFO info = {size, visible ? TRUE : FALSE};
+        if (SetConsoleCursorInfo(g_viewer.console.output, &info))
+            g_cursorSize = size;
+    }
 }
 
 void OnConsoleKey(UINT vk, UINT flags)
@@ -142,15 +147,33 @@ void OnConsoleKey(UINT vk, UINT flags)
         ForwardConsoleKey(vk, flags);
 }
 
-// Buffer and window of the console sized like the remote one; the window is shrunk
-// first since a buffer may not be smaller than its window.
+// Buffer and window of the console sized like the remote one: a buffer may not be
+// smaller than its window, nor a window larger than the display allows.
 static void SizeConsole(HANDLE out, COORD size)
 {
-    SMALL_RECT one = {0, 0, 0, 0};
-    SetConsoleWindowInfo(out, TRUE, &one);
-    SetConsoleScreenBufferSize(out, size);
-    SMALL_RECT all = {0, 0, (SHORT)(size.X - 1), (SHORT)(size.Y - 1)};
-    SetConsoleWindowInfo(out, TRUE, &all);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    ConsoleDims window = {size.X, size.Y};
+    if (GetConsoleScreenBufferInfo(out, &info)) {
+        window.width = (int16_t)(info.srWindow.Right - info.srWindow.Left + 1);
+        window.height = (int16_t)(info.srWindow.Bottom - info.srWindow.Top + 1);
+    }
+    const ConsoleDims want = {size.X, size.Y};
+    COORD most = GetLargestConsoleWindowSize(out);
+    ConsoleSizeStep steps[3];
+    const int n = ConsoleSizeSteps(window, want, ConsoleDims{most.X, most.Y}, steps);
+    for (int i = 0; i < n; i++) {
+        if (i == n - 1) { // the new buffer's scroll bars take room from the largest window
+            most = GetLargestConsoleWindowSize(out);
+            ConsoleSizeStep again[3];
+            steps[i] = again[ConsoleSizeSteps(window, want, ConsoleDims{most.X, most.Y}, again) - 1];
+        }
+        const ConsoleDims d = steps[i].size;
+        const COORD buffer = {d.width, d.height};
+        const SMALL_RECT rect = {0, 0, (SHORT)(d.width - 1), (SHORT)(d.height - 1)};
+        if (!(steps[i].buffer ? SetConsoleScreenBufferSize(out, buffer) : SetConsoleWindowInfo(out, TRUE, &rect)))
+            WriteLogF("The console's %s could not be made %d x %d (error %lu).", steps[i].buffer ? "buffer" : "window",
+                      d.width, d.height, (unsigned long)GetLastError());
+    }
 }
 
 // The whole screen copy into the console, sized like it first when resize is set.
@@ -172,9 +195,36 @@ static void PaintWholeConsole(int resize)
 
 // --- UI thread: opening and closing ------------------------------------------------------
 
-static BOOL WINAPI ConsoleCtrlHandler(DWORD type)
+// Set at the very end of the viewer's orderly end; lives as long as the process.
+static HANDLE ViewerEndedEvent(void)
 {
-    // Ctrl+C, Ctrl+Break and the console's close box must never end the viewer.
+    static HANDLE ended;
+    if (!ended) {
+        HANDLE e = CreateEventA(NULL, TRUE, FALSE, NULL);
+        if (e && InterlockedCompareExchangePointer(&ended, e, NULL) != NULL)
+            CloseHandle(e);
+    }
+    return ended;
+}
+
+void ConsoleViewerEnded(void)
+{
+    HANDLE e = ViewerEndedEvent();
+    if (e)
+        SetEvent(e);
+}
+
+BOOL WINAPI ConsoleCtrlHandler(DWORD type)
+{
+    // Ctrl+C and Ctrl+Break must never end the viewer. A close (the close item is gone
+    // from the console's menu, but the task bar still offers one) ends the process as
+    // soon as this returns, or 5 s after it came: the viewer closes in order meanwhile.
+    if (type == CTRL_CLOSE_EVENT) {
+        HANDLE ended = ViewerEndedEvent();
+        HWND main = g_viewer.mainWindow;
+        if (main && UiPost(main, WM_CLOSE, 0, 0) && ended)
+            WaitForSingleObject(ended, kConsoleCloseWaitMs);
+    }
     return type <= CTRL_CLOSE_EVENT;
 }
 
@@ -333,6 +383,29 @@ static BOOL AllocConsoleAnswering(void)
     return a.ok;
 }
 
+// The close box would end the process at once, with nothing saved and the management
+// console not told.
+static void RemoveCloseItem(HWND window)
+{
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu || !DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND))
+        WriteLogF("The console's close item could not be removed (error %lu).", (unsigned long)GetLastError());
+}
+
+// Without the input thread the console shows but takes no keys: that is reported.
+static void StartConsoleInput(void)
+{
+    ConsoleSession *c = &g_viewer.console;
+    c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    DWORD id;
+    c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
+    if (!c->inputThread) {
+        char reason[256];
+        SystemErrorText(reason, sizeof(reason));
+        ReportConsoleFailure(IDS_CONSOLE_NO_KEYS, reason);
+    }
+}
+
 HWND OpenConsole(void)
 {
     ConsoleSession *c = &g_viewer.console;
@@ -355,8 +428,9 @@ HWND OpenConsole(void)
         c->input = NULL;
     if (c->output == INVALID_HANDLE_VALUE)
         c->output = NULL;
-    SetConsoleMode(c->input, ENABLE_WINDOW_INPUT);
+    SetConsoleMode(c->input, ConsoleInputMode());
     SetConsoleMode(c->output, 0);
+    ViewerEndedEvent(); // made now, not in the handler's few seconds
     SetConsoleCtrlHandler(ConsoleCtrlHandler, TRUE);
     HWND window = FindConsoleWindow();
     if (!window || !c->input || !c->output) {
@@ -365,10 +439,10 @@ HWND OpenConsole(void)
         return NULL;
     }
     c->window = window;
+    RemoveCloseItem(window);
+    g_cursorSize = 25;
     PaintWholeConsole(1);
-    c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    DWORD id;
-    c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
+    StartConsoleInput();
     c->pad = CreateButtonPad(window);
     ShowWindow(ViewerWindow(), SW_HIDE);
     LeaveConsoleFullScreen();

@@ -22,6 +22,11 @@ void OnConsoleKey(UINT vk, UINT flags);
 HWND OpenConsole(void);
 // Closes the console if one is open; showAgain shows the viewer's window again.
 void CloseConsole(int showAgain);
+// Ctrl+C and Ctrl+Break are kept from the viewer; a close of the console closes the
+// main window and waits (up to kConsoleCloseWaitMs) for the viewer's orderly end.
+BOOL WINAPI ConsoleCtrlHandler(DWORD type);
+// The end of the viewer's orderly end, which a console close waits for.
+void ConsoleViewerEnded(void);
 // kernel32's console display-mode functions; nonzero when both exist. NT family only.
 int LookupConsoleDisplayMode(void);
 // Command 1225: with the main window hidden, the console comes to the top.

@@ -44,10 +44,6 @@ int ParseConsoleStart(const SessPacketHeader *h, const uint8_t *payload, Console
         *why = "fewer cells than its width and height name";
         return 0;
     }
-    if (s->cursorX < 0 || s->cursorY < 0 || s->cursorX >= s->width || s->cursorY >= s->height) {
-        *why = "cursor off the screen";
-        return 0;
-    }
     return 1;
 }
 
@@ -98,13 +94,16 @@ void ConsoleStoreStart(ConsoleScreen *screen, const ConsoleStart *s)
     CopyCells(screen->cells, s->cells, (uint32_t)s->width * (uint32_t)s->height);
 }
 
-int ConsoleStoreCursor(ConsoleScreen *screen, const ConsoleCursor *c, int *moved, int *reshape, const char **why)
+int ConsoleCursorOnScreen(const ConsoleScreen *screen)
 {
+    return screen->cursorX >= 0 && screen->cursorY >= 0 && screen->cursorX < screen->width &&
+           screen->cursorY < screen->height;
+}
+
+void ConsoleStoreCursor(ConsoleScreen *screen, const ConsoleCursor *c, int *moved, int *reshape)
+{
+    const int wasOn = ConsoleCursorOnScreen(screen);
     *moved = *reshape = 0;
-    if (c->x < 0 || c->y < 0 || c->x >= screen->width || c->y >= screen->height) {
-        *why = "cursor off the screen";
-        return 0;
-    }
     if (c->x != screen->cursorX || c->y != screen->cursorY) {
         screen->cursorX = c->x;
         screen->cursorY = c->y;
@@ -117,7 +116,15 @@ int ConsoleStoreCursor(ConsoleScreen *screen, const ConsoleCursor *c, int *moved
         *reshape = c->size != 0;
     }
     screen->cursorSize = c->size;
-    return 1;
+    // Parked off the screen the cursor is hidden, and shown again when it comes back.
+    if (ConsoleCursorOnScreen(screen) != wasOn)
+        *reshape = 1;
+}
+
+void ConsoleCursorLook(const ConsoleScreen *screen, uint32_t lastSize, uint32_t *size, uint32_t *visible)
+{
+    *size = screen->cursorSize >= 1 && screen->cursorSize <= 100 ? screen->cursorSize : lastSize;
+    *visible = screen->cursorVisible && ConsoleCursorOnScreen(screen);
 }
 
 int ConsoleRowInside(const ConsoleScreen *screen, int32_t row)

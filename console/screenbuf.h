@@ -48,8 +48,9 @@ struct ConsoleLine {
 
 // Each parser refuses (0, *why set) a payload shorter than its fields. A start is also
 // refused when width or height is not positive, width * height is over 7,920 cells,
-// the cells named are not all in the payload, or the cursor lies off the screen; a line
-// when its count is not positive or its cells are not all in the payload.
+// or the cells named are not all in the payload; a line when its count is not positive
+// or its cells are not all in the payload. A cursor anywhere is taken: full-screen
+// programs hide it by parking it below the last row.
 int ParseConsoleStart(const SessPacketHeader *h, const uint8_t *payload, ConsoleStart *s, const char **why);
 int ParseConsoleCursor(const SessPacketHeader *h, const uint8_t *payload, ConsoleCursor *c, const char **why);
 int ParseConsoleLine(const SessPacketHeader *h, const uint8_t *payload, ConsoleLine *l, const char **why);
@@ -57,11 +58,15 @@ int ParseConsoleLine(const SessPacketHeader *h, const uint8_t *payload, ConsoleL
 // Stores a parsed start: geometry, cursor, start value and the first width * height cells.
 void ConsoleStoreStart(ConsoleScreen *screen, const ConsoleStart *s);
 
-// The cursor rule. A position off the current screen is refused (0, *why set, nothing
-// stored). Otherwise *moved is 1 when the position changed, *reshape 1 when the shape is
-// to be applied: the visibility changed, or it did not and the new size is nonzero.
-// The size is stored in every accepted case.
-int ConsoleStoreCursor(ConsoleScreen *screen, const ConsoleCursor *c, int *moved, int *reshape, const char **why);
+// The cursor rule; any position is stored. *moved is 1 when the position changed,
+// *reshape 1 when the shape is to be applied: the visibility changed, or it did not and
+// the new size is nonzero, or the cursor went off the screen or came back onto it. The
+// size is stored in every case.
+void ConsoleStoreCursor(ConsoleScreen *screen, const ConsoleCursor *c, int *moved, int *reshape);
+int ConsoleCursorOnScreen(const ConsoleScreen *screen);
+// The shape the local console is given: hidden while the cursor lies off the screen, and
+// lastSize for a size outside 1..100, which the console refuses.
+void ConsoleCursorLook(const ConsoleScreen *screen, uint32_t lastSize, uint32_t *size, uint32_t *visible);
 
 // Stores one row. Refused (0, *why set) when the row lies outside the current height or
 // the count is not the current width.

@@ -104,6 +104,7 @@
 /* Remote console: the local console could not be shown */
 #define IDS_CONSOLE_NOT_CREATED     913 /* %s the system error text */
 #define IDS_CONSOLE_NOT_FOUND       914 /* %s the console title */
+#define IDS_CONSOLE_NO_KEYS         1120 /* %s the system error text */
 
 /* Send message: context help of the dialog's controls */
 #define IDS_HELP_OK                 51

@@ -2,6 +2,7 @@
 // entirely on the UI thread, before any worker exists and after all have ended.
 #include "shell/startup_win.h"
 
+#include "console/console_win.h"
 #include "desktop/profile_win.h"
 #include "desktop/screen_win.h"
 #include "lang/stringids.h"
@@ -168,6 +169,7 @@ static void Shutdown(void)
     DeleteCriticalSection(&g_viewer.screenLock);
     DeleteCriticalSection(&g_viewer.timedBoxLock);
     CoUninitialize();
+    ConsoleViewerEnded(); // a close of the console waits for this before the process is ended
 }
 
 static int StartUp(HINSTANCE instance, const char *commandLine)

@@ -2,7 +2,7 @@
 // packets as the framer hands them out (the last one cut to what is left); each console
 // packet is parsed and stored into one ConsoleScreen as the receive thread does it, and
 // whatever was accepted must leave a screen the console can be painted from: geometry
-// within the 7,920 cells, the cursor on the screen, a line changing its row only. Each
+// within the 7,920 cells, a cursor shown only on the screen, a line changing its row only. Each
 // accepted one is noted as pending too, and the plan taken after it writes rows of the
 // screen only, whole after a start. Single-threaded.
 #include "console/pending.h"
@@ -16,8 +16,12 @@ namespace {
 
 void CheckScreen(const ConsoleScreen *s)
 {
-    if (s->width <= 0 || s->height <= 0 || (uint32_t)s->width * (uint32_t)s->height > kConsoleMaxCells ||
-        s->cursorX < 0 || s->cursorY < 0 || s->cursorX >= s->width || s->cursorY >= s->height)
+    if (s->width <= 0 || s->height <= 0 || (uint32_t)s->width * (uint32_t)s->height > kConsoleMaxCells)
+        abort();
+    uint32_t size, visible;
+    ConsoleCursorLook(s, 25, &size, &visible);
+    const int on = s->cursorX >= 0 && s->cursorY >= 0 && s->cursorX < s->width && s->cursorY < s->height;
+    if (size < 1 || size > 100 || (visible && !on))
         abort();
 }
 
@@ -62,15 +66,12 @@ int Receive(ConsoleScreen *s, ConsoleScreen *before, int *opened, const SessPack
         if (!ParseConsoleCursor(h, p, &c, &why))
             return 0;
         memcpy(before, s, sizeof(*s));
-        if (!ConsoleStoreCursor(s, &c, &moved, &reshape, &why)) {
-            if (!why || memcmp(before, s, sizeof(*s)) != 0)
-                abort();
-            return 0;
-        }
-        if (!*opened)
-            abort(); // no screen yet: every position is off it
+        ConsoleStoreCursor(s, &c, &moved, &reshape);
+        if (memcmp(before->cells, s->cells, sizeof(s->cells)) != 0)
+            abort();
         ConsoleNoteCursor(pending, moved, reshape);
-        CheckScreen(s);
+        if (*opened)
+            CheckScreen(s);
     } else if (h->dwType == PKT_CONSOLE_LINE) {
         ConsoleLine l;
         if (!ParseConsoleLine(h, p, &l, &why))

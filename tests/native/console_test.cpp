@@ -1,12 +1,13 @@
 // The remote console's portable rules: the start, cursor and line messages byte by byte,
-// geometry refusals, the cursor flag rule, key flags, the pad offset clamp and the
-// search clock.
+// geometry refusals, the cursor flag rule, key flags, the input mode, the order of the
+// sizing calls, the pad offset clamp and the search clock.
 #include "console/rules.h"
 #include "console/screenbuf.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,9 +112,9 @@ TEST(ConsoleMessages, StartGeometryRefusals)
         {-1, 25, 0, 0, 0, 0},
         {-32768, 1, 0, 0, 0, 0},
         {80, 25, 0, 0, 80 * 25 - 1, 0}, // one cell short
-        {80, 25, 80, 0, -1, 0},     // cursor off the screen
-        {80, 25, 0, 25, -1, 0},
-        {80, 25, -1, 0, -1, 0},
+        {80, 25, 0, 25, -1, 1},     // cursor parked below the last row: the screen is kept
+        {80, 25, 80, 0, -1, 1},
+        {80, 25, -1, -1, -1, 1},
     };
     for (const auto &c : cases) {
         const uint32_t n = c.cells < 0 ? (uint32_t)(c.w * c.h) : (uint32_t)c.cells;
@@ -186,29 +187,32 @@ TEST(ConsoleMessages, LineRefusalsLeaveTheScreenAsItWas)
     }
 }
 
-TEST(ConsoleMessages, CursorFlagRule)
+TEST(ConsoleMessages, CursorFlagRuleAndTheShapeShown)
 {
-    // Starting from position (3, 4), size 25, visible.
+    // From position (fx, fy), size 25, visible; the shape shown after a last size of 25.
     const struct {
-        int16_t x, y;
+        int16_t fx, fy, x, y;
         uint32_t size, visible;
-        int ok, moved, reshape;
-        uint32_t storedSize, storedVisible;
+        int moved, reshape;
+        uint32_t shownSize, shownVisible;
     } cases[] = {
-        {3, 4, 50, 1, 1, 0, 1, 50, 1},  // same place and visibility, nonzero size: shape only
-        {3, 4, 0, 1, 1, 0, 0, 0, 1},    // size 0: both flags 0, size stored
-        {5, 4, 25, 1, 1, 1, 1, 25, 1},
-        {5, 4, 0, 1, 1, 1, 0, 0, 1},
-        {3, 4, 0, 0, 1, 0, 1, 0, 0},    // visibility changed: shape even at size 0
-        {79, 24, 25, 1, 1, 1, 1, 25, 1},
-        {80, 4, 25, 1, 0, 0, 0, 25, 1}, // off the screen: refused, nothing stored
-        {3, 25, 25, 1, 0, 0, 0, 25, 1},
-        {-1, 4, 25, 1, 0, 0, 0, 25, 1},
+        {3, 4, 3, 4, 50, 1, 0, 1, 50, 1},   // same place and visibility, nonzero size: shape only
+        {3, 4, 3, 4, 0, 1, 0, 0, 25, 1},    // size 0: both flags 0, size stored, not shown
+        {3, 4, 5, 4, 25, 1, 1, 1, 25, 1},
+        {3, 4, 5, 4, 0, 1, 1, 0, 25, 1},
+        {3, 4, 3, 4, 0, 0, 0, 1, 25, 0},    // visibility changed: shape even at size 0
+        {3, 4, 79, 24, 101, 1, 1, 1, 25, 1}, // a size the console refuses keeps the last
+        {3, 4, 3, 25, 0, 1, 1, 1, 25, 0},   // parked below the last row: hidden
+        {3, 4, 80, 4, 50, 1, 1, 1, 50, 0},
+        {3, 4, -1, -1, 0, 1, 1, 1, 25, 0},
+        {0, 25, 0, 26, 0, 1, 1, 0, 25, 0},  // still off: nothing to show
+        {0, 25, 3, 4, 0, 1, 1, 1, 25, 1},   // back on the screen: shown again
+        {0, 25, 3, 4, 0, 0, 1, 1, 25, 0},
     };
     for (const auto &c : cases) {
         std::unique_ptr<ConsoleScreen> s = Opened(80, 25);
-        s->cursorX = 3;
-        s->cursorY = 4;
+        s->cursorX = c.fx;
+        s->cursorY = c.fy;
         std::vector<uint8_t> p;
         Put16(&p, c.x);
         Put16(&p, c.y);
@@ -219,12 +223,18 @@ TEST(ConsoleMessages, CursorFlagRule)
         const char *why = nullptr;
         ASSERT_TRUE(ParseConsoleCursor(&h, p.data(), &cur, &why));
         int moved = -1, reshape = -1;
-        EXPECT_EQ(ConsoleStoreCursor(s.get(), &cur, &moved, &reshape, &why), c.ok) << c.x << "," << c.y;
-        EXPECT_EQ(moved, c.moved) << c.x << "," << c.y << " size " << c.size;
-        EXPECT_EQ(reshape, c.reshape) << c.x << "," << c.y << " size " << c.size;
-        EXPECT_EQ(s->cursorSize, c.storedSize);
-        EXPECT_EQ(s->cursorVisible, c.storedVisible);
-        EXPECT_EQ(s->cursorX, c.ok ? c.x : 3);
+        ConsoleStoreCursor(s.get(), &cur, &moved, &reshape);
+        const std::string at = std::to_string(c.x) + "," + std::to_string(c.y) + " size " + std::to_string(c.size);
+        EXPECT_EQ(moved, c.moved) << at;
+        EXPECT_EQ(reshape, c.reshape) << at;
+        EXPECT_EQ(s->cursorX, c.x) << at;
+        EXPECT_EQ(s->cursorY, c.y) << at;
+        EXPECT_EQ(s->cursorSize, c.size) << at;
+        EXPECT_EQ(s->cursorVisible, c.visible) << at;
+        uint32_t size = 0, visible = 9;
+        ConsoleCursorLook(s.get(), 25, &size, &visible);
+        EXPECT_EQ(size, c.shownSize) << at;
+        EXPECT_EQ(visible, c.shownVisible) << at;
         h.dwDataLen = 11;
         EXPECT_FALSE(ParseConsoleCursor(&h, p.data(), &cur, &why));
     }
@@ -246,6 +256,39 @@ TEST(ConsoleRules, KeyFlagsFromKeyRecords)
     };
     for (const auto &c : cases)
         EXPECT_EQ(ConsoleKeyFlags(c.repeat, c.scan, c.down, c.state), c.flags) << std::hex << c.flags;
+}
+
+TEST(ConsoleRules, InputModeIsWindowInputWithQuickEditOff)
+{
+    // ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS: processed, line, echo, mouse, insert
+    // and QuickEdit (0x40) input all off; without the extended flags QuickEdit would stay.
+    EXPECT_EQ(ConsoleInputMode(), 0x0088u);
+}
+
+TEST(ConsoleRules, SizingCallsComeInAnOrderWindowsTakes)
+{
+    // w: SetConsoleWindowInfo from 0,0; b: SetConsoleScreenBufferSize.
+    const struct {
+        ConsoleDims window, want, largest;
+        const char *steps;
+    } cases[] = {
+        {{120, 30}, {80, 25}, {240, 63}, "w80x25 b80x25 w80x25"},   // smaller than the default window
+        {{80, 25}, {120, 40}, {240, 63}, "b120x40 w120x40"},        // larger: no shrink
+        {{120, 30}, {100, 50}, {240, 63}, "w100x30 b100x50 w100x50"}, // the shrink keeps what fits
+        {{80, 25}, {200, 39}, {170, 50}, "b200x39 w170x39"},        // wider than the display
+        {{120, 30}, {1, 1}, {240, 63}, "w2x2 b2x2 w2x2"},           // never Right <= Left
+        {{80, 25}, {7920, 1}, {0, 0}, "w80x2 b7920x2 w7920x2"},     // largest unknown: no limit
+        {{80, 25}, {80, 25}, {1, 1}, "b80x25 w2x2"},
+    };
+    for (const auto &c : cases) {
+        ConsoleSizeStep steps[3];
+        const int n = ConsoleSizeSteps(c.window, c.want, c.largest, steps);
+        std::string got;
+        for (int i = 0; i < n; i++)
+            got += (i ? " " : "") + std::string(steps[i].buffer ? "b" : "w") + std::to_string(steps[i].size.width) +
+                   "x" + std::to_string(steps[i].size.height);
+        EXPECT_EQ(got, c.steps) << c.want.width << "x" << c.want.height;
+    }
 }
 
 TEST(ConsoleRules, PadOffsetClamp)

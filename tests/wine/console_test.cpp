@@ -1,7 +1,8 @@
 // The console messages through the receive dispatch: each stores into ConsoleScreen, and
 // any number of them raise one console notice until the UI thread takes it; bad geometry
 // posts nothing and leaves the screen copy as it was, and no console message ends the
-// session.
+// session. The local console as opened (input mode, close item, a parked cursor), and
+// the control handler's wait for the orderly end at a close.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -84,7 +85,6 @@ TEST(ConsoleDispatch, StoresAndRaisesOneNoticeOrRefusesWithoutPosting)
         {24, Words({25, 80}, {}, 80)},
         {24, Words({0, 79}, {}, 79)},
         {24, Words({-1, 80}, {}, 80)},
-        {23, Words({80, 0}, {25, 1}, 0)},
         {23, Words({0}, {}, 0)},
     };
     for (const auto &r : refused)
@@ -95,6 +95,73 @@ TEST(ConsoleDispatch, StoresAndRaisesOneNoticeOrRefusesWithoutPosting)
     ASSERT_EQ(p.size(), 1u);
     EXPECT_EQ(p[0].msg, 1034u);
     OnConsoleChanged();
+    DestroyWindow(w);
+    g_viewer.mainWindow = NULL;
+}
+
+TEST(ConsoleWindow, OpensWithQuickEditOffNoCloseItemAndAParkedCursorHidden)
+{
+    PrepareTestViewer();
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(w);
+    g_viewer.mainWindow = w;
+    snprintf(g_viewer.names.consoleTitle, sizeof(g_viewer.names.consoleTitle), "Corvid console window test");
+    ConsoleScreen *s = &g_viewer.consoleScreen;
+    memset(s, 0, sizeof(*s));
+    *s = ConsoleScreen{30, 10, 0, 10, 25, 1, 0, {}}; // the cursor parked below the last row
+    HWND c = OpenConsole();
+    ASSERT_TRUE(c);
+    DWORD mode = 0;
+    EXPECT_TRUE(GetConsoleMode(g_viewer.console.input, &mode));
+    EXPECT_EQ(mode & 0xFF, 0x88u); // window input, extended flags, QuickEdit off
+    HMENU menu = GetSystemMenu(c, FALSE);
+    if (menu) { // Wine gives no menu of the console host's window
+        EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), (UINT)-1);
+    }
+    CONSOLE_CURSOR_INFO ci = {};
+    CONSOLE_SCREEN_BUFFER_INFO bi = {};
+    EXPECT_TRUE(GetConsoleCursorInfo(g_viewer.console.output, &ci));
+    EXPECT_FALSE(ci.bVisible);
+    EXPECT_TRUE(GetConsoleScreenBufferInfo(g_viewer.console.output, &bi));
+    EXPECT_EQ(bi.dwSize.X, 30);
+    EXPECT_EQ(bi.dwSize.Y, 10);
+    EXPECT_EQ(bi.srWindow.Right - bi.srWindow.Left + 1, 30);
+    EXPECT_EQ(bi.srWindow.Bottom - bi.srWindow.Top + 1, 10);
+    CloseConsole(0);
+    EXPECT_FALSE(g_viewer.console.window);
+    DestroyWindow(w);
+    g_viewer.mainWindow = NULL;
+}
+
+DWORD WINAPI CloseEventThread(LPVOID)
+{
+    return ConsoleCtrlHandler(CTRL_CLOSE_EVENT);
+}
+
+TEST(ConsoleWindow, ACloseClosesTheMainWindowAndWaitsForTheOrderlyEnd)
+{
+    PrepareTestViewer();
+    EXPECT_TRUE(ConsoleCtrlHandler(CTRL_C_EVENT));
+    EXPECT_TRUE(ConsoleCtrlHandler(CTRL_BREAK_EVENT));
+    EXPECT_FALSE(ConsoleCtrlHandler(CTRL_LOGOFF_EVENT));
+    HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, HWND_MESSAGE, NULL, NULL, NULL);
+    ASSERT_TRUE(w);
+    g_viewer.mainWindow = w;
+    DWORD id;
+    HANDLE t = CreateThread(NULL, 0, CloseEventThread, NULL, 0, &id);
+    ASSERT_TRUE(t);
+    MSG m = {};
+    const DWORD t0 = GetTickCount();
+    while (GetTickCount() - t0 < 2000 && !PeekMessageA(&m, w, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+        Sleep(10);
+    EXPECT_EQ(m.message, (UINT)WM_CLOSE);
+    EXPECT_EQ(WaitForSingleObject(t, 300), (DWORD)WAIT_TIMEOUT); // held until the viewer has ended
+    ConsoleViewerEnded();
+    EXPECT_EQ(WaitForSingleObject(t, 1000), (DWORD)WAIT_OBJECT_0);
+    DWORD handled = 0;
+    GetExitCodeThread(t, &handled);
+    EXPECT_EQ(handled, 1u);
+    CloseHandle(t);
     DestroyWindow(w);
     g_viewer.mainWindow = NULL;
 }
