@@ -65,7 +65,8 @@ int FtAppendItem(FilePanel *p, const FtEntry *e, int image, const char *typeName
     it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
     it.iItem = INT_MAX;
     it.pszText = f->entry.name;
-    it.iImage = image;
+    // -1 is I_IMAGECALLBACK, which the display-info handler does not answer.
+    it.iImage = image >= 0 ? image : I_IMAGENONE;
     it.lParam = (LPARAM)f;
     if (SendMessageA(p->list, LVM_INSERTITEMA, 0, (LPARAM)&it) < 0) {
         HeapFree(GetProcessHeap(), 0, f);
