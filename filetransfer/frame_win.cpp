@@ -89,10 +89,20 @@ static void Enable(UINT command, int on)
     SetButton(g_ft.padToolbar, command, on);
 }
 
-static void Check(UINT command, int on)
+// A radio group of the menu bar's submenus: the chosen item gets the bullet that the
+// context menu shows for the same choice, the others none.
+static void Mark(UINT first, UINT last, UINT chosen)
 {
-    if (g_ft.menu)
-        CheckMenuItem(g_ft.menu, command, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    for (UINT c = first; g_ft.menu && c <= last; c++) {
+        MENUITEMINFOA mi = {};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_FTYPE | MIIM_STATE;
+        if (!GetMenuItemInfoA(g_ft.menu, c, FALSE, &mi))
+            continue;
+        mi.fType |= MFT_RADIOCHECK;
+        mi.fState = (mi.fState & ~MFS_CHECKED) | (c == chosen ? MFS_CHECKED : 0);
+        SetMenuItemInfoA(g_ft.menu, c, FALSE, &mi);
+    }
 }
 
 void FtUpdateCommands(void)
@@ -114,11 +124,8 @@ void FtUpdateCommands(void)
     Enable(IDM_FT_COPY_RIGHT, right && g_ft.panels[kFtLocal].selectedCount > 0);
     Enable(IDM_FT_COPY_LEFT, right && g_ft.panels[kFtRemote].selectedCount > 0);
     Enable(IDM_FT_COMPARE, 1);
-    for (int k = 0; k < 5; k++)
-        Check(IDM_FT_SORT_FIRST + k, p->sortKey == k);
-    Check(IDM_FT_VIEW_DETAILS, p->viewStyle == FT_VIEW_DETAILS);
-    Check(IDM_FT_VIEW_SMALL_ICONS, p->viewStyle == FT_VIEW_SMALL_ICONS);
-    Check(IDM_FT_VIEW_LIST, p->viewStyle == FT_VIEW_LIST);
+    Mark(IDM_FT_SORT_FIRST, IDM_FT_SORT_LAST, IDM_FT_SORT_FIRST + (UINT)p->sortKey);
+    Mark(IDM_FT_VIEW_DETAILS, IDM_FT_VIEW_LIST, IDM_FT_VIEW_DETAILS + (UINT)(p->viewStyle - FT_VIEW_DETAILS));
 }
 
 void FtHelp(HWND wnd) { ShowHelp(wnd, HELP_TOPIC_FILE_TRANSFER, 0, 0); }
@@ -283,6 +290,14 @@ static void CarryStates(HMENU from, HMENU to, int depth)
             continue;
         EnableMenuItem(to, i, MF_BYPOSITION | ((st & MF_GRAYED) ? MF_GRAYED : MF_ENABLED));
         CheckMenuItem(to, i, MF_BYPOSITION | ((st & MF_CHECKED) ? MF_CHECKED : MF_UNCHECKED));
+        MENUITEMINFOA was = {}, mi = {};
+        was.cbSize = mi.cbSize = sizeof(mi);
+        was.fMask = mi.fMask = MIIM_FTYPE;
+        if (GetMenuItemInfoA(from, (UINT)i, TRUE, &was) && (was.fType & MFT_RADIOCHECK) &&
+            GetMenuItemInfoA(to, (UINT)i, TRUE, &mi)) {
+            mi.fType |= MFT_RADIOCHECK;  // a bullet stays a bullet
+            SetMenuItemInfoA(to, (UINT)i, TRUE, &mi);
+        }
     }
 }
 

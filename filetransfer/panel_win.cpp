@@ -14,6 +14,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,8 @@ static const char kPanelClass[] = "CORVID:FT:PANEL";
 static const int kColumnText[5] = {IDS_FT_COL_NAME, IDS_FT_COL_SIZE, IDS_FT_COL_TYPE, IDS_FT_COL_MODIFIED,
                                    IDS_FT_COL_ATTRIBUTES};
 static const int kColumnWidth[5] = {130, 60, 100, 95, 70};
+static WNDPROC g_listProc[kFtPanels];
+static int g_pickPosted[kFtPanels];
 
 FilePanel *FtPanelOf(HWND w)
 {
@@ -65,7 +68,8 @@ int FtAppendItem(FilePanel *p, const FtEntry *e, int image, const char *typeName
     it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_IMAGE;
     it.iItem = INT_MAX;
     it.pszText = f->entry.name;
-    it.iImage = image;
+    // -1 is I_IMAGECALLBACK, which the display-info handler does not answer.
+    it.iImage = image >= 0 ? image : I_IMAGENONE;
     it.lParam = (LPARAM)f;
     if (SendMessageA(p->list, LVM_INSERTITEMA, 0, (LPARAM)&it) < 0) {
         HeapFree(GetProcessHeap(), 0, f);
@@ -285,7 +289,7 @@ static int Down(int vk) { return GetKeyState(vk) < 0; }
 // ---- keyboard rules --------------------------------------------------------------------
 static int ListKey(FilePanel *p, WORD vk)
 {
-    const int ctrl = Down(VK_CONTROL), shift = Down(VK_SHIFT), alt = Down(VK_MENU);
+    const int ctrl = Down(VK_CONTROL), shift = Down(VK_SHIFT);
     const int remote = IndexOf(p) == kFtRemote;
     // A key in a panel's list acts on that panel, whatever made it hold the focus.
     if (IndexOf(p) != g_ft.activePanel)
@@ -313,17 +317,10 @@ static int ListKey(FilePanel *p, WORD vk)
         FtFrameCommand(IDM_FT_ROOT);
         return 1;
     case VK_F1:
+        FtHelp(p->window);
+        return 1;
     case VK_F2:
-        if (alt) {
-            const int i = vk == VK_F1 ? kFtLocal : kFtRemote;
-            FtSetActivePanel(i);
-            SetFocus(g_ft.panels[i].combo);
-            SendMessageA(g_ft.panels[i].combo, CB_SHOWDROPDOWN, TRUE, 0);
-        } else if (vk == VK_F1) {
-            FtHelp(p->window);
-        } else {
-            FtFrameCommand(IDM_FT_RENAME);
-        }
+        FtFrameCommand(IDM_FT_RENAME);
         return 1;
     case VK_DELETE:
     case VK_F8:
@@ -343,6 +340,43 @@ static int ListKey(FilePanel *p, WORD vk)
         return 1;
     }
     return 0;
+}
+
+// Alt combinations come as WM_SYSKEYDOWN, which the list view does not notify.
+static int ListAltKey(FilePanel *p, WPARAM vk)
+{
+    switch (vk) {
+    case VK_RETURN:
+        if (IndexOf(p) != g_ft.activePanel)
+            FtSetActivePanel(IndexOf(p));
+        FtFrameCommand(IDM_FT_PROPERTIES);
+        return 1;
+    case VK_F1:
+    case VK_F2: {
+        FilePanel *to = &g_ft.panels[vk == VK_F1 ? kFtLocal : kFtRemote];
+        FtSetActivePanel(IndexOf(to));
+        SetFocus(to->combo);
+        SendMessageA(to->combo, CB_SHOWDROPDOWN, TRUE, 0);
+        return 1;
+    }
+    }
+    return 0;
+}
+
+static LRESULT CALLBACK ListProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    FilePanel *p = FtPanelOf(GetParent(w));
+    const WNDPROC next = g_listProc[IndexOf(p)];
+    if (msg == WM_SYSKEYDOWN && (wp == VK_RETURN || wp == VK_F1 || wp == VK_F2)) {
+        // The default handling first, so the Alt that is let go afterwards does not
+        // open the menu bar; the list's own would notify the key a second time.
+        DefWindowProcA(w, msg, wp, lp);
+        ListAltKey(p, wp);
+        return 0;
+    }
+    if (msg == WM_SYSCHAR && wp == '\r')
+        return 0;  // Alt+Enter: no menu mnemonic to look for, no beep
+    return CallWindowProcA(next, w, msg, wp, lp);
 }
 
 static LRESULT CALLBACK EditProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
@@ -458,6 +492,20 @@ static void OnDisplayText(FilePanel *, NMLVDISPINFOA *di)
     di->item.pszText = text;
 }
 
+// The item at a point of the list's client area, -1 for empty space: in details view
+// a point in any column of a row counts.
+static int ItemUnder(FilePanel *p, POINT at)
+{
+    LVHITTESTINFO hit = {};
+    hit.pt = at;
+    if (SendMessageA(p->list, LVM_SUBITEMHITTEST, 0, (LPARAM)&hit) >= 0 && hit.iItem >= 0)
+        return hit.iItem;
+    hit = LVHITTESTINFO{};
+    hit.pt = at;
+    const int i = (int)SendMessageA(p->list, LVM_HITTEST, 0, (LPARAM)&hit);
+    return i >= 0 && (hit.flags & LVHT_ONITEM) ? i : -1;
+}
+
 static LRESULT OnNotify(FilePanel *p, NMHDR *n)
 {
     if (n->hwndFrom != p->list)
@@ -496,13 +544,11 @@ static LRESULT OnNotify(FilePanel *p, NMHDR *n)
     case NM_RETURN:
         if (IndexOf(p) != g_ft.activePanel)
             FtSetActivePanel(IndexOf(p));
-        if (Down(VK_MENU))
-            FtFrameCommand(IDM_FT_PROPERTIES);
-        else
-            OpenItem(p);
+        OpenItem(p);
         return 0;
     case NM_DBLCLK:
-        OpenItem(p);
+        if (ItemUnder(p, ((NMITEMACTIVATE *)n)->ptAction) >= 0)
+            OpenItem(p);
         return 0;
     case LVN_BEGINDRAG: {
         const NMLISTVIEW *nm = (const NMLISTVIEW *)n;
@@ -566,12 +612,29 @@ static int OnCreate(HWND w, int index)
         SendMessageA(p->list, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)sys);
     SetColumnTitles(p, 1);
     p->editProc = (WNDPROC)SetWindowLongPtrA(p->edit, GWLP_WNDPROC, (LONG_PTR)EditProc);
+    g_listProc[index] = (WNDPROC)SetWindowLongPtrA(p->list, GWLP_WNDPROC, (LONG_PTR)ListProc);
     HWND inner = (HWND)SendMessageA(p->combo, CBEM_GETCOMBOCONTROL, 0, 0);
     if (inner)
         p->comboProc = (WNDPROC)SetWindowLongPtrA(inner, GWLP_WNDPROC, (LONG_PTR)ComboProc);
     SetCaption(p);
     FtUpdateStatus(p);
     return 1;
+}
+
+static int OwnsFocus(FilePanel *p, HWND f)
+{
+    return f && (f == p->list || f == p->edit || f == p->combo || IsChild(p->combo, f));
+}
+
+// A click anywhere in the panel makes it active; on the caption, the status bar or
+// empty space the keys follow it, as the combo, edit and list take them themselves.
+static void OnClick(FilePanel *p, HWND on)
+{
+    if (IndexOf(p) != g_ft.activePanel)
+        FtSetActivePanel(IndexOf(p));
+    if (OwnsFocus(p, on) || OwnsFocus(p, GetFocus()))
+        return;
+    SetFocus(SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0) > 0 ? p->list : p->combo);
 }
 
 static LRESULT CALLBACK PanelProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
@@ -585,23 +648,39 @@ static LRESULT CALLBACK PanelProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     case WM_NOTIFY:
         return OnNotify(FtPanelOf(w), (NMHDR *)lp);
     case WM_COMMAND: {
+        // A pick from the open list ends in CBN_SELENDOK, also for the drive shown
+        // already; a change with the list closed (arrow keys) only in CBN_SELCHANGE. The
+        // order of the two varies, so the pick is taken once, after both.
         FilePanel *p = FtPanelOf(w);
-        if (LOWORD(wp) == kFtComboId && HIWORD(wp) == CBN_SELCHANGE)
-            DrivePicked(p);
+        const int i = IndexOf(p);
+        const WORD code = HIWORD(wp);
+        if (LOWORD(wp) == kFtComboId && !g_pickPosted[i] &&
+            (code == CBN_SELENDOK || (code == CBN_SELCHANGE && !SendMessageA(p->combo, CB_GETDROPPEDSTATE, 0, 0))))
+            g_pickPosted[i] = PostMessageA(w, WM_FT_DRIVE_PICKED, 0, 0) != 0;
         return 0;
     }
+    case WM_FT_DRIVE_PICKED:
+        g_pickPosted[IndexOf(FtPanelOf(w))] = 0;
+        DrivePicked(FtPanelOf(w));
+        return 0;
     case WM_CTLCOLORSTATIC:
         if ((HWND)lp == FtPanelOf(w)->caption)
             return OnCaptionColour(FtPanelOf(w), (HDC)wp);
         break;
     case WM_MOUSEACTIVATE:
+        if (IndexOf(FtPanelOf(w)) != g_ft.activePanel)
+            FtSetActivePanel(IndexOf(FtPanelOf(w)));
+        break;
     case WM_PARENTNOTIFY:
-        if (msg == WM_MOUSEACTIVATE || LOWORD(wp) == WM_LBUTTONDOWN || LOWORD(wp) == WM_RBUTTONDOWN) {
-            FilePanel *p = FtPanelOf(w);
-            if (IndexOf(p) != g_ft.activePanel)
-                FtSetActivePanel(IndexOf(p));
+        if (LOWORD(wp) == WM_LBUTTONDOWN || LOWORD(wp) == WM_RBUTTONDOWN) {
+            const POINT at = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            OnClick(FtPanelOf(w), ChildWindowFromPointEx(w, at, CWP_SKIPINVISIBLE));
         }
         break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        OnClick(FtPanelOf(w), w);
+        return 0;
     case WM_SETFOCUS:
         FtFocusList(FtPanelOf(w));
         return 0;

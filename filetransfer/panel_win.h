@@ -30,8 +30,9 @@ void FtFocusList(FilePanel *p);
 // The selection summary now, when an item change left it pending.
 void FtRecountSelection(FilePanel *p);
 
-// The panel's own message: the rename of the label just edited.
-enum { WM_FT_RENAME_NOW = WM_APP + 16 };
+// The panel's own messages: the rename of the label just edited; the drive picked in
+// the combo, once for the notifications of one pick.
+enum { WM_FT_RENAME_NOW = WM_APP + 16, WM_FT_DRIVE_PICKED = WM_APP + 17 };
 
 // frame_win.cpp
 int FtHasRight(void);  // FileTransferRight

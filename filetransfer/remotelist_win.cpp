@@ -236,7 +236,8 @@ void FtRemoteRefreshSelecting(const char *name) { List(CurrentDrive(), "", name)
 
 void FtRemoteDrivePicked(int d)
 {
-    if (d >= 0 && d < kFtDriveCount && d != Remote()->currentDrive && Remote()->drives[d].type)
+    // The current drive too: an empty path lists the folder the Agent holds on it.
+    if (d >= 0 && d < kFtDriveCount && Remote()->drives[d].type)
         List((uint32_t)d, "", NULL);
 }
 
