@@ -1,7 +1,9 @@
 // The file-transfer frame: opened only with the right, panels and pad sharing the width,
 // menu 146 and the panels' texts following a language change with the item states,
 // the window forgotten when it closes, the icon probe file, the commands that change
-// files refused without the right from every source, and where a drag may drop.
+// files refused without the right from every source, where a drag may drop, the sort
+// and view choices as radio bullets in menu 146, and an item without an icon asking
+// for none rather than for a callback nobody answers.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -533,6 +535,66 @@ TEST_F(FtRights, ADropCopiesOnlyOverTheOtherPanelsList)
         Pump(60);
         EXPECT_EQ(g_copies, c.copies) << c.from << " onto " << c.onto << " cancel " << c.cancel;
         EXPECT_NE(GetCapture(), frame);
+    }
+}
+
+// One letter per item 40047..40055: 'o' bullet on, '-' bullet off, 'X' anything else.
+static std::string Marks(HMENU m)
+{
+    std::string out;
+    for (UINT c = IDM_FT_SORT_FIRST; c <= IDM_FT_VIEW_LIST; c++) {
+        if (c == IDM_FT_NEXT_VIEW)
+            continue;
+        MENUITEMINFOA mi = {};
+        mi.cbSize = sizeof(mi);
+        mi.fMask = MIIM_FTYPE | MIIM_STATE;
+        if (!GetMenuItemInfoA(m, c, FALSE, &mi) || !(mi.fType & MFT_RADIOCHECK))
+            out += 'X';
+        else
+            out += (mi.fState & MFS_CHECKED) ? 'o' : '-';
+    }
+    return out;
+}
+
+TEST_F(FtFrame, SortAndViewChoicesAreBulletsInTheMenuBar)
+{
+    ASSERT_TRUE(OpenFileTransferWindow(NULL));
+    Pump(300);
+    HWND w = g_viewer.fileTransferWindow;
+    const struct {
+        UINT command;  // 0: the language changes
+        const char *marks;
+    } steps[] = {{IDM_FT_REFRESH, "o----o--"},      {IDM_FT_SORT_FIRST + 3, "---o-o--"},
+                 {IDM_FT_VIEW_LIST, "---o---o"},    {IDM_FT_NEXT_VIEW, "---o-o--"},
+                 {0, "---o-o--"},                   {IDM_FT_SORT_LAST, "----oo--"}};
+    for (const auto &s : steps) {
+        if (s.command) {
+            SendMessageA(w, WM_COMMAND, s.command, 0);
+        } else {
+            g_viewer.activeLanguage = g_viewer.languageLibs[1];
+            SendMessageA(w, WM_CV_LANGUAGE_CHANGED, 0, 0);
+        }
+        Pump(50);
+        EXPECT_EQ(Marks(GetMenu(w)), s.marks) << s.command;
+    }
+}
+
+TEST_F(FtFrame, AnItemWithoutAnIconAsksForNone)
+{
+    ASSERT_TRUE(OpenFileTransferWindow(NULL));
+    Pump(300);
+    FilePanel *p = &g_ft.panels[kFtRemote];
+    const struct { int given, shown; } cases[] = {{-1, I_IMAGENONE}, {3, 3}};
+    for (const auto &c : cases) {
+        FtEntry e = {};
+        strcpy(e.name, "..");
+        ASSERT_TRUE(FtAppendItem(p, &e, c.given, ""));
+        LVITEMA it = {};
+        it.mask = LVIF_IMAGE;
+        it.iItem = (int)SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0) - 1;
+        it.iImage = 12345;
+        ASSERT_TRUE(SendMessageA(p->list, LVM_GETITEMA, 0, (LPARAM)&it));
+        EXPECT_EQ(it.iImage, c.shown) << c.given;
     }
 }
 
