@@ -16,6 +16,7 @@
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
+#include "desktop/packets_win.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
 #include "session/transport_win.h"
