@@ -1,20 +1,32 @@
-// Sets each owner's packet handler and registers the viewer's window classes.
+// Sets each owner's packet handler, registers the viewer's window classes and does what
+// the user interface owes a login reply and a desktop restart.
 #include "shell/wiring_win.h"
 
 #include "agentsettings/session_win.h"
 #include "console/console_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
+#include "desktop/input_win.h"
 #include "desktop/packets_win.h"
+#include "desktop/screen_win.h"
 #include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/route_win.h"
+#include "lang/stringids.h"
 #include "resources/resource.h"
+#include "session/login.h"
+#include "session/login_win.h"
 #include "session/receive_win.h"
 #include "session/routes.h"
+#include "shell/commands.h"
+#include "shell/commandstate_win.h"
+#include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
+#include "shell/managerlink_win.h"
+#include "shell/msgbox_win.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 #include "ui/logo_win.h"
 
 #include <cstring>
@@ -88,6 +100,58 @@ static int RegisterWindowClasses(void)
             return 0;
     }
     return 1;
+}
+
+static void PostExit(HWND mainWindow) { PostMessageA(mainWindow, WM_COMMAND, IDM_EXIT, 0); }
+
+static void ReportLoginRefusal(HWND mainWindow, UINT stringId)
+{
+    char text[1024];
+    LoadLangString(stringId, text, sizeof(text));
+    WriteLog(text);
+    SendMessageRecord(0, text);
+    TimedBoxRequest req = {IDD_TIMED_BOX, 3000, g_viewer.names.mainTitle, text, 16, TRUE};
+    TimedMessageBox(mainWindow, &req);
+}
+
+void AfterLoginReply(HWND mainWindow, DWORD status)
+{
+    if (status != 0) {
+        if (status == 1 || status == 2)
+            ReportLoginRefusal(mainWindow, status == 1 ? IDS_LOGIN_BAD_PASSWORD : IDS_LOGIN_NODE_REFUSED);
+        PostExit(mainWindow);
+        return;
+    }
+    EnterCriticalSection(&g_viewer.loginInfoLock);
+    LoginInfo info = g_viewer.session.login;
+    LeaveCriticalSection(&g_viewer.loginInfoLock);
+    ApplyRights(info.rights);
+    if ((info.rights & RIGHT_REMOTE_CONTROL) && g_viewer.target.ctrl)
+        PostMessageA(mainWindow, WM_COMMAND, IDM_REMOTE_CONTROL, 0);
+    EnableLevelSlider(info.sliderLevel);
+    if (!LoginSendSessionStamp())
+        return;
+    g_viewer.loggedIn = 1;
+    if (!LoginSendClientInfo())
+        return;
+    SendConnectionRecord(1, g_viewer.target.retPwd);
+}
+
+void AfterDesktopRestart(HWND mainWindow)
+{
+    if (g_viewer.dialogSlot) {
+        SendMessageA(g_viewer.dialogSlot, WM_COMMAND, IDCANCEL, 0);
+        g_viewer.dialogSlot = NULL;
+    }
+    if (g_viewer.view.dragging)
+        ReleaseCapture();
+    g_viewer.view.dragging = FALSE;
+    LeaveFullScreenThroughPad(); // before the teardown takes the tile pad away
+    TeardownDesktop();
+    UpdateKeyboardHook(mainWindow); // keys stay local until the desktop is back
+    EnableCommand(0, IDM_FULL_SCREEN, kCheckLeave);
+    if (!LoginSendClientInfo())
+        PostExit(mainWindow);
 }
 
 int WireViewer(void)

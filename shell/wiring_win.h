@@ -8,3 +8,9 @@
 int WireViewer(void);
 // The packet handlers and receive hooks alone (the Wine unit tests have no classes).
 void WirePacketHandlers(void);
+
+// WM_CV_LOGIN_REPLY with the Agent's status: rights, the level slider, then the stamp
+// and the client information; a refusal is shown and ends the session.
+void AfterLoginReply(HWND mainWindow, DWORD status);
+// WM_CV_DESKTOP_RESTART: the desktop is torn down until the next screen information.
+void AfterDesktopRestart(HWND mainWindow);
