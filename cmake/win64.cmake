@@ -53,6 +53,7 @@ add_library(corvid_win STATIC
   desktop/input_win.cpp
   desktop/toolbar_win.cpp
   desktop/cursor_win.cpp
+  desktop/packets_win.cpp
   desktop/update_win.cpp
   desktop/profile_win.cpp
   desktop/view_win.cpp
@@ -74,6 +75,7 @@ add_library(corvid_win STATIC
   shell/settings_win.cpp
   shell/startup_win.cpp
   shell/strings_win.cpp
+  shell/wiring_win.cpp
   ui/dpi_win.cpp
   ui/help_win.cpp
   ui/libversion_win.cpp

@@ -1,10 +1,7 @@
-// The remote screen model on the Win32 side: window classes, the build and teardown of
+// The remote screen model on the Win32 side: the build and teardown of
 // the tiles, their windows, the whole-screen frame and the palettes. UI thread only.
 #pragma once
 #include <windows.h>
-
-// Every window class of the viewer, the main class first; stops at the first failure.
-int RegisterWindowClasses(void);
 
 // WM_CV_SCREEN_INFO: builds the desktop for the announced screen. Returns 0 after
 // reporting when it cannot be built (the caller ends the session).

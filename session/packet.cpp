@@ -1,4 +1,4 @@
-// Session packet header codec, type table and small payload builders.
+// Session packet header codec and small payload builders.
 // No state; callable from any thread.
 #include "session/packet.h"
 
@@ -113,46 +113,6 @@ int DecodePacketHeader(const uint8_t* in, size_t inLen, SessPacketHeader* h) {
     return 1;
 }
 
-int IsHandledAgentType(uint32_t type) {
-    switch (type) {
-    case PKT_LOGIN_REPLY:
-    case PKT_SCREEN_INFO:
-    case PKT_SCREEN_XOR_PART:
-    case PKT_SCREEN_XOR_RLE_PART:
-    case PKT_SCREEN_RLE_PART:
-    case PKT_PALETTE:
-    case PKT_KEYBOARD_LIGHTS:
-    case PKT_DESKTOP_RESTART:
-    case PKT_CURSOR_STANDARD:
-    case PKT_CURSOR_SHAPE:
-    case PKT_CLIPBOARD_TEXT:
-    case PKT_CONSOLE_STOP:
-    case PKT_CONSOLE_START:
-    case PKT_CONSOLE_CURSOR:
-    case PKT_CONSOLE_LINE:
-    case PKT_AGENT_SETTINGS_COMMON:
-    case PKT_AGENT_SETTINGS_COMMUNITIES:
-    case PKT_CURSOR_POS:
-    case PKT_FT_DIR_LISTING:
-    case PKT_FT_DIR_LISTING_MORE:
-    case PKT_FT_SET_ATTRIBUTES_RESULT:
-    case PKT_FT_RENAME_RESULT:
-    case PKT_FT_CREATE_DIR_RESULT:
-    case PKT_FT_CONFIRM_DELETE:
-    case PKT_FT_ERROR:
-    case PKT_FT_ACK:
-    case PKT_FT_FILE_BEGIN:
-    case PKT_FT_FILE_DATA:
-    case PKT_FT_CONFIRM_OVERWRITE:
-    case PKT_AGENT_SETTINGS_STRING:
-    case PKT_AGENT_SETTINGS_NODE_LISTS:
-    case PKT_AGENT_SETTINGS_FLAG:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 uint32_t ViewerRequiredFlag(uint32_t type) {
     // These three may reach an Agent too old to know them; it skips them.
     switch (type) {
@@ -163,10 +123,6 @@ uint32_t ViewerRequiredFlag(uint32_t type) {
     default:
         return 1;
     }
-}
-
-int IsRefusedAgentPacket(const SessPacketHeader* h) {
-    return !IsHandledAgentType(h->dwType) && h->dwRequired != 0;
 }
 
 size_t BuildPacketWithFlag(uint32_t type, uint32_t required, const void* payload, size_t len,

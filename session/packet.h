@@ -149,12 +149,8 @@ int ReadFixedString(ByteReader* r, size_t fieldLen, char* out, size_t outCap);
 int EncodePacketHeader(const SessPacketHeader* h, uint8_t* out, size_t outCap);
 int DecodePacketHeader(const uint8_t* in, size_t inLen, SessPacketHeader* h);
 
-// Agent-to-viewer types the receive dispatch understands.
-int IsHandledAgentType(uint32_t type);
 // dwRequired the viewer puts in a packet of this type.
 uint32_t ViewerRequiredFlag(uint32_t type);
-// A packet the viewer does not handle but which it may not skip.
-int IsRefusedAgentPacket(const SessPacketHeader* h);
 
 // Builders write header + payload into out and return the total length,
 // or 0 when the packet is over kMaxPacketSize or does not fit in outCap.

@@ -1,22 +1,16 @@
-// The ReceiveThread: reads into the ReceiveBuffer, cuts whole packets and dispatches
-// them. Login facts are written under LoginInfoLock, the screen facts before the
+// The ReceiveThread: reads into the ReceiveBuffer, cuts whole packets and hands each to
+// the handler its owner registered. Login facts are written under LoginInfoLock, the screen facts before the
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
-#include "agentsettings/session_win.h"
-#include "console/console_win.h"
-#include "desktop/clipboard_win.h"
-#include "desktop/pointer.h"
 #include "desktop/profile_win.h"
-#include "desktop/toolbar_win.h"
-#include "desktop/update_win.h"
-#include "filetransfer/route_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
+#include "session/routes.h"
 #include "session/transport_win.h"
 #include "shell/log_win.h"
-#include "shell/mainwindow_win.h"
+#include "shell/messages.h"
 #include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
@@ -35,10 +29,26 @@ static void EndSession(void)
 
 // What the Agent may send without bound reaches the UI thread as notices: one message
 // until taken, the latest facts beside it.
-static UiNotice g_loginNotice, g_screenNotice, g_restartNotice, g_shapeNotice, g_posNotice;
-static SRWLOCK g_cursorLock = SRWLOCK_INIT;
+static UiNotice g_loginNotice, g_screenNotice, g_restartNotice;
 static volatile LONG g_loginStatus;
-static PendingCursor g_cursor; // under g_cursorLock
+
+// Written by the wiring before any ReceiveThread starts, read only after.
+static PacketHandler g_handlers[kOwnerCount];
+static ReceiveHook g_beforeStart, g_afterReads;
+
+void SetPacketHandler(int owner, PacketHandler handler)
+{
+    if (owner >= 0 && owner < kOwnerCount)
+        g_handlers[owner] = handler;
+}
+
+PacketHandler GetPacketHandler(int owner) { return owner >= 0 && owner < kOwnerCount ? g_handlers[owner] : NULL; }
+
+void SetReceiveHooks(ReceiveHook beforeStart, ReceiveHook afterReads)
+{
+    g_beforeStart = beforeStart;
+    g_afterReads = afterReads;
+}
 
 static void Announce(UiNotice *n, UINT msg)
 {
@@ -56,32 +66,6 @@ int TakeLoginStatus(DWORD *status)
 
 void TakeScreenNotice(void) { UiNoticeTaken(&g_screenNotice); }
 void TakeRestartNotice(void) { UiNoticeTaken(&g_restartNotice); }
-
-int TakeCursorShape(PendingCursor *out)
-{
-    UiNoticeTaken(&g_shapeNotice);
-    AcquireSRWLockExclusive(&g_cursorLock);
-    const int any = g_cursor.shapeKind != 0;
-    out->shapeKind = g_cursor.shapeKind;
-    out->index = g_cursor.index;
-    if (g_cursor.shapeKind == 2)
-        memcpy(out->shape, g_cursor.shape, sizeof(out->shape));
-    g_cursor.shapeKind = 0;
-    ReleaseSRWLockExclusive(&g_cursorLock);
-    return any;
-}
-
-int TakeCursorPos(DWORD *x, DWORD *y)
-{
-    UiNoticeTaken(&g_posNotice);
-    AcquireSRWLockExclusive(&g_cursorLock);
-    const int any = g_cursor.posNew;
-    *x = g_cursor.x;
-    *y = g_cursor.y;
-    g_cursor.posNew = 0;
-    ReleaseSRWLockExclusive(&g_cursorLock);
-    return any;
-}
 
 static int RefusePacket(UINT stringId, const SessPacketHeader *h, unsigned expected)
 {
@@ -143,119 +127,29 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     return 1;
 }
 
-// Cursor packets go to the UI thread; a short one is logged and dropped.
-static int ShortCursorPacket(const SessPacketHeader *h, uint32_t need)
-{
-    WriteLogF("Packet type %u of %u bytes, %u expected: dropped.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
-              (unsigned)need);
-    return 1;
-}
-
-static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
-{
-    uint32_t index;
-    if (!ParseU32Payload(h, payload, &index))
-        return ShortCursorPacket(h, kCursorStandardLen);
-    // Refused here, not when taken: a later cursor replaces one still waiting.
-    int known;
-    if (!StandardCursorIndex(index, &known)) {
-        WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)index);
-        return 1;
-    }
-    AcquireSRWLockExclusive(&g_cursorLock);
-    g_cursor.shapeKind = 1;
-    g_cursor.index = index;
-    ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
-    return 1;
-}
-
-static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload)
-{
-    if (h->dwDataLen < kCursorShapeLen)
-        return ShortCursorPacket(h, kCursorShapeLen);
-    CursorShape shape;
-    if (!ParseCursorShape(payload, kCursorShapeLen, &shape)) {
-        WriteLogF("PKT_CURSOR_SHAPE of %d x %d does not fit its %d-byte masks: ignored.", shape.width, shape.height,
-                  kCursorMaskBytes);
-        return 1;
-    }
-    AcquireSRWLockExclusive(&g_cursorLock);
-    g_cursor.shapeKind = 2;
-    memcpy(g_cursor.shape, payload, kCursorShapeLen);
-    ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
-    return 1;
-}
-
-static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
-{
-    uint32_t x, y;
-    if (!ParseCursorPos(h, payload, &x, &y))
-        return ShortCursorPacket(h, kCursorPosLen);
-    AcquireSRWLockExclusive(&g_cursorLock);
-    g_cursor.x = x;
-    g_cursor.y = y;
-    g_cursor.posNew = 1;
-    ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_posNotice, WM_CV_CURSOR_POS);
-    return 1;
-}
-
-int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
+int SessionPacket(const SessPacketHeader *h, const uint8_t *payload)
 {
     switch (h->dwType) {
     case PKT_LOGIN_REPLY:
         return OnLoginReply(h, payload);
     case PKT_SCREEN_INFO:
         return OnScreenInfo(h, payload);
-    case PKT_SCREEN_XOR_PART:
-        return HandleXoredScrPart(h, payload);
-    case PKT_SCREEN_XOR_RLE_PART:
-        return HandleRlePart(h, payload, 1);
-    case PKT_SCREEN_RLE_PART:
-        return HandleRlePart(h, payload, 0);
-    case PKT_PALETTE:
-        return HandlePalette(h, payload);
     case PKT_DESKTOP_RESTART:
         // Restarts in a row are answered once, after the last: the Agent waits for one
         // client information, sent after its latest restart.
         Announce(&g_restartNotice, WM_CV_DESKTOP_RESTART);
         return 1;
-    case PKT_KEYBOARD_LIGHTS:
-        return HandleKeyboardLights(h, payload);
-    case PKT_CURSOR_STANDARD:
-        return OnCursorStandard(h, payload);
-    case PKT_CURSOR_SHAPE:
-        return OnCursorShapePacket(h, payload);
-    case PKT_CURSOR_POS:
-        return OnCursorPosPacket(h, payload);
-    case PKT_CONSOLE_STOP:
-    case PKT_CONSOLE_START:
-    case PKT_CONSOLE_CURSOR:
-    case PKT_CONSOLE_LINE:
-        return HandleConsolePacket(h, payload);
-    case PKT_CLIPBOARD_TEXT:
-        return HandleClipboardChunk(h, payload);
-    case PKT_AGENT_SETTINGS_COMMON:
-    case PKT_AGENT_SETTINGS_STRING:
-    case PKT_AGENT_SETTINGS_FLAG:
-    case PKT_AGENT_SETTINGS_NODE_LISTS:
-    case PKT_AGENT_SETTINGS_COMMUNITIES:
-        return HandleAgentSettingsPacket(h, payload);
-    case PKT_FT_DIR_LISTING:
-    case PKT_FT_DIR_LISTING_MORE:
-    case PKT_FT_SET_ATTRIBUTES_RESULT:
-    case PKT_FT_RENAME_RESULT:
-    case PKT_FT_CREATE_DIR_RESULT:
-    case PKT_FT_CONFIRM_DELETE:
-    case PKT_FT_ERROR:
-    case PKT_FT_ACK:
-    case PKT_FT_CONFIRM_OVERWRITE:
-    case PKT_FT_FILE_BEGIN:
-    case PKT_FT_FILE_DATA:
-        return FtRoutePacket(h, payload);
     }
+    WriteLogF("Packet type %u reached the session, which does not read it: ignored.", (unsigned)h->dwType);
+    return 1;
+}
+
+int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload)
+{
+    const PacketRoute *route = FindPacketRoute(h->dwType);
+    const PacketHandler handler = route ? g_handlers[route->owner] : NULL;
+    if (handler)
+        return handler(h, payload);
     if (h->dwRequired == 0)
         return 1;
     return RefuseUnknown();
@@ -305,7 +199,8 @@ static DWORD WINAPI ReceiveThread(LPVOID)
         while ((r = FramerNext(f, &h, &payload)) == kFramerPacket)
             if (!DispatchPacket(&h, payload))
                 return 0;
-        AnnounceChangedTiles();
+        if (g_afterReads)
+            g_afterReads();
         if (r == kFramerError) {
             RefusePacket(IDS_PACKET_TOO_LONG, &h, kMaxPacketSize);
             return 0;
@@ -315,11 +210,10 @@ static DWORD WINAPI ReceiveThread(LPVOID)
 
 int StartReceiveThread(void)
 {
-    AcquireSRWLockExclusive(&g_cursorLock);
-    memset(&g_cursor, 0, sizeof(g_cursor));
-    ReleaseSRWLockExclusive(&g_cursorLock);
+    if (g_beforeStart)
+        g_beforeStart();
     // A message of an earlier session may have gone with its window, never taken.
-    UiNotice *notices[] = {&g_loginNotice, &g_screenNotice, &g_restartNotice, &g_shapeNotice, &g_posNotice};
+    UiNotice *notices[] = {&g_loginNotice, &g_screenNotice, &g_restartNotice};
     for (UiNotice *n : notices)
         UiNoticeTaken(n);
     DWORD id;

@@ -8,23 +8,26 @@
 
 int StartReceiveThread(void);
 
+// What reads the packets of one owner (a PacketOwner of session/routes.h): returns 0
+// when the session must end (reported, WM_CV_SOCKET posted), else nonzero.
+typedef int (*PacketHandler)(const SessPacketHeader *h, const uint8_t *payload);
+typedef void (*ReceiveHook)(void);
+// Set before any ReceiveThread starts. A routed type whose owner has no handler is
+// taken as unknown.
+void SetPacketHandler(int owner, PacketHandler handler);
+PacketHandler GetPacketHandler(int owner);
+// beforeStart runs on the starting thread before each ReceiveThread; afterReads on the
+// ReceiveThread after the packets of each read.
+void SetReceiveHooks(ReceiveHook beforeStart, ReceiveHook afterReads);
+// The session owner's handler: the login reply, the screen information and restarts.
+int SessionPacket(const SessPacketHeader *h, const uint8_t *payload);
+
 // Dispatches one whole packet as the ReceiveThread does (exposed for tests). Returns 0
 // when the session must end (it has been reported and WM_CV_SOCKET posted).
 int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload);
-
-// The Agent's latest word on the remote pointer, kept until the UI thread takes it.
-struct PendingCursor {
-    int shapeKind;   // 0 none, 1 standard index, 2 shape bytes
-    uint32_t index;
-    BYTE shape[kCursorShapeLen]; // PKT_CURSOR_SHAPE's payload
-    int posNew;
-    DWORD x, y;
-};
 
 // UI thread, in the handlers of the messages the receive thread announces: each takes
 // its notice, then the facts. Nonzero when there was something new.
 int TakeLoginStatus(DWORD *status);
 void TakeScreenNotice(void);
 void TakeRestartNotice(void);
-int TakeCursorShape(PendingCursor *out);
-int TakeCursorPos(DWORD *x, DWORD *y);

@@ -3,8 +3,6 @@
 // and posts FD_CLOSE to the main window; it never touches window state itself.
 #include "session/transport_win.h"
 
-#include "desktop/fullscreen_win.h"
-
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/neterror.h"
@@ -374,6 +372,7 @@ int NetConnect(HWND owner)
 
 void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
 {
+    (void)mainWindow;
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_READ:
         SetEvent(g_viewer.readReadyEvent);
@@ -381,20 +380,5 @@ void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
     case FD_WRITE:
         SetEvent(g_viewer.writeReadyEvent);
         break;
-    case FD_CLOSE: {
-        int code = WSAGETSELECTERROR(lParam);
-        // The box below belongs to the main window, hidden behind a topmost full screen.
-        LeaveFullScreenThroughPad();
-        if (code) {
-            char text[1024];
-            FormatNetError(code, IDS_CONNECTION_LOST, text, sizeof(text));
-            WriteLog(text);
-            SendMessageRecord(0, text);
-            TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
-            TimedMessageBox(mainWindow, &req);
-        }
-        PostMessageA(mainWindow, WM_CLOSE, 0, 0);
-        break;
-    }
     }
 }

@@ -28,7 +28,8 @@ int StartNetworkEventThread(void);
 // the main window (*closed remembers it); batches after the close are still announced.
 void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed);
 
-// WM_CV_SOCKET: event in the low word of lParam, error code in the high word.
+// WM_CV_SOCKET: event in the low word of lParam, error code in the high word. FD_CLOSE
+// is the main window's (the box and the close).
 void NetOnSocketMessage(HWND mainWindow, LPARAM lParam);
 
 // "<protocol>: <string id>[ <code> - <code text or string 22>]"; any thread.

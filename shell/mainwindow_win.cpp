@@ -16,6 +16,8 @@
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/login_win.h"
+#include "session/neterror.h"
+#include "desktop/packets_win.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
 #include "session/transport_win.h"
@@ -31,6 +33,7 @@
 #include "shell/settings_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "shell/wiring_win.h"
 #include "ui/dpi_win.h"
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
@@ -189,6 +192,21 @@ static void OnSendStalled(HWND wnd)
     // The box belongs to the main window, hidden behind a topmost full screen.
     LeaveFullScreenThroughPad();
     ReportFailure(wnd, text);
+    PostMessageA(wnd, WM_CLOSE, 0, 0);
+}
+
+static void OnConnectionLost(HWND wnd, int code)
+{
+    // The box below belongs to the main window, hidden behind a topmost full screen.
+    LeaveFullScreenThroughPad();
+    if (code) {
+        char text[1024];
+        FormatNetError(code, IDS_CONNECTION_LOST, text, sizeof(text));
+        WriteLog(text);
+        SendMessageRecord(0, text);
+        TimedBoxRequest req = {IDD_TIMED_BOX, 5000, g_viewer.names.mainTitle, text, 16, TRUE};
+        TimedMessageBox(wnd, &req);
+    }
     PostMessageA(wnd, WM_CLOSE, 0, 0);
 }
 
@@ -366,12 +384,15 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         LoginOnConnect(wnd);
         return 0;
     case WM_CV_SOCKET:
-        NetOnSocketMessage(wnd, lp);
+        if (WSAGETSELECTEVENT(lp) == FD_CLOSE)
+            OnConnectionLost(wnd, WSAGETSELECTERROR(lp));
+        else
+            NetOnSocketMessage(wnd, lp);
         return 0;
     case WM_CV_LOGIN_REPLY: {
         DWORD status;
         TakeLoginStatus(&status);
-        LoginOnReply(wnd, status);
+        AfterLoginReply(wnd, status);
         return 0;
     }
     case WM_CV_SCREEN_INFO:
@@ -421,7 +442,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_CV_DESKTOP_RESTART:
         TakeRestartNotice();
-        LoginOnDesktopRestart(wnd);
+        AfterDesktopRestart(wnd);
         return 0;
     case WM_CV_SET_STAMP:
         LoginOnSetStamp(wnd, (DWORD)lp);

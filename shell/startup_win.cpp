@@ -4,7 +4,6 @@
 
 #include "console/console_win.h"
 #include "desktop/profile_win.h"
-#include "desktop/screen_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "shell/log_win.h"
@@ -18,6 +17,7 @@
 #include "session/transport_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "shell/wiring_win.h"
 #include "ui/libversion_win.h"
 
 #include <commctrl.h>
@@ -197,7 +197,7 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     if (!NetStartup())
         return 0;
-    if (!RegisterWindowClasses())
+    if (!WireViewer())
         return 0;
     UiPostInit();
     if (!CreateMainWindow())

@@ -16,6 +16,7 @@
 #include "desktop/screeninfo.h"
 #include "desktop/tiles.h"
 #include "session/packet.h"
+#include "session/routes.h"
 #include "tools/agentsim/control.h"
 #include "tools/agentsim/hostile.h"
 #include "tools/agentsim/options.h"
@@ -74,8 +75,9 @@ TEST(SimHostile, SameSeedSameBytesWholePacketsWithinTheLimit)
 TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
 {
     std::map<uint32_t, std::set<uint32_t>> lengths;
-    std::set<uint32_t> otherRequired;
+    std::set<uint32_t> otherRequired, types;
     for (const Packet &p : Stream(1, 20000)) {
+        types.insert(p.h.dwType);
         const int kind = HostileKindOf(p.h.dwType);
         lengths[kind == kHostileOther ? 0xFFFFFFFFu : kind == kHostileLater ? 0xFFFFFFFEu : p.h.dwType].insert(
             p.h.dwDataLen);
@@ -113,6 +115,8 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
         EXPECT_EQ(*got.begin(), c.shortest) << "type " << c.type;
     }
     EXPECT_EQ(otherRequired, std::set<uint32_t>{0});
+    for (size_t i = 0; i < kPacketRouteCount; i++)
+        EXPECT_TRUE(types.count(kPacketRoutes[i].type)) << kPacketRoutes[i].name << " never sent";
 }
 
 TEST(SimHostile, ScreensStayShowableAndSkippedKindsNeverAppear)

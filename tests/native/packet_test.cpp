@@ -1,5 +1,6 @@
 // Wire layout of the session header, the type table and the small payloads.
 #include "session/packet.h"
+#include "session/routes.h"
 
 #include <gtest/gtest.h>
 
@@ -170,12 +171,21 @@ TEST(SelectScreen, CommandBounds) {
     EXPECT_EQ(BuildSelectScreen(1, out, 27), 0u);
 }
 
-TEST(TypeTable, HandledAgentTypesMatchIndependentList) {
-    const std::set<uint32_t> handled = {1,  3,  5,  7,  8,  9,  11, 13, 14, 15, 17, 21, 22, 23, 24, 26,
-                                        27, 28, 30, 31, 33, 35, 37, 39, 41, 42, 43, 44, 45, 52, 54, 57};
-    for (uint32_t t = 0; t < 300; t++)
-        EXPECT_EQ(IsHandledAgentType(t), handled.count(t) ? 1 : 0) << t;
-    for (uint32_t t : {0u, 2u, 49u, 50u, 51u, 53u, 55u, 56u, 58u, 60u, 0x101u, 0xFFFFFFFFu})
+TEST(TypeTable, EachRoutedTypeOnceWithAnOwnerAndNothingElseHandled) {
+    std::set<uint32_t> seen;
+    for (size_t i = 0; i < kPacketRouteCount; i++) {
+        const PacketRoute& r = kPacketRoutes[i];
+        EXPECT_TRUE(seen.insert(r.type).second) << r.type << " twice";
+        EXPECT_TRUE(r.owner >= 0 && r.owner < kOwnerCount) << r.type;
+        EXPECT_EQ(FindPacketRoute(r.type), &r);
+        ASSERT_NE(r.name, nullptr);
+        EXPECT_EQ(strncmp(r.name, "PKT_", 4), 0) << r.type;
+    }
+    // Every owner reads something; what the viewer only sends is never routed.
+    std::set<int> owners;
+    for (size_t i = 0; i < kPacketRouteCount; i++) owners.insert(kPacketRoutes[i].owner);
+    EXPECT_EQ(owners.size(), (size_t)kOwnerCount);
+    for (uint32_t t : {0u, 2u, 4u, 6u, 10u, 12u, 16u, 29u, 40u, 47u, 49u, 58u, 60u, 0x101u, 0xFFFFFFFFu})
         EXPECT_FALSE(IsHandledAgentType(t)) << t;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "desktop/packets_win.h"
 #include "desktop/update_win.h"
 #include "session/receive_win.h"
 #include "shell/messages.h"

@@ -4,6 +4,7 @@
 #include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/startup_win.h"
+#include "shell/wiring_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,6 +29,7 @@ void PrepareTestViewer(void)
     g_viewer.languageLibs[1] = LoadLibraryA("cvresru.dll");
     g_viewer.activeLanguage = g_viewer.languageLibs[0];
     ManagerLinkOpen();
+    WirePacketHandlers();
 }
 
 WNDPROC MainWindowProcForTest(void)

@@ -8,6 +8,7 @@
 
 #include "desktop/clipboard.h"
 #include "session/packet.h"
+#include "session/routes.h"
 #include "tools/agentsim/cursor.h"
 
 const uint32_t kHostileTypes[kHostileOther] = {
@@ -17,19 +18,19 @@ const uint32_t kHostileTypes[kHostileOther] = {
 };
 
 // Unasked, out of place or malformed, these must be refused or dropped as the viewer
-// reads them: console, Agent settings and file-transfer replies.
-const uint32_t kHostileLaterTypes[20] = {
-    PKT_CONSOLE_STOP,           PKT_CONSOLE_START,
-    PKT_CONSOLE_CURSOR,         PKT_CONSOLE_LINE,
-    PKT_AGENT_SETTINGS_COMMON,  PKT_AGENT_SETTINGS_COMMUNITIES,
-    PKT_AGENT_SETTINGS_STRING,  PKT_AGENT_SETTINGS_NODE_LISTS,
-    PKT_AGENT_SETTINGS_FLAG,    PKT_FT_DIR_LISTING,
-    PKT_FT_DIR_LISTING_MORE,    PKT_FT_SET_ATTRIBUTES_RESULT,
-    PKT_FT_RENAME_RESULT,       PKT_FT_CREATE_DIR_RESULT,
-    PKT_FT_CONFIRM_DELETE,      PKT_FT_ERROR,
-    PKT_FT_ACK,                 PKT_FT_FILE_BEGIN,
-    PKT_FT_FILE_DATA,           PKT_FT_CONFIRM_OVERWRITE,
-};
+// reads them: the console, Agent settings and file-transfer types of the route table,
+// owner by owner in table order.
+static const std::vector<uint32_t> &LaterTypes()
+{
+    static const std::vector<uint32_t> types = [] {
+        std::vector<uint32_t> v;
+        for (int owner : {kOwnerConsole, kOwnerAgentSettings, kOwnerFileTransfer})
+            for (size_t i = 0; i < kPacketRouteCount; i++)
+                if (kPacketRoutes[i].owner == owner) v.push_back(kPacketRoutes[i].type);
+        return v;
+    }();
+    return types;
+}
 
 static const char *const kKindNames[kHostileKinds] = {"1", "3", "5", "7", "8", "9", "11", "13", "14", "15", "28",
                                                       "17", "later", "other"};
@@ -48,7 +49,7 @@ enum { kRestartBurstMax = 24 };
 
 int HostileKindOf(uint32_t type)
 {
-    for (uint32_t later : kHostileLaterTypes)
+    for (uint32_t later : LaterTypes())
         if (later == type) return kHostileLater;
     for (int k = 0; k < kHostileOther; k++)
         if (kHostileTypes[k] == type) return k;
@@ -435,7 +436,7 @@ size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out)
     case kKindCursorShape: CursorShape(s, out); break;
     case kKindCursorPos: Small(s, PKT_CURSOR_POS, kCursorPosLen, out); break;
     case kKindClip: ClipText(s, out); break;
-    case kKindLater: Small(s, Pick(s, kHostileLaterTypes, 20), Below(s, 600), out); break;
+    case kKindLater: Small(s, Pick(s, LaterTypes().data(), LaterTypes().size()), Below(s, 600), out); break;
     default: Other(s, out);
     }
     return out->size() - before;

@@ -32,9 +32,8 @@ struct HostileStream {
 };
 
 // Kind index of a type: 0..11 for the handled types of the desktop and the clipboard,
-// kHostileLater for the console, settings and file-transfer types (one kind, listed in
-// kHostileLaterTypes), kHostileOther for the rest.
-extern const uint32_t kHostileLaterTypes[20];
+// kHostileLater for the console, settings and file-transfer types of the route table
+// (one kind), kHostileOther for the rest.
 int HostileKindOf(uint32_t type);
 // "1", "3", ... "28", "17", "later", "other".
 const char *HostileKindName(int kind);
