@@ -51,7 +51,6 @@ add_library(corvid_win STATIC
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
   desktop/input_win.cpp
-  desktop/toolbar_win.cpp
   desktop/cursor_win.cpp
   desktop/update_win.cpp
   desktop/profile_win.cpp
@@ -82,6 +81,7 @@ add_library(corvid_win STATIC
   ui/sendmsg_win.cpp
   ui/syserror_win.cpp
   ui/sysinfo_win.cpp
+  ui/toolbar_win.cpp
   ui/windowfailure_win.cpp
 )
 target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)

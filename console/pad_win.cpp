@@ -4,7 +4,6 @@
 #include "console/console_win.h"
 
 #include "console/rules.h"
-#include "desktop/toolbar_win.h"
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
@@ -12,6 +11,7 @@
 #include "shell/notify_win.h"
 #include "shell/state.h"
 #include "ui/dpi_win.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 

@@ -4,7 +4,7 @@
 #include "desktop/screen_win.h"
 
 #include "console/console_win.h"
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 
 #include "desktop/fullscreen_win.h"
 #include "desktop/update_win.h"

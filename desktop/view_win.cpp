@@ -6,13 +6,13 @@
 #include "desktop/input_win.h"
 #include "desktop/profile_win.h"
 #include "desktop/screen_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/viewgeom.h"
 #include "resources/resource.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
+#include "ui/toolbar_win.h"
 
 #include <cmath>
 

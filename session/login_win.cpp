@@ -2,7 +2,7 @@
 // session through the exit command.
 #include "session/login_win.h"
 
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"

@@ -8,7 +8,6 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/pointer.h"
 #include "desktop/profile_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "filetransfer/route_win.h"
 #include "lang/stringids.h"
@@ -21,6 +20,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/toolbar_win.h"
 
 #include <cstdio>
 #include <cstring>

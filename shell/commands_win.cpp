@@ -7,7 +7,6 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/frame_win.h"
 #include "session/packet.h"
@@ -22,6 +21,7 @@
 #include "ui/logo_win.h"
 #include "ui/sendmsg_win.h"
 #include "ui/sysinfo_win.h"
+#include "ui/toolbar_win.h"
 
 #include <shellapi.h>
 

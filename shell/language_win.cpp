@@ -2,7 +2,6 @@
 // remote-screen items. UI thread only; the rights are read under LoginInfoLock.
 #include "shell/language_win.h"
 
-#include "desktop/toolbar_win.h"
 #include "session/login.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
@@ -12,6 +11,7 @@
 #include "shell/messages.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
+#include "ui/toolbar_win.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The main toolbar's extras (keyboard lights, level slider and their labels) and the
 // console pad's toolbar. UI thread, except HandleKeyboardLights (receive thread).
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
 #include "lang/stringids.h"
