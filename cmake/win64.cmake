@@ -50,6 +50,7 @@ add_library(corvid_win STATIC
   filetransfer/route_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
+  desktop/screenchoice_win.cpp
   desktop/input_win.cpp
   desktop/cursor_win.cpp
   desktop/update_win.cpp

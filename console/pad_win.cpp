@@ -4,6 +4,7 @@
 #include "console/console_win.h"
 
 #include "console/rules.h"
+#include "resources/resource.h"
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
@@ -73,6 +74,26 @@ static LRESULT CALLBACK PadToolbarProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         break;
     }
     return r;
+}
+
+HWND BuildConsoleToolbar(HWND parent, UINT id)
+{
+    static const ToolbarEntry kEntries[] = {
+        {0, 0, 0, BTNS_SEP},
+        {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
+        {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {2, IDM_SWITCH, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {7, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {3, IDM_PAD_FOLLOWS_CONSOLE, TBSTATE_ENABLED, BTNS_CHECK},
+        {0, 0, 0, BTNS_SEP},
+        {4, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {5, IDM_LEFT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {6, IDM_ALT_ENTER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    };
+    return CreateEntryToolbar(parent, id, CCS_NODIVIDER | CCS_TOP, 0, IDB_CONSOLE_TOOLBAR, kEntries,
+                              (int)(sizeof(kEntries) / sizeof(kEntries[0])));
 }
 
 static int OnPadCreate(HWND wnd)

@@ -7,6 +7,7 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
+#include "desktop/screenchoice_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/frame_win.h"
 #include "session/packet.h"

@@ -5,11 +5,11 @@
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/state.h"
-#include "ui/dpi_win.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 
-enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
+enum { kToolbarId = 200 };
 
 // The commands the main window carries out. Any other id stays greyed and
 // indeterminate rather than pretending to work.
@@ -71,38 +71,6 @@ static const ToolbarEntry kMainToolbar[] = {
     {0, 0, 0, BTNS_SEP},
     {10, IDM_AGENT_KEYS, TBSTATE_INDETERMINATE, BTNS_BUTTON},
 };
-
-HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
-                        const ToolbarEntry *entries, int count)
-{
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0,
-                              0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
-    if (!tb)
-        return NULL;
-    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    if (extendedStyle)
-        SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, extendedStyle);
-    HIMAGELIST images = LoadToolbarImages(bitmap, kToolbarImage);
-    if (images)
-        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
-    TBBUTTON buttons[32] = {};
-    if (count > 32)
-        count = 32;
-    for (int i = 0; i < count; i++) {
-        const ToolbarEntry &e = entries[i];
-        buttons[i].iBitmap = e.style == BTNS_SEP ? 0 : e.image;
-        buttons[i].idCommand = (int)e.command;
-        buttons[i].fsState = e.state;
-        buttons[i].fsStyle = e.style;
-    }
-    if (!SendMessageA(tb, TB_ADDBUTTONSA, count, (LPARAM)buttons)) {
-        DestroyWindow(tb);
-        return NULL;
-    }
-    ScaleToolbarButtons(tb, kToolbarImage);
-    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
-    return tb;
-}
 
 HWND CreateMainToolbar(HWND mainWindow)
 {

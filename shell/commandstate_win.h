@@ -5,17 +5,6 @@
 
 enum { kCheckLeave = (UINT)-1 };
 
-// A toolbar button: image index, command, initial state, style.
-struct ToolbarEntry {
-    int image;
-    UINT command;
-    BYTE state;
-    BYTE style;
-};
-// A visible toolbar with tooltips, 18 x 18 images from the bitmap (magenta key) and
-// the entries (at most 32); NULL when it cannot be made.
-HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
-                        const ToolbarEntry *entries, int count);
 // The main toolbar (control id 200) with its 20 entries; 0 when it cannot be made.
 HWND CreateMainToolbar(HWND mainWindow);
 

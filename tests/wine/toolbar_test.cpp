@@ -1,6 +1,7 @@
 // The main toolbar's extras and the console toolbar, built on real windows.
 #include <gtest/gtest.h>
 
+#include "console/console_win.h"
 #include "session/packet.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
