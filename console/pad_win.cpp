@@ -7,7 +7,6 @@
 #include "resources/resource.h"
 #include "session/login.h"
 #include "shell/commands.h"
-#include "shell/commandstate_win.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
@@ -50,8 +49,7 @@ static void SetInitialStates(void)
         SetState(IDM_ALT_ENTER, Checked(0));
         SetState(IDM_SWITCH, Checked(g_viewer.switchOn));
     }
-    // A command the main window does not carry out keeps its button indeterminate.
-    if ((rights & RIGHT_FILE_TRANSFER) && CommandAvailable(IDM_FILE_TRANSFER))
+    if (rights & RIGHT_FILE_TRANSFER)
         SetState(IDM_FILE_TRANSFER, Checked(0));
     SetState(IDM_PAD_FOLLOWS_CONSOLE, Checked(Pinned()));
 }

@@ -64,11 +64,8 @@ int RunCommand(HWND mainWindow, UINT command)
     // them otherwise.
     if (command >= IDM_SCREEN_FIRST && command <= IDM_SCREEN_LAST)
         return SelectScreenCommand(command);
-    // An id the main window does not carry out does nothing, even if something
-    // outside the menu sends it.
-    if (!CommandAvailable(command) && command != IDM_BRING_FORWARD)
-        return 0;
-    // Nor does a greyed one: posted from outside, it must not bypass the rights.
+    // A greyed command does nothing: posted from outside, it must not bypass the rights.
+    // An id the main window does not carry out falls through the switch.
     UINT state = g_viewer.menu ? GetMenuState(g_viewer.menu, command, MF_BYCOMMAND) : (UINT)-1;
     if (state != (UINT)-1 && (state & MF_GRAYED))
         return 0;

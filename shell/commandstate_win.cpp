@@ -11,19 +11,6 @@
 
 enum { kToolbarId = 200 };
 
-// The commands the main window carries out. Any other id stays greyed and
-// indeterminate rather than pretending to work.
-static const UINT kAvailableCommands[] = {
-    IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
-    IDM_WEB_PAGE,  IDM_AGENT_KEYS,     IDM_AUTO_SCALE, IDM_HAND_TOOL,
-    IDM_LEFT_CTRL, IDM_LEFT_ALT, IDM_WIN_KEY, IDM_RIGHT_ALT, IDM_RIGHT_CTRL, IDM_ALT_ENTER,
-    IDM_SHOW_REMOTE_CURSOR,
-    IDM_FULL_SCREEN, IDM_LEAVE_FULL_SCREEN,
-    IDM_HELP, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_SCREEN_CHOICE,
-    IDM_SEND_MESSAGE, IDM_SYSTEM_INFO, IDM_LOGO, IDM_CLIPBOARD_EXCHANGE, IDM_AGENT_SETTINGS,
-    IDM_PAD_FOLLOWS_CONSOLE, IDM_FILE_TRANSFER,
-};
-
 // Enabled from the start; the rest wait for the login rights or their own state.
 static const UINT kAlwaysEnabled[] = {
     IDM_EXIT, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT, IDM_WEB_PAGE, IDM_AUTO_SCALE, IDM_SHOW_REMOTE_CURSOR,
@@ -38,15 +25,9 @@ static int InList(const UINT *list, size_t n, UINT command)
     return 0;
 }
 
-int CommandAvailable(UINT command)
-{
-    return InList(kAvailableCommands, sizeof(kAvailableCommands) / sizeof(kAvailableCommands[0]), command);
-}
-
 static int CommandInitiallyEnabled(UINT command)
 {
-    return CommandAvailable(command) &&
-           InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
+    return InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
 }
 
 static const ToolbarEntry kMainToolbar[] = {
@@ -74,16 +55,8 @@ static const ToolbarEntry kMainToolbar[] = {
 
 HWND CreateMainToolbar(HWND mainWindow)
 {
-    const int n = (int)(sizeof(kMainToolbar) / sizeof(kMainToolbar[0]));
-    ToolbarEntry entries[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
-    for (int i = 0; i < n; i++) {
-        entries[i] = kMainToolbar[i];
-        // A command the main window does not carry out starts (and stays) indeterminate.
-        if (entries[i].style != BTNS_SEP && !CommandAvailable(entries[i].command))
-            entries[i].state = TBSTATE_INDETERMINATE;
-    }
     return CreateEntryToolbar(mainWindow, kToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS, IDB_TOOLBAR,
-                              entries, n);
+                              kMainToolbar, (int)(sizeof(kMainToolbar) / sizeof(kMainToolbar[0])));
 }
 
 void CheckCommand(UINT command, int checked)
@@ -99,8 +72,6 @@ void CheckCommand(UINT command, int checked)
 
 void EnableCommand(int on, UINT command, UINT check)
 {
-    if (on && !CommandAvailable(command))
-        on = 0;
     if (g_viewer.menu) {
         EnableMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
         if (check == 0 || check == MF_CHECKED)
