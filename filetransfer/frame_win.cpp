@@ -12,7 +12,6 @@
 #include "resources/resource.h"
 #include "session/login.h"
 #include "shell/commands.h"
-#include "shell/commands_win.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"

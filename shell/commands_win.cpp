@@ -24,15 +24,6 @@
 #include "ui/sysinfo_win.h"
 #include "ui/toolbar_win.h"
 
-#include <shellapi.h>
-
-#define CORVID_WEB_PAGE "https://corvid.example.org/"
-
-void OpenWebPage(HWND owner)
-{
-    ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
-}
-
 static void ToggleSwitch(void)
 {
     g_viewer.switchOn = !g_viewer.switchOn;
