@@ -50,8 +50,8 @@ add_library(corvid_win STATIC
   filetransfer/route_win.cpp
   desktop/fullscreen_win.cpp
   desktop/screen_win.cpp
+  desktop/screenchoice_win.cpp
   desktop/input_win.cpp
-  desktop/toolbar_win.cpp
   desktop/cursor_win.cpp
   desktop/packets_win.cpp
   desktop/update_win.cpp
@@ -84,6 +84,7 @@ add_library(corvid_win STATIC
   ui/sendmsg_win.cpp
   ui/syserror_win.cpp
   ui/sysinfo_win.cpp
+  ui/toolbar_win.cpp
   ui/windowfailure_win.cpp
 )
 target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)

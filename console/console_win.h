@@ -35,5 +35,7 @@ void BringConsoleForward(HWND mainWindow);
 // The button pad beside the console (console/pad_win.cpp).
 LRESULT CALLBACK ButtonPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 HWND CreateButtonPad(HWND console);
+// The pad's toolbar (bitmap 127) with its twelve entries.
+HWND BuildConsoleToolbar(HWND parent, UINT id);
 // Command 40026: pinning on or off; switched on, the pad records where it stands.
 void TogglePadFollowsConsole(void);

@@ -4,14 +4,14 @@
 #include "console/console_win.h"
 
 #include "console/rules.h"
-#include "desktop/toolbar_win.h"
+#include "resources/resource.h"
 #include "session/login.h"
 #include "shell/commands.h"
-#include "shell/commandstate_win.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
 #include "ui/dpi_win.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 
@@ -49,8 +49,7 @@ static void SetInitialStates(void)
         SetState(IDM_ALT_ENTER, Checked(0));
         SetState(IDM_SWITCH, Checked(g_viewer.switchOn));
     }
-    // A command the main window does not carry out keeps its button indeterminate.
-    if ((rights & RIGHT_FILE_TRANSFER) && CommandAvailable(IDM_FILE_TRANSFER))
+    if (rights & RIGHT_FILE_TRANSFER)
         SetState(IDM_FILE_TRANSFER, Checked(0));
     SetState(IDM_PAD_FOLLOWS_CONSOLE, Checked(Pinned()));
 }
@@ -73,6 +72,26 @@ static LRESULT CALLBACK PadToolbarProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         break;
     }
     return r;
+}
+
+HWND BuildConsoleToolbar(HWND parent, UINT id)
+{
+    static const ToolbarEntry kEntries[] = {
+        {0, 0, 0, BTNS_SEP},
+        {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
+        {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {2, IDM_SWITCH, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {7, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {3, IDM_PAD_FOLLOWS_CONSOLE, TBSTATE_ENABLED, BTNS_CHECK},
+        {0, 0, 0, BTNS_SEP},
+        {4, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {5, IDM_LEFT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {6, IDM_ALT_ENTER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+        {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
+        {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
+    };
+    return CreateEntryToolbar(parent, id, CCS_NODIVIDER | CCS_TOP, 0, IDB_CONSOLE_TOOLBAR, kEntries,
+                              (int)(sizeof(kEntries) / sizeof(kEntries[0])));
 }
 
 static int OnPadCreate(HWND wnd)

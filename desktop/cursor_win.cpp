@@ -1,6 +1,6 @@
 // The remote pointer: its shape over the desktop view and the markers that show
 // where it is. UI thread only.
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
 #include "desktop/profile_win.h"

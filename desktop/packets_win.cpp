@@ -4,7 +4,7 @@
 #include "desktop/packets_win.h"
 
 #include "desktop/pointer.h"
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"

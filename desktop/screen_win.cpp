@@ -4,9 +4,10 @@
 #include "desktop/screen_win.h"
 
 #include "console/console_win.h"
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 
 #include "desktop/fullscreen_win.h"
+#include "desktop/screenchoice_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "lang/stringids.h"
@@ -14,7 +15,6 @@
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
-#include "shell/language_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"

@@ -7,13 +7,13 @@
 #include "desktop/profile_win.h"
 #include "desktop/scaler.h"
 #include "desktop/screen_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/viewgeom.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
 #include "shell/state.h"
+#include "ui/toolbar_win.h"
 
 #include <cstring>
 

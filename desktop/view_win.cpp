@@ -6,13 +6,13 @@
 #include "desktop/input_win.h"
 #include "desktop/profile_win.h"
 #include "desktop/screen_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/viewgeom.h"
 #include "resources/resource.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
+#include "ui/toolbar_win.h"
 
 #include <cmath>
 
@@ -175,53 +175,23 @@ static void LayoutUnscaled(int cx, int cy)
 {
     ViewState *v = View();
     const int W = Model()->layout.width, H = Model()->layout.height;
-    if (cx >= W && v->hBar) {
-        if (v->hx) {
-            v->hx = 0;
-            MoveTilePad();
-        }
+    UnscaledStep step;
+    UnscaledLayoutStep(W, H, cx, cy, v->hx, v->vy, v->hBar, v->vBar, &step);
+    v->hx = step.hx;
+    v->vy = step.vy;
+    if (step.moveTiles)
+        MoveTilePad();
+    switch (step.action) {
+    case kUnscaledHideHorz:
         HideBar(SB_HORZ); // hiding resizes the frame: a new WM_SIZE follows
         return;
-    }
-    if (cy >= H && v->vBar) {
-        if (v->vy) {
-            v->vy = 0;
-            MoveTilePad();
-        }
+    case kUnscaledHideVert:
         HideBar(SB_VERT);
         return;
-    }
-    int right = v->hx + cx < W ? v->hx + cx : W;
-    int bottom = v->vy + cy < H ? v->vy + cy : H;
-    if (right == W && v->hBar) {
-        if (v->hx == 0) {
-            HideBar(SB_HORZ);
-            return;
-        }
-        v->hx = W - cx > 0 ? W - cx : 0;
-        MoveTilePad();
-        if (v->hx == 0) {
-            HideBar(SB_HORZ);
-            return;
-        }
-    }
-    if (bottom == H && v->vBar) {
-        if (v->vy == 0) {
-            HideBar(SB_VERT);
-            return;
-        }
-        v->vy = H - cy > 0 ? H - cy : 0;
-        MoveTilePad();
-        if (v->vy == 0) {
-            HideBar(SB_VERT);
-            return;
-        }
-    }
-    if (right < W && !v->hBar) {
+    case kUnscaledShowHorz:
         ShowBar(SB_HORZ, W - cx, v->hx);
         return;
-    }
-    if (bottom < H && !v->vBar) {
+    case kUnscaledShowVert:
         ShowBar(SB_VERT, H - cy, v->vy);
         return;
     }

@@ -159,3 +159,54 @@ void DragAxis(int32_t offset, int32_t anchor, int32_t pointer, int32_t client, i
     *newOffset = (int32_t)n;
     *newAnchor = (int32_t)((int64_t)anchor + ((int64_t)offset - n));
 }
+
+static void Finish(UnscaledStep *out, int action)
+{
+    out->action = action;
+}
+
+void UnscaledLayoutStep(int32_t W, int32_t H, int32_t cx, int32_t cy, int32_t hx, int32_t vy, int hBar, int vBar,
+                        UnscaledStep *out)
+{
+    out->hx = hx;
+    out->vy = vy;
+    out->moveTiles = 0;
+    out->action = kUnscaledSettle;
+    if (cx >= W && hBar) {
+        if (out->hx) {
+            out->hx = 0;
+            out->moveTiles = 1;
+        }
+        return Finish(out, kUnscaledHideHorz);
+    }
+    if (cy >= H && vBar) {
+        if (out->vy) {
+            out->vy = 0;
+            out->moveTiles = 1;
+        }
+        return Finish(out, kUnscaledHideVert);
+    }
+    // Both edges are judged at the offsets the pass started with.
+    const int32_t right = hx + cx < W ? hx + cx : W;
+    const int32_t bottom = vy + cy < H ? vy + cy : H;
+    if (right == W && hBar) {
+        if (out->hx == 0)
+            return Finish(out, kUnscaledHideHorz);
+        out->hx = W - cx > 0 ? W - cx : 0;
+        out->moveTiles = 1;
+        if (out->hx == 0)
+            return Finish(out, kUnscaledHideHorz);
+    }
+    if (bottom == H && vBar) {
+        if (out->vy == 0)
+            return Finish(out, kUnscaledHideVert);
+        out->vy = H - cy > 0 ? H - cy : 0;
+        out->moveTiles = 1;
+        if (out->vy == 0)
+            return Finish(out, kUnscaledHideVert);
+    }
+    if (right < W && !hBar)
+        return Finish(out, kUnscaledShowHorz);
+    if (bottom < H && !vBar)
+        return Finish(out, kUnscaledShowVert);
+}

@@ -53,3 +53,22 @@ int WheelNotches(int32_t delta, int *code);
 // kept within 0..extent - client, and the anchor that follows the pointer until a limit.
 void DragAxis(int32_t offset, int32_t anchor, int32_t pointer, int32_t client, int32_t extent, int32_t *newOffset,
               int32_t *newAnchor);
+
+// One pass of the unscaled view's layout for a cx x cy client area over a W x H screen
+// scrolled to (hx, vy) with the bars shown as hBar and vBar: the offsets to use (the tile
+// pad moves when moveTiles), then one action. Hiding or showing a bar resizes the
+// frame, so the pass ends there and the next WM_SIZE runs another.
+enum {
+    kUnscaledSettle = 0, // bars keep their state; ranges and the request follow
+    kUnscaledHideHorz,
+    kUnscaledHideVert,
+    kUnscaledShowHorz,
+    kUnscaledShowVert,
+};
+struct UnscaledStep {
+    int32_t hx, vy;
+    int moveTiles;
+    int action;
+};
+void UnscaledLayoutStep(int32_t W, int32_t H, int32_t cx, int32_t cy, int32_t hx, int32_t vy, int hBar, int vBar,
+                        UnscaledStep *out);

@@ -15,6 +15,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "ui/toolbar_win.h"
 
 #include <cstdio>
 #include <cstring>

@@ -71,7 +71,6 @@ static int ChooseProvider(void)
         ReportLocalFailureId(IDS_PROTOCOL_ENUM_FAILED);
         return 0;
     }
-    g_viewer.protocolCount = count;
     int family = g_viewer.target.protocol == PROTO_SPX ? AF_IPX : AF_INET;
     for (int i = 0; i < count; i++) {
         const WSAPROTOCOL_INFOA *p = &g_viewer.protocols[i];

@@ -7,7 +7,7 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
-#include "desktop/toolbar_win.h"
+#include "desktop/screenchoice_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/frame_win.h"
 #include "session/packet.h"
@@ -22,15 +22,7 @@
 #include "ui/logo_win.h"
 #include "ui/sendmsg_win.h"
 #include "ui/sysinfo_win.h"
-
-#include <shellapi.h>
-
-#define CORVID_WEB_PAGE "https://corvid.example.org/"
-
-void OpenWebPage(HWND owner)
-{
-    ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
-}
+#include "ui/toolbar_win.h"
 
 static void ToggleSwitch(void)
 {
@@ -63,11 +55,8 @@ int RunCommand(HWND mainWindow, UINT command)
     // them otherwise.
     if (command >= IDM_SCREEN_FIRST && command <= IDM_SCREEN_LAST)
         return SelectScreenCommand(command);
-    // An id the main window does not carry out does nothing, even if something
-    // outside the menu sends it.
-    if (!CommandAvailable(command) && command != IDM_BRING_FORWARD)
-        return 0;
-    // Nor does a greyed one: posted from outside, it must not bypass the rights.
+    // A greyed command does nothing: posted from outside, it must not bypass the rights.
+    // An id the main window does not carry out falls through the switch.
     UINT state = g_viewer.menu ? GetMenuState(g_viewer.menu, command, MF_BYCOMMAND) : (UINT)-1;
     if (state != (UINT)-1 && (state & MF_GRAYED))
         return 0;

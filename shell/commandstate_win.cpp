@@ -5,24 +5,11 @@
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/state.h"
-#include "ui/dpi_win.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 
-enum { kToolbarId = 200, kToolbarImage = 18, kToolbarImages = 15 };
-
-// The commands the main window carries out. Any other id stays greyed and
-// indeterminate rather than pretending to work.
-static const UINT kAvailableCommands[] = {
-    IDM_EXIT,      IDM_REMOTE_CONTROL, IDM_SWITCH, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT,
-    IDM_WEB_PAGE,  IDM_AGENT_KEYS,     IDM_AUTO_SCALE, IDM_HAND_TOOL,
-    IDM_LEFT_CTRL, IDM_LEFT_ALT, IDM_WIN_KEY, IDM_RIGHT_ALT, IDM_RIGHT_CTRL, IDM_ALT_ENTER,
-    IDM_SHOW_REMOTE_CURSOR,
-    IDM_FULL_SCREEN, IDM_LEAVE_FULL_SCREEN,
-    IDM_HELP, IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_SCREEN_CHOICE,
-    IDM_SEND_MESSAGE, IDM_SYSTEM_INFO, IDM_LOGO, IDM_CLIPBOARD_EXCHANGE, IDM_AGENT_SETTINGS,
-    IDM_PAD_FOLLOWS_CONSOLE, IDM_FILE_TRANSFER,
-};
+enum { kToolbarId = 200 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.
 static const UINT kAlwaysEnabled[] = {
@@ -38,15 +25,9 @@ static int InList(const UINT *list, size_t n, UINT command)
     return 0;
 }
 
-int CommandAvailable(UINT command)
-{
-    return InList(kAvailableCommands, sizeof(kAvailableCommands) / sizeof(kAvailableCommands[0]), command);
-}
-
 static int CommandInitiallyEnabled(UINT command)
 {
-    return CommandAvailable(command) &&
-           InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
+    return InList(kAlwaysEnabled, sizeof(kAlwaysEnabled) / sizeof(kAlwaysEnabled[0]), command);
 }
 
 static const ToolbarEntry kMainToolbar[] = {
@@ -72,50 +53,10 @@ static const ToolbarEntry kMainToolbar[] = {
     {10, IDM_AGENT_KEYS, TBSTATE_INDETERMINATE, BTNS_BUTTON},
 };
 
-HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
-                        const ToolbarEntry *entries, int count)
-{
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0,
-                              0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
-    if (!tb)
-        return NULL;
-    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    if (extendedStyle)
-        SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, extendedStyle);
-    HIMAGELIST images = LoadToolbarImages(bitmap, kToolbarImage);
-    if (images)
-        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
-    TBBUTTON buttons[32] = {};
-    if (count > 32)
-        count = 32;
-    for (int i = 0; i < count; i++) {
-        const ToolbarEntry &e = entries[i];
-        buttons[i].iBitmap = e.style == BTNS_SEP ? 0 : e.image;
-        buttons[i].idCommand = (int)e.command;
-        buttons[i].fsState = e.state;
-        buttons[i].fsStyle = e.style;
-    }
-    if (!SendMessageA(tb, TB_ADDBUTTONSA, count, (LPARAM)buttons)) {
-        DestroyWindow(tb);
-        return NULL;
-    }
-    ScaleToolbarButtons(tb, kToolbarImage);
-    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
-    return tb;
-}
-
 HWND CreateMainToolbar(HWND mainWindow)
 {
-    const int n = (int)(sizeof(kMainToolbar) / sizeof(kMainToolbar[0]));
-    ToolbarEntry entries[sizeof(kMainToolbar) / sizeof(kMainToolbar[0])];
-    for (int i = 0; i < n; i++) {
-        entries[i] = kMainToolbar[i];
-        // A command the main window does not carry out starts (and stays) indeterminate.
-        if (entries[i].style != BTNS_SEP && !CommandAvailable(entries[i].command))
-            entries[i].state = TBSTATE_INDETERMINATE;
-    }
     return CreateEntryToolbar(mainWindow, kToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS, IDB_TOOLBAR,
-                              entries, n);
+                              kMainToolbar, (int)(sizeof(kMainToolbar) / sizeof(kMainToolbar[0])));
 }
 
 void CheckCommand(UINT command, int checked)
@@ -131,8 +72,6 @@ void CheckCommand(UINT command, int checked)
 
 void EnableCommand(int on, UINT command, UINT check)
 {
-    if (on && !CommandAvailable(command))
-        on = 0;
     if (g_viewer.menu) {
         EnableMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED));
         if (check == 0 || check == MF_CHECKED)

@@ -1,21 +1,10 @@
-// Command states shared by the main menu and the main toolbar: which commands exist in
-// this build, enabling by the login rights, checked toggles. UI thread only.
+// Command states shared by the main menu and the main toolbar: enabling by the login
+// rights, checked toggles. UI thread only.
 #pragma once
 #include <windows.h>
 
 enum { kCheckLeave = (UINT)-1 };
 
-// A toolbar button: image index, command, initial state, style.
-struct ToolbarEntry {
-    int image;
-    UINT command;
-    BYTE state;
-    BYTE style;
-};
-// A visible toolbar with tooltips, 18 x 18 images from the bitmap (magenta key) and
-// the entries (at most 32); NULL when it cannot be made.
-HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
-                        const ToolbarEntry *entries, int count);
 // The main toolbar (control id 200) with its 20 entries; 0 when it cannot be made.
 HWND CreateMainToolbar(HWND mainWindow);
 
@@ -25,10 +14,8 @@ void EnableCommand(int on, UINT command, UINT check);
 // Sets the checked state of a command on the menu and the toolbar.
 void CheckCommand(UINT command, int checked);
 
-// Whether the main window carries out the command; others stay greyed.
-int CommandAvailable(UINT command);
 // Greys every menu item that is not enabled from the start (after loading a menu):
-// commands the window does not carry out, and those that wait for the login rights.
+// those that wait for the login rights or their own state.
 void GreyUnavailableCommands(HMENU menu);
 
 // Enables the commands the login rights grant.

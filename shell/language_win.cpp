@@ -1,21 +1,13 @@
-// The main menu of the active language: the run-time language switch and the numbered
-// remote-screen items. UI thread only; the rights are read under LoginInfoLock.
+// The main menu of the active language: the run-time language switch. UI thread only.
 #include "shell/language_win.h"
 
-#include "desktop/toolbar_win.h"
-#include "session/login.h"
-#include "session/packet.h"
-#include "session/sendqueue_win.h"
+#include "desktop/screenchoice_win.h"
 #include "shell/commands.h"
-#include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/settings_win.h"
 #include "shell/state.h"
-
-#include <cstdio>
-
-enum { kMaxScreenItems = IDM_SCREEN_LAST - IDM_SCREEN_FIRST + 1 };
+#include "ui/toolbar_win.h"
 
 static void CarryItems(HMENU from, HMENU to)
 {
@@ -90,72 +82,4 @@ void ChooseLanguage(HWND mainWindow, int index)
 {
     if (SwitchLanguage(mainWindow, index) && g_viewer.settings.v[SET_SAVE_ON_EXIT])
         SaveSettings(NULL, 1);
-}
-
-HMENU ScreenSubmenu(HMENU menu)
-{
-    HMENU view = menu ? GetSubMenu(menu, 2) : NULL;
-    if (!view)
-        return NULL;
-    int n = GetMenuItemCount(view);
-    for (int i = 0; i < n; i++) {
-        HMENU sub = GetSubMenu(view, i);
-        if (sub)
-            return sub;
-    }
-    return NULL;
-}
-
-void FillScreenItems(HMENU submenu, int count)
-{
-    while (DeleteMenu(submenu, 0, MF_BYPOSITION)) {
-    }
-    if (count < 0)
-        count = 0;
-    if (count > kMaxScreenItems)
-        count = kMaxScreenItems;
-    for (int i = 0; i < count; i++) {
-        char text[8];
-        snprintf(text, sizeof(text), "&%d", i + 1);
-        InsertMenuA(submenu, (UINT)i, MF_BYPOSITION | MF_STRING, IDM_SCREEN_FIRST + i, text);
-    }
-    int current = g_viewer.session.screen.currentScreen ? g_viewer.session.screen.currentScreen : 1;
-    if (count > 0 && current <= count)
-        CheckMenuRadioItem(submenu, IDM_SCREEN_FIRST, IDM_SCREEN_FIRST + count - 1, IDM_SCREEN_FIRST + current - 1,
-                           MF_BYCOMMAND);
-}
-
-int ScreenChoiceAllowed(void)
-{
-    EnterCriticalSection(&g_viewer.loginInfoLock);
-    uint32_t rights = g_viewer.session.login.rights;
-    LeaveCriticalSection(&g_viewer.loginInfoLock);
-    return g_viewer.session.screen.screenCount > 1 && (rights & RIGHT_REMOTE_CONTROL);
-}
-
-void RefreshScreenItems(void)
-{
-    HMENU items = ScreenSubmenu(g_viewer.menu);
-    if (items)
-        FillScreenItems(items, 0);
-    if (!ScreenChoiceAllowed())
-        return;
-    EnableCommand(1, IDM_SCREEN_CHOICE, kCheckLeave);
-    if (items)
-        FillScreenItems(items, g_viewer.session.screen.screenCount);
-}
-
-int SelectScreenCommand(UINT command)
-{
-    uint32_t number;
-    if (!ScreenNumberFromCommand(command, &number))
-        return 0;
-    if (!ScreenChoiceAllowed() || number > g_viewer.session.screen.screenCount)
-        return 0;
-    uint8_t packet[kPacketHeaderSize + kSelectScreenLen];
-    size_t n = BuildSelectScreen(number, packet, sizeof(packet));
-    if (!n)
-        return 0;
-    QueueOrExit(packet, (DWORD)n);
-    return 1;
 }

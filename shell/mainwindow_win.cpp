@@ -9,7 +9,6 @@
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
 #include "desktop/screen_win.h"
-#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/frame_win.h"
@@ -23,11 +22,11 @@
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/commands_win.h"
-#include "shell/log_win.h"
 #include "shell/commandstate_win.h"
+#include "shell/log_win.h"
 #include "shell/managerlink_win.h"
-#include "shell/msgbox_win.h"
 #include "shell/messages.h"
+#include "shell/msgbox_win.h"
 #include "shell/notify_win.h"
 #include "shell/report_win.h"
 #include "shell/settings_win.h"
@@ -37,6 +36,7 @@
 #include "ui/dpi_win.h"
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 

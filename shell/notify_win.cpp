@@ -3,13 +3,12 @@
 #include "shell/notify_win.h"
 
 #include "desktop/input.h"
+#include "desktop/screenchoice_win.h"
+#include "filetransfer/ftcommands.h"
 #include "shell/commands.h"
-#include "shell/language_win.h"
 #include "shell/state.h"
 
 #include <commctrl.h>
-
-enum { kViewStyleButton = 40052, kViewStyleMenu = 158, kViewDetails = 40053, kViewList = 40055 };
 
 static int ButtonScreenRect(HWND toolbar, UINT command, RECT *rc)
 {
@@ -42,21 +41,21 @@ void ScreenDropDown(HWND mainWindow, HWND toolbar)
     DestroyMenu(popup);
 }
 
-// The file-transfer frame's view-style button: menu 158, owned by the frame, with the
+// The file-transfer frame's view-style button: its drop-down menu, owned by the frame, with the
 // style that the frame's own menu marks checked. The choice goes to the frame.
 static void ViewStyleDropDown(HWND frame, const NMTOOLBARA *nm)
 {
     RECT rc;
-    if (!ButtonScreenRect(nm->hdr.hwndFrom, kViewStyleButton, &rc))
+    if (!ButtonScreenRect(nm->hdr.hwndFrom, IDM_FT_NEXT_VIEW, &rc))
         return;
-    HMENU menu = LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(kViewStyleMenu));
+    HMENU menu = LoadMenuA(g_viewer.activeLanguage, MAKEINTRESOURCEA(IDR_FT_VIEW_MENU));
     HMENU popup = menu ? GetSubMenu(menu, 0) : NULL;
     if (popup) {
         HMENU frameMenu = GetMenu(frame);
-        for (UINT id = kViewDetails; id <= kViewList; id++) {
+        for (UINT id = IDM_FT_VIEW_DETAILS; id <= IDM_FT_VIEW_LIST; id++) {
             const UINT st = frameMenu ? GetMenuState(frameMenu, id, MF_BYCOMMAND) : 0;
             if (st != (UINT)-1 && (st & MF_CHECKED))
-                CheckMenuRadioItem(popup, kViewDetails, kViewList, id, MF_BYCOMMAND);
+                CheckMenuRadioItem(popup, IDM_FT_VIEW_DETAILS, IDM_FT_VIEW_LIST, id, MF_BYCOMMAND);
         }
         TrackUnderButton(popup, frame, &rc);
     }
@@ -68,7 +67,7 @@ static void OnDropDown(HWND wnd, const NMTOOLBARA *nm)
 {
     if (nm->iItem == IDM_SCREEN_CHOICE)
         ScreenDropDown(g_viewer.mainWindow ? g_viewer.mainWindow : wnd, nm->hdr.hwndFrom);
-    else if (nm->iItem == kViewStyleButton)
+    else if (nm->iItem == IDM_FT_NEXT_VIEW)
         ViewStyleDropDown(wnd, nm);
 }
 

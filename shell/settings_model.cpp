@@ -5,11 +5,11 @@
 
 static const char *const kValueNames[SET_FIELD_COUNT] = {
     "Language", "SaveOnExit", "LogFileSize", "FrameMaximized", "ShowRemoteCursor",
-    "ClipConTools", "XConClip", "YConClip", nullptr, nullptr, "AutoScaleScreen",
+    "ClipConTools", "XConClip", "YConClip", "AutoScaleScreen",
 };
 
 static const uint32_t kDefaults[SET_FIELD_COUNT] = {
-    1, 1, 40, 0, 1, 1, 360, (uint32_t)-7, 0, (uint32_t)-1, 0,
+    1, 1, 40, 0, 1, 1, 360, (uint32_t)-7, 0,
 };
 
 const int kSettingReadOrder[kStoredSettingCount] = {

@@ -13,10 +13,8 @@ enum SettingField {
     SET_CLIP_CON_TOOLS = 5,
     SET_X_CON_CLIP = 6,
     SET_Y_CON_CLIP = 7,
-    SET_SEND_MSG_A = 8, // not stored: 0 at every load
-    SET_SEND_MSG_B = 9, // not stored: -1 at every load
-    SET_AUTO_SCALE_SCREEN = 10,
-    SET_FIELD_COUNT = 11
+    SET_AUTO_SCALE_SCREEN = 8,
+    SET_FIELD_COUNT = 9
 };
 
 struct ViewerSettings {
@@ -27,7 +25,7 @@ enum { kStoredSettingCount = 9 };
 
 #define CORVID_SETTINGS_KEY "SOFTWARE\\Vantor\\Corvids"
 
-// Registry value name of a stored field, or nullptr for fields 8 and 9.
+// Registry value name of a field, or nullptr for an index out of range.
 const char *SettingValueName(int field);
 uint32_t SettingDefault(int field);
 
@@ -35,7 +33,7 @@ uint32_t SettingDefault(int field);
 extern const int kSettingReadOrder[kStoredSettingCount];
 extern const int kSettingSaveOrder[kStoredSettingCount];
 
-// Every field at its default (fields 8 and 9 included).
+// Every field at its default.
 void SettingsSetDefaults(ViewerSettings *s);
 
 // The rule for a value that was present in the registry: Language above 1 (a

@@ -70,8 +70,6 @@ int LoadSettings(void)
         return 0;
     }
     ViewerSettings *s = &g_viewer.settings;
-    s->v[SET_SEND_MSG_A] = 0;
-    s->v[SET_SEND_MSG_B] = (DWORD)-1;
     int complete = 1;
     for (int i = 0; i < kStoredSettingCount; i++) {
         int field = kSettingReadOrder[i];

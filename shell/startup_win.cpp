@@ -145,6 +145,13 @@ static void RunMessageLoop(void)
     }
 }
 
+// The locks that live from start-up to exit: one list, so each one made is deleted.
+static CRITICAL_SECTION *const kStartupLocks[] = {
+    &g_viewer.logLock,    &g_viewer.loginInfoLock, &g_viewer.consoleLock,       &g_viewer.progressLock,
+    &g_viewer.screenLock, &g_viewer.timedBoxLock,  &g_viewer.agentSettingsLock,
+};
+static const size_t kStartupLockCount = sizeof(kStartupLocks) / sizeof(kStartupLocks[0]);
+
 static void Shutdown(void)
 {
     UiPostEnd();
@@ -162,12 +169,9 @@ static void Shutdown(void)
     }
     g_viewer.activeLanguage = NULL;
     NetShutdown();
-    DeleteCriticalSection(&g_viewer.logLock);
-    DeleteCriticalSection(&g_viewer.loginInfoLock);
-    DeleteCriticalSection(&g_viewer.consoleLock);
-    DeleteCriticalSection(&g_viewer.progressLock);
-    DeleteCriticalSection(&g_viewer.screenLock);
-    DeleteCriticalSection(&g_viewer.timedBoxLock);
+    // The window's end has joined every thread that takes them.
+    for (size_t i = 0; i < kStartupLockCount; i++)
+        DeleteCriticalSection(kStartupLocks[i]);
     CoUninitialize();
     ConsoleViewerEnded(); // a close of the console waits for this before the process is ended
 }
@@ -216,13 +220,8 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     g_viewer.instance = instance;
     g_viewer.socket = INVALID_SOCKET_VALUE;
     TargetOptionsInit(&g_viewer.target);
-    InitializeCriticalSection(&g_viewer.logLock);
-    InitializeCriticalSection(&g_viewer.loginInfoLock);
-    InitializeCriticalSection(&g_viewer.consoleLock);
-    InitializeCriticalSection(&g_viewer.progressLock);
-    InitializeCriticalSection(&g_viewer.screenLock);
-    InitializeCriticalSection(&g_viewer.timedBoxLock);
-    InitializeCriticalSection(&g_viewer.agentSettingsLock);
+    for (size_t i = 0; i < kStartupLockCount; i++)
+        InitializeCriticalSection(kStartupLocks[i]);
     ProfileStart();
     if (StartUp(instance, commandLine))
         RunMessageLoop();

@@ -148,7 +148,6 @@ struct ViewerState {
     SOCKET socket;                 // INVALID_SOCKET while there is none
     BOOL winsockStarted;
     WSAPROTOCOL_INFOA *protocols;  // heap block of the protocol enumeration
-    int protocolCount;
     const WSAPROTOCOL_INFOA *chosenProtocol;
     HANDLE networkEventThread, receiveThread, sendThread;
     HANDLE readReadyEvent, writeReadyEvent, queueSpaceEvent, queueDataEvent, syncReplyEvent;
@@ -195,7 +194,6 @@ struct ViewerState {
     HWND keyLights[3];
     volatile BYTE lightState[3];       // written by the receive thread
     HWND levelSlider;
-    HWND sliderTooltip;
     HCURSOR customCursor;
     HCURSOR remoteCursor;              // the shape shown over the view
     HICON markerIcon;

@@ -9,7 +9,7 @@
 #include "desktop/input_win.h"
 #include "desktop/packets_win.h"
 #include "desktop/screen_win.h"
-#include "desktop/toolbar_win.h"
+#include "ui/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/route_win.h"

@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <htmlhelp.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -163,4 +164,11 @@ void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table)
             ShowContextHelpPopup(dlg, hi, g_viewer.activeLanguage, e->stringId);
             return;
         }
+}
+
+#define CORVID_WEB_PAGE "https://corvid.example.org/"
+
+void OpenWebPage(HWND owner)
+{
+    ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
 }

@@ -55,4 +55,8 @@ void ShowMenuHelp(WPARAM wp, LPARAM lp, HMENU menu, HINSTANCE lib, HWND statusBa
 int HtmlHelpBind(const char *clsidKey, const char *libraryName);
 void HtmlHelpRelease(void);
 
+// Command 40015 of the main and the file-transfer windows: the product's web page
+// through the shell's "open" verb.
+void OpenWebPage(HWND owner);
+
 extern const char kHtmlHelpClsidKey[];

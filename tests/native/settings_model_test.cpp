@@ -15,7 +15,7 @@ using Names = std::vector<std::string>;
 TEST(SettingsModel, FieldsNamesAndDefaults) {
     struct Row {
         int field;
-        const char* name;  // nullptr: not stored
+        const char* name;
         uint32_t def;
     };
     const Row rows[SET_FIELD_COUNT] = {
@@ -27,24 +27,19 @@ TEST(SettingsModel, FieldsNamesAndDefaults) {
         {5, "ClipConTools", 1},
         {6, "XConClip", 360},
         {7, "YConClip", 0xFFFFFFF9u},  // -7
-        {8, nullptr, 0},
-        {9, nullptr, 0xFFFFFFFFu},  // -1
-        {10, "AutoScaleScreen", 0},
+        {8, "AutoScaleScreen", 0},
     };
     ViewerSettings s;
     for (uint32_t& v : s.v) v = 0xA5A5A5A5u;
     SettingsSetDefaults(&s);
     for (const Row& r : rows) {
-        if (r.name)
-            EXPECT_STREQ(SettingValueName(r.field), r.name) << r.field;
-        else
-            EXPECT_EQ(SettingValueName(r.field), nullptr) << r.field;
+        EXPECT_STREQ(SettingValueName(r.field), r.name) << r.field;
         EXPECT_EQ(SettingDefault(r.field), r.def) << r.field;
         EXPECT_EQ(s.v[r.field], r.def) << r.field;
     }
     EXPECT_EQ(SettingValueName(-1), nullptr);
     EXPECT_EQ(SettingValueName(SET_FIELD_COUNT), nullptr);
-    EXPECT_EQ(sizeof(ViewerSettings), 11 * sizeof(uint32_t));
+    EXPECT_EQ(sizeof(ViewerSettings), 9 * sizeof(uint32_t));
 }
 
 Names OrderNames(const int* order) {

@@ -220,4 +220,70 @@ TEST(DragScroll, OffsetStaysInRangeAndAnchorFollows)
     }
 }
 
+TEST(UnscaledLayout, OnePass)
+{
+    enum { S = kUnscaledSettle, HH = kUnscaledHideHorz, HV = kUnscaledHideVert, SH = kUnscaledShowHorz,
+           SV = kUnscaledShowVert };
+    const struct {
+        int cx, cy, hx, vy, hBar, vBar;
+        int wantHx, wantVy, move, action;
+    } rows[] = {
+        {1100, 600, 100, 0, 1, 0, 0, 0, 1, HH},    // wider than the screen: back to 0, bar goes
+        {1024, 600, 0, 0, 1, 0, 0, 0, 0, HH},      // exactly as wide
+        {800, 768, 0, 50, 0, 1, 0, 0, 1, HV},      // exactly as tall
+        {800, 600, 300, 0, 1, 1, 224, 0, 1, S},    // grown past the right edge: follows it
+        {800, 600, 300, 200, 1, 1, 224, 168, 1, S}, // past both edges
+        {800, 600, 0, 0, 0, 0, 0, 0, 0, SH},       // both bars wanted: one per pass
+        {1024, 600, 0, 0, 0, 0, 0, 0, 0, SV},
+        {1023, 767, 0, 0, 1, 1, 0, 0, 0, S},       // one pixel short: both stay
+        {1100, 800, 0, 0, 0, 0, 0, 0, 0, S},       // it all fits
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, SH},           // an empty client area
+    };
+    for (const auto &r : rows) {
+        UnscaledStep s;
+        UnscaledLayoutStep(1024, 768, r.cx, r.cy, r.hx, r.vy, r.hBar, r.vBar, &s);
+        EXPECT_EQ(s.hx, r.wantHx) << r.cx << "x" << r.cy;
+        EXPECT_EQ(s.vy, r.wantVy) << r.cx << "x" << r.cy;
+        EXPECT_EQ(s.moveTiles, r.move) << r.cx << "x" << r.cy;
+        EXPECT_EQ(s.action, r.action) << r.cx << "x" << r.cy;
+    }
+}
+
+// Passes repeated as WM_SIZE repeats them, a shown bar taking 17 pixels from the client
+// area: the layout settles within a few passes with a bar exactly where the screen does
+// not fit and offsets that keep the view on the screen.
+TEST(UnscaledLayout, SettlesLikeTheFrame)
+{
+    std::mt19937 rng(7);
+    for (int i = 0; i < 2000; i++) {
+        const int W = 200 + (int)(rng() % 1800), H = 200 + (int)(rng() % 1200);
+        const int fx = 50 + (int)(rng() % 2200), fy = 50 + (int)(rng() % 1500);
+        int hx = (int)(rng() % W), vy = (int)(rng() % H), hBar = (int)(rng() % 2), vBar = (int)(rng() % 2);
+        if (!hBar)
+            hx = 0;
+        if (!vBar)
+            vy = 0;
+        UnscaledStep s = {};
+        int passes = 0;
+        for (; passes < 8; passes++) {
+            const int cx = fx - (vBar ? 17 : 0), cy = fy - (hBar ? 17 : 0);
+            UnscaledLayoutStep(W, H, cx, cy, hx, vy, hBar, vBar, &s);
+            hx = s.hx;
+            vy = s.vy;
+            if (s.action == kUnscaledSettle)
+                break;
+            if (s.action == kUnscaledHideHorz || s.action == kUnscaledShowHorz)
+                hBar = s.action == kUnscaledShowHorz;
+            else
+                vBar = s.action == kUnscaledShowVert;
+        }
+        ASSERT_EQ(s.action, kUnscaledSettle) << W << "x" << H << " in " << fx << "x" << fy;
+        const int cx = fx - (vBar ? 17 : 0), cy = fy - (hBar ? 17 : 0);
+        EXPECT_EQ(hBar, cx < W) << W << "x" << H << " in " << fx << "x" << fy;
+        EXPECT_EQ(vBar, cy < H) << W << "x" << H << " in " << fx << "x" << fy;
+        EXPECT_LE(hx, cx < W ? W - cx : 0);
+        EXPECT_LE(vy, cy < H ? H - cy : 0);
+    }
+}
+
 } // namespace

@@ -3,9 +3,9 @@
 // alone otherwise; the scaled picture, which the batch missed, is marked stale.
 #include <gtest/gtest.h>
 
-#include "desktop/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "tests/wine/viewer_fixture.h"
+#include "ui/toolbar_win.h"
 
 namespace {
 

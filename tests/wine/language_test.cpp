@@ -3,6 +3,7 @@
 // the active library.
 #include <gtest/gtest.h>
 
+#include "desktop/screenchoice_win.h"
 #include "session/login.h"
 #include "session/sendqueue_win.h"
 #include "session/transport_win.h"

@@ -61,8 +61,6 @@ TEST_F(Settings, FirstStartCreatesKeyWithAllNineDefaults)
 {
     ASSERT_TRUE(LoadSettings());
     EXPECT_EQ(ReadKey(), kDefaults);
-    EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_A], 0u);
-    EXPECT_EQ(g_viewer.settings.v[SET_SEND_MSG_B], (DWORD)-1);
     EXPECT_EQ(g_viewer.settings.v[SET_Y_CON_CLIP], (DWORD)-7);
 }
 

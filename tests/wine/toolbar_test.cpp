@@ -1,11 +1,12 @@
 // The main toolbar's extras and the console toolbar, built on real windows.
 #include <gtest/gtest.h>
 
-#include "desktop/toolbar_win.h"
+#include "console/console_win.h"
 #include "session/packet.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "tests/wine/viewer_fixture.h"
+#include "ui/toolbar_win.h"
 
 #include <commctrl.h>
 

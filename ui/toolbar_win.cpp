@@ -1,6 +1,7 @@
-// The main toolbar's extras (keyboard lights, level slider and their labels) and the
-// console pad's toolbar. UI thread, except HandleKeyboardLights (receive thread).
-#include "desktop/toolbar_win.h"
+// What the viewer's toolbars share (buttons from a table) and the main toolbar's extras
+// (keyboard lights, level slider and their labels). UI thread, except
+// HandleKeyboardLights (receive thread).
+#include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
 #include "lang/stringids.h"
@@ -170,22 +171,36 @@ LRESULT CALLBACK KeyLightProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
-HWND BuildConsoleToolbar(HWND parent, UINT id)
+enum { kToolbarImage = 18 };
+
+HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
+                        const ToolbarEntry *entries, int count)
 {
-    static const ToolbarEntry kEntries[] = {
-        {0, 0, 0, BTNS_SEP},
-        {0, IDM_EXIT, TBSTATE_ENABLED, BTNS_BUTTON},
-        {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE, BTNS_CHECK},
-        {2, IDM_SWITCH, TBSTATE_INDETERMINATE, BTNS_CHECK},
-        {7, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-        {3, IDM_PAD_FOLLOWS_CONSOLE, TBSTATE_ENABLED, BTNS_CHECK},
-        {0, 0, 0, BTNS_SEP},
-        {4, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
-        {5, IDM_LEFT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
-        {6, IDM_ALT_ENTER, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-        {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE, BTNS_CHECK},
-        {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE, BTNS_CHECK},
-    };
-    return CreateEntryToolbar(parent, id, CCS_NODIVIDER | CCS_TOP, 0, IDB_CONSOLE_TOOLBAR, kEntries,
-                              (int)(sizeof(kEntries) / sizeof(kEntries[0])));
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0,
+                              0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
+    if (!tb)
+        return NULL;
+    SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    if (extendedStyle)
+        SendMessageA(tb, TB_SETEXTENDEDSTYLE, 0, extendedStyle);
+    HIMAGELIST images = LoadToolbarImages(bitmap, kToolbarImage);
+    if (images)
+        SendMessageA(tb, TB_SETIMAGELIST, 0, (LPARAM)images);
+    TBBUTTON buttons[32] = {};
+    if (count > 32)
+        count = 32;
+    for (int i = 0; i < count; i++) {
+        const ToolbarEntry &e = entries[i];
+        buttons[i].iBitmap = e.style == BTNS_SEP ? 0 : e.image;
+        buttons[i].idCommand = (int)e.command;
+        buttons[i].fsState = e.state;
+        buttons[i].fsStyle = e.style;
+    }
+    if (!SendMessageA(tb, TB_ADDBUTTONSA, count, (LPARAM)buttons)) {
+        DestroyWindow(tb);
+        return NULL;
+    }
+    ScaleToolbarButtons(tb, kToolbarImage);
+    SendMessageA(tb, TB_AUTOSIZE, 0, 0);
+    return tb;
 }

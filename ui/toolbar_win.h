@@ -1,7 +1,20 @@
-// Toolbar extras of the main window (keyboard lights, level slider), the console
-// toolbar builder and the remote cursor (shape and markers). UI thread unless noted.
+// Toolbars built from a table of buttons (main window, console pad, file-transfer frame),
+// the main toolbar's extras (keyboard lights, level slider) and the remote cursor (shape
+// and markers). UI thread unless noted.
 #pragma once
 #include <windows.h>
+
+// A toolbar button: image index, command, initial state, style.
+struct ToolbarEntry {
+    int image;
+    UINT command;
+    BYTE state;
+    BYTE style;
+};
+// A visible toolbar with tooltips, 18 x 18 images from the bitmap (magenta key) and
+// the entries (at most 32); NULL when it cannot be made.
+HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
+                        const ToolbarEntry *entries, int count);
 
 // Main-window creation, after the main toolbar: lights, labels, slider, its tooltip.
 int AddToolbarExtras(HWND toolbar);
@@ -9,8 +22,6 @@ int AddToolbarExtras(HWND toolbar);
 void EnableLevelSlider(DWORD level);
 // The slider's tooltip text from the active language library (language switch).
 void UpdateSliderTooltip(void);
-// The console pad's toolbar (bitmap 127).
-HWND BuildConsoleToolbar(HWND parent, UINT id);
 
 // Receive thread: PKT_KEYBOARD_LIGHTS.
 int HandleKeyboardLights(const struct SessPacketHeader *h, const BYTE *payload);
