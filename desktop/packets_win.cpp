@@ -17,13 +17,6 @@ static UiNotice g_shapeNotice, g_posNotice;
 static SRWLOCK g_cursorLock = SRWLOCK_INIT;
 static PendingCursor g_cursor; // under g_cursorLock
 
-static void Announce(UiNotice *n, UINT msg)
-{
-    if (!UiNoticeRaise(n, g_viewer.mainWindow, msg, 0, 0))
-        WriteLogF("Message %u could not be posted (error %lu): the next packet of its kind announces it.", msg,
-                  GetLastError());
-}
-
 void ResetDesktopPackets(void)
 {
     AcquireSRWLockExclusive(&g_cursorLock);
@@ -83,7 +76,7 @@ static int OnCursorStandard(const SessPacketHeader *h, const uint8_t *payload)
     g_cursor.shapeKind = 1;
     g_cursor.index = index;
     ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
+    UiNoticeAnnounce(&g_shapeNotice, g_viewer.mainWindow, WM_CV_CURSOR_SHAPE);
     return 1;
 }
 
@@ -101,7 +94,7 @@ static int OnCursorShapePacket(const SessPacketHeader *h, const uint8_t *payload
     g_cursor.shapeKind = 2;
     memcpy(g_cursor.shape, payload, kCursorShapeLen);
     ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_shapeNotice, WM_CV_CURSOR_SHAPE);
+    UiNoticeAnnounce(&g_shapeNotice, g_viewer.mainWindow, WM_CV_CURSOR_SHAPE);
     return 1;
 }
 
@@ -115,7 +108,7 @@ static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
     g_cursor.y = y;
     g_cursor.posNew = 1;
     ReleaseSRWLockExclusive(&g_cursorLock);
-    Announce(&g_posNotice, WM_CV_CURSOR_POS);
+    UiNoticeAnnounce(&g_posNotice, g_viewer.mainWindow, WM_CV_CURSOR_POS);
     return 1;
 }
 

@@ -51,13 +51,6 @@ void SetReceiveHooks(ReceiveHook beforeStart, ReceiveHook afterReads)
     g_afterReads = afterReads;
 }
 
-static void Announce(UiNotice *n, UINT msg)
-{
-    if (!UiNoticeRaise(n, g_viewer.mainWindow, msg, 0, 0))
-        WriteLogF("Message %u could not be posted (error %lu): the next packet of its kind announces it.", msg,
-                  GetLastError());
-}
-
 int TakeLoginStatus(DWORD *status)
 {
     UiNoticeTaken(&g_loginNotice);
@@ -109,7 +102,7 @@ static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
         LeaveCriticalSection(&g_viewer.loginInfoLock);
     }
     InterlockedExchange(&g_loginStatus, (LONG)status);
-    Announce(&g_loginNotice, WM_CV_LOGIN_REPLY);
+    UiNoticeAnnounce(&g_loginNotice, g_viewer.mainWindow, WM_CV_LOGIN_REPLY);
     return 1;
 }
 
@@ -124,7 +117,7 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     g_viewer.screen.announced = s;
     ++g_viewer.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
-    Announce(&g_screenNotice, WM_CV_SCREEN_INFO);
+    UiNoticeAnnounce(&g_screenNotice, g_viewer.mainWindow, WM_CV_SCREEN_INFO);
     return 1;
 }
 
@@ -138,7 +131,7 @@ int SessionPacket(const SessPacketHeader *h, const uint8_t *payload)
     case PKT_DESKTOP_RESTART:
         // Restarts in a row are answered once, after the last: the Agent waits for one
         // client information, sent after its latest restart.
-        Announce(&g_restartNotice, WM_CV_DESKTOP_RESTART);
+        UiNoticeAnnounce(&g_restartNotice, g_viewer.mainWindow, WM_CV_DESKTOP_RESTART);
         return 1;
     }
     WriteLogF("Packet type %u reached the session, which does not read it: ignored.", (unsigned)h->dwType);

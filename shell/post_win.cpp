@@ -113,4 +113,11 @@ int UiNoticeRaise(UiNotice *n, HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
+void UiNoticeAnnounce(UiNotice *n, HWND wnd, UINT msg)
+{
+    if (!UiNoticeRaise(n, wnd, msg, 0, 0))
+        WriteLogF("Message %u could not be posted (error %lu): the next packet of its kind announces it.", msg,
+                  GetLastError());
+}
+
 void UiNoticeTaken(UiNotice *n) { InterlockedExchange(&n->posted, 0); }

@@ -25,5 +25,8 @@ struct UiNotice {
 // Posts msg unless the notice is outstanding already. Returns 0 only when the post
 // failed; the notice can be raised again then.
 int UiNoticeRaise(UiNotice *n, HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+// UiNoticeRaise to wnd with no parameters, logging a failed post: the next raise of
+// the same notice announces the facts again.
+void UiNoticeAnnounce(UiNotice *n, HWND wnd, UINT msg);
 // UI thread, first in the message's handler, before the facts are read.
 void UiNoticeTaken(UiNotice *n);
