@@ -55,7 +55,7 @@ add_library(corvid_win STATIC
   desktop/cursor_win.cpp
   desktop/packets_win.cpp
   desktop/update_win.cpp
-  desktop/profile_win.cpp
+  shell/profile_win.cpp
   desktop/view_win.cpp
   session/login_win.cpp
   session/receive_win.cpp

@@ -4,6 +4,9 @@
 #include "desktop/packets_win.h"
 
 #include "desktop/pointer.h"
+#include "desktop/screeninfo.h"
+#include "desktop/state_win.h"
+#include "session/receive_win.h"
 #include "ui/toolbar_win.h"
 #include "desktop/update_win.h"
 #include "shell/log_win.h"
@@ -13,7 +16,7 @@
 
 #include <cstring>
 
-static UiNotice g_shapeNotice, g_posNotice;
+static UiNotice g_screenNotice, g_shapeNotice, g_posNotice;
 static SRWLOCK g_cursorLock = SRWLOCK_INIT;
 static PendingCursor g_cursor; // under g_cursorLock
 
@@ -23,9 +26,12 @@ void ResetDesktopPackets(void)
     memset(&g_cursor, 0, sizeof(g_cursor));
     ReleaseSRWLockExclusive(&g_cursorLock);
     // A message of an earlier session may have gone with its window, never taken.
+    UiNoticeTaken(&g_screenNotice);
     UiNoticeTaken(&g_shapeNotice);
     UiNoticeTaken(&g_posNotice);
 }
+
+void TakeScreenNotice(void) { UiNoticeTaken(&g_screenNotice); }
 
 int TakeCursorShape(PendingCursor *out)
 {
@@ -112,9 +118,26 @@ static int OnCursorPosPacket(const SessPacketHeader *h, const uint8_t *payload)
     return 1;
 }
 
+static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
+{
+    RemoteScreen s;
+    if (!ParseScreenInfo(h, payload, &s))
+        return RefuseShortPacket(h, 12);
+    // Handed over under ScreenLock: the UI thread may be building from the previous
+    // announcement while this one arrives.
+    EnterCriticalSection(&g_viewer.screenLock);
+    g_desktop.screen.announced = s;
+    ++g_desktop.screen.announcements;
+    LeaveCriticalSection(&g_viewer.screenLock);
+    UiNoticeAnnounce(&g_screenNotice, g_viewer.mainWindow, WM_CV_SCREEN_INFO);
+    return 1;
+}
+
 int HandleDesktopPacket(const SessPacketHeader *h, const uint8_t *payload)
 {
     switch (h->dwType) {
+    case PKT_SCREEN_INFO:
+        return OnScreenInfo(h, payload);
     case PKT_SCREEN_XOR_PART:
         return HandleXoredScrPart(h, payload);
     case PKT_SCREEN_XOR_RLE_PART:

@@ -1,5 +1,5 @@
-// The desktop's packets on the ReceiveThread: screen parts, the palette, the keyboard
-// lights and the remote pointer's three packets, whose facts wait for the UI thread.
+// The desktop's packets on the ReceiveThread: the screen announcement, screen parts,
+// the palette, the keyboard lights and the remote pointer's three packets, whose facts wait for the UI thread.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,8 @@
 int HandleDesktopPacket(const SessPacketHeader *h, const uint8_t *payload);
 // Before a ReceiveThread starts: no pointer facts or notices of an earlier session.
 void ResetDesktopPackets(void);
+// UI thread, in the handler of WM_CV_SCREEN_INFO, before it reads the announcement.
+void TakeScreenNotice(void);
 
 // The Agent's latest word on the remote pointer, kept until the UI thread takes it.
 struct PendingCursor {

@@ -3,7 +3,7 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
@@ -15,7 +15,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "ui/toolbar_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,12 +25,12 @@ static BOOL g_loginAccepted;         // the ReceiveThread's own: a status 0 repl
 
 static void EndSession(void)
 {
-    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
 }
 
 // What the Agent may send without bound reaches the UI thread as notices: one message
 // until taken, the latest facts beside it.
-static UiNotice g_loginNotice, g_screenNotice, g_restartNotice;
+static UiNotice g_loginNotice, g_restartNotice;
 static volatile LONG g_loginStatus;
 
 // Written by the wiring before any ReceiveThread starts, read only after.
@@ -58,7 +58,6 @@ int TakeLoginStatus(DWORD *status)
     return 1;
 }
 
-void TakeScreenNotice(void) { UiNoticeTaken(&g_screenNotice); }
 void TakeRestartNotice(void) { UiNoticeTaken(&g_restartNotice); }
 
 static int RefusePacket(UINT stringId, const SessPacketHeader *h, unsigned expected)
@@ -69,6 +68,11 @@ static int RefusePacket(UINT stringId, const SessPacketHeader *h, unsigned expec
     ReportFailure(NULL, text);
     EndSession();
     return 0;
+}
+
+int RefuseShortPacket(const SessPacketHeader *h, unsigned expected)
+{
+    return RefusePacket(IDS_PACKET_TOO_SHORT, h, expected);
 }
 
 static int RefuseUnknown(void)
@@ -97,27 +101,12 @@ static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
     if (status == 0) {
         g_loginAccepted = TRUE;
         EnterCriticalSection(&g_viewer.loginInfoLock);
-        memset(&g_viewer.session, 0, sizeof(g_viewer.session));
-        g_viewer.session.login = info;
+        memset(&g_session.info, 0, sizeof(g_session.info));
+        g_session.info.login = info;
         LeaveCriticalSection(&g_viewer.loginInfoLock);
     }
     InterlockedExchange(&g_loginStatus, (LONG)status);
     UiNoticeAnnounce(&g_loginNotice, g_viewer.mainWindow, WM_CV_LOGIN_REPLY);
-    return 1;
-}
-
-static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
-{
-    RemoteScreen s;
-    if (!ParseScreenInfo(h, payload, &s))
-        return RefusePacket(IDS_PACKET_TOO_SHORT, h, 12);
-    // Handed over under ScreenLock: the UI thread may be building from the previous
-    // announcement while this one arrives.
-    EnterCriticalSection(&g_viewer.screenLock);
-    g_viewer.screen.announced = s;
-    ++g_viewer.screen.announcements;
-    LeaveCriticalSection(&g_viewer.screenLock);
-    UiNoticeAnnounce(&g_screenNotice, g_viewer.mainWindow, WM_CV_SCREEN_INFO);
     return 1;
 }
 
@@ -126,8 +115,6 @@ int SessionPacket(const SessPacketHeader *h, const uint8_t *payload)
     switch (h->dwType) {
     case PKT_LOGIN_REPLY:
         return OnLoginReply(h, payload);
-    case PKT_SCREEN_INFO:
-        return OnScreenInfo(h, payload);
     case PKT_DESKTOP_RESTART:
         // Restarts in a row are answered once, after the last: the Agent waits for one
         // client information, sent after its latest restart.
@@ -162,7 +149,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
     PacketFramer *f = &g_receiveBuffer;
     FramerInit(f);
     g_loginAccepted = FALSE;
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.readReadyEvent};
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.readReadyEvent};
     for (;;) {
         LONGLONG clock = ProfileClock();
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
@@ -173,7 +160,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
         if (!FramerFreeSpace(f, &tail, &room))
             return 0;
         clock = ProfileClock();
-        int n = recv(g_viewer.socket, (char *)tail, (int)room, 0);
+        int n = recv(g_session.socket, (char *)tail, (int)room, 0);
         ProfileAdd(kProfReceiveRead, clock);
         if (n == SOCKET_ERROR) {
             int code = WSAGetLastError();
@@ -186,7 +173,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
             continue;
         FramerCommit(f, (size_t)n);
         ProfileCountAdd(kProfBytesRead, n);
-        InterlockedExchangeAdd(&g_viewer.session.bytesReceived, n);
+        InterlockedExchangeAdd(&g_session.info.bytesReceived, n);
         SessPacketHeader h;
         const uint8_t *payload;
         int r;
@@ -207,10 +194,10 @@ int StartReceiveThread(void)
     if (g_beforeStart)
         g_beforeStart();
     // A message of an earlier session may have gone with its window, never taken.
-    UiNotice *notices[] = {&g_loginNotice, &g_screenNotice, &g_restartNotice};
+    UiNotice *notices[] = {&g_loginNotice, &g_restartNotice};
     for (UiNotice *n : notices)
         UiNoticeTaken(n);
     DWORD id;
-    g_viewer.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
-    return g_viewer.receiveThread != NULL;
+    g_session.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
+    return g_session.receiveThread != NULL;
 }

@@ -19,8 +19,11 @@ PacketHandler GetPacketHandler(int owner);
 // beforeStart runs on the starting thread before each ReceiveThread; afterReads on the
 // ReceiveThread after the packets of each read.
 void SetReceiveHooks(ReceiveHook beforeStart, ReceiveHook afterReads);
-// The session owner's handler: the login reply, the screen information and restarts.
+// The session owner's handler: the login reply and restarts.
 int SessionPacket(const SessPacketHeader *h, const uint8_t *payload);
+
+// A packet shorter than its type needs: reported, the session ended; returns 0.
+int RefuseShortPacket(const SessPacketHeader *h, unsigned expected);
 
 // Dispatches one whole packet as the ReceiveThread does (exposed for tests). Returns 0
 // when the session must end (it has been reported and WM_CV_SOCKET posted).
@@ -29,5 +32,4 @@ int DispatchPacket(const SessPacketHeader *h, const uint8_t *payload);
 // UI thread, in the handlers of the messages the receive thread announces: each takes
 // its notice, then the facts. Nonzero when there was something new.
 int TakeLoginStatus(DWORD *status);
-void TakeScreenNotice(void);
 void TakeRestartNotice(void);

@@ -3,7 +3,7 @@
 
 const PacketRoute kPacketRoutes[] = {
     {PKT_LOGIN_REPLY, kOwnerSession, "PKT_LOGIN_REPLY"},
-    {PKT_SCREEN_INFO, kOwnerSession, "PKT_SCREEN_INFO"},
+    {PKT_SCREEN_INFO, kOwnerDesktop, "PKT_SCREEN_INFO"},
     {PKT_SCREEN_XOR_PART, kOwnerDesktop, "PKT_SCREEN_XOR_PART"},
     {PKT_SCREEN_XOR_RLE_PART, kOwnerDesktop, "PKT_SCREEN_XOR_RLE_PART"},
     {PKT_SCREEN_RLE_PART, kOwnerDesktop, "PKT_SCREEN_RLE_PART"},

@@ -1,8 +1,8 @@
-// Where the desktop's time goes, kept only when the environment variable
-// CORVID_PROFILE names a file: the benchmarks read that file to break one frame's
-// cost down. Off, each call is a test of one flag.
-#ifndef CORVID_DESKTOP_PROFILE_WIN_H
-#define CORVID_DESKTOP_PROFILE_WIN_H
+// Where the time of the receive thread and the desktop goes, kept only when the
+// environment variable CORVID_PROFILE names a file: the benchmarks read that file to
+// break one frame's cost down. Off, each call is a test of one flag.
+#ifndef CORVID_SHELL_PROFILE_WIN_H
+#define CORVID_SHELL_PROFILE_WIN_H
 
 #include <windows.h>
 

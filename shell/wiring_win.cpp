@@ -28,6 +28,8 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/logo_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -122,8 +124,12 @@ void AfterLoginReply(HWND mainWindow, DWORD status)
         PostExit(mainWindow);
         return;
     }
+    // The desktop's facts of an earlier login go with it, as the session's did.
+    memset(&g_desktop.remote, 0, sizeof(g_desktop.remote));
+    g_desktop.desktopActive = 0;
+    g_desktop.sliderLevel = 0;
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    LoginInfo info = g_viewer.session.login;
+    LoginInfo info = g_session.info.login;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
     ApplyRights(info.rights);
     if ((info.rights & RIGHT_REMOTE_CONTROL) && g_viewer.target.ctrl)
@@ -131,7 +137,7 @@ void AfterLoginReply(HWND mainWindow, DWORD status)
     EnableLevelSlider(info.sliderLevel);
     if (!LoginSendSessionStamp())
         return;
-    g_viewer.loggedIn = 1;
+    g_session.loggedIn = 1;
     if (!LoginSendClientInfo())
         return;
     SendConnectionRecord(1, g_viewer.target.retPwd);
@@ -143,9 +149,9 @@ void AfterDesktopRestart(HWND mainWindow)
         SendMessageA(g_viewer.dialogSlot, WM_COMMAND, IDCANCEL, 0);
         g_viewer.dialogSlot = NULL;
     }
-    if (g_viewer.view.dragging)
+    if (g_desktop.view.dragging)
         ReleaseCapture();
-    g_viewer.view.dragging = FALSE;
+    g_desktop.view.dragging = FALSE;
     LeaveFullScreenThroughPad(); // before the teardown takes the tile pad away
     TeardownDesktop();
     UpdateKeyboardHook(mainWindow); // keys stay local until the desktop is back

@@ -15,6 +15,8 @@
 
 #include <cstring>
 
+static MessageChoice g_lastChoice; // UI thread: the dialog's last choice, for the process's life
+
 static const ControlHelp kContextHelp[] = {
     {IDC_MSG_TEXT, IDS_HELP_MSG_TEXT},       {IDC_MSG_INFORMATION, IDS_HELP_MSG_ICON},
     {IDC_MSG_WARNING, IDS_HELP_MSG_ICON},    {IDC_MSG_QUESTION, IDS_HELP_MSG_ICON},
@@ -158,13 +160,13 @@ int SendMessageCommand(HWND mainWindow)
 {
     SendMessageForm form;
     memset(&form, 0, sizeof(form));
-    form.choice = g_viewer.messageChoice;
+    form.choice = g_lastChoice;
     const INT_PTR r = RunSendMessageDialog(mainWindow, &form);
     if (r == -1)
         ReportWindowFailure(mainWindow);
     if (r != IDOK)
         return 0;
-    g_viewer.messageChoice = form.choice;
+    g_lastChoice = form.choice;
     uint8_t packet[kSealMessagePacketSize];
     const size_t n = BuildSendMessage(&form.choice, form.text, packet);
     SecureZeroMemory(form.text, sizeof(form.text));
