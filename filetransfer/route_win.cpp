@@ -2,7 +2,7 @@
 // posted to the frame with their ownership, download packets wait in SyncReplyBuffer.
 #include "filetransfer/route_win.h"
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 #include "filetransfer/messages.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 #include "filetransfer/route_win.h"
 #include "session/receive_win.h"
 #include "shell/messages.h"
