@@ -6,6 +6,8 @@
 
 const uint8_t kDefaultColours2[2 * 4] = {C(0, 0, 0), C(255, 255, 255)};
 
+// The table keeps its own layout.
+// clang-format off
 const uint8_t kDefaultColours16[16 * 4] = {
     C(0, 0, 0),       C(128, 0, 0),   C(0, 128, 0),   C(128, 128, 0),
     C(0, 0, 128),     C(128, 0, 128), C(0, 128, 128), C(128, 128, 128),
@@ -57,6 +59,7 @@ const uint8_t kDefaultColours256[256 * 4] = {
     C(255, 251, 240), C(160, 164, 164), C(128, 128, 128), C(255, 0, 0), C(0, 255, 0),
     C(255, 255, 0), C(0, 0, 255), C(255, 0, 255), C(0, 255, 255), C(255, 255, 255),
 };
+// clang-format on
 
 #undef C
 

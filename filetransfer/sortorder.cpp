@@ -11,6 +11,8 @@ namespace {
 // cases together; Ё stands right after Е and shares its place in the first comparison. The apostrophe, the hyphen, the
 // soft hyphen and control characters count only when all else is equal, as in the
 // system's word sort.
+// The table keeps its own layout.
+// clang-format off
 const char *const kOrder[] = {
     " ", "\xA0", "!", "\"", "#", "$", "%", "&", "(", ")", "*", ",", ".", "/", ":", ";", "?", "@", "[", "\\",
     "]", "^", "_", "`", "{", "|", "}", "~", "\x91", "\x92", "\x82", "\x93", "\x94", "\x84", "\xAB", "\xBB",
@@ -27,6 +29,7 @@ const char *const kOrder[] = {
     "\xD3\xF3", "\xA1\xA2", "\xD4\xF4", "\xD5\xF5", "\xD6\xF6", "\xD7\xF7", "\x8F\x9F", "\xD8\xF8",
     "\xD9\xF9", "\xDA\xFA", "\xDB\xFB", "\xDC\xFC", "\xDD\xFD", "\xDE\xFE", "\xDF\xFF",
 };
+// clang-format on
 
 struct Collation {
     unsigned short rank[256];     // a place of its own for each letter or sign, cases folded
