@@ -8,6 +8,7 @@
 
 #include "agentsettings/session_win.h"
 #include "shell/messages.h"
+#include "session/receive_win.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
 #include "agentsettings/state_win.h"
@@ -27,7 +28,7 @@ void Deliver(const std::vector<uint8_t> &p)
 {
     SessPacketHeader h;
     ASSERT_TRUE(DecodePacketHeader(p.data(), p.size(), &h));
-    HandleAgentSettingsPacket(&h, p.data() + kPacketHeaderSize);
+    DispatchPacket(&h, p.data() + kPacketHeaderSize); // through the wired handler
 }
 
 int ReadyPosted(HWND w)

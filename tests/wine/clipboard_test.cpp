@@ -8,6 +8,7 @@
 #include "desktop/clipboard.h"
 #include "desktop/clipboard_win.h"
 #include "shell/messages.h"
+#include "session/receive_win.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
 
@@ -106,7 +107,7 @@ DWORD WINAPI Deliver(LPVOID n)
         SessPacketHeader h;
         if (!size || !DecodePacketHeader(packet, size, &h))
             return 1;
-        HandleClipboardChunk(&h, packet + kPacketHeaderSize);
+        DispatchPacket(&h, packet + kPacketHeaderSize); // through the wired handler
     }
     return 0;
 }
