@@ -22,6 +22,11 @@
 enum { kWriteRetryMs = 50, kDroppableLimit = 48 };
 
 static volatile LONG g_stallReported; // once per connection
+// Under Wine every event call is a round trip to the wineserver, several per copied chunk:
+// the SendThread's end is read from a flag, and room is announced only to a producer
+// that waits for it. Both under SendQueueLock, apart from the flag's reads.
+static volatile LONG g_sendEnded;
+static int g_spaceWaiters;
 
 static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
@@ -54,6 +59,7 @@ void SendQueueReset(void)
     g_viewer.sendQueue.writeIndex = g_viewer.sendQueue.readIndex = 0;
     LeaveCriticalSection(&g_viewer.sendQueueLock);
     InterlockedExchange(&g_stallReported, 0);
+    InterlockedExchange(&g_sendEnded, 0);
     ResetEvent(g_viewer.sendEndedEvent);
     SetEvent(g_viewer.queueSpaceEvent);
 }
@@ -111,7 +117,7 @@ static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppab
     HANDLE waits[3] = {g_viewer.stopEvent, g_viewer.sendEndedEvent, g_viewer.queueSpaceEvent};
     SendQueue *q = &g_viewer.sendQueue;
     for (;;) {
-        if (IsSet(g_viewer.stopEvent) || IsSet(g_viewer.sendEndedEvent))
+        if (IsSet(g_viewer.stopEvent) || g_sendEnded)
             return 0;
         EnterCriticalSection(&g_viewer.sendQueueLock);
         const int used = QueuedCount(q);
@@ -124,17 +130,23 @@ static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppab
             if (ok)
                 SetEvent(g_viewer.queueDataEvent);
             // Room left (or the room this producer could not use) is announced to the next.
-            if (QueuedCount(q) < kSendQueueSlots - 1)
+            if (g_spaceWaiters && QueuedCount(q) < kSendQueueSlots - 1)
                 SetEvent(g_viewer.queueSpaceEvent);
             LeaveCriticalSection(&g_viewer.sendQueueLock);
             return ok;
         }
+        if (mayWait)
+            g_spaceWaiters++;
         LeaveCriticalSection(&g_viewer.sendQueueLock);
         if (!mayWait) {
             ReportStall();
             return 0;
         }
-        if (WaitForMultipleObjects(3, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 2)
+        const DWORD r = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+        EnterCriticalSection(&g_viewer.sendQueueLock);
+        g_spaceWaiters--;
+        LeaveCriticalSection(&g_viewer.sendQueueLock);
+        if (r != WAIT_OBJECT_0 + 2)
             return 0;
     }
 }
@@ -173,11 +185,12 @@ static int SendAll(const BYTE *data, DWORD length)
 {
     HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.writeReadyEvent};
     DWORD off = 0;
+    int reset = 0;  // the event is cleared only after a send would block, then tried again
     while (off < length) {
-        ResetEvent(g_viewer.writeReadyEvent);
         int n = send(g_viewer.socket, (const char *)data + off, (int)(length - off), 0);
         if (n != SOCKET_ERROR) {
             off += (DWORD)n;
+            reset = 0;
             continue;
         }
         int code = WSAGetLastError();
@@ -185,6 +198,12 @@ static int SendAll(const BYTE *data, DWORD length)
             ReportSendFailure(code);
             return 0;
         }
+        if (!reset) {
+            ResetEvent(g_viewer.writeReadyEvent);
+            reset = 1;
+            continue;
+        }
+        reset = 0;
         if (WaitForMultipleObjects(2, waits, FALSE, kWriteRetryMs) == WAIT_OBJECT_0)
             return 0;
     }
@@ -210,7 +229,8 @@ static DWORD SendLoop(void)
             InterlockedExchangeAdd(&g_viewer.session.bytesSent, (LONG)slot->length);
             EnterCriticalSection(&g_viewer.sendQueueLock);
             q->readIndex = NextIndex(q->readIndex);
-            SetEvent(g_viewer.queueSpaceEvent);
+            if (g_spaceWaiters)
+                SetEvent(g_viewer.queueSpaceEvent);
             LeaveCriticalSection(&g_viewer.sendQueueLock);
         }
     }
@@ -221,6 +241,7 @@ static DWORD WINAPI SendThread(LPVOID)
     SendLoop();
     // Nothing will drain the ring any more: every producer waiting for room, and every
     // later one, gets 0 at once.
+    InterlockedExchange(&g_sendEnded, 1);
     SetEvent(g_viewer.sendEndedEvent);
     return 0;
 }
