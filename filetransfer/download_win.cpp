@@ -71,7 +71,7 @@ int Retry(Download *d, UINT caption, const char *path)
 int Queue(const uint8_t *packet, size_t size)
 {
     int outOfMemory = 0;
-    return size && EnqueuePacket(packet, (DWORD)size, &outOfMemory);
+    return size && SendPacketNow(packet, (DWORD)size, &outOfMemory);
 }
 
 // The main window ends the session as for a broken connection.

@@ -41,7 +41,7 @@ int Cancelled(WorkerParams *w) { return WaitForSingleObject(w->cancelEvent, 0) =
 int Queue(const uint8_t *packet, size_t size)
 {
     int outOfMemory = 0;
-    return size && EnqueuePacket(packet, (DWORD)size, &outOfMemory);
+    return size && SendPacketNow(packet, (DWORD)size, &outOfMemory);
 }
 
 // 1 when the Agent took the packet, 0 on cancel or a session that has gone.

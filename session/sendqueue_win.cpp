@@ -27,6 +27,9 @@ static volatile LONG g_stallReported; // once per connection
 // that waits for it. Both under SendQueueLock, apart from the flag's reads.
 static volatile LONG g_sendEnded;
 static int g_spaceWaiters;
+// A worker writes to the socket itself (SendPacketNow): the SendThread sends nothing
+// meanwhile. Under SendQueueLock.
+static int g_directBusy;
 
 static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
@@ -171,6 +174,36 @@ int QueueOrExit(const void *packet, DWORD size)
     return 0;
 }
 
+static int SendAll(const BYTE *data, DWORD length);
+
+int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
+{
+    *outOfMemory = 0;
+    if (!g_viewer.stopEvent || !g_viewer.sendQueueLockReady || IsSet(g_viewer.stopEvent) || g_sendEnded)
+        return 0;
+    SendQueue *q = &g_viewer.sendQueue;
+    EnterCriticalSection(&g_viewer.sendQueueLock);
+    // With the ring empty the SendThread is not sending: it keeps a slot until it has gone.
+    const int direct = q->readIndex == q->writeIndex && !g_directBusy;
+    if (direct)
+        g_directBusy = 1;
+    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    if (!direct)
+        return EnqueuePacket(packet, size, outOfMemory);
+    // A send that would block goes on here as the SendThread's would, the ring held back.
+    const int ok = SendAll((const BYTE *)packet, size);
+    if (ok)
+        InterlockedExchangeAdd(&g_viewer.session.bytesSent, (LONG)size);
+    EnterCriticalSection(&g_viewer.sendQueueLock);
+    g_directBusy = 0;
+    if (q->readIndex != q->writeIndex)
+        SetEvent(g_viewer.queueDataEvent);  // queued meanwhile: the SendThread takes it now
+    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    if (!ok)
+        InterlockedExchange(&g_sendEnded, 1);
+    return ok;
+}
+
 static void ReportSendFailure(int code)
 {
     char text[512];
@@ -219,7 +252,8 @@ static DWORD SendLoop(void)
             return 0;
         for (;;) {
             EnterCriticalSection(&g_viewer.sendQueueLock);
-            int empty = q->readIndex == q->writeIndex;
+            // A worker writing its own packet sets the event again when it is done.
+            int empty = q->readIndex == q->writeIndex || g_directBusy;
             SendSlot *slot = &q->slots[q->readIndex];
             LeaveCriticalSection(&g_viewer.sendQueueLock);
             if (empty)
