@@ -184,7 +184,7 @@ int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
     SendQueue *q = &g_viewer.sendQueue;
     EnterCriticalSection(&g_viewer.sendQueueLock);
     // With the ring empty the SendThread is not sending: it keeps a slot until it has gone.
-    const int direct = q->readIndex == q->writeIndex && !g_directBusy;
+    const int direct = g_viewer.sendThread && q->readIndex == q->writeIndex && !g_directBusy;
     if (direct)
         g_directBusy = 1;
     LeaveCriticalSection(&g_viewer.sendQueueLock);
