@@ -17,6 +17,7 @@
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -75,7 +76,7 @@ int Queue(const uint8_t *packet, size_t size)
 }
 
 // The main window ends the session as for a broken connection.
-void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE); }
+void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE); }
 
 int Answer(int kind)
 {
@@ -589,7 +590,7 @@ void AnswerOwed(Download *d)
         }
         if (FtSessionGone())
             return;
-        WaitForSingleObject(g_viewer.syncReplyEvent, kPollMs);
+        WaitForSingleObject(g_session.syncReplyEvent, kPollMs);
     }
     WriteLogF("Download: the packet after an answer did not come in %u s.", (unsigned)(kOwedWaitMs / 1000));
 }
@@ -632,7 +633,7 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
     }
     // In this order: the dialog gone, cancel, a packet, the item's end.
     enum { kAbort, kCancel, kPacket, kReply, kEvents };
-    HANDLE events[kEvents] = {w->abortEvent, w->cancelEvent, g_viewer.syncReplyEvent, w->replyEvent};
+    HANDLE events[kEvents] = {w->abortEvent, w->cancelEvent, g_session.syncReplyEvent, w->replyEvent};
     const DWORD first = w->abortEvent ? kAbort : kCancel;
     for (;;) {
         const DWORD r = WaitForMultipleObjects(kEvents - first, events + first, FALSE, kPollMs);
@@ -735,7 +736,7 @@ void FtDownloadWorker(WorkerParams *w)
     FtMeterBegin(total, exact);
     InterlockedExchange(&g_syncReply.full, 0);
     InterlockedExchange(&g_syncReply.overrun, 0);
-    ResetEvent(g_viewer.syncReplyEvent);
+    ResetEvent(g_session.syncReplyEvent);
     InterlockedExchange(&g_syncReply.open, 1);
     FtAckShortcutOpen(w->replyEvent);
     int cancelled = 0, ok = 1;

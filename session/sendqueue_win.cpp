@@ -12,6 +12,7 @@
 #include "shell/messages.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -35,36 +36,36 @@ static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
 void SendQueueCreateLock(void)
 {
-    if (!g_viewer.sendQueueLockReady) {
-        InitializeCriticalSection(&g_viewer.sendQueueLock);
-        g_viewer.sendQueueLockReady = TRUE;
+    if (!g_session.sendQueueLockReady) {
+        InitializeCriticalSection(&g_session.sendQueueLock);
+        g_session.sendQueueLockReady = TRUE;
     }
 }
 
 void SendQueueDestroy(void)
 {
     for (int i = 0; i < kSendQueueSlots; i++) {
-        SendSlot *s = &g_viewer.sendQueue.slots[i];
+        SendSlot *s = &g_session.sendQueue.slots[i];
         if (s->buffer)
             HeapFree(GetProcessHeap(), 0, s->buffer);
         s->buffer = NULL;
         s->capacity = s->length = 0;
     }
-    if (g_viewer.sendQueueLockReady) {
-        DeleteCriticalSection(&g_viewer.sendQueueLock);
-        g_viewer.sendQueueLockReady = FALSE;
+    if (g_session.sendQueueLockReady) {
+        DeleteCriticalSection(&g_session.sendQueueLock);
+        g_session.sendQueueLockReady = FALSE;
     }
 }
 
 void SendQueueReset(void)
 {
-    EnterCriticalSection(&g_viewer.sendQueueLock);
-    g_viewer.sendQueue.writeIndex = g_viewer.sendQueue.readIndex = 0;
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    EnterCriticalSection(&g_session.sendQueueLock);
+    g_session.sendQueue.writeIndex = g_session.sendQueue.readIndex = 0;
+    LeaveCriticalSection(&g_session.sendQueueLock);
     InterlockedExchange(&g_stallReported, 0);
     InterlockedExchange(&g_sendEnded, 0);
-    ResetEvent(g_viewer.sendEndedEvent);
-    SetEvent(g_viewer.queueSpaceEvent);
+    ResetEvent(g_session.sendEndedEvent);
+    SetEvent(g_session.queueSpaceEvent);
 }
 
 static int QueuedCount(const SendQueue *q)
@@ -111,44 +112,44 @@ static int PutInSlot(SendQueue *q, const void *packet, DWORD size, int *outOfMem
 static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppable)
 {
     *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_viewer.queueSpaceEvent || !g_viewer.sendEndedEvent ||
-        !g_viewer.sendQueueLockReady)
+    if (!g_viewer.stopEvent || !g_session.queueSpaceEvent || !g_session.sendEndedEvent ||
+        !g_session.sendQueueLockReady)
         return 0;
     // Only worker threads wait for room; the UI thread runs the windows and the
     // keyboard hook and must never hang on a peer that stopped reading.
     const int mayWait = GetCurrentThreadId() != g_viewer.uiThreadId;
-    HANDLE waits[3] = {g_viewer.stopEvent, g_viewer.sendEndedEvent, g_viewer.queueSpaceEvent};
-    SendQueue *q = &g_viewer.sendQueue;
+    HANDLE waits[3] = {g_viewer.stopEvent, g_session.sendEndedEvent, g_session.queueSpaceEvent};
+    SendQueue *q = &g_session.sendQueue;
     for (;;) {
         if (IsSet(g_viewer.stopEvent) || g_sendEnded)
             return 0;
-        EnterCriticalSection(&g_viewer.sendQueueLock);
+        EnterCriticalSection(&g_session.sendQueueLock);
         const int used = QueuedCount(q);
         if (droppable && used >= kDroppableLimit) {
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             return kQueueDropped;
         }
         if (used < kSendQueueSlots - 1) {
             const int ok = PutInSlot(q, packet, size, outOfMemory);
             if (ok)
-                SetEvent(g_viewer.queueDataEvent);
+                SetEvent(g_session.queueDataEvent);
             // Room left (or the room this producer could not use) is announced to the next.
             if (g_spaceWaiters && QueuedCount(q) < kSendQueueSlots - 1)
-                SetEvent(g_viewer.queueSpaceEvent);
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+                SetEvent(g_session.queueSpaceEvent);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             return ok;
         }
         if (mayWait)
             g_spaceWaiters++;
-        LeaveCriticalSection(&g_viewer.sendQueueLock);
+        LeaveCriticalSection(&g_session.sendQueueLock);
         if (!mayWait) {
             ReportStall();
             return 0;
         }
         const DWORD r = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
-        EnterCriticalSection(&g_viewer.sendQueueLock);
+        EnterCriticalSection(&g_session.sendQueueLock);
         g_spaceWaiters--;
-        LeaveCriticalSection(&g_viewer.sendQueueLock);
+        LeaveCriticalSection(&g_session.sendQueueLock);
         if (r != WAIT_OBJECT_0 + 2)
             return 0;
     }
@@ -179,26 +180,26 @@ static int SendAll(const BYTE *data, DWORD length);
 int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
 {
     *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_viewer.sendQueueLockReady || IsSet(g_viewer.stopEvent) || g_sendEnded)
+    if (!g_viewer.stopEvent || !g_session.sendQueueLockReady || IsSet(g_viewer.stopEvent) || g_sendEnded)
         return 0;
-    SendQueue *q = &g_viewer.sendQueue;
-    EnterCriticalSection(&g_viewer.sendQueueLock);
+    SendQueue *q = &g_session.sendQueue;
+    EnterCriticalSection(&g_session.sendQueueLock);
     // With the ring empty the SendThread is not sending: it keeps a slot until it has gone.
-    const int direct = g_viewer.sendThread && q->readIndex == q->writeIndex && !g_directBusy;
+    const int direct = g_session.sendThread && q->readIndex == q->writeIndex && !g_directBusy;
     if (direct)
         g_directBusy = 1;
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    LeaveCriticalSection(&g_session.sendQueueLock);
     if (!direct)
         return EnqueuePacket(packet, size, outOfMemory);
     // A send that would block goes on here as the SendThread's would, the ring held back.
     const int ok = SendAll((const BYTE *)packet, size);
     if (ok)
-        InterlockedExchangeAdd(&g_viewer.session.bytesSent, (LONG)size);
-    EnterCriticalSection(&g_viewer.sendQueueLock);
+        InterlockedExchangeAdd(&g_session.info.bytesSent, (LONG)size);
+    EnterCriticalSection(&g_session.sendQueueLock);
     g_directBusy = 0;
     if (q->readIndex != q->writeIndex)
-        SetEvent(g_viewer.queueDataEvent);  // queued meanwhile: the SendThread takes it now
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
+        SetEvent(g_session.queueDataEvent);  // queued meanwhile: the SendThread takes it now
+    LeaveCriticalSection(&g_session.sendQueueLock);
     if (!ok)
         InterlockedExchange(&g_sendEnded, 1);
     return ok;
@@ -209,18 +210,18 @@ static void ReportSendFailure(int code)
     char text[512];
     FormatNetError(code, IDS_SEND_FAILED, text, sizeof(text));
     ReportFailure(NULL, text);
-    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
 }
 
 // Returns 0 when the thread must end (StopEvent, or a reported failure). A partial send
 // is followed at once by the rest; only a send that would block waits for FD_WRITE.
 static int SendAll(const BYTE *data, DWORD length)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.writeReadyEvent};
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.writeReadyEvent};
     DWORD off = 0;
     int reset = 0;  // the event is cleared only after a send would block, then tried again
     while (off < length) {
-        int n = send(g_viewer.socket, (const char *)data + off, (int)(length - off), 0);
+        int n = send(g_session.socket, (const char *)data + off, (int)(length - off), 0);
         if (n != SOCKET_ERROR) {
             off += (DWORD)n;
             reset = 0;
@@ -232,7 +233,7 @@ static int SendAll(const BYTE *data, DWORD length)
             return 0;
         }
         if (!reset) {
-            ResetEvent(g_viewer.writeReadyEvent);
+            ResetEvent(g_session.writeReadyEvent);
             reset = 1;
             continue;
         }
@@ -245,27 +246,27 @@ static int SendAll(const BYTE *data, DWORD length)
 
 static DWORD SendLoop(void)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.queueDataEvent};
-    SendQueue *q = &g_viewer.sendQueue;
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.queueDataEvent};
+    SendQueue *q = &g_session.sendQueue;
     for (;;) {
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return 0;
         for (;;) {
-            EnterCriticalSection(&g_viewer.sendQueueLock);
+            EnterCriticalSection(&g_session.sendQueueLock);
             // A worker writing its own packet sets the event again when it is done.
             int empty = q->readIndex == q->writeIndex || g_directBusy;
             SendSlot *slot = &q->slots[q->readIndex];
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             if (empty)
                 break;
             if (!SendAll(slot->buffer, slot->length))
                 return 0;
-            InterlockedExchangeAdd(&g_viewer.session.bytesSent, (LONG)slot->length);
-            EnterCriticalSection(&g_viewer.sendQueueLock);
+            InterlockedExchangeAdd(&g_session.info.bytesSent, (LONG)slot->length);
+            EnterCriticalSection(&g_session.sendQueueLock);
             q->readIndex = NextIndex(q->readIndex);
             if (g_spaceWaiters)
-                SetEvent(g_viewer.queueSpaceEvent);
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+                SetEvent(g_session.queueSpaceEvent);
+            LeaveCriticalSection(&g_session.sendQueueLock);
         }
     }
 }
@@ -276,13 +277,13 @@ static DWORD WINAPI SendThread(LPVOID)
     // Nothing will drain the ring any more: every producer waiting for room, and every
     // later one, gets 0 at once.
     InterlockedExchange(&g_sendEnded, 1);
-    SetEvent(g_viewer.sendEndedEvent);
+    SetEvent(g_session.sendEndedEvent);
     return 0;
 }
 
 int StartSendThread(void)
 {
     DWORD id;
-    g_viewer.sendThread = CreateThread(NULL, 0, SendThread, NULL, 0, &id);
-    return g_viewer.sendThread != NULL;
+    g_session.sendThread = CreateThread(NULL, 0, SendThread, NULL, 0, &id);
+    return g_session.sendThread != NULL;
 }
