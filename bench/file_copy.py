@@ -2,7 +2,9 @@
 file downloaded and uploaded (MB/s), 2,000 files of 4 KB each way (files/s), beside the
 single-core DES-CBC speed of this machine measured in the same run (the envelope bench,
 OpenSSL underneath). The CPU seconds of the viewer, the wineserver and the simulator
-during each copy tell where the time goes. Run inside the Wine world (see ./corvid bench)."""
+during each copy tell where the time goes, also per MB. Last, a download through
+wan_relay.py, 20 ms round trip: one 24 KB packet in flight per round trip bounds it.
+Run inside the Wine world (see ./corvid bench)."""
 import os
 import re
 import subprocess
@@ -14,8 +16,10 @@ from test_dialogs import open_viewer, viewer_class  # noqa: E402
 from test_filetransfer import LIST, key, names, open_window, panel, wait_path  # noqa: E402
 from test_ftcopy import copy, go_local, select_all  # noqa: E402
 from procstat import cpu_seconds, viewer_pid, world_pids  # noqa: E402
+from wan_relay import Relay  # noqa: E402
 
 BIG = 256 << 20
+WAN, WAN_RTT_MS = 8 << 20, 20
 SMALL, SMALL_SIZE = 2000, 4096
 
 
@@ -97,6 +101,9 @@ def main():
                 print('copy: %s did not finish' % what)
                 return
             print('copy: %s in %.1f s: %s; %s' % (what, wall, amount(wall), labels % tuple(cpu)))
+            if what.startswith('256 MB'):
+                print('copy: %s CPU per MB: viewer %.1f ms, wineserver %.1f ms, simulator %.1f ms' %
+                      ((what,) + tuple(c * 1000 / (BIG / 1e6) for c in cpu)))
 
         # Download of one big file, then of 2,000 small ones.
         from test_ftchange import focus_item
@@ -126,8 +133,38 @@ def main():
                                    len([n for n in os.listdir(many) if n.endswith('.bin')]) == SMALL)
         report('2,000 files of 4 KB uploaded', ok, wall, cpu, lambda w: '%.0f files/s' % (SMALL / w))
         stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
+        wan_download(ctx, remote, local, report)
     finally:
         cleanup(ctx)
+
+
+def wan_download(ctx, remote, local, report):
+    """The viewer at the relay's address, the simulator behind it."""
+    from harness import Agent, start
+    from test_ftchange import focus_item
+    with open(os.path.join(remote, 'wan.bin'), 'wb') as f:
+        f.write(os.urandom(WAN))
+    agent_addr, addr = '127.0.0.198', '127.0.0.199'
+    agent = Agent(ctx, agent_addr, '--screen', '640x480x16', '--files', remote)
+    relay = Relay(addr, agent_addr, rtt_ms=WAN_RTT_MS)
+    try:
+        start(ctx, 'Corvid.exe', 'TCP=' + addr, 'PWD=secret')
+        if not agent.wait_packet('PKT_VIEW_GRID'):
+            print('copy: no session through the relay')
+            return
+        open_window(ctx, addr, agent)
+        wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+        go_local(ctx, addr, local)
+        pids = [viewer_pid(addr), world_pids()['wineserver'], agent.proc.pid]
+        focus_item(ctx, addr, 1, 'wan.bin')
+        target = os.path.join(local, 'wan.bin')
+        ok, wall, cpu = timed_copy(ctx, addr, 1, pids, lambda: os.path.exists(target) and os.path.getsize(target) == WAN)
+        report('8 MB download through a %d ms round trip' % WAN_RTT_MS, ok, wall, cpu,
+               lambda w: '%.2f MB/s (at most %.2f: 24 KB per round trip)' %
+               (WAN / 1e6 / w, 24576 / 1e6 / (WAN_RTT_MS / 1000.0)))
+        stub_command(ctx, 'TERMCLASS=' + viewer_class(addr))
+    finally:
+        relay.stop()
 
 
 if __name__ == '__main__':

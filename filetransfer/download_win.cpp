@@ -10,6 +10,7 @@
 #include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
+#include "filetransfer/route_win.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
 #include "shell/post_win.h"
@@ -24,7 +25,7 @@
 namespace {
 
 const char kTempPattern[] = "~corvid*.part";
-enum { kPollMs = 250, kTempTries = 16, kFinalMax = 1024 };
+enum { kPollMs = 250, kTempTries = 16, kFinalMax = 1024, kOwedWaitMs = 30000 };
 const uint64_t kAnySize = ~(uint64_t)0;
 // What SetFileAttributes may give a target; the directory bit is the file system's own.
 const uint32_t kSettable = kFtAttributeMask | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -32,6 +33,7 @@ const uint32_t kSettable = kFtAttributeMask | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED
 struct Receiving {
     HANDLE file;              // INVALID_HANDLE_VALUE when none is open
     int doomed;               // the system deletes it at close unless it is finished
+    int direct;               // a new file written under its own name (temp == path)
     int existed;              // the target was there at the file's first packet
     char temp[MAX_PATH];      // where the bytes go
     char path[MAX_PATH];      // where they are put at the end
@@ -50,20 +52,14 @@ struct Download {
     WCHAR targetFinal[kFinalMax];  // the target folder with its links resolved
     Receiving rf;
     char swept[MAX_PATH];     // the last folder cleared of temporaries left by a killed run
+    char resolved[MAX_PATH];  // the last folder found to lead below the target
+    int owed;                 // a packet was answered early: the Agent sends one more
     DWORD length;
     uint8_t packet[kMaxPacketSize];
     uint8_t plain[kFtChunkCipherMax + 16];
 };
 
 volatile LONG g_tempCounter;
-
-FILETIME FileTimeOf(uint64_t t)
-{
-    FILETIME f;
-    f.dwLowDateTime = (DWORD)t;
-    f.dwHighDateTime = (DWORD)(t >> 32);
-    return f;
-}
 
 // The download's boxes carry their captions without a side suffix: only the local
 // computer is written to here.
@@ -76,11 +72,17 @@ int Retry(Download *d, UINT caption, const char *path)
 int Queue(const uint8_t *packet, size_t size)
 {
     int outOfMemory = 0;
-    return size && EnqueuePacket(packet, (DWORD)size, &outOfMemory);
+    return size && SendPacketNow(packet, (DWORD)size, &outOfMemory);
 }
 
 // The main window ends the session as for a broken connection.
 void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE); }
+
+int Answer(int kind)
+{
+    uint8_t packet[sizeof(SessPacketHeader) + 20];
+    return Queue(packet, BuildFtAnswer(kind, packet, sizeof(packet)));
+}
 
 // The system deletes the temporary when its handle closes, even if the viewer is
 // killed; finishing takes that back.
@@ -97,7 +99,10 @@ void Discard(Receiving *rf)
         return;
     CloseHandle(rf->file);
     rf->file = INVALID_HANDLE_VALUE;
-    if (!DeleteFileA(rf->temp) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    // A new file under its own name went with its handle; the name may be another's now.
+    if (rf->direct && rf->doomed)
+        WriteLogF("Download: %s not finished; nothing is left of it.", rf->path);
+    else if (!DeleteFileA(rf->temp) && GetLastError() != ERROR_FILE_NOT_FOUND)
         WriteLogF("Download: the unfinished %s cannot be deleted (error %lu).", rf->temp, GetLastError());
     WriteLogF("Download: %s not finished; the file there before is untouched.", rf->path);
 }
@@ -182,14 +187,20 @@ int IsLink(const char *path)
 
 // local is the target joined with relative. Nothing on the way from the target down to it
 // may be a link or junction, and the deepest part that exists must resolve below the target:
-// otherwise what is written there lands outside the folder the operator chose.
-int StaysInside(Download *d, const char *local, const char *relative)
+// otherwise what is written there lands outside the folder the operator chose. Without
+// leaf the last part is left to the caller, which creates it anew (a name that exists,
+// a link among them, fails that), and a folder resolved for the file before is not
+// resolved again: each part on the way is still looked at.
+int StaysInside(Download *d, const char *local, const char *relative, int leaf = 1)
 {
     const size_t n = strlen(local), start = n - strlen(relative);
     char prefix[kFtPathField];
-    size_t deepest = 0;
-    for (size_t end = start; end <= n; end++) {
-        if (end < n && local[end] != '\\')
+    size_t deepest = 0, stop = n;
+    if (!leaf)
+        while (stop > start && local[stop] != '\\')
+            stop--;
+    for (size_t end = start; end <= stop; end++) {
+        if (end < stop && local[end] != '\\')
             continue;
         memcpy(prefix, local, end);
         prefix[end] = 0;
@@ -206,6 +217,8 @@ int StaysInside(Download *d, const char *local, const char *relative)
     } else {
         snprintf(prefix, sizeof(prefix), "%s", d->w->target);
     }
+    if (!leaf && !strcmp(prefix, d->resolved))
+        return 1;
     WCHAR final[kFinalMax];
     if (!FinalPath(prefix, final)) {
         const DWORD error = GetLastError();
@@ -219,6 +232,7 @@ int StaysInside(Download *d, const char *local, const char *relative)
         WriteLogF("Download: %s leads to %ls.", prefix, final);
         return RefusePath(d, relative, "it leads outside the target folder");
     }
+    snprintf(d->resolved, sizeof(d->resolved), "%s", leaf ? "" : prefix);
     return 1;
 }
 
@@ -277,6 +291,44 @@ void Restore(const char *path, DWORD original)
         WriteLogF("Download: the attributes of %s cannot be restored (error %lu).", path, GetLastError());
 }
 
+// Times and attributes in one call on the open handle; read-only waits until the file is
+// in place, as a read-only file may not be replaced or renamed over.
+int SetBasic(Receiving *rf)
+{
+    FILE_BASIC_INFO info = {};
+    info.CreationTime.QuadPart = (LONGLONG)rf->created;
+    info.LastWriteTime.QuadPart = (LONGLONG)rf->written;
+    const DWORD a = rf->attributes & kSettable & ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    info.FileAttributes = a ? a : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(rf->file, FileBasicInfo, &info, sizeof(info));
+}
+
+int Undoom(Download *d)
+{
+    Receiving *rf = &d->rf;
+    while (rf->doomed && !Doom(rf->file, FALSE))
+        if (!Retry(d, IDS_FT_CANNOT_WRITE_FILE, rf->path)) {
+            Discard(rf);
+            return 0;
+        }
+    return 1;
+}
+
+// A new file under its own name is whole: the name was free when it was created and has
+// been held since, so nothing was there to keep or to ask about.
+int FinishDirect(Download *d)
+{
+    Receiving *rf = &d->rf;
+    if (!SetBasic(rf))
+        WriteLogF("Download: the times of %s cannot be set (error %lu).", rf->path, GetLastError());
+    if (!Undoom(d))
+        return 0;
+    CloseHandle(rf->file);
+    rf->file = INVALID_HANDLE_VALUE;
+    FtMeterFileDone();
+    return (rf->attributes & FILE_ATTRIBUTE_READONLY) ? SetAttributes(d, rf->path, rf->attributes) : 1;
+}
+
 // The last chunk is in: the checks of the whole file, times, then the file in place of what
 // was there, then attributes.
 int Finish(Download *d)
@@ -295,6 +347,8 @@ int Finish(Download *d)
         Damaged(d, rf->path, why);
         return 0;
     }
+    if (rf->direct)
+        return FinishDirect(d);
     // A file that appeared while this one was under way is not replaced unasked.
     if (!rf->existed && GetFileAttributesA(rf->path) != INVALID_FILE_ATTRIBUTES) {
         WriteLogF("Download: %s appeared while it was being copied.", rf->path);
@@ -309,14 +363,10 @@ int Finish(Download *d)
     }
     if (!StaysInside(d, rf->path, rf->relative))
         return 0;
-    const FILETIME created = FileTimeOf(rf->created), written = FileTimeOf(rf->written);
-    SetFileTime(rf->file, &created, NULL, &written);
-    if (rf->doomed && !Doom(rf->file, FALSE)) {
-        if (Retry(d, IDS_FT_CANNOT_WRITE_FILE, rf->path))
-            return Finish(d);
-        Discard(rf);
+    if (!SetBasic(rf))
+        WriteLogF("Download: the times of %s cannot be set (error %lu).", rf->path, GetLastError());
+    if (!Undoom(d))
         return 0;
-    }
     CloseHandle(rf->file);
     rf->file = INVALID_HANDLE_VALUE;
     const DWORD old = GetFileAttributesA(rf->path);
@@ -325,7 +375,7 @@ int Finish(Download *d)
         for (;;) {
             if (MoveFileExA(rf->temp, rf->path, MOVEFILE_REPLACE_EXISTING)) {
                 FtMeterFileDone();
-                return SetAttributes(d, rf->path, rf->attributes);
+                return (rf->attributes & FILE_ATTRIBUTE_READONLY) ? SetAttributes(d, rf->path, rf->attributes) : 1;
             }
             if (!Retry(d, IDS_FT_CANNOT_DELETE, rf->path))
                 break;
@@ -377,11 +427,34 @@ int BeginFolder(Download *d, const char *local, uint32_t attributes)
     }
 }
 
+// A file that comes whole in its first packet and has no name at the target is written
+// under its own name at once, held by its handle: no temporary to rename, and no second
+// look for the name. 0 when the name is taken (a link counts) or cannot be made.
+int CreateDirect(Download *d, const char *local)
+{
+    Receiving *rf = &d->rf;
+    rf->file = CreateFileA(local, GENERIC_WRITE | DELETE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (rf->file == INVALID_HANDLE_VALUE)
+        return 0;
+    rf->doomed = Doom(rf->file, TRUE);
+    rf->direct = 1;
+    snprintf(rf->temp, sizeof(rf->temp), "%s", local);
+    return 1;
+}
+
 int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t attributes)
 {
     Receiving *rf = &d->rf;
     rf->existed = 0;
-    for (;;) {
+    rf->direct = 0;
+    char folder[kFtPathField], last[kFtPathField];
+    if (!FtParentPath(local, folder, last))
+        return 0;
+    Sweep(d, folder);
+    if (b->last && !CreateDirect(d, local) && !StaysInside(d, local, b->path))
+        return 0;
+    for (; !rf->direct;) {
         const DWORD old = GetFileAttributesA(local);
         if (old == INVALID_FILE_ATTRIBUTES)
             break;
@@ -401,11 +474,7 @@ int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t att
         }
         break;
     }
-    char folder[kFtPathField], last[kFtPathField];
-    if (!FtParentPath(local, folder, last))
-        return 0;
-    Sweep(d, folder);
-    while (!CreateTemp(d, folder))
+    while (!rf->direct && !CreateTemp(d, folder))
         if (!Retry(d, IDS_FT_CANNOT_CREATE_FILE, local))
             return 0;
     snprintf(rf->path, sizeof(rf->path), "%s", local);
@@ -452,7 +521,8 @@ int OnBegin(Download *d, const SessPacketHeader *h, const uint8_t *payload)
         FtLastErrorBox(w->dialog, IDS_FT_CANNOT_CREATE_FILE, 0, b.path, MB_OK | MB_ICONSTOP);
         return 0;
     }
-    if (!StaysInside(d, local, b.path))
+    // A file that comes whole looks at its own name when it is created.
+    if (!StaysInside(d, local, b.path, b.directory || !b.last))
         return 0;
     FtShowProgress(w, remote, local);
     uint32_t attributes = b.attributes;
@@ -493,10 +563,36 @@ int Handle(Download *d)
     return OnData(d, h, payload);
 }
 
-int Answer(int kind)
+
+// A data packet in the middle of an open file is answered as soon as it is taken, so the
+// Agent seals the next one while this one is opened and written; a failure then stops
+// the file at the next packet, and the old file stays as it is.
+int AnswerEarly(const Download *d)
 {
-    uint8_t packet[sizeof(SessPacketHeader) + 20];
-    return Queue(packet, BuildFtAnswer(kind, packet, sizeof(packet)));
+    const SessPacketHeader *h = (const SessPacketHeader *)d->packet;
+    const uint8_t *payload = d->packet + sizeof(*h);
+    return h->dwType == PKT_FT_FILE_DATA && h->dwDataLen >= kFtFileDataHead && GetU32LE(payload) == 0 &&
+           GetU32LE(payload + 4) == 0 && d->rf.file != INVALID_HANDLE_VALUE;
+}
+
+// After an early answer the Agent sends one more packet, which must hear stop when the
+// copy ends before it is taken; otherwise the Agent waits for an answer nobody gives.
+void AnswerOwed(Download *d)
+{
+    if (!d->owed)
+        return;
+    d->owed = 0;
+    for (DWORD waited = 0; waited < kOwedWaitMs; waited += kPollMs) {
+        if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
+            InterlockedExchange(&g_syncReply.full, 0);
+            Answer(FT_ANSWER_NO);
+            return;
+        }
+        if (FtSessionGone())
+            return;
+        WaitForSingleObject(g_session.syncReplyEvent, kPollMs);
+    }
+    WriteLogF("Download: the packet after an answer did not come in %u s.", (unsigned)(kOwedWaitMs / 1000));
 }
 
 // The dialog went away: nothing half-written stays, a packet waiting is answered stop.
@@ -506,8 +602,10 @@ int Abort(Download *d)
     Discard(&d->rf);
     if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
         InterlockedExchange(&g_syncReply.full, 0);
+        d->owed = 0;
         Answer(FT_ANSWER_NO);
     }
+    AnswerOwed(d);
     return 0;
 }
 
@@ -564,14 +662,32 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
         // The buffer stays full until the answer: a packet that comes before it is marked.
         d->length = g_syncReply.length;
         memcpy(d->packet, g_syncReply.bytes, d->length);
+        d->owed = 0;
         const SessPacketHeader *h = (const SessPacketHeader *)d->packet;
         int stop;
-        if (Overrun(d))
+        if (Overrun(d)) {
             stop = 1;
-        else if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE)
+        } else if (AnswerEarly(d)) {
+            // Emptied before the answer leaves, or the Agent's next packet could find it full.
+            InterlockedExchange(&g_syncReply.full, 0);
+            if (!Answer(FT_ANSWER_GO_ON)) {
+                Discard(&d->rf);
+                ConnectionClosed();
+                return 0;
+            }
+            d->owed = 1;
+            // The dialog gone is seen at the next wait, which looks at it first.
+            if (!Handle(d)) {
+                Discard(&d->rf);
+                AnswerOwed(d);
+                return 0;
+            }
+            continue;
+        } else if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE) {
             stop = 1;  // nothing new begins after a cancel
-        else
+        } else {
             stop = !Handle(d) || (d->rf.file == INVALID_HANDLE_VALUE && *cancelled);
+        }
         if (Aborted(d))
             return Abort(d);
         InterlockedExchange(&g_syncReply.full, 0);
@@ -622,9 +738,11 @@ void FtDownloadWorker(WorkerParams *w)
     InterlockedExchange(&g_syncReply.overrun, 0);
     ResetEvent(g_session.syncReplyEvent);
     InterlockedExchange(&g_syncReply.open, 1);
+    FtAckShortcutOpen(w->replyEvent);
     int cancelled = 0, ok = 1;
     for (uint32_t i = 0; ok && !cancelled && i < w->selection.count; i++)
         ok = WaitForSingleObject(w->cancelEvent, 0) != WAIT_OBJECT_0 && !Aborted(d) && RunItem(d, i, &cancelled);
+    FtAckShortcutClose();
     InterlockedExchange(&g_syncReply.open, 0);
     InterlockedExchange(&g_syncReply.full, 0);
     Discard(&d->rf);

@@ -30,6 +30,7 @@ FtCopyMeter g_copyMeter;
 enum {
     kWatchTimer = 1,
     kWatchMs = 250,
+    kProgressMs = 100,     // at least this between two paths drawn on the worker's word
     kWorkerEndMs = 5000,   // what a worker told to abort may take to end
     kWorkerPollMs = 50,
     kOwedRetryMs = 50,
@@ -89,6 +90,9 @@ int FtBuildSelection(FilePanel *p)
 }
 
 static UiNotice g_progressNotice;
+// Paths not shown yet, and when the worker last raised the notice (its own).
+static volatile LONG g_progressChanged;
+static ULONGLONG g_progressRaised;
 
 void FtShowProgress(WorkerParams *w, const char *source, const char *target)
 {
@@ -96,8 +100,15 @@ void FtShowProgress(WorkerParams *w, const char *source, const char *target)
     snprintf(g_progressSource, sizeof(g_progressSource), "%s", source ? source : "");
     snprintf(g_progressTarget, sizeof(g_progressTarget), "%s", target ? target : "");
     LeaveCriticalSection(&g_viewer.progressLock);
-    // One notice: a run of small files posts once until the dialog catches up.
-    UiNoticeRaise(&g_progressNotice, w->dialog, WM_CV_FT_PROGRESS, 0, 0);
+    InterlockedExchange(&g_progressChanged, 1);
+    // A run of small files would have the dialog draw each name, which costs more than
+    // copying the file (under Wine, X resources are read again for each text drawn):
+    // the dialog is told at most every kProgressMs, its timer shows the rest.
+    const ULONGLONG now = GetTickCount64();
+    if (now - g_progressRaised >= kProgressMs || now < g_progressRaised) {
+        g_progressRaised = now;
+        UiNoticeRaise(&g_progressNotice, w->dialog, WM_CV_FT_PROGRESS, 0, 0);
+    }
 }
 
 void FtWorkerDone(WorkerParams *w, int result)
@@ -204,6 +215,7 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     DWORD id = 0;
     InterlockedExchange(&g_workerResult, 0);
     UiNoticeTaken(&g_progressNotice);
+    g_progressRaised = 0;
     HANDLE t = CreateThread(NULL, 0, WorkerMain, s, 0, &id);
     if (!t) {
         FreeStart(s);
@@ -356,6 +368,8 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         if (run && !run->cancelled &&
             (WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0 || !IsWindow(g_viewer.mainWindow)))
             Cancel(dlg, run);
+        if (run && InterlockedExchange(&g_progressChanged, 0))
+            ShowSource(dlg, run->copy);
         if (run && run->copy)
             ShowFigures(dlg);
         if (run && InterlockedCompareExchange(&g_workerResult, 0, 0))
@@ -363,6 +377,7 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         return TRUE;
     case WM_CV_FT_PROGRESS:
         UiNoticeTaken(&g_progressNotice);
+        InterlockedExchange(&g_progressChanged, 0);
         ShowSource(dlg, run && run->copy);
         return TRUE;
     case WM_CV_FT_CONTINUE:

@@ -37,6 +37,34 @@ static struct {
     LONG waits;          // times the receive thread waited for room
 } g_replies = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, 0, 0, 0, {0}, NULL, 0};
 
+// The worker's reply event, under its lock: the worker closes its event only after Close.
+static struct {
+    SRWLOCK lock;
+    HANDLE event;
+} g_ackShortcut = {SRWLOCK_INIT, NULL};
+
+void FtAckShortcutOpen(HANDLE replyEvent)
+{
+    AcquireSRWLockExclusive(&g_ackShortcut.lock);
+    g_ackShortcut.event = replyEvent;
+    ReleaseSRWLockExclusive(&g_ackShortcut.lock);
+}
+
+void FtAckShortcutClose(void) { FtAckShortcutOpen(NULL); }
+
+// 1 when the acknowledgement went straight to the worker.
+static int AckShortcut(const SessPacketHeader *h, const uint8_t *payload)
+{
+    FtAck a;
+    const char *why = NULL;
+    if (h->dwType != PKT_FT_ACK || !ParseFtAck(h, payload, &a, &why) || !a.goOn)
+        return 0;
+    AcquireSRWLockShared(&g_ackShortcut.lock);
+    const int taken = g_ackShortcut.event && SetEvent(g_ackShortcut.event);
+    ReleaseSRWLockShared(&g_ackShortcut.lock);
+    return taken;
+}
+
 void FtFreeReply(LPARAM block)
 {
     if (block)
@@ -96,6 +124,8 @@ int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
 {
     if (FtIsSyncReply(h->dwType))
         return ToSyncBuffer(h, payload);
+    if (AckShortcut(h, payload))
+        return 1;
     const UINT message = FtReplyMessage(h->dwType);
     if (!message)
         return 1;

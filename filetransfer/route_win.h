@@ -25,3 +25,10 @@ void FtDropPendingReplies(HWND frame);
 
 // The frame's handler frees every block it was given with this.
 void FtFreeReply(LPARAM block);
+
+// A copy worker's reply event, while it runs: a PKT_FT_ACK that goes on sets it from the
+// receive thread, not through the frame and the progress dialog, so an acknowledged chunk
+// wakes one thread instead of three. Any other acknowledgement takes the frame's way.
+// Worker thread; Close before the event is closed.
+void FtAckShortcutOpen(HANDLE replyEvent);
+void FtAckShortcutClose(void);

@@ -5,6 +5,7 @@
 #include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
+#include "filetransfer/route_win.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
@@ -18,8 +19,9 @@ namespace {
 
 struct Upload {
     WorkerParams *w;
+    int unsettled;  // a file's last packet is out, its PKT_FT_ACK not yet waited for
     uint8_t plain[kFtChunkPlain];
-    uint8_t packet[kFtFilePacketMax];
+    uint8_t packet[kFtFilePacketMax];  // free again once queued: the queue copies it
 };
 
 struct Item {
@@ -39,7 +41,7 @@ int Cancelled(WorkerParams *w) { return WaitForSingleObject(w->cancelEvent, 0) =
 int Queue(const uint8_t *packet, size_t size)
 {
     int outOfMemory = 0;
-    return size && EnqueuePacket(packet, (DWORD)size, &outOfMemory);
+    return size && SendPacketNow(packet, (DWORD)size, &outOfMemory);
 }
 
 // 1 when the Agent took the packet, 0 on cancel or a session that has gone.
@@ -53,6 +55,16 @@ int WaitReply(WorkerParams *w)
         if (r != WAIT_TIMEOUT || FtSessionGone())
             return 0;
     }
+}
+
+// The acknowledgement of a file's last packet is waited for just before the next packet
+// goes, so that the next file is found, opened, read and sealed while the Agent writes.
+int Settle(Upload *u)
+{
+    if (!u->unsettled)
+        return 1;
+    u->unsettled = 0;
+    return WaitReply(u->w);
 }
 
 // A folder that is a link goes as the folder alone: what it points to may lie anywhere,
@@ -116,6 +128,14 @@ long ReadChunk(WorkerParams *w, HANDLE file, const char *path, uint8_t *buf)
     return (long)got;
 }
 
+// The Agent drops what it has of the file.
+void QueueAbandon(void)
+{
+    uint8_t abort[kPacketHeaderSize + kFtFileDataHead];
+    const FtFileData d = {1, 1, 0, NULL};
+    Queue(abort, BuildFtFileData(&d, abort, sizeof(abort)));
+}
+
 int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
 {
     WorkerParams *w = u->w;
@@ -135,20 +155,18 @@ int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
             return 0;
     }
     FtFileSender sender = {};
+    long got = ReadChunk(w, file, local, u->plain);
+    if (got < 0) {
+        CloseHandle(file);
+        return 0;
+    }
+    int last = 0;
+    size_t size = FtSealFilePacket(&sender, meta, u->plain, (size_t)got, u->packet, kFtFilePacketMax, &last);
+    if (!Settle(u)) {
+        CloseHandle(file);
+        return 0;
+    }
     for (;;) {
-        const long got = ReadChunk(w, file, local, u->plain);
-        if (got < 0) {
-            if (sender.begun) {
-                // The Agent drops what it has of the file.
-                uint8_t abort[kPacketHeaderSize + kFtFileDataHead];
-                const FtFileData d = {1, 1, 0, NULL};
-                Queue(abort, BuildFtFileData(&d, abort, sizeof(abort)));
-            }
-            CloseHandle(file);
-            return 0;
-        }
-        int last = 0;
-        const size_t size = FtSealFilePacket(&sender, meta, u->plain, (size_t)got, u->packet, sizeof(u->packet), &last);
         if (!size)
             WriteLogF("Upload: %s cannot be sealed: the copy stops.", local);
         if (!Queue(u->packet, size)) {
@@ -156,19 +174,36 @@ int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
             return 0;
         }
         FtMeterBytes((uint64_t)got);
-        if (!WaitReply(w)) {
-            if (!last) {
-                uint8_t abort[kPacketHeaderSize];
-                Queue(abort, BuildFtAbort(abort, sizeof(abort)));
-            }
-            CloseHandle(file);
-            return 0;
+        // The next chunk is read and sealed while the Agent opens this one.
+        long next = 0;
+        size_t nextSize = 0;
+        int nextLast = 0;
+        if (!last) {
+            next = ReadChunk(w, file, local, u->plain);
+            if (next >= 0)
+                nextSize = FtSealFilePacket(&sender, meta, u->plain, (size_t)next, u->packet,
+                                            kFtFilePacketMax, &nextLast);
         }
         if (last) {
             CloseHandle(file);
             FtMeterFileDone();
+            u->unsettled = 1;
             return 1;
         }
+        if (!WaitReply(w)) {
+            uint8_t abort[kPacketHeaderSize];
+            Queue(abort, BuildFtAbort(abort, sizeof(abort)));
+            CloseHandle(file);
+            return 0;
+        }
+        if (next < 0) {
+            QueueAbandon();
+            CloseHandle(file);
+            return 0;
+        }
+        got = next;
+        size = nextSize;
+        last = nextLast;
     }
 }
 
@@ -190,8 +225,8 @@ int SendItem(Upload *u, const Item *it)
     if (!it->folder)
         return SendFile(u, local, &meta);
     meta.last = 1;
-    const size_t size = BuildFtFileBegin(&meta, u->packet, sizeof(u->packet));
-    return Queue(u->packet, size) && WaitReply(w);
+    const size_t size = BuildFtFileBegin(&meta, u->packet, kFtFilePacketMax);
+    return Settle(u) && Queue(u->packet, size) && WaitReply(w);
 }
 
 // Opens the search of a folder's entries; Retry/Cancel while it cannot be read (the
@@ -287,6 +322,7 @@ void FtUploadWorker(WorkerParams *w)
         return;
     }
     u->w = w;
+    u->unsettled = 0;
     uint64_t total = 0;
     for (uint32_t i = 0; i < w->selection.count; i++) {
         const FtEntry *e = &w->selection.items[i].entry;
@@ -297,12 +333,16 @@ void FtUploadWorker(WorkerParams *w)
             total += TreeBytes(path);
     }
     FtMeterBegin(total, 1);
+    FtAckShortcutOpen(w->replyEvent);
     int ok = 1;
     for (uint32_t i = 0; ok && i < w->selection.count; i++) {
         const FtEntry *e = &w->selection.items[i].entry;
         const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
         ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
     }
+    // The operation ends when the Agent has taken the last file.
+    ok = Settle(u) && ok;
+    FtAckShortcutClose();
     HeapFree(GetProcessHeap(), 0, u);
     FtWorkerDone(w, ok ? 1 : 2);
 }

@@ -23,6 +23,14 @@
 enum { kWriteRetryMs = 50, kDroppableLimit = 48 };
 
 static volatile LONG g_stallReported; // once per connection
+// Under Wine every event call is a round trip to the wineserver, several per copied chunk:
+// the SendThread's end is read from a flag, and room is announced only to a producer
+// that waits for it. Both under SendQueueLock, apart from the flag's reads.
+static volatile LONG g_sendEnded;
+static int g_spaceWaiters;
+// A worker writes to the socket itself (SendPacketNow): the SendThread sends nothing
+// meanwhile. Under SendQueueLock.
+static int g_directBusy;
 
 static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
@@ -55,6 +63,7 @@ void SendQueueReset(void)
     g_session.sendQueue.writeIndex = g_session.sendQueue.readIndex = 0;
     LeaveCriticalSection(&g_session.sendQueueLock);
     InterlockedExchange(&g_stallReported, 0);
+    InterlockedExchange(&g_sendEnded, 0);
     ResetEvent(g_session.sendEndedEvent);
     SetEvent(g_session.queueSpaceEvent);
 }
@@ -112,7 +121,7 @@ static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppab
     HANDLE waits[3] = {g_viewer.stopEvent, g_session.sendEndedEvent, g_session.queueSpaceEvent};
     SendQueue *q = &g_session.sendQueue;
     for (;;) {
-        if (IsSet(g_viewer.stopEvent) || IsSet(g_session.sendEndedEvent))
+        if (IsSet(g_viewer.stopEvent) || g_sendEnded)
             return 0;
         EnterCriticalSection(&g_session.sendQueueLock);
         const int used = QueuedCount(q);
@@ -125,17 +134,23 @@ static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppab
             if (ok)
                 SetEvent(g_session.queueDataEvent);
             // Room left (or the room this producer could not use) is announced to the next.
-            if (QueuedCount(q) < kSendQueueSlots - 1)
+            if (g_spaceWaiters && QueuedCount(q) < kSendQueueSlots - 1)
                 SetEvent(g_session.queueSpaceEvent);
             LeaveCriticalSection(&g_session.sendQueueLock);
             return ok;
         }
+        if (mayWait)
+            g_spaceWaiters++;
         LeaveCriticalSection(&g_session.sendQueueLock);
         if (!mayWait) {
             ReportStall();
             return 0;
         }
-        if (WaitForMultipleObjects(3, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 2)
+        const DWORD r = WaitForMultipleObjects(3, waits, FALSE, INFINITE);
+        EnterCriticalSection(&g_session.sendQueueLock);
+        g_spaceWaiters--;
+        LeaveCriticalSection(&g_session.sendQueueLock);
+        if (r != WAIT_OBJECT_0 + 2)
             return 0;
     }
 }
@@ -160,6 +175,36 @@ int QueueOrExit(const void *packet, DWORD size)
     return 0;
 }
 
+static int SendAll(const BYTE *data, DWORD length);
+
+int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
+{
+    *outOfMemory = 0;
+    if (!g_viewer.stopEvent || !g_session.sendQueueLockReady || IsSet(g_viewer.stopEvent) || g_sendEnded)
+        return 0;
+    SendQueue *q = &g_session.sendQueue;
+    EnterCriticalSection(&g_session.sendQueueLock);
+    // With the ring empty the SendThread is not sending: it keeps a slot until it has gone.
+    const int direct = g_session.sendThread && q->readIndex == q->writeIndex && !g_directBusy;
+    if (direct)
+        g_directBusy = 1;
+    LeaveCriticalSection(&g_session.sendQueueLock);
+    if (!direct)
+        return EnqueuePacket(packet, size, outOfMemory);
+    // A send that would block goes on here as the SendThread's would, the ring held back.
+    const int ok = SendAll((const BYTE *)packet, size);
+    if (ok)
+        InterlockedExchangeAdd(&g_session.info.bytesSent, (LONG)size);
+    EnterCriticalSection(&g_session.sendQueueLock);
+    g_directBusy = 0;
+    if (q->readIndex != q->writeIndex)
+        SetEvent(g_session.queueDataEvent);  // queued meanwhile: the SendThread takes it now
+    LeaveCriticalSection(&g_session.sendQueueLock);
+    if (!ok)
+        InterlockedExchange(&g_sendEnded, 1);
+    return ok;
+}
+
 static void ReportSendFailure(int code)
 {
     char text[512];
@@ -174,11 +219,12 @@ static int SendAll(const BYTE *data, DWORD length)
 {
     HANDLE waits[2] = {g_viewer.stopEvent, g_session.writeReadyEvent};
     DWORD off = 0;
+    int reset = 0;  // the event is cleared only after a send would block, then tried again
     while (off < length) {
-        ResetEvent(g_session.writeReadyEvent);
         int n = send(g_session.socket, (const char *)data + off, (int)(length - off), 0);
         if (n != SOCKET_ERROR) {
             off += (DWORD)n;
+            reset = 0;
             continue;
         }
         int code = WSAGetLastError();
@@ -186,6 +232,12 @@ static int SendAll(const BYTE *data, DWORD length)
             ReportSendFailure(code);
             return 0;
         }
+        if (!reset) {
+            ResetEvent(g_session.writeReadyEvent);
+            reset = 1;
+            continue;
+        }
+        reset = 0;
         if (WaitForMultipleObjects(2, waits, FALSE, kWriteRetryMs) == WAIT_OBJECT_0)
             return 0;
     }
@@ -201,7 +253,8 @@ static DWORD SendLoop(void)
             return 0;
         for (;;) {
             EnterCriticalSection(&g_session.sendQueueLock);
-            int empty = q->readIndex == q->writeIndex;
+            // A worker writing its own packet sets the event again when it is done.
+            int empty = q->readIndex == q->writeIndex || g_directBusy;
             SendSlot *slot = &q->slots[q->readIndex];
             LeaveCriticalSection(&g_session.sendQueueLock);
             if (empty)
@@ -211,7 +264,8 @@ static DWORD SendLoop(void)
             InterlockedExchangeAdd(&g_session.info.bytesSent, (LONG)slot->length);
             EnterCriticalSection(&g_session.sendQueueLock);
             q->readIndex = NextIndex(q->readIndex);
-            SetEvent(g_session.queueSpaceEvent);
+            if (g_spaceWaiters)
+                SetEvent(g_session.queueSpaceEvent);
             LeaveCriticalSection(&g_session.sendQueueLock);
         }
     }
@@ -222,6 +276,7 @@ static DWORD WINAPI SendThread(LPVOID)
     SendLoop();
     // Nothing will drain the ring any more: every producer waiting for room, and every
     // later one, gets 0 at once.
+    InterlockedExchange(&g_sendEnded, 1);
     SetEvent(g_session.sendEndedEvent);
     return 0;
 }

@@ -24,5 +24,9 @@ int EnqueueDroppable(const void *packet, DWORD size);
 // EnqueuePacket for callers that treat any failure as the end of the session: on 0
 // it posts the exit command to the main window.
 int QueueOrExit(const void *packet, DWORD size);
+// The copy workers' packets: written to the socket on the caller's thread when the ring is
+// empty, so a chunk or an answer does not wait for the SendThread to wake; otherwise queued
+// behind what waits, as EnqueuePacket. Worker threads only; returns as EnqueuePacket.
+int SendPacketNow(const void *packet, DWORD size, int *outOfMemory);
 
 int StartSendThread(void);

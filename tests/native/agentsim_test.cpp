@@ -195,6 +195,7 @@ TEST(SimControl, BadCommandsRefusedWithReason)
         {"cursor-follow ON", "on or off"}, {"screens 2 1 1 restart", "N [K] [restart]"},
         {"wait-input 4294967296", "0 to 4294967295"}, {"dump", "takes a path"},
         {"ft-delay 60001", "milliseconds"}, {"ft-corrupt 1", "takes 0 arguments"}, {"ft-early 2", "takes 0 arguments"},
+        {"ft-ragged x", "takes 0 arguments"},
         {"ft-path", "takes a relative path"}, {"ft-path " + std::string(261, 'x'), "over 260"},
         {"wait-files 1 2 3", "N [SECONDS]"}, {"fill 1 2 3 4", "takes 5 arguments"},
         {"fill 0 0 10 10 ff00", "RRGGBB"}, {"fill 0 0 65536 1 ff0000", "0 to 65535"},

@@ -586,12 +586,13 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return ParseHostile(w, nw, cmd, err, errCap);
     if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
     if (Is(name, "ft-stop") || Is(name, "ft-corrupt") || Is(name, "ft-short-head") || Is(name, "ft-oversize") ||
-        Is(name, "ft-early")) {
+        Is(name, "ft-early") || Is(name, "ft-ragged")) {
         if (!WantArgs(nw, 1, name, err, errCap)) return 0;
         cmd->kind = Is(name, "ft-stop")         ? kCtlFtStop
                     : Is(name, "ft-corrupt")    ? kCtlFtCorrupt
                     : Is(name, "ft-short-head") ? kCtlFtShortHead
                     : Is(name, "ft-early")      ? kCtlFtEarly
+                    : Is(name, "ft-ragged")     ? kCtlFtRagged
                                                 : kCtlFtOversize;
         return 1;
     }

@@ -61,6 +61,9 @@
 //   ft-early                      the next downloaded file's second packet follows its first
 //                                 at once, before the viewer's answer; the answer that comes
 //                                 next is taken for the second
+//   ft-ragged                     the next downloaded file's second packet, a chunk in its
+//                                 middle when it has three or more, carries 3 bytes less
+//                                 ciphertext (not whole blocks), so it will not open
 //   ft-delay MS                   from now on each packet of a copy (download packets, upload
 //                                 acknowledgements, questions) waits MS ms (0..60000; 0: off)
 //                                 while the loop runs on
@@ -140,6 +143,7 @@ enum SimControlKind {
     kCtlFtShortHead,
     kCtlFtOversize,
     kCtlFtEarly,
+    kCtlFtRagged,
     kCtlFtDelay,
     kCtlWaitFiles,
     kCtlFill,

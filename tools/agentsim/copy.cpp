@@ -134,7 +134,11 @@ void SimCopyInit(SimCopy *c)
     c->yesToAll = 0;
     c->upFd = c->dlFd = -1;
     c->dlActive = 0;
-    c->armCorrupt = c->armShortHead = c->armOversize = c->armPath = c->armEarly = 0;
+    c->armCorrupt = c->armShortHead = c->armOversize = c->armPath = c->armEarly = c->armRagged = 0;
+    c->dlRagged = 0;
+    c->ticks = c->aheadTick = 0;
+    c->aheadPlain = 0;
+    c->aheadLast = 0;
     c->delayMs = 0;
     c->heldUntil = 0;
     c->filesDone = 0;
@@ -189,6 +193,8 @@ void SimCopyEndDownload(SimFiles *f, const char *why, std::string *log)
     if (c->dlFd >= 0)
         close(c->dlFd);
     c->dlFd = -1;
+    c->ahead.clear();
+    c->aheadTick = 0;
     c->dlActive = 0;
     c->todo.clear();
     c->index = 0;
@@ -236,6 +242,7 @@ int SimCopyStop(SimFiles *f, const char *path, const char *why, std::string *log
 void SimCopyTick(SimFiles *f, double now, std::vector<uint8_t> *out)
 {
     SimCopy *c = &f->copy;
+    SimDownloadAhead(f);
     if (c->held.empty() || now < c->heldUntil)
         return;
     out->insert(out->end(), c->held.begin(), c->held.end());
@@ -244,6 +251,8 @@ void SimCopyTick(SimFiles *f, double now, std::vector<uint8_t> *out)
 
 double SimCopyDue(const SimFiles *f)
 {
+    if (f->copy.aheadTick)
+        return SimCopyClock();  // the next chunk is to be sealed in the loop's next pass
     return f->copy.held.empty() ? 0 : f->copy.heldUntil;
 }
 

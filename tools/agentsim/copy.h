@@ -59,15 +59,23 @@ struct SimCopy {
     size_t index;
     int dlFirst;  // the next begin packet is the operation's first
     int dlFd;     // -1: none
-    uint64_t dlOffset;  // plaintext bytes read so far
+    uint64_t dlOffset;  // plaintext bytes sent so far
+    uint64_t dlRead;    // plaintext bytes read and sealed, the chunk sealed ahead too
     uint32_t dlPackets;
+    // The next packet, sealed while the viewer opens the one before: the loop pass after
+    // a packet went (aheadTick) seals it, so sealing never holds back what is sent.
+    std::vector<uint8_t> ahead;
+    size_t aheadPlain;
+    int aheadLast;
+    uint32_t ticks, aheadTick;  // aheadTick 0: nothing to seal ahead
+    std::string aheadLog;       // lines of the faults sealed into it
     FtFileBegin dlMeta;
     FtFileSender tx;
     SimDigest dlSha;
-    int dlCorrupt, dlShortHead, dlEarly;  // faults taken for this file
+    int dlCorrupt, dlShortHead, dlEarly, dlRagged;  // faults taken for this file
 
     // Armed by the control channel, each for the next time it applies.
-    int armCorrupt, armShortHead, armOversize, armPath, armEarly;
+    int armCorrupt, armShortHead, armOversize, armPath, armEarly, armRagged;
     std::string pathText;       // the relative path armPath sends
     uint32_t delayMs;           // before each packet the copy sends; 0: none
     std::vector<uint8_t> held;  // packets waiting out the delay

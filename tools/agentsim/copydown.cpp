@@ -92,54 +92,121 @@ static void SendFilePacket(SimFiles *f, const uint8_t *p, size_t n, std::string 
     SimCopyEmit(f, big.data(), big.size(), out);
 }
 
-int SimDownloadChunk(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
+// Reads and seals the file's next chunk, with the faults armed for it. 1 with the packet,
+// or 0 with *error (errno) for a read, or -1 when the envelope failed.
+static int SealNext(SimCopy *c, uint8_t *packet, size_t *len, size_t *plainLen, int *last, int *error,
+                    std::string *log)
 {
-    SimCopy *c = &f->copy;
-    const SimCopyItem &it = c->todo[c->index];
     static uint8_t plain[kFtChunkPlain];
-    static uint8_t packet[kFtFilePacketMax];
+    const SimCopyItem &it = c->todo[c->index];
     size_t n = 0;
     while (n < kFtChunkPlain) {
-        const ssize_t r = pread(c->dlFd, plain + n, kFtChunkPlain - n, (off_t)(c->dlOffset + n));
+        const ssize_t r = pread(c->dlFd, plain + n, kFtChunkPlain - n, (off_t)(c->dlRead + n));
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0) {
-            SimCopySendError(f, 7, SimCopyItemPath(c, it).c_str(), strerror(errno), kSimCopyStepDownRead, log, out);
-            return 1;
+            *error = errno;
+            return 0;
         }
         if (r == 0)
             break;
         n += (size_t)r;
     }
-    int last = 0;
-    size_t len = FtSealFilePacket(&c->tx, &c->dlMeta, plain, n, packet, sizeof packet, &last);
-    if (!len) {
-        SimLogError(log, "the envelope could not seal a chunk");
-        SimCopySendError(f, 7, SimCopyItemPath(c, it).c_str(), "The file could not be sealed.", kSimCopyStepDownFile,
-                         log, out);
-        return 1;
-    }
+    *len = FtSealFilePacket(&c->tx, &c->dlMeta, plain, n, packet, kFtFilePacketMax, last);
+    if (!*len)
+        return -1;
     EVP_DigestUpdate(c->dlSha.get(), plain, n);
-    c->dlOffset += n;
+    c->dlRead += n;
+    *plainLen = n;
     if (c->dlPackets++ == 0 && c->dlShortHead) {
         FtFileBegin b = c->dlMeta;
-        b.last = (uint32_t)last;
+        b.last = (uint32_t)*last;
         b.length = kSimFtShortHeadLen;
         b.data = packet + kPacketHeaderSize + kFtFileBeginHead;
-        len = BuildFtFileBegin(&b, packet, sizeof packet);
+        *len = BuildFtFileBegin(&b, packet, kFtFilePacketMax);
         SimCopyInjected("short_head", SimCopyItemPath(c, it).c_str(), log);
     }
-    if (last && c->dlCorrupt) {
-        packet[len - 1] ^= 0x5A;  // the last byte of the padding block
+    if (c->dlPackets == 2 && c->dlRagged) {
+        // The payload and its count both lose 3 bytes: a packet sound but for its blocks.
+        c->dlRagged = 0;
+        *len -= 3;
+        PutU32LE(packet + 4, GetU32LE(packet + 4) - 3);
+        PutU32LE(packet + kPacketHeaderSize + 8, GetU32LE(packet + kPacketHeaderSize + 8) - 3);
+        SimCopyInjected("ragged", SimCopyItemPath(c, it).c_str(), log);
+    }
+    if (*last && c->dlCorrupt) {
+        packet[*len - 1] ^= 0x5A;  // the last byte of the padding block
         SimCopyInjected("corrupt", SimCopyItemPath(c, it).c_str(), log);
     }
+    return 1;
+}
+
+int SimDownloadChunk(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
+{
+    SimCopy *c = &f->copy;
+    const SimCopyItem &it = c->todo[c->index];
+    static uint8_t packet[kFtFilePacketMax];
+    size_t len = 0, n = 0;
+    int last = 0;
+    c->aheadTick = 0;
+    if (!c->ahead.empty()) {
+        len = c->ahead.size();
+        memcpy(packet, c->ahead.data(), len);
+        n = c->aheadPlain;
+        last = c->aheadLast;
+        c->ahead.clear();
+        *log += c->aheadLog;
+        c->aheadLog.clear();
+    } else {
+        int error = 0;
+        const int r = SealNext(c, packet, &len, &n, &last, &error, log);
+        if (r == 0) {
+            SimCopySendError(f, 7, SimCopyItemPath(c, it).c_str(), strerror(error), kSimCopyStepDownRead, log, out);
+            return 1;
+        }
+        if (r < 0) {
+            SimLogError(log, "the envelope could not seal a chunk");
+            SimCopySendError(f, 7, SimCopyItemPath(c, it).c_str(), "The file could not be sealed.",
+                             kSimCopyStepDownFile, log, out);
+            return 1;
+        }
+    }
+    c->dlOffset += n;
     SendFilePacket(f, packet, len, log, out);
     if (c->dlEarly && !last) {
         c->dlEarly = 0;
         SimCopyInjected("early", SimCopyItemPath(c, it).c_str(), log);
         return SimDownloadChunk(f, log, out);
     }
+    if (!last)
+        c->aheadTick = c->ticks + 2;
     return 1;
+}
+
+void SimDownloadAhead(SimFiles *f)
+{
+    SimCopy *c = &f->copy;
+    c->ticks++;
+    if (!c->aheadTick || c->ticks < c->aheadTick)
+        return;
+    c->aheadTick = 0;
+    if (!c->dlActive || c->dlFd < 0 || c->asking != kSimCopyAskData || c->armOversize || !c->ahead.empty())
+        return;
+    static uint8_t packet[kFtFilePacketMax];
+    size_t len = 0, n = 0;
+    int last = 0, error = 0;
+    // A read that fails is tried again when the answer comes, and reported then.
+    const uint64_t read = c->dlRead;
+    const FtFileSender tx = c->tx;
+    c->aheadLog.clear();
+    if (SealNext(c, packet, &len, &n, &last, &error, &c->aheadLog) != 1) {
+        c->dlRead = read;
+        c->tx = tx;
+        return;
+    }
+    c->ahead.assign(packet, packet + len);
+    c->aheadPlain = n;
+    c->aheadLast = last;
 }
 
 static int NextItem(SimFiles *f, std::string *log, std::vector<uint8_t> *out);
@@ -207,8 +274,10 @@ int SimDownloadFile(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
     }
     auto m = f->meta.find(it.host);
     c->dlFd = fd;
-    c->dlOffset = 0;
+    c->dlOffset = c->dlRead = 0;
     c->dlPackets = 0;
+    c->ahead.clear();
+    c->aheadTick = 0;
     c->tx = FtFileSender{};
     SimCopyDigestStart(&c->dlSha);
     c->dlMeta = FtFileBegin{};
@@ -221,7 +290,8 @@ int SimDownloadFile(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
     c->dlCorrupt = c->armCorrupt;
     c->dlShortHead = c->armShortHead;
     c->dlEarly = c->armEarly;
-    c->armCorrupt = c->armShortHead = c->armEarly = 0;
+    c->dlRagged = c->armRagged;
+    c->armCorrupt = c->armShortHead = c->armEarly = c->armRagged = 0;
     return SimDownloadChunk(f, log, out);
 }
 
@@ -300,7 +370,7 @@ int SimDownloadAnswer(SimFiles *f, int kind, std::string *log, std::vector<uint8
     SimCopy *c = &f->copy;
     c->asking = kSimCopyAskNone;
     const SimCopyItem &it = c->todo[c->index];
-    const int whole = !it.directory && c->tx.ended;
+    const int whole = !it.directory && c->tx.ended && c->ahead.empty();  // the last chunk has gone
     if (kind == FT_ANSWER_NO) {
         if (whole)
             FileSent(f, it, kind, log);

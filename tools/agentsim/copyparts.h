@@ -60,4 +60,7 @@ void SimCopyEndDownload(SimFiles *f, const char *why, std::string *log);
 int SimDownloadStart(SimFiles *f, std::string *log, std::vector<uint8_t> *out);
 int SimDownloadFile(SimFiles *f, std::string *log, std::vector<uint8_t> *out);
 int SimDownloadChunk(SimFiles *f, std::string *log, std::vector<uint8_t> *out);
+// Once per pass of the socket loop: the chunk after the one just sent is sealed while the
+// viewer opens that one; it goes when the answer comes, with the lines its faults made.
+void SimDownloadAhead(SimFiles *f);
 int SimDownloadAnswer(SimFiles *f, int kind, std::string *log, std::vector<uint8_t> *out);

@@ -326,6 +326,7 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
     if (cmd.kind == kCtlFtShortHead) copy->armShortHead = 1;
     if (cmd.kind == kCtlFtOversize) copy->armOversize = 1;
     if (cmd.kind == kCtlFtEarly) copy->armEarly = 1;
+    if (cmd.kind == kCtlFtRagged) copy->armRagged = 1;
     if (cmd.kind == kCtlFtPath) copy->armPath = 1, copy->pathText = cmd.path;
     if (cmd.kind == kCtlFtDelay) copy->delayMs = cmd.value;
     if (cmd.kind == kCtlFtQuestions && !cmd.on) copy->armQuestions = cmd.value;
