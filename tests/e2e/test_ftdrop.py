@@ -3,14 +3,15 @@ dragsource) starts a real DoDragDrop of a CF_HDROP data object while xdotool car
 pointer over the remote panel, or puts CF_HDROP on the clipboard for Ctrl+V; what arrives
 at the simulator is compared byte for byte (SHA-256) with what was offered."""
 import os
+import shutil
 import subprocess
 import time
 
-from harness import check, lang_string, post, run_case, start, wait_until
+from harness import check, child_rect, lang_string, post, run_case, start, wait_until
 from test_dialogs import close, control_text, open_viewer, viewer_class
 from test_filetransfer import FRAME, WM_COMMAND, names, open_window, panel, wait_path
 from test_ftchange import answer_box, dialog, wait_dialog
-from test_ftcopy import IDC_CLEAR_READ_ONLY, IDC_SENTENCE, IDYES, events, pattern, sha, tree_files, wait_copied, \
+from test_ftcopy import IDC_CLEAR_READ_ONLY, IDC_LINE, IDC_SENTENCE, IDYES, events, pattern, sha, tree_files, wait_copied, \
     wine_path, write
 
 IDC_FROM = 1060
@@ -115,6 +116,64 @@ def case_files_and_a_tree_dropped_from_two_folders_arrive_whole(ctx):
     check(wait_until(lambda: 'tree' in names(panel(ctx, addr, 1)), 20), 'the remote panel was not refreshed')
     print('drop of 3 items: dialog %.2f s after the drop, first packet %.2f s after Yes' % (shown - dropped,
                                                                                             first - shown))
+    close(ctx, addr, viewer)
+
+
+def case_files_copied_in_explorer_are_pasted_with_ctrl_v_and_a_running_copy_takes_no_drop(ctx):
+    addr = '127.0.0.102'
+    remote = ctx.path('remote')
+    os.makedirs(remote)
+    offered = offer(ctx.path('explorer'))
+    agent, viewer = open_viewer(ctx, addr, '--files', remote)
+    open_window(ctx, addr, agent)
+    wait_path(ctx, addr, 1, 'C:\\', 'first listing')
+
+    # Paste (the frame's menu, as the context menu sends it) with no files to paste.
+    check(post(ctx, FRAME, WM_COMMAND, IDM_FT_PASTE), 'posting Paste')
+    text = answer_box(ctx, addr, 1, 'paste without files')
+    check(text == lang_string(ctx, 'en', 'IDS_FT_PASTE_NO_FILES').decode(), 'box %r' % text)
+
+    source, _ = dragsource(ctx, 'clip', offered)
+    x, y = centre(panel(ctx, addr, 1)[1])
+    subprocess.run(['xdotool', 'mousemove', str(x), str(y), 'click', '1', 'sleep', '0.3', 'key', 'ctrl+v'],
+                   check=True, timeout=30)
+    sentence, _, _ = confirm(ctx, addr, 'paste')
+    check(sentence == '3 ' + lang_string(ctx, 'en', 'IDS_FT_ITEMS').decode(), 'sentence %r' % sentence)
+    wait_copied(ctx, addr)
+    arrived(agent, remote, offered, 'C:\\')
+
+    # While a copy runs, the remote panel shows no-drop and takes nothing.
+    for name in os.listdir(remote):
+        shutil.rmtree(os.path.join(remote, name)) if os.path.isdir(os.path.join(remote, name)) else \
+            os.remove(os.path.join(remote, name))
+    check(agent.command('ft-delay 300') == 'ok', 'ft-delay')
+    check(post(ctx, FRAME, WM_COMMAND, IDM_FT_PASTE), 'posting Paste')
+    confirm(ctx, addr, 'second paste')
+    check(wait_until(lambda: control_text(ctx, addr, IDC_LINE) is not None, 20), 'the copy did not start')
+    hr, effect, feedback, _ = drag_to(ctx, offered[:1], centre(panel(ctx, addr, 1)[1]))
+    check(effect == 0 and feedback.split(',')[-1] == '0', 'drop during a copy: effect %d, cursor %s' % (effect, feedback))
+    check(agent.command('ft-delay 0') == 'ok', 'ft-delay 0')
+    wait_copied(ctx, addr)
+    check(control_text(ctx, addr, IDC_CLEAR_READ_ONLY) is None, 'the drop during the copy asked to copy')
+    check([e['path'] for e in events(agent, 'ft_file_received')].count('C:\\a.bin') == 2, 'the drop was sent')
+    post(ctx, 'CORVID:DRAGSOURCE', 0x10)  # WM_CLOSE
+    source.wait(timeout=20)
+    close(ctx, addr, viewer)
+
+
+def case_without_the_right_a_drop_is_refused_and_nothing_is_sent(ctx):
+    addr = '127.0.0.103'
+    remote = ctx.path('remote')
+    os.makedirs(remote)
+    offered = offer(ctx.path('explorer'))
+    agent, viewer = open_viewer(ctx, addr, '--files', remote, '--rights', '10')
+    main = child_rect(ctx, viewer_class(addr), '')
+    check(main is not None, 'no main window')
+    hr, effect, feedback, _ = drag_to(ctx, offered, centre(main))
+    check(effect == 0 and feedback.split(',')[-1] == '0', 'effect %d, cursor %s' % (effect, feedback))
+    time.sleep(1)
+    check(not [p for p in agent.packets() if p['name'].startswith('PKT_FT_')], 'file-transfer packets were sent')
+    check(not os.listdir(remote), 'remote holds %s' % os.listdir(remote))
     close(ctx, addr, viewer)
 
 
