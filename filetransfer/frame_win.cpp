@@ -121,6 +121,7 @@ void FtUpdateCommands(void)
     Enable(IDM_FT_SELECT_ALL, items > 0);
     Enable(IDM_FT_INVERT, p->selectedCount > 0);
     Enable(IDM_FT_NEW_FOLDER, right);
+    Enable(IDM_FT_PASTE, right);
     Enable(IDM_FT_COPY, right && p->selectedCount > 0);
     Enable(IDM_FT_COPY_RIGHT, right && g_ft.panels[kFtLocal].selectedCount > 0);
     Enable(IDM_FT_COPY_LEFT, right && g_ft.panels[kFtRemote].selectedCount > 0);
