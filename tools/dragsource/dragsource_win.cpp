@@ -5,7 +5,8 @@
 //       the target chose and each change of the effect shown while dragging
 //   dragsource.exe clip OUT PATH...           OUT gets "ready" once the clipboard holds the
 //       files; the program stays (owning the clipboard) until its window is closed
-// The window's class is CORVID:DRAGSOURCE. Not part of the product.
+// A PATH of "@LIST" stands for the paths in file LIST, one a line (UTF-8), for lists longer
+// than a command line takes. The window's class is CORVID:DRAGSOURCE. Not part of the product.
 #define CINTERFACE
 #define COBJMACROS
 #include <windows.h>
@@ -158,6 +159,34 @@ HGLOBAL MakeFiles(wchar_t **paths, int n)
     return h;
 }
 
+// The paths of the command line, with each @LIST replaced by the lines of LIST.
+wchar_t **ExpandLists(wchar_t **paths, int n, int *count)
+{
+    static wchar_t *out[65536];
+    int k = 0;
+    for (int i = 0; i < n && k < 65536; i++) {
+        if (paths[i][0] != L'@') {
+            out[k++] = paths[i];
+            continue;
+        }
+        FILE *f = _wfopen(paths[i] + 1, L"rb");
+        char line[2048];
+        while (f && k < 65536 && fgets(line, sizeof(line), f)) {
+            line[strcspn(line, "\r\n")] = 0;
+            if (!line[0])
+                continue;
+            const int chars = MultiByteToWideChar(CP_UTF8, 0, line, -1, NULL, 0);
+            out[k] = (wchar_t *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)chars * sizeof(wchar_t));
+            if (out[k] && MultiByteToWideChar(CP_UTF8, 0, line, -1, out[k], chars))
+                k++;
+        }
+        if (f)
+            fclose(f);
+    }
+    *count = k;
+    return out;
+}
+
 void WriteOut(const char *text)
 {
     FILE *f = _wfopen(g_out, L"w");
@@ -209,7 +238,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 3;
     g_out = argv[drag ? 6 : 2];
     const int first = drag ? 7 : 3;
-    g_files = MakeFiles(argv + first, argc - first);
+    int count = 0;
+    wchar_t **paths = ExpandLists(argv + first, argc - first, &count);
+    g_files = MakeFiles(paths, count);
     WNDCLASSW wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
