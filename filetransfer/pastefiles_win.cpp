@@ -137,7 +137,8 @@ int ReadDropped(HGLOBAL h, DroppedPaths *d)
 int SelectPlanned(const FtDropPlan *plan)
 {
     FtFreeSelection();
-    g_selection.items = (FileItem *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (SIZE_T)plan->count * sizeof(FileItem));
+    const SIZE_T size = (SIZE_T)plan->count * sizeof(FileItem);
+    g_selection.items = (FileItem *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
     if (!g_selection.items) {
         WriteLogF("Drop: no memory for the list of %u items: nothing is copied.", (unsigned)plan->count);
         return 0;
