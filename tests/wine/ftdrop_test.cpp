@@ -12,13 +12,14 @@
 #include "session/login.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "session/state_win.h"
 
 namespace {
 
 void SetRights(uint32_t r)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    g_viewer.session.login.rights = r;
+    g_session.info.login.rights = r;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
 }
 
@@ -28,9 +29,9 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     const HWND savedMain = g_viewer.mainWindow;
-    const BOOL savedQueue = g_viewer.sendQueueLockReady;
+    const BOOL savedQueue = g_session.sendQueueLockReady;
     g_viewer.mainWindow = NULL;  // no session: the first listing's request ends at once
-    g_viewer.sendQueueLockReady = FALSE;
+    g_session.sendQueueLockReady = FALSE;
     g_viewer.activeLanguage = g_viewer.languageLibs[0];
     EXPECT_FALSE(FtMayTakeFiles(0));  // no window
     SetRights(RIGHT_FILE_TRANSFER);
@@ -62,7 +63,7 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
     DestroyWindow(g_viewer.fileTransferWindow);
     EXPECT_FALSE(FtMayTakeFiles(0));
     g_viewer.mainWindow = savedMain;
-    g_viewer.sendQueueLockReady = savedQueue;
+    g_session.sendQueueLockReady = savedQueue;
     SetRights(0);
 }
 
