@@ -45,6 +45,8 @@ add_library(corvid_win STATIC
   filetransfer/probe_win.cpp
   filetransfer/shellicon_win.cpp
   filetransfer/drag_win.cpp
+  filetransfer/droptarget_win.cpp
+  filetransfer/pastefiles_win.cpp
   filetransfer/compare_win.cpp
   filetransfer/panelmenu_win.cpp
   filetransfer/route_win.cpp
@@ -190,3 +192,8 @@ file(GLOB CORVID_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_t
 list(APPEND CORVID_WINE_TESTS ${CMAKE_SOURCE_DIR}/tests/wine/viewer_fixture.cpp)
 add_executable(corvid_wine_tests ${CORVID_WINE_TESTS})
 target_link_libraries(corvid_wine_tests PRIVATE corvid_win gtest gtest_main LLkbd kbdhook)
+
+# A test program that drags files into the viewer and puts them on the clipboard, as
+# Explorer does (the drop and paste cases); not shipped.
+add_executable(dragsource WIN32 tools/dragsource/dragsource_win.cpp)
+target_link_libraries(dragsource PRIVATE ole32 shell32 user32)

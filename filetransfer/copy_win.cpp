@@ -93,3 +93,11 @@ void FtCopySelection(int source)
     if (g_ft.frame)  // not when the window went with the session meanwhile
         FtFrameCommand(upload ? IDM_FT_REFRESH_REMOTE : IDM_FT_REFRESH_LOCAL);
 }
+
+INT_PTR FtAskCopy(HWND owner, const char *from, const char *to)
+{
+    CopyArgs a = {};
+    snprintf(a.from, sizeof(a.from), "%s", from);
+    snprintf(a.to, sizeof(a.to), "%s", to);
+    return DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_COPY), owner, CopyProc, (LPARAM)&a);
+}

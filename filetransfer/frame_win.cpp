@@ -2,6 +2,7 @@
 // the command set and the Agent's replies. UI thread only.
 #include "filetransfer/frame_win.h"
 
+#include "filetransfer/droptarget_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/layout.h"
 #include "filetransfer/operation_win.h"
@@ -65,7 +66,7 @@ static int NeedsRight(UINT c)
 {
     switch (c) {
     case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_NEW_FOLDER: case IDM_FT_DELETE: case IDM_FT_COPY:
-    case IDM_FT_RENAME:
+    case IDM_FT_RENAME: case IDM_FT_PASTE:
         return 1;
     }
     return 0;
@@ -121,6 +122,7 @@ void FtUpdateCommands(void)
     Enable(IDM_FT_SELECT_ALL, items > 0);
     Enable(IDM_FT_INVERT, p->selectedCount > 0);
     Enable(IDM_FT_NEW_FOLDER, right);
+    Enable(IDM_FT_PASTE, right);
     Enable(IDM_FT_COPY, right && p->selectedCount > 0);
     Enable(IDM_FT_COPY_RIGHT, right && g_ft.panels[kFtLocal].selectedCount > 0);
     Enable(IDM_FT_COPY_LEFT, right && g_ft.panels[kFtRemote].selectedCount > 0);
@@ -223,6 +225,9 @@ void FtFrameCommand(UINT command)
     case IDM_FT_COPY_LEFT:
     case IDM_FT_COPY:
         FtCopySelection(command == IDM_FT_COPY ? g_ft.activePanel : command == IDM_FT_COPY_RIGHT ? kFtLocal : kFtRemote);
+        return;
+    case IDM_FT_PASTE:
+        FtPasteFiles();
         return;
     case IDM_FT_SELECT_ALL:
     case IDM_FT_INVERT:

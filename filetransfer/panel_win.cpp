@@ -3,6 +3,7 @@
 #include "filetransfer/panel_win.h"
 
 #include "filetransfer/displaytext.h"
+#include "filetransfer/droptarget_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/layout.h"
 #include "filetransfer/sortorder.h"
@@ -311,6 +312,11 @@ static int ListKey(FilePanel *p, WORD vk)
             return 0;
         FtFrameCommand(IDM_FT_SELECT_ALL);
         return 1;
+    case 'V':
+        if (!ctrl || !remote)
+            return 0;
+        FtFrameCommand(IDM_FT_PASTE);
+        return 1;
     case VK_DIVIDE:
         if (!ctrl)
             return 0;
@@ -618,6 +624,8 @@ static int OnCreate(HWND w, int index)
         p->comboProc = (WNDPROC)SetWindowLongPtrA(inner, GWLP_WNDPROC, (LONG_PTR)ComboProc);
     SetCaption(p);
     FtUpdateStatus(p);
+    if (index == kFtRemote)
+        FtRegisterDropTarget(w);
     return 1;
 }
 
@@ -692,6 +700,12 @@ static LRESULT CALLBACK PanelProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_CV_LANGUAGE_CHANGED:
         FtPanelLanguageChanged(FtPanelOf(w));
+        return 0;
+    case WM_FT_DROPPED:
+        FtUploadDropped((HGLOBAL)lp);
+        return 0;
+    case WM_DESTROY:
+        FtRevokeDropTarget(w);
         return 0;
     }
     return DefWindowProcA(w, msg, wp, lp);

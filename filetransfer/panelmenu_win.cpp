@@ -1,5 +1,6 @@
 // The panels' context menus: 150 on an item, 151 on empty space, from the language
 // library; their commands go to the frame like the menu bar's. UI thread only.
+#include "filetransfer/droptarget_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/panel_win.h"
 #include "shell/state.h"
@@ -28,6 +29,8 @@ void FtPrepareSpaceMenu(HMENU m, FilePanel *p)
                        IDM_FT_VIEW_DETAILS + (UINT)(p->viewStyle - FT_VIEW_DETAILS), MF_BYCOMMAND);
     CheckMenuRadioItem(m, IDM_FT_SORT_FIRST, IDM_FT_SORT_LAST, IDM_FT_SORT_FIRST + (UINT)p->sortKey, MF_BYCOMMAND);
     Enable(m, IDM_FT_NEW_FOLDER, FtHasRight());
+    Enable(m, IDM_FT_PASTE,
+           p == &g_ft.panels[kFtRemote] && FtMayTakeFiles(0) && IsClipboardFormatAvailable(CF_HDROP));
 }
 
 void FtPanelContextMenu(FilePanel *p, POINT screen)

@@ -1,12 +1,15 @@
 // Upload: the local panel's selection to the remote panel's folder, folders before their
 // contents, each file in sealed chunks with one packet in flight until the Agent's
 // PKT_FT_ACK. Worker thread of progress dialog 163.
+#include "filetransfer/dropfiles.h"
+#include "filetransfer/droptarget_win.h"
 #include "filetransfer/filestream.h"
 #include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
 #include "filetransfer/route_win.h"
 #include "lang/stringids.h"
+#include "resources/resource.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
@@ -345,4 +348,65 @@ void FtUploadWorker(WorkerParams *w)
     FtAckShortcutClose();
     HeapFree(GetProcessHeap(), 0, u);
     FtWorkerDone(w, ok ? 1 : 2);
+}
+
+// ---- files from outside the panels: names from several folders in one upload -----------
+
+// The folders of a drop's names, from the UI thread to the worker it starts, which frees it.
+static FtDropPlan *volatile g_dropPlan;
+
+// As FtUploadWorker, with each group's names read from the group's own folder; the first
+// name of all is the only first item, so one Yes to all serves the whole drop.
+static void DroppedWorker(WorkerParams *w)
+{
+    FtDropPlan *plan = (FtDropPlan *)InterlockedExchangePointer((PVOID volatile *)&g_dropPlan, NULL);
+    Upload *u = plan ? (Upload *)HeapAlloc(GetProcessHeap(), 0, sizeof(Upload)) : NULL;
+    if (!u || plan->count != w->selection.count) {
+        WriteLogF("The upload of dropped files cannot start (no memory or no list of folders).");
+        if (u)
+            HeapFree(GetProcessHeap(), 0, u);
+        if (plan)
+            FtFreeDropPlan(plan), HeapFree(GetProcessHeap(), 0, plan);
+        FtWorkerDone(w, 2);
+        return;
+    }
+    InterlockedExchange(&g_confirmEach, 1);
+    u->w = w;
+    uint64_t total = 0;
+    for (uint32_t g = 0; g < plan->groups; g++)
+        for (uint32_t i = plan->group[g].first; i < plan->group[g].first + plan->group[g].count; i++) {
+            const FtEntry *e = &w->selection.items[i].entry;
+            char path[kFtPathField];
+            if (!e->directory)
+                total += e->size;
+            else if (Descend(e->attributes) && FtJoinPath(plan->group[g].folder, e->name, path))
+                total += TreeBytes(path);
+        }
+    FtMeterBegin(total, 1);
+    int ok = 1;
+    for (uint32_t g = 0; ok && g < plan->groups; g++) {
+        snprintf(w->folder, sizeof(w->folder), "%s", plan->group[g].folder);
+        for (uint32_t i = plan->group[g].first; ok && i < plan->group[g].first + plan->group[g].count; i++) {
+            const FtEntry *e = &w->selection.items[i].entry;
+            const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
+            ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, u);
+    FtFreeDropPlan(plan);
+    HeapFree(GetProcessHeap(), 0, plan);
+    FtWorkerDone(w, ok ? 1 : 2);
+}
+
+int FtUploadDropPlan(HWND owner, FtDropPlan *plan)
+{
+    InterlockedExchangePointer((PVOID volatile *)&g_dropPlan, plan);
+    const int r = FtRunProgress(owner, IDD_FT_COPY_PROGRESS, IDA_COPY, IDS_FT_UPLOAD, kFtLocal, 1, DroppedWorker);
+    // Still here when no worker started to take it.
+    FtDropPlan *left = (FtDropPlan *)InterlockedExchangePointer((PVOID volatile *)&g_dropPlan, NULL);
+    if (left) {
+        FtFreeDropPlan(left);
+        HeapFree(GetProcessHeap(), 0, left);
+    }
+    return r;
 }

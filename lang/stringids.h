@@ -282,6 +282,12 @@
 #define IDS_FT_CANNOT_COPY      943
 #define IDS_FT_COPY_NO_REMOTE   944     /* a copy before the remote panel shows a folder */
 #define IDS_FT_COPY_NO_LOCAL    945     /* the same for the local panel */
+#define IDS_FT_PASTE_NO_FILES   1140    /* Paste with no files on the clipboard */
+#define IDS_FT_DROP_BAD_PATH    1141    /* a dropped path that names no file in a folder (%1) */
+#define IDS_FT_DROP_NAME_CHARS  1142    /* a dropped name beyond the code page (%1) */
+#define IDS_FT_DROP_FOLDERS     1143    /* the copy dialog's source: the first folder, how many more */
+#define IDS_FT_CLIPBOARD_BUSY   1144    /* the clipboard cannot be opened */
+#define IDS_FT_DROP_DAMAGED     1145    /* the file list offered cannot be read */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112

@@ -22,7 +22,7 @@
 #include "session/state_win.h"
 
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -173,7 +173,7 @@ static void Shutdown(void)
     // The window's end has joined every thread that takes them.
     for (size_t i = 0; i < kStartupLockCount; i++)
         DeleteCriticalSection(kStartupLocks[i]);
-    CoUninitialize();
+    OleUninitialize();
     ConsoleViewerEnded(); // a close of the console waits for this before the process is ended
 }
 
@@ -183,7 +183,8 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     g_viewer.sessionStamp = (DWORD)time(NULL);
     snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s\\Corvid.log", g_viewer.moduleDirectory);
-    CoInitialize(NULL);
+    // OLE, not COM alone: the remote panel is a drop target.
+    OleInitialize(NULL);
     LookUpShellHelpers();
     if (!ManagerLinkOpen())
         return 0;
