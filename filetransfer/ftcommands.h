@@ -30,5 +30,6 @@
 #define IDM_FT_REFRESH_LOCAL    40056
 #define IDM_FT_REFRESH_REMOTE   40057
 #define IDM_FT_COMPARE          40058
+#define IDM_FT_COPY_CLIPBOARD   40071   /* the remote selection on the clipboard */
 
 #endif

@@ -20,6 +20,7 @@ void FtPrepareItemMenu(HMENU m, FilePanel *p)
     Enable(m, IDM_FT_DELETE, p->selectedCount > 0 && right);
     Enable(m, IDM_FT_PROPERTIES, one);
     Enable(m, IDM_FT_RENAME, one && right);
+    Enable(m, IDM_FT_COPY_CLIPBOARD, p == &g_ft.panels[kFtRemote] && p->selectedCount > 0 && right);
 }
 
 void FtPrepareSpaceMenu(HMENU m, FilePanel *p)

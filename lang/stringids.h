@@ -318,4 +318,10 @@
 #define IDS_FT_DOWNLOAD         142
 #define IDS_FT_BAD_NAME         145 /* a typed name that is not one file name */
 
+/* Remote files given to other programs (a drag out, Ctrl+C) */
+#define IDS_FT_OUT_NO_WINDOW    1160    /* asked for while the file-transfer window is closed */
+#define IDS_FT_OUT_NO_RIGHT     1161
+#define IDS_FT_OUT_BUSY         1162    /* asked for while another operation runs */
+#define IDS_FT_OUT_NO_CLIPBOARD 1163
+
 #endif

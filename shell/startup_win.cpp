@@ -4,6 +4,7 @@
 
 #include "console/console_win.h"
 #include "desktop/profile_win.h"
+#include "filetransfer/dragout_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "shell/log_win.h"
@@ -21,7 +22,7 @@
 #include "ui/libversion_win.h"
 
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -172,7 +173,7 @@ static void Shutdown(void)
     // The window's end has joined every thread that takes them.
     for (size_t i = 0; i < kStartupLockCount; i++)
         DeleteCriticalSection(kStartupLocks[i]);
-    CoUninitialize();
+    OleUninitialize();
     ConsoleViewerEnded(); // a close of the console waits for this before the process is ended
 }
 
@@ -182,7 +183,8 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     g_viewer.sessionStamp = (DWORD)time(NULL);
     snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s\\Corvid.log", g_viewer.moduleDirectory);
-    CoInitialize(NULL);
+    // OLE, not COM alone: drags and the clipboard carry remote files out.
+    OleInitialize(NULL);
     LookUpShellHelpers();
     if (!ManagerLinkOpen())
         return 0;
@@ -223,8 +225,11 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     for (size_t i = 0; i < kStartupLockCount; i++)
         InitializeCriticalSection(kStartupLocks[i]);
     ProfileStart();
-    if (StartUp(instance, commandLine))
+    if (StartUp(instance, commandLine)) {
+        FtOutboxAtStart();  // remote files that ended viewers gave out
         RunMessageLoop();
+    }
+    FtOutboxAtExit();
     Shutdown();
     return 0;
 }
