@@ -6,6 +6,7 @@
 #include "lang/stringids.h"
 #include "shell/state.h"
 #include "ui/help_win.h"
+#include "agentsettings/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -44,12 +45,12 @@ static void Enable(HWND page, int id, int on)
 
 static AsNodeArray *CommunityNodes(const ProtocolPage *p)
 {
-    return &g_viewer.agentSettings.communities[p->community].protocol[p->protocol].nodes;
+    return &g_agentSettings.values.communities[p->community].protocol[p->protocol].nodes;
 }
 
 static uint32_t *InUseField(const ProtocolPage *p)
 {
-    return &g_viewer.agentSettings.common[p->protocol ? AS_IPX_IN_USE : AS_TCP_IN_USE];
+    return &g_agentSettings.values.common[p->protocol ? AS_IPX_IN_USE : AS_TCP_IN_USE];
 }
 
 static void FillList(HWND list, const AsNodeArray *a)
@@ -68,7 +69,7 @@ static void OnInit(HWND page, ProtocolPage *p)
         Enable(page, IDC_AS_ADD_ENTRY, 0);
     }
     p->community = p->node = p->entry = -1;
-    const AgentSettings *s = &g_viewer.agentSettings;
+    const AgentSettings *s = &g_agentSettings.values;
     const int inUse = *InUseField(p) != 0;
     CheckDlgButton(page, IDC_AS_IN_USE, inUse ? BST_CHECKED : BST_UNCHECKED);
     HWND communities = GetDlgItem(page, IDC_AS_COMMUNITIES);
@@ -82,7 +83,7 @@ static void OnInit(HWND page, ProtocolPage *p)
             Enable(page, IDC_AS_NODES, 1);
         }
     }
-    FillList(GetDlgItem(page, IDC_AS_LIST), &g_viewer.agentSettings.lists[p->protocol]);
+    FillList(GetDlgItem(page, IDC_AS_LIST), &g_agentSettings.values.lists[p->protocol]);
     p->ready = 1;
 }
 
@@ -124,7 +125,7 @@ static void OnPassword(HWND page, const ProtocolPage *p)
 {
     if (p->community < 0)
         return;
-    CommunityPasswordDialog(page, g_viewer.agentSettings.communities[p->community].protocol[p->protocol].password);
+    CommunityPasswordDialog(page, g_agentSettings.values.communities[p->community].protocol[p->protocol].password);
 }
 
 // Add, edit and delete work the same on a community's nodes and on the node list; the
@@ -182,7 +183,7 @@ static NodeBox CommunityBox(ProtocolPage *p)
 
 static NodeBox ListBox(ProtocolPage *p)
 {
-    return NodeBox{&g_viewer.agentSettings.lists[p->protocol], IDC_AS_LIST, IDC_AS_EDIT_ENTRY, IDC_AS_DELETE_ENTRY,
+    return NodeBox{&g_agentSettings.values.lists[p->protocol], IDC_AS_LIST, IDC_AS_EDIT_ENTRY, IDC_AS_DELETE_ENTRY,
                    &p->entry};
 }
 
@@ -284,7 +285,7 @@ static int OnLeave(HWND page)
     const ProtocolPage *p = (const ProtocolPage *)GetWindowLongPtrW(page, DWLP_USER);
     if (!p)
         return 0;
-    const int missing = AsCommunityMissingPassword(&g_viewer.agentSettings, p->protocol);
+    const int missing = AsCommunityMissingPassword(&g_agentSettings.values, p->protocol);
     if (missing >= 0) {
         const int russian = g_viewer.activeLanguage == g_viewer.languageLibs[1];
         SettingsErrorBox(page, IDS_AS_NO_PASSWORD, AsCommunityName(missing, russian));

@@ -14,6 +14,8 @@
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
+#include "agentsettings/state_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 
@@ -45,7 +47,7 @@ static void ReportId(HWND parent, UINT id, unsigned arg)
 static uint16_t AgentVersion(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    const uint16_t v = g_viewer.session.login.agentVersion;
+    const uint16_t v = g_session.info.login.agentVersion;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
     return v;
 }
@@ -54,9 +56,9 @@ static uint16_t AgentVersion(void)
 static void ReenableCommand(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    const uint32_t rights = g_viewer.session.login.rights;
+    const uint32_t rights = g_session.info.login.rights;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
-    const int on = g_viewer.loggedIn && (rights & RIGHT_AGENT_SETTINGS) && g_viewer.stopEvent &&
+    const int on = g_session.loggedIn && (rights & RIGHT_AGENT_SETTINGS) && g_viewer.stopEvent &&
                    WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_TIMEOUT;
     EnableCommand(on, IDM_AGENT_SETTINGS, kCheckLeave);
 }
@@ -72,11 +74,11 @@ static long NodesHeld(const AgentSettings *s)
 void RequestAgentSettings(HWND mainWindow)
 {
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    const int idle = g_viewer.agentSettingsState == kAsIdle && !g_sender;
+    const int idle = g_agentSettings.state == kAsIdle && !g_sender;
     if (idle) {
-        AsRelease(&g_viewer.agentSettings);
-        g_viewer.agentSettingsState = kAsRequested;
-        g_viewer.agentSettingsTick = GetTickCount();
+        AsRelease(&g_agentSettings.values);
+        g_agentSettings.state = kAsRequested;
+        g_agentSettings.tick = GetTickCount();
         g_incomplete = 0;
     }
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
@@ -88,7 +90,7 @@ void RequestAgentSettings(HWND mainWindow)
     int oom;
     if (!EnqueuePacket(packet, sizeof(packet), &oom)) {
         EnterCriticalSection(&g_viewer.agentSettingsLock);
-        g_viewer.agentSettingsState = kAsIdle;
+        g_agentSettings.state = kAsIdle;
         LeaveCriticalSection(&g_viewer.agentSettingsLock);
         return;
     }
@@ -102,10 +104,10 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
     const char *why = NULL;
     int ok = 1, last = 0, stored = 0;
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    AgentSettings *s = &g_viewer.agentSettings;
-    if (g_viewer.agentSettingsState == kAsRequested) {
+    AgentSettings *s = &g_agentSettings.values;
+    if (g_agentSettings.state == kAsRequested) {
         stored = 1;
-        g_viewer.agentSettingsTick = GetTickCount();
+        g_agentSettings.tick = GetTickCount();
         switch (h->dwType) {
         case PKT_AGENT_SETTINGS_COMMON: ok = AsReceiveCommon(s, h, payload, version, &why); break;
         case PKT_AGENT_SETTINGS_STRING: ok = AsReceiveString(s, h, payload, &why); break;
@@ -116,14 +118,14 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
         if (NodesHeld(s) > kAsNodesMax) {
             // Nothing is opened on these: the UI thread reports it and brings the command back.
             AsRelease(s);
-            g_viewer.agentSettingsState = kAsGivenUp;
+            g_agentSettings.state = kAsGivenUp;
             why = "past the nodes an Agent holds: the settings are given up";
             ok = 0;
             last = 1;
         } else if (!ok) {
             g_incomplete = 1; // sending the rest back would cut the Agent's lists short
         } else if (last) {
-            g_viewer.agentSettingsState = kAsEditing; // nothing more is stored from here on
+            g_agentSettings.state = kAsEditing; // nothing more is stored from here on
         }
     }
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
@@ -150,7 +152,7 @@ struct SendJob {
 static DWORD WINAPI SendSettingsThread(LPVOID param)
 {
     SendJob *job = (SendJob *)param;
-    if (!AsSendAll(&g_viewer.agentSettings, job->version, QueueSettingsPacket, NULL))
+    if (!AsSendAll(&g_agentSettings.values, job->version, QueueSettingsPacket, NULL))
         WriteLog("The Agent's settings could not all be sent back: the session is ending.");
     HeapFree(GetProcessHeap(), 0, job);
     UiPost(g_viewer.mainWindow, WM_CV_SETTINGS_SENT, 0, 0);
@@ -160,8 +162,8 @@ static DWORD WINAPI SendSettingsThread(LPVOID param)
 static void BackToIdle(void)
 {
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    AsRelease(&g_viewer.agentSettings);
-    g_viewer.agentSettingsState = kAsIdle;
+    AsRelease(&g_agentSettings.values);
+    g_agentSettings.state = kAsIdle;
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
     ReenableCommand();
 }
@@ -172,7 +174,7 @@ static void ActOnAnswer(HWND mainWindow)
     if (g_sheetOpen || g_sender)
         return;
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    const DWORD state = g_viewer.agentSettingsState;
+    const DWORD state = g_agentSettings.state;
     const int incomplete = g_incomplete;
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
     if (state == kAsRequested)
@@ -231,16 +233,16 @@ void OnAgentSettingsTimer(HWND mainWindow)
     int gaveUp = 0;
     const DWORD waitMs = SettingsWaitMs();
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    const DWORD state = g_viewer.agentSettingsState;
+    const DWORD state = g_agentSettings.state;
     if (state != kAsRequested) {
         LeaveCriticalSection(&g_viewer.agentSettingsLock);
         // The notice may have been lost to a full message queue: it is acted on here.
         ActOnAnswer(mainWindow);
         return;
     }
-    if (GetTickCount() - g_viewer.agentSettingsTick >= waitMs) {
-        AsRelease(&g_viewer.agentSettings);
-        g_viewer.agentSettingsState = kAsIdle;
+    if (GetTickCount() - g_agentSettings.tick >= waitMs) {
+        AsRelease(&g_agentSettings.values);
+        g_agentSettings.state = kAsIdle;
         gaveUp = 1;
     }
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
@@ -259,7 +261,7 @@ void EndAgentSettings(void)
         g_sender = NULL;
     }
     EnterCriticalSection(&g_viewer.agentSettingsLock);
-    AsRelease(&g_viewer.agentSettings);
-    g_viewer.agentSettingsState = kAsIdle;
+    AsRelease(&g_agentSettings.values);
+    g_agentSettings.state = kAsIdle;
     LeaveCriticalSection(&g_viewer.agentSettingsLock);
 }

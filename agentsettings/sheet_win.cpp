@@ -8,6 +8,7 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/help_win.h"
+#include "agentsettings/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -63,7 +64,7 @@ static int Checked(HWND page, int id)
 static void CommonInit(HWND page)
 {
     CentreSheetOnce(page);
-    const AgentSettings *s = &g_viewer.agentSettings;
+    const AgentSettings *s = &g_agentSettings.values;
     const uint32_t *c = s->common;
     EnableWindow(GetDlgItem(page, IDC_AS_TRISTATE), c[AS_TRISTATE] != 0);
     Check(page, IDC_AS_TRISTATE, c[AS_TRISTATE] == 2);
@@ -112,7 +113,7 @@ INT_PTR AnswerPageNotify(HWND page, const NMHDR *n, const char *topic, PageLeave
 
 static int CommonStore(HWND page)
 {
-    AgentSettings *s = &g_viewer.agentSettings;
+    AgentSettings *s = &g_agentSettings.values;
     uint32_t *c = s->common;
     if (c[AS_TRISTATE])
         c[AS_TRISTATE] = Checked(page, IDC_AS_TRISTATE) ? 2 : 3;

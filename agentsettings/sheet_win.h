@@ -1,9 +1,10 @@
 // The settings sheet (Common, TCP/IP and IPX/SPX pages from the language library) and
-// its community dialogs. UI thread only; edits g_viewer.agentSettings in place.
+// its community dialogs. UI thread only; edits g_agentSettings.values in place.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include "agentsettings/state_win.h"
 
 // Runs the sheet modally over owner for an Agent of agentVersion; nonzero when the
 // operator confirmed it with OK.

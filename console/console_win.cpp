@@ -16,6 +16,8 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/syserror_win.h"
+#include "console/state_win.h"
+#include "desktop/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -69,7 +71,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
         ok = ParseConsoleStart(h, payload, &s, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
-            ConsoleStoreStart(&g_viewer.consoleScreen, &s);
+            ConsoleStoreStart(&g_console.screen, &s);
             ConsoleNoteStart(&g_pending);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
@@ -81,7 +83,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
         ok = ParseConsoleCursor(h, payload, &c, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
-            ConsoleStoreCursor(&g_viewer.consoleScreen, &c, &moved, &reshape);
+            ConsoleStoreCursor(&g_console.screen, &c, &moved, &reshape);
             ConsoleNoteCursor(&g_pending, moved, reshape);
             LeaveCriticalSection(&g_viewer.consoleLock);
         }
@@ -92,7 +94,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
         ok = ParseConsoleLine(h, payload, &l, &why);
         if (ok) {
             EnterCriticalSection(&g_viewer.consoleLock);
-            ok = ConsoleStoreLine(&g_viewer.consoleScreen, &l, &why);
+            ok = ConsoleStoreLine(&g_console.screen, &l, &why);
             if (ok)
                 ConsoleNoteLine(&g_pending, l.row);
             LeaveCriticalSection(&g_viewer.consoleLock);
@@ -117,26 +119,26 @@ static uint32_t g_cursorSize;                // the cursor size last given to it
 // Rows first..last of the screen copy into the console; ConsoleLock is held.
 static void WriteRows(int first, int last)
 {
-    const ConsoleScreen *s = &g_viewer.consoleScreen;
+    const ConsoleScreen *s = &g_console.screen;
     COORD size = {s->width, s->height};
     COORD from = {0, (SHORT)first};
     SMALL_RECT to = {0, (SHORT)first, (SHORT)(s->width - 1), (SHORT)last};
-    WriteConsoleOutputA(g_viewer.console.output, (const CHAR_INFO *)s->cells, size, from, &to);
+    WriteConsoleOutputA(g_console.output, (const CHAR_INFO *)s->cells, size, from, &to);
 }
 
 // ConsoleLock is held. A cursor off the screen keeps its last place, hidden.
 static void ApplyCursor(int moved, int reshape)
 {
-    const ConsoleScreen *s = &g_viewer.consoleScreen;
+    const ConsoleScreen *s = &g_console.screen;
     if (moved && ConsoleCursorOnScreen(s)) {
         COORD at = {s->cursorX, s->cursorY};
-        SetConsoleCursorPosition(g_viewer.console.output, at);
+        SetConsoleCursorPosition(g_console.output, at);
     }
     if (reshape) {
         uint32_t size, visible;
         ConsoleCursorLook(s, g_cursorSize, &size, &visible);
         CONSOLE_CURSOR_INFO info = {size, visible ? TRUE : FALSE};
-        if (SetConsoleCursorInfo(g_viewer.console.output, &info))
+        if (SetConsoleCursorInfo(g_console.output, &info))
             g_cursorSize = size;
     }
 }
@@ -180,10 +182,10 @@ static void SizeConsole(HANDLE out, COORD size)
 static void PaintWholeConsole(int resize)
 {
     EnterCriticalSection(&g_viewer.consoleLock);
-    const ConsoleScreen *s = &g_viewer.consoleScreen;
+    const ConsoleScreen *s = &g_console.screen;
     if (resize) {
         COORD size = {s->width, s->height};
-        SizeConsole(g_viewer.console.output, size);
+        SizeConsole(g_console.output, size);
         g_shownWidth = s->width;
         g_shownHeight = s->height;
     }
@@ -277,7 +279,7 @@ static HWND FindConsoleWindow(void)
 
 static DWORD WINAPI ConsoleInputThread(LPVOID)
 {
-    HANDLE waits[2] = {g_viewer.console.stopEvent, g_viewer.console.input};
+    HANDLE waits[2] = {g_console.stopEvent, g_console.input};
     HWND main = g_viewer.mainWindow;
     int dropLogged = 0;
     for (;;) {
@@ -301,7 +303,7 @@ static DWORD WINAPI ConsoleInputThread(LPVOID)
 
 static HWND ViewerWindow(void)
 {
-    return g_viewer.fullScreen && g_viewer.fullScreenWindow ? g_viewer.fullScreenWindow : g_viewer.mainWindow;
+    return g_desktop.fullScreen && g_desktop.fullScreenWindow ? g_desktop.fullScreenWindow : g_viewer.mainWindow;
 }
 
 static void ShowViewerAgain(void)
@@ -321,7 +323,7 @@ static void ReportConsoleFailure(UINT id, const char *detail)
 
 static void ReleaseConsoleHandles(void)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     if (c->stopEvent)
         CloseHandle(c->stopEvent);
     if (c->input)
@@ -342,7 +344,7 @@ static void AbandonConsole(void)
 
 static void LeaveConsoleFullScreen(void)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     if (!g_viewer.ntFamily || !c->getDisplayMode || !c->setDisplayMode)
         return;
     DWORD mode = 0;
@@ -395,7 +397,7 @@ static void RemoveCloseItem(HWND window)
 // Without the input thread the console shows but takes no keys: that is reported.
 static void StartConsoleInput(void)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     c->stopEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     DWORD id;
     c->inputThread = c->stopEvent ? CreateThread(NULL, 0, ConsoleInputThread, NULL, 0, &id) : NULL;
@@ -408,7 +410,7 @@ static void StartConsoleInput(void)
 
 HWND OpenConsole(void)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     if (c->window)
         CloseConsole(1);
     const DWORD t0 = GetTickCount();
@@ -449,14 +451,14 @@ HWND OpenConsole(void)
     BringWindowToTop(window);
     SetForegroundWindow(window);
     SetFocus(window);
-    WriteLogF("Remote console of %d x %d opened in %lu ms.", g_viewer.consoleScreen.width,
-              g_viewer.consoleScreen.height, (unsigned long)(GetTickCount() - t0));
+    WriteLogF("Remote console of %d x %d opened in %lu ms.", g_console.screen.width,
+              g_console.screen.height, (unsigned long)(GetTickCount() - t0));
     return window;
 }
 
 void CloseConsole(int showAgain)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     if (!c->window)
         return;
     if (c->inputThread) {
@@ -499,17 +501,17 @@ static VOID CALLBACK ConsoleOpenTimerProc(HWND, UINT, UINT_PTR, DWORD)
 // again by a timer, so the last state always shows in the end.
 static void Reconcile(void)
 {
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     static ConsolePlan plan; // Reconcile is never re-entered
     const ULONGLONG now = GetTickCount64();
     const uint32_t since = !g_openedOnce ? UINT32_MAX
                            : now - g_openedAt > UINT32_MAX ? UINT32_MAX : (uint32_t)(now - g_openedAt);
     EnterCriticalSection(&g_viewer.consoleLock);
     const int any = ConsoleTakePlan(&g_pending, c->window != NULL, g_shownWidth, g_shownHeight,
-                                    &g_viewer.consoleScreen, since, &plan);
+                                    &g_console.screen, since, &plan);
     if (any && c->window && !plan.close && !plan.whole) {
         int32_t from = 0, first, last;
-        while (ConsoleNextRowRun(plan.rows, g_viewer.consoleScreen.height, &from, &first, &last))
+        while (ConsoleNextRowRun(plan.rows, g_console.screen.height, &from, &first, &last))
             WriteRows(first, last);
         ApplyCursor(plan.moved, plan.reshape);
     }
@@ -552,7 +554,7 @@ void OnConsoleChanged(void)
 int LookupConsoleDisplayMode(void)
 {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    ConsoleSession *c = &g_viewer.console;
+    ConsoleState *c = &g_console;
     c->getDisplayMode = kernel ? GetProcAddress(kernel, "GetConsoleDisplayMode") : NULL;
     c->setDisplayMode = kernel ? GetProcAddress(kernel, "SetConsoleDisplayMode") : NULL;
     return c->getDisplayMode && c->setDisplayMode;
@@ -561,9 +563,9 @@ int LookupConsoleDisplayMode(void)
 void BringConsoleForward(HWND mainWindow)
 {
     if (!IsWindowVisible(mainWindow)) {
-        if (g_viewer.console.window) {
-            BringWindowToTop(g_viewer.console.window);
-            SetForegroundWindow(g_viewer.console.window);
+        if (g_console.window) {
+            BringWindowToTop(g_console.window);
+            SetForegroundWindow(g_console.window);
         }
     } else if (IsIconic(mainWindow)) {
         ShowWindow(mainWindow, SW_RESTORE);

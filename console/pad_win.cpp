@@ -12,6 +12,9 @@
 #include "shell/state.h"
 #include "ui/dpi_win.h"
 #include "ui/toolbar_win.h"
+#include "console/state_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 
@@ -24,7 +27,7 @@ static int Pinned(void)
 
 static void SetState(UINT command, BYTE state)
 {
-    SendMessageA(g_viewer.consoleToolbar, TB_SETSTATE, command, MAKELPARAM(state, 0));
+    SendMessageA(g_console.toolbar, TB_SETSTATE, command, MAKELPARAM(state, 0));
 }
 
 static BYTE Checked(int on)
@@ -35,12 +38,12 @@ static BYTE Checked(int on)
 static void SetInitialStates(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    const uint32_t rights = g_viewer.session.login.rights;
+    const uint32_t rights = g_session.info.login.rights;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
     if (rights & RIGHT_REMOTE_CONTROL) {
         SetState(IDM_REMOTE_CONTROL, Checked(g_viewer.controlMode));
         if (g_viewer.controlMode) {
-            const ModifierLatch &l = g_viewer.latch;
+            const ModifierLatch &l = g_desktop.latch;
             SetState(IDM_LEFT_CTRL, Checked(l.held[kLatchLeftCtrl]));
             SetState(IDM_RIGHT_CTRL, Checked(l.held[kLatchRightCtrl]));
             SetState(IDM_LEFT_ALT, Checked(l.held[kLatchLeftAlt]));
@@ -56,18 +59,18 @@ static void SetInitialStates(void)
 
 static LRESULT CALLBACK PadToolbarProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    const LRESULT r = CallWindowProcA(g_viewer.console.toolbarProc, wnd, msg, wp, lp);
+    const LRESULT r = CallWindowProcA(g_console.toolbarProc, wnd, msg, wp, lp);
     switch (msg) {
     case WM_LBUTTONDOWN:
-        if (!Pinned() && g_viewer.console.pad)
-            SendMessageA(g_viewer.console.pad, WM_NCLBUTTONDOWN, HTCAPTION, lp);
+        if (!Pinned() && g_console.pad)
+            SendMessageA(g_console.pad, WM_NCLBUTTONDOWN, HTCAPTION, lp);
         break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (g_viewer.console.window) {
+        if (g_console.window) {
             if (g_viewer.ntFamily)
-                SetForegroundWindow(g_viewer.console.window);
-            SetFocus(g_viewer.console.window);
+                SetForegroundWindow(g_console.window);
+            SetFocus(g_console.window);
         }
         break;
     }
@@ -96,13 +99,13 @@ HWND BuildConsoleToolbar(HWND parent, UINT id)
 
 static int OnPadCreate(HWND wnd)
 {
-    g_viewer.consoleToolbar = BuildConsoleToolbar(wnd, kPadToolbarId);
-    if (!g_viewer.consoleToolbar)
+    g_console.toolbar = BuildConsoleToolbar(wnd, kPadToolbarId);
+    if (!g_console.toolbar)
         return 0;
     SetInitialStates();
-    g_viewer.console.toolbarProc =
-        (WNDPROC)SetWindowLongPtrA(g_viewer.consoleToolbar, GWLP_WNDPROC, (LONG_PTR)PadToolbarProc);
-    g_viewer.console.padTimer = SetTimer(wnd, kPadTimer, kPadPeriodMs, NULL);
+    g_console.toolbarProc =
+        (WNDPROC)SetWindowLongPtrA(g_console.toolbar, GWLP_WNDPROC, (LONG_PTR)PadToolbarProc);
+    g_console.padTimer = SetTimer(wnd, kPadTimer, kPadPeriodMs, NULL);
     PostMessageA(wnd, WM_TIMER, kPadTimer, 0);
     return 1;
 }
@@ -110,7 +113,7 @@ static int OnPadCreate(HWND wnd)
 static void FollowConsole(HWND pad)
 {
     RECT console, at;
-    if (!Pinned() || !g_viewer.console.window || !GetWindowRect(g_viewer.console.window, &console) ||
+    if (!Pinned() || !g_console.window || !GetWindowRect(g_console.window, &console) ||
         !GetWindowRect(pad, &at))
         return;
     const int x = console.left + (int32_t)g_viewer.settings.v[SET_X_CON_CLIP];
@@ -122,7 +125,7 @@ static void FollowConsole(HWND pad)
 static void RecordOffset(HWND pad)
 {
     RECT console, at;
-    if (!g_viewer.console.window || !GetWindowRect(g_viewer.console.window, &console) || !GetWindowRect(pad, &at))
+    if (!g_console.window || !GetWindowRect(g_console.window, &console) || !GetWindowRect(pad, &at))
         return;
     int32_t x = at.left - console.left, y = at.top - console.top;
     ClampPadOffset(&x, &y, g_viewer.localDisplay.width, g_viewer.localDisplay.height);
@@ -138,12 +141,12 @@ LRESULT CALLBACK ButtonPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return OnPadCreate(wnd) ? 0 : -1;
     case WM_DESTROY:
         KillTimer(wnd, kPadTimer);
-        g_viewer.console.padTimer = 0;
-        g_viewer.consoleToolbar = NULL;
+        g_console.padTimer = 0;
+        g_console.toolbar = NULL;
         return 1;
     case WM_SIZE:
-        if (g_viewer.consoleToolbar)
-            SendMessageA(g_viewer.consoleToolbar, TB_AUTOSIZE, 0, 0);
+        if (g_console.toolbar)
+            SendMessageA(g_console.toolbar, TB_AUTOSIZE, 0, 0);
         return 0;
     case WM_NOTIFY:
         return OnToolbarNotify(g_viewer.mainWindow, wp, lp);
@@ -176,8 +179,8 @@ void TogglePadFollowsConsole(void)
 {
     uint32_t *pinned = &g_viewer.settings.v[SET_CLIP_CON_TOOLS];
     *pinned = !*pinned;
-    if (g_viewer.consoleToolbar)
-        SendMessageA(g_viewer.consoleToolbar, TB_CHECKBUTTON, IDM_PAD_FOLLOWS_CONSOLE, MAKELPARAM(*pinned, 0));
-    if (*pinned && g_viewer.console.pad)
-        PostMessageA(g_viewer.console.pad, WM_CV_PAD_ANCHOR, 0, 0);
+    if (g_console.toolbar)
+        SendMessageA(g_console.toolbar, TB_CHECKBUTTON, IDM_PAD_FOLLOWS_CONSOLE, MAKELPARAM(*pinned, 0));
+    if (*pinned && g_console.pad)
+        PostMessageA(g_console.pad, WM_CV_PAD_ANCHOR, 0, 0);
 }

@@ -15,6 +15,7 @@
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -103,8 +104,8 @@ void ClipboardOnChangeChain(HWND leaving, HWND next)
 
 static int ExchangeRunning(void)
 {
-    return g_viewer.clipboardExchange && g_viewer.sendThread && g_viewer.sendEndedEvent &&
-           WaitForSingleObject(g_viewer.sendEndedEvent, 0) == WAIT_TIMEOUT;
+    return g_viewer.clipboardExchange && g_session.sendThread && g_session.sendEndedEvent &&
+           WaitForSingleObject(g_session.sendEndedEvent, 0) == WAIT_TIMEOUT;
 }
 
 // Sends one text, chunk by chunk, waiting for room; stops when the exchange goes off

@@ -3,13 +3,14 @@
 #include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "resources/resource.h"
 #include "session/packet.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/state.h"
+#include "desktop/state_win.h"
 
 enum {
     kMarkerWidth = 11,
@@ -40,16 +41,16 @@ static HWND AnyTileWindow(void)
 {
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++)
-            if (g_viewer.screen.tiles[r][c].window)
-                return g_viewer.screen.tiles[r][c].window;
+            if (g_desktop.screen.tiles[r][c].window)
+                return g_desktop.screen.tiles[r][c].window;
     return NULL;
 }
 
 static int PointerOverView(void)
 {
-    if (g_viewer.fullScreen)
+    if (g_desktop.fullScreen)
         return 1;
-    const ViewState *v = &g_viewer.view;
+    const ViewState *v = &g_desktop.view;
     if (!v->frame || !IsWindowVisible(v->frame))
         return 0;
     HWND shown = v->tilePad && IsWindowVisible(v->tilePad)       ? v->tilePad
@@ -73,12 +74,12 @@ void OnCursorShape(WPARAM kind, LPARAM value)
         if (block) {
             cursor = CursorFromShape(block);
             if (cursor) {
-                if (g_viewer.customCursor)
-                    DestroyCursor(g_viewer.customCursor);
-                g_viewer.customCursor = cursor;
+                if (g_desktop.customCursor)
+                    DestroyCursor(g_desktop.customCursor);
+                g_desktop.customCursor = cursor;
             }
         } else if (StandardCursorIndex((uint32_t)value, &index)) {
-            cursor = g_viewer.standardCursors[index];
+            cursor = g_desktop.standardCursors[index];
         } else {
             WriteLogF("PKT_CURSOR_STANDARD %u is not a standard cursor: ignored.", (unsigned)value);
         }
@@ -86,9 +87,9 @@ void OnCursorShape(WPARAM kind, LPARAM value)
     HeapFree(GetProcessHeap(), 0, block);
     if (!cursor)
         return;
-    g_viewer.remoteCursor = cursor;
-    SetClassCursorOf(g_viewer.view.scaledView, cursor);
-    SetClassCursorOf(g_viewer.scaledMarker, cursor);
+    g_desktop.remoteCursor = cursor;
+    SetClassCursorOf(g_desktop.view.scaledView, cursor);
+    SetClassCursorOf(g_desktop.scaledMarker, cursor);
     SetClassCursorOf(AnyTileWindow(), cursor);
     if (!PointerOverView())
         return;
@@ -113,9 +114,9 @@ void OnCursorPos(DWORD x, DWORD y)
 {
     // Remote pixels fit 16 bits; larger values would wrap window coordinates.
     const int rx = x > 0xFFFF ? 0xFFFF : (int)x, ry = y > 0xFFFF ? 0xFFFF : (int)y;
-    MoveMarker(g_viewer.tileMarker, g_viewer.view.tilePad, rx, ry, TRUE);
-    const double s = g_viewer.screen.viewScale;
-    MoveMarker(g_viewer.scaledMarker, g_viewer.view.scaledView, (int)(rx * s), (int)(ry * s), ShowMarkers());
+    MoveMarker(g_desktop.tileMarker, g_desktop.view.tilePad, rx, ry, TRUE);
+    const double s = g_desktop.screen.viewScale;
+    MoveMarker(g_desktop.scaledMarker, g_desktop.view.scaledView, (int)(rx * s), (int)(ry * s), ShowMarkers());
 }
 
 void ToggleShowRemoteCursor(void)
@@ -125,28 +126,28 @@ void ToggleShowRemoteCursor(void)
     if (g_viewer.menu)
         CheckMenuItem(g_viewer.menu, IDM_SHOW_REMOTE_CURSOR, MF_BYCOMMAND | (*on ? MF_CHECKED : MF_UNCHECKED));
     const int show = *on ? SW_SHOWNA : SW_HIDE;
-    if (g_viewer.tileMarker)
-        ShowWindow(g_viewer.tileMarker, show);
-    if (g_viewer.scaledMarker)
-        ShowWindow(g_viewer.scaledMarker, show);
+    if (g_desktop.tileMarker)
+        ShowWindow(g_desktop.tileMarker, show);
+    if (g_desktop.scaledMarker)
+        ShowWindow(g_desktop.scaledMarker, show);
 }
 
 int CreateCursorMarkers(void)
 {
-    if (!g_viewer.markerIcon)
-        g_viewer.markerIcon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDI_CURSOR_MARKER), IMAGE_ICON,
+    if (!g_desktop.markerIcon)
+        g_desktop.markerIcon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDI_CURSOR_MARKER), IMAGE_ICON,
                                                 kMarkerWidth, kMarkerHeight, 0);
     const DWORD style = WS_CHILD | (ShowMarkers() ? WS_VISIBLE : 0);
-    g_viewer.tileMarker = CreateWindowExA(0, "CORVID:REMOTE:CURSOR", NULL, style, 0, 0, kMarkerWidth, kMarkerHeight,
-                                          g_viewer.view.tilePad, NULL, g_viewer.instance, NULL);
-    g_viewer.scaledMarker = CreateWindowExA(0, "CORVID:SCALED:CURSOR", NULL, style, 0, 0, kMarkerWidth,
-                                            kMarkerHeight, g_viewer.view.scaledView, NULL, g_viewer.instance, NULL);
-    return g_viewer.tileMarker && g_viewer.scaledMarker;
+    g_desktop.tileMarker = CreateWindowExA(0, "CORVID:REMOTE:CURSOR", NULL, style, 0, 0, kMarkerWidth, kMarkerHeight,
+                                          g_desktop.view.tilePad, NULL, g_viewer.instance, NULL);
+    g_desktop.scaledMarker = CreateWindowExA(0, "CORVID:SCALED:CURSOR", NULL, style, 0, 0, kMarkerWidth,
+                                            kMarkerHeight, g_desktop.view.scaledView, NULL, g_viewer.instance, NULL);
+    return g_desktop.tileMarker && g_desktop.scaledMarker;
 }
 
 void RefreshMarkerOver(HWND painted)
 {
-    HWND marker = painted == g_viewer.view.scaledView ? g_viewer.scaledMarker : g_viewer.tileMarker;
+    HWND marker = painted == g_desktop.view.scaledView ? g_desktop.scaledMarker : g_desktop.tileMarker;
     if (!marker || !IsWindowVisible(marker))
         return;
     RECT a, b, both;
@@ -158,7 +159,7 @@ void RefreshMarkerOver(HWND painted)
 
 HWND MarkerShownOn(HWND view, RECT *rc)
 {
-    HWND marker = view == g_viewer.view.scaledView ? g_viewer.scaledMarker : g_viewer.tileMarker;
+    HWND marker = view == g_desktop.view.scaledView ? g_desktop.scaledMarker : g_desktop.tileMarker;
     if (!view || !marker || GetParent(marker) != view || !IsWindowVisible(marker))
         return NULL;
     GetWindowRect(marker, rc);
@@ -172,7 +173,7 @@ static void PaintMarker(HWND wnd, int scaled)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    ScreenModel *m = &g_viewer.screen;
+    ScreenModel *m = &g_desktop.screen;
     RECT rc;
     GetWindowRect(wnd, &rc);
     MapWindowPoints(NULL, GetParent(wnd), (POINT *)&rc, 2);
@@ -188,8 +189,8 @@ static void PaintMarker(HWND wnd, int scaled)
         LeaveCriticalSection(&g_viewer.screenLock);
         DeleteDC(mem);
     }
-    if (g_viewer.markerIcon)
-        DrawIconEx(dc, 0, 0, g_viewer.markerIcon, kMarkerWidth, kMarkerHeight, 0, NULL, DI_NORMAL);
+    if (g_desktop.markerIcon)
+        DrawIconEx(dc, 0, 0, g_desktop.markerIcon, kMarkerWidth, kMarkerHeight, 0, NULL, DI_NORMAL);
     EndPaint(wnd, &ps);
 }
 
@@ -208,10 +209,10 @@ static LRESULT MarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, int scaled)
         // Clicks on the marker belong to the screen beneath it.
         return HTTRANSPARENT;
     case WM_DESTROY:
-        if (wnd == g_viewer.tileMarker)
-            g_viewer.tileMarker = NULL;
-        if (wnd == g_viewer.scaledMarker)
-            g_viewer.scaledMarker = NULL;
+        if (wnd == g_desktop.tileMarker)
+            g_desktop.tileMarker = NULL;
+        if (wnd == g_desktop.scaledMarker)
+            g_desktop.scaledMarker = NULL;
         return 0;
     }
     return DefWindowProcA(wnd, msg, wp, lp);

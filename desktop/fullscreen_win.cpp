@@ -12,12 +12,13 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "ui/dpi_win.h"
+#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
 enum { kPadToolbarId = 201, kPadImage = 18, kLeaveImage = 5, kPadSubclassId = 1 };
 
-static ViewState *View(void) { return &g_viewer.view; }
+static ViewState *View(void) { return &g_desktop.view; }
 static int AutoScale(void) { return g_viewer.settings.v[SET_AUTO_SCALE_SCREEN] != 0; }
 
 // The pad is dragged by its toolbar, since its caption is tiny. A press on the button
@@ -32,8 +33,8 @@ static void PadToolbarPressed(HWND toolbar, LPARAM lp)
         ClientToScreen(toolbar, &p);
         SendMessageA(GetParent(toolbar), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
     }
-    if (g_viewer.fullScreenWindow && g_viewer.fullScreen)
-        SetFocus(g_viewer.fullScreenWindow);
+    if (g_desktop.fullScreenWindow && g_desktop.fullScreen)
+        SetFocus(g_desktop.fullScreenWindow);
 }
 
 static LRESULT CALLBACK PadToolbarProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR)
@@ -87,8 +88,8 @@ static void HidePad(HWND pad)
 {
     int hadFocus = GetActiveWindow() == pad;
     ShowWindow(pad, SW_HIDE);
-    if (hadFocus && g_viewer.fullScreen && g_viewer.fullScreenWindow)
-        SetFocus(g_viewer.fullScreenWindow);
+    if (hadFocus && g_desktop.fullScreen && g_desktop.fullScreenWindow)
+        SetFocus(g_desktop.fullScreenWindow);
 }
 
 LRESULT CALLBACK FullScreenPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -98,8 +99,8 @@ LRESULT CALLBACK FullScreenPadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return CreatePadToolbar(wnd) ? 0 : -1;
     case WM_DESTROY:
         DestroyPadImages(wnd);
-        if (g_viewer.fullScreenPad == wnd)
-            g_viewer.fullScreenPad = NULL;
+        if (g_desktop.fullScreenPad == wnd)
+            g_desktop.fullScreenPad = NULL;
         return 0;
     case WM_SIZE:
         SendDlgItemMessageA(wnd, kPadToolbarId, TB_AUTOSIZE, 0, 0);
@@ -136,10 +137,10 @@ static int CreatePad(HWND fullScreenWindow)
     int x = g_viewer.localDisplay.width - ScaleForDpi(60), y = ScaleForDpi(10);
     int w = 2 * GetSystemMetrics(SM_CYBORDER) + ScaleForDpi(44);
     int h = GetSystemMetrics(SM_CYSMCAPTION) + 2 * GetSystemMetrics(SM_CXBORDER) + ScaleForDpi(31);
-    g_viewer.fullScreenPad = CreateWindowExA(WS_EX_TOOLWINDOW, "CORVID:FULLSCRTBPAD", "F12",
+    g_desktop.fullScreenPad = CreateWindowExA(WS_EX_TOOLWINDOW, "CORVID:FULLSCRTBPAD", "F12",
                                              WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, w, h, fullScreenWindow, NULL,
                                              g_viewer.instance, NULL);
-    return g_viewer.fullScreenPad != NULL;
+    return g_desktop.fullScreenPad != NULL;
 }
 
 static void OnFocus(HWND wnd, int gained)
@@ -154,11 +155,11 @@ LRESULT CALLBACK FullScreenProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_CREATE:
-        g_viewer.fullScreenWindow = wnd;
+        g_desktop.fullScreenWindow = wnd;
         return CreatePad(wnd) ? 0 : -1;
     case WM_DESTROY:
-        if (g_viewer.fullScreenWindow == wnd)
-            g_viewer.fullScreenWindow = NULL;
+        if (g_desktop.fullScreenWindow == wnd)
+            g_desktop.fullScreenWindow = NULL;
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
@@ -195,7 +196,7 @@ int CreateFullScreenWindow(void)
 
 static int DesktopFitsScreen(void)
 {
-    const TileLayout *l = &g_viewer.screen.layout;
+    const TileLayout *l = &g_desktop.screen.layout;
     return g_viewer.localDisplay.width == (int)l->width && g_viewer.localDisplay.height == (int)l->height;
 }
 
@@ -213,10 +214,10 @@ static void ShowFramePresentation(void)
 int EnterFullScreen(void)
 {
     ViewState *v = View();
-    if (g_viewer.fullScreen)
+    if (g_desktop.fullScreen)
         return 1;
     // Checked before anything is hidden: a refused entry keeps the main window as it was.
-    if (!g_viewer.session.desktopActive || !v->tilePad || !g_viewer.fullScreenWindow || !g_viewer.mainWindow ||
+    if (!g_desktop.desktopActive || !v->tilePad || !g_desktop.fullScreenWindow || !g_viewer.mainWindow ||
         !DesktopFitsScreen())
         return 0;
     if (v->dragMode)
@@ -225,44 +226,44 @@ int EnterFullScreen(void)
     if (v->scaledView)
         ShowWindow(v->scaledView, SW_HIDE);
     ShowWindow(v->tilePad, SW_SHOW);
-    if (!SetParent(v->tilePad, g_viewer.fullScreenWindow)) {
+    if (!SetParent(v->tilePad, g_desktop.fullScreenWindow)) {
         WriteLogF("Full screen: tile pad not moved (error %lu)", GetLastError());
         ShowFramePresentation();
         ShowWindow(g_viewer.mainWindow, SW_SHOW);
         return 0;
     }
     // Set from here on, so that any way out puts the tile pad back.
-    g_viewer.fullScreen = 1;
-    MoveWindow(v->tilePad, 0, 0, g_viewer.screen.layout.width, g_viewer.screen.layout.height, TRUE);
+    g_desktop.fullScreen = 1;
+    MoveWindow(v->tilePad, 0, 0, g_desktop.screen.layout.width, g_desktop.screen.layout.height, TRUE);
     SendTileRange(0, 32, 0, 32); // every tile, without changing the range the frame shows
-    ShowWindow(g_viewer.fullScreenWindow, SW_SHOW);
-    if (g_viewer.fullScreenPad)
-        ShowWindow(g_viewer.fullScreenPad, SW_SHOWNOACTIVATE);
-    SetForegroundWindow(g_viewer.fullScreenWindow);
-    SetFocus(g_viewer.fullScreenWindow);
+    ShowWindow(g_desktop.fullScreenWindow, SW_SHOW);
+    if (g_desktop.fullScreenPad)
+        ShowWindow(g_desktop.fullScreenPad, SW_SHOWNOACTIVATE);
+    SetForegroundWindow(g_desktop.fullScreenWindow);
+    SetFocus(g_desktop.fullScreenWindow);
     return 1;
 }
 
 int LeaveFullScreen(void)
 {
     ViewState *v = View();
-    if (!g_viewer.fullScreen)
+    if (!g_desktop.fullScreen)
         return 1;
-    if (g_viewer.fullScreenPad)
-        ShowWindow(g_viewer.fullScreenPad, SW_HIDE);
-    if (g_viewer.fullScreenWindow)
-        ShowWindow(g_viewer.fullScreenWindow, SW_HIDE);
+    if (g_desktop.fullScreenPad)
+        ShowWindow(g_desktop.fullScreenPad, SW_HIDE);
+    if (g_desktop.fullScreenWindow)
+        ShowWindow(g_desktop.fullScreenWindow, SW_HIDE);
     // The desktop may have been torn down meanwhile: then there is no pad to put back.
     if (v->tilePad) {
         if (!SetParent(v->tilePad, v->frame))
             WriteLogF("Full screen: tile pad not moved back (error %lu)", GetLastError());
-        MoveWindow(v->tilePad, -v->hx, -v->vy, g_viewer.screen.layout.width, g_viewer.screen.layout.height, TRUE);
+        MoveWindow(v->tilePad, -v->hx, -v->vy, g_desktop.screen.layout.width, g_desktop.screen.layout.height, TRUE);
         ShowFramePresentation();
     }
-    g_viewer.fullScreen = 0;
+    g_desktop.fullScreen = 0;
     if (g_viewer.mainWindow) {
         ShowWindow(g_viewer.mainWindow, SW_SHOW);
-        if (g_viewer.session.desktopActive)
+        if (g_desktop.desktopActive)
             ResendVisibleTileRange();
         SetForegroundWindow(g_viewer.mainWindow);
         SetFocus(g_viewer.mainWindow);
@@ -272,10 +273,10 @@ int LeaveFullScreen(void)
 
 void LeaveFullScreenThroughPad(void)
 {
-    if (!g_viewer.fullScreen)
+    if (!g_desktop.fullScreen)
         return;
-    if (g_viewer.fullScreenPad)
-        SendMessageA(g_viewer.fullScreenPad, WM_COMMAND, IDM_LEAVE_FULL_SCREEN, 0);
+    if (g_desktop.fullScreenPad)
+        SendMessageA(g_desktop.fullScreenPad, WM_COMMAND, IDM_LEAVE_FULL_SCREEN, 0);
     else
         LeaveFullScreen();
 }

@@ -9,6 +9,8 @@
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
+#include "console/state_win.h"
+#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -22,7 +24,7 @@ static void QueueEvent(const InputEvent *e)
         // A move dropped by a backed-up queue is sent again on the next report of
         // the same pixel.
         if (EnqueueDroppable(packet, (DWORD)n) == kQueueDropped)
-            g_viewer.lastPointerKnown = FALSE;
+            g_desktop.lastPointerKnown = FALSE;
         return;
     }
     int oom;
@@ -54,13 +56,13 @@ void ShowModifierButton(UINT command, int checked)
     if (g_viewer.menu)
         CheckMenuItem(g_viewer.menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
     SetButtonState(g_viewer.toolbar, command, state);
-    SetButtonState(g_viewer.consoleToolbar, command, state);
+    SetButtonState(g_console.toolbar, command, state);
 }
 
 static void LatchAndQueue(uint32_t vk, uint32_t flags)
 {
     LatchChange change;
-    if (LatchKey(&g_viewer.latch, flags, &change))
+    if (LatchKey(&g_desktop.latch, flags, &change))
         ShowModifierButton(change.button, change.checked);
     QueueKey(vk, flags);
 }
@@ -69,23 +71,23 @@ static void TrackCapture(HWND wnd, UINT code)
 {
     if (code == kInputLButtonDown || code == kInputRButtonDown) {
         SetCapture(wnd);
-        g_viewer.mouseCaptured = 1;
+        g_desktop.mouseCaptured = 1;
     } else if (code == kInputLButtonUp || code == kInputRButtonUp) {
         ReleaseCapture();
-        g_viewer.mouseCaptured = 0;
+        g_desktop.mouseCaptured = 0;
     }
 }
 
 void ReleaseInputCapture(void)
 {
-    if (g_viewer.mouseCaptured)
+    if (g_desktop.mouseCaptured)
         ReleaseCapture();
-    g_viewer.mouseCaptured = 0;
+    g_desktop.mouseCaptured = 0;
 }
 
 void SendInputEvent(HWND wnd, UINT code, WPARAM wp, LPARAM lp)
 {
-    if (!g_viewer.session.desktopActive)
+    if (!g_desktop.desktopActive)
         return;
     if (code == kInputKey) {
         QueueKey((uint32_t)wp, (uint32_t)lp);
@@ -99,16 +101,16 @@ void SendInputEvent(HWND wnd, UINT code, WPARAM wp, LPARAM lp)
     POINT p = {(short)LOWORD(lp), (short)HIWORD(lp)};
     ClientToScreen(wnd, &p);
     POINT origin = {0, 0};
-    if (g_viewer.view.frame)
-        ClientToScreen(g_viewer.view.frame, &origin);
-    UnscaledInput in = {p.x, p.y, origin.x, origin.y, g_viewer.view.hx, g_viewer.view.vy,
-                        g_viewer.screen.layout.width, g_viewer.screen.layout.height, (int)g_viewer.fullScreen};
+    if (g_desktop.view.frame)
+        ClientToScreen(g_desktop.view.frame, &origin);
+    UnscaledInput in = {p.x, p.y, origin.x, origin.y, g_desktop.view.hx, g_desktop.view.vy,
+                        g_desktop.screen.layout.width, g_desktop.screen.layout.height, (int)g_desktop.fullScreen};
     const uint32_t pos = UnscaledPosition(&in);
     // One event per remote pixel the pointer reaches, however often the tile reports it.
-    if (code == kInputMouseMove && g_viewer.lastPointerKnown && pos == g_viewer.lastPointer)
+    if (code == kInputMouseMove && g_desktop.lastPointerKnown && pos == g_desktop.lastPointer)
         return;
-    g_viewer.lastPointer = pos;
-    g_viewer.lastPointerKnown = TRUE;
+    g_desktop.lastPointer = pos;
+    g_desktop.lastPointerKnown = TRUE;
     InputEvent e = {code, (uint32_t)wp, pos};
     QueueEvent(&e);
     TrackCapture(wnd, code);
@@ -116,11 +118,11 @@ void SendInputEvent(HWND wnd, UINT code, WPARAM wp, LPARAM lp)
 
 void SendScaledInput(HWND scaledView, UINT code, WPARAM wp, LPARAM lp)
 {
-    if (!g_viewer.session.desktopActive)
+    if (!g_desktop.desktopActive)
         return;
     InputEvent e = {code, (uint32_t)wp, 0};
     if (code != kInputWheel)
-        e.data = ScaledPosition((uint32_t)lp, g_viewer.screen.viewScale);
+        e.data = ScaledPosition((uint32_t)lp, g_desktop.screen.viewScale);
     QueueEvent(&e);
     TrackCapture(scaledView, code);
 }
@@ -129,12 +131,12 @@ void UpdateKeyboardHook(HWND wnd)
 {
     // Without a desktop no key is forwarded: the keys must stay with the local system
     // (Alt+Tab, the Windows key), not be swallowed for nothing.
-    if (InputForwarding() && g_viewer.session.desktopActive) {
+    if (InputForwarding() && g_desktop.desktopActive) {
         if (g_viewer.ntFamily)
             SetCvLLkbdHook(wnd);
         else
             SetKbdHook(wnd);
-        g_viewer.hookWindow = wnd;
+        g_desktop.hookWindow = wnd;
     } else {
         RemoveKeyboardHook();
     }
@@ -143,29 +145,29 @@ void UpdateKeyboardHook(HWND wnd)
 void RemoveKeyboardHook(void)
 {
     if (g_viewer.ntFamily)
-        FreeCvLLkbdHook(g_viewer.hookWindow);
+        FreeCvLLkbdHook(g_desktop.hookWindow);
     else
-        FreeKbdHook(g_viewer.hookWindow);
-    g_viewer.hookWindow = NULL;
+        FreeKbdHook(g_desktop.hookWindow);
+    g_desktop.hookWindow = NULL;
 }
 
 LRESULT OnKeyInput(int fullScreenWindow, WPARAM vk, LPARAM lp)
 {
     const uint32_t flags = (uint32_t)lp;
     if (!fullScreenWindow) {
-        if (InputForwarding() && g_viewer.session.desktopActive)
+        if (InputForwarding() && g_desktop.desktopActive)
             LatchAndQueue((uint32_t)vk, flags);
         return 0;
     }
     if (!g_viewer.controlMode || !g_viewer.focused)
         return 0;
-    if (vk == kVkF12 && g_viewer.fullScreen) {
+    if (vk == kVkF12 && g_desktop.fullScreen) {
         // Posted: leaving moves windows, which must not happen inside the hook's call.
-        if (flags >> 31 && g_viewer.fullScreenPad)
-            PostMessageA(g_viewer.fullScreenPad, WM_COMMAND, IDM_LEAVE_FULL_SCREEN, 0);
+        if (flags >> 31 && g_desktop.fullScreenPad)
+            PostMessageA(g_desktop.fullScreenPad, WM_COMMAND, IDM_LEAVE_FULL_SCREEN, 0);
         return 1;
     }
-    if (g_viewer.session.desktopActive)
+    if (g_desktop.desktopActive)
         LatchAndQueue((uint32_t)vk, flags);
     return 0;
 }
@@ -180,7 +182,7 @@ static void ReleaseAllModifiers(void)
 {
     InputEvent events[kLatchCount];
     LatchChange changes[kLatchCount];
-    const int n = ReleaseModifiers(&g_viewer.latch, events, changes);
+    const int n = ReleaseModifiers(&g_desktop.latch, events, changes);
     for (int i = 0; i < n; i++) {
         ShowModifierButton(changes[i].button, 0);
         QueueEvent(&events[i]);
@@ -200,11 +202,11 @@ void ToggleRemoteControl(void)
     // The menu carries the key buttons too: greyed with the buttons.
     for (UINT b : kModifierButtons) {
         EnableCommand(on, b, kCheckLeave);
-        SetButtonState(g_viewer.consoleToolbar, b, on ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE);
+        SetButtonState(g_console.toolbar, b, on ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE);
     }
-    SetButtonState(g_viewer.consoleToolbar, IDM_ALT_ENTER, on ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE);
+    SetButtonState(g_console.toolbar, IDM_ALT_ENTER, on ? TBSTATE_ENABLED : TBSTATE_INDETERMINATE);
     const BYTE control = (BYTE)(TBSTATE_ENABLED | (on ? TBSTATE_CHECKED : 0));
-    SetButtonState(g_viewer.consoleToolbar, IDM_REMOTE_CONTROL, control);
+    SetButtonState(g_console.toolbar, IDM_REMOTE_CONTROL, control);
     UpdateKeyboardHook(g_viewer.mainWindow);
 }
 
@@ -215,7 +217,7 @@ void RunKeyButton(UINT command)
         return;
     InputEvent events[4];
     LatchChange change;
-    if (ToggleModifierButton(&g_viewer.latch, command, &events[0], &change)) {
+    if (ToggleModifierButton(&g_desktop.latch, command, &events[0], &change)) {
         ShowModifierButton(change.button, change.checked);
         QueueEvent(&events[0]);
         return;

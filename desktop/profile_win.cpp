@@ -1,8 +1,9 @@
 // Stage timers for the desktop's path. Each stage is written by one thread only, so
 // plain additions would do; the interlocked ones keep the writer's reads whole.
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,9 +77,9 @@ static void WriteFigures(void)
         const char *name;
         HANDLE thread;
     } threads[] = {{"ui", s_prof.uiThread},
-                   {"receive", g_viewer.receiveThread},
-                   {"network", g_viewer.networkEventThread},
-                   {"send", g_viewer.sendThread}};
+                   {"receive", g_session.receiveThread},
+                   {"network", g_session.networkEventThread},
+                   {"send", g_session.sendThread}};
     for (const auto &t : threads)
         fprintf(f, "cpu_%s_us %llu\n", t.name, ThreadMicros(t.thread));
     fclose(f);

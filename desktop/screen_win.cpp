@@ -20,11 +20,12 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/logo_win.h"
+#include "desktop/state_win.h"
 
 #include <cstdio>
 #include <cstring>
 
-static ScreenModel *Model(void) { return &g_viewer.screen; }
+static ScreenModel *Model(void) { return &g_desktop.screen; }
 
 // Fills a 40-byte header for a width x height bitmap of depth D, bottom-up.
 static void FillBitmapHeader(BITMAPINFOHEADER *h, int width, int height, int depth)
@@ -119,7 +120,7 @@ static int BuildBitmapInfos(ScreenModel *m, HWND mainWindow)
 
 static int BuildTileWindows(ScreenModel *m)
 {
-    HWND pad = g_viewer.view.tilePad;
+    HWND pad = g_desktop.view.tilePad;
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
             const TileGeometry *g = &m->layout.tiles[r][c];
@@ -141,7 +142,7 @@ static int BuildTileWindows(ScreenModel *m)
 int BuildDesktop(HWND mainWindow)
 {
     ScreenModel *m = Model();
-    const RemoteScreen *s = &g_viewer.session.screen;
+    const RemoteScreen *s = &g_desktop.remote;
     const uint32_t depth = ScreenDepth(s);
     TeardownDesktop();
     if (depth > 16 || !TileLayoutCompute(&m->layout, s->width, s->height, (int)depth)) {
@@ -160,9 +161,9 @@ int BuildDesktop(HWND mainWindow)
     if (!BuildTileWindows(m))
         return 0;
     // Above the tiles, which clip their siblings: a tile repainting leaves the marker be.
-    if (g_viewer.tileMarker)
-        SetWindowPos(g_viewer.tileMarker, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    g_viewer.session.desktopActive = 1;
+    if (g_desktop.tileMarker)
+        SetWindowPos(g_desktop.tileMarker, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    g_desktop.desktopActive = 1;
     EnableCommand(0, IDM_SCREEN_CHOICE, kCheckLeave);
     RefreshScreenItems();
     if (!SendViewGrid())
@@ -182,7 +183,7 @@ static void FreeBlock(void *p)
 void TeardownDesktop(void)
 {
     ScreenModel *m = Model();
-    g_viewer.session.desktopActive = 0;
+    g_desktop.desktopActive = 0;
     // The frame goes first, under ScreenLock: a part being published right now holds
     // that lock and reads its tile buffer, which must outlive it. Once the frame is
     // gone no publishing reads a tile, and the tiles can go under their own locks.
@@ -195,8 +196,8 @@ void TeardownDesktop(void)
         DeleteObject(frame);
     ScaledPictureFree(&m->scaledPicture);
     ViewDestroyScaled();
-    if (g_viewer.view.tilePad)
-        ShowWindow(g_viewer.view.tilePad, SW_HIDE);
+    if (g_desktop.view.tilePad)
+        ShowWindow(g_desktop.view.tilePad, SW_HIDE);
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
             ScreenTile *t = &m->tiles[r][c];
@@ -262,9 +263,9 @@ void ApplyPalette(void)
             LeaveCriticalSection(&g_viewer.screenLock);
         }
     }
-    if (g_viewer.view.tilePad)
-        RedrawWindow(g_viewer.view.tilePad, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    if (g_desktop.view.tilePad)
+        RedrawWindow(g_desktop.view.tilePad, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
     m->scaledStale = TRUE;
-    if (g_viewer.view.scaledView)
-        InvalidateRect(g_viewer.view.scaledView, NULL, FALSE);
+    if (g_desktop.view.scaledView)
+        InvalidateRect(g_desktop.view.scaledView, NULL, FALSE);
 }

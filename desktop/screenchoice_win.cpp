@@ -8,6 +8,8 @@
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 
@@ -40,7 +42,7 @@ void FillScreenItems(HMENU submenu, int count)
         snprintf(text, sizeof(text), "&%d", i + 1);
         InsertMenuA(submenu, (UINT)i, MF_BYPOSITION | MF_STRING, IDM_SCREEN_FIRST + i, text);
     }
-    int current = g_viewer.session.screen.currentScreen ? g_viewer.session.screen.currentScreen : 1;
+    int current = g_desktop.remote.currentScreen ? g_desktop.remote.currentScreen : 1;
     if (count > 0 && current <= count)
         CheckMenuRadioItem(submenu, IDM_SCREEN_FIRST, IDM_SCREEN_FIRST + count - 1, IDM_SCREEN_FIRST + current - 1,
                            MF_BYCOMMAND);
@@ -49,9 +51,9 @@ void FillScreenItems(HMENU submenu, int count)
 int ScreenChoiceAllowed(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    uint32_t rights = g_viewer.session.login.rights;
+    uint32_t rights = g_session.info.login.rights;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
-    return g_viewer.session.screen.screenCount > 1 && (rights & RIGHT_REMOTE_CONTROL);
+    return g_desktop.remote.screenCount > 1 && (rights & RIGHT_REMOTE_CONTROL);
 }
 
 void RefreshScreenItems(void)
@@ -63,7 +65,7 @@ void RefreshScreenItems(void)
         return;
     EnableCommand(1, IDM_SCREEN_CHOICE, kCheckLeave);
     if (items)
-        FillScreenItems(items, g_viewer.session.screen.screenCount);
+        FillScreenItems(items, g_desktop.remote.screenCount);
 }
 
 int SelectScreenCommand(UINT command)
@@ -71,7 +73,7 @@ int SelectScreenCommand(UINT command)
     uint32_t number;
     if (!ScreenNumberFromCommand(command, &number))
         return 0;
-    if (!ScreenChoiceAllowed() || number > g_viewer.session.screen.screenCount)
+    if (!ScreenChoiceAllowed() || number > g_desktop.remote.screenCount)
         return 0;
     uint8_t packet[kPacketHeaderSize + kSelectScreenLen];
     size_t n = BuildSelectScreen(number, packet, sizeof(packet));

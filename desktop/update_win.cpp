@@ -4,7 +4,7 @@
 
 #include "desktop/decode.h"
 #include "desktop/palette.h"
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "desktop/scaler.h"
 #include "desktop/screen_win.h"
 #include "desktop/viewgeom.h"
@@ -14,15 +14,16 @@
 #include "shell/post_win.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
 
 #include <cstring>
 
-static ScreenModel *Model(void) { return &g_viewer.screen; }
+static ScreenModel *Model(void) { return &g_desktop.screen; }
 
 // The tile a part names, when the desktop is built and the address is on the grid.
 static ScreenTile *PartTile(const uint8_t *payload, size_t len, int *row, int *column)
 {
-    if (!g_viewer.session.desktopActive) {
+    if (!g_desktop.desktopActive) {
         WriteLog("Screen part before the desktop was built: dropped.");
         return NULL;
     }
@@ -59,8 +60,8 @@ static void CountDecoded(LONGLONG start)
     s_decodeTime.ticks += spent > 0 ? (ULONGLONG)spent : 0;
     const ULONGLONG f = (ULONGLONG)s_decodeTime.frequency, t = s_decodeTime.ticks;
     const ULONGLONG micros = t / f * 1000000 + t % f * 1000000 / f;
-    InterlockedIncrement(&g_viewer.partsDecoded);
-    InterlockedExchange(&g_viewer.decodeMicros, (LONG)(DWORD)micros);
+    InterlockedIncrement(&g_desktop.partsDecoded);
+    InterlockedExchange(&g_desktop.decodeMicros, (LONG)(DWORD)micros);
 }
 
 static BOOL s_published; // receive thread: tiles published since the last announcement
@@ -178,7 +179,7 @@ int HandlePalette(const SessPacketHeader *h, const uint8_t *payload)
     // never reach it mixed.
     EnterCriticalSection(&g_viewer.screenLock);
     memcpy(Model()->paletteTable, table, sizeof(table));
-    Model()->paletteFor = g_viewer.screen.announcements;
+    Model()->paletteFor = g_desktop.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
     // Latest wins: the UI thread takes the table that is there when it gets to it.
     if (!UiNoticeRaise(&g_paletteNotice, g_viewer.mainWindow, WM_CV_PALETTE, 0, 0))
@@ -197,7 +198,7 @@ static int QueueRange(uint32_t type, const BYTE range[4])
 int SendViewGrid(void)
 {
     RECT rc;
-    GetClientRect(g_viewer.view.frame, &rc);
+    GetClientRect(g_desktop.view.frame, &rc);
     int columns, rows;
     ViewGridCounts(&Model()->layout, rc.right, rc.bottom, &columns, &rows);
     BYTE *v = Model()->visibleRange;
@@ -308,7 +309,7 @@ static HPALETTE SelectViewPalette(HDC dc)
 static int ShowChangedOnPad(const BYTE *changed)
 {
     ScreenModel *m = Model();
-    HWND pad = g_viewer.view.tilePad;
+    HWND pad = g_desktop.view.tilePad;
     if (!pad || !IsWindowVisible(pad) || !m->frameBits)
         return 0;
     const LONGLONG clock = ProfileClock();
@@ -411,7 +412,7 @@ void PaintScaledPicture(HWND view, HDC dc)
 static int ShowChangedScaled(const BYTE *changed)
 {
     ScreenModel *m = Model();
-    HWND view = g_viewer.view.scaledView;
+    HWND view = g_desktop.view.scaledView;
     if (!view || !IsWindowVisible(view) || !m->frameBits)
         return 0;
     const LONGLONG clock = ProfileClock();

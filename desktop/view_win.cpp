@@ -4,7 +4,7 @@
 #include "desktop/view_win.h"
 
 #include "desktop/input_win.h"
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "desktop/screen_win.h"
 #include "desktop/update_win.h"
 #include "desktop/viewgeom.h"
@@ -13,12 +13,13 @@
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
 
 #include <cmath>
 
-static ViewState *View(void) { return &g_viewer.view; }
-static ScreenModel *Model(void) { return &g_viewer.screen; }
-static int Active(void) { return g_viewer.session.desktopActive && Model()->frameBits; }
+static ViewState *View(void) { return &g_desktop.view; }
+static ScreenModel *Model(void) { return &g_desktop.screen; }
+static int Active(void) { return g_desktop.desktopActive && Model()->frameBits; }
 static int AutoScale(void) { return g_viewer.settings.v[SET_AUTO_SCALE_SCREEN] != 0; }
 
 int ViewCreateFrame(HWND mainWindow)
@@ -157,7 +158,7 @@ static void LayoutScaled(int cx, int cy)
     const TileLayout *l = &Model()->layout;
     UpdateVisibleTileRange(0, 32, 0, 32);
     ScaledSize size;
-    ScaledLayout(cx, cy, l->width, l->height, g_viewer.session.screen.aspect, &size);
+    ScaledLayout(cx, cy, l->width, l->height, g_desktop.remote.aspect, &size);
     int w = size.width, h = size.height;
     double scale = size.scale;
     if (w == v->scaledWidth && h == v->scaledHeight && w == l->width && h == l->height)
@@ -258,7 +259,7 @@ LRESULT CALLBACK ViewFrameProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_SIZE:
         // In full screen the tile pad lives in the full-screen window at 1:1.
-        if (!g_viewer.fullScreen)
+        if (!g_desktop.fullScreen)
             Layout(LOWORD(lp), HIWORD(lp));
         return 0;
     case WM_HSCROLL:

@@ -16,6 +16,7 @@
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -79,7 +80,7 @@ int Queue(const uint8_t *packet, size_t size)
 }
 
 // The main window ends the session as for a broken connection.
-void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE); }
+void ConnectionClosed(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE); }
 
 // The system deletes the temporary when its handle closes, even if the viewer is
 // killed; finishing takes that back.
@@ -534,7 +535,7 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
     }
     // In this order: the dialog gone, cancel, a packet, the item's end.
     enum { kAbort, kCancel, kPacket, kReply, kEvents };
-    HANDLE events[kEvents] = {w->abortEvent, w->cancelEvent, g_viewer.syncReplyEvent, w->replyEvent};
+    HANDLE events[kEvents] = {w->abortEvent, w->cancelEvent, g_session.syncReplyEvent, w->replyEvent};
     const DWORD first = w->abortEvent ? kAbort : kCancel;
     for (;;) {
         const DWORD r = WaitForMultipleObjects(kEvents - first, events + first, FALSE, kPollMs);
@@ -619,7 +620,7 @@ void FtDownloadWorker(WorkerParams *w)
     FtMeterBegin(total, exact);
     InterlockedExchange(&g_syncReply.full, 0);
     InterlockedExchange(&g_syncReply.overrun, 0);
-    ResetEvent(g_viewer.syncReplyEvent);
+    ResetEvent(g_session.syncReplyEvent);
     InterlockedExchange(&g_syncReply.open, 1);
     int cancelled = 0, ok = 1;
     for (uint32_t i = 0; ok && !cancelled && i < w->selection.count; i++)

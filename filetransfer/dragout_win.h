@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 
 // dropsource_win.cpp: the OLE drag of the remote panel's selection, the drag image already
 // begun by drag_win.cpp. A release over the viewer's own window ends it as today's drag

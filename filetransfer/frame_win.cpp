@@ -22,6 +22,7 @@
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
 #include "ui/toolbar_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -54,7 +55,7 @@ static const ToolbarEntry kPadButtons[] = {
 int FtHasRight(void)
 {
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    const int r = (g_viewer.session.login.rights & RIGHT_FILE_TRANSFER) != 0;
+    const int r = (g_session.info.login.rights & RIGHT_FILE_TRANSFER) != 0;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
     return r;
 }

@@ -14,6 +14,7 @@
 #include "shell/post_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -131,7 +132,7 @@ void FtMeterFileDone(void)
 int FtSessionGone(void)
 {
     return (g_viewer.stopEvent && WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0) ||
-           (g_viewer.sendEndedEvent && WaitForSingleObject(g_viewer.sendEndedEvent, 0) == WAIT_OBJECT_0);
+           (g_session.sendEndedEvent && WaitForSingleObject(g_session.sendEndedEvent, 0) == WAIT_OBJECT_0);
 }
 
 // ---- the worker thread ---------------------------------------------------------------

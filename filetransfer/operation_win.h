@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "filetransfer/copymeter.h"
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 
 // Copies of the selected items' records (".." left out), in list order: the worker
 // reads them while the panels may be cleared (the session ending closes the window).

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 
 enum { kFtStatusId = 204, kFtListId = 206, kFtCaptionId = 207, kFtComboId = 208, kFtEditId = 209,
        kFtPanelIdBase = 210 };  // the panels' own ids: 210 local, 211 remote

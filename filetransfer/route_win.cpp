@@ -2,7 +2,7 @@
 // posted to the frame with their ownership, download packets wait in SyncReplyBuffer.
 #include "filetransfer/route_win.h"
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 #include "filetransfer/messages.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
@@ -12,6 +12,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -85,7 +86,7 @@ static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
     memcpy(g_syncReply.bytes + sizeof(*h), payload, h->dwDataLen);
     g_syncReply.length = length;
     InterlockedExchange(&g_syncReply.full, 1);
-    SetEvent(g_viewer.syncReplyEvent);
+    SetEvent(g_session.syncReplyEvent);
     return 1;
 }
 
@@ -119,7 +120,7 @@ int FtRoutePacket(const SessPacketHeader *h, const uint8_t *payload)
         LoadLangString(IDS_OUT_OF_MEMORY, b, sizeof(b));
         snprintf(text, sizeof(text), "%s %s", a, b);
         ReportFailure(NULL, text);
-        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
         return 0;
     }
     memcpy(copy, h, sizeof(*h));

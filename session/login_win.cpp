@@ -14,6 +14,7 @@
 #include "shell/msgbox_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -65,6 +66,6 @@ void LoginOnSetStamp(HWND mainWindow, DWORD stamp)
         return;
     }
     g_viewer.sessionStamp = stamp;
-    if (g_viewer.loggedIn)
+    if (g_session.loggedIn)
         LoginSendSessionStamp();
 }

@@ -3,7 +3,7 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
@@ -16,6 +16,8 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,7 +27,7 @@ static BOOL g_loginAccepted;         // the ReceiveThread's own: a status 0 repl
 
 static void EndSession(void)
 {
-    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
 }
 
 // What the Agent may send without bound reaches the UI thread as notices: one message
@@ -97,8 +99,8 @@ static int OnLoginReply(const SessPacketHeader *h, const uint8_t *payload)
     if (status == 0) {
         g_loginAccepted = TRUE;
         EnterCriticalSection(&g_viewer.loginInfoLock);
-        memset(&g_viewer.session, 0, sizeof(g_viewer.session));
-        g_viewer.session.login = info;
+        memset(&g_session.info, 0, sizeof(g_session.info));
+        g_session.info.login = info;
         LeaveCriticalSection(&g_viewer.loginInfoLock);
     }
     InterlockedExchange(&g_loginStatus, (LONG)status);
@@ -114,8 +116,8 @@ static int OnScreenInfo(const SessPacketHeader *h, const uint8_t *payload)
     // Handed over under ScreenLock: the UI thread may be building from the previous
     // announcement while this one arrives.
     EnterCriticalSection(&g_viewer.screenLock);
-    g_viewer.screen.announced = s;
-    ++g_viewer.screen.announcements;
+    g_desktop.screen.announced = s;
+    ++g_desktop.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
     UiNoticeAnnounce(&g_screenNotice, g_viewer.mainWindow, WM_CV_SCREEN_INFO);
     return 1;
@@ -162,7 +164,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
     PacketFramer *f = &g_receiveBuffer;
     FramerInit(f);
     g_loginAccepted = FALSE;
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.readReadyEvent};
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.readReadyEvent};
     for (;;) {
         LONGLONG clock = ProfileClock();
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
@@ -173,7 +175,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
         if (!FramerFreeSpace(f, &tail, &room))
             return 0;
         clock = ProfileClock();
-        int n = recv(g_viewer.socket, (char *)tail, (int)room, 0);
+        int n = recv(g_session.socket, (char *)tail, (int)room, 0);
         ProfileAdd(kProfReceiveRead, clock);
         if (n == SOCKET_ERROR) {
             int code = WSAGetLastError();
@@ -186,7 +188,7 @@ static DWORD WINAPI ReceiveThread(LPVOID)
             continue;
         FramerCommit(f, (size_t)n);
         ProfileCountAdd(kProfBytesRead, n);
-        InterlockedExchangeAdd(&g_viewer.session.bytesReceived, n);
+        InterlockedExchangeAdd(&g_session.info.bytesReceived, n);
         SessPacketHeader h;
         const uint8_t *payload;
         int r;
@@ -211,6 +213,6 @@ int StartReceiveThread(void)
     for (UiNotice *n : notices)
         UiNoticeTaken(n);
     DWORD id;
-    g_viewer.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
-    return g_viewer.receiveThread != NULL;
+    g_session.receiveThread = CreateThread(NULL, 0, ReceiveThread, NULL, 0, &id);
+    return g_session.receiveThread != NULL;
 }

@@ -12,6 +12,7 @@
 #include "shell/messages.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -27,35 +28,35 @@ static int NextIndex(int i) { return (i + 1) % kSendQueueSlots; }
 
 void SendQueueCreateLock(void)
 {
-    if (!g_viewer.sendQueueLockReady) {
-        InitializeCriticalSection(&g_viewer.sendQueueLock);
-        g_viewer.sendQueueLockReady = TRUE;
+    if (!g_session.sendQueueLockReady) {
+        InitializeCriticalSection(&g_session.sendQueueLock);
+        g_session.sendQueueLockReady = TRUE;
     }
 }
 
 void SendQueueDestroy(void)
 {
     for (int i = 0; i < kSendQueueSlots; i++) {
-        SendSlot *s = &g_viewer.sendQueue.slots[i];
+        SendSlot *s = &g_session.sendQueue.slots[i];
         if (s->buffer)
             HeapFree(GetProcessHeap(), 0, s->buffer);
         s->buffer = NULL;
         s->capacity = s->length = 0;
     }
-    if (g_viewer.sendQueueLockReady) {
-        DeleteCriticalSection(&g_viewer.sendQueueLock);
-        g_viewer.sendQueueLockReady = FALSE;
+    if (g_session.sendQueueLockReady) {
+        DeleteCriticalSection(&g_session.sendQueueLock);
+        g_session.sendQueueLockReady = FALSE;
     }
 }
 
 void SendQueueReset(void)
 {
-    EnterCriticalSection(&g_viewer.sendQueueLock);
-    g_viewer.sendQueue.writeIndex = g_viewer.sendQueue.readIndex = 0;
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    EnterCriticalSection(&g_session.sendQueueLock);
+    g_session.sendQueue.writeIndex = g_session.sendQueue.readIndex = 0;
+    LeaveCriticalSection(&g_session.sendQueueLock);
     InterlockedExchange(&g_stallReported, 0);
-    ResetEvent(g_viewer.sendEndedEvent);
-    SetEvent(g_viewer.queueSpaceEvent);
+    ResetEvent(g_session.sendEndedEvent);
+    SetEvent(g_session.queueSpaceEvent);
 }
 
 static int QueuedCount(const SendQueue *q)
@@ -102,34 +103,34 @@ static int PutInSlot(SendQueue *q, const void *packet, DWORD size, int *outOfMem
 static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppable)
 {
     *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_viewer.queueSpaceEvent || !g_viewer.sendEndedEvent ||
-        !g_viewer.sendQueueLockReady)
+    if (!g_viewer.stopEvent || !g_session.queueSpaceEvent || !g_session.sendEndedEvent ||
+        !g_session.sendQueueLockReady)
         return 0;
     // Only worker threads wait for room; the UI thread runs the windows and the
     // keyboard hook and must never hang on a peer that stopped reading.
     const int mayWait = GetCurrentThreadId() != g_viewer.uiThreadId;
-    HANDLE waits[3] = {g_viewer.stopEvent, g_viewer.sendEndedEvent, g_viewer.queueSpaceEvent};
-    SendQueue *q = &g_viewer.sendQueue;
+    HANDLE waits[3] = {g_viewer.stopEvent, g_session.sendEndedEvent, g_session.queueSpaceEvent};
+    SendQueue *q = &g_session.sendQueue;
     for (;;) {
-        if (IsSet(g_viewer.stopEvent) || IsSet(g_viewer.sendEndedEvent))
+        if (IsSet(g_viewer.stopEvent) || IsSet(g_session.sendEndedEvent))
             return 0;
-        EnterCriticalSection(&g_viewer.sendQueueLock);
+        EnterCriticalSection(&g_session.sendQueueLock);
         const int used = QueuedCount(q);
         if (droppable && used >= kDroppableLimit) {
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             return kQueueDropped;
         }
         if (used < kSendQueueSlots - 1) {
             const int ok = PutInSlot(q, packet, size, outOfMemory);
             if (ok)
-                SetEvent(g_viewer.queueDataEvent);
+                SetEvent(g_session.queueDataEvent);
             // Room left (or the room this producer could not use) is announced to the next.
             if (QueuedCount(q) < kSendQueueSlots - 1)
-                SetEvent(g_viewer.queueSpaceEvent);
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+                SetEvent(g_session.queueSpaceEvent);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             return ok;
         }
-        LeaveCriticalSection(&g_viewer.sendQueueLock);
+        LeaveCriticalSection(&g_session.sendQueueLock);
         if (!mayWait) {
             ReportStall();
             return 0;
@@ -164,18 +165,18 @@ static void ReportSendFailure(int code)
     char text[512];
     FormatNetError(code, IDS_SEND_FAILED, text, sizeof(text));
     ReportFailure(NULL, text);
-    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
 }
 
 // Returns 0 when the thread must end (StopEvent, or a reported failure). A partial send
 // is followed at once by the rest; only a send that would block waits for FD_WRITE.
 static int SendAll(const BYTE *data, DWORD length)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.writeReadyEvent};
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.writeReadyEvent};
     DWORD off = 0;
     while (off < length) {
-        ResetEvent(g_viewer.writeReadyEvent);
-        int n = send(g_viewer.socket, (const char *)data + off, (int)(length - off), 0);
+        ResetEvent(g_session.writeReadyEvent);
+        int n = send(g_session.socket, (const char *)data + off, (int)(length - off), 0);
         if (n != SOCKET_ERROR) {
             off += (DWORD)n;
             continue;
@@ -193,25 +194,25 @@ static int SendAll(const BYTE *data, DWORD length)
 
 static DWORD SendLoop(void)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.queueDataEvent};
-    SendQueue *q = &g_viewer.sendQueue;
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.queueDataEvent};
+    SendQueue *q = &g_session.sendQueue;
     for (;;) {
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return 0;
         for (;;) {
-            EnterCriticalSection(&g_viewer.sendQueueLock);
+            EnterCriticalSection(&g_session.sendQueueLock);
             int empty = q->readIndex == q->writeIndex;
             SendSlot *slot = &q->slots[q->readIndex];
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            LeaveCriticalSection(&g_session.sendQueueLock);
             if (empty)
                 break;
             if (!SendAll(slot->buffer, slot->length))
                 return 0;
-            InterlockedExchangeAdd(&g_viewer.session.bytesSent, (LONG)slot->length);
-            EnterCriticalSection(&g_viewer.sendQueueLock);
+            InterlockedExchangeAdd(&g_session.info.bytesSent, (LONG)slot->length);
+            EnterCriticalSection(&g_session.sendQueueLock);
             q->readIndex = NextIndex(q->readIndex);
-            SetEvent(g_viewer.queueSpaceEvent);
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            SetEvent(g_session.queueSpaceEvent);
+            LeaveCriticalSection(&g_session.sendQueueLock);
         }
     }
 }
@@ -221,13 +222,13 @@ static DWORD WINAPI SendThread(LPVOID)
     SendLoop();
     // Nothing will drain the ring any more: every producer waiting for room, and every
     // later one, gets 0 at once.
-    SetEvent(g_viewer.sendEndedEvent);
+    SetEvent(g_session.sendEndedEvent);
     return 0;
 }
 
 int StartSendThread(void)
 {
     DWORD id;
-    g_viewer.sendThread = CreateThread(NULL, 0, SendThread, NULL, 0, &id);
-    return g_viewer.sendThread != NULL;
+    g_session.sendThread = CreateThread(NULL, 0, SendThread, NULL, 0, &id);
+    return g_session.sendThread != NULL;
 }

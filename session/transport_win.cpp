@@ -16,6 +16,7 @@
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <wsipx.h>
@@ -61,21 +62,21 @@ static int ChooseProvider(void)
         ReportLocalFailureId(IDS_PROTOCOL_ENUM_FAILED);
         return 0;
     }
-    g_viewer.protocols = (WSAPROTOCOL_INFOA *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1);
-    if (!g_viewer.protocols) {
+    g_session.protocols = (WSAPROTOCOL_INFOA *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1);
+    if (!g_session.protocols) {
         ReportLocalFailureId(IDS_OUT_OF_MEMORY);
         return 0;
     }
-    count = WSAEnumProtocolsA(NULL, g_viewer.protocols, &size);
+    count = WSAEnumProtocolsA(NULL, g_session.protocols, &size);
     if (count == SOCKET_ERROR) {
         ReportLocalFailureId(IDS_PROTOCOL_ENUM_FAILED);
         return 0;
     }
     int family = g_viewer.target.protocol == PROTO_SPX ? AF_IPX : AF_INET;
     for (int i = 0; i < count; i++) {
-        const WSAPROTOCOL_INFOA *p = &g_viewer.protocols[i];
+        const WSAPROTOCOL_INFOA *p = &g_session.protocols[i];
         if (p->iAddressFamily == family && p->iSocketType == SOCK_STREAM) {
-            g_viewer.chosenProtocol = p;
+            g_session.chosenProtocol = p;
             return 1;
         }
     }
@@ -98,31 +99,31 @@ int NetStartup(void)
         TimedMessageBox(NULL, &req);
         return 0;
     }
-    g_viewer.winsockStarted = TRUE;
+    g_session.winsockStarted = TRUE;
     return ChooseProvider();
 }
 
 void NetShutdown(void)
 {
-    if (g_viewer.protocols)
-        HeapFree(GetProcessHeap(), 0, g_viewer.protocols);
-    g_viewer.protocols = NULL;
-    g_viewer.chosenProtocol = NULL;
-    if (g_viewer.winsockStarted)
+    if (g_session.protocols)
+        HeapFree(GetProcessHeap(), 0, g_session.protocols);
+    g_session.protocols = NULL;
+    g_session.chosenProtocol = NULL;
+    if (g_session.winsockStarted)
         WSACleanup();
-    g_viewer.winsockStarted = FALSE;
+    g_session.winsockStarted = FALSE;
 }
 
 int NetCreateEvents(void)
 {
-    g_viewer.readReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    g_viewer.writeReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    g_viewer.queueSpaceEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    g_viewer.queueDataEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    g_viewer.sendEndedEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    g_viewer.networkEvent = WSACreateEvent();
-    return g_viewer.readReadyEvent && g_viewer.writeReadyEvent && g_viewer.queueSpaceEvent &&
-           g_viewer.queueDataEvent && g_viewer.sendEndedEvent && g_viewer.networkEvent != WSA_INVALID_EVENT;
+    g_session.readReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_session.writeReadyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_session.queueSpaceEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_session.queueDataEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    g_session.sendEndedEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    g_session.networkEvent = WSACreateEvent();
+    return g_session.readReadyEvent && g_session.writeReadyEvent && g_session.queueSpaceEvent &&
+           g_session.queueDataEvent && g_session.sendEndedEvent && g_session.networkEvent != WSA_INVALID_EVENT;
 }
 
 static void CloseHandleSlot(HANDLE *h)
@@ -134,26 +135,26 @@ static void CloseHandleSlot(HANDLE *h)
 
 void NetCloseEvents(void)
 {
-    if (g_viewer.networkEvent && g_viewer.networkEvent != WSA_INVALID_EVENT)
-        WSACloseEvent(g_viewer.networkEvent);
-    g_viewer.networkEvent = NULL;
-    CloseHandleSlot(&g_viewer.readReadyEvent);
-    CloseHandleSlot(&g_viewer.writeReadyEvent);
-    CloseHandleSlot(&g_viewer.queueSpaceEvent);
-    CloseHandleSlot(&g_viewer.queueDataEvent);
-    CloseHandleSlot(&g_viewer.sendEndedEvent);
+    if (g_session.networkEvent && g_session.networkEvent != WSA_INVALID_EVENT)
+        WSACloseEvent(g_session.networkEvent);
+    g_session.networkEvent = NULL;
+    CloseHandleSlot(&g_session.readReadyEvent);
+    CloseHandleSlot(&g_session.writeReadyEvent);
+    CloseHandleSlot(&g_session.queueSpaceEvent);
+    CloseHandleSlot(&g_session.queueDataEvent);
+    CloseHandleSlot(&g_session.sendEndedEvent);
 }
 
 static void CloseSocket(void)
 {
-    if (g_viewer.socket != INVALID_SOCKET)
-        closesocket(g_viewer.socket);
-    g_viewer.socket = INVALID_SOCKET;
+    if (g_session.socket != INVALID_SOCKET)
+        closesocket(g_session.socket);
+    g_session.socket = INVALID_SOCKET;
 }
 
 void NetClose(void)
 {
-    if (g_viewer.socket == INVALID_SOCKET)
+    if (g_session.socket == INVALID_SOCKET)
         return;
     CloseSocket();
     SendConnectionRecord(0, 0);
@@ -168,7 +169,7 @@ static void ApplyTestSendBuffer(void)
     DWORD n = GetEnvironmentVariableA("CORVID_TEST_SNDBUF", text, sizeof(text));
     int size = n > 0 && n < sizeof(text) ? atoi(text) : 0;
     if (size > 0)
-        setsockopt(g_viewer.socket, SOL_SOCKET, SO_SNDBUF, (const char *)&size, sizeof(size));
+        setsockopt(g_session.socket, SOL_SOCKET, SO_SNDBUF, (const char *)&size, sizeof(size));
 }
 
 // Failure of a connect step: the text goes to the log, the console and a timed box.
@@ -226,8 +227,8 @@ static void ConnectDialogInit(HWND dlg, ConnectRequest *req)
     sockaddr_storage addr;
     int len;
     AgentAddress(&addr, &len);
-    WSAAsyncSelect(g_viewer.socket, dlg, WM_CV_CONNECT_DONE, FD_CONNECT);
-    if (connect(g_viewer.socket, (sockaddr *)&addr, len) == 0) {
+    WSAAsyncSelect(g_session.socket, dlg, WM_CV_CONNECT_DONE, FD_CONNECT);
+    if (connect(g_session.socket, (sockaddr *)&addr, len) == 0) {
         PostMessageA(dlg, WM_COMMAND, IDOK, 0);
         return;
     }
@@ -255,7 +256,7 @@ static INT_PTR CALLBACK ConnectDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM 
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wp) == IDOK) {
-            WSAAsyncSelect(g_viewer.socket, dlg, 0, 0);
+            WSAAsyncSelect(g_session.socket, dlg, 0, 0);
         } else if (LOWORD(wp) == IDCANCEL) {
             CloseSocket();
         } else {
@@ -277,22 +278,22 @@ void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
     // Data that arrived with the close is still read, so that a last packet (a
     // refused login, say) is not lost behind the close.
     if (ne->lNetworkEvents & FD_READ)
-        SetEvent(g_viewer.readReadyEvent);
+        SetEvent(g_session.readReadyEvent);
     if (ne->lNetworkEvents & FD_WRITE)
-        SetEvent(g_viewer.writeReadyEvent);
+        SetEvent(g_session.writeReadyEvent);
     // Announcing goes on after the close: data the close arrived with may take more
     // than one read, and each read announces the rest with a new FD_READ.
     if ((ne->lNetworkEvents & FD_CLOSE) && !*closed) {
         *closed = TRUE;
         int code = ne->iErrorCode[FD_CLOSE_BIT];
-        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_viewer.socket,
+        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket,
                (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
     }
 }
 
 static DWORD WINAPI NetworkEventThread(LPVOID)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_viewer.networkEvent};
+    HANDLE waits[2] = {g_viewer.stopEvent, g_session.networkEvent};
     BOOL closed = FALSE;
     for (;;) {
         DWORD w = WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
@@ -301,7 +302,7 @@ static DWORD WINAPI NetworkEventThread(LPVOID)
         if (w != WAIT_OBJECT_0 + 1)
             return 0;
         WSANETWORKEVENTS ne;
-        if (WSAEnumNetworkEvents(g_viewer.socket, g_viewer.networkEvent, &ne) == SOCKET_ERROR)
+        if (WSAEnumNetworkEvents(g_session.socket, g_session.networkEvent, &ne) == SOCKET_ERROR)
             return 0;
         AnnounceNetworkEvents(&ne, &closed);
     }
@@ -310,17 +311,17 @@ static DWORD WINAPI NetworkEventThread(LPVOID)
 int StartNetworkEventThread(void)
 {
     DWORD id;
-    if (WSAEventSelect(g_viewer.socket, g_viewer.networkEvent, FD_READ | FD_WRITE | FD_CLOSE))
+    if (WSAEventSelect(g_session.socket, g_session.networkEvent, FD_READ | FD_WRITE | FD_CLOSE))
         return 0;
-    g_viewer.networkEventThread = CreateThread(NULL, 0, NetworkEventThread, NULL, 0, &id);
-    return g_viewer.networkEventThread != NULL;
+    g_session.networkEventThread = CreateThread(NULL, 0, NetworkEventThread, NULL, 0, &id);
+    return g_session.networkEventThread != NULL;
 }
 
 static int StartWorkers(void)
 {
     SendQueueReset();
     if (g_viewer.target.protocol == PROTO_SPX) {
-        if (WSAAsyncSelect(g_viewer.socket, g_viewer.mainWindow, WM_CV_SOCKET, FD_READ | FD_WRITE | FD_CLOSE))
+        if (WSAAsyncSelect(g_session.socket, g_viewer.mainWindow, WM_CV_SOCKET, FD_READ | FD_WRITE | FD_CLOSE))
             return 0;
     } else if (!StartNetworkEventThread()) {
         return 0;
@@ -330,12 +331,12 @@ static int StartWorkers(void)
 
 int NetConnect(HWND owner)
 {
-    const WSAPROTOCOL_INFOA *p = g_viewer.chosenProtocol;
+    const WSAPROTOCOL_INFOA *p = g_session.chosenProtocol;
     if (!p)
         return 0;
-    g_viewer.socket = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO,
+    g_session.socket = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO,
                                  (WSAPROTOCOL_INFOA *)p, 0, WSA_FLAG_OVERLAPPED);
-    if (g_viewer.socket == INVALID_SOCKET)
+    if (g_session.socket == INVALID_SOCKET)
         return FailConnect(owner, WSAGetLastError(), IDS_SOCKET_CREATE_FAILED);
     sockaddr_storage local;
     memset(&local, 0, sizeof(local));
@@ -343,17 +344,17 @@ int NetConnect(HWND owner)
     local.ss_family = g_viewer.target.protocol == PROTO_SPX ? AF_IPX : AF_INET;
     if (g_viewer.target.protocol == PROTO_SPX)
         localLen = 14;
-    if (bind(g_viewer.socket, (sockaddr *)&local, localLen) == SOCKET_ERROR)
+    if (bind(g_session.socket, (sockaddr *)&local, localLen) == SOCKET_ERROR)
         return FailConnect(owner, WSAGetLastError(), IDS_BIND_FAILED);
     // As much as the ReceiveBuffer takes in one read: a smaller window would hold a
     // busy desktop to one short read per round trip.
     int rcvbuf = kReceiveBufferSize;
-    if (setsockopt(g_viewer.socket, SOL_SOCKET, SO_RCVBUF, (const char *)&rcvbuf, sizeof(rcvbuf)) == SOCKET_ERROR)
+    if (setsockopt(g_session.socket, SOL_SOCKET, SO_RCVBUF, (const char *)&rcvbuf, sizeof(rcvbuf)) == SOCKET_ERROR)
         return FailConnect(owner, WSAGetLastError(), IDS_RCVBUF_FAILED);
     ApplyTestSendBuffer();
     if (g_viewer.target.protocol != PROTO_SPX) {
         BOOL on = TRUE;
-        if (setsockopt(g_viewer.socket, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on)) == SOCKET_ERROR)
+        if (setsockopt(g_session.socket, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on)) == SOCKET_ERROR)
             return FailConnect(owner, WSAGetLastError(), IDS_NODELAY_FAILED);
     }
     ConnectRequest req = {&g_viewer.dialogSlot, 0};
@@ -374,10 +375,10 @@ void NetOnSocketMessage(HWND mainWindow, LPARAM lParam)
     (void)mainWindow;
     switch (WSAGETSELECTEVENT(lParam)) {
     case FD_READ:
-        SetEvent(g_viewer.readReadyEvent);
+        SetEvent(g_session.readReadyEvent);
         break;
     case FD_WRITE:
-        SetEvent(g_viewer.writeReadyEvent);
+        SetEvent(g_session.writeReadyEvent);
         break;
     }
 }

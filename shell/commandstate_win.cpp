@@ -6,6 +6,7 @@
 #include "shell/commands.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
+#include "console/state_win.h"
 
 #include <commctrl.h>
 
@@ -66,8 +67,8 @@ void CheckCommand(UINT command, int checked)
     if (g_viewer.toolbar)
         SendMessageA(g_viewer.toolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
     // The console pad carries some of the toggles too (a button it lacks is left alone).
-    if (g_viewer.consoleToolbar)
-        SendMessageA(g_viewer.consoleToolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
+    if (g_console.toolbar)
+        SendMessageA(g_console.toolbar, TB_CHECKBUTTON, command, MAKELPARAM(checked ? TRUE : FALSE, 0));
 }
 
 void EnableCommand(int on, UINT command, UINT check)

@@ -37,6 +37,8 @@
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 
@@ -60,7 +62,7 @@ static const WORD kStandardCursorIds[15] = {32512, 32513, 32514, 32515, 32516, 3
 static void LoadLocalFacts(void)
 {
     for (int i = 0; i < 15; i++)
-        g_viewer.standardCursors[i] = LoadCursorA(NULL, MAKEINTRESOURCEA(kStandardCursorIds[i]));
+        g_desktop.standardCursors[i] = LoadCursorA(NULL, MAKEINTRESOURCEA(kStandardCursorIds[i]));
     DWORD size = sizeof(g_viewer.localComputerName);
     if (!GetComputerNameA(g_viewer.localComputerName, &size))
         g_viewer.localComputerName[0] = 0;
@@ -78,12 +80,12 @@ static void FreeLocalFacts(void)
     if (g_viewer.smallFont)
         DeleteObject(g_viewer.smallFont);
     g_viewer.labelFont = g_viewer.smallFont = NULL;
-    if (g_viewer.customCursor)
-        DestroyCursor(g_viewer.customCursor);
-    g_viewer.customCursor = g_viewer.remoteCursor = NULL;
-    if (g_viewer.markerIcon)
-        DestroyIcon(g_viewer.markerIcon);
-    g_viewer.markerIcon = NULL;
+    if (g_desktop.customCursor)
+        DestroyCursor(g_desktop.customCursor);
+    g_desktop.customCursor = g_desktop.remoteCursor = NULL;
+    if (g_desktop.markerIcon)
+        DestroyIcon(g_desktop.markerIcon);
+    g_desktop.markerIcon = NULL;
 }
 
 static int LoadMainMenu(HWND wnd)
@@ -118,8 +120,8 @@ static int OnCreate(HWND wnd)
     if (!ViewCreateFrame(wnd) || !CreateFullScreenWindow())
         return 0;
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
-    if (!g_viewer.stopEvent || !g_viewer.syncReplyEvent)
+    g_session.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+    if (!g_viewer.stopEvent || !g_session.syncReplyEvent)
         return 0;
     if (!StartTerminateWatch(wnd))
         return 0;
@@ -165,15 +167,15 @@ static void DestroySession(HWND wnd)
         SetEvent(g_viewer.stopEvent);
         EndFileTransferWorker();  // it uses the queue, the events and the locks below
         JoinThread(&g_viewer.terminateWatchThread);
-        JoinThread(&g_viewer.receiveThread);
-        JoinThread(&g_viewer.sendThread);
-        JoinThread(&g_viewer.networkEventThread);
+        JoinThread(&g_session.receiveThread);
+        JoinThread(&g_session.sendThread);
+        JoinThread(&g_session.networkEventThread);
         WriteLog("The session's threads have ended.");
         NetCloseEvents();
         TeardownDesktop();
-        if (g_viewer.syncReplyEvent)
-            CloseHandle(g_viewer.syncReplyEvent);
-        g_viewer.syncReplyEvent = NULL;
+        if (g_session.syncReplyEvent)
+            CloseHandle(g_session.syncReplyEvent);
+        g_session.syncReplyEvent = NULL;
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
     }
@@ -226,22 +228,22 @@ static void OnScreenInfo(HWND wnd)
 {
     TakeScreenNotice();
     EnterCriticalSection(&g_viewer.screenLock);
-    g_viewer.session.screen = g_viewer.screen.announced;
-    const DWORD number = g_viewer.screen.announcements;
+    g_desktop.remote = g_desktop.screen.announced;
+    const DWORD number = g_desktop.screen.announcements;
     LeaveCriticalSection(&g_viewer.screenLock);
     LeaveFullScreenThroughPad(); // the build replaces the tile pad it holds
     const int built = BuildDesktop(wnd);
-    g_viewer.screen.builtFor = built ? number : 0;
+    g_desktop.screen.builtFor = built ? number : 0;
     // The palette that followed this announcement may have been taken before it, by a
     // notice posted earlier: the new desktop gets it now.
     EnterCriticalSection(&g_viewer.screenLock);
-    const int ownPalette = built && g_viewer.screen.paletteFor == number;
+    const int ownPalette = built && g_desktop.screen.paletteFor == number;
     LeaveCriticalSection(&g_viewer.screenLock);
     if (ownPalette)
         ApplyPalette();
     UpdateKeyboardHook(wnd); // forwards keys again, or gives them back to the system
     if (!built)
-        PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_viewer.socket, FD_CLOSE);
+        PostMessageA(wnd, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
 }
 
 // A palette belongs to the screen announced before it: one taken after a later screen
@@ -250,7 +252,7 @@ static void OnPaletteNotice(void)
 {
     UiNoticeTaken(&g_paletteNotice);
     EnterCriticalSection(&g_viewer.screenLock);
-    const int own = g_viewer.screen.paletteFor == g_viewer.screen.builtFor;
+    const int own = g_desktop.screen.paletteFor == g_desktop.screen.builtFor;
     LeaveCriticalSection(&g_viewer.screenLock);
     if (own)
         ApplyPalette();
@@ -282,21 +284,21 @@ static void OnCursorPosNotice(void)
 // Realises the session palette; returns the number of entries that changed.
 static LRESULT RealizeSessionPalette(HWND wnd, BOOL background)
 {
-    if (!g_viewer.screen.palette)
+    if (!g_desktop.screen.palette)
         return 0;
     HDC dc = GetDC(wnd);
-    HPALETTE old = SelectPalette(dc, g_viewer.screen.palette, background);
+    HPALETTE old = SelectPalette(dc, g_desktop.screen.palette, background);
     UINT changed = RealizePalette(dc);
     SelectPalette(dc, old, TRUE);
     ReleaseDC(wnd, dc);
-    if (changed && changed != GDI_ERROR && g_viewer.view.frame)
-        RedrawWindow(g_viewer.view.frame, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    if (changed && changed != GDI_ERROR && g_desktop.view.frame)
+        RedrawWindow(g_desktop.view.frame, NULL, NULL, RDW_INVALIDATE | RDW_ALLCHILDREN);
     return changed == GDI_ERROR ? 0 : changed;
 }
 
 static int PaletteChangeIsOurs(HWND wnd, HWND cause)
 {
-    return cause == wnd || (g_viewer.view.tilePad && IsChild(g_viewer.view.tilePad, cause));
+    return cause == wnd || (g_desktop.view.tilePad && IsChild(g_desktop.view.tilePad, cause));
 }
 
 static void OnDisplayChange(HWND wnd, int bitsPerPixel, int width, int height)
@@ -343,7 +345,7 @@ static LRESULT CALLBACK MainWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         ViewOnMainSize(wnd, (UINT)wp);
         return 0;
     case WM_KEYDOWN:
-        if (g_viewer.session.desktopActive)
+        if (g_desktop.desktopActive)
             ViewScrollByKey((UINT)wp);
         break;
     case WM_MOUSEWHEEL:

@@ -7,6 +7,7 @@
 #include "filetransfer/ftcommands.h"
 #include "shell/commands.h"
 #include "shell/state.h"
+#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -36,7 +37,7 @@ void ScreenDropDown(HWND mainWindow, HWND toolbar)
     HMENU popup = CreatePopupMenu();
     if (!popup)
         return;
-    FillScreenItems(popup, g_viewer.session.screen.screenCount);
+    FillScreenItems(popup, g_desktop.remote.screenCount);
     TrackUnderButton(popup, mainWindow, &rc);
     DestroyMenu(popup);
 }

@@ -3,7 +3,7 @@
 #include "shell/startup_win.h"
 
 #include "console/console_win.h"
-#include "desktop/profile_win.h"
+#include "shell/profile_win.h"
 #include "filetransfer/dragout_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
@@ -20,6 +20,7 @@
 #include "shell/strings_win.h"
 #include "shell/wiring_win.h"
 #include "ui/libversion_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -220,7 +221,7 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
                                                  ICC_NATIVEFNTCTL_CLASS | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&icc);
     g_viewer.instance = instance;
-    g_viewer.socket = INVALID_SOCKET_VALUE;
+    g_session.socket = INVALID_SOCKET_VALUE;
     TargetOptionsInit(&g_viewer.target);
     for (size_t i = 0; i < kStartupLockCount; i++)
         InitializeCriticalSection(kStartupLocks[i]);

@@ -28,6 +28,8 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/logo_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstring>
 
@@ -123,7 +125,7 @@ void AfterLoginReply(HWND mainWindow, DWORD status)
         return;
     }
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    LoginInfo info = g_viewer.session.login;
+    LoginInfo info = g_session.info.login;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
     ApplyRights(info.rights);
     if ((info.rights & RIGHT_REMOTE_CONTROL) && g_viewer.target.ctrl)
@@ -131,7 +133,7 @@ void AfterLoginReply(HWND mainWindow, DWORD status)
     EnableLevelSlider(info.sliderLevel);
     if (!LoginSendSessionStamp())
         return;
-    g_viewer.loggedIn = 1;
+    g_session.loggedIn = 1;
     if (!LoginSendClientInfo())
         return;
     SendConnectionRecord(1, g_viewer.target.retPwd);
@@ -143,9 +145,9 @@ void AfterDesktopRestart(HWND mainWindow)
         SendMessageA(g_viewer.dialogSlot, WM_COMMAND, IDCANCEL, 0);
         g_viewer.dialogSlot = NULL;
     }
-    if (g_viewer.view.dragging)
+    if (g_desktop.view.dragging)
         ReleaseCapture();
-    g_viewer.view.dragging = FALSE;
+    g_desktop.view.dragging = FALSE;
     LeaveFullScreenThroughPad(); // before the teardown takes the tile pad away
     TeardownDesktop();
     UpdateKeyboardHook(mainWindow); // keys stay local until the desktop is back

@@ -10,6 +10,8 @@
 #include "ui/sysinfo.h"
 #include "ui/textformat.h"
 #include "ui/windowfailure_win.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -74,10 +76,10 @@ static void SetAmount(HWND dlg, int id, UINT formatId, double amount)
 static void Refresh(HWND dlg, SystemInfoView *v)
 {
     SessionCounters now;
-    now.bytesSent = (uint32_t)g_viewer.session.bytesSent;
-    now.bytesReceived = (uint32_t)g_viewer.session.bytesReceived;
-    now.parts = (uint32_t)g_viewer.partsDecoded;
-    now.decodeMicros = (uint32_t)g_viewer.decodeMicros;
+    now.bytesSent = (uint32_t)g_session.info.bytesSent;
+    now.bytesReceived = (uint32_t)g_session.info.bytesReceived;
+    now.parts = (uint32_t)g_desktop.partsDecoded;
+    now.decodeMicros = (uint32_t)g_desktop.decodeMicros;
     SetCount(dlg, IDC_INFO_SENT, now.bytesSent);
     SetCount(dlg, IDC_INFO_RECEIVED, now.bytesReceived);
     StatsAdd(&v->stats, GetTickCount(), &now);
@@ -136,9 +138,9 @@ int ShowSystemInfo(HWND mainWindow)
     SystemInfoView view;
     memset(&view, 0, sizeof(view));
     EnterCriticalSection(&g_viewer.loginInfoLock);
-    view.login = g_viewer.session.login;
+    view.login = g_session.info.login;
     LeaveCriticalSection(&g_viewer.loginInfoLock);
-    view.screen = g_viewer.session.screen;
+    view.screen = g_desktop.remote;
     StatsInit(&view.stats, kStatsWindowMs);
     if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_SYSTEM_INFO), mainWindow, SystemInfoProc,
                         (LPARAM)&view) == -1) {

@@ -14,6 +14,7 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/dpi_win.h"
+#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -29,11 +30,11 @@ static WNDPROC g_toolbarProc; // the toolbar's own procedure, under the subclass
 
 static void OnSliderEnd(void)
 {
-    LRESULT pos = SendMessageA(g_viewer.levelSlider, TBM_GETPOS, 0, 0);
+    LRESULT pos = SendMessageA(g_desktop.levelSlider, TBM_GETPOS, 0, 0);
     DWORD level = pos < 0 ? 0 : pos > kLevelMax ? (DWORD)kLevelMax : (DWORD)pos;
-    if (level != g_viewer.session.sliderLevel) {
+    if (level != g_desktop.sliderLevel) {
         // Stored even if queueing fails: the next change compares against it.
-        g_viewer.session.sliderLevel = level;
+        g_desktop.sliderLevel = level;
         uint8_t payload[4], packet[32];
         PutU32LE(payload, level);
         size_t n = BuildPacketWithFlag(PKT_SET_LEVEL, 1, payload, sizeof(payload), packet, sizeof(packet));
@@ -46,7 +47,7 @@ static void OnSliderEnd(void)
 static LRESULT CALLBACK ToolbarSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     LRESULT r = CallWindowProcA(g_toolbarProc, wnd, msg, wp, lp);
-    if (msg == WM_HSCROLL && (HWND)lp == g_viewer.levelSlider && LOWORD(wp) == SB_ENDSCROLL)
+    if (msg == WM_HSCROLL && (HWND)lp == g_desktop.levelSlider && LOWORD(wp) == SB_ENDSCROLL)
         OnSliderEnd();
     return r;
 }
@@ -64,7 +65,7 @@ static HWND MakeStatic(HWND parent, const char *text, DWORD style, int x, int y,
 static void SetSliderTip(BOOL add)
 {
     HWND tips = (HWND)SendMessageA(g_viewer.toolbar, TB_GETTOOLTIPS, 0, 0);
-    if (!tips || !g_viewer.levelSlider)
+    if (!tips || !g_desktop.levelSlider)
         return;
     WCHAR text[256] = L"";
     LoadStringW(g_viewer.activeLanguage, kSliderTooltipString, text, 256);
@@ -72,7 +73,7 @@ static void SetSliderTip(BOOL add)
     ti.cbSize = sizeof(ti);
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     ti.hwnd = g_viewer.toolbar;
-    ti.uId = (UINT_PTR)g_viewer.levelSlider;
+    ti.uId = (UINT_PTR)g_desktop.levelSlider;
     ti.lpszText = text;
     SendMessageW(tips, add ? TTM_ADDTOOLW : TTM_UPDATETIPTEXTW, 0, (LPARAM)&ti);
 }
@@ -95,21 +96,21 @@ int AddToolbarExtras(HWND toolbar)
         if (!light)
             return 0;
         SetWindowLongPtrA(light, GWLP_USERDATA, i);
-        g_viewer.keyLights[i] = light;
+        g_desktop.keyLights[i] = light;
     }
     const int r = frameX + ScaleForDpi(74);
     const int labelY = ScaleForDpi(6), labelH = ScaleForDpi(16);
     MakeStatic(toolbar, "min", SS_RIGHT, r + ScaleForDpi(8), labelY, ScaleForDpi(30), labelH);
     // Wider than "min": the bold "max" does not fit in 30 pixels.
     MakeStatic(toolbar, "max", SS_LEFT, r + ScaleForDpi(116), labelY, ScaleForDpi(36), labelH);
-    g_viewer.levelSlider = CreateWindowExA(0, TRACKBAR_CLASSA, NULL,
+    g_desktop.levelSlider = CreateWindowExA(0, TRACKBAR_CLASSA, NULL,
                                            WS_CHILD | WS_VISIBLE | WS_DISABLED | TBS_AUTOTICKS | TBS_NOTICKS,
                                            r + ScaleForDpi(40), ScaleForDpi(2), ScaleForDpi(74), ScaleForDpi(24),
                                            toolbar, (HMENU)(INT_PTR)kSliderId, g_viewer.instance, NULL);
-    if (!g_viewer.levelSlider)
+    if (!g_desktop.levelSlider)
         return 0;
-    SendMessageA(g_viewer.levelSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelMax));
-    SendMessageA(g_viewer.levelSlider, TBM_SETPOS, TRUE, 0);
+    SendMessageA(g_desktop.levelSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelMax));
+    SendMessageA(g_desktop.levelSlider, TBM_SETPOS, TRUE, 0);
     SetSliderTip(TRUE);
     g_toolbarProc = (WNDPROC)SetWindowLongPtrA(toolbar, GWLP_WNDPROC, (LONG_PTR)ToolbarSubclassProc);
     return g_toolbarProc != NULL;
@@ -119,11 +120,11 @@ void EnableLevelSlider(DWORD level)
 {
     if (level > kLevelMax)
         level = kLevelMax;
-    g_viewer.session.sliderLevel = level;
-    if (!g_viewer.levelSlider)
+    g_desktop.sliderLevel = level;
+    if (!g_desktop.levelSlider)
         return;
-    SendMessageA(g_viewer.levelSlider, TBM_SETPOS, TRUE, level);
-    EnableWindow(g_viewer.levelSlider, TRUE);
+    SendMessageA(g_desktop.levelSlider, TBM_SETPOS, TRUE, level);
+    EnableWindow(g_desktop.levelSlider, TRUE);
 }
 
 int HandleKeyboardLights(const SessPacketHeader *h, const BYTE *payload)
@@ -135,9 +136,9 @@ int HandleKeyboardLights(const SessPacketHeader *h, const BYTE *payload)
         return 1;
     }
     for (int i = 0; i < 3; i++) {
-        g_viewer.lightState[i] = lights[i];
-        if (g_viewer.keyLights[i])
-            InvalidateRect(g_viewer.keyLights[i], NULL, FALSE);
+        g_desktop.lightState[i] = lights[i];
+        if (g_desktop.keyLights[i])
+            InvalidateRect(g_desktop.keyLights[i], NULL, FALSE);
     }
     return 1;
 }
@@ -151,7 +152,7 @@ static void PaintLight(HWND wnd)
     HDC dc = BeginPaint(wnd, &ps);
     LONG_PTR index = GetWindowLongPtrA(wnd, GWLP_USERDATA);
     if (index >= 0 && index < 3) {
-        const int lit = g_viewer.lightState[index] != 0;
+        const int lit = g_desktop.lightState[index] != 0;
         const int w = ScaleForDpi(kLightWidth), h = ScaleForDpi(kLightHeight);
         HICON icon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(kIcons[index][lit]), IMAGE_ICON, w, h, 0);
         if (icon) {

@@ -10,6 +10,7 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "agentsettings/state_win.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST(AgentSettingsSession, StoresOnlyWhileRequestedAndGivesUpAnUnfinishedAnswer)
     const auto flag = Packet(PKT_AGENT_SETTINGS_FLAG, {1, 0, 0, 0});
     const auto list = Packet(PKT_AGENT_SETTINGS_NODE_LISTS, {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 'p', 'c', 0});
     const auto last = Packet(PKT_AGENT_SETTINGS_COMMUNITIES, {1, 0, 0, 0, 0, 0, 0, 0});
-    AgentSettings *s = &g_viewer.agentSettings;
+    AgentSettings *s = &g_agentSettings.values;
 
     // Nothing was asked for: nothing is stored, no sheet.
     Deliver(flag);
@@ -56,29 +57,29 @@ TEST(AgentSettingsSession, StoresOnlyWhileRequestedAndGivesUpAnUnfinishedAnswer)
     EXPECT_EQ(ReadyPosted(w), 0);
 
     // Asked for, then never finished: given up once the wait is over.
-    g_viewer.agentSettingsState = kAsRequested;
-    g_viewer.agentSettingsTick = GetTickCount();
+    g_agentSettings.state = kAsRequested;
+    g_agentSettings.tick = GetTickCount();
     Deliver(flag);
     Deliver(list);
     EXPECT_EQ(s->flag, 1u);
     EXPECT_EQ(s->lists[0].count, 1);
     OnAgentSettingsTimer(w);
-    EXPECT_EQ(g_viewer.agentSettingsState, (DWORD)kAsRequested) << "given up too early";
-    g_viewer.agentSettingsTick = GetTickCount() - kSettingsWaitMs - 1;
+    EXPECT_EQ(g_agentSettings.state, (DWORD)kAsRequested) << "given up too early";
+    g_agentSettings.tick = GetTickCount() - kSettingsWaitMs - 1;
     g_viewer.timedBoxesClosed = TRUE; // the operator's box returns at once
     OnAgentSettingsTimer(w);
     g_viewer.timedBoxesClosed = FALSE;
-    EXPECT_EQ(g_viewer.agentSettingsState, (DWORD)kAsIdle);
+    EXPECT_EQ(g_agentSettings.state, (DWORD)kAsIdle);
     EXPECT_EQ(s->lists[0].count, 0) << "the lists of a given-up answer are kept";
     Deliver(last);
     EXPECT_EQ(ReadyPosted(w), 0) << "a late last packet opened the sheet";
 
     // Finished: the sheet is announced once, and what comes while it is open is not stored.
-    g_viewer.agentSettingsState = kAsRequested;
-    g_viewer.agentSettingsTick = GetTickCount();
+    g_agentSettings.state = kAsRequested;
+    g_agentSettings.tick = GetTickCount();
     Deliver(list);
     Deliver(last);
-    EXPECT_EQ(g_viewer.agentSettingsState, (DWORD)kAsEditing);
+    EXPECT_EQ(g_agentSettings.state, (DWORD)kAsEditing);
     EXPECT_EQ(ReadyPosted(w), 1);
     Deliver(list);
     Deliver(last);

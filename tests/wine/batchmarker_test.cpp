@@ -6,6 +6,7 @@
 #include "desktop/update_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ protected:
             ASSERT_NE(RegisterClassA(&wc), 0);
             registered = true;
         }
-        ScreenModel *m = &g_viewer.screen;
+        ScreenModel *m = &g_desktop.screen;
         ASSERT_TRUE(TileLayoutCompute(&m->layout, 320, 256, 16)); // tiles of 10 x 8
         info.bmiHeader.biSize = sizeof(info.bmiHeader);
         info.bmiHeader.biWidth = 320;
@@ -58,18 +59,18 @@ protected:
         m->frameBits = (BYTE *)bits;
         m->frameInfo = &info;
         top = CreateWindowExA(0, "CORVIDTEST:PAD", "", WS_POPUP | WS_VISIBLE, 0, 0, 320, 256, NULL, NULL, self, NULL);
-        g_viewer.view.tilePad =
+        g_desktop.view.tilePad =
             CreateWindowExA(0, "CORVIDTEST:PAD", "", WS_CHILD | WS_VISIBLE, 0, 0, 320, 256, top, NULL, self, NULL);
-        g_viewer.tileMarker = CreateWindowExA(0, "CORVIDTEST:MARKER", "", WS_CHILD | WS_VISIBLE, 100, 100, 11, 19,
-                                              g_viewer.view.tilePad, NULL, self, NULL);
-        ASSERT_TRUE(top && g_viewer.view.tilePad && g_viewer.tileMarker);
+        g_desktop.tileMarker = CreateWindowExA(0, "CORVIDTEST:MARKER", "", WS_CHILD | WS_VISIBLE, 100, 100, 11, 19,
+                                              g_desktop.view.tilePad, NULL, self, NULL);
+        ASSERT_TRUE(top && g_desktop.view.tilePad && g_desktop.tileMarker);
         Pump();
     }
     void TearDown() override
     {
-        ScreenModel *m = &g_viewer.screen;
+        ScreenModel *m = &g_desktop.screen;
         DestroyWindow(top);
-        g_viewer.view.tilePad = g_viewer.tileMarker = NULL;
+        g_desktop.view.tilePad = g_desktop.tileMarker = NULL;
         DeleteObject(m->frame);
         m->frame = NULL;
         m->frameBits = NULL;
@@ -92,15 +93,15 @@ TEST_F(BatchMarker, RedrawnAtOnceOnlyWhenTheBatchDrewBeneathIt)
         {12, 10, 0, 0}, // beneath it while it is hidden
     };
     for (const auto &c : cases) {
-        ShowWindow(g_viewer.tileMarker, c.shown ? SW_SHOWNA : SW_HIDE);
+        ShowWindow(g_desktop.tileMarker, c.shown ? SW_SHOWNA : SW_HIDE);
         Pump();
-        g_viewer.screen.scaledStale = FALSE;
-        g_viewer.screen.changed[c.row * kTileGridSize + c.column] = 1;
+        g_desktop.screen.scaledStale = FALSE;
+        g_desktop.screen.changed[c.row * kTileGridSize + c.column] = 1;
         s_markerPaints = 0;
         InvalidateChangedTiles();
         EXPECT_EQ(s_markerPaints, c.repaints) << c.row << "," << c.column << " shown " << c.shown;
-        EXPECT_FALSE(GetUpdateRect(g_viewer.tileMarker, NULL, FALSE)) << "a repaint left for later";
-        EXPECT_TRUE(g_viewer.screen.scaledStale) << "the scaled picture missed the batch";
+        EXPECT_FALSE(GetUpdateRect(g_desktop.tileMarker, NULL, FALSE)) << "a repaint left for later";
+        EXPECT_TRUE(g_desktop.screen.scaledStale) << "the scaled picture missed the batch";
     }
 }
 

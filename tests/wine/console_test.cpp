@@ -14,6 +14,7 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "console/state_win.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ TEST(ConsoleDispatch, StoresAndRaisesOneNoticeOrRefusesWithoutPosting)
     HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, HWND_MESSAGE, NULL, NULL, NULL);
     ASSERT_TRUE(w);
     g_viewer.mainWindow = w;
-    ConsoleScreen *s = &g_viewer.consoleScreen;
+    ConsoleScreen *s = &g_console.screen;
 
     // A start, cursors and a line: all stored, one notice for the lot.
     auto p = Dispatch(w, 22, Words({80, 25, 2, 24}, {25, 1, 7}, 80 * 25));
@@ -106,13 +107,13 @@ TEST(ConsoleWindow, OpensWithQuickEditOffNoCloseItemAndAParkedCursorHidden)
     ASSERT_TRUE(w);
     g_viewer.mainWindow = w;
     snprintf(g_viewer.names.consoleTitle, sizeof(g_viewer.names.consoleTitle), "Corvid console window test");
-    ConsoleScreen *s = &g_viewer.consoleScreen;
+    ConsoleScreen *s = &g_console.screen;
     memset(s, 0, sizeof(*s));
     *s = ConsoleScreen{30, 10, 0, 10, 25, 1, 0, {}}; // the cursor parked below the last row
     HWND c = OpenConsole();
     ASSERT_TRUE(c);
     DWORD mode = 0;
-    EXPECT_TRUE(GetConsoleMode(g_viewer.console.input, &mode));
+    EXPECT_TRUE(GetConsoleMode(g_console.input, &mode));
     EXPECT_EQ(mode & 0xFF, 0x88u); // window input, extended flags, QuickEdit off
     HMENU menu = GetSystemMenu(c, FALSE);
     if (menu) { // Wine gives no menu of the console host's window
@@ -120,15 +121,15 @@ TEST(ConsoleWindow, OpensWithQuickEditOffNoCloseItemAndAParkedCursorHidden)
     }
     CONSOLE_CURSOR_INFO ci = {};
     CONSOLE_SCREEN_BUFFER_INFO bi = {};
-    EXPECT_TRUE(GetConsoleCursorInfo(g_viewer.console.output, &ci));
+    EXPECT_TRUE(GetConsoleCursorInfo(g_console.output, &ci));
     EXPECT_FALSE(ci.bVisible);
-    EXPECT_TRUE(GetConsoleScreenBufferInfo(g_viewer.console.output, &bi));
+    EXPECT_TRUE(GetConsoleScreenBufferInfo(g_console.output, &bi));
     EXPECT_EQ(bi.dwSize.X, 30);
     EXPECT_EQ(bi.dwSize.Y, 10);
     EXPECT_EQ(bi.srWindow.Right - bi.srWindow.Left + 1, 30);
     EXPECT_EQ(bi.srWindow.Bottom - bi.srWindow.Top + 1, 10);
     CloseConsole(0);
-    EXPECT_FALSE(g_viewer.console.window);
+    EXPECT_FALSE(g_console.window);
     DestroyWindow(w);
     g_viewer.mainWindow = NULL;
 }

@@ -15,6 +15,7 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "desktop/state_win.h"
 
 namespace {
 
@@ -81,11 +82,11 @@ TEST_F(Dispatch, SessionAndDesktopPacketsReachTheirFacts)
     HWND saved = g_viewer.mainWindow;
     g_viewer.mainWindow = w;
 
-    const DWORD before = g_viewer.screen.announcements;
+    const DWORD before = g_desktop.screen.announcements;
     const uint8_t screen[12] = {0x00, 0x04, 0x00, 0x03, 1, 0, 16, 0}; // 1024 x 768, 1 plane, 16 bits
     SessPacketHeader info = {PKT_SCREEN_INFO, sizeof(screen), 1};
     EXPECT_EQ(DispatchPacket(&info, screen), 1);
-    EXPECT_EQ(g_viewer.screen.announcements, before + 1);
+    EXPECT_EQ(g_desktop.screen.announcements, before + 1);
     TakeScreenNotice();
 
     const uint8_t xy[8] = {7, 0, 0, 0, 9, 1, 0, 0};

@@ -17,6 +17,7 @@
 #include "session/transport_win.h"
 #include "shell/messages.h"
 #include "tests/wine/viewer_fixture.h"
+#include "session/state_win.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ struct FtDownload : ::testing::Test {
         ASSERT_TRUE(NetCreateEvents());
         SendQueueCreateLock();
         SendQueueReset();
-        g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+        g_session.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         dialog = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
         TestFilePath(folder, sizeof(folder), "ftdownload");
         CreateDirectoryA(folder, NULL);
@@ -74,9 +75,9 @@ struct FtDownload : ::testing::Test {
         CloseHandle(thread);
         for (HANDLE h : {w.cancelEvent, w.replyEvent, w.abortEvent, g_viewer.stopEvent})
             CloseHandle(h);
-        if (g_viewer.syncReplyEvent)
-            CloseHandle(g_viewer.syncReplyEvent);
-        g_viewer.syncReplyEvent = g_viewer.stopEvent = NULL;
+        if (g_session.syncReplyEvent)
+            CloseHandle(g_session.syncReplyEvent);
+        g_session.syncReplyEvent = g_viewer.stopEvent = NULL;
         NetCloseEvents();
         SendQueueDestroy();
         DestroyWindow(dialog);
@@ -85,9 +86,9 @@ struct FtDownload : ::testing::Test {
     bool Queued(int n)
     {
         for (int i = 0; i < 300; i++) {
-            EnterCriticalSection(&g_viewer.sendQueueLock);
-            const int at = g_viewer.sendQueue.writeIndex;
-            LeaveCriticalSection(&g_viewer.sendQueueLock);
+            EnterCriticalSection(&g_session.sendQueueLock);
+            const int at = g_session.sendQueue.writeIndex;
+            LeaveCriticalSection(&g_session.sendQueueLock);
             if (at >= n)
                 return at == n;
             Sleep(10);
@@ -97,7 +98,7 @@ struct FtDownload : ::testing::Test {
     uint32_t Word(int slot, size_t offset)
     {
         uint32_t v;
-        memcpy(&v, g_viewer.sendQueue.slots[slot].buffer + offset, 4);
+        memcpy(&v, g_session.sendQueue.slots[slot].buffer + offset, 4);
         return v;
     }
     void FeedNext()
@@ -153,9 +154,9 @@ TEST_F(FtDownload, AGoneDialogEndsItAtOnceAndKeepsNothing)
     EXPECT_EQ(Temporaries(), 0);
     // Either the worker had ended (nothing answered) or it answered stop.
     Queued(3);
-    EnterCriticalSection(&g_viewer.sendQueueLock);
-    const int at = g_viewer.sendQueue.writeIndex;
-    LeaveCriticalSection(&g_viewer.sendQueueLock);
+    EnterCriticalSection(&g_session.sendQueueLock);
+    const int at = g_session.sendQueue.writeIndex;
+    LeaveCriticalSection(&g_session.sendQueueLock);
     ASSERT_LE(at, 3);
     if (at == 3) {
         EXPECT_EQ(Word(2, 12 + 16), 1u);
@@ -203,8 +204,8 @@ TEST_F(FtDownload, ItsFailurePromptsCarryTheBareCaption)
 
 TEST_F(FtDownload, AnEventClosedUnderItEndsIt)
 {
-    CloseHandle(g_viewer.syncReplyEvent);
-    g_viewer.syncReplyEvent = NULL;
+    CloseHandle(g_session.syncReplyEvent);
+    g_session.syncReplyEvent = NULL;
     EXPECT_EQ(Done(2000), 2) << "the worker went on waiting";
 }
 

@@ -22,6 +22,7 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "session/state_win.h"
 
 namespace {
 
@@ -35,9 +36,9 @@ struct FtFrame : ::testing::Test {
         InitCommonControlsEx(&icc);
         // No session: a listing request cannot be queued and its dialog ends at once.
         savedMain = g_viewer.mainWindow;
-        savedQueue = g_viewer.sendQueueLockReady;
+        savedQueue = g_session.sendQueueLockReady;
         g_viewer.mainWindow = NULL;
-        g_viewer.sendQueueLockReady = FALSE;
+        g_session.sendQueueLockReady = FALSE;
         g_viewer.activeLanguage = g_viewer.languageLibs[0];
         SetRights(RIGHT_FILE_TRANSFER);
     }
@@ -46,14 +47,14 @@ struct FtFrame : ::testing::Test {
         if (g_viewer.fileTransferWindow)
             DestroyWindow(g_viewer.fileTransferWindow);
         g_viewer.mainWindow = savedMain;
-        g_viewer.sendQueueLockReady = savedQueue;
+        g_session.sendQueueLockReady = savedQueue;
         g_viewer.activeLanguage = g_viewer.languageLibs[0];
         SetRights(0);
     }
     static void SetRights(uint32_t r)
     {
         EnterCriticalSection(&g_viewer.loginInfoLock);
-        g_viewer.session.login.rights = r;
+        g_session.info.login.rights = r;
         LeaveCriticalSection(&g_viewer.loginInfoLock);
     }
     static void Pump(DWORD ms)

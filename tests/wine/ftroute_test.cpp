@@ -8,12 +8,13 @@
 #include <cstring>
 #include <vector>
 
-#include "filetransfer/ftstate_win.h"
+#include "filetransfer/state_win.h"
 #include "filetransfer/route_win.h"
 #include "session/receive_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
+#include "session/state_win.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ struct FtRoute : ::testing::Test {
         PrepareTestViewer();
         w = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
         ASSERT_NE(w, (HWND)NULL);
-        if (!g_viewer.syncReplyEvent)
-            g_viewer.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
+        if (!g_session.syncReplyEvent)
+            g_session.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         g_syncReply.open = 0;
         g_syncReply.full = 0;
         g_syncReply.overrun = 0;
@@ -157,16 +158,16 @@ TEST_F(FtRoute, AClosingWindowFreesWhatWaits)
 TEST_F(FtRoute, DownloadPacketsWaitInTheSyncBufferOneAtATime)
 {
     g_viewer.fileTransferWindow = w;
-    ResetEvent(g_viewer.syncReplyEvent);
+    ResetEvent(g_session.syncReplyEvent);
     EXPECT_EQ(Dispatch(43, Payload(297, 4)), 1);  // no download open: dropped
     EXPECT_EQ(g_syncReply.full, 0);
-    EXPECT_EQ(WaitForSingleObject(g_viewer.syncReplyEvent, 0), (DWORD)WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(g_session.syncReplyEvent, 0), (DWORD)WAIT_TIMEOUT);
 
     g_syncReply.open = 1;
     const std::vector<uint8_t> first = Payload(kMaxPacketSize - sizeof(SessPacketHeader), 5);
     EXPECT_EQ(Dispatch(43, first), 1);
     ASSERT_EQ(g_syncReply.full, 1);
-    EXPECT_EQ(WaitForSingleObject(g_viewer.syncReplyEvent, 0), (DWORD)WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(g_session.syncReplyEvent, 0), (DWORD)WAIT_OBJECT_0);
     EXPECT_EQ(g_syncReply.length, (DWORD)kMaxPacketSize);
     EXPECT_EQ(memcmp(g_syncReply.bytes + sizeof(SessPacketHeader), first.data(), first.size()), 0);
     // A second one before the first was answered is dropped and marked; the first stays

@@ -8,6 +8,7 @@
 #include "ui/libversion_win.h"
 #include "ui/listview_win.h"
 #include "ui/syserror_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -83,7 +84,7 @@ TEST(HelpBinding, MainWindowShutdownClosesHelpWindows)
     HWND help = (HWND)(INT_PTR)ShowHelp(NULL, HELP_TOPIC_FILE_TRANSFER, HH_DISPLAY_TOPIC, 0);
     ASSERT_TRUE(help != NULL && IsWindow(help));
     HWND owner = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    g_viewer.socket = INVALID_SOCKET;
+    g_session.socket = INVALID_SOCKET;
     CallWindowProcA(mainProc, owner, WM_ENDSESSION, TRUE, 0);
     g_viewer.timedBoxesClosed = FALSE;
     EXPECT_FALSE(IsWindow(help));

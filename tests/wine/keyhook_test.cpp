@@ -6,6 +6,8 @@
 #include "desktop/input_win.h"
 #include "hooks/keyhook.h"
 #include "tests/wine/viewer_fixture.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <cstdio>
 #include <utility>
@@ -289,8 +291,8 @@ void ForwardingState(DWORD desktopActive)
     g_viewer.controlMode = 1;
     g_viewer.focused = 1;
     g_viewer.menuOpen = 0;
-    g_viewer.session.desktopActive = desktopActive;
-    g_viewer.socket = INVALID_SOCKET;
+    g_desktop.desktopActive = desktopActive;
+    g_session.socket = INVALID_SOCKET;
 }
 
 // Between a login and the first screen, and during every restart, the viewer forwards
@@ -305,7 +307,7 @@ TEST_F(KeyHookTest, ViewerWithoutDesktopLeavesKeysLocal)
     Pump();
     EXPECT_TRUE(Delivered(NULL).empty());
     EXPECT_EQ(Local().size(), 4u);
-    g_viewer.session.desktopActive = 1;
+    g_desktop.desktopActive = 1;
     UpdateKeyboardHook(a);
     g_seen.clear();
     Tap('A', 0x1E);

@@ -12,6 +12,8 @@
 #include "shell/language_win.h"
 #include "shell/notify_win.h"
 #include "tests/wine/viewer_fixture.h"
+#include "desktop/state_win.h"
+#include "session/state_win.h"
 
 #include <commctrl.h>
 
@@ -58,13 +60,13 @@ protected:
         g_viewer.mainWindow = NULL;
         g_viewer.activeLanguage = g_viewer.languageLibs[0];
         g_viewer.settings.v[SET_LANGUAGE] = 0;
-        memset(&g_viewer.session, 0, sizeof(g_viewer.session));
+        memset(&g_session.info, 0, sizeof(g_session.info));
     }
     static void SetScreens(int count, int current, uint32_t rights)
     {
-        g_viewer.session.screen.screenCount = (uint8_t)count;
-        g_viewer.session.screen.currentScreen = (uint8_t)current;
-        g_viewer.session.login.rights = rights;
+        g_desktop.remote.screenCount = (uint8_t)count;
+        g_desktop.remote.currentScreen = (uint8_t)current;
+        g_session.info.login.rights = rights;
     }
     static UINT State(HMENU m, UINT id) { return GetMenuState(m, id, MF_BYCOMMAND); }
     static bool Grey(UINT id) { return State(g_viewer.menu, id) & MF_GRAYED; }
@@ -202,11 +204,11 @@ TEST_F(Language, ScreenCommandRefusesScreensThatCannotBeChosenAndQueuesTheRest)
         SetScreens(c.count, 1, c.rights);
         EXPECT_FALSE(SelectScreenCommand(c.command)) << c.command;
     }
-    ASSERT_EQ(g_viewer.sendQueue.writeIndex, g_viewer.sendQueue.readIndex);
+    ASSERT_EQ(g_session.sendQueue.writeIndex, g_session.sendQueue.readIndex);
     SetScreens(3, 1, RIGHT_REMOTE_CONTROL);
     ASSERT_TRUE(SelectScreenCommand(41001));
-    ASSERT_EQ(g_viewer.sendQueue.writeIndex - g_viewer.sendQueue.readIndex, 1);
-    const SendSlot &s = g_viewer.sendQueue.slots[g_viewer.sendQueue.readIndex];
+    ASSERT_EQ(g_session.sendQueue.writeIndex - g_session.sendQueue.readIndex, 1);
+    const SendSlot &s = g_session.sendQueue.slots[g_session.sendQueue.readIndex];
     ASSERT_EQ(s.length, 28u);
     BYTE expect[28] = {58, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 2};
     EXPECT_EQ(memcmp(s.buffer, expect, sizeof(expect)), 0);

@@ -4,6 +4,7 @@
 
 #include "tests/wine/viewer_fixture.h"
 #include "ui/logo_win.h"
+#include "session/state_win.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ TEST_F(Logo, GoesWithTheMainWindow)
     ASSERT_EQ(ShowLogo(10), 1);
     HWND logo = g_viewer.logoWindow;
     HWND main = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
-    g_viewer.socket = INVALID_SOCKET;
+    g_session.socket = INVALID_SOCKET;
     CallWindowProcA(mainProc, main, WM_ENDSESSION, TRUE, 0);
     g_viewer.timedBoxesClosed = FALSE;
     EXPECT_FALSE(IsWindow(logo));

@@ -6,12 +6,13 @@
 #include "desktop/screen_win.h"
 #include "shell/messages.h"
 #include "tests/wine/viewer_fixture.h"
+#include "desktop/state_win.h"
 
 namespace {
 
 void BuildModelWithoutWindows(void)
 {
-    ScreenModel *m = &g_viewer.screen;
+    ScreenModel *m = &g_desktop.screen;
     ASSERT_TRUE(TileLayoutCompute(&m->layout, 64, 64, 16));
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
@@ -31,14 +32,14 @@ void BuildModelWithoutWindows(void)
     m->frame = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     m->frameBits = (BYTE *)bits;
     ASSERT_TRUE(m->frame && bits);
-    g_viewer.session.desktopActive = 1;
+    g_desktop.desktopActive = 1;
 }
 
 TEST(ScreenTeardown, WaitsForAPublishInProgressBeforeFreeingTiles)
 {
     PrepareTestViewer();
     BuildModelWithoutWindows();
-    ScreenModel *m = &g_viewer.screen;
+    ScreenModel *m = &g_desktop.screen;
     // This thread plays a publish that has found the frame and is copying a tile.
     EnterCriticalSection(&g_viewer.screenLock);
     HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
@@ -55,7 +56,7 @@ TEST(ScreenTeardown, WaitsForAPublishInProgressBeforeFreeingTiles)
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++)
             EXPECT_TRUE(m->tiles[r][c].bits == NULL) << r << "," << c;
-    EXPECT_EQ(g_viewer.session.desktopActive, 0u);
+    EXPECT_EQ(g_desktop.desktopActive, 0u);
     TeardownDesktop(); // twice in a row does nothing the second time
 }
 

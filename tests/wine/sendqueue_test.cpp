@@ -9,6 +9,7 @@
 #include "shell/messages.h"
 #include "shell/msgbox_win.h"
 #include "tests/wine/viewer_fixture.h"
+#include "session/state_win.h"
 
 #include <string>
 #include <vector>
@@ -47,7 +48,7 @@ protected:
     void TearDown() override
     {
         SetEvent(g_viewer.stopEvent);
-        for (HANDLE *t : {&g_viewer.sendThread, &g_viewer.networkEventThread})
+        for (HANDLE *t : {&g_session.sendThread, &g_session.networkEventThread})
             if (*t) {
                 WaitForSingleObject(*t, 5000);
                 CloseHandle(*t);
@@ -57,9 +58,9 @@ protected:
         SendQueueDestroy();
         CloseHandle(g_viewer.stopEvent);
         g_viewer.stopEvent = NULL;
-        if (g_viewer.socket != INVALID_SOCKET)
-            closesocket(g_viewer.socket);
-        g_viewer.socket = INVALID_SOCKET;
+        if (g_session.socket != INVALID_SOCKET)
+            closesocket(g_session.socket);
+        g_session.socket = INVALID_SOCKET;
     }
 };
 
@@ -80,7 +81,7 @@ TEST_F(SendQueueTest, SixtyFourthPacketWaitsUntilStopEvent)
     CloseHandle(t);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(oom, 0);
-    EXPECT_EQ(g_viewer.sendQueue.writeIndex, 63);
+    EXPECT_EQ(g_session.sendQueue.writeIndex, 63);
 }
 
 // The UI thread meets a full ring: pointer moves are dropped first, keeping room for
@@ -114,7 +115,7 @@ TEST_F(SendQueueTest, UiThreadNeverWaitsForAFullRing)
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(keys[i], i < 15 ? 1 : 0) << i;
     EXPECT_EQ(stalledPosts, 1);
-    EXPECT_EQ(g_viewer.sendQueue.writeIndex, 63);
+    EXPECT_EQ(g_session.sendQueue.writeIndex, 63);
 }
 
 // A worker waiting for room is released when the SendThread ends on a failed send,
@@ -127,7 +128,7 @@ TEST_F(SendQueueTest, ProducersAreReleasedWhenTheSendThreadEnds)
     setsockopt(server, SOL_SOCKET, SO_LINGER, (const char *)&reset, sizeof(reset));
     closesocket(server);
     Sleep(200);
-    g_viewer.socket = client;
+    g_session.socket = client;
     static BYTE packet[12] = {12};
     static int result;
     int oom;
@@ -192,7 +193,7 @@ TEST_P(SlowConnection, DeliversEveryByteInOrder)
     setsockopt(server, SOL_SOCKET, SO_RCVBUF, (const char *)&small, sizeof(small));
     BOOL on = TRUE; // as the viewer's own socket has it
     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, (const char *)&on, sizeof(on));
-    g_viewer.socket = client;
+    g_session.socket = client;
     if (withEventThread) {
         ASSERT_TRUE(StartNetworkEventThread());
     } else {
@@ -210,7 +211,7 @@ TEST_P(SlowConnection, DeliversEveryByteInOrder)
     }
     Reader reader = {server, expect.size(), ""};
     HANDLE rt = CreateThread(NULL, 0, SlowReader, &reader, 0, NULL);
-    LONG before = g_viewer.session.bytesSent;
+    LONG before = g_session.info.bytesSent;
     ASSERT_TRUE(StartSendThread());
     int oom;
     for (const std::string &p : packets)
@@ -219,9 +220,9 @@ TEST_P(SlowConnection, DeliversEveryByteInOrder)
     CloseHandle(rt);
     EXPECT_TRUE(reader.got == expect) << reader.got.size() << " of " << expect.size();
     DWORD t0 = GetTickCount();
-    while (g_viewer.session.bytesSent - before != (LONG)expect.size() && GetTickCount() - t0 < 5000)
+    while (g_session.info.bytesSent - before != (LONG)expect.size() && GetTickCount() - t0 < 5000)
         Sleep(10);
-    EXPECT_EQ(g_viewer.session.bytesSent - before, (LONG)expect.size());
+    EXPECT_EQ(g_session.info.bytesSent - before, (LONG)expect.size());
     closesocket(server);
 }
 
@@ -240,10 +241,10 @@ TEST_F(SendQueueTest, ReadinessIsAnnouncedAfterTheClose)
     WSANETWORKEVENTS batch = {};
     batch.lNetworkEvents = FD_READ | FD_CLOSE;
     AnnounceNetworkEvents(&batch, &closed);
-    EXPECT_EQ(WaitForSingleObject(g_viewer.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(g_session.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0);
     batch.lNetworkEvents = FD_READ;
     AnnounceNetworkEvents(&batch, &closed);
-    EXPECT_EQ(WaitForSingleObject(g_viewer.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0) << "data after the close";
+    EXPECT_EQ(WaitForSingleObject(g_session.readReadyEvent, 0), (DWORD)WAIT_OBJECT_0) << "data after the close";
     batch.lNetworkEvents = FD_READ | FD_CLOSE;
     AnnounceNetworkEvents(&batch, &closed);
     int closes = 0;

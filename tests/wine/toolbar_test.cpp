@@ -7,6 +7,7 @@
 #include "shell/commandstate_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -34,8 +35,8 @@ protected:
     {
         DestroyWindow(frame);
         g_viewer.toolbar = NULL;
-        g_viewer.levelSlider = NULL;
-        for (HWND &l : g_viewer.keyLights)
+        g_desktop.levelSlider = NULL;
+        for (HWND &l : g_desktop.keyLights)
             l = NULL;
     }
     RECT ChildRect(HWND w)
@@ -54,19 +55,19 @@ TEST_F(ToolbarExtras, LightsLabelsAndSliderSitRightOfTheLastButton)
     SendMessageA(g_viewer.toolbar, TB_GETITEMRECT, 19, (LPARAM)&last);
     const int frameX = last.right + 8, r = frameX + 74;
     for (int i = 0; i < 3; i++) {
-        ASSERT_NE(g_viewer.keyLights[i], (HWND)NULL);
-        EXPECT_EQ(GetWindowLongPtrA(g_viewer.keyLights[i], GWLP_USERDATA), i);
-        HWND box = GetParent(g_viewer.keyLights[i]);
+        ASSERT_NE(g_desktop.keyLights[i], (HWND)NULL);
+        EXPECT_EQ(GetWindowLongPtrA(g_desktop.keyLights[i], GWLP_USERDATA), i);
+        HWND box = GetParent(g_desktop.keyLights[i]);
         EXPECT_EQ(ChildRect(box).left, frameX);
         RECT lr;
-        GetWindowRect(g_viewer.keyLights[i], &lr);
+        GetWindowRect(g_desktop.keyLights[i], &lr);
         MapWindowPoints(NULL, box, (POINT *)&lr, 2);
         EXPECT_EQ(lr.left, 24 * i);
         EXPECT_EQ(lr.right - lr.left, 24);
         EXPECT_EQ(lr.bottom - lr.top, 22);
     }
     HWND slider = GetDlgItem(g_viewer.toolbar, 202);
-    ASSERT_EQ(slider, g_viewer.levelSlider);
+    ASSERT_EQ(slider, g_desktop.levelSlider);
     RECT sr = ChildRect(slider);
     EXPECT_EQ(sr.left, r + 40);
     EXPECT_EQ(sr.right - sr.left, 74);
@@ -88,7 +89,7 @@ TEST_F(ToolbarExtras, LightsLabelsAndSliderSitRightOfTheLastButton)
     EXPECT_TRUE(IsWindowEnabled(slider));
     EXPECT_EQ(SendMessageA(slider, TBM_GETPOS, 0, 0), 3);
     EnableLevelSlider(99);
-    EXPECT_EQ(g_viewer.session.sliderLevel, 7u);
+    EXPECT_EQ(g_desktop.sliderLevel, 7u);
 }
 
 TEST_F(ToolbarExtras, LightsTakeTheThreeBytesAndRefuseAShortPacket)
@@ -96,14 +97,14 @@ TEST_F(ToolbarExtras, LightsTakeTheThreeBytesAndRefuseAShortPacket)
     ASSERT_TRUE(AddToolbarExtras(g_viewer.toolbar));
     const BYTE bytes[3] = {1, 0, 2};
     SessPacketHeader h = {PKT_KEYBOARD_LIGHTS, 2, 0};
-    g_viewer.lightState[0] = g_viewer.lightState[1] = g_viewer.lightState[2] = 0;
+    g_desktop.lightState[0] = g_desktop.lightState[1] = g_desktop.lightState[2] = 0;
     EXPECT_EQ(HandleKeyboardLights(&h, bytes), 1);
-    EXPECT_EQ(g_viewer.lightState[0], 0);
+    EXPECT_EQ(g_desktop.lightState[0], 0);
     h.dwDataLen = 3;
     EXPECT_EQ(HandleKeyboardLights(&h, bytes), 1);
-    EXPECT_EQ(g_viewer.lightState[0], 1);
-    EXPECT_EQ(g_viewer.lightState[1], 0);
-    EXPECT_EQ(g_viewer.lightState[2], 2);
+    EXPECT_EQ(g_desktop.lightState[0], 1);
+    EXPECT_EQ(g_desktop.lightState[1], 0);
+    EXPECT_EQ(g_desktop.lightState[2], 2);
 }
 
 TEST_F(ToolbarExtras, ConsoleToolbarEntries)
