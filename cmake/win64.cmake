@@ -47,6 +47,8 @@ add_library(corvid_win STATIC
   filetransfer/drag_win.cpp
   filetransfer/droptarget_win.cpp
   filetransfer/pastefiles_win.cpp
+  filetransfer/dataobject_win.cpp
+  filetransfer/dropsource_win.cpp
   filetransfer/compare_win.cpp
   filetransfer/panelmenu_win.cpp
   filetransfer/route_win.cpp
@@ -89,7 +91,7 @@ add_library(corvid_win STATIC
   ui/toolbar_win.cpp
   ui/windowfailure_win.cpp
 )
-target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)
+target_link_libraries(corvid_win PUBLIC corvid_core comctl32 ole32 uuid shlwapi shell32 user32 gdi32 advapi32 ws2_32 bcrypt)
 
 # Icons, the toolbar strip and the connect animation are drawn by scripts, not kept
 # as binaries.
@@ -182,6 +184,9 @@ add_custom_target(corvid_dist ALL DEPENDS ${CORVID_DIST_DIR}/stamp)
 
 add_executable(tallydesk-stub WIN32 tools/tallydesk-stub/stub_win.cpp tools/tallydesk-stub/ftpanel_win.cpp)
 target_link_libraries(tallydesk-stub PRIVATE corvid_core user32 comctl32 psapi)
+# A drop target and paster standing in for Explorer in the end-to-end tests.
+add_executable(droptarget WIN32 tools/droptarget/droptarget_win.cpp)
+target_link_libraries(droptarget PRIVATE ole32 uuid shell32 user32 gdi32 bcrypt)
 
 # GoogleTest cross-built from Debian's sources for the Win32 glue tests.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)

@@ -1,6 +1,9 @@
 // Drag and drop between the two panels: the frame holds the mouse while the drag image
 // follows it; released over the other panel's list, the selection is copied there
-// (command 40039, with its own checks). UI thread only.
+// (command 40039, with its own checks). The remote panel's drag is an OLE drag that other
+// programs may take too (dropsource_win.cpp); over this window it looks and ends the same.
+// UI thread only.
+#include "filetransfer/dragout_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/ftcommands.h"
 #include "resources/resource.h"
@@ -9,6 +12,10 @@
 #include <commctrl.h>
 
 enum { kMaxDragged = 256 };  // more than any list shows at once
+
+// OLE runs the drag out (its own capture and loop): the frame's mouse messages are not the
+// drag's. The picture shows only over the frame.
+static int g_oleDrag, g_imageShown;
 
 // The part of the list where items show: without the column header in details view.
 static RECT VisibleArea(FilePanel *p)
@@ -112,8 +119,32 @@ void FtBeginDrag(FilePanel *p, int item, POINT inList)
         FrameOffset(screen, &f);
         ImageList_DragEnter(g_ft.frame, f.x, f.y);
     }
+    g_imageShown = 1;
+    // With the button already up (the notification came late) an OLE drag would drop at
+    // once wherever the pointer is.
+    if (index == kFtRemote && (GetKeyState(VK_LBUTTON) < 0 || GetKeyState(VK_RBUTTON) < 0)) {
+        int own = 0;
+        POINT at = screen;
+        g_oleDrag = 1;
+        const int started = FtDragOut(p, &own, &at);
+        g_oleDrag = 0;
+        if (started) {
+            FtEndDrag(at, own);
+            return;
+        }
+    }
     SetCapture(g_ft.frame);
     FtDragMove(screen);
+}
+
+static void EndImage(void)
+{
+    if (!g_ft.dragImage)
+        return;
+    ImageList_DragLeave(g_ft.frame);
+    ImageList_EndDrag();
+    ImageList_Destroy(g_ft.dragImage);
+    g_ft.dragImage = NULL;
 }
 
 // The other panel's list when the point is over it, else NULL.
@@ -126,10 +157,8 @@ static HWND DropTarget(POINT screen)
     return list;
 }
 
-void FtDragMove(POINT screen)
+static void Feedback(POINT screen)
 {
-    if (!g_ft.dragging)
-        return;
     POINT f;
     FrameOffset(screen, &f);
     if (g_ft.dragImage)
@@ -139,18 +168,39 @@ void FtDragMove(POINT screen)
     SetCursor(c ? c : LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
 }
 
+void FtDragMove(POINT screen)
+{
+    if (g_ft.dragging && !g_oleDrag)
+        Feedback(screen);
+}
+
+int FtDragFeedback(POINT screen, int keep)
+{
+    HWND w = WindowFromPoint(screen);
+    // A window of another program lying on the frame is not the frame.
+    const int over = w && g_ft.frame && GetAncestor(w, GA_ROOT) == g_ft.frame;
+    if (!g_ft.dragging)
+        return over;
+    if (!keep) {
+        EndImage();
+        return over;
+    }
+    if (g_ft.dragImage && over != g_imageShown) {
+        ImageList_DragShowNolock(over);
+        g_imageShown = over;
+    }
+    if (over)
+        Feedback(screen);
+    return over;
+}
+
 void FtEndDrag(POINT screen, int drop)
 {
-    if (!g_ft.dragging)
+    if (!g_ft.dragging || g_oleDrag)
         return;
     // Cleared first: releasing the capture comes back here as a lost capture.
     g_ft.dragging = FALSE;
-    if (g_ft.dragImage) {
-        ImageList_DragLeave(g_ft.frame);
-        ImageList_EndDrag();
-        ImageList_Destroy(g_ft.dragImage);
-        g_ft.dragImage = NULL;
-    }
+    EndImage();
     if (GetCapture() == g_ft.frame)
         ReleaseCapture();
     SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_ARROW));

@@ -3,6 +3,7 @@
 #include "filetransfer/frame_win.h"
 
 #include "filetransfer/droptarget_win.h"
+#include "filetransfer/dragout_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/layout.h"
 #include "filetransfer/operation_win.h"
@@ -113,6 +114,7 @@ void FtUpdateCommands(void)
     const int right = FtHasRight();
     const int items = p->list ? (int)SendMessageA(p->list, LVM_GETITEMCOUNT, 0, 0) : 0;
     const int one = p->selectedCount == 1 && p->focused && strcmp(p->focused->entry.name, "..") != 0;
+    const int remote = g_ft.activePanel == kFtRemote;
     const int deep = !FtIsRoot(p->currentDirectory) && strlen(p->currentDirectory) >= 3;
     Enable(IDM_FT_PROPERTIES, one);
     Enable(IDM_FT_RENAME, one && right);
@@ -127,6 +129,7 @@ void FtUpdateCommands(void)
     Enable(IDM_FT_COPY_RIGHT, right && g_ft.panels[kFtLocal].selectedCount > 0);
     Enable(IDM_FT_COPY_LEFT, right && g_ft.panels[kFtRemote].selectedCount > 0);
     Enable(IDM_FT_COMPARE, 1);
+    Enable(IDM_FT_COPY_CLIPBOARD, right && remote && p->selectedCount > 0);
     Mark(IDM_FT_SORT_FIRST, IDM_FT_SORT_LAST, IDM_FT_SORT_FIRST + (UINT)p->sortKey);
     Mark(IDM_FT_VIEW_DETAILS, IDM_FT_VIEW_LIST, IDM_FT_VIEW_DETAILS + (UINT)(p->viewStyle - FT_VIEW_DETAILS));
 }
@@ -193,6 +196,9 @@ void FtFrameCommand(UINT command)
         return;
     case IDM_FT_COMPARE:
         FtComparePanels();
+        return;
+    case IDM_FT_COPY_CLIPBOARD:
+        FtCopyToClipboard();
         return;
     case IDM_FT_UP:
         remote ? FtRemoteUp() : FtLocalUp();

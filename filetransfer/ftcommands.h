@@ -31,5 +31,6 @@
 #define IDM_FT_REFRESH_REMOTE   40057
 #define IDM_FT_COMPARE          40058
 #define IDM_FT_PASTE            40070   /* files copied in Explorer into the remote panel */
+#define IDM_FT_COPY_CLIPBOARD   40071   /* the remote selection on the clipboard */
 
 #endif

@@ -7,6 +7,7 @@
 #include "filetransfer/panel_win.h"
 #include "filetransfer/selectiontext.h"
 #include "lang/stringids.h"
+#include "resources/resource.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
@@ -700,4 +701,30 @@ void FtOnAckPacket(const SessPacketHeader *h, const uint8_t *payload)
     // (a download waits on past a cancel until then) sees both and stops.
     PostMessageA(g_progressDialog, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(g_progressDialog, WM_CV_FT_CONTINUE, 0, 0);
+}
+
+// A download outside the two panels (remote files given to another program).
+int FtDownloadInto(HWND owner, SelectionList *items, const char *remote, const char *target)
+{
+    if (!MayStart(owner)) {
+        FreeSelection(items);
+        return 2;
+    }
+    ProgressRun run = {};
+    run.params.panel = kFtRemote;
+    snprintf(run.params.folder, sizeof(run.params.folder), "%s", remote);
+    snprintf(run.params.target, sizeof(run.params.target), "%s", target);
+    run.copy = 1;
+    run.params.selection = *items;
+    *items = SelectionList{};
+    run.worker = FtDownloadWorker;
+    run.titleSuffix = IDS_FT_DOWNLOAD;
+    run.animation = IDA_COPY;
+    run.needsReply = 1;
+    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_COPY_PROGRESS), owner,
+                                      ProgressProc, (LPARAM)&run);
+    JoinWorker(kWorkerEndMs);
+    FreeSelection(&run.params.selection);
+    WriteLogF("Download into %s: %s.", target, r == 1 ? "every item arrived" : "stopped");
+    return r == 1 ? 1 : 2;
 }

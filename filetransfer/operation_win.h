@@ -94,3 +94,9 @@ void FtCopySelection(int source);
 // upload_win.cpp, download_win.cpp: the workers of progress dialog 163.
 void FtUploadWorker(WorkerParams *w);
 void FtDownloadWorker(WorkerParams *w);
+
+// Downloads items (records of remote folder remote; taken, freed at the end) into the
+// local folder target under progress dialog 163, with the copy's rules but without its
+// confirmation or a refresh. Returns when it ended: 1 when every item arrived, 2 when it
+// stopped, failed or did not start. UI thread.
+int FtDownloadInto(HWND owner, SelectionList *items, const char *remote, const char *target);

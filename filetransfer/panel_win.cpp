@@ -317,6 +317,11 @@ static int ListKey(FilePanel *p, WORD vk)
             return 0;
         FtFrameCommand(IDM_FT_PASTE);
         return 1;
+    case 'C':
+        if (!ctrl || !remote)
+            return 0;
+        FtFrameCommand(IDM_FT_COPY_CLIPBOARD);
+        return 1;
     case VK_DIVIDE:
         if (!ctrl)
             return 0;

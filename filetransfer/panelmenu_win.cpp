@@ -1,5 +1,6 @@
 // The panels' context menus: 150 on an item, 151 on empty space, from the language
 // library; their commands go to the frame like the menu bar's. UI thread only.
+#include "filetransfer/dragout_win.h"
 #include "filetransfer/droptarget_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/panel_win.h"
@@ -21,6 +22,7 @@ void FtPrepareItemMenu(HMENU m, FilePanel *p)
     Enable(m, IDM_FT_DELETE, p->selectedCount > 0 && right);
     Enable(m, IDM_FT_PROPERTIES, one);
     Enable(m, IDM_FT_RENAME, one && right);
+    Enable(m, IDM_FT_COPY_CLIPBOARD, p == &g_ft.panels[kFtRemote] && p->selectedCount > 0 && right);
 }
 
 void FtPrepareSpaceMenu(HMENU m, FilePanel *p)
@@ -30,7 +32,8 @@ void FtPrepareSpaceMenu(HMENU m, FilePanel *p)
     CheckMenuRadioItem(m, IDM_FT_SORT_FIRST, IDM_FT_SORT_LAST, IDM_FT_SORT_FIRST + (UINT)p->sortKey, MF_BYCOMMAND);
     Enable(m, IDM_FT_NEW_FOLDER, FtHasRight());
     Enable(m, IDM_FT_PASTE,
-           p == &g_ft.panels[kFtRemote] && FtMayTakeFiles(0) && IsClipboardFormatAvailable(CF_HDROP));
+           p == &g_ft.panels[kFtRemote] && FtMayTakeFiles(0) && IsClipboardFormatAvailable(CF_HDROP) &&
+               !FtClipboardHoldsOwnItems());
 }
 
 void FtPanelContextMenu(FilePanel *p, POINT screen)

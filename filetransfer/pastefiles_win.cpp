@@ -1,6 +1,7 @@
 // Files brought from outside the panels, dropped on the remote panel or pasted there
 // (CF_HDROP): read from the block, grouped by folder, confirmed with the copy dialog and
 // uploaded into the remote panel's folder, then the remote panel is read again. UI thread.
+#include "filetransfer/dragout_win.h"
 #include "filetransfer/droptarget_win.h"
 
 #include "filetransfer/ftcommands.h"
@@ -260,6 +261,12 @@ void FtPasteFiles(void)
 {
     if (!FtMayTakeFiles(1))
         return;
+    if (FtClipboardHoldsOwnItems()) {
+        WriteLogF("Paste: the clipboard holds this viewer's own remote items.");
+        FtPathBox(RemoteList(), IDS_FT_CANNOT_COPY, IDS_FT_UPLOAD, IDS_FT_PASTE_OWN_ITEMS, "",
+                  MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     if (!IsClipboardFormatAvailable(CF_HDROP)) {
         WriteLogF("Paste: the clipboard holds no files.");
         FtPathBox(RemoteList(), IDS_FT_CANNOT_COPY, IDS_FT_UPLOAD, IDS_FT_PASTE_NO_FILES, "",

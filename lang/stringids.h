@@ -288,6 +288,7 @@
 #define IDS_FT_DROP_FOLDERS     1143    /* the copy dialog's source: the first folder, how many more */
 #define IDS_FT_CLIPBOARD_BUSY   1144    /* the clipboard cannot be opened */
 #define IDS_FT_DROP_DAMAGED     1145    /* the file list offered cannot be read */
+#define IDS_FT_PASTE_OWN_ITEMS  1146    /* Paste of remote items this viewer put on the clipboard */
 #define IDS_FT_CANNOT_SET_ATTRIBUTES 110
 #define IDS_HELP_FT_NAME        111
 #define IDS_HELP_FT_TYPE        112
@@ -323,5 +324,11 @@
 #define IDS_FT_UPLOAD           141 /* after the copy titles */
 #define IDS_FT_DOWNLOAD         142
 #define IDS_FT_BAD_NAME         145 /* a typed name that is not one file name */
+
+/* Remote files given to other programs (a drag out, Ctrl+C) */
+#define IDS_FT_OUT_NO_WINDOW    1160    /* asked for while the file-transfer window is closed */
+#define IDS_FT_OUT_NO_RIGHT     1161
+#define IDS_FT_OUT_BUSY         1162    /* asked for while another operation runs */
+#define IDS_FT_OUT_NO_CLIPBOARD 1163
 
 #endif

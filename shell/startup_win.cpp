@@ -4,6 +4,7 @@
 
 #include "console/console_win.h"
 #include "shell/profile_win.h"
+#include "filetransfer/dragout_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "shell/log_win.h"
@@ -183,7 +184,8 @@ static int StartUp(HINSTANCE instance, const char *commandLine)
         return 0;
     g_viewer.sessionStamp = (DWORD)time(NULL);
     snprintf(g_viewer.logPath, sizeof(g_viewer.logPath), "%s\\Corvid.log", g_viewer.moduleDirectory);
-    // OLE, not COM alone: the remote panel is a drop target.
+    // OLE, not COM alone: the remote panel takes dropped files, and drags and the
+    // clipboard carry remote files out.
     OleInitialize(NULL);
     LookUpShellHelpers();
     if (!ManagerLinkOpen())
@@ -225,8 +227,11 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
     for (size_t i = 0; i < kStartupLockCount; i++)
         InitializeCriticalSection(kStartupLocks[i]);
     ProfileStart();
-    if (StartUp(instance, commandLine))
+    if (StartUp(instance, commandLine)) {
+        FtOutboxAtStart();  // remote files that ended viewers gave out
         RunMessageLoop();
+    }
+    FtOutboxAtExit();
     Shutdown();
     return 0;
 }
