@@ -68,6 +68,9 @@ target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${C
 
 add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})
+# One format for all C++ files: ./corvid format applies it.
+add_test(NAME format.check COMMAND sh -c "git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror"
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
 add_test(NAME resources.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/resources_check.py ${CMAKE_SOURCE_DIR})
 # The compiled help file comes from the win64 build; without one only its sources are checked.
 if(CORVID_WIN64_DIR)
