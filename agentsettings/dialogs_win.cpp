@@ -80,17 +80,23 @@ void SettingsErrorBox(HWND owner, UINT stringId, const char *arg)
 
 struct NodeArgs {
     int protocol;
-    int isNew;   // opened on an empty text: the help topic of a new node
-    char *text;  // 128 bytes
+    int isNew;  // opened on an empty text: the help topic of a new node
+    char *text; // 128 bytes
 };
 
 static const ControlHelp kTcpNodeHelp[] = {
-    {IDC_AS_NODE_TEXT, IDS_HELP_AS_TCP_NODE}, {IDOK, IDS_HELP_OK}, {IDCANCEL, IDS_HELP_CANCEL},
-    {IDHELP, IDS_HELP_HELP}, {0, 0},
+    {IDC_AS_NODE_TEXT, IDS_HELP_AS_TCP_NODE},
+    {IDOK, IDS_HELP_OK},
+    {IDCANCEL, IDS_HELP_CANCEL},
+    {IDHELP, IDS_HELP_HELP},
+    {0, 0},
 };
 static const ControlHelp kIpxNodeHelp[] = {
-    {IDC_AS_NODE_TEXT, IDS_HELP_AS_IPX_NODE}, {IDOK, IDS_HELP_OK}, {IDCANCEL, IDS_HELP_CANCEL},
-    {IDHELP, IDS_HELP_HELP}, {0, 0},
+    {IDC_AS_NODE_TEXT, IDS_HELP_AS_IPX_NODE},
+    {IDOK, IDS_HELP_OK},
+    {IDCANCEL, IDS_HELP_CANCEL},
+    {IDHELP, IDS_HELP_HELP},
+    {0, 0},
 };
 
 // A key that makes the IPX/SPX node neither "*" nor hexadecimal digits has no effect:
@@ -171,8 +177,12 @@ INT_PTR NodeDialog(HWND owner, int protocol, char *text)
 // ---- community password ---------------------------------------------------------------
 
 static const ControlHelp kPasswordHelp[] = {
-    {IDC_AS_PASSWORD, IDS_HELP_AS_PASSWORD}, {IDC_AS_CONFIRM, IDS_HELP_AS_PASSWORD}, {IDOK, IDS_HELP_OK},
-    {IDCANCEL, IDS_HELP_CANCEL}, {IDHELP, IDS_HELP_HELP}, {0, 0},
+    {IDC_AS_PASSWORD, IDS_HELP_AS_PASSWORD},
+    {IDC_AS_CONFIRM, IDS_HELP_AS_PASSWORD},
+    {IDOK, IDS_HELP_OK},
+    {IDCANCEL, IDS_HELP_CANCEL},
+    {IDHELP, IDS_HELP_HELP},
+    {0, 0},
 };
 
 static void PasswordOk(HWND dlg, char *password)
@@ -229,8 +239,8 @@ INT_PTR CommunityPasswordDialog(HWND owner, char *password)
     char copy[kAsPasswordField];
     memcpy(copy, password, kAsPasswordField);
     copy[kAsPasswordMax] = 0;
-    INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_AS_PASSWORD), owner, PasswordProc,
-                                (LPARAM)copy);
+    INT_PTR r =
+        DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_AS_PASSWORD), owner, PasswordProc, (LPARAM)copy);
     if (r == IDOK)
         memcpy(password, copy, kAsPasswordField);
     SecureZeroMemory(copy, sizeof(copy));

@@ -8,11 +8,11 @@
 #include "session/envelope.h"
 
 enum : uint32_t {
-    kListsFixed = kPacketHeaderSize + 4,        // header, record count
-    kCommunitiesFixed = kPacketHeaderSize + 8,  // header, last-packet flag, record count
+    kListsFixed = kPacketHeaderSize + 4,       // header, record count
+    kCommunitiesFixed = kPacketHeaderSize + 8, // header, last-packet flag, record count
     kListsRecordFixed = 8,
     kCommunitiesRecordFixed = 104,
-    kListsCloseAbove = 31736,       // after a record: a packet past these ends there
+    kListsCloseAbove = 31736, // after a record: a packet past these ends there
     kCommunitiesCloseAbove = 31640,
 };
 
@@ -24,12 +24,12 @@ struct PackRecord {
 };
 
 struct Packer {
-    uint8_t *buf;  // kAsPacketBuffer bytes
+    uint8_t *buf; // kAsPacketBuffer bytes
     uint32_t type;
     uint32_t fixed, recordFixed, closeAbove;
-    uint32_t len;      // the packet so far: header, fixed fields and records
-    uint32_t records;  // in this packet, the open one included
-    uint32_t countAt;  // where the open record's string count lives
+    uint32_t len;     // the packet so far: header, fixed fields and records
+    uint32_t records; // in this packet, the open one included
+    uint32_t countAt; // where the open record's string count lives
     AsQueueFn queue;
     void *ctx;
 };

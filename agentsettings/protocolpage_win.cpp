@@ -3,10 +3,10 @@
 #include "agentsettings/settings.h"
 #include "agentsettings/sheet_win.h"
 #include "agentsettings/sheetparts_win.h"
+#include "agentsettings/state_win.h"
 #include "lang/stringids.h"
 #include "shell/state.h"
 #include "ui/help_win.h"
-#include "agentsettings/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -26,22 +26,27 @@ struct ProtocolPage {
 static ProtocolPage g_pages[kAsProtocols];
 
 static const ControlHelp kTcpHelp[] = {
-    {IDC_AS_IN_USE, IDS_HELP_AS_IN_USE},       {IDC_AS_COMMUNITIES, IDS_HELP_AS_COMMUNITIES},
-    {IDC_AS_PASSWORD_BUTTON, IDS_HELP_AS_PASSWORD_BUTTON}, {IDC_AS_NODES, IDS_HELP_AS_TCP_NODES},
-    {IDC_AS_ADD_NODE, IDS_HELP_AS_ADD_NODE},   {IDC_AS_EDIT_NODE, IDS_HELP_AS_EDIT_TCP_NODE},
-    {IDC_AS_DELETE_NODE, IDS_HELP_AS_DELETE_NODE}, {0, 0},
+    {IDC_AS_IN_USE, IDS_HELP_AS_IN_USE},
+    {IDC_AS_COMMUNITIES, IDS_HELP_AS_COMMUNITIES},
+    {IDC_AS_PASSWORD_BUTTON, IDS_HELP_AS_PASSWORD_BUTTON},
+    {IDC_AS_NODES, IDS_HELP_AS_TCP_NODES},
+    {IDC_AS_ADD_NODE, IDS_HELP_AS_ADD_NODE},
+    {IDC_AS_EDIT_NODE, IDS_HELP_AS_EDIT_TCP_NODE},
+    {IDC_AS_DELETE_NODE, IDS_HELP_AS_DELETE_NODE},
+    {0, 0},
 };
 static const ControlHelp kIpxHelp[] = {
-    {IDC_AS_IN_USE, IDS_HELP_AS_IN_USE},       {IDC_AS_COMMUNITIES, IDS_HELP_AS_COMMUNITIES},
-    {IDC_AS_PASSWORD_BUTTON, IDS_HELP_AS_PASSWORD_BUTTON}, {IDC_AS_NODES, IDS_HELP_AS_IPX_NODES},
-    {IDC_AS_ADD_NODE, IDS_HELP_AS_ADD_NODE},   {IDC_AS_EDIT_NODE, IDS_HELP_AS_EDIT_IPX_NODE},
-    {IDC_AS_DELETE_NODE, IDS_HELP_AS_DELETE_NODE}, {0, 0},
+    {IDC_AS_IN_USE, IDS_HELP_AS_IN_USE},
+    {IDC_AS_COMMUNITIES, IDS_HELP_AS_COMMUNITIES},
+    {IDC_AS_PASSWORD_BUTTON, IDS_HELP_AS_PASSWORD_BUTTON},
+    {IDC_AS_NODES, IDS_HELP_AS_IPX_NODES},
+    {IDC_AS_ADD_NODE, IDS_HELP_AS_ADD_NODE},
+    {IDC_AS_EDIT_NODE, IDS_HELP_AS_EDIT_IPX_NODE},
+    {IDC_AS_DELETE_NODE, IDS_HELP_AS_DELETE_NODE},
+    {0, 0},
 };
 
-static void Enable(HWND page, int id, int on)
-{
-    EnableWindow(GetDlgItem(page, id), on != 0);
-}
+static void Enable(HWND page, int id, int on) { EnableWindow(GetDlgItem(page, id), on != 0); }
 
 static AsNodeArray *CommunityNodes(const ProtocolPage *p)
 {

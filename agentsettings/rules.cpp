@@ -13,10 +13,7 @@ static void FillBlock(char *block, const char *text)
     memset(block + n, 0, kAsNodeBlock - n);
 }
 
-int AsSheetConfirmed(intptr_t, int applied)
-{
-    return applied != 0;
-}
+int AsSheetConfirmed(intptr_t, int applied) { return applied != 0; }
 
 int AsNodeAppend(AsNodeArray *a, const char *text)
 {
@@ -98,10 +95,7 @@ int AsPasswordCharsOk(const char *password)
     return 1;
 }
 
-static int IsHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
+static int IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 int AsIpxNodeTypingOk(const char *text)
 {
@@ -113,10 +107,7 @@ int AsIpxNodeTypingOk(const char *text)
     return 1;
 }
 
-static int IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+static int IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 void AsTrimBlanks(char *text)
 {

@@ -4,18 +4,18 @@
 
 #include "agentsettings/settings.h"
 #include "agentsettings/sheet_win.h"
-#include "session/sendqueue_win.h"
-#include "shell/post_win.h"
-#include "shell/report_win.h"
-#include "shell/strings_win.h"
+#include "agentsettings/state_win.h"
 #include "lang/stringids.h"
+#include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
+#include "shell/report_win.h"
 #include "shell/state.h"
-#include "agentsettings/state_win.h"
-#include "session/state_win.h"
+#include "shell/strings_win.h"
 
 #include <cstdio>
 
@@ -25,7 +25,7 @@ AgentSettingsState g_agentSettings;
 // answering the request, and the viewer stops collecting.
 enum { kAsNodesMax = 100000 };
 
-static HANDLE g_sender; // UI thread: the worker sending the settings back
+static HANDLE g_sender;          // UI thread: the worker sending the settings back
 static UiNotice g_settingsReady; // a whole set arrived or was given up; taken once
 static int g_incomplete;         // AgentSettingsLock: a packet of this answer was refused
 static int g_sheetOpen;          // UI thread: the sheet runs, a late notice must not open another
@@ -111,11 +111,21 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
         stored = 1;
         g_agentSettings.tick = GetTickCount();
         switch (h->dwType) {
-        case PKT_AGENT_SETTINGS_COMMON: ok = AsReceiveCommon(s, h, payload, version, &why); break;
-        case PKT_AGENT_SETTINGS_STRING: ok = AsReceiveString(s, h, payload, &why); break;
-        case PKT_AGENT_SETTINGS_FLAG: ok = AsReceiveFlag(s, h, payload, &why); break;
-        case PKT_AGENT_SETTINGS_NODE_LISTS: ok = AsReceiveNodeLists(s, h, payload, &why); break;
-        case PKT_AGENT_SETTINGS_COMMUNITIES: ok = AsReceiveCommunities(s, h, payload, &last, &why); break;
+        case PKT_AGENT_SETTINGS_COMMON:
+            ok = AsReceiveCommon(s, h, payload, version, &why);
+            break;
+        case PKT_AGENT_SETTINGS_STRING:
+            ok = AsReceiveString(s, h, payload, &why);
+            break;
+        case PKT_AGENT_SETTINGS_FLAG:
+            ok = AsReceiveFlag(s, h, payload, &why);
+            break;
+        case PKT_AGENT_SETTINGS_NODE_LISTS:
+            ok = AsReceiveNodeLists(s, h, payload, &why);
+            break;
+        case PKT_AGENT_SETTINGS_COMMUNITIES:
+            ok = AsReceiveCommunities(s, h, payload, &last, &why);
+            break;
         }
         if (NodesHeld(s) > kAsNodesMax) {
             // Nothing is opened on these: the UI thread reports it and brings the command back.
@@ -134,8 +144,7 @@ int HandleAgentSettingsPacket(const SessPacketHeader *h, const uint8_t *payload)
     if (!stored)
         WriteLogF("Agent settings packet of type %u arrived without a request: ignored.", (unsigned)h->dwType);
     else if (why)
-        WriteLogF("Agent settings packet of type %u (%u bytes) %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
-                  why);
+        WriteLogF("Agent settings packet of type %u (%u bytes) %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen, why);
     if (last)
         UiNoticeRaise(&g_settingsReady, g_viewer.mainWindow, WM_CV_SETTINGS_READY, 0, 0);
     return 1;

@@ -10,12 +10,12 @@
 #include "session/envelope.h"
 
 enum : uint32_t {
-    kListsHead = 4,         // record count
-    kListsRecord = 8,       // index, string count
-    kCommunitiesHead = 8,   // last-packet flag, record count
+    kListsHead = 4,       // record count
+    kListsRecord = 8,     // index, string count
+    kCommunitiesHead = 8, // last-packet flag, record count
     kCommunitiesRecord = 104,
-    kRecordSealed = 12,     // offset of the SealedBlock in a communities record
-    kRecordCount = 100,     // offset of its node count
+    kRecordSealed = 12, // offset of the SealedBlock in a communities record
+    kRecordCount = 100, // offset of its node count
 };
 
 static int Refuse(const char **why, const char *text)

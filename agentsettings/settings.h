@@ -12,19 +12,19 @@
 
 enum : uint32_t {
     kAsCommonFields = 14,
-    kAsCommonReadLen = 56,   // what the viewer reads of PKT_AGENT_SETTINGS_COMMON
-    kAsCommonSendLen = 68,   // what it sends: the 56 bytes and 12 zero bytes
-    kAsTextMax = 260,        // characters of the text
-    kAsTextField = 261,      // its field in PKT_AGENT_SETTINGS_STRING
-    kAsStringLen = 281,      // text field and the unaligned number
+    kAsCommonReadLen = 56, // what the viewer reads of PKT_AGENT_SETTINGS_COMMON
+    kAsCommonSendLen = 68, // what it sends: the 56 bytes and 12 zero bytes
+    kAsTextMax = 260,      // characters of the text
+    kAsTextField = 261,    // its field in PKT_AGENT_SETTINGS_STRING
+    kAsStringLen = 281,    // text field and the unaligned number
     kAsNumberMax = 100,
     kAsFlagLen = 4,
-    kAsNodeBlock = 128,      // every node string lives in a block of its own
-    kAsNodeMax = 127,        // characters of a node
+    kAsNodeBlock = 128, // every node string lives in a block of its own
+    kAsNodeMax = 127,   // characters of a node
     kAsPasswordField = 16,
     kAsPasswordMax = 15,
     kAsCommunities = 4,
-    kAsProtocols = 2,        // 0 TCP/IP, 1 IPX/SPX
+    kAsProtocols = 2, // 0 TCP/IP, 1 IPX/SPX
     kAsIpxNodeDigits = 12,
     kAsNodeCountMax = 32767, // nodes one array holds (what a list box shows); more is refused
     kAsPacketBuffer = 32768, // the packing buffer; no packet sent is longer
@@ -40,15 +40,15 @@ enum AsCommonField {
     AS_TRISTATE,      // 0 not available, 2 on, 3 off (other nonzero values show as off)
     AS_TCP_AVAILABLE, // never changed by the viewer
     AS_IPX_AVAILABLE,
-    AS_TCP_IN_USE,    // communities in use for TCP/IP
+    AS_TCP_IN_USE, // communities in use for TCP/IP
     AS_IPX_IN_USE,
     AS_SWITCH_B,
     AS_SWITCH_C,
     AS_SWITCH_D,
     AS_SWITCH_E,
     AS_SWITCH_F,
-    AS_LEVEL,         // 0..7
-    AS_OPTION_BITS,   // bit 0 available, bit 1 on, the rest kept as received
+    AS_LEVEL,       // 0..7
+    AS_OPTION_BITS, // bit 0 available, bit 1 on, the rest kept as received
 };
 
 // A count and an array of 128-byte blocks, each a NUL-terminated string.
@@ -68,10 +68,10 @@ struct AsCommunity {
 
 struct AgentSettings {
     uint32_t common[kAsCommonFields];
-    char text[kAsTextField];          // NUL-terminated
+    char text[kAsTextField]; // NUL-terminated
     uint32_t number;
     uint32_t flag;
-    AsNodeArray lists[kAsProtocols];  // the ProtocolNodeLists
+    AsNodeArray lists[kAsProtocols]; // the ProtocolNodeLists
     AsCommunity communities[kAsCommunities];
 };
 

@@ -3,12 +3,12 @@
 
 #include "agentsettings/settings.h"
 #include "agentsettings/sheetparts_win.h"
+#include "agentsettings/state_win.h"
 #include "lang/stringids.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/help_win.h"
-#include "agentsettings/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -21,11 +21,16 @@ int g_sheetConfirmed;
 static int g_sheetCentred;
 
 static const ControlHelp kCommonHelp[] = {
-    {IDC_AS_TRISTATE, IDS_HELP_AS_TRISTATE}, {IDC_AS_SWITCH_B, IDS_HELP_AS_SWITCH_B},
-    {IDC_AS_SWITCH_C, IDS_HELP_AS_SWITCH_C}, {IDC_AS_SWITCH_F, IDS_HELP_AS_SWITCH_F},
-    {IDC_AS_SWITCH_D, IDS_HELP_AS_SWITCH_D}, {IDC_AS_SWITCH_E, IDS_HELP_AS_SWITCH_E},
-    {IDC_AS_SWITCH_A, IDS_HELP_AS_SWITCH_A}, {IDC_AS_MODE_0, IDS_HELP_AS_MODE},
-    {IDC_AS_MODE_1, IDS_HELP_AS_MODE},       {IDC_AS_LEVEL, IDS_HELP_AS_LEVEL},
+    {IDC_AS_TRISTATE, IDS_HELP_AS_TRISTATE},
+    {IDC_AS_SWITCH_B, IDS_HELP_AS_SWITCH_B},
+    {IDC_AS_SWITCH_C, IDS_HELP_AS_SWITCH_C},
+    {IDC_AS_SWITCH_F, IDS_HELP_AS_SWITCH_F},
+    {IDC_AS_SWITCH_D, IDS_HELP_AS_SWITCH_D},
+    {IDC_AS_SWITCH_E, IDS_HELP_AS_SWITCH_E},
+    {IDC_AS_SWITCH_A, IDS_HELP_AS_SWITCH_A},
+    {IDC_AS_MODE_0, IDS_HELP_AS_MODE},
+    {IDC_AS_MODE_1, IDS_HELP_AS_MODE},
+    {IDC_AS_LEVEL, IDS_HELP_AS_LEVEL},
     {0, 0},
 };
 
@@ -51,15 +56,9 @@ void CentreSheetOnce(HWND page)
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-static void Check(HWND page, int id, int on)
-{
-    CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED);
-}
+static void Check(HWND page, int id, int on) { CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED); }
 
-static int Checked(HWND page, int id)
-{
-    return IsDlgButtonChecked(page, id) == BST_CHECKED;
-}
+static int Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 
 static void CommonInit(HWND page)
 {

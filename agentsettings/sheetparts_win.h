@@ -23,7 +23,6 @@ void ListReplaceBytes(HWND list, int index, UINT codePage, const char *text);
 // when arg is not NULL.
 void SettingsErrorBox(HWND owner, UINT stringId, const char *arg);
 
-
 // The protocol pages' dialog procedure; lParam of its page is the protocol.
 INT_PTR CALLBACK ProtocolPageProc(HWND page, UINT msg, WPARAM wp, LPARAM lp);
 // WM_NOTIFY of a page: help opens topic, OK confirms the sheet, leaving the page runs

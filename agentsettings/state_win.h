@@ -9,8 +9,8 @@
 
 struct AgentSettingsState {
     AgentSettings values;
-    DWORD state;   // AgentSettingsLock: kAsIdle, kAsRequested, kAsEditing, kAsGivenUp
-    DWORD tick;    // AgentSettingsLock: the request or the last packet
+    DWORD state; // AgentSettingsLock: kAsIdle, kAsRequested, kAsEditing, kAsGivenUp
+    DWORD tick;  // AgentSettingsLock: the request or the last packet
 };
 
 extern AgentSettingsState g_agentSettings;

@@ -20,10 +20,7 @@ using Bytes = std::vector<uint8_t>;
 const double kRound = 0.08; // seconds per round
 const int kRounds = 7;
 
-double Seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 int Fail(const char *what)
 {
@@ -46,23 +43,23 @@ std::vector<uint32_t> Desktop(int W, int H, int busy)
     uint32_t seed = 7;
     for (int y = 0; y < H; y++) {
         for (int x = 0; x < W; x++) {
-            uint32_t v = 0x3A6E;                                  // background
-            if (x >= 60 && x < 700 && y >= 40 && y < 560) {         // window
+            uint32_t v = 0x3A6E;                            // background
+            if (x >= 60 && x < 700 && y >= 40 && y < 560) { // window
                 v = 0x7FFF;
                 if (y < 62)
-                    v = 0x0C5A;                                   // title bar
+                    v = 0x0C5A; // title bar
                 else if (busy && y % 16 < 9 && x > 80 && x < 660 && (x / 7 + y / 16) % 9 != 0)
-                    v = (Next(&seed) & 3) ? 0x7FFF : 0x0000;      // text
+                    v = (Next(&seed) & 3) ? 0x7FFF : 0x0000; // text
             }
-            if (x >= 420 && x < 980 && y >= 300 && y < 720) {     // second window
+            if (x >= 420 && x < 980 && y >= 300 && y < 720) { // second window
                 v = 0x6318;
                 if (x >= 440 && x < 960 && y >= 340 && y < 420)
-                    v = (uint32_t)(x - 440) * 3 / 5;              // gradient
+                    v = (uint32_t)(x - 440) * 3 / 5; // gradient
                 if (busy && x >= 440 && x < 700 && y >= 440 && y < 700)
-                    v = Next(&seed) & 0x7FFF;                     // photo
+                    v = Next(&seed) & 0x7FFF; // photo
             }
             if (y >= H - 30)
-                v = 0x2529;                                       // task bar
+                v = 0x2529; // task bar
             px[(size_t)y * W + x] = v;
         }
     }
@@ -130,8 +127,8 @@ struct Screen {
     std::vector<Bytes> streams; // expected meaningful bytes per tile
     std::vector<Bytes> parts;   // part data per tile (after the address)
     Bytes frame;
-    size_t produced = 0;        // meaningful bytes of the whole screen
-    size_t wire = 0;            // part bytes of the whole screen
+    size_t produced = 0; // meaningful bytes of the whole screen
+    size_t wire = 0;     // part bytes of the whole screen
 };
 
 int TileMatches(const TileGeometry *g, const Bytes &tile, const Bytes &stream)
@@ -169,7 +166,8 @@ void PublishAll(Screen *s)
 
 // Screens per second of fn: the best of several short rounds, so that other work on
 // the machine shows as little as possible.
-template <typename Fn> double Rate(Fn fn)
+template <typename Fn>
+double Rate(Fn fn)
 {
     double best = 0;
     for (int round = 0; round < kRounds; round++) {
@@ -234,7 +232,11 @@ int RunDepth(const char *picture, int depth, const std::vector<uint32_t> &px, in
     };
     const double xr = mbs(xorAll);
     Report("XOR parts", xr, copy);
-    Report("XOR parts + publish", mbs([&] { xorAll(); PublishAll(&s); }), copy);
+    Report("XOR parts + publish", mbs([&] {
+               xorAll();
+               PublishAll(&s);
+           }),
+           copy);
     Report("publish alone", mbs([&] { PublishAll(&s); }), copy);
 
     // Run-length parts of the same picture, stored and XORed.
@@ -254,8 +256,8 @@ int RunDepth(const char *picture, int depth, const std::vector<uint32_t> &px, in
             !TileMatches(g, s.tiles[t], s.streams[t]))
             return Fail("RLE part gave other pixels");
     }
-    printf("  run-length parts: %zu bytes on the wire (%.1f%% of the pixels), %zu records of %.1f bytes\n",
-           s.wire, 100.0 * s.wire / s.produced, records, (double)s.produced / records);
+    printf("  run-length parts: %zu bytes on the wire (%.1f%% of the pixels), %zu records of %.1f bytes\n", s.wire,
+           100.0 * s.wire / s.produced, records, (double)s.produced / records);
     auto rleAll = [&](int xorMode) {
         for (int t = 0; t < kTileCount; t++)
             ApplyRlePart(&s.layout.tiles[t / 32][t % 32], s.tiles[t].data(), s.parts[t].data(), s.parts[t].size(), B,
@@ -265,7 +267,11 @@ int RunDepth(const char *picture, int depth, const std::vector<uint32_t> &px, in
     Report("RLE parts", rr, copy);
     printf("  %-32s %9.1f ns\n", "RLE time per record", 1e3 * s.produced / rr / records);
     Report("XOR RLE parts", mbs([&] { rleAll(1); }), copy);
-    Report("RLE parts + publish", mbs([&] { rleAll(0); PublishAll(&s); }), copy);
+    Report("RLE parts + publish", mbs([&] {
+               rleAll(0);
+               PublishAll(&s);
+           }),
+           copy);
     rleAll(0);
     PublishAll(&s);
     if (!FrameMatches(s, B))
@@ -309,8 +315,8 @@ int RunScaler(int w, int h, int cx, int cy)
         bestTenth = std::min(bestTenth, Seconds(t0));
     }
     ScaledPictureFree(&p);
-    printf("scaled view, %dx%dx16 onto %dx%d: whole picture %.2f ms (%.0f per second), one tile in ten %.2f ms\n", w,
-           h, cx, cy, best * 1e3, 1 / best, bestTenth * 1e3);
+    printf("scaled view, %dx%dx16 onto %dx%d: whole picture %.2f ms (%.0f per second), one tile in ten %.2f ms\n", w, h,
+           cx, cy, best * 1e3, 1 / best, bestTenth * 1e3);
     return 0;
 }
 

@@ -13,19 +13,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-int Fail(const char* what) {
+int Fail(const char *what)
+{
     fprintf(stderr, "envelope_bench: %s\n", what);
     return 1;
 }
 
-}  // namespace
+} // namespace
 
-int main() {
-    if (!EnvelopeLoadKeyPem(kAgentKeyPem, kAgentKeyPemLen)) return Fail("key pair did not load");
+int main()
+{
+    if (!EnvelopeLoadKeyPem(kAgentKeyPem, kAgentKeyPemLen))
+        return Fail("key pair did not load");
     const uint8_t extra[32] = {1, 2, 3};
     EnvelopeSeed(extra, sizeof extra);
 
@@ -38,7 +39,8 @@ int main() {
     do {
         for (int i = 0; i < 64; i++, seals++) {
             pw[14] = (uint8_t)seals;
-            if (!SealShort(sealed, pw)) return Fail("SealShort failed");
+            if (!SealShort(sealed, pw))
+                return Fail("SealShort failed");
         }
     } while (Seconds(t0) < kRun);
     const double sealRate = seals / Seconds(t0);
@@ -47,23 +49,28 @@ int main() {
     t0 = Clock::now();
     do {
         for (int i = 0; i < 64; i++, opens++)
-            if (!OpenShort(sealed, back)) return Fail("OpenShort failed");
+            if (!OpenShort(sealed, back))
+                return Fail("OpenShort failed");
     } while (Seconds(t0) < kRun);
     const double openRate = opens / Seconds(t0);
-    if (memcmp(back, pw, sizeof pw) != 0) return Fail("OpenShort gave other bytes");
+    if (memcmp(back, pw, sizeof pw) != 0)
+        return Fail("OpenShort gave other bytes");
 
     // 16 MiB in 8 KiB chunks, the size of a file-transfer read.
     const size_t kTotal = (size_t)16 << 20, kChunk = 8192;
     std::vector<uint8_t> plain(kTotal), ct(kTotal + 16), opened(kTotal + 16);
-    for (size_t i = 0; i < kTotal; i++) plain[i] = (uint8_t)(i * 2654435761u >> 13);
+    for (size_t i = 0; i < kTotal; i++)
+        plain[i] = (uint8_t)(i * 2654435761u >> 13);
     uint8_t head[kSealedHeadSize];
-    if (SealStreamBegin(head) != 0) return Fail("SealStreamBegin failed");
+    if (SealStreamBegin(head) != 0)
+        return Fail("SealStreamBegin failed");
     size_t ctLen = 0;
     t0 = Clock::now();
     for (size_t at = 0; at < kTotal; at += kChunk)
         ctLen += SealStreamChunk(ct.data() + ctLen, plain.data() + at, kChunk, at + kChunk == kTotal);
     const double sealSecs = Seconds(t0);
-    if (ctLen != kTotal + 8) return Fail("stream ciphertext has the wrong length");
+    if (ctLen != kTotal + 8)
+        return Fail("stream ciphertext has the wrong length");
 
     size_t outLen = 0;
     t0 = Clock::now();

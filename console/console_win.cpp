@@ -7,7 +7,9 @@
 #include "console/pending.h"
 #include "console/rules.h"
 #include "console/screenbuf.h"
+#include "console/state_win.h"
 #include "desktop/input_win.h"
+#include "desktop/state_win.h"
 #include "lang/stringids.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
@@ -16,8 +18,6 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/syserror_win.h"
-#include "console/state_win.h"
-#include "desktop/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -116,7 +116,7 @@ int HandleConsolePacket(const SessPacketHeader *h, const BYTE *payload)
 // --- UI thread: output ----------------------------------------------------------------
 
 static int16_t g_shownWidth, g_shownHeight; // the open console's buffer
-static uint32_t g_cursorSize;                // the cursor size last given to it
+static uint32_t g_cursorSize;               // the cursor size last given to it
 
 // Rows first..last of the screen copy into the console; ConsoleLock is held.
 static void WriteRows(int first, int last)
@@ -453,8 +453,8 @@ HWND OpenConsole(void)
     BringWindowToTop(window);
     SetForegroundWindow(window);
     SetFocus(window);
-    WriteLogF("Remote console of %d x %d opened in %lu ms.", g_console.screen.width,
-              g_console.screen.height, (unsigned long)(GetTickCount() - t0));
+    WriteLogF("Remote console of %d x %d opened in %lu ms.", g_console.screen.width, g_console.screen.height,
+              (unsigned long)(GetTickCount() - t0));
     return window;
 }
 
@@ -493,10 +493,7 @@ static int g_reconciling, g_lookAgain;
 static int g_openedOnce;
 static ULONGLONG g_openedAt; // when the last console was opened
 
-static VOID CALLBACK ConsoleOpenTimerProc(HWND, UINT, UINT_PTR, DWORD)
-{
-    OnConsoleChanged();
-}
+static VOID CALLBACK ConsoleOpenTimerProc(HWND, UINT, UINT_PTR, DWORD) { OnConsoleChanged(); }
 
 // One look at what the Agent asked since the last: the console closed, opened, resized
 // or written to as the latest state says. An open held back by the gap is looked at
@@ -506,11 +503,12 @@ static void Reconcile(void)
     ConsoleState *c = &g_console;
     static ConsolePlan plan; // Reconcile is never re-entered
     const ULONGLONG now = GetTickCount64();
-    const uint32_t since = !g_openedOnce ? UINT32_MAX
-                           : now - g_openedAt > UINT32_MAX ? UINT32_MAX : (uint32_t)(now - g_openedAt);
+    const uint32_t since = !g_openedOnce                   ? UINT32_MAX
+                           : now - g_openedAt > UINT32_MAX ? UINT32_MAX
+                                                           : (uint32_t)(now - g_openedAt);
     EnterCriticalSection(&g_viewer.consoleLock);
-    const int any = ConsoleTakePlan(&g_pending, c->window != NULL, g_shownWidth, g_shownHeight,
-                                    &g_console.screen, since, &plan);
+    const int any =
+        ConsoleTakePlan(&g_pending, c->window != NULL, g_shownWidth, g_shownHeight, &g_console.screen, since, &plan);
     if (any && c->window && !plan.close && !plan.whole) {
         int32_t from = 0, first, last;
         while (ConsoleNextRowRun(plan.rows, g_console.screen.height, &from, &first, &last))

@@ -4,36 +4,30 @@
 #include "console/console_win.h"
 
 #include "console/rules.h"
+#include "console/state_win.h"
+#include "desktop/state_win.h"
 #include "resources/resource.h"
 #include "session/login.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/messages.h"
 #include "shell/notify_win.h"
 #include "shell/state.h"
 #include "ui/dpi_win.h"
 #include "ui/toolbar_win.h"
-#include "console/state_win.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 
 enum { kPadToolbarId = 202, kPadTimer = 1, kPadPeriodMs = 500, kPadWidth = 276, kPadHeight = 32 };
 
-static int Pinned(void)
-{
-    return g_viewer.settings.v[SET_CLIP_CON_TOOLS] != 0;
-}
+static int Pinned(void) { return g_viewer.settings.v[SET_CLIP_CON_TOOLS] != 0; }
 
 static void SetState(UINT command, BYTE state)
 {
     SendMessageA(g_console.toolbar, TB_SETSTATE, command, MAKELPARAM(state, 0));
 }
 
-static BYTE Checked(int on)
-{
-    return (BYTE)(TBSTATE_ENABLED | (on ? TBSTATE_CHECKED : 0));
-}
+static BYTE Checked(int on) { return (BYTE)(TBSTATE_ENABLED | (on ? TBSTATE_CHECKED : 0)); }
 
 static void SetInitialStates(void)
 {
@@ -103,8 +97,7 @@ static int OnPadCreate(HWND wnd)
     if (!g_console.toolbar)
         return 0;
     SetInitialStates();
-    g_console.toolbarProc =
-        (WNDPROC)SetWindowLongPtrA(g_console.toolbar, GWLP_WNDPROC, (LONG_PTR)PadToolbarProc);
+    g_console.toolbarProc = (WNDPROC)SetWindowLongPtrA(g_console.toolbar, GWLP_WNDPROC, (LONG_PTR)PadToolbarProc);
     g_console.padTimer = SetTimer(wnd, kPadTimer, kPadPeriodMs, NULL);
     PostMessageA(wnd, WM_TIMER, kPadTimer, 0);
     return 1;
@@ -113,8 +106,7 @@ static int OnPadCreate(HWND wnd)
 static void FollowConsole(HWND pad)
 {
     RECT console, at;
-    if (!Pinned() || !g_console.window || !GetWindowRect(g_console.window, &console) ||
-        !GetWindowRect(pad, &at))
+    if (!Pinned() || !g_console.window || !GetWindowRect(g_console.window, &console) || !GetWindowRect(pad, &at))
         return;
     const int x = console.left + (int32_t)g_viewer.settings.v[SET_X_CON_CLIP];
     const int y = console.top + (int32_t)g_viewer.settings.v[SET_Y_CON_CLIP];
@@ -170,8 +162,8 @@ HWND CreateButtonPad(HWND console)
     // The console window belongs to the console host; if it cannot own the pad, the pad
     // stands on its own.
     if (!pad && console)
-        pad = CreateWindowExA(WS_EX_DLGMODALFRAME, "CORVID:CONSOLE:BUTTPAD", NULL, WS_POPUP | WS_VISIBLE,
-                              CW_USEDEFAULT, CW_USEDEFAULT, w, h, NULL, NULL, g_viewer.instance, NULL);
+        pad = CreateWindowExA(WS_EX_DLGMODALFRAME, "CORVID:CONSOLE:BUTTPAD", NULL, WS_POPUP | WS_VISIBLE, CW_USEDEFAULT,
+                              CW_USEDEFAULT, w, h, NULL, NULL, g_viewer.instance, NULL);
     return pad;
 }
 

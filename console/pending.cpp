@@ -30,13 +30,10 @@ void ConsoleNoteCursor(ConsolePending *p, int moved, int reshape)
     p->reshape |= reshape != 0;
 }
 
-int ConsoleHasPending(const ConsolePending *p)
-{
-    return p->word || p->whole || p->moved || p->reshape || p->anyRow;
-}
+int ConsoleHasPending(const ConsolePending *p) { return p->word || p->whole || p->moved || p->reshape || p->anyRow; }
 
-int ConsoleTakePlan(ConsolePending *p, int isOpen, int16_t shownWidth, int16_t shownHeight,
-                    const ConsoleScreen *screen, uint32_t sinceOpenMs, ConsolePlan *plan)
+int ConsoleTakePlan(ConsolePending *p, int isOpen, int16_t shownWidth, int16_t shownHeight, const ConsoleScreen *screen,
+                    uint32_t sinceOpenMs, ConsolePlan *plan)
 {
     memset(plan, 0, sizeof(*plan));
     if (p->word == kConsoleWordStop) {

@@ -8,8 +8,8 @@
 #include "console/screenbuf.h"
 
 enum : uint32_t {
-    kConsoleMaxRows = kConsoleMaxCells,  // a screen one cell wide
-    kConsoleOpenGapMs = 1000,            // at most one console host started per this
+    kConsoleMaxRows = kConsoleMaxCells, // a screen one cell wide
+    kConsoleOpenGapMs = 1000,           // at most one console host started per this
 };
 
 enum ConsoleWord : uint8_t {
@@ -19,11 +19,11 @@ enum ConsoleWord : uint8_t {
 };
 
 struct ConsolePending {
-    uint8_t word;             // the latest start or stop not yet acted on
-    uint8_t whole;            // a start since: the whole screen and the cursor
-    uint8_t moved, reshape;   // cursor changes (ConsoleStoreCursor's flags, or-ed)
+    uint8_t word;           // the latest start or stop not yet acted on
+    uint8_t whole;          // a start since: the whole screen and the cursor
+    uint8_t moved, reshape; // cursor changes (ConsoleStoreCursor's flags, or-ed)
     uint8_t anyRow;
-    uint8_t rows[(kConsoleMaxRows + 7) / 8];  // rows rewritten by lines, one bit each
+    uint8_t rows[(kConsoleMaxRows + 7) / 8]; // rows rewritten by lines, one bit each
 };
 
 // Receive thread, after the message was stored in ConsoleScreen.
@@ -35,13 +35,13 @@ void ConsoleNoteCursor(ConsolePending *p, int moved, int reshape);
 int ConsoleHasPending(const ConsolePending *p);
 
 struct ConsolePlan {
-    int close;        // close the open console (a stop was the latest word)
-    int open;         // open one: it paints the whole screen
-    int resize;       // the open console takes the screen's new size in place
-    int whole;        // write every row and apply the cursor
+    int close;  // close the open console (a stop was the latest word)
+    int open;   // open one: it paints the whole screen
+    int resize; // the open console takes the screen's new size in place
+    int whole;  // write every row and apply the cursor
     int moved, reshape;
-    uint32_t waitMs;  // an open is held back: look again after this many ms
-    uint8_t rows[(kConsoleMaxRows + 7) / 8];  // rows to write when not whole
+    uint32_t waitMs;                         // an open is held back: look again after this many ms
+    uint8_t rows[(kConsoleMaxRows + 7) / 8]; // rows to write when not whole
 };
 
 // The UI thread's plan for the open console of shownWidth x shownHeight (isOpen 0:
@@ -50,8 +50,8 @@ struct ConsolePlan {
 // it is held back (waitMs), the word kept pending and everything else too, so that the
 // screen copy as it is then is shown in the end. Otherwise the pending facts are taken
 // and cleared. Returns nonzero when the plan has anything to do.
-int ConsoleTakePlan(ConsolePending *p, int isOpen, int16_t shownWidth, int16_t shownHeight,
-                    const ConsoleScreen *screen, uint32_t sinceOpenMs, ConsolePlan *plan);
+int ConsoleTakePlan(ConsolePending *p, int isOpen, int16_t shownWidth, int16_t shownHeight, const ConsoleScreen *screen,
+                    uint32_t sinceOpenMs, ConsolePlan *plan);
 
 // The next run of set rows at or after *from and below height: *first..*last, *from
 // moved past it. 0 when none is left.

@@ -12,20 +12,11 @@ uint32_t ConsoleKeyFlags(uint16_t repeat, uint16_t scan, int keyDown, uint32_t c
     return flags;
 }
 
-uint32_t ConsoleInputMode(void)
-{
-    return kConsoleWindowInput | kConsoleExtendedFlags;
-}
+uint32_t ConsoleInputMode(void) { return kConsoleWindowInput | kConsoleExtendedFlags; }
 
-static int16_t Least(int16_t a, int16_t b)
-{
-    return a < b ? a : b;
-}
+static int16_t Least(int16_t a, int16_t b) { return a < b ? a : b; }
 
-static int16_t Most(int16_t a, int16_t b)
-{
-    return a > b ? a : b;
-}
+static int16_t Most(int16_t a, int16_t b) { return a > b ? a : b; }
 
 int ConsoleSizeSteps(ConsoleDims window, ConsoleDims want, ConsoleDims largest, ConsoleSizeStep steps[3])
 {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 enum : uint32_t {
-    kConsoleEnhancedKey = 0x0100,  // ENHANCED_KEY in a key record's control-key state
+    kConsoleEnhancedKey = 0x0100, // ENHANCED_KEY in a key record's control-key state
     kConsoleFindLimitMs = 5000,
     // Windows ends the process 5 s after the console's close event; the orderly end of
     // the viewer gets this much of it.
@@ -32,7 +32,7 @@ struct ConsoleSizeStep {
     int buffer;
     ConsoleDims size;
 };
-enum : int16_t { kConsoleMinWindowSide = 2 };  // a window refuses Right <= Left
+enum : int16_t { kConsoleMinWindowSide = 2 }; // a window refuses Right <= Left
 // The calls that bring a console whose window is window to a buffer of want, in this
 // order: the window shrunk to fit the new buffer (only when it does not), the buffer,
 // and the window as large as the buffer but no larger than largest (a largest of 0 or

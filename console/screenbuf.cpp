@@ -3,10 +3,7 @@
 
 #include <cstring>
 
-static int16_t GetI16LE(const uint8_t *p)
-{
-    return (int16_t)GetU16LE(p);
-}
+static int16_t GetI16LE(const uint8_t *p) { return (int16_t)GetU16LE(p); }
 
 static void CopyCells(ConsoleCell *to, const uint8_t *from, uint32_t count)
 {

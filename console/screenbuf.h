@@ -8,10 +8,10 @@
 #include "session/packet.h"
 
 enum : uint32_t {
-    kConsoleMaxCells = 7920,  // the cell array; a start fills at most this many
-    kConsoleStartHead = 20,   // fixed fields of PKT_CONSOLE_START before its cells
-    kConsoleLineHead = 4,     // row and count of PKT_CONSOLE_LINE
-    kConsoleCellSize = 4,     // character word, attribute word
+    kConsoleMaxCells = 7920, // the cell array; a start fills at most this many
+    kConsoleStartHead = 20,  // fixed fields of PKT_CONSOLE_START before its cells
+    kConsoleLineHead = 4,    // row and count of PKT_CONSOLE_LINE
+    kConsoleCellSize = 4,    // character word, attribute word
 };
 
 // One character cell in the layout of the Windows CHAR_INFO: the character word (its
@@ -22,18 +22,18 @@ struct ConsoleCell {
 };
 
 struct ConsoleScreen {
-    int16_t width, height;     // a COORD
-    int16_t cursorX, cursorY;  // a COORD
-    uint32_t cursorSize;       // with cursorVisible, a CONSOLE_CURSOR_INFO
+    int16_t width, height;    // a COORD
+    int16_t cursorX, cursorY; // a COORD
+    uint32_t cursorSize;      // with cursorVisible, a CONSOLE_CURSOR_INFO
     uint32_t cursorVisible;
-    uint32_t startValue;       // offset 16 of the start; kept, not used
+    uint32_t startValue; // offset 16 of the start; kept, not used
     ConsoleCell cells[kConsoleMaxCells];
 };
 
 struct ConsoleStart {
     int16_t width, height, cursorX, cursorY;
     uint32_t cursorSize, cursorVisible, startValue;
-    const uint8_t *cells;  // width * height cells inside the payload
+    const uint8_t *cells; // width * height cells inside the payload
 };
 
 struct ConsoleCursor {
@@ -43,7 +43,7 @@ struct ConsoleCursor {
 
 struct ConsoleLine {
     int16_t row, count;
-    const uint8_t *cells;  // count cells inside the payload
+    const uint8_t *cells; // count cells inside the payload
 };
 
 // Each parser refuses (0, *why set) a payload shorter than its fields. A start is also

@@ -3,10 +3,7 @@
 
 #include <cstring>
 
-uint32_t ClipChunkCount(uint32_t length)
-{
-    return length / kClipChunkMax + (length % kClipChunkMax != 0);
-}
+uint32_t ClipChunkCount(uint32_t length) { return length / kClipChunkMax + (length % kClipChunkMax != 0); }
 
 size_t BuildClipChunk(const uint8_t *text, uint32_t length, uint32_t index, uint8_t *out, size_t cap)
 {

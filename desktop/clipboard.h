@@ -8,9 +8,9 @@
 #include "session/packet.h"
 
 enum : uint32_t {
-    kClipChunkHead = 16,        // total, index, count, length
-    kClipChunkMax = 8192,       // text bytes in one chunk
-    kClipTextMax = 64u << 20,   // longest text taken from the Agent
+    kClipChunkHead = 16,      // total, index, count, length
+    kClipChunkMax = 8192,     // text bytes in one chunk
+    kClipTextMax = 64u << 20, // longest text taken from the Agent
 };
 
 // Chunks a text of length bytes travels in: 0 for an empty text.

@@ -9,38 +9,38 @@
 
 #include "desktop/clipboard.h"
 #include "session/sendqueue_win.h"
-#include "shell/post_win.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/state.h"
-#include "session/state_win.h"
 
 #include <cstring>
 
 enum { kOpenTries = 5, kOpenRetryMs = 20 };
 
-static HWND g_nextViewer;          // UI thread: the next window of the chain
-static BOOL g_inChain;             // UI thread
-static HGLOBAL g_incoming;         // receive thread: the Agent's text being collected
-static ClipAssembly g_assembly;    // receive thread
-static LONG g_incomingSwitches;    // receive thread: the switch count when the text began
-static volatile LONG g_switches;   // times the exchange was switched, by the UI thread
+static HWND g_nextViewer;        // UI thread: the next window of the chain
+static BOOL g_inChain;           // UI thread
+static HGLOBAL g_incoming;       // receive thread: the Agent's text being collected
+static ClipAssembly g_assembly;  // receive thread
+static LONG g_incomingSwitches;  // receive thread: the switch count when the text began
+static volatile LONG g_switches; // times the exchange was switched, by the UI thread
 
 // The newest whole text not yet on the clipboard (HandoffLock). Only one waits: a newer
 // text replaces it, so a flood of texts cannot pile up while the UI thread is busy.
 static CRITICAL_SECTION g_handoffLock;
-static HGLOBAL g_handoff;          // HandoffLock
-static LONG g_handoffSwitches;     // HandoffLock: the switch count its text began under
+static HGLOBAL g_handoff;      // HandoffLock
+static LONG g_handoffSwitches; // HandoffLock: the switch count its text began under
 
 // Sender: the text waiting to go (SenderLock), and the thread sending.
 static CRITICAL_SECTION g_senderLock;
 static BOOL g_senderLockReady;
-static BYTE *g_pending;            // SenderLock; heap copy of the newest local text
-static DWORD g_pendingLength;      // SenderLock
-static HANDLE g_senderThread;      // UI thread
-static HANDLE g_senderWake;        // auto reset: a text is pending
+static BYTE *g_pending;       // SenderLock; heap copy of the newest local text
+static DWORD g_pendingLength; // SenderLock
+static HANDLE g_senderThread; // UI thread
+static HANDLE g_senderWake;   // auto reset: a text is pending
 
 void ClipboardJoinChain(HWND mainWindow)
 {

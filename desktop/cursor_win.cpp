@@ -3,14 +3,14 @@
 #include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
-#include "shell/profile_win.h"
+#include "desktop/state_win.h"
 #include "resources/resource.h"
 #include "session/packet.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
+#include "shell/profile_win.h"
 #include "shell/state.h"
-#include "desktop/state_win.h"
 
 enum {
     kMarkerWidth = 11,
@@ -53,7 +53,7 @@ static int PointerOverView(void)
     const ViewState *v = &g_desktop.view;
     if (!v->frame || !IsWindowVisible(v->frame))
         return 0;
-    HWND shown = v->tilePad && IsWindowVisible(v->tilePad)       ? v->tilePad
+    HWND shown = v->tilePad && IsWindowVisible(v->tilePad)         ? v->tilePad
                  : v->scaledView && IsWindowVisible(v->scaledView) ? v->scaledView
                                                                    : NULL;
     if (!shown)
@@ -136,12 +136,12 @@ int CreateCursorMarkers(void)
 {
     if (!g_desktop.markerIcon)
         g_desktop.markerIcon = (HICON)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(IDI_CURSOR_MARKER), IMAGE_ICON,
-                                                kMarkerWidth, kMarkerHeight, 0);
+                                                 kMarkerWidth, kMarkerHeight, 0);
     const DWORD style = WS_CHILD | (ShowMarkers() ? WS_VISIBLE : 0);
     g_desktop.tileMarker = CreateWindowExA(0, "CORVID:REMOTE:CURSOR", NULL, style, 0, 0, kMarkerWidth, kMarkerHeight,
-                                          g_desktop.view.tilePad, NULL, g_viewer.instance, NULL);
-    g_desktop.scaledMarker = CreateWindowExA(0, "CORVID:SCALED:CURSOR", NULL, style, 0, 0, kMarkerWidth,
-                                            kMarkerHeight, g_desktop.view.scaledView, NULL, g_viewer.instance, NULL);
+                                           g_desktop.view.tilePad, NULL, g_viewer.instance, NULL);
+    g_desktop.scaledMarker = CreateWindowExA(0, "CORVID:SCALED:CURSOR", NULL, style, 0, 0, kMarkerWidth, kMarkerHeight,
+                                             g_desktop.view.scaledView, NULL, g_viewer.instance, NULL);
     return g_desktop.tileMarker && g_desktop.scaledMarker;
 }
 
@@ -218,12 +218,6 @@ static LRESULT MarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, int scaled)
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK CursorMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    return MarkerProc(wnd, msg, wp, lp, 0);
-}
+LRESULT CALLBACK CursorMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { return MarkerProc(wnd, msg, wp, lp, 0); }
 
-LRESULT CALLBACK ScaledMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    return MarkerProc(wnd, msg, wp, lp, 1);
-}
+LRESULT CALLBACK ScaledMarkerProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) { return MarkerProc(wnd, msg, wp, lp, 1); }

@@ -25,10 +25,7 @@ inline Block Load16(const uint8_t *p)
     return v;
 }
 
-inline void Store16(uint8_t *p, Block v)
-{
-    memcpy(p, &v, 16);
-}
+inline void Store16(uint8_t *p, Block v) { memcpy(p, &v, 16); }
 
 inline uint64_t Load8(const uint8_t *p)
 {
@@ -37,10 +34,7 @@ inline uint64_t Load8(const uint8_t *p)
     return v;
 }
 
-inline void Store8(uint8_t *p, uint64_t v)
-{
-    memcpy(p, &v, 8);
-}
+inline void Store8(uint8_t *p, uint64_t v) { memcpy(p, &v, 8); }
 
 inline void CopyBytes(uint8_t *dst, const uint8_t *src, size_t n)
 {
@@ -192,7 +186,8 @@ struct TileCursor {
 
 enum { kStore, kXor };
 
-template <int Mode> void PutLiteral(TileCursor *t, const uint8_t *src, size_t n)
+template <int Mode>
+void PutLiteral(TileCursor *t, const uint8_t *src, size_t n)
 {
     t->room -= n;
     while (n) {
@@ -214,7 +209,8 @@ template <int Mode> void PutLiteral(TileCursor *t, const uint8_t *src, size_t n)
 }
 
 // Rows hold whole pixels at 8 and 16 bits, so every row segment starts on a pixel.
-template <int Mode> void PutRepeat(TileCursor *t, uint64_t pattern, size_t n)
+template <int Mode>
+void PutRepeat(TileCursor *t, uint64_t pattern, size_t n)
 {
     t->room -= n;
     while (n) {
@@ -355,8 +351,7 @@ int ApplyXorPart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size
     return len == expected ? kPartApplied : kPartAppliedShort;
 }
 
-int ApplyRlePart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size_t len, int bytesPerPixel,
-                 int xorMode)
+int ApplyRlePart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size_t len, int bytesPerPixel, int xorMode)
 {
     if (!g || !bits || (!data && len) || !GeometryUsable(g))
         return kPartDropped;

@@ -23,8 +23,7 @@ int ApplyXorPart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size
 
 // Run-length records (types 8 and 7, xorMode 0 or 1) for 1- or 2-byte pixels. Records
 // that run past the data or past the tile's last row end the part there.
-int ApplyRlePart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size_t len, int bytesPerPixel,
-                 int xorMode);
+int ApplyRlePart(const TileGeometry *g, uint8_t *bits, const uint8_t *data, size_t len, int bytesPerPixel, int xorMode);
 
 // Copies one tile into the frame (bottom-up rows, frameStride bytes apart). Tiles that
 // start inside a byte (1 and 4 bits) are merged bit-exactly.

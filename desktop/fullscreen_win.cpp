@@ -4,6 +4,7 @@
 #include "desktop/fullscreen_win.h"
 
 #include "desktop/input_win.h"
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "resources/resource.h"
@@ -12,7 +13,6 @@
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "ui/dpi_win.h"
-#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -49,8 +49,8 @@ static LRESULT CALLBACK PadToolbarProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
 
 static int CreatePadToolbar(HWND pad)
 {
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER,
-                              0, 0, 0, 0, pad, (HMENU)(INT_PTR)kPadToolbarId, g_viewer.instance, NULL);
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER, 0,
+                              0, 0, 0, pad, (HMENU)(INT_PTR)kPadToolbarId, g_viewer.instance, NULL);
     if (!tb)
         return 0;
     SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
@@ -137,9 +137,9 @@ static int CreatePad(HWND fullScreenWindow)
     int x = g_viewer.localDisplay.width - ScaleForDpi(60), y = ScaleForDpi(10);
     int w = 2 * GetSystemMetrics(SM_CYBORDER) + ScaleForDpi(44);
     int h = GetSystemMetrics(SM_CYSMCAPTION) + 2 * GetSystemMetrics(SM_CXBORDER) + ScaleForDpi(31);
-    g_desktop.fullScreenPad = CreateWindowExA(WS_EX_TOOLWINDOW, "CORVID:FULLSCRTBPAD", "F12",
-                                             WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, w, h, fullScreenWindow, NULL,
-                                             g_viewer.instance, NULL);
+    g_desktop.fullScreenPad =
+        CreateWindowExA(WS_EX_TOOLWINDOW, "CORVID:FULLSCRTBPAD", "F12", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, w, h,
+                        fullScreenWindow, NULL, g_viewer.instance, NULL);
     return g_desktop.fullScreenPad != NULL;
 }
 
@@ -184,9 +184,9 @@ LRESULT CALLBACK FullScreenProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 int CreateFullScreenWindow(void)
 {
-    HWND wnd = CreateWindowExA(WS_EX_TOPMOST, "CORVID:FULLSCREEN", g_viewer.names.mainTitle,
-                               WS_POPUP | WS_CLIPSIBLINGS, 0, 0, g_viewer.localDisplay.width,
-                               g_viewer.localDisplay.height, NULL, NULL, g_viewer.instance, NULL);
+    HWND wnd =
+        CreateWindowExA(WS_EX_TOPMOST, "CORVID:FULLSCREEN", g_viewer.names.mainTitle, WS_POPUP | WS_CLIPSIBLINGS, 0, 0,
+                        g_viewer.localDisplay.width, g_viewer.localDisplay.height, NULL, NULL, g_viewer.instance, NULL);
     if (!wnd) {
         WriteLogF("Full-screen window not created (error %lu)", GetLastError());
         return 0;

@@ -148,10 +148,7 @@ uint32_t UnscaledPosition(const UnscaledInput *in)
 
 // Past the left or top edge the unsigned reading gives large values; each stays
 // within its own 16-bit half of the position.
-static uint32_t Field16(double v)
-{
-    return v >= 65535.0 ? 65535u : (uint32_t)v;
-}
+static uint32_t Field16(double v) { return v >= 65535.0 ? 65535u : (uint32_t)v; }
 
 uint32_t ScaledPosition(uint32_t lParam, double viewScale)
 {
@@ -167,11 +164,10 @@ uint32_t ScaledPosition(uint32_t lParam, double viewScale)
 uint32_t TooltipStringId(uint32_t command)
 {
     static const uint32_t kTable[][2] = {
-        {40001, 10}, {40002, 11},  {40003, 14},  {40004, 12},  {40005, 13},  {40006, 15},  {40007, 89},
-        {40012, 16}, {40013, 87},  {40017, 17},  {40018, 18},  {40019, 19},  {40020, 38},  {40021, 36},
-        {40022, 35}, {40023, 37},  {40024, 39},  {40025, 61},  {40026, 60},  {40030, 88},  {40032, 90},
-        {40034, 99}, {40035, 100}, {40036, 101}, {40037, 102}, {40038, 103}, {40045, 109}, {40052, 137},
-        {40058, 91}, {40059, 149}, {40060, 150},
+        {40001, 10},  {40002, 11},  {40003, 14},  {40004, 12},  {40005, 13}, {40006, 15},  {40007, 89},  {40012, 16},
+        {40013, 87},  {40017, 17},  {40018, 18},  {40019, 19},  {40020, 38}, {40021, 36},  {40022, 35},  {40023, 37},
+        {40024, 39},  {40025, 61},  {40026, 60},  {40030, 88},  {40032, 90}, {40034, 99},  {40035, 100}, {40036, 101},
+        {40037, 102}, {40038, 103}, {40045, 109}, {40052, 137}, {40058, 91}, {40059, 149}, {40060, 150},
     };
     for (const auto &row : kTable)
         if (row[0] == command)

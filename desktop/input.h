@@ -24,15 +24,7 @@ size_t BuildInputEvent(const InputEvent *e, uint8_t *out, size_t outCap);
 int ParseInputEvent(const uint8_t *payload, size_t len, InputEvent *e);
 
 // Remote shift, ctrl and alt keys held down, in ReleaseModifiers order.
-enum {
-    kLatchLeftShift,
-    kLatchRightShift,
-    kLatchLeftAlt,
-    kLatchRightAlt,
-    kLatchLeftCtrl,
-    kLatchRightCtrl,
-    kLatchCount
-};
+enum { kLatchLeftShift, kLatchRightShift, kLatchLeftAlt, kLatchRightAlt, kLatchLeftCtrl, kLatchRightCtrl, kLatchCount };
 
 struct ModifierLatch {
     uint8_t held[kLatchCount];

@@ -2,15 +2,15 @@
 // cannot be queued (the session is ending) are dropped.
 #include "desktop/input_win.h"
 
+#include "console/state_win.h"
 #include "desktop/input.h"
+#include "desktop/state_win.h"
 #include "hooks/keyhook.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
-#include "console/state_win.h"
-#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -37,10 +37,7 @@ static void QueueKey(uint32_t vk, uint32_t flags)
     QueueEvent(&e);
 }
 
-int InputForwarding(void)
-{
-    return g_viewer.controlMode && g_viewer.focused && !g_viewer.menuOpen;
-}
+int InputForwarding(void) { return g_viewer.controlMode && g_viewer.focused && !g_viewer.menuOpen; }
 
 static void SetButtonState(HWND toolbar, UINT command, BYTE state)
 {
@@ -103,8 +100,15 @@ void SendInputEvent(HWND wnd, UINT code, WPARAM wp, LPARAM lp)
     POINT origin = {0, 0};
     if (g_desktop.view.frame)
         ClientToScreen(g_desktop.view.frame, &origin);
-    UnscaledInput in = {p.x, p.y, origin.x, origin.y, g_desktop.view.hx, g_desktop.view.vy,
-                        g_desktop.screen.layout.width, g_desktop.screen.layout.height, (int)g_desktop.fullScreen};
+    UnscaledInput in = {p.x,
+                        p.y,
+                        origin.x,
+                        origin.y,
+                        g_desktop.view.hx,
+                        g_desktop.view.vy,
+                        g_desktop.screen.layout.width,
+                        g_desktop.screen.layout.height,
+                        (int)g_desktop.fullScreen};
     const uint32_t pos = UnscaledPosition(&in);
     // One event per remote pixel the pointer reaches, however often the tile reports it.
     if (code == kInputMouseMove && g_desktop.lastPointerKnown && pos == g_desktop.lastPointer)

@@ -6,13 +6,13 @@
 #include "desktop/pointer.h"
 #include "desktop/screeninfo.h"
 #include "desktop/state_win.h"
-#include "session/receive_win.h"
-#include "ui/toolbar_win.h"
 #include "desktop/update_win.h"
+#include "session/receive_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
 #include "shell/state.h"
+#include "ui/toolbar_win.h"
 
 #include <cstring>
 

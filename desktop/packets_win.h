@@ -14,7 +14,7 @@ void TakeScreenNotice(void);
 
 // The Agent's latest word on the remote pointer, kept until the UI thread takes it.
 struct PendingCursor {
-    int shapeKind;   // 0 none, 1 standard index, 2 shape bytes
+    int shapeKind; // 0 none, 1 standard index, 2 shape bytes
     uint32_t index;
     BYTE shape[kCursorShapeLen]; // PKT_CURSOR_SHAPE's payload
     int posNew;

@@ -80,7 +80,10 @@ int ScaledPictureInit(ScaledPicture *p, int32_t srcWidth, int32_t srcHeight, int
     return 1;
 }
 
-static inline int32_t SpanEnd(const int32_t *starts, int32_t i) { return starts[i + 1] > starts[i] ? starts[i + 1] : starts[i] + 1; }
+static inline int32_t SpanEnd(const int32_t *starts, int32_t i)
+{
+    return starts[i + 1] > starts[i] ? starts[i + 1] : starts[i] + 1;
+}
 
 // The view positions [*from, *to) whose spans meet the screen positions [lo, hi).
 static void Covering(const int32_t *starts, int32_t n, int32_t lo, int32_t hi, int32_t *from, int32_t *to)
@@ -118,7 +121,7 @@ static void AddRow(const ScaledPicture *p, int depth, const uint8_t *row, const 
     uint64_t *s = p->sums;
     for (int32_t i = i0; i < i1; i++, s += 3) {
         const int32_t x1 = SpanEnd(p->xs, i);
-        uint32_t r = 0, g = 0, b = 0;  // at most 255 * 16,384
+        uint32_t r = 0, g = 0, b = 0; // at most 255 * 16,384
         for (int32_t x = p->xs[i]; x < x1; x++) {
             if (depth == 16) {
                 const uint32_t v = (uint32_t)row[2 * x] | (uint32_t)row[2 * x + 1] << 8;

@@ -14,17 +14,17 @@
 struct ScaleDivisor {
     uint64_t multiplier;
     uint32_t shift;
-    uint64_t bias;  // half of d, added for rounding half up
+    uint64_t bias; // half of d, added for rounding half up
 };
 
 struct ScaledPicture {
-    int32_t width, height;        // the view
-    int32_t srcWidth, srcHeight;  // the screen
-    uint32_t *pixels;             // width * height of 0x00RRGGBB, bottom-up rows like a DIB
-    int32_t *xs, *ys;             // first screen column (row) of each view column (row), and the end
-    uint64_t *sums;               // one view row of red, green and blue sums, or of packed words
-    int packable;                 // spans small enough for packed sums at 16 bits
-    int32_t shortX, shortY;       // the shorter span of each axis; any other is one longer
+    int32_t width, height;       // the view
+    int32_t srcWidth, srcHeight; // the screen
+    uint32_t *pixels;            // width * height of 0x00RRGGBB, bottom-up rows like a DIB
+    int32_t *xs, *ys;            // first screen column (row) of each view column (row), and the end
+    uint64_t *sums;              // one view row of red, green and blue sums, or of packed words
+    int packable;                // spans small enough for packed sums at 16 bits
+    int32_t shortX, shortY;      // the shorter span of each axis; any other is one longer
     // Per depth kind (0 colour table, 1 16 bits) and pixel count: [kind][longer row * 2 + longer column].
     ScaleDivisor divisors[2][4];
 };

@@ -8,6 +8,7 @@
 
 #include "desktop/fullscreen_win.h"
 #include "desktop/screenchoice_win.h"
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "lang/stringids.h"
@@ -20,7 +21,6 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/logo_win.h"
-#include "desktop/state_win.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,14 +2,14 @@
 // UI thread only; the rights are read under LoginInfoLock.
 #include "desktop/screenchoice_win.h"
 
+#include "desktop/state_win.h"
 #include "session/login.h"
 #include "session/packet.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/state.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
 
 #include <cstdio>
 

@@ -19,7 +19,4 @@ int ParseScreenInfo(const SessPacketHeader *h, const uint8_t *payload, RemoteScr
     return 1;
 }
 
-uint32_t ScreenDepth(const RemoteScreen *s)
-{
-    return (uint32_t)s->planes * s->bitsPerPixel;
-}
+uint32_t ScreenDepth(const RemoteScreen *s) { return (uint32_t)s->planes * s->bitsPerPixel; }

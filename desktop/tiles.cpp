@@ -6,15 +6,9 @@
 
 namespace {
 
-uint32_t LineBytes(int depth, uint32_t width)
-{
-    return ((uint32_t)depth * width + 7) / 8;
-}
+uint32_t LineBytes(int depth, uint32_t width) { return ((uint32_t)depth * width + 7) / 8; }
 
-uint32_t Stride(int depth, uint32_t width)
-{
-    return (((uint32_t)depth * width + 31) / 8) & ~3u;
-}
+uint32_t Stride(int depth, uint32_t width) { return (((uint32_t)depth * width + 31) / 8) & ~3u; }
 
 } // namespace
 

@@ -19,10 +19,10 @@ struct TileGeometry {
 };
 
 struct TileLayout {
-    int32_t width, height; // W, H
-    int depth;             // D = planes * bits per pixel
+    int32_t width, height;                            // W, H
+    int depth;                                        // D = planes * bits per pixel
     TileGeometry tiles[kTileGridSize][kTileGridSize]; // [row][column]
-    uint32_t frameStride;  // ((D * W + 31) / 8) & ~3
+    uint32_t frameStride;                             // ((D * W + 31) / 8) & ~3
 };
 
 // Refuses (returns 0) what cannot be shown: a depth other than 1, 4, 8 or 16, or a

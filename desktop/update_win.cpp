@@ -4,17 +4,17 @@
 
 #include "desktop/decode.h"
 #include "desktop/palette.h"
-#include "shell/profile_win.h"
 #include "desktop/scaler.h"
 #include "desktop/screen_win.h"
+#include "desktop/state_win.h"
 #include "desktop/viewgeom.h"
 #include "session/sendqueue_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
+#include "shell/profile_win.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
-#include "desktop/state_win.h"
 
 #include <cstring>
 
@@ -224,10 +224,7 @@ void SendTileRange(int firstColumn, int columnCount, int firstRow, int rowCount)
     QueueRange(PKT_SCREEN_REFRESH_RECT, range);
 }
 
-void ResendVisibleTileRange(void)
-{
-    QueueRange(PKT_SCREEN_REFRESH_RECT, Model()->visibleRange);
-}
+void ResendVisibleTileRange(void) { QueueRange(PKT_SCREEN_REFRESH_RECT, Model()->visibleRange); }
 
 // A batch is shown by drawing straight from the frame onto the visible view: asking
 // each tile window to repaint costs a server round trip per tile under Wine and caps

@@ -4,16 +4,16 @@
 #include "desktop/view_win.h"
 
 #include "desktop/input_win.h"
-#include "shell/profile_win.h"
 #include "desktop/screen_win.h"
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "desktop/viewgeom.h"
 #include "resources/resource.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
+#include "shell/profile_win.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
-#include "desktop/state_win.h"
 
 #include <cmath>
 
@@ -66,12 +66,12 @@ int ViewCreateWindows(void)
     v->hx = v->vy = 0;
     v->scaledWidth = v->scaledHeight = 0;
     Model()->visibleRange[0] = Model()->visibleRange[2] = 0;
-    v->scaledView = CreateWindowExA(0, "CORVID:AUTOSCALES", NULL, WS_CHILD | (AutoScale() ? WS_VISIBLE : 0), 0, 0, 0,
-                                    0, v->frame, NULL, g_viewer.instance, NULL);
+    v->scaledView = CreateWindowExA(0, "CORVID:AUTOSCALES", NULL, WS_CHILD | (AutoScale() ? WS_VISIBLE : 0), 0, 0, 0, 0,
+                                    v->frame, NULL, g_viewer.instance, NULL);
     if (!v->scaledView)
         return 0;
-    v->tilePad = CreateWindowExA(0, "CORVID:SQUAREPAD", NULL, WS_CHILD | (AutoScale() ? 0 : WS_VISIBLE), 0, 0,
-                                 l->width, l->height, v->frame, NULL, g_viewer.instance, NULL);
+    v->tilePad = CreateWindowExA(0, "CORVID:SQUAREPAD", NULL, WS_CHILD | (AutoScale() ? 0 : WS_VISIBLE), 0, 0, l->width,
+                                 l->height, v->frame, NULL, g_viewer.instance, NULL);
     return v->tilePad != NULL && CreateCursorMarkers();
 }
 
@@ -284,10 +284,18 @@ void ViewScrollByKey(UINT key)
     int shift = GetKeyState(VK_SHIFT) < 0;
     int code = -1;
     switch (key) {
-    case VK_PRIOR: code = SB_PAGEUP; break;
-    case VK_NEXT: code = SB_PAGEDOWN; break;
-    case VK_HOME: code = SB_TOP; break;
-    case VK_END: code = SB_BOTTOM; break;
+    case VK_PRIOR:
+        code = SB_PAGEUP;
+        break;
+    case VK_NEXT:
+        code = SB_PAGEDOWN;
+        break;
+    case VK_HOME:
+        code = SB_TOP;
+        break;
+    case VK_END:
+        code = SB_BOTTOM;
+        break;
     case VK_LEFT:
         if (v->hBar)
             PostMessageA(v->frame, WM_HSCROLL, SB_LINELEFT, 0);

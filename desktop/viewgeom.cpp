@@ -3,14 +3,11 @@
 
 namespace {
 
-int64_t Min64(int64_t a, int64_t b)
-{
-    return a < b ? a : b;
-}
+int64_t Min64(int64_t a, int64_t b) { return a < b ? a : b; }
 
 // One axis of the visible range: edges[i] is the far edge (x + width) of tile i.
-void VisibleAxis(const int64_t edges[kTileGridSize], int64_t offset, int64_t visible, int64_t extent,
-                 uint8_t *first, uint8_t *count)
+void VisibleAxis(const int64_t edges[kTileGridSize], int64_t offset, int64_t visible, int64_t extent, uint8_t *first,
+                 uint8_t *count)
 {
     if (visible < 0)
         visible = 0;
@@ -160,10 +157,7 @@ void DragAxis(int32_t offset, int32_t anchor, int32_t pointer, int32_t client, i
     *newAnchor = (int32_t)((int64_t)anchor + ((int64_t)offset - n));
 }
 
-static void Finish(UnscaledStep *out, int action)
-{
-    out->action = action;
-}
+static void Finish(UnscaledStep *out, int action) { out->action = action; }
 
 void UnscaledLayoutStep(int32_t W, int32_t H, int32_t cx, int32_t cy, int32_t hx, int32_t vy, int hBar, int vBar,
                         UnscaledStep *out)

@@ -10,7 +10,7 @@
 
 struct Keyed {
     const FtEntry *e;
-    size_t order;  // place in the other list: the first namesake decides
+    size_t order; // place in the other list: the first namesake decides
 };
 
 static int ByKind(const FtEntry *a, const FtEntry *b)

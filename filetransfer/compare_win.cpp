@@ -24,7 +24,7 @@ static const FtEntry **Entries(FilePanel *p, int *count)
         if (SendMessageA(p->list, LVM_GETITEMA, 0, (LPARAM)&it) && it.lParam)
             out[k++] = &((const FileItem *)it.lParam)->entry;
         else
-            break;  // every item carries its record; a list that says otherwise is left alone
+            break; // every item carries its record; a list that says otherwise is left alone
     }
     *count = k;
     return out;

@@ -1,8 +1,8 @@
 // The copy command: the confirmation (dialog 161) with both computers and folders and the
 // ClearReadOnly option, the operation under progress dialog 163, and the refresh of the
 // destination panel whatever the result.
-#include "filetransfer/operation_win.h"
 #include "filetransfer/ftcommands.h"
+#include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
 #include "lang/stringids.h"
@@ -90,7 +90,7 @@ void FtCopySelection(int source)
     FtRunProgress(p->list, IDD_FT_COPY_PROGRESS, IDA_COPY, upload ? IDS_FT_UPLOAD : IDS_FT_DOWNLOAD, source, 1,
                   upload ? FtUploadWorker : FtDownloadWorker);
     FtFreeSelection();
-    if (g_ft.frame)  // not when the window went with the session meanwhile
+    if (g_ft.frame) // not when the window went with the session meanwhile
         FtFrameCommand(upload ? IDM_FT_REFRESH_REMOTE : IDM_FT_REFRESH_LOCAL);
 }
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 
 struct FtCopyMeter {
-    uint64_t total;    // bytes expected; raised when more arrives than expected
-    int exact;         // 0 while folders of unknown size are still to come
-    uint64_t done;     // bytes copied
-    uint32_t files;    // files finished
-    uint64_t startMs;  // the clock when the copy began
+    uint64_t total;   // bytes expected; raised when more arrives than expected
+    int exact;        // 0 while folders of unknown size are still to come
+    uint64_t done;    // bytes copied
+    uint32_t files;   // files finished
+    uint64_t startMs; // the clock when the copy began
 };
 
 void FtMeterStart(FtCopyMeter *m, uint64_t total, int exact, uint64_t nowMs);

@@ -20,26 +20,26 @@
 #include "shell/log_win.h"
 #include "shell/state.h"
 
-#include <shldisp.h>  // IDataObjectAsyncCapability
-#include <shlobj.h>  // DROPFILES
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <shldisp.h> // IDataObjectAsyncCapability
+#include <shlobj.h>  // DROPFILES
 
 namespace {
 
 struct OutData {
     IDataObjectVtbl *lpVtbl;
-    IDataObjectAsyncCapabilityVtbl *asyncVtbl;  // the same object as IDataObjectAsyncCapability
+    IDataObjectAsyncCapabilityVtbl *asyncVtbl; // the same object as IDataObjectAsyncCapability
     LONG refs;
-    BOOL async;              // the target may take the files after the drop has ended
-    BOOL inOperation;        // between the target's StartOperation and EndOperation
-    SelectionList items;     // the remote records, in list order
-    char remote[MAX_PATH];   // the remote folder they are in
-    char folder[MAX_PATH];   // the temporary folder the files come into
-    int armed;               // a request for the files downloads them
-    int rendering;           // the download runs (its dialog pumps messages)
-    int rendered;            // the files are in folder
+    BOOL async;            // the target may take the files after the drop has ended
+    BOOL inOperation;      // between the target's StartOperation and EndOperation
+    SelectionList items;   // the remote records, in list order
+    char remote[MAX_PATH]; // the remote folder they are in
+    char folder[MAX_PATH]; // the temporary folder the files come into
+    int armed;             // a request for the files downloads them
+    int rendering;         // the download runs (its dialog pumps messages)
+    int rendered;          // the files are in folder
 };
 
 struct FormatEnum {
@@ -102,8 +102,8 @@ int RemoveTree(const char *path)
     int ok = 1;
     char pattern[kFtPathField], child[kFtPathField];
     WIN32_FIND_DATAA fd;
-    HANDLE h = !(a & FILE_ATTRIBUTE_REPARSE_POINT) && FtJoinPath(path, "*", pattern)
-                   ? FindFirstFileA(pattern, &fd) : INVALID_HANDLE_VALUE;
+    HANDLE h = !(a & FILE_ATTRIBUTE_REPARSE_POINT) && FtJoinPath(path, "*", pattern) ? FindFirstFileA(pattern, &fd)
+                                                                                     : INVALID_HANDLE_VALUE;
     if (h != INVALID_HANDLE_VALUE) {
         do {
             if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, ".."))
@@ -120,7 +120,8 @@ void Remove(const char *folder, const char *when)
     if (RemoveTree(folder))
         return;
     WriteLogF("Remote files given out: %s cannot be removed %s (error %lu); it goes at exit or at the next "
-              "start.", folder, when, GetLastError());
+              "start.",
+              folder, when, GetLastError());
 }
 
 uint64_t Ticks(FILETIME t) { return ((uint64_t)t.dwHighDateTime << 32) | t.dwLowDateTime; }
@@ -131,7 +132,7 @@ int Stale(DWORD pid, uint64_t created)
     if (pid == GetCurrentProcessId())
         return 0;
     HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
-    if (!p)  // refused: it runs, under another user; anything else: there is no such process
+    if (!p) // refused: it runs, under another user; anything else: there is no such process
         return FtOutboxStale(GetLastError() == ERROR_ACCESS_DENIED, 0, created);
     FILETIME start, end, kernel, user;
     const int running = WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
@@ -221,10 +222,10 @@ HRESULT Render(OutData *o)
         FtLastErrorBox(g_ft.frame, IDS_FT_CANNOT_CREATE_FOLDER, 0, o->folder, MB_OK | MB_ICONSTOP);
         return E_FAIL;
     }
-    WriteLogF("Remote files given out: %u items of %s are downloaded into %s.", (unsigned)o->items.count,
-              o->remote, o->folder);
+    WriteLogF("Remote files given out: %u items of %s are downloaded into %s.", (unsigned)o->items.count, o->remote,
+              o->folder);
     o->rendering = 1;
-    IDataObject_AddRef((IDataObject *)o);  // a target letting go meanwhile does not free it
+    IDataObject_AddRef((IDataObject *)o); // a target letting go meanwhile does not free it
     const int r = FtDownloadInto(g_ft.frame, &items, o->remote, o->folder);
     o->rendering = 0;
     if (r != 1) {
@@ -246,7 +247,7 @@ HGLOBAL DropFiles(const OutData *o)
         return NULL;
     SIZE_T chars = 1;
     for (uint32_t i = 0; i < o->items.count; i++)
-        chars += (SIZE_T)fn + 1 + MAX_PATH;  // folder, backslash, name and its end
+        chars += (SIZE_T)fn + 1 + MAX_PATH; // folder, backslash, name and its end
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(WCHAR));
     DROPFILES *df = g ? (DROPFILES *)GlobalLock(g) : NULL;
     if (!df) {
@@ -262,7 +263,7 @@ HGLOBAL DropFiles(const OutData *o)
         p += fn - 1;
         *p++ = L'\\';
         const int n = MultiByteToWideChar(CP_ACP, 0, o->items.items[i].entry.name, -1, p, MAX_PATH);
-        p += n > 0 ? n : 1;  // each ends with its terminator
+        p += n > 0 ? n : 1; // each ends with its terminator
     }
     GlobalUnlock(g);
     return g;
@@ -344,10 +345,7 @@ HRESULT STDMETHODCALLTYPE GetData(IDataObject *This, FORMATETC *f, STGMEDIUM *m)
 
 HRESULT STDMETHODCALLTYPE GetDataHere(IDataObject *, FORMATETC *, STGMEDIUM *) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE QueryGetData(IDataObject *, FORMATETC *f)
-{
-    return f && Offered(f) ? S_OK : DV_E_FORMATETC;
-}
+HRESULT STDMETHODCALLTYPE QueryGetData(IDataObject *, FORMATETC *f) { return f && Offered(f) ? S_OK : DV_E_FORMATETC; }
 
 HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(IDataObject *, FORMATETC *, FORMATETC *out)
 {
@@ -378,8 +376,8 @@ HRESULT STDMETHODCALLTYPE DUnadvise(IDataObject *, DWORD) { return OLE_E_ADVISEN
 
 HRESULT STDMETHODCALLTYPE EnumDAdvise(IDataObject *, IEnumSTATDATA **) { return OLE_E_ADVISENOTSUPPORTED; }
 
-IDataObjectVtbl g_dataVtbl = {QueryInterface, AddRef,  Release,   GetData,     GetDataHere, QueryGetData,
-                              GetCanonicalFormatEtc, SetData, EnumFormatEtc, DAdvise, DUnadvise, EnumDAdvise};
+IDataObjectVtbl g_dataVtbl = {QueryInterface,        AddRef,  Release,       GetData, GetDataHere, QueryGetData,
+                              GetCanonicalFormatEtc, SetData, EnumFormatEtc, DAdvise, DUnadvise,   EnumDAdvise};
 
 // ---- IDataObjectAsyncCapability -------------------------------------------------------------
 
@@ -437,7 +435,7 @@ HRESULT STDMETHODCALLTYPE EndOperation(IDataObjectAsyncCapability *This, HRESULT
     return S_OK;
 }
 
-IDataObjectAsyncCapabilityVtbl g_asyncVtbl = {AsyncQueryInterface, AsyncAddRef,  AsyncRelease, SetAsyncMode,
+IDataObjectAsyncCapabilityVtbl g_asyncVtbl = {AsyncQueryInterface, AsyncAddRef,    AsyncRelease, SetAsyncMode,
                                               GetAsyncMode,        StartOperation, InOperation,  EndOperation};
 
 // ---- IEnumFORMATETC ------------------------------------------------------------------------
@@ -503,8 +501,7 @@ HRESULT STDMETHODCALLTYPE EnumClone(IEnumFORMATETC *This, IEnumFORMATETC **out)
     return NewFormatEnum(out, EnumOf(This)->next);
 }
 
-IEnumFORMATETCVtbl g_enumVtbl = {EnumQueryInterface, EnumAddRef, EnumRelease, EnumNext,
-                                 EnumSkip,           EnumReset,  EnumClone};
+IEnumFORMATETCVtbl g_enumVtbl = {EnumQueryInterface, EnumAddRef, EnumRelease, EnumNext, EnumSkip, EnumReset, EnumClone};
 
 HRESULT NewFormatEnum(IEnumFORMATETC **out, ULONG next)
 {
@@ -518,7 +515,7 @@ HRESULT NewFormatEnum(IEnumFORMATETC **out, ULONG next)
     return S_OK;
 }
 
-}  // namespace
+} // namespace
 
 IDataObject *FtNewOutData(SelectionList *items, const char *remote, int armed)
 {

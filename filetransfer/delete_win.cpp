@@ -1,8 +1,8 @@
 // Delete on either panel: the confirmation (dialog 154), the local worker deleting
 // folder trees itself, the remote worker sending one PKT_FT_DELETE per item while the
 // frame answers the Agent's questions, and the refresh afterwards.
-#include "filetransfer/operation_win.h"
 #include "filetransfer/ftcommands.h"
+#include "filetransfer/operation_win.h"
 #include "filetransfer/panel_win.h"
 #include "filetransfer/paths.h"
 #include "lang/stringids.h"
@@ -14,9 +14,9 @@
 #include "shell/strings_win.h"
 #include "ui/help_win.h"
 
-#include <shlwapi.h>
 #include <cstdio>
 #include <cstring>
+#include <shlwapi.h>
 
 // ---- local worker --------------------------------------------------------------------
 
@@ -101,10 +101,10 @@ static int DeleteTree(WorkerParams *w, const char *path, DWORD attributes)
                 Retry(w, IDS_FT_CANNOT_DELETE, IDS_FT_LOCAL_SUFFIX, path);
                 return 0;
             }
-            const int ok = Recursable(fd.dwFileAttributes)
-                               ? DeleteTree(w, child, fd.dwFileAttributes)
-                               : DeleteOne(w, child, fd.dwFileAttributes,
-                                           (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+            const int ok =
+                Recursable(fd.dwFileAttributes)
+                    ? DeleteTree(w, child, fd.dwFileAttributes)
+                    : DeleteOne(w, child, fd.dwFileAttributes, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
             if (!ok)
                 return 0;
             continue;
@@ -135,7 +135,7 @@ static void LocalWorker(WorkerParams *w)
             Retry(w, IDS_FT_CANNOT_DELETE, IDS_FT_LOCAL_SUFFIX, e->name);
         } else {
             ok = Recursable(e->attributes) ? DeleteTree(w, path, e->attributes)
-                                            : DeleteOne(w, path, e->attributes, e->directory != 0);
+                                           : DeleteOne(w, path, e->attributes, e->directory != 0);
         }
         if (!ok) {
             FtWorkerDone(w, 2);
@@ -186,7 +186,6 @@ struct ConfirmArgs {
     const char *folder;
 };
 
-
 static INT_PTR CALLBACK ConfirmProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -222,14 +221,15 @@ void FtDeleteSelection(void)
     if (!FtHasRight() || p->selectedCount == 0 || g_ft.activeDialog || !FtBuildSelection(p))
         return;
     ConfirmArgs a = {index == kFtRemote, p->currentDirectory};
-    if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_DELETE), p->list, ConfirmProc,
-                        (LPARAM)&a) != IDYES || !g_ft.frame) {
+    if (DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(IDD_FT_DELETE), p->list, ConfirmProc, (LPARAM)&a) !=
+            IDYES ||
+        !g_ft.frame) {
         FtFreeSelection();
         return;
     }
-    FtRunProgress(p->list, IDD_FT_DELETE_PROGRESS, IDA_DELETE, a.remote ? IDS_FT_DELETE_REMOTE : IDS_FT_DELETE_LOCAL, index,
-                  a.remote, a.remote ? RemoteWorker : LocalWorker);
+    FtRunProgress(p->list, IDD_FT_DELETE_PROGRESS, IDA_DELETE, a.remote ? IDS_FT_DELETE_REMOTE : IDS_FT_DELETE_LOCAL,
+                  index, a.remote, a.remote ? RemoteWorker : LocalWorker);
     FtFreeSelection();
-    if (g_ft.frame)  // not when the window went with the session meanwhile
+    if (g_ft.frame) // not when the window went with the session meanwhile
         FtFrameCommand(a.remote ? IDM_FT_REFRESH_REMOTE : IDM_FT_REFRESH_LOCAL);
 }

@@ -17,8 +17,7 @@ void FtModifiedText(const FtEntry *e, const FtLocalTime *t, char out[kFtCellText
     if (strcmp(e->name, "..") == 0)
         out[0] = 0;
     else
-        snprintf(out, kFtCellText, "%02d.%02d.%02d  %02d:%02d", t->day, t->month, t->year % 100, t->hour,
-                 t->minute);
+        snprintf(out, kFtCellText, "%02d.%02d.%02d  %02d:%02d", t->day, t->month, t->year % 100, t->hour, t->minute);
 }
 
 void FtAttributeText(uint32_t attributes, char out[kFtCellText])
@@ -37,9 +36,9 @@ void FtAttributeText(uint32_t attributes, char out[kFtCellText])
 
 int FtFileTimeToUtc(uint64_t fileTime, FtLocalTime *t)
 {
-    const uint64_t minutes = fileTime / 600000000ull;  // since 1 January 1601
+    const uint64_t minutes = fileTime / 600000000ull; // since 1 January 1601
     int64_t days = (int64_t)(minutes / 1440);
-    if (days > 3074323)  // past 31 December 9999
+    if (days > 3074323) // past 31 December 9999
         return 0;
     t->hour = (int)(minutes % 1440 / 60);
     t->minute = (int)(minutes % 60);

@@ -12,7 +12,9 @@ enum { kFtCellText = 32 };
 void FtSizeText(const FtEntry *e, char out[kFtCellText]);
 
 // A local time already converted by the system's time-zone rules.
-struct FtLocalTime { int year, month, day, hour, minute; };
+struct FtLocalTime {
+    int year, month, day, hour, minute;
+};
 // "dd.mm.yy  hh:mm" (two blanks before the hour, the year modulo 100); empty for "..".
 // Fields out of their ranges are printed as they are, never past the buffer.
 void FtModifiedText(const FtEntry *e, const FtLocalTime *t, char out[kFtCellText]);

@@ -13,11 +13,11 @@
 #include "filetransfer/route_win.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
-#include "shell/post_win.h"
+#include "session/state_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/state.h"
-#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -31,29 +31,29 @@ const uint64_t kAnySize = ~(uint64_t)0;
 const uint32_t kSettable = kFtAttributeMask | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 struct Receiving {
-    HANDLE file;              // INVALID_HANDLE_VALUE when none is open
-    int doomed;               // the system deletes it at close unless it is finished
-    int direct;               // a new file written under its own name (temp == path)
-    int existed;              // the target was there at the file's first packet
-    char temp[MAX_PATH];      // where the bytes go
-    char path[MAX_PATH];      // where they are put at the end
-    char relative[MAX_PATH];  // as the Agent named it
-    uint32_t attributes;      // the target's, read-only already cleared when asked
-    uint32_t incoming;        // the packet's, shown when the operator is asked
+    HANDLE file;             // INVALID_HANDLE_VALUE when none is open
+    int doomed;              // the system deletes it at close unless it is finished
+    int direct;              // a new file written under its own name (temp == path)
+    int existed;             // the target was there at the file's first packet
+    char temp[MAX_PATH];     // where the bytes go
+    char path[MAX_PATH];     // where they are put at the end
+    char relative[MAX_PATH]; // as the Agent named it
+    uint32_t attributes;     // the target's, read-only already cleared when asked
+    uint32_t incoming;       // the packet's, shown when the operator is asked
     uint64_t created, written;
-    uint64_t expected;        // the listing's size of a top-level file, else kAnySize
+    uint64_t expected; // the listing's size of a top-level file, else kAnySize
     FtFileReceiver rx;
 };
 
 struct Download {
     WorkerParams *w;
-    const FtEntry *entry;     // the remote item asked for
-    char item[MAX_PATH];      // its full remote path, named when a packet is unreadable
-    WCHAR targetFinal[kFinalMax];  // the target folder with its links resolved
+    const FtEntry *entry;         // the remote item asked for
+    char item[MAX_PATH];          // its full remote path, named when a packet is unreadable
+    WCHAR targetFinal[kFinalMax]; // the target folder with its links resolved
     Receiving rf;
-    char swept[MAX_PATH];     // the last folder cleared of temporaries left by a killed run
-    char resolved[MAX_PATH];  // the last folder found to lead below the target
-    int owed;                 // a packet was answered early: the Agent sends one more
+    char swept[MAX_PATH];    // the last folder cleared of temporaries left by a killed run
+    char resolved[MAX_PATH]; // the last folder found to lead below the target
+    int owed;                // a packet was answered early: the Agent sends one more
     DWORD length;
     uint8_t packet[kMaxPacketSize];
     uint8_t plain[kFtChunkCipherMax + 16];
@@ -65,8 +65,7 @@ volatile LONG g_tempCounter;
 // computer is written to here.
 int Retry(Download *d, UINT caption, const char *path)
 {
-    return FtLastErrorBox(d->w->dialog, caption, 0, path, MB_RETRYCANCEL | MB_ICONQUESTION) ==
-           IDRETRY;
+    return FtLastErrorBox(d->w->dialog, caption, 0, path, MB_RETRYCANCEL | MB_ICONQUESTION) == IDRETRY;
 }
 
 int Queue(const uint8_t *packet, size_t size)
@@ -131,10 +130,7 @@ void Sweep(Download *d, const char *folder)
     FindClose(h);
 }
 
-int Aborted(const Download *d)
-{
-    return d->w->abortEvent && WaitForSingleObject(d->w->abortEvent, 0) == WAIT_OBJECT_0;
-}
+int Aborted(const Download *d) { return d->w->abortEvent && WaitForSingleObject(d->w->abortEvent, 0) == WAIT_OBJECT_0; }
 
 // Where path leads once every link and junction on it is resolved ("\\?\C:\..."); 0 when it
 // cannot be opened or the answer does not fit.
@@ -240,8 +236,7 @@ void Damaged(Download *d, const char *path, const char *why)
 {
     WriteLogF("Download: %s refused: %s. The copy stops.", path, why);
     Discard(&d->rf);
-    FtPathBox(d->w->dialog, IDS_FT_CANNOT_WRITE_FILE, 0, IDS_FT_DAMAGED_DOWNLOAD, path,
-              MB_OK | MB_ICONSTOP);
+    FtPathBox(d->w->dialog, IDS_FT_CANNOT_WRITE_FILE, 0, IDS_FT_DAMAGED_DOWNLOAD, path, MB_OK | MB_ICONSTOP);
 }
 
 // The Agent sends a packet only after the answer to the one before; one that came earlier
@@ -563,7 +558,6 @@ int Handle(Download *d)
     return OnData(d, h, payload);
 }
 
-
 // A data packet in the middle of an open file is answered as soon as it is taken, so the
 // Agent seals the next one while this one is opened and written; a failure then stops
 // the file at the next packet, and the old file stays as it is.
@@ -684,7 +678,7 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
             }
             continue;
         } else if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE) {
-            stop = 1;  // nothing new begins after a cancel
+            stop = 1; // nothing new begins after a cancel
         } else {
             stop = !Handle(d) || (d->rf.file == INVALID_HANDLE_VALUE && *cancelled);
         }
@@ -705,7 +699,7 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
     }
 }
 
-}  // namespace
+} // namespace
 
 void FtDownloadWorker(WorkerParams *w)
 {
@@ -731,7 +725,7 @@ void FtDownloadWorker(WorkerParams *w)
     int exact = 1;
     for (uint32_t i = 0; i < w->selection.count; i++) {
         total += w->selection.items[i].entry.directory ? 0 : w->selection.items[i].entry.size;
-        exact &= !w->selection.items[i].entry.directory;  // a folder's size shows as it arrives
+        exact &= !w->selection.items[i].entry.directory; // a folder's size shows as it arrives
     }
     FtMeterBegin(total, exact);
     InterlockedExchange(&g_syncReply.full, 0);

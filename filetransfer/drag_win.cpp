@@ -4,14 +4,14 @@
 // programs may take too (dropsource_win.cpp); over this window it looks and ends the same.
 // UI thread only.
 #include "filetransfer/dragout_win.h"
-#include "filetransfer/panel_win.h"
 #include "filetransfer/ftcommands.h"
+#include "filetransfer/panel_win.h"
 #include "resources/resource.h"
 #include "shell/state.h"
 
 #include <commctrl.h>
 
-enum { kMaxDragged = 256 };  // more than any list shows at once
+enum { kMaxDragged = 256 }; // more than any list shows at once
 
 // OLE runs the drag out (its own capture and loop): the frame's mouse messages are not the
 // drag's. The picture shows only over the frame.

@@ -50,7 +50,7 @@ int FtSplitDropped(const char *path, char folder[kFtPathField], char name[kFtPat
     if (folderLength < root)
         folderLength = root;
     if (folderLength > root && path[folderLength - 1] == '\\')
-        return kFtDropBadName;  // two backslashes in a row
+        return kFtDropBadName; // two backslashes in a row
     memcpy(folder, path, folderLength);
     folder[folderLength] = 0;
     strcpy(name, nameAt);

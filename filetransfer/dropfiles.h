@@ -8,10 +8,10 @@
 
 enum FtDropRefusal {
     kFtDropOk = 0,
-    kFtDropNotFull,  // no "X:\" nor "\\server\share\" in front
-    kFtDropRoot,     // a drive or share itself: no name to copy
-    kFtDropTooLong,  // over 260 characters
-    kFtDropBadName,  // a name Windows does not give a file (".", "..", * ? " < > | : /, controls)
+    kFtDropNotFull, // no "X:\" nor "\\server\share\" in front
+    kFtDropRoot,    // a drive or share itself: no name to copy
+    kFtDropTooLong, // over 260 characters
+    kFtDropBadName, // a name Windows does not give a file (".", "..", * ? " < > | : /, controls)
     kFtDropNoMemory,
 };
 
@@ -21,16 +21,16 @@ enum FtDropRefusal {
 int FtSplitDropped(const char *path, char folder[kFtPathField], char name[kFtPathField]);
 
 struct FtDropGroup {
-    uint32_t first, count;  // its names in the plan
+    uint32_t first, count; // its names in the plan
     char folder[kFtPathField];
 };
 
 struct FtDropPlan {
-    uint32_t count;               // names
-    uint32_t *source;             // source[i]: the path the i-th name came from
-    char (*names)[kFtPathField];  // one group's names after the other's
+    uint32_t count;              // names
+    uint32_t *source;            // source[i]: the path the i-th name came from
+    char (*names)[kFtPathField]; // one group's names after the other's
     uint32_t groups;
-    FtDropGroup *group;           // in the order their first path came
+    FtDropGroup *group; // in the order their first path came
 };
 
 // Splits and groups n paths, keeping their order within each folder. kFtDropOk with the

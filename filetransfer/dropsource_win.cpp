@@ -18,8 +18,8 @@ struct DropSource {
     IDropSourceVtbl *lpVtbl;
     LONG refs;
     IDataObject *data;
-    int own;    // released over the viewer's own window
-    POINT at;   // where
+    int own;  // released over the viewer's own window
+    POINT at; // where
 };
 
 DropSource *Of(IDropSource *This) { return (DropSource *)This; }
@@ -87,7 +87,7 @@ IDataObject *Selection(FilePanel *p, int armed, int *failed)
     return d;
 }
 
-}  // namespace
+} // namespace
 
 int FtDragOut(FilePanel *p, int *own, POINT *at)
 {
@@ -95,7 +95,7 @@ int FtDragOut(FilePanel *p, int *own, POINT *at)
     int failed = 0;
     IDataObject *data = Selection(p, 0, &failed);
     if (!data)
-        return failed;  // with nothing to give, the drag between the panels refuses as it does
+        return failed; // with nothing to give, the drag between the panels refuses as it does
     DropSource s = {&g_sourceVtbl, 1, data, 0, {0, 0}};
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT r = DoDragDrop(data, (IDropSource *)&s, DROPEFFECT_COPY, &effect);
@@ -124,7 +124,7 @@ void FtCopyToClipboard(void)
         return;
     const HRESULT r = OleSetClipboard(d);
     const uint32_t n = p->selectedCount;
-    IDataObject_Release(d);  // the clipboard holds its own reference
+    IDataObject_Release(d); // the clipboard holds its own reference
     if (FAILED(r)) {
         WriteLogF("Copy to the clipboard: the clipboard refused the remote items (0x%08lx).", (unsigned long)r);
         FtPathBox(p->list, IDS_FT_CANNOT_COPY, IDS_FT_DOWNLOAD, IDS_FT_OUT_NO_CLIPBOARD, "",

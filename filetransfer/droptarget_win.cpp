@@ -17,7 +17,7 @@ namespace {
 struct DropTarget {
     IDropTargetVtbl *lpVtbl;
     LONG refs;
-    int files;  // what is dragged over the panel holds CF_HDROP
+    int files; // what is dragged over the panel holds CF_HDROP
     HWND panel;
 };
 
@@ -128,7 +128,7 @@ HRESULT STDMETHODCALLTYPE Drop(IDropTarget *t, IDataObject *data, DWORD, POINTL,
 IDropTargetVtbl g_vtbl = {QueryInterface, AddRef, Release, DragEnter, DragOver, DragLeave, Drop};
 DropTarget g_target = {&g_vtbl, 1, 0, NULL};
 
-}  // namespace
+} // namespace
 
 void FtRegisterDropTarget(HWND panel)
 {

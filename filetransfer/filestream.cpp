@@ -22,12 +22,12 @@ size_t FtSealFilePacket(FtFileSender *s, const FtFileBegin *meta, const uint8_t 
     if (!s->begun) {
         FtFileBegin b = *meta;
         b.directory = 0;
-        b.last = (uint32_t)final;
+        b.last = (uint32_t) final;
         b.length = (uint32_t)n;
         b.data = data;
         built = BuildFtFileBegin(&b, out, cap);
     } else {
-        FtFileData d = {0, (uint32_t)final, (uint32_t)n, data};
+        FtFileData d = {0, (uint32_t) final, (uint32_t)n, data};
         built = BuildFtFileData(&d, out, cap);
     }
     if (!built)
@@ -64,8 +64,7 @@ int FtOpenFileBegin(FtFileReceiver *r, const FtFileBegin *b, uint8_t *plain, siz
     r->begun = 1;
     r->ended = 0;
     r->plainBytes = 0;
-    return Open(r, b->data, b->data + kSealedHeadSize, b->length - kSealedHeadSize, b->last != 0, plain, plainLen,
-                why);
+    return Open(r, b->data, b->data + kSealedHeadSize, b->length - kSealedHeadSize, b->last != 0, plain, plainLen, why);
 }
 
 int FtOpenFileData(FtFileReceiver *r, const FtFileData *d, uint8_t *plain, size_t *plainLen, const char **why)

@@ -17,8 +17,8 @@ enum : uint32_t {
 };
 
 struct FtFileSender {
-    int begun;   // the begin packet has gone
-    int ended;   // the last chunk has gone
+    int begun; // the begin packet has gone
+    int ended; // the last chunk has gone
     uint64_t plainBytes;
 };
 

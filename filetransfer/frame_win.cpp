@@ -2,8 +2,8 @@
 // the command set and the Agent's replies. UI thread only.
 #include "filetransfer/frame_win.h"
 
-#include "filetransfer/droptarget_win.h"
 #include "filetransfer/dragout_win.h"
+#include "filetransfer/droptarget_win.h"
 #include "filetransfer/ftcommands.h"
 #include "filetransfer/layout.h"
 #include "filetransfer/operation_win.h"
@@ -13,6 +13,7 @@
 #include "filetransfer/sortorder.h"
 #include "resources/resource.h"
 #include "session/login.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
@@ -23,11 +24,10 @@
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
 #include "ui/toolbar_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 #include <cstring>
+#include <windowsx.h>
 
 FtFrameState g_ft;
 
@@ -36,14 +36,10 @@ static const char kPadClass[] = "CORVID:FT:MIDDLEPAD";
 enum { kFrameStatusId = 204, kFrameToolbarId = 205, kPadToolbarId = 203, kMinTrackW = 640, kMinTrackH = 450 };
 
 static const ToolbarEntry kFrameButtons[] = {
-    {0, IDM_FT_UP, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-    {5, IDM_FT_ROOT, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-    {1, IDM_FT_NEW_FOLDER, TBSTATE_ENABLED, BTNS_BUTTON},
-    {2, IDM_FT_PROPERTIES, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-    {3, IDM_FT_DELETE, TBSTATE_INDETERMINATE, BTNS_BUTTON},
-    {4, IDM_FT_REFRESH, TBSTATE_ENABLED, BTNS_BUTTON},
-    {6, IDM_FT_NEXT_VIEW, TBSTATE_ENABLED, BTNS_DROPDOWN},
-    {0, 0, 0, BTNS_SEP},
+    {0, IDM_FT_UP, TBSTATE_INDETERMINATE, BTNS_BUTTON},     {5, IDM_FT_ROOT, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {1, IDM_FT_NEW_FOLDER, TBSTATE_ENABLED, BTNS_BUTTON},   {2, IDM_FT_PROPERTIES, TBSTATE_INDETERMINATE, BTNS_BUTTON},
+    {3, IDM_FT_DELETE, TBSTATE_INDETERMINATE, BTNS_BUTTON}, {4, IDM_FT_REFRESH, TBSTATE_ENABLED, BTNS_BUTTON},
+    {6, IDM_FT_NEXT_VIEW, TBSTATE_ENABLED, BTNS_DROPDOWN},  {0, 0, 0, BTNS_SEP},
     {7, IDM_FT_DESKTOP, TBSTATE_ENABLED, BTNS_BUTTON},
 };
 // Wrapped, so the three stand one under the other.
@@ -66,8 +62,13 @@ int FtHasRight(void)
 static int NeedsRight(UINT c)
 {
     switch (c) {
-    case IDM_FT_COPY_RIGHT: case IDM_FT_COPY_LEFT: case IDM_FT_NEW_FOLDER: case IDM_FT_DELETE: case IDM_FT_COPY:
-    case IDM_FT_RENAME: case IDM_FT_PASTE:
+    case IDM_FT_COPY_RIGHT:
+    case IDM_FT_COPY_LEFT:
+    case IDM_FT_NEW_FOLDER:
+    case IDM_FT_DELETE:
+    case IDM_FT_COPY:
+    case IDM_FT_RENAME:
+    case IDM_FT_PASTE:
         return 1;
     }
     return 0;
@@ -230,7 +231,9 @@ void FtFrameCommand(UINT command)
     case IDM_FT_COPY_RIGHT:
     case IDM_FT_COPY_LEFT:
     case IDM_FT_COPY:
-        FtCopySelection(command == IDM_FT_COPY ? g_ft.activePanel : command == IDM_FT_COPY_RIGHT ? kFtLocal : kFtRemote);
+        FtCopySelection(command == IDM_FT_COPY         ? g_ft.activePanel
+                        : command == IDM_FT_COPY_RIGHT ? kFtLocal
+                                                       : kFtRemote);
         return;
     case IDM_FT_PASTE:
         FtPasteFiles();
@@ -307,7 +310,7 @@ static void CarryStates(HMENU from, HMENU to, int depth)
         was.fMask = mi.fMask = MIIM_FTYPE;
         if (GetMenuItemInfoA(from, (UINT)i, TRUE, &was) && (was.fType & MFT_RADIOCHECK) &&
             GetMenuItemInfoA(to, (UINT)i, TRUE, &mi)) {
-            mi.fType |= MFT_RADIOCHECK;  // a bullet stays a bullet
+            mi.fType |= MFT_RADIOCHECK; // a bullet stays a bullet
             SetMenuItemInfoA(to, (UINT)i, TRUE, &mi);
         }
     }
@@ -385,11 +388,11 @@ static int OnCreate(HWND frame)
     g_ft.menu = LoadFrameMenu();
     if (g_ft.menu)
         SetMenu(frame, g_ft.menu);
-    g_ft.status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                                  frame, (HMENU)(INT_PTR)kFrameStatusId, g_viewer.instance, NULL);
-    g_ft.toolbar = CreateEntryToolbar(frame, kFrameToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS,
-                                      IDB_FT_TOOLBAR, kFrameButtons,
-                                      (int)(sizeof(kFrameButtons) / sizeof(kFrameButtons[0])));
+    g_ft.status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, frame,
+                                  (HMENU)(INT_PTR)kFrameStatusId, g_viewer.instance, NULL);
+    g_ft.toolbar =
+        CreateEntryToolbar(frame, kFrameToolbarId, TBSTYLE_FLAT | CCS_TOP, TBSTYLE_EX_DRAWDDARROWS, IDB_FT_TOOLBAR,
+                           kFrameButtons, (int)(sizeof(kFrameButtons) / sizeof(kFrameButtons[0])));
     g_ft.driveIcons = MakeDriveIcons();
     for (int i = 0; i < kFtPanels; i++) {
         FilePanel *p = &g_ft.panels[i];
@@ -399,13 +402,12 @@ static int OnCreate(HWND frame)
         if (!FtCreatePanel(frame, i))
             return 0;
     }
-    g_ft.pad = CreateWindowExA(0, kPadClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame, NULL, g_viewer.instance,
-                               NULL);
+    g_ft.pad =
+        CreateWindowExA(0, kPadClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame, NULL, g_viewer.instance, NULL);
     if (g_ft.pad) {
-        g_ft.padToolbar = CreateEntryToolbar(g_ft.pad, kPadToolbarId,
-                                             TBSTYLE_FLAT | TBSTYLE_WRAPABLE | CCS_NODIVIDER | CCS_NORESIZE, 0,
-                                             IDB_FT_PAD, kPadButtons,
-                                             (int)(sizeof(kPadButtons) / sizeof(kPadButtons[0])));
+        g_ft.padToolbar =
+            CreateEntryToolbar(g_ft.pad, kPadToolbarId, TBSTYLE_FLAT | TBSTYLE_WRAPABLE | CCS_NODIVIDER | CCS_NORESIZE,
+                               0, IDB_FT_PAD, kPadButtons, (int)(sizeof(kPadButtons) / sizeof(kPadButtons[0])));
         if (g_ft.padToolbar)
             PlacePadToolbar();
     }
@@ -424,7 +426,7 @@ static void OnDestroy(HWND frame)
     FtDropPendingReplies(frame);
     for (int i = 0; i < kFtPanels; i++)
         FtClearList(&g_ft.panels[i]);
-    g_ft.menu = NULL;  // destroyed with the window
+    g_ft.menu = NULL; // destroyed with the window
     g_ft.frame = NULL;
     g_ft.toolbar = g_ft.padToolbar = g_ft.pad = g_ft.status = NULL;
     if (g_ft.driveIcons)
@@ -508,7 +510,7 @@ static LRESULT CALLBACK PadProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         return SendMessageA(g_ft.frame, msg, wp, lp);
     if (msg == WM_NOTIFY)
         return OnToolbarNotify(wnd, wp, lp);
-    if (msg == WM_SIZE && g_ft.padToolbar)  // the toolbar keeps its place whatever the pad's size
+    if (msg == WM_SIZE && g_ft.padToolbar) // the toolbar keeps its place whatever the pad's size
         PlacePadToolbar();
     return DefWindowProcA(wnd, msg, wp, lp);
 }
@@ -547,8 +549,8 @@ int OpenFileTransferWindow(HWND mainWindow)
             return 0;
         }
         w = CreateWindowExA(0, kFrameClass, g_viewer.names.fileTransferTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL,
-                            g_viewer.instance, NULL);
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, g_viewer.instance,
+                            NULL);
         if (!w) {
             WriteLogF("The file-transfer window cannot be created (error %lu).", GetLastError());
             return 0;

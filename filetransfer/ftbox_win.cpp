@@ -1,8 +1,8 @@
 // Message boxes and dialog texts of the file-transfer dialogs: captions from the
 // language library, names in the system's ANSI code page. Any thread.
 #include "filetransfer/panel_win.h"
-#include "shell/strings_win.h"
 #include "shell/state.h"
+#include "shell/strings_win.h"
 #include "ui/help_win.h"
 #include "ui/syserror_win.h"
 
@@ -96,8 +96,7 @@ int FtGetNameText(HWND dlg, int id, char out[kFtPathField])
     n = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, kFtPathField, NULL, &lost);
     if (n <= 0 || lost) {
         out[0] = 0;
-        return 0;  // a character this computer's names cannot hold
+        return 0; // a character this computer's names cannot hold
     }
     return 1;
 }
-

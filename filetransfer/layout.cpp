@@ -19,10 +19,10 @@ static FtRect Rect(int x, int y, int w, int h) { return FtRect{x, y, AtLeast0(w)
 void FtLayoutPanel(int w, int h, int s, int c, int dpi, FtPanelLayout *out)
 {
     const int captionH = DpiScale(16, dpi), comboY = DpiScale(18, dpi), comboW = DpiScale(60, dpi);
-    const int gap = DpiScale(3, dpi);  // around the path box, which stands centred beside the combo
+    const int gap = DpiScale(3, dpi); // around the path box, which stands centred beside the combo
     out->parts[0] = AtLeast0(w - DpiScale(300, dpi));
     out->parts[1] = AtLeast0(w - DpiScale(150, dpi));
-    out->parts[2] = -1;  // to the right edge
+    out->parts[2] = -1; // to the right edge
     out->caption = Rect(1, 1, w - 2, captionH);
     out->combo = Rect(0, comboY, comboW, c);
     out->edit = Rect(comboW + gap, comboY + gap, w - comboW - gap - 2, c - 2 * gap);

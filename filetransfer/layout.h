@@ -5,7 +5,9 @@
 
 enum { kFtPadMin = 33 };
 
-struct FtRect { int x, y, w, h; };
+struct FtRect {
+    int x, y, w, h;
+};
 
 // Panel width (client width - pad) / 2 rounded down and the pad taking the rest (the
 // pad is 33 pixels at 96 DPI, one more when the width is odd); a window too narrow for
@@ -14,5 +16,8 @@ void FtFrameLayout(int width, int dpi, int *panel, int *pad);
 
 // The controls of one panel of client w x h, with a status bar of height s and a drive
 // combo of height c (both as the controls measure themselves). Sizes never go below 0.
-struct FtPanelLayout { FtRect caption, combo, edit, list, status; int parts[3]; };
+struct FtPanelLayout {
+    FtRect caption, combo, edit, list, status;
+    int parts[3];
+};
 void FtLayoutPanel(int w, int h, int s, int c, int dpi, FtPanelLayout *out);

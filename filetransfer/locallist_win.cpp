@@ -13,11 +13,16 @@ static FilePanel *Local(void) { return &g_ft.panels[kFtLocal]; }
 int FtDriveIcon(uint32_t type)
 {
     switch (type) {
-    case 2: return 0;
-    case 3: return 1;
-    case 5: return 2;
-    case 6: return 3;
-    case 4: return 4;
+    case 2:
+        return 0;
+    case 3:
+        return 1;
+    case 5:
+        return 2;
+    case 6:
+        return 3;
+    case 4:
+        return 4;
     }
     return -1;
 }
@@ -88,7 +93,7 @@ void FtListLocal(const char *name)
         SetCursor(was);
         return;
     }
-    static FtIconCache icons;  // the shell's answers of this listing
+    static FtIconCache icons; // the shell's answers of this listing
     icons.count = icons.next = 0;
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA(pattern, &fd);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 enum : uint32_t {
-    kEnvelopeHead = 72,  // IV and sealed DES key in front of a file's first ciphertext
+    kEnvelopeHead = 72, // IV and sealed DES key in front of a file's first ciphertext
     kCipherBlock = 8,
 };
 
@@ -21,10 +21,7 @@ static void PutU64LE(uint8_t *p, uint64_t v)
     PutU32LE(p + 4, (uint32_t)(v >> 32));
 }
 
-static uint64_t GetU64LE(const uint8_t *p)
-{
-    return (uint64_t)GetU32LE(p) | (uint64_t)GetU32LE(p + 4) << 32;
-}
+static uint64_t GetU64LE(const uint8_t *p) { return (uint64_t)GetU32LE(p) | (uint64_t)GetU32LE(p + 4) << 32; }
 
 // A path into its 261-byte field, zero-filled; 0 when it has more than 260 characters.
 static int PutPath(uint8_t *field, const char *path)
@@ -150,10 +147,7 @@ size_t BuildFtDownload(const FtDownload *d, uint8_t *out, size_t cap)
     return Seal(PKT_FT_DOWNLOAD, kFtDownloadLen, out, cap);
 }
 
-size_t BuildFtAbort(uint8_t *out, size_t cap)
-{
-    return BuildPacket(PKT_FT_ABORT, nullptr, 0, out, cap);
-}
+size_t BuildFtAbort(uint8_t *out, size_t cap) { return BuildPacket(PKT_FT_ABORT, nullptr, 0, out, cap); }
 
 int ParseFtListDir(const SessPacketHeader *h, const uint8_t *payload, FtListDir *m, const char **why)
 {
@@ -334,7 +328,7 @@ int FtNextEntry(const uint8_t **at, size_t *left, FtEntry *e, uint32_t *skipped)
         const uint8_t *p = *at;
         const char *name = (const char *)p + kFtEntryHead;
         const size_t len = strnlen(name, *left - kFtEntryHead);
-        if (len == *left - kFtEntryHead) {  // no NUL: not an accepted run of entries
+        if (len == *left - kFtEntryHead) { // no NUL: not an accepted run of entries
             *left = 0;
             return 0;
         }
@@ -606,19 +600,25 @@ uint32_t FtReplyMessage(uint32_t type)
 {
     switch (type) {
     case PKT_FT_DIR_LISTING:
-    case PKT_FT_DIR_LISTING_MORE: return 1127;
-    case PKT_FT_SET_ATTRIBUTES_RESULT: return 1128;
-    case PKT_FT_RENAME_RESULT: return 1129;
-    case PKT_FT_CREATE_DIR_RESULT: return 1130;
-    case PKT_FT_CONFIRM_DELETE: return 1131;
-    case PKT_FT_ERROR: return 1132;
-    case PKT_FT_ACK: return 1133;
-    case PKT_FT_CONFIRM_OVERWRITE: return 1135;
-    default: return 0;
+    case PKT_FT_DIR_LISTING_MORE:
+        return 1127;
+    case PKT_FT_SET_ATTRIBUTES_RESULT:
+        return 1128;
+    case PKT_FT_RENAME_RESULT:
+        return 1129;
+    case PKT_FT_CREATE_DIR_RESULT:
+        return 1130;
+    case PKT_FT_CONFIRM_DELETE:
+        return 1131;
+    case PKT_FT_ERROR:
+        return 1132;
+    case PKT_FT_ACK:
+        return 1133;
+    case PKT_FT_CONFIRM_OVERWRITE:
+        return 1135;
+    default:
+        return 0;
     }
 }
 
-int FtIsSyncReply(uint32_t type)
-{
-    return type == PKT_FT_FILE_BEGIN || type == PKT_FT_FILE_DATA;
-}
+int FtIsSyncReply(uint32_t type) { return type == PKT_FT_FILE_BEGIN || type == PKT_FT_FILE_DATA; }

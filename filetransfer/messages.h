@@ -8,25 +8,25 @@
 #include "session/packet.h"
 
 enum : uint32_t {
-    kFtPathMax = 260,           // characters of a path or name
-    kFtPathField = 261,         // its field on the wire
-    kFtDrives = 26,             // A: .. Z:
-    kFtNoDrive = 0xFFFFFFFFu,   // a listing request before any remote drive is known
-    kFtListingHead = 385,       // PKT_FT_DIR_LISTING before its entries
-    kFtListingMoreHead = 8,     // PKT_FT_DIR_LISTING_MORE before its entries
-    kFtEntryHead = 40,          // a directory entry before its name
+    kFtPathMax = 260,         // characters of a path or name
+    kFtPathField = 261,       // its field on the wire
+    kFtDrives = 26,           // A: .. Z:
+    kFtNoDrive = 0xFFFFFFFFu, // a listing request before any remote drive is known
+    kFtListingHead = 385,     // PKT_FT_DIR_LISTING before its entries
+    kFtListingMoreHead = 8,   // PKT_FT_DIR_LISTING_MORE before its entries
+    kFtEntryHead = 40,        // a directory entry before its name
     kFtEntryMax = kFtEntryHead + kFtPathField,
-    kFtResultHead = 4,          // results 33, 35, 37 before their text
-    kFtQuestionHead = 4,        // PKT_FT_CONFIRM_DELETE / _OVERWRITE before the path
-    kFtErrorHead = 265,         // PKT_FT_ERROR before its text
+    kFtResultHead = 4,   // results 33, 35, 37 before their text
+    kFtQuestionHead = 4, // PKT_FT_CONFIRM_DELETE / _OVERWRITE before the path
+    kFtErrorHead = 265,  // PKT_FT_ERROR before its text
     kFtAckLen = 8,
     kFtFileBeginHead = 297,
     kFtFileDataHead = 12,
-    kFtChunkPlain = 24576,      // plaintext bytes of one file chunk
-    kFtChunkCipherMax = kFtChunkPlain + 8,  // a full chunk, or a short one with its padding
-    kFtErrorKinds = 8,          // PKT_FT_ERROR kinds 0..7
-    kFtTextMax = 1023,          // characters kept of an Agent's error text
-    kFtAttributeMask = 0x1127,  // what PKT_FT_SET_ATTRIBUTES may carry
+    kFtChunkPlain = 24576,                 // plaintext bytes of one file chunk
+    kFtChunkCipherMax = kFtChunkPlain + 8, // a full chunk, or a short one with its padding
+    kFtErrorKinds = 8,                     // PKT_FT_ERROR kinds 0..7
+    kFtTextMax = 1023,                     // characters kept of an Agent's error text
+    kFtAttributeMask = 0x1127,             // what PKT_FT_SET_ATTRIBUTES may carry
 };
 
 // Win32 attribute bits as they travel.
@@ -51,15 +51,15 @@ enum : uint32_t {
 
 // The five flags of PKT_FT_ANSWER, by offset / 4.
 enum FtAnswerKind {
-    FT_ANSWER_YES = 0,        // yes / retry
+    FT_ANSWER_YES = 0, // yes / retry
     FT_ANSWER_YES_TO_ALL = 1,
-    FT_ANSWER_NO = 4,         // no / cancel: stop
-    FT_ANSWER_GO_ON = 5,      // all flags 0: a download data packet taken, go on
+    FT_ANSWER_NO = 4,    // no / cancel: stop
+    FT_ANSWER_GO_ON = 5, // all flags 0: a download data packet taken, go on
 };
 
 // Times are Win32 FILETIMEs as one number (low u32 first on the wire).
 struct FtEntry {
-    uint32_t directory;  // 0 or 1
+    uint32_t directory; // 0 or 1
     uint32_t attributes;
     uint64_t created, accessed, written;
     uint64_t size;
@@ -71,11 +71,25 @@ struct FtEntry {
 // length, or 0 when a path is over 260 characters or out is too small. Path fields are
 // zero-filled after their NUL.
 
-struct FtListDir { uint32_t drive; char path[kFtPathField]; };
-struct FtSetAttributes { uint32_t attributes; char path[kFtPathField]; };
-struct FtRename { char oldPath[kFtPathField], newPath[kFtPathField]; uint32_t directory; };
-struct FtCreateDir { char path[kFtPathField]; };
-struct FtDelete { uint32_t directory, first, last, attributes; char path[kFtPathField]; };
+struct FtListDir {
+    uint32_t drive;
+    char path[kFtPathField];
+};
+struct FtSetAttributes {
+    uint32_t attributes;
+    char path[kFtPathField];
+};
+struct FtRename {
+    char oldPath[kFtPathField], newPath[kFtPathField];
+    uint32_t directory;
+};
+struct FtCreateDir {
+    char path[kFtPathField];
+};
+struct FtDelete {
+    uint32_t directory, first, last, attributes;
+    char path[kFtPathField];
+};
 struct FtDownload {
     uint32_t first, directory;
     char folder[kFtPathField], name[kFtPathField];
@@ -113,14 +127,14 @@ int ParseFtAnswer(const SessPacketHeader *h, const uint8_t *payload, int *kind, 
 // The head of PKT_FT_DIR_LISTING; for PKT_FT_DIR_LISTING_MORE only complete, count and
 // the entries are filled.
 struct FtListing {
-    uint32_t driveTypes[kFtDrives];  // 2..6, or 0 for no drive (other values become 0)
-    uint32_t currentDrive;           // 0..25
+    uint32_t driveTypes[kFtDrives]; // 2..6, or 0 for no drive (other values become 0)
+    uint32_t currentDrive;          // 0..25
     uint64_t freeBytes;
     char path[kFtPathField];
     int complete;
-    uint32_t count;                  // entries announced, all present and whole
-    const uint8_t *entries;          // inside the payload
-    size_t entriesLen;               // bytes the count entries take
+    uint32_t count;         // entries announced, all present and whole
+    const uint8_t *entries; // inside the payload
+    size_t entriesLen;      // bytes the count entries take
 };
 
 // Refused: a head cut short, a current drive over 25, a path without its NUL, an entry
@@ -137,33 +151,49 @@ int FtNextEntry(const uint8_t **at, size_t *left, FtEntry *e, uint32_t *skipped)
 
 // Results 33, 35, 37. The text is cut to 1,023 characters, or where the payload ends
 // when it has no NUL (*why says so).
-struct FtResult { int success; char text[kFtTextMax + 1]; };
+struct FtResult {
+    int success;
+    char text[kFtTextMax + 1];
+};
 int ParseFtResult(const SessPacketHeader *h, const uint8_t *payload, FtResult *r, const char **why);
 
 // PKT_FT_CONFIRM_DELETE and PKT_FT_CONFIRM_OVERWRITE. Refused: no NUL, or a path over
 // 260 characters (a question about a path the viewer cannot show whole).
-struct FtQuestion { uint32_t attributes; char path[kFtPathField]; };
+struct FtQuestion {
+    uint32_t attributes;
+    char path[kFtPathField];
+};
 int ParseFtQuestion(const SessPacketHeader *h, const uint8_t *payload, FtQuestion *q, const char **why);
 
 // PKT_FT_ERROR. Refused: a kind over 7, a path without its NUL. The text as in results.
 // The Agent still waits for an answer to a refused one (stop, +16).
-struct FtError { uint32_t kind; char path[kFtPathField]; char text[kFtTextMax + 1]; };
+struct FtError {
+    uint32_t kind;
+    char path[kFtPathField];
+    char text[kFtTextMax + 1];
+};
 int ParseFtError(const SessPacketHeader *h, const uint8_t *payload, FtError *e, const char **why);
 
-struct FtAck { uint32_t value; int goOn; };
+struct FtAck {
+    uint32_t value;
+    int goOn;
+};
 int ParseFtAck(const SessPacketHeader *h, const uint8_t *payload, FtAck *a, const char **why);
 
 // ---- both ways -----------------------------------------------------------------------
 struct FtFileBegin {
     uint32_t directory;
-    char path[kFtPathField];  // full target (to the Agent), relative (from it)
+    char path[kFtPathField]; // full target (to the Agent), relative (from it)
     uint32_t attributes;
     uint64_t created, written;
-    uint32_t first, last;     // last: no PKT_FT_FILE_DATA follows
-    uint32_t length;          // bytes of data
-    const uint8_t *data;      // envelope head and first chunk's ciphertext; inside the payload
+    uint32_t first, last; // last: no PKT_FT_FILE_DATA follows
+    uint32_t length;      // bytes of data
+    const uint8_t *data;  // envelope head and first chunk's ciphertext; inside the payload
 };
-struct FtFileData { uint32_t abort, last, length; const uint8_t *data; };
+struct FtFileData {
+    uint32_t abort, last, length;
+    const uint8_t *data;
+};
 
 size_t BuildFtFileBegin(const FtFileBegin *b, uint8_t *out, size_t cap);
 size_t BuildFtFileData(const FtFileData *d, uint8_t *out, size_t cap);
@@ -182,8 +212,7 @@ int ParseFtFileData(const SessPacketHeader *h, const uint8_t *payload, FtFileDat
 size_t FtPutEntry(const FtEntry *e, uint8_t *out, size_t cap);
 // Listing packets around entries already put one after another.
 size_t BuildFtListing(const FtListing *head, uint8_t *out, size_t cap);
-size_t BuildFtListingMore(int complete, uint32_t count, const uint8_t *entries, size_t len, uint8_t *out,
-                          size_t cap);
+size_t BuildFtListingMore(int complete, uint32_t count, const uint8_t *entries, size_t len, uint8_t *out, size_t cap);
 // type is one of the three result types.
 size_t BuildFtResult(uint32_t type, int success, const char *text, uint8_t *out, size_t cap);
 // type is PKT_FT_CONFIRM_DELETE or PKT_FT_CONFIRM_OVERWRITE.

@@ -15,9 +15,11 @@ struct NewFolderArgs {
     char name[kFtPathField];
 };
 
-static const ControlHelp kHelp[] = {
-    {IDC_FT_NAME, IDS_HELP_FT_NEW_NAME}, {IDOK, IDS_HELP_OK}, {IDCANCEL, IDS_HELP_CANCEL}, {IDHELP, IDS_HELP_HELP},
-    {0, 0}};
+static const ControlHelp kHelp[] = {{IDC_FT_NAME, IDS_HELP_FT_NEW_NAME},
+                                    {IDOK, IDS_HELP_OK},
+                                    {IDCANCEL, IDS_HELP_CANCEL},
+                                    {IDHELP, IDS_HELP_HELP},
+                                    {0, 0}};
 
 static INT_PTR CALLBACK NewFolderProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 {

@@ -9,17 +9,17 @@
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
 #include <cstdio>
 #include <cstring>
+#include <shlwapi.h>
 
 SelectionList g_selection;
 volatile LONG g_confirmEach;
@@ -31,11 +31,11 @@ FtCopyMeter g_copyMeter;
 enum {
     kWatchTimer = 1,
     kWatchMs = 250,
-    kProgressMs = 100,     // at least this between two paths drawn on the worker's word
-    kWorkerEndMs = 5000,   // what a worker told to abort may take to end
+    kProgressMs = 100,   // at least this between two paths drawn on the worker's word
+    kWorkerEndMs = 5000, // what a worker told to abort may take to end
     kWorkerPollMs = 50,
     kOwedRetryMs = 50,
-    kOwedBatch = 256,      // stop answers in one queued block
+    kOwedBatch = 256, // stop answers in one queued block
 };
 
 // The progress dialog now open (UI thread): the frame's handlers answer only then.
@@ -73,7 +73,7 @@ int FtBuildSelection(FilePanel *p)
         if (g_selection.count == g_selection.room) {
             const uint32_t room = FtSelectionRoom(g_selection.room, sizeof(FileItem));
             const SIZE_T size = sizeof(FileItem) * (SIZE_T)room;
-            void *grown = !room                ? NULL
+            void *grown = !room               ? NULL
                           : g_selection.items ? HeapReAlloc(GetProcessHeap(), 0, g_selection.items, size)
                                               : HeapAlloc(GetProcessHeap(), 0, size);
             if (!grown) {
@@ -149,7 +149,7 @@ int FtSessionGone(void)
 // ---- the worker thread ---------------------------------------------------------------
 
 struct WorkerStart {
-    WorkerParams params;  // the worker's own: duplicated events, the selection
+    WorkerParams params; // the worker's own: duplicated events, the selection
     FtWorker worker;
 };
 
@@ -182,13 +182,13 @@ static int Duplicate(HANDLE h, HANDLE *out)
 // ---- the progress dialog --------------------------------------------------------------
 
 struct ProgressRun {
-    WorkerParams params;  // the dialog's events; the selection until the worker takes it
+    WorkerParams params; // the dialog's events; the selection until the worker takes it
     FtWorker worker;
     UINT titleSuffix;
     WORD animation;
     int needsReply;
     int cancelled;
-    int copy;  // template 163: a target path and the figures too
+    int copy; // template 163: a target path and the figures too
 };
 
 static int StartWorker(HWND dlg, ProgressRun *run)
@@ -212,7 +212,7 @@ static int StartWorker(HWND dlg, ProgressRun *run)
         FreeStart(s);
         return 0;
     }
-    run->params.selection = SelectionList{};  // the worker's from here on
+    run->params.selection = SelectionList{}; // the worker's from here on
     DWORD id = 0;
     InterlockedExchange(&g_workerResult, 0);
     UiNoticeTaken(&g_progressNotice);
@@ -393,7 +393,7 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_STOP, 0, 0);
         if (run) {
             if (run->params.cancelEvent)
-                SetEvent(run->params.cancelEvent);  // torn down early: the worker stops too
+                SetEvent(run->params.cancelEvent); // torn down early: the worker stops too
             if (run->params.abortEvent)
                 SetEvent(run->params.abortEvent);
             if (run->params.cancelEvent)
@@ -441,12 +441,12 @@ int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix,
     run.titleSuffix = titleSuffix;
     run.animation = animation;
     run.needsReply = needsReply;
-    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(templateId), owner, ProgressProc,
-                                      (LPARAM)&run);
+    const INT_PTR r =
+        DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(templateId), owner, ProgressProc, (LPARAM)&run);
     // Ended by the worker's WM_CV_FT_DONE it is about to return; torn down early (the
     // frame closed) its abort event is set and it stops at once.
     JoinWorker(kWorkerEndMs);
-    FreeSelection(&run.params.selection);  // still ours when the worker never started
+    FreeSelection(&run.params.selection); // still ours when the worker never started
     return r == 1 ? 1 : 2;
 }
 
@@ -469,7 +469,7 @@ void EndFileTransferWorker(void)
 struct QuestionArgs {
     const char *path;
     uint32_t attributes;
-    int existing;  // dialog 166
+    int existing; // dialog 166
 };
 
 static INT_PTR CALLBACK QuestionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
@@ -506,9 +506,9 @@ static INT_PTR CALLBACK QuestionProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 static INT_PTR Ask(HWND owner, const char *path, uint32_t attributes, int existing)
 {
     QuestionArgs a = {path, attributes, existing};
-    const INT_PTR r = DialogBoxParamW(g_viewer.activeLanguage,
-                                      MAKEINTRESOURCEW(existing ? IDD_FT_EXISTS : IDD_FT_PROTECTED), owner,
-                                      QuestionProc, (LPARAM)&a);
+    const INT_PTR r =
+        DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(existing ? IDD_FT_EXISTS : IDD_FT_PROTECTED), owner,
+                        QuestionProc, (LPARAM)&a);
     return r == IDYES || r == IDC_FT_YES_TO_ALL ? r : IDCANCEL;
 }
 
@@ -646,10 +646,14 @@ void FtOnErrorPacket(const SessPacketHeader *h, const uint8_t *payload)
         UINT caption, suffix;
         int pathShown, cancels;
     } kKinds[kFtErrorKinds] = {
-        {IDS_FT_CANNOT_SET_ATTRIBUTES, IDS_FT_REMOTE_SUFFIX, 1, 0}, {IDS_FT_CANNOT_DELETE, IDS_FT_REMOTE_SUFFIX, 1, 0},
-        {IDS_FT_CANNOT_READ_ENTRY, IDS_FT_REMOTE_SUFFIX, 0, 0},     {IDS_FT_CANNOT_CREATE_FILE, IDS_FT_UPLOAD, 1, 0},
-        {IDS_FT_CANNOT_WRITE_FILE, IDS_FT_REMOTE_SUFFIX, 1, 0},     {IDS_FT_CANNOT_CREATE_FOLDER, IDS_FT_REMOTE_SUFFIX, 1, 0},
-        {IDS_FT_CANNOT_OPEN_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},      {IDS_FT_CANNOT_READ_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},
+        {IDS_FT_CANNOT_SET_ATTRIBUTES, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_DELETE, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_READ_ENTRY, IDS_FT_REMOTE_SUFFIX, 0, 0},
+        {IDS_FT_CANNOT_CREATE_FILE, IDS_FT_UPLOAD, 1, 0},
+        {IDS_FT_CANNOT_WRITE_FILE, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_CREATE_FOLDER, IDS_FT_REMOTE_SUFFIX, 1, 0},
+        {IDS_FT_CANNOT_OPEN_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},
+        {IDS_FT_CANNOT_READ_FILE, IDS_FT_REMOTE_SUFFIX, 1, 1},
     };
     if (!MayAsk("PKT_FT_ERROR"))
         return;

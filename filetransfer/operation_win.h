@@ -11,18 +11,18 @@
 struct SelectionList {
     FileItem *items;
     uint32_t count;
-    uint32_t room;  // places allocated
+    uint32_t room; // places allocated
 };
 
 struct WorkerParams {
-    HANDLE cancelEvent;   // auto-reset; set by the dialog's Cancel
-    HANDLE replyEvent;    // auto-reset; NULL for a local delete
-    HANDLE abortEvent;    // manual reset; set when the dialog goes away: stop at once,
-                          // keep nothing half-written
-    HWND dialog;          // the progress dialog
-    int panel;            // the panel worked on (delete) or the source (copy)
-    char folder[MAX_PATH];  // that panel's current directory when the operation began
-    char target[MAX_PATH];  // the other panel's (a copy's destination)
+    HANDLE cancelEvent;    // auto-reset; set by the dialog's Cancel
+    HANDLE replyEvent;     // auto-reset; NULL for a local delete
+    HANDLE abortEvent;     // manual reset; set when the dialog goes away: stop at once,
+                           // keep nothing half-written
+    HWND dialog;           // the progress dialog
+    int panel;             // the panel worked on (delete) or the source (copy)
+    char folder[MAX_PATH]; // that panel's current directory when the operation began
+    char target[MAX_PATH]; // the other panel's (a copy's destination)
     SelectionList selection;
 };
 
@@ -32,11 +32,11 @@ struct WorkerParams {
 typedef void (*FtWorker)(WorkerParams *w);
 
 extern SelectionList g_selection;
-extern volatile LONG g_confirmEach;          // ConfirmEach
-extern char g_progressSource[MAX_PATH];      // ProgressSource, under g_viewer.progressLock
-extern char g_progressTarget[MAX_PATH];      // ProgressTarget
-extern FtCopyMeter g_copyMeter;              // a copy's figures, under g_viewer.progressLock
-extern volatile LONG g_clearReadOnly;        // ClearReadOnly: the copy option, kept for the process
+extern volatile LONG g_confirmEach;     // ConfirmEach
+extern char g_progressSource[MAX_PATH]; // ProgressSource, under g_viewer.progressLock
+extern char g_progressTarget[MAX_PATH]; // ProgressTarget
+extern FtCopyMeter g_copyMeter;         // a copy's figures, under g_viewer.progressLock
+extern volatile LONG g_clearReadOnly;   // ClearReadOnly: the copy option, kept for the process
 
 // Fills g_selection from the panel; 0 (nothing kept) when memory runs out or nothing
 // is selected.

@@ -14,10 +14,10 @@
 #include "ui/dpi_win.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
-#include <windowsx.h>
 #include <cstdio>
 #include <cstring>
+#include <shellapi.h>
+#include <windowsx.h>
 
 static const char kPanelClass[] = "CORVID:FT:PANEL";
 static const int kColumnText[5] = {IDS_FT_COL_NAME, IDS_FT_COL_SIZE, IDS_FT_COL_TYPE, IDS_FT_COL_MODIFIED,
@@ -51,7 +51,7 @@ FileItem *FtFocusedItem(FilePanel *p)
 void FtClearList(FilePanel *p)
 {
     if (p->list)
-        SendMessageA(p->list, LVM_DELETEALLITEMS, 0, 0);  // LVN_DELETEITEM frees each record
+        SendMessageA(p->list, LVM_DELETEALLITEMS, 0, 0); // LVN_DELETEITEM frees each record
     p->focused = NULL;
     p->selectedCount = 0;
     p->selectedBytes = 0;
@@ -100,7 +100,7 @@ void FtSelectNamed(FilePanel *p, const char *name)
     for (int i = 0; name && name[0] && i < n; i++) {
         FileItem *f = ItemAt(p->list, i);
         if (!f || !f->entry.directory)
-            break;  // the folders lead; the search ends at the first file
+            break; // the folders lead; the search ends at the first file
         if (FtCompareNames(f->entry.name, name) == 0) {
             chosen = i;
             break;
@@ -386,7 +386,7 @@ static LRESULT CALLBACK ListProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     }
     if (msg == WM_SYSCHAR && wp == '\r')
-        return 0;  // Alt+Enter: no menu mnemonic to look for, no beep
+        return 0; // Alt+Enter: no menu mnemonic to look for, no beep
     return CallWindowProcA(next, w, msg, wp, lp);
 }
 
@@ -412,7 +412,7 @@ static LRESULT CALLBACK EditProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
         }
     }
     if (msg == WM_CHAR && (wp == '\r' || wp == '\t'))
-        return 0;  // no beep for the keys handled above
+        return 0; // no beep for the keys handled above
     return CallWindowProcA(p->editProc, w, msg, wp, lp);
 }
 
@@ -469,7 +469,7 @@ static void Layout(FilePanel *p)
 
 static void OnDisplayText(FilePanel *, NMLVDISPINFOA *di)
 {
-    static char text[kFtCellText];  // valid until the next request
+    static char text[kFtCellText]; // valid until the next request
     FileItem *f = (FileItem *)di->item.lParam;
     if (!(di->item.mask & LVIF_TEXT) || !f)
         return;
@@ -529,7 +529,7 @@ static LRESULT OnNotify(FilePanel *p, NMHDR *n)
         HeapFree(GetProcessHeap(), 0, (void *)((NMLISTVIEW *)n)->lParam);
         return 0;
     case LVN_DELETEALLITEMS:
-        return FALSE;  // a LVN_DELETEITEM for each, so each record is freed
+        return FALSE; // a LVN_DELETEITEM for each, so each record is freed
     case LVN_ITEMCHANGED:
         if (!p->selectionPending) {
             p->selectionPending = TRUE;
@@ -576,7 +576,7 @@ static LRESULT OnNotify(FilePanel *p, NMHDR *n)
         return FtBeginLabelEdit(p, (NMLVDISPINFOA *)n);
     case LVN_ENDLABELEDITA:
         FtEndLabelEdit(p, (NMLVDISPINFOA *)n);
-        return FALSE;  // the rename sets the text itself when it succeeds
+        return FALSE; // the rename sets the text itself when it succeeds
     }
     return 0;
 }
@@ -596,13 +596,12 @@ static int OnCreate(HWND w, int index)
     p->window = w;
     HINSTANCE inst = g_viewer.instance;
     HFONT font = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    p->status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, w,
-                                (HMENU)kFtStatusId, inst, NULL);
+    p->status =
+        CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, w, (HMENU)kFtStatusId, inst, NULL);
     p->caption = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOTIFY, 0, 0, 0, 0, w,
                                  (HMENU)kFtCaptionId, inst, NULL);
     p->combo = CreateWindowExA(0, WC_COMBOBOXEXA, "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
-                               ScaleForDpi(18), ScaleForDpi(60), ScaleForDpi(200), w, (HMENU)kFtComboId, inst,
-                               NULL);
+                               ScaleForDpi(18), ScaleForDpi(60), ScaleForDpi(200), w, (HMENU)kFtComboId, inst, NULL);
     p->edit = CreateWindowExA(0, "EDIT", "Current Directory", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 0, 0, w,
                               (HMENU)kFtEditId, inst, NULL);
     p->list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
@@ -731,6 +730,5 @@ int FtRegisterPanelClass(void)
 HWND FtCreatePanel(HWND frame, int index)
 {
     return CreateWindowExA(WS_EX_CLIENTEDGE, kPanelClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
-                           frame, (HMENU)(INT_PTR)(kFtPanelIdBase + index), g_viewer.instance,
-                           (LPVOID)(INT_PTR)index);
+                           frame, (HMENU)(INT_PTR)(kFtPanelIdBase + index), g_viewer.instance, (LPVOID)(INT_PTR)index);
 }

@@ -4,8 +4,14 @@
 
 #include "filetransfer/state_win.h"
 
-enum { kFtStatusId = 204, kFtListId = 206, kFtCaptionId = 207, kFtComboId = 208, kFtEditId = 209,
-       kFtPanelIdBase = 210 };  // the panels' own ids: 210 local, 211 remote
+enum {
+    kFtStatusId = 204,
+    kFtListId = 206,
+    kFtCaptionId = 207,
+    kFtComboId = 208,
+    kFtEditId = 209,
+    kFtPanelIdBase = 210
+}; // the panels' own ids: 210 local, 211 remote
 
 // panel_win.cpp
 int FtRegisterPanelClass(void);
@@ -35,7 +41,7 @@ void FtRecountSelection(FilePanel *p);
 enum { WM_FT_RENAME_NOW = WM_APP + 16, WM_FT_DRIVE_PICKED = WM_APP + 17 };
 
 // frame_win.cpp
-int FtHasRight(void);  // FileTransferRight
+int FtHasRight(void); // FileTransferRight
 void FtUpdateCommands(void);
 void FtFrameCommand(UINT command);
 void FtHelp(HWND wnd);
@@ -63,9 +69,9 @@ struct FtIconAnswer {
 };
 struct FtIconCache {
     FtIconAnswer answers[kFtIconCacheSize];
-    int count, next;  // the oldest answer goes first when it is full
+    int count, next; // the oldest answer goes first when it is full
 };
-const char *FtExtension(const char *name);  // from the last dot, or ""
+const char *FtExtension(const char *name); // from the last dot, or ""
 int FtCachedIcon(const FtIconCache *c, const char *extension, int *icon, char *typeName, size_t cap);
 void FtCacheIcon(FtIconCache *c, const char *extension, int icon, const char *typeName);
 // A local file: the shell is asked for its path once per extension, or for every file
@@ -110,9 +116,9 @@ int FtRemoteTyped(const char *path);
 enum { FT_REQUEST_LIST = 0, FT_REQUEST_ATTRIBUTES = 1, FT_REQUEST_RENAME = 2, FT_REQUEST_CREATE_DIR = 3 };
 struct RemoteRequest {
     int kind;
-    uint32_t value;     // drive (list), attributes, directory flag (rename)
-    const char *path;   // the folder listed, the item changed, the old name
-    const char *path2;  // rename: the new name
+    uint32_t value;    // drive (list), attributes, directory flag (rename)
+    const char *path;  // the folder listed, the item changed, the old name
+    const char *path2; // rename: the new name
 };
 int FtRunRequest(HWND owner, const RemoteRequest *r);
 // A request is given up, with a box, after this long without a word from the Agent:

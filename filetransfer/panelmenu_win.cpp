@@ -59,8 +59,8 @@ void FtPanelContextMenu(FilePanel *p, POINT screen)
         FtPrepareItemMenu(m, p);
     else
         FtPrepareSpaceMenu(m, p);
-    const UINT command = (UINT)TrackPopupMenu(m, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x,
-                                              screen.y, 0, g_ft.frame, NULL);
+    const UINT command = (UINT)TrackPopupMenu(m, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x, screen.y, 0,
+                                              g_ft.frame, NULL);
     DestroyMenu(bar);
     if (command && g_ft.frame)
         SendMessageA(g_ft.frame, WM_COMMAND, command, 0);

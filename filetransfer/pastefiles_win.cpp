@@ -13,13 +13,13 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 
-#include <shlobj.h>  // DROPFILES
 #include <cstdio>
 #include <cstring>
+#include <shlobj.h> // DROPFILES
 
 namespace {
 
-enum { kPathCap = kFtPathMax + 2 };  // one more than a path may hold: a longer one is seen as such
+enum { kPathCap = kFtPathMax + 2 }; // one more than a path may hold: a longer one is seen as such
 
 // The paths of a CF_HDROP block in this computer's code page.
 struct DroppedPaths {
@@ -50,7 +50,7 @@ void Refuse(UINT textId, const char *path)
 int AtEnd(const uint8_t *at, SIZE_T unit)
 {
     WCHAR c = 0;
-    memcpy(&c, at, unit);  // a wide name may start at an odd offset
+    memcpy(&c, at, unit); // a wide name may start at an odd offset
     return c == 0;
 }
 
@@ -220,11 +220,11 @@ void Upload(const DroppedPaths *d)
     }
     FtUploadDropPlan(RemoteList(), kept);
     FtFreeSelection();
-    if (g_ft.frame)  // not when the window went with the session meanwhile
+    if (g_ft.frame) // not when the window went with the session meanwhile
         FtFrameCommand(IDM_FT_REFRESH_REMOTE);
 }
 
-}  // namespace
+} // namespace
 
 int FtMayTakeFiles(int report)
 {
@@ -251,7 +251,7 @@ void FtUploadDropped(HGLOBAL files)
     if (!ok)
         return;
     g_taking = 1;
-    SetForegroundWindow(g_ft.frame);  // the source program had the foreground during the drag
+    SetForegroundWindow(g_ft.frame); // the source program had the foreground during the drag
     Upload(&d);
     g_taking = 0;
     FreePaths(&d);

@@ -9,15 +9,9 @@ static int Refuse(const char **why, const char *text)
     return 0;
 }
 
-static int IsLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+static int IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-static char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
-}
+static char Upper(char c) { return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c; }
 
 int FtJoinPath(const char *left, const char *name, char out[kFtPathField])
 {
@@ -76,10 +70,7 @@ int FtParentPath(const char *path, char parent[kFtPathField], char last[kFtPathF
     return 1;
 }
 
-static int IsTrimmed(char c)
-{
-    return c == '\\' || c == '.';
-}
+static int IsTrimmed(char c) { return c == '\\' || c == '.'; }
 
 // "." or "..".
 static int IsDotStep(const char *name, size_t n)

@@ -20,10 +20,10 @@ int FtCreateIconProbe(void)
     const DWORD n = GetTempPathA(sizeof(folder), folder);
     HANDLE h = INVALID_HANDLE_VALUE;
     if (n && n < sizeof(folder) && GetTempFileNameA(folder, "Cvt", 0, p->path)) {
-        h = CreateFileA(p->path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                        CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_ARCHIVE, NULL);
+        h = CreateFileA(p->path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_ARCHIVE, NULL);
         if (h == INVALID_HANDLE_VALUE)
-            DeleteFileA(p->path);  // the name GetTempFileName reserved
+            DeleteFileA(p->path); // the name GetTempFileName reserved
     }
     if (h == INVALID_HANDLE_VALUE) {
         WriteLog("Can't create temporary file");

@@ -8,26 +8,33 @@
 #include "shell/strings_win.h"
 #include "ui/help_win.h"
 
-#include <shlwapi.h>
 #include <cstdio>
 #include <cstring>
+#include <shlwapi.h>
 
 struct PropertiesArgs {
     FileItem copy;
     int right;
 };
 
-static const ControlHelp kHelp[] = {
-    {IDC_FT_NAME, IDS_HELP_FT_NAME},         {IDC_FT_TYPE, IDS_HELP_FT_TYPE},
-    {IDC_FT_SIZE, IDS_HELP_FT_SIZE},         {IDC_FT_CREATED, IDS_HELP_FT_CREATED},
-    {IDC_FT_MODIFIED, IDS_HELP_FT_MODIFIED}, {IDC_FT_ACCESSED, IDS_HELP_FT_ACCESSED},
-    {IDC_FT_READ_ONLY, IDS_HELP_FT_ATTRIBUTES}, {IDC_FT_HIDDEN, IDS_HELP_FT_ATTRIBUTES},
-    {IDC_FT_SYSTEM, IDS_HELP_FT_ATTRIBUTES}, {IDOK, IDS_HELP_OK},
-    {IDCANCEL, IDS_HELP_CANCEL},             {IDHELP, IDS_HELP_HELP},
-    {0, 0}};
+static const ControlHelp kHelp[] = {{IDC_FT_NAME, IDS_HELP_FT_NAME},
+                                    {IDC_FT_TYPE, IDS_HELP_FT_TYPE},
+                                    {IDC_FT_SIZE, IDS_HELP_FT_SIZE},
+                                    {IDC_FT_CREATED, IDS_HELP_FT_CREATED},
+                                    {IDC_FT_MODIFIED, IDS_HELP_FT_MODIFIED},
+                                    {IDC_FT_ACCESSED, IDS_HELP_FT_ACCESSED},
+                                    {IDC_FT_READ_ONLY, IDS_HELP_FT_ATTRIBUTES},
+                                    {IDC_FT_HIDDEN, IDS_HELP_FT_ATTRIBUTES},
+                                    {IDC_FT_SYSTEM, IDS_HELP_FT_ATTRIBUTES},
+                                    {IDOK, IDS_HELP_OK},
+                                    {IDCANCEL, IDS_HELP_CANCEL},
+                                    {IDHELP, IDS_HELP_HELP},
+                                    {0, 0}};
 
-static const struct { int control; uint32_t bit; } kBoxes[] = {
-    {IDC_FT_READ_ONLY, kFtAttrReadOnly}, {IDC_FT_HIDDEN, kFtAttrHidden}, {IDC_FT_SYSTEM, kFtAttrSystem}};
+static const struct {
+    int control;
+    uint32_t bit;
+} kBoxes[] = {{IDC_FT_READ_ONLY, kFtAttrReadOnly}, {IDC_FT_HIDDEN, kFtAttrHidden}, {IDC_FT_SYSTEM, kFtAttrSystem}};
 
 static void ShowTime(HWND dlg, int id, uint64_t t)
 {
@@ -35,8 +42,8 @@ static void ShowTime(HWND dlg, int id, uint64_t t)
     SYSTEMTIME st;
     char text[48] = "";
     if (t && FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &st))
-        snprintf(text, sizeof(text), "%02d.%02d.%d  %02d:%02d:%02d", st.wDay, st.wMonth, st.wYear, st.wHour,
-                 st.wMinute, st.wSecond);
+        snprintf(text, sizeof(text), "%02d.%02d.%d  %02d:%02d:%02d", st.wDay, st.wMonth, st.wYear, st.wHour, st.wMinute,
+                 st.wSecond);
     SetDlgItemTextA(dlg, id, text);
 }
 

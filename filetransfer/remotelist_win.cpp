@@ -18,12 +18,12 @@ enum { kListingMax = 200000 };
 // How the listing handler ended the request, for the box shown after the dialog.
 enum { kEndNone = 0, kEndDamaged = 1, kEndLimit = 2 };
 
-static int g_awaiting;      // where the listing asked for stands
-static int g_ended;         // kEnd*: set by the handler, read when the dialog is gone
-static int g_headTaken;     // this request's head rebuilt the list
-static int g_unsorted;      // the list holds entries not yet sorted
-static uint32_t g_taken;    // entries of this listing in the list
-static uint32_t g_dropped;  // listing packets dropped since the last head taken
+static int g_awaiting;     // where the listing asked for stands
+static int g_ended;        // kEnd*: set by the handler, read when the dialog is gone
+static int g_headTaken;    // this request's head rebuilt the list
+static int g_unsorted;     // the list holds entries not yet sorted
+static uint32_t g_taken;   // entries of this listing in the list
+static uint32_t g_dropped; // listing packets dropped since the last head taken
 
 // Every remote folder shows as the program's own folder does; asked once a listing.
 static struct {
@@ -47,8 +47,7 @@ static void EndRequest(int ended, int result)
 static void Drop(uint32_t type, const char *why)
 {
     if (g_dropped++ == 0)
-        WriteLogF("Listing packet type %u %s: dropped, with what follows until the next listing.", (unsigned)type,
-                  why);
+        WriteLogF("Listing packet type %u %s: dropped, with what follows until the next listing.", (unsigned)type, why);
 }
 
 static void TakeHead(FilePanel *p, const FtListing *l)
@@ -110,8 +109,7 @@ static int TakeEntries(FilePanel *p, const FtListing *l)
         g_taken++;
     }
     if (skipped)
-        WriteLogF("Remote listing: %u entries with names that are not file names were left out.",
-                  (unsigned)skipped);
+        WriteLogF("Remote listing: %u entries with names that are not file names were left out.", (unsigned)skipped);
     return room;
 }
 

@@ -12,7 +12,7 @@
 #include <cstring>
 
 struct PendingRename {
-    FileItem *item;            // checked against the list again before use
+    FileItem *item; // checked against the list again before use
     char oldName[kFtPathField];
     char newName[kFtPathField];
 };

@@ -19,8 +19,8 @@ enum { kWatchTimer = 1, kWatchMs = 250 };
 // How the dialog ended besides 1 (done) and 2 (failed, already reported).
 enum { kEndCancelled = 3, kEndSilent = 4 };
 
-static int g_openKind = -1;  // the kind of the request whose answer is awaited
-static DWORD g_lastHeard;    // tick of the request's sending or of its last listing packet
+static int g_openKind = -1; // the kind of the request whose answer is awaited
+static DWORD g_lastHeard;   // tick of the request's sending or of its last listing packet
 
 // The caption of each kind's failure boxes.
 static const struct {
@@ -114,8 +114,8 @@ int FtRunRequest(HWND owner, const RemoteRequest *r)
     if (g_ft.activeDialog)
         return 2;
     const WORD id = r->kind == FT_REQUEST_LIST ? IDD_FT_LISTING : IDD_FT_REQUEST;
-    const INT_PTR result = DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(id), owner, RequestProc,
-                                           (LPARAM)r);
+    const INT_PTR result =
+        DialogBoxParamW(g_viewer.activeLanguage, MAKEINTRESOURCEW(id), owner, RequestProc, (LPARAM)r);
     if (result == kEndCancelled) {
         WriteLogF("The file-transfer request of kind %d was cancelled by the operator.", r->kind);
     } else if (result == kEndSilent) {
@@ -157,8 +157,8 @@ void FtOnResultPacket(const SessPacketHeader *h, const uint8_t *payload)
     FtResult r;
     const char *why = NULL;
     if (!ParseFtResult(h, payload, &r, &why)) {
-        WriteLogF("File-transfer result type %u of %u bytes refused: %s.", (unsigned)h->dwType,
-                  (unsigned)h->dwDataLen, why ? why : "malformed");
+        WriteLogF("File-transfer result type %u of %u bytes refused: %s.", (unsigned)h->dwType, (unsigned)h->dwDataLen,
+                  why ? why : "malformed");
         PostMessageA(g_ft.activeDialog, WM_CV_FT_REQUEST_DONE, 2, 0);
         return;
     }

@@ -2,17 +2,17 @@
 // posted to the frame with their ownership, download packets wait in SyncReplyBuffer.
 #include "filetransfer/route_win.h"
 
-#include "filetransfer/state_win.h"
 #include "filetransfer/messages.h"
+#include "filetransfer/state_win.h"
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -33,8 +33,8 @@ static struct {
     unsigned head, count;
     size_t bytes;
     UiNotice notice;
-    HWND frame;          // the frame the waiting replies are for
-    LONG waits;          // times the receive thread waited for room
+    HWND frame; // the frame the waiting replies are for
+    LONG waits; // times the receive thread waited for room
 } g_replies = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, 0, 0, 0, {0}, NULL, 0};
 
 // The worker's reply event, under its lock: the worker closes its event only after Close.
@@ -107,7 +107,8 @@ static int ToSyncBuffer(const SessPacketHeader *h, const uint8_t *payload)
     if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
         InterlockedExchange(&g_syncReply.overrun, 1);
         WriteLogF("File-transfer packet type %u before the previous one was answered: dropped, the download "
-                  "fails.", (unsigned)h->dwType);
+                  "fails.",
+                  (unsigned)h->dwType);
         return 1;
     }
     memcpy(g_syncReply.bytes, h, sizeof(*h));

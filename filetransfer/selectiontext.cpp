@@ -18,7 +18,9 @@ int FtSelectionSentence(uint32_t folders, uint32_t files, const char *name, cons
         snprintf(out, cap, "%s\"%s\"%s", t->oneFolder, name, t->folderTree);
     else
         snprintf(out, cap, "%llu %s", (unsigned long long)total,
-                 folders == 0 ? t->files : files == 0 ? t->folders : t->items);
+                 folders == 0 ? t->files
+                 : files == 0 ? t->folders
+                              : t->items);
     return 1;
 }
 

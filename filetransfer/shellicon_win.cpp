@@ -4,9 +4,9 @@
 #include "filetransfer/panel_win.h"
 #include "filetransfer/sortorder.h"
 
-#include <shellapi.h>
 #include <cstdio>
 #include <cstring>
+#include <shellapi.h>
 
 int FtShellIcon(const char *path, char *typeName, size_t cap)
 {

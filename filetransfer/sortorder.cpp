@@ -32,8 +32,8 @@ const char *const kOrder[] = {
 // clang-format on
 
 struct Collation {
-    unsigned short rank[256];     // a place of its own for each letter or sign, cases folded
-    unsigned short primary[256];  // 0: left out of the first comparison
+    unsigned short rank[256];    // a place of its own for each letter or sign, cases folded
+    unsigned short primary[256]; // 0: left out of the first comparison
 };
 
 Collation Build(void)
@@ -101,7 +101,7 @@ int CompareRanks(const Collation &t, const unsigned char *x, const unsigned char
     }
 }
 
-}  // namespace
+} // namespace
 
 int FtCompareNames(const char *a, const char *b)
 {
@@ -115,10 +115,7 @@ int FtCompareNames(const char *a, const char *b)
     return c;
 }
 
-static int IsUp(const FtEntry *e)
-{
-    return strcmp(e->name, "..") == 0;
-}
+static int IsUp(const FtEntry *e) { return strcmp(e->name, "..") == 0; }
 
 static const char *Extension(const char *name)
 {
@@ -126,10 +123,7 @@ static const char *Extension(const char *name)
     return dot ? dot : "";
 }
 
-static int Sign(uint64_t a, uint64_t b)
-{
-    return a < b ? -1 : a > b ? 1 : 0;
-}
+static int Sign(uint64_t a, uint64_t b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 int FtCompareItems(const FtEntry *a, const FtEntry *b, int key)
 {
@@ -147,10 +141,17 @@ int FtCompareItems(const FtEntry *a, const FtEntry *b, int key)
         c = ha != hb ? (ha > hb ? -1 : 1) : -Sign((uint32_t)a->size, (uint32_t)b->size);
         break;
     }
-    case FT_SORT_EXTENSION: c = FtCompareNames(Extension(a->name), Extension(b->name)); break;
-    case FT_SORT_MODIFIED: c = -Sign(a->written, b->written); break;
-    case FT_SORT_ATTRIBUTES: c = Sign(a->attributes & 0x27, b->attributes & 0x27); break;
-    default: break;
+    case FT_SORT_EXTENSION:
+        c = FtCompareNames(Extension(a->name), Extension(b->name));
+        break;
+    case FT_SORT_MODIFIED:
+        c = -Sign(a->written, b->written);
+        break;
+    case FT_SORT_ATTRIBUTES:
+        c = Sign(a->attributes & 0x27, b->attributes & 0x27);
+        break;
+    default:
+        break;
     }
     if (c)
         return c;

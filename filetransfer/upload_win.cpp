@@ -22,9 +22,9 @@ namespace {
 
 struct Upload {
     WorkerParams *w;
-    int unsettled;  // a file's last packet is out, its PKT_FT_ACK not yet waited for
+    int unsettled; // a file's last packet is out, its PKT_FT_ACK not yet waited for
     uint8_t plain[kFtChunkPlain];
-    uint8_t packet[kFtFilePacketMax];  // free again once queued: the queue copies it
+    uint8_t packet[kFtFilePacketMax]; // free again once queued: the queue copies it
 };
 
 struct Item {
@@ -144,12 +144,11 @@ int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
     WorkerParams *w = u->w;
     HANDLE file;
     for (;;) {
-        file = CreateFileA(local, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                           NULL);
+        file = CreateFileA(local, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
         if (file != INVALID_HANDLE_VALUE)
             break;
-        const int r = FtLastErrorBox(w->dialog, IDS_FT_CANNOT_OPEN_FILE, 0, local,
-                                     MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
+        const int r =
+            FtLastErrorBox(w->dialog, IDS_FT_CANNOT_OPEN_FILE, 0, local, MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
         if (r == IDIGNORE) {
             WriteLogF("Upload: %s skipped, it cannot be opened.", local);
             return 1;
@@ -184,8 +183,8 @@ int SendFile(Upload *u, const char *local, const FtFileBegin *meta)
         if (!last) {
             next = ReadChunk(w, file, local, u->plain);
             if (next >= 0)
-                nextSize = FtSealFilePacket(&sender, meta, u->plain, (size_t)next, u->packet,
-                                            kFtFilePacketMax, &nextLast);
+                nextSize =
+                    FtSealFilePacket(&sender, meta, u->plain, (size_t)next, u->packet, kFtFilePacketMax, &nextLast);
         }
         if (last) {
             CloseHandle(file);
@@ -292,8 +291,12 @@ int SendFolder(Upload *u, const Item *it, DWORD attributes)
                 FindClose(h);
                 return TooLong(w, local);
             }
-            const Item child = {(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, 0, relative,
-                                fd.dwFileAttributes, TimeOf(fd.ftCreationTime), TimeOf(fd.ftLastWriteTime)};
+            const Item child = {(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                0,
+                                relative,
+                                fd.dwFileAttributes,
+                                TimeOf(fd.ftCreationTime),
+                                TimeOf(fd.ftLastWriteTime)};
             if (!(child.folder ? SendFolder(u, &child, fd.dwFileAttributes) : SendItem(u, &child))) {
                 FindClose(h);
                 return 0;
@@ -313,7 +316,7 @@ int SendFolder(Upload *u, const Item *it, DWORD attributes)
     }
 }
 
-}  // namespace
+} // namespace
 
 void FtUploadWorker(WorkerParams *w)
 {

@@ -12,11 +12,11 @@ namespace {
 const UINT kDeliverTimeoutMs = 200;
 
 HINSTANCE g_module;
-CRITICAL_SECTION g_lock;       // guards the four below
-HHOOK g_hook;                  // g_lock
-DWORD g_hookThread;            // g_lock; the window's thread, where the hook sits
-HWND g_target;                 // g_lock
-bool g_swallowed[256];         // g_lock; presses kept from the window's thread
+CRITICAL_SECTION g_lock; // guards the four below
+HHOOK g_hook;            // g_lock
+DWORD g_hookThread;      // g_lock; the window's thread, where the hook sits
+HWND g_target;           // g_lock
+bool g_swallowed[256];   // g_lock; presses kept from the window's thread
 
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam)
 {

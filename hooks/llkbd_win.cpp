@@ -18,30 +18,34 @@ enum KeyState : unsigned char { KEY_UP = 0, KEY_DOWN_LOCAL = 1, KEY_DOWN_OURS = 
 const DWORD kRearmMs = 1000;
 
 HINSTANCE g_module;
-CRITICAL_SECTION g_lock;       // guards everything below
-HWND g_target;                 // g_lock; NULL: keys pass locally
-KeyState g_keys[256];          // g_lock; indexed by the hook's (left/right) key code
-HANDLE g_thread;               // g_lock; the hook thread while one runs
-DWORD g_threadId;              // g_lock
-HHOOK g_hook;                  // g_lock; written by the hook thread only
-LONG g_stallMs;                // test: the next key waits this long in the hook procedure
+CRITICAL_SECTION g_lock; // guards everything below
+HWND g_target;           // g_lock; NULL: keys pass locally
+KeyState g_keys[256];    // g_lock; indexed by the hook's (left/right) key code
+HANDLE g_thread;         // g_lock; the hook thread while one runs
+DWORD g_threadId;        // g_lock
+HHOOK g_hook;            // g_lock; written by the hook thread only
+LONG g_stallMs;          // test: the next key waits this long in the hook procedure
 
 // The hook reports left and right modifiers apart; WM_KEYDOWN, the other library and
 // the remote side use the common code with the side in scan code and extended bit.
 WPARAM CommonKeyCode(DWORD vk)
 {
     switch (vk) {
-    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-    case VK_LMENU: case VK_RMENU: return VK_MENU;
-    default: return vk & 0xFF;
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+        return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+        return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+        return VK_MENU;
+    default:
+        return vk & 0xFF;
     }
 }
 
-bool AltHeld(void)
-{
-    return g_keys[VK_LMENU] != KEY_UP || g_keys[VK_RMENU] != KEY_UP;
-}
+bool AltHeld(void) { return g_keys[VK_LMENU] != KEY_UP || g_keys[VK_RMENU] != KEY_UP; }
 
 // Keys held when the hook goes in went down locally; their releases must pass on. The
 // hook only ever reports the left and right codes of Shift, Ctrl and Alt, so their
@@ -92,8 +96,7 @@ LRESULT CALLBACK LowLevelKeyProc(int code, WPARAM wParam, LPARAM lParam)
     // Posted: the viewer's thread may be busy, and this procedure must answer at once.
     // A window that is gone or hung does not get the key: it stays local, so that the
     // keyboard is never held by a viewer that cannot use it.
-    bool delivered = !IsHungAppWindow(target) &&
-                     PostMessageA(target, WM_CV_KEY_INPUT, CommonKeyCode(vk), flags) != 0;
+    bool delivered = !IsHungAppWindow(target) && PostMessageA(target, WM_CV_KEY_INPUT, CommonKeyCode(vk), flags) != 0;
     if (!delivered && !released) {
         EnterCriticalSection(&g_lock);
         if (g_keys[vk] == KEY_DOWN_OURS)
@@ -223,10 +226,7 @@ extern "C" BOOL WINAPI FreeCvLLkbdHook(HWND window)
 }
 
 // Test support: the next key waits ms in the hook procedure, as a stalled thread would.
-extern "C" void WINAPI CvLLkbdTestStall(DWORD ms)
-{
-    InterlockedExchange(&g_stallMs, (LONG)ms);
-}
+extern "C" void WINAPI CvLLkbdTestStall(DWORD ms) { InterlockedExchange(&g_stallMs, (LONG)ms); }
 
 // Test support: the hook disappears without the library knowing, as when Windows
 // removes a hook that outran its time-out.

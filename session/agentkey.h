@@ -3,5 +3,5 @@
 #pragma once
 #include <cstddef>
 
-extern const char kAgentKeyPem[];     // NUL-terminated
-extern const size_t kAgentKeyPemLen;  // without the NUL
+extern const char kAgentKeyPem[];    // NUL-terminated
+extern const size_t kAgentKeyPemLen; // without the NUL

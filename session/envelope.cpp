@@ -32,24 +32,25 @@ enum {
 
 // One direction of a DES-CBC stream.
 struct CbcStream {
-    int ready;  // key and IV are set
+    int ready; // key and IV are set
     DES_key_schedule sched;
-    DES_cblock iv0;  // the IV the stream returns to after its final block
+    DES_cblock iv0; // the IV the stream returns to after its final block
     DES_cblock iv;
-    uint8_t part[kBlock];  // sealing: plaintext, opening: ciphertext short of a block
+    uint8_t part[kBlock]; // sealing: plaintext, opening: ciphertext short of a block
     size_t partLen;
-    uint8_t held[kBlock];  // opening: the last plaintext block, kept for the padding check
+    uint8_t held[kBlock]; // opening: the last plaintext block, kept for the padding check
     int hasHeld;
 };
 
 std::mutex g_lock;
-RSA *g_rsa;                                     // g_lock; both halves of the key pair
-RandomPool g_pool = {256, {0}, 0, {0}};         // g_lock; unseeded until EnvelopeSeed
-CbcStream g_seal;                               // g_lock; the upload's context
-CbcStream g_open;                               // g_lock; the download's context
+RSA *g_rsa;                             // g_lock; both halves of the key pair
+RandomPool g_pool = {256, {0}, 0, {0}}; // g_lock; unseeded until EnvelopeSeed
+CbcStream g_seal;                       // g_lock; the upload's context
+CbcStream g_open;                       // g_lock; the download's context
 
 // DES_ncbc_encrypt takes a long, which is 32 bits on Windows.
-void CbcRun(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *in, uint8_t *out, size_t n, int enc) {
+void CbcRun(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *in, uint8_t *out, size_t n, int enc)
+{
     const size_t kSlice = (size_t)1 << 20;
     while (n > 0) {
         size_t step = n < kSlice ? n : kSlice;
@@ -60,15 +61,16 @@ void CbcRun(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *in, uint8_t 
     }
 }
 
-void ForgetStream(CbcStream *s) {
-    OPENSSL_cleanse(s, sizeof *s);
-}
+void ForgetStream(CbcStream *s) { OPENSSL_cleanse(s, sizeof *s); }
 
 // Draws the DES key and IV, and writes IV and RSA-sealed key to head.
 // Returns 0 or an error code; on failure *sched and *iv are left alone.
-int SealHeadLocked(uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_cblock *iv) {
-    if (!g_rsa) return kEnvErrPublicKey;
-    if (g_pool.needed != 0) return kEnvErrNeedRandom;
+int SealHeadLocked(uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_cblock *iv)
+{
+    if (!g_rsa)
+        return kEnvErrPublicKey;
+    if (g_pool.needed != 0)
+        return kEnvErrNeedRandom;
 
     uint8_t key[kDesKeyLen], newIv[kBlock], block[kModulusLen], sealed[kModulusLen];
     // Key first, then IV, then the padding one byte at a time: the order that
@@ -78,7 +80,8 @@ int SealHeadLocked(uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_c
     block[0] = 0x00;
     block[1] = 0x02;
     for (int i = 2; i < kKeySeparator; i++) {
-        do RandomPoolGenerate(&g_pool, &block[i], 1);
+        do
+            RandomPoolGenerate(&g_pool, &block[i], 1);
         while (block[i] == 0);
     }
     block[kKeySeparator] = 0x00;
@@ -101,8 +104,10 @@ int SealHeadLocked(uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_c
 }
 
 // Recovers the DES key from head with the private key. Returns 0 or an error code.
-int OpenHeadLocked(const uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_cblock *iv) {
-    if (!g_rsa) return kEnvErrPrivateKey;
+int OpenHeadLocked(const uint8_t head[kSealedHeadSize], DES_key_schedule *sched, DES_cblock *iv)
+{
+    if (!g_rsa)
+        return kEnvErrPrivateKey;
     uint8_t block[kModulusLen];
     if (RSA_private_decrypt(kModulusLen, head + kBlock, block, g_rsa, RSA_NO_PADDING) != kModulusLen) {
         ERR_clear_error();
@@ -111,7 +116,8 @@ int OpenHeadLocked(const uint8_t head[kSealedHeadSize], DES_key_schedule *sched,
     int rc = kEnvErrKey;
     if (block[0] == 0x00 && block[1] == 0x02) {
         int sep = 2;
-        while (sep < kModulusLen && block[sep] != 0) sep++;
+        while (sep < kModulusLen && block[sep] != 0)
+            sep++;
         // Only an 8-byte DES key is acceptable; this also fixes the padding at 53 bytes.
         if (sep == kKeySeparator) {
             DES_set_key_unchecked((const_DES_cblock *)(block + sep + 1), sched);
@@ -124,16 +130,20 @@ int OpenHeadLocked(const uint8_t head[kSealedHeadSize], DES_key_schedule *sched,
 }
 
 // Pad count of a final plaintext block, or 0 when the padding is malformed.
-size_t PadCount(const uint8_t last[kBlock]) {
+size_t PadCount(const uint8_t last[kBlock])
+{
     const uint8_t pad = last[kBlock - 1];
-    if (pad < 1 || pad > kBlock) return 0;
+    if (pad < 1 || pad > kBlock)
+        return 0;
     for (size_t i = kBlock - pad; i < kBlock; i++)
-        if (last[i] != pad) return 0;
+        if (last[i] != pad)
+            return 0;
     return pad;
 }
 
 // Encrypts a whole message with its padding: writes len - len % 8 + 8 bytes.
-void SealBody(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *src, size_t len, uint8_t *out) {
+void SealBody(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *src, size_t len, uint8_t *out)
+{
     const size_t whole = len - len % kBlock;
     CbcRun(sched, iv, src, out, whole, DES_ENCRYPT);
     uint8_t last[kBlock];
@@ -146,7 +156,8 @@ void SealBody(DES_key_schedule *sched, DES_cblock *iv, const uint8_t *src, size_
 }
 
 // Opening: decrypts one ciphertext block into held, first emitting the previous one.
-size_t OpenPush(CbcStream *s, const uint8_t ct[kBlock], uint8_t *out) {
+size_t OpenPush(CbcStream *s, const uint8_t ct[kBlock], uint8_t *out)
+{
     uint8_t plain[kBlock];
     CbcRun(&s->sched, &s->iv, ct, plain, kBlock, DES_DECRYPT);
     size_t n = 0;
@@ -161,7 +172,8 @@ size_t OpenPush(CbcStream *s, const uint8_t ct[kBlock], uint8_t *out) {
 }
 
 // The end of a stream: back to the first IV with nothing buffered.
-void RewindStream(CbcStream *s) {
+void RewindStream(CbcStream *s)
+{
     memcpy(s->iv, s->iv0, kBlock);
     OPENSSL_cleanse(s->part, sizeof s->part);
     OPENSSL_cleanse(s->held, sizeof s->held);
@@ -169,23 +181,25 @@ void RewindStream(CbcStream *s) {
     s->hasHeld = 0;
 }
 
-int RefusePassword(char *, int, int, void *) {
-    return -1;
-}
+int RefusePassword(char *, int, int, void *) { return -1; }
 
-}  // namespace
+} // namespace
 
-int EnvelopeLoadKeyPem(const char *pem, size_t len) {
-    if (!pem || len == 0 || len > INT_MAX) return 0;
+int EnvelopeLoadKeyPem(const char *pem, size_t len)
+{
+    if (!pem || len == 0 || len > INT_MAX)
+        return 0;
     BIO *bio = BIO_new_mem_buf(pem, (int)len);
-    if (!bio) return 0;
+    if (!bio)
+        return 0;
     // An encrypted key is refused rather than prompted for.
     EVP_PKEY *pkey = PEM_read_bio_PrivateKey(bio, nullptr, RefusePassword, nullptr);
     BIO_free(bio);
     RSA *rsa = pkey ? EVP_PKEY_get1_RSA(pkey) : nullptr;
     EVP_PKEY_free(pkey);
     const BIGNUM *d = nullptr;
-    if (rsa) RSA_get0_key(rsa, nullptr, nullptr, &d);
+    if (rsa)
+        RSA_get0_key(rsa, nullptr, nullptr, &d);
     // The envelope layout is built around a 64-byte modulus.
     if (!rsa || RSA_size(rsa) != kModulusLen || !d) {
         RSA_free(rsa);
@@ -198,13 +212,16 @@ int EnvelopeLoadKeyPem(const char *pem, size_t len) {
     return 1;
 }
 
-void EnvelopeSeed(const uint8_t *extra, size_t extraLen) {
+void EnvelopeSeed(const uint8_t *extra, size_t extraLen)
+{
     std::lock_guard<std::mutex> hold(g_lock);
     RandomPoolSeedZero(&g_pool);
-    if (extra) RandomPoolUpdate(&g_pool, extra, extraLen);
+    if (extra)
+        RandomPoolUpdate(&g_pool, extra, extraLen);
 }
 
-void EnvelopeRelease(void) {
+void EnvelopeRelease(void)
+{
     std::lock_guard<std::mutex> hold(g_lock);
     RSA_free(g_rsa);
     g_rsa = nullptr;
@@ -214,13 +231,15 @@ void EnvelopeRelease(void) {
     ForgetStream(&g_open);
 }
 
-int SealShort(uint8_t dest[kSealedShortSize], const uint8_t src[kSealedShortPlain]) {
+int SealShort(uint8_t dest[kSealedShortSize], const uint8_t src[kSealedShortPlain])
+{
     uint8_t out[kSealedShortSize];
     DES_key_schedule sched;
     DES_cblock iv;
     {
         std::lock_guard<std::mutex> hold(g_lock);
-        if (SealHeadLocked(out, &sched, &iv) != 0) return 0;
+        if (SealHeadLocked(out, &sched, &iv) != 0)
+            return 0;
     }
     SealBody(&sched, &iv, src, kSealedShortPlain, out + kSealedHeadSize);
     OPENSSL_cleanse(&sched, sizeof sched);
@@ -228,12 +247,14 @@ int SealShort(uint8_t dest[kSealedShortSize], const uint8_t src[kSealedShortPlai
     return 1;
 }
 
-int OpenShort(const uint8_t src[kSealedShortSize], uint8_t dest[kSealedShortPlain]) {
+int OpenShort(const uint8_t src[kSealedShortSize], uint8_t dest[kSealedShortPlain])
+{
     DES_key_schedule sched;
     DES_cblock iv;
     {
         std::lock_guard<std::mutex> hold(g_lock);
-        if (OpenHeadLocked(src, &sched, &iv) != 0) return 0;
+        if (OpenHeadLocked(src, &sched, &iv) != 0)
+            return 0;
     }
     uint8_t plain[kSealedShortSize - kSealedHeadSize];
     CbcRun(&sched, &iv, src + kSealedHeadSize, plain, sizeof plain, DES_DECRYPT);
@@ -251,7 +272,8 @@ int OpenShort(const uint8_t src[kSealedShortSize], uint8_t dest[kSealedShortPlai
     return ok;
 }
 
-int SealMessage(uint8_t packet[kSealMessagePacketSize], const uint8_t src[kSealMessagePlain]) {
+int SealMessage(uint8_t packet[kSealMessagePacketSize], const uint8_t src[kSealMessagePlain])
+{
     static_assert(kSealMessageKeyOffset - kSealMessageIvOffset == kBlock, "IV precedes the key");
     static_assert(kSealMessageTextOffset - kSealMessageIvOffset == kSealedHeadSize, "text follows the head");
     static_assert(kSealMessagePacketSize - kSealMessageTextOffset == kSealMessagePlain + 1, "one pad byte");
@@ -261,7 +283,8 @@ int SealMessage(uint8_t packet[kSealMessagePacketSize], const uint8_t src[kSealM
     DES_cblock iv;
     {
         std::lock_guard<std::mutex> hold(g_lock);
-        if (SealHeadLocked(head, &sched, &iv) != 0) return 0;
+        if (SealHeadLocked(head, &sched, &iv) != 0)
+            return 0;
     }
     SealBody(&sched, &iv, src, kSealMessagePlain, text);
     OPENSSL_cleanse(&sched, sizeof sched);
@@ -270,14 +293,16 @@ int SealMessage(uint8_t packet[kSealMessagePacketSize], const uint8_t src[kSealM
     return 1;
 }
 
-int SealStreamBegin(uint8_t head[kSealedHeadSize]) {
+int SealStreamBegin(uint8_t head[kSealedHeadSize])
+{
     std::lock_guard<std::mutex> hold(g_lock);
     uint8_t out[kSealedHeadSize];
     DES_key_schedule sched;
     DES_cblock iv;
     const int rc = SealHeadLocked(out, &sched, &iv);
     ForgetStream(&g_seal);
-    if (rc != 0) return rc;
+    if (rc != 0)
+        return rc;
     g_seal.sched = sched;
     memcpy(g_seal.iv0, iv, kBlock);
     memcpy(g_seal.iv, iv, kBlock);
@@ -288,10 +313,13 @@ int SealStreamBegin(uint8_t head[kSealedHeadSize]) {
 }
 
 // Completes a buffered partial block from the input; returns 1 when it is whole.
-static int TopUpPart(CbcStream *s, const uint8_t **in, size_t *len) {
-    if (*len == 0 || s->partLen == 0) return 0;
+static int TopUpPart(CbcStream *s, const uint8_t **in, size_t *len)
+{
+    if (*len == 0 || s->partLen == 0)
+        return 0;
     size_t take = kBlock - s->partLen;
-    if (take > *len) take = *len;
+    if (take > *len)
+        take = *len;
     memcpy(s->part + s->partLen, *in, take);
     s->partLen += take;
     *in += take;
@@ -299,10 +327,12 @@ static int TopUpPart(CbcStream *s, const uint8_t **in, size_t *len) {
     return s->partLen == kBlock;
 }
 
-size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final) {
+size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final)
+{
     std::lock_guard<std::mutex> hold(g_lock);
     CbcStream *s = &g_seal;
-    if (!s->ready) return 0;
+    if (!s->ready)
+        return 0;
     size_t n = 0;
     if (TopUpPart(s, &in, &len)) {
         CbcRun(&s->sched, &s->iv, s->part, out, kBlock, DES_ENCRYPT);
@@ -328,13 +358,15 @@ size_t SealStreamChunk(uint8_t *out, const uint8_t *in, size_t len, int final) {
 }
 
 size_t OpenStreamChunk(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize], int first,
-                       int final) {
+                       int final)
+{
     int badEnd;
     return OpenStreamChunkChecked(out, in, len, head, first, final, &badEnd);
 }
 
 size_t OpenStreamChunkChecked(uint8_t *out, const uint8_t *in, size_t len, const uint8_t head[kSealedHeadSize],
-                              int first, int final, int *badEnd) {
+                              int first, int final, int *badEnd)
+{
     std::lock_guard<std::mutex> hold(g_lock);
     *badEnd = 0;
     CbcStream *s = &g_open;

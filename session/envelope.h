@@ -7,8 +7,8 @@
 #include <cstdint>
 
 enum {
-    kSealedHeadSize = 72,     // IV (8) + RSA-encrypted DES key (64)
-    kSealedShortSize = 88,    // head + 16 bytes of ciphertext
+    kSealedHeadSize = 72,  // IV (8) + RSA-encrypted DES key (64)
+    kSealedShortSize = 88, // head + 16 bytes of ciphertext
     kSealedShortPlain = 15,
     kSealMessagePlain = 511,
     kSealMessagePacketSize = 604, // the whole PKT_SEND_MESSAGE packet

@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "session/login.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
@@ -14,7 +15,6 @@
 #include "shell/msgbox_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "session/state_win.h"
 
 #include <cstring>
 

@@ -98,7 +98,7 @@ enum : uint32_t {
 
 enum : uint32_t {
     kPacketHeaderSize = 12,
-    kMaxPacketSize = 32768,  // header + payload
+    kMaxPacketSize = 32768, // header + payload
     // The ReceiveBuffer holds several packets, so that a busy stream is taken in few
     // reads: each read is a round trip to the wineserver under Wine.
     kReceiveBufferSize = 8 * kMaxPacketSize,
@@ -118,36 +118,36 @@ struct SessPacketHeader {
 };
 
 // Little-endian access at any byte address; wire records are packed.
-void PutU16LE(uint8_t* p, uint16_t v);
-void PutU32LE(uint8_t* p, uint32_t v);
-uint16_t GetU16LE(const uint8_t* p);
-uint32_t GetU32LE(const uint8_t* p);
+void PutU16LE(uint8_t *p, uint16_t v);
+void PutU32LE(uint8_t *p, uint32_t v);
+uint16_t GetU16LE(const uint8_t *p);
+uint32_t GetU32LE(const uint8_t *p);
 
 // Bounded sequential reader. The first failed read clears ok for good and
 // every later read yields zeros, so a parser may read a whole record and
 // test ok once at the end.
 struct ByteReader {
-    const uint8_t* data;
+    const uint8_t *data;
     size_t len;
     size_t off;
     int ok;
 };
 
-void ByteReaderInit(ByteReader* r, const uint8_t* data, size_t len);
-size_t ByteReaderLeft(const ByteReader* r);
-uint8_t ReadU8(ByteReader* r);
-uint16_t ReadU16LE(ByteReader* r);
-uint32_t ReadU32LE(ByteReader* r);
-int32_t ReadI32LE(ByteReader* r);
-int ReadBytes(ByteReader* r, void* out, size_t n);
-int SkipBytes(ByteReader* r, size_t n);
+void ByteReaderInit(ByteReader *r, const uint8_t *data, size_t len);
+size_t ByteReaderLeft(const ByteReader *r);
+uint8_t ReadU8(ByteReader *r);
+uint16_t ReadU16LE(ByteReader *r);
+uint32_t ReadU32LE(ByteReader *r);
+int32_t ReadI32LE(ByteReader *r);
+int ReadBytes(ByteReader *r, void *out, size_t n);
+int SkipBytes(ByteReader *r, size_t n);
 // Reads a zero-terminated string held in a fixed field of fieldLen bytes
 // into out (always terminated, cut to outCap - 1); advances by fieldLen.
-int ReadFixedString(ByteReader* r, size_t fieldLen, char* out, size_t outCap);
+int ReadFixedString(ByteReader *r, size_t fieldLen, char *out, size_t outCap);
 
 // Header codec; both return nonzero on success.
-int EncodePacketHeader(const SessPacketHeader* h, uint8_t* out, size_t outCap);
-int DecodePacketHeader(const uint8_t* in, size_t inLen, SessPacketHeader* h);
+int EncodePacketHeader(const SessPacketHeader *h, uint8_t *out, size_t outCap);
+int DecodePacketHeader(const uint8_t *in, size_t inLen, SessPacketHeader *h);
 
 // dwRequired the viewer puts in a packet of this type.
 uint32_t ViewerRequiredFlag(uint32_t type);
@@ -155,24 +155,24 @@ uint32_t ViewerRequiredFlag(uint32_t type);
 // Builders write header + payload into out and return the total length,
 // or 0 when the packet is over kMaxPacketSize or does not fit in outCap.
 // payload may overlap out (for instance a payload prepared at out + 12).
-size_t BuildPacketWithFlag(uint32_t type, uint32_t required, const void* payload, size_t len,
-                           uint8_t* out, size_t outCap);
-size_t BuildPacket(uint32_t type, const void* payload, size_t len, uint8_t* out, size_t outCap);
-size_t BuildAgentKeys(uint8_t* out, size_t outCap);
-size_t BuildSetSwitch(int on, uint8_t* out, size_t outCap);
-size_t BuildSetClipboardSync(int on, uint8_t* out, size_t outCap);
-size_t BuildGetAgentSettings(uint8_t* out, size_t outCap);
-size_t BuildSessionStamp(uint32_t stamp, uint8_t* out, size_t outCap);
+size_t BuildPacketWithFlag(uint32_t type, uint32_t required, const void *payload, size_t len, uint8_t *out,
+                           size_t outCap);
+size_t BuildPacket(uint32_t type, const void *payload, size_t len, uint8_t *out, size_t outCap);
+size_t BuildAgentKeys(uint8_t *out, size_t outCap);
+size_t BuildSetSwitch(int on, uint8_t *out, size_t outCap);
+size_t BuildSetClipboardSync(int on, uint8_t *out, size_t outCap);
+size_t BuildGetAgentSettings(uint8_t *out, size_t outCap);
+size_t BuildSessionStamp(uint32_t stamp, uint8_t *out, size_t outCap);
 // number is 1..255; 0 is refused.
-size_t BuildSelectScreen(uint32_t number, uint8_t* out, size_t outCap);
+size_t BuildSelectScreen(uint32_t number, uint8_t *out, size_t outCap);
 // Maps a screen menu command to its 1-based screen number; 0 when the
 // command is outside 41000..41254.
-int ScreenNumberFromCommand(uint32_t command, uint32_t* number);
+int ScreenNumberFromCommand(uint32_t command, uint32_t *number);
 
 // Payload parsers. Each refuses (returns 0) a dwDataLen shorter than the
 // fixed payload instead of reading past it; longer payloads are accepted.
-int ParseU32Payload(const SessPacketHeader* h, const uint8_t* payload, uint32_t* value);
-int ParseCursorPos(const SessPacketHeader* h, const uint8_t* payload, uint32_t* x, uint32_t* y);
-int ParseSelectScreen(const SessPacketHeader* h, const uint8_t* payload, uint32_t* number);
+int ParseU32Payload(const SessPacketHeader *h, const uint8_t *payload, uint32_t *value);
+int ParseCursorPos(const SessPacketHeader *h, const uint8_t *payload, uint32_t *x, uint32_t *y);
+int ParseSelectScreen(const SessPacketHeader *h, const uint8_t *payload, uint32_t *number);
 
 #endif

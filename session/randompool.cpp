@@ -9,14 +9,16 @@
 
 #include <cstring>
 
-void RandomPoolInit(RandomPool *pool) {
+void RandomPoolInit(RandomPool *pool)
+{
     pool->needed = 256;
     memset(pool->state, 0, sizeof pool->state);
     pool->available = 0;
     memset(pool->output, 0, sizeof pool->output);
 }
 
-void RandomPoolUpdate(RandomPool *pool, const uint8_t *block, size_t len) {
+void RandomPoolUpdate(RandomPool *pool, const uint8_t *block, size_t len)
+{
     static const uint8_t kNone = 0;
     uint8_t digest[MD5_DIGEST_LENGTH];
     MD5(block ? block : &kNone, block ? len : 0, digest);
@@ -32,9 +34,12 @@ void RandomPoolUpdate(RandomPool *pool, const uint8_t *block, size_t len) {
     memset(digest, 0, sizeof digest);
 }
 
-int RandomPoolGenerate(RandomPool *pool, uint8_t *out, size_t n) {
-    if (pool->needed != 0) return kRandomNeedRandom;
-    if (n == 0) return 0;
+int RandomPoolGenerate(RandomPool *pool, uint8_t *out, size_t n)
+{
+    if (pool->needed != 0)
+        return kRandomNeedRandom;
+    if (n == 0)
+        return 0;
     size_t available = pool->available <= 16 ? pool->available : 0;
     while (n > available) {
         // The unused bytes sit at the end of the block.
@@ -44,15 +49,18 @@ int RandomPoolGenerate(RandomPool *pool, uint8_t *out, size_t n) {
         MD5(pool->state, sizeof pool->state, pool->output);
         available = 16;
         for (int i = 15; i >= 0; i--)
-            if (++pool->state[i] != 0) break;
+            if (++pool->state[i] != 0)
+                break;
     }
     memcpy(out, pool->output + (16 - available), n);
     pool->available = (uint32_t)(available - n);
     return 0;
 }
 
-void RandomPoolSeedZero(RandomPool *pool) {
+void RandomPoolSeedZero(RandomPool *pool)
+{
     static const uint8_t kZero = 0;
     RandomPoolInit(pool);
-    while (pool->needed != 0) RandomPoolUpdate(pool, &kZero, 1);
+    while (pool->needed != 0)
+        RandomPoolUpdate(pool, &kZero, 1);
 }

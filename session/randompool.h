@@ -7,10 +7,10 @@
 enum { kRandomNeedRandom = 0x0408 };
 
 struct RandomPool {
-    uint32_t needed;     // bytes of seed still wanted before output is allowed (starts at 256)
-    uint8_t state[16];   // 128-bit big-endian counter
-    uint32_t available;  // unused bytes at the end of output
-    uint8_t output[16];  // MD5 of the state before its last increment
+    uint32_t needed;    // bytes of seed still wanted before output is allowed (starts at 256)
+    uint8_t state[16];  // 128-bit big-endian counter
+    uint32_t available; // unused bytes at the end of output
+    uint8_t output[16]; // MD5 of the state before its last increment
 };
 
 void RandomPoolInit(RandomPool *pool);

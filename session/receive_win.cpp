@@ -3,19 +3,19 @@
 // message that announces them; boxes it shows block only this thread.
 #include "session/receive_win.h"
 
-#include "shell/profile_win.h"
 #include "lang/stringids.h"
 #include "session/framer.h"
 #include "session/login.h"
 #include "session/routes.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/log_win.h"
 #include "shell/messages.h"
 #include "shell/post_win.h"
+#include "shell/profile_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,10 +23,7 @@
 static PacketFramer g_receiveBuffer; // the ReceiveThread's own
 static BOOL g_loginAccepted;         // the ReceiveThread's own: a status 0 reply was taken
 
-static void EndSession(void)
-{
-    UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE);
-}
+static void EndSession(void) { UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, FD_CLOSE); }
 
 // What the Agent may send without bound reaches the UI thread as notices: one message
 // until taken, the latest facts beside it.

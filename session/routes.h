@@ -21,8 +21,8 @@ enum PacketOwner {
 
 struct PacketRoute {
     uint32_t type;
-    int owner;          // a PacketOwner
-    const char *name;   // as logs name it
+    int owner;        // a PacketOwner
+    const char *name; // as logs name it
 };
 
 extern const PacketRoute kPacketRoutes[];

@@ -2,9 +2,9 @@
 // before any worker exists.
 #include "session/seed_win.h"
 
+#include "lang/stringids.h"
 #include "session/agentkey.h"
 #include "session/envelope.h"
-#include "lang/stringids.h"
 #include "shell/log_win.h"
 
 #include <windows.h>

@@ -5,14 +5,14 @@
 #include "session/sendqueue_win.h"
 
 #include "lang/stringids.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
-#include "shell/post_win.h"
 #include "shell/commands.h"
 #include "shell/mainwindow_win.h"
 #include "shell/messages.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
-#include "session/state_win.h"
 
 #include <cstring>
 
@@ -73,10 +73,7 @@ static int QueuedCount(const SendQueue *q)
     return (q->writeIndex - q->readIndex + kSendQueueSlots) % kSendQueueSlots;
 }
 
-static int IsSet(HANDLE event)
-{
-    return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-}
+static int IsSet(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
 // The UI thread found the ring full: the Agent has stopped reading. Reported once per
 // connection, through the main window, which ends the session.
@@ -112,8 +109,7 @@ static int PutInSlot(SendQueue *q, const void *packet, DWORD size, int *outOfMem
 static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppable)
 {
     *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_session.queueSpaceEvent || !g_session.sendEndedEvent ||
-        !g_session.sendQueueLockReady)
+    if (!g_viewer.stopEvent || !g_session.queueSpaceEvent || !g_session.sendEndedEvent || !g_session.sendQueueLockReady)
         return 0;
     // Only worker threads wait for room; the UI thread runs the windows and the
     // keyboard hook and must never hang on a peer that stopped reading.
@@ -155,10 +151,7 @@ static int Enqueue(const void *packet, DWORD size, int *outOfMemory, int droppab
     }
 }
 
-int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory)
-{
-    return Enqueue(packet, size, outOfMemory, 0);
-}
+int EnqueuePacket(const void *packet, DWORD size, int *outOfMemory) { return Enqueue(packet, size, outOfMemory, 0); }
 
 int EnqueueDroppable(const void *packet, DWORD size)
 {
@@ -198,7 +191,7 @@ int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
     EnterCriticalSection(&g_session.sendQueueLock);
     g_directBusy = 0;
     if (q->readIndex != q->writeIndex)
-        SetEvent(g_session.queueDataEvent);  // queued meanwhile: the SendThread takes it now
+        SetEvent(g_session.queueDataEvent); // queued meanwhile: the SendThread takes it now
     LeaveCriticalSection(&g_session.sendQueueLock);
     if (!ok)
         InterlockedExchange(&g_sendEnded, 1);
@@ -219,7 +212,7 @@ static int SendAll(const BYTE *data, DWORD length)
 {
     HANDLE waits[2] = {g_viewer.stopEvent, g_session.writeReadyEvent};
     DWORD off = 0;
-    int reset = 0;  // the event is cleared only after a send would block, then tried again
+    int reset = 0; // the event is cleared only after a send would block, then tried again
     while (off < length) {
         int n = send(g_session.socket, (const char *)data + off, (int)(length - off), 0);
         if (n != SOCKET_ERROR) {

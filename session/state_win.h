@@ -30,14 +30,14 @@ struct SessionInfo {
 };
 
 struct SessionState {
-    SOCKET socket;                 // INVALID_SOCKET while there is none
+    SOCKET socket; // INVALID_SOCKET while there is none
     BOOL winsockStarted;
-    WSAPROTOCOL_INFOA *protocols;  // heap block of the protocol enumeration
+    WSAPROTOCOL_INFOA *protocols; // heap block of the protocol enumeration
     const WSAPROTOCOL_INFOA *chosenProtocol;
     HANDLE networkEventThread, receiveThread, sendThread;
     HANDLE readReadyEvent, writeReadyEvent, queueSpaceEvent, queueDataEvent, syncReplyEvent;
-    HANDLE sendEndedEvent;         // manual reset: set when the SendThread ends, reset on connect
-    WSAEVENT networkEvent;         // TCP only
+    HANDLE sendEndedEvent; // manual reset: set when the SendThread ends, reset on connect
+    WSAEVENT networkEvent; // TCP only
     CRITICAL_SECTION sendQueueLock;
     BOOL sendQueueLockReady;
     SendQueue sendQueue;

@@ -8,15 +8,15 @@
 #include "session/neterror.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
-#include "shell/post_win.h"
+#include "session/state_win.h"
 #include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/msgbox_win.h"
+#include "shell/post_win.h"
 #include "shell/report_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <wsipx.h>
@@ -288,8 +288,7 @@ void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
     if ((ne->lNetworkEvents & FD_CLOSE) && !*closed) {
         *closed = TRUE;
         int code = ne->iErrorCode[FD_CLOSE_BIT];
-        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket,
-               (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
+        UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
     }
 }
 
@@ -336,8 +335,8 @@ int NetConnect(HWND owner)
     const WSAPROTOCOL_INFOA *p = g_session.chosenProtocol;
     if (!p)
         return 0;
-    g_session.socket = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO,
-                                 (WSAPROTOCOL_INFOA *)p, 0, WSA_FLAG_OVERLAPPED);
+    g_session.socket = WSASocketA(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, (WSAPROTOCOL_INFOA *)p, 0,
+                                  WSA_FLAG_OVERLAPPED);
     if (g_session.socket == INVALID_SOCKET)
         return FailConnect(owner, WSAGetLastError(), IDS_SOCKET_CREATE_FAILED);
     sockaddr_storage local;
@@ -360,8 +359,8 @@ int NetConnect(HWND owner)
             return FailConnect(owner, WSAGetLastError(), IDS_NODELAY_FAILED);
     }
     ConnectRequest req = {&g_viewer.dialogSlot, 0};
-    INT_PTR r = DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(IDD_CONNECT), owner, ConnectDialogProc,
-                                (LPARAM)&req);
+    INT_PTR r =
+        DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(IDD_CONNECT), owner, ConnectDialogProc, (LPARAM)&req);
     if (r != IDOK) {
         if (req.error == 0) {
             CloseSocket();

@@ -10,8 +10,8 @@ enum { kMaxTokens = 5, kPasswordBufSize = 16, kHostTextSize = 22, kNameSize = 96
 #define CORVID_PRODUCT_TEXT "Tessaly 3.34.1"
 
 struct TargetOptions {
-    int32_t protocol;            // PROTO_NONE, PROTO_TCP or PROTO_SPX
-    uint32_t ipv4;               // network byte order: first octet in the lowest byte
+    int32_t protocol; // PROTO_NONE, PROTO_TCP or PROTO_SPX
+    uint32_t ipv4;    // network byte order: first octet in the lowest byte
     uint8_t ipxNet[4];
     uint8_t ipxNode[6];
     char hostText[kHostTextSize];

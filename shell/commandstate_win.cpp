@@ -1,12 +1,12 @@
 // Command states shared by the main menu and the main toolbar. UI thread only.
 #include "shell/commandstate_win.h"
 
+#include "console/state_win.h"
 #include "resources/resource.h"
 #include "session/login.h"
 #include "shell/commands.h"
 #include "shell/state.h"
 #include "ui/toolbar_win.h"
-#include "console/state_win.h"
 
 #include <commctrl.h>
 
@@ -14,8 +14,8 @@ enum { kToolbarId = 200 };
 
 // Enabled from the start; the rest wait for the login rights or their own state.
 static const UINT kAlwaysEnabled[] = {
-    IDM_EXIT, IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT, IDM_WEB_PAGE, IDM_AUTO_SCALE, IDM_SHOW_REMOTE_CURSOR,
-    IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN, IDM_HELP, IDM_LOGO, IDM_SYSTEM_INFO,
+    IDM_EXIT,         IDM_SAVE_SETTINGS_NOW, IDM_SAVE_ON_EXIT, IDM_WEB_PAGE, IDM_AUTO_SCALE,  IDM_SHOW_REMOTE_CURSOR,
+    IDM_LANG_ENGLISH, IDM_LANG_RUSSIAN,      IDM_HELP,         IDM_LOGO,     IDM_SYSTEM_INFO,
 };
 
 static int InList(const UINT *list, size_t n, UINT command)

@@ -53,8 +53,7 @@ int SwitchLanguage(HWND mainWindow, int index)
         return 0;
     HMENU fresh = LoadMenuA(library, MAKEINTRESOURCEA(IDR_MAIN_MENU));
     if (!fresh) {
-        WriteLogF("Menu %d of language library %d cannot be loaded (error %lu).", IDR_MAIN_MENU, index,
-                  GetLastError());
+        WriteLogF("Menu %d of language library %d cannot be loaded (error %lu).", IDR_MAIN_MENU, index, GetLastError());
         return 0;
     }
     HMENU old = g_viewer.menu;

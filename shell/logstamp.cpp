@@ -13,8 +13,8 @@ int FormatLogStamp(char *out, size_t cap, const LogTime *t, int language)
 {
     int lang = language == 0 ? 0 : 1;
     int wd = t->weekday >= 0 && t->weekday < 7 ? t->weekday : 0;
-    int n = snprintf(out, cap, "%02d/%02d/%d %s %02d:%02d:%02d ", t->day, t->month, t->year,
-                     kDayNames[lang][wd], t->hour, t->minute, t->second);
+    int n = snprintf(out, cap, "%02d/%02d/%d %s %02d:%02d:%02d ", t->day, t->month, t->year, kDayNames[lang][wd],
+                     t->hour, t->minute, t->second);
     if (n < 0 || cap == 0)
         return 0;
     return (size_t)n < cap ? n : (int)cap - 1;

@@ -8,7 +8,9 @@
 #include "desktop/clipboard_win.h"
 #include "desktop/fullscreen_win.h"
 #include "desktop/input_win.h"
+#include "desktop/packets_win.h"
 #include "desktop/screen_win.h"
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/frame_win.h"
@@ -16,9 +18,9 @@
 #include "resources/resource.h"
 #include "session/login_win.h"
 #include "session/neterror.h"
-#include "desktop/packets_win.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/commands_win.h"
@@ -37,8 +39,6 @@
 #include "ui/help_win.h"
 #include "ui/logo_win.h"
 #include "ui/toolbar_win.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 
@@ -67,10 +67,8 @@ static void LoadLocalFacts(void)
     if (!GetComputerNameA(g_viewer.localComputerName, &size))
         g_viewer.localComputerName[0] = 0;
     RecordDisplayMetrics();
-    g_viewer.labelFont =
-        CreateFontA(ScaleForDpi(16), 0, 0, 0, 600, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
-    g_viewer.smallFont =
-        CreateFontA(ScaleForDpi(14), 0, 0, 0, 100, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+    g_viewer.labelFont = CreateFontA(ScaleForDpi(16), 0, 0, 0, 600, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
+    g_viewer.smallFont = CreateFontA(ScaleForDpi(14), 0, 0, 0, 100, 0, 0, 0, RUSSIAN_CHARSET, 0, 0, 0, 0, "Arial");
 }
 
 static void FreeLocalFacts(void)
@@ -165,7 +163,7 @@ static void DestroySession(HWND wnd)
         SaveSettings(NULL, 1);
     if (g_viewer.stopEvent) {
         SetEvent(g_viewer.stopEvent);
-        EndFileTransferWorker();  // it uses the queue, the events and the locks below
+        EndFileTransferWorker(); // it uses the queue, the events and the locks below
         JoinThread(&g_viewer.terminateWatchThread);
         JoinThread(&g_session.receiveThread);
         JoinThread(&g_session.sendThread);
@@ -180,7 +178,7 @@ static void DestroySession(HWND wnd)
         g_viewer.stopEvent = NULL;
     }
     EndAgentSettings();
-    ClipboardLeaveChain(wnd);       // StopEvent is set: its sender thread ends
+    ClipboardLeaveChain(wnd); // StopEvent is set: its sender thread ends
     NetClose();
     SendQueueDestroy();
     FreeLocalFacts();

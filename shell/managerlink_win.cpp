@@ -1,8 +1,8 @@
 // The link to the management console. Records are written under the named mutex, which
 // also serialises viewers of other hosts; the console confirms each with the
 // completion event. TerminateWatchThread only posts to the main window.
-#include "shell/post_win.h"
 #include "shell/managerlink_win.h"
+#include "shell/post_win.h"
 
 #include "shell/managerrecord.h"
 #include "shell/state.h"
@@ -14,8 +14,8 @@ enum { kConsoleConfirmWaitMs = 4000 };
 
 int ManagerLinkOpen(void)
 {
-    g_viewer.managerMap = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, kManagerMapSize,
-                                             CORVID_MANAGER_MAP_NAME);
+    g_viewer.managerMap =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, kManagerMapSize, CORVID_MANAGER_MAP_NAME);
     if (!g_viewer.managerMap)
         return 0;
     g_viewer.managerView = (BYTE *)MapViewOfFile(g_viewer.managerMap, FILE_MAP_ALL_ACCESS, 0, 0, 0);

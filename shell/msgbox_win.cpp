@@ -53,10 +53,14 @@ void CloseTimedBoxes(void)
 static LPCSTR IconForStyle(UINT icon)
 {
     switch (icon) {
-    case 32: return IDI_QUESTION;
-    case 48: return IDI_EXCLAMATION;
-    case 64: return IDI_ASTERISK;
-    default: return IDI_HAND;
+    case 32:
+        return IDI_QUESTION;
+    case 48:
+        return IDI_EXCLAMATION;
+    case 64:
+        return IDI_ASTERISK;
+    default:
+        return IDI_HAND;
     }
 }
 
@@ -102,8 +106,8 @@ static INT_PTR CALLBACK TimedBoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
 
 INT_PTR TimedMessageBox(HWND parent, const TimedBoxRequest *req)
 {
-    INT_PTR r = DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(req->templateId), parent, TimedBoxProc,
-                                (LPARAM)req);
+    INT_PTR r =
+        DialogBoxParamW(g_viewer.instance, MAKEINTRESOURCEW(req->templateId), parent, TimedBoxProc, (LPARAM)req);
     return r < 0 ? 0 : r;
 }
 

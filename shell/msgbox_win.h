@@ -8,8 +8,8 @@ struct TimedBoxRequest {
     DWORD timeoutMs;     // 0: stays until closed; else closes itself as if OK
     const char *caption; // NULL: the product text
     const char *text;
-    UINT icon;           // 32 question, 48 exclamation, 64 asterisk, else hand
-    BOOL tracked;        // listed among the open boxes that CloseTimedBoxes ends
+    UINT icon;    // 32 question, 48 exclamation, 64 asterisk, else hand
+    BOOL tracked; // listed among the open boxes that CloseTimedBoxes ends
 };
 
 // Returns the id of the button that closed the box (IDOK after a time-out), 0 on failure.

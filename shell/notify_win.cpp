@@ -4,10 +4,10 @@
 
 #include "desktop/input.h"
 #include "desktop/screenchoice_win.h"
+#include "desktop/state_win.h"
 #include "filetransfer/ftcommands.h"
 #include "shell/commands.h"
 #include "shell/state.h"
-#include "desktop/state_win.h"
 
 #include <commctrl.h>
 

@@ -2,8 +2,8 @@
 // plain additions would do; the interlocked ones keep the writer's reads whole.
 #include "shell/profile_win.h"
 
-#include "shell/state.h"
 #include "session/state_win.h"
+#include "shell/state.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +16,7 @@ static struct {
     volatile LONG64 ticks[kProfStageCount], calls[kProfStageCount], counts[kProfCountCount];
 } s_prof;
 
-static const char *const kStageNames[kProfStageCount] = {"receive_wait", "receive_read", "decode", "publish",
+static const char *const kStageNames[kProfStageCount] = {"receive_wait", "receive_read", "decode",  "publish",
                                                          "batch",        "blit",         "stretch", "marker"};
 static const char *const kCountNames[kProfCountCount] = {"bytes_read", "parts_in", "tiles_shown", "blits"};
 

@@ -7,14 +7,14 @@
 #include <windows.h>
 
 enum ProfileStage {
-    kProfReceiveWait,  // receive thread: waiting for the socket to be readable
-    kProfReceiveRead,  // receive thread: the reads themselves
-    kProfDecode,       // receive thread: screen parts decoded into their tiles
-    kProfPublish,      // receive thread: decoded tiles copied into the frame
-    kProfBatch,        // UI thread: a batch of changed tiles shown, all of it
-    kProfBlit,         // UI thread, within a batch: tiles copied onto the pad
-    kProfStretch,      // UI thread, within a batch: the scaled view's stretches
-    kProfMarker,       // UI thread: the remote cursor marker repainted
+    kProfReceiveWait, // receive thread: waiting for the socket to be readable
+    kProfReceiveRead, // receive thread: the reads themselves
+    kProfDecode,      // receive thread: screen parts decoded into their tiles
+    kProfPublish,     // receive thread: decoded tiles copied into the frame
+    kProfBatch,       // UI thread: a batch of changed tiles shown, all of it
+    kProfBlit,        // UI thread, within a batch: tiles copied onto the pad
+    kProfStretch,     // UI thread, within a batch: the scaled view's stretches
+    kProfMarker,      // UI thread: the remote cursor marker repainted
     kProfStageCount
 };
 

@@ -1,12 +1,12 @@
 // The failure report: log line, console record and timed box together.
 #include "shell/report_win.h"
 
+#include "resources/resource.h"
 #include "shell/log_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/msgbox_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
-#include "resources/resource.h"
 
 void ReportStartupFailure(const char *text)
 {

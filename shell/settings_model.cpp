@@ -4,8 +4,8 @@
 #include <cstddef>
 
 static const char *const kValueNames[SET_FIELD_COUNT] = {
-    "Language", "SaveOnExit", "LogFileSize", "FrameMaximized", "ShowRemoteCursor",
-    "ClipConTools", "XConClip", "YConClip", "AutoScaleScreen",
+    "Language",     "SaveOnExit", "LogFileSize", "FrameMaximized",  "ShowRemoteCursor",
+    "ClipConTools", "XConClip",   "YConClip",    "AutoScaleScreen",
 };
 
 static const uint32_t kDefaults[SET_FIELD_COUNT] = {
@@ -13,13 +13,13 @@ static const uint32_t kDefaults[SET_FIELD_COUNT] = {
 };
 
 const int kSettingReadOrder[kStoredSettingCount] = {
-    SET_LANGUAGE, SET_SAVE_ON_EXIT, SET_FRAME_MAXIMIZED, SET_SHOW_REMOTE_CURSOR, SET_CLIP_CON_TOOLS,
-    SET_X_CON_CLIP, SET_Y_CON_CLIP, SET_LOG_FILE_SIZE, SET_AUTO_SCALE_SCREEN,
+    SET_LANGUAGE,   SET_SAVE_ON_EXIT, SET_FRAME_MAXIMIZED, SET_SHOW_REMOTE_CURSOR, SET_CLIP_CON_TOOLS,
+    SET_X_CON_CLIP, SET_Y_CON_CLIP,   SET_LOG_FILE_SIZE,   SET_AUTO_SCALE_SCREEN,
 };
 
 const int kSettingSaveOrder[kStoredSettingCount] = {
-    SET_SAVE_ON_EXIT, SET_LANGUAGE, SET_FRAME_MAXIMIZED, SET_SHOW_REMOTE_CURSOR, SET_AUTO_SCALE_SCREEN,
-    SET_CLIP_CON_TOOLS, SET_X_CON_CLIP, SET_Y_CON_CLIP, SET_LOG_FILE_SIZE,
+    SET_SAVE_ON_EXIT,   SET_LANGUAGE,   SET_FRAME_MAXIMIZED, SET_SHOW_REMOTE_CURSOR, SET_AUTO_SCALE_SCREEN,
+    SET_CLIP_CON_TOOLS, SET_X_CON_CLIP, SET_Y_CON_CLIP,      SET_LOG_FILE_SIZE,
 };
 
 const char *SettingValueName(int field)
@@ -58,7 +58,4 @@ uint32_t SettingApplyReadRule(int field, uint32_t stored)
     return stored;
 }
 
-int SettingLanguageIndex(const ViewerSettings *s)
-{
-    return s->v[SET_LANGUAGE] == 0 ? 0 : 1;
-}
+int SettingLanguageIndex(const ViewerSettings *s) { return s->v[SET_LANGUAGE] == 0 ? 0 : 1; }

@@ -13,8 +13,8 @@ static HKEY OpenSettingsKey(void)
 {
     HKEY key = NULL;
     DWORD disp;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        NULL, &key, &disp) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        &key, &disp) != ERROR_SUCCESS)
         return NULL;
     return key;
 }

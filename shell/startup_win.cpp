@@ -3,24 +3,24 @@
 #include "shell/startup_win.h"
 
 #include "console/console_win.h"
-#include "shell/profile_win.h"
 #include "filetransfer/dragout_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
+#include "session/seed_win.h"
+#include "session/state_win.h"
+#include "session/transport_win.h"
 #include "shell/log_win.h"
 #include "shell/mainwindow_win.h"
 #include "shell/managerlink_win.h"
 #include "shell/msgbox_win.h"
 #include "shell/post_win.h"
+#include "shell/profile_win.h"
 #include "shell/report_win.h"
 #include "shell/settings_win.h"
-#include "session/seed_win.h"
-#include "session/transport_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "shell/wiring_win.h"
 #include "ui/libversion_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -228,7 +228,7 @@ int RunViewer(HINSTANCE instance, const char *commandLine)
         InitializeCriticalSection(kStartupLocks[i]);
     ProfileStart();
     if (StartUp(instance, commandLine)) {
-        FtOutboxAtStart();  // remote files that ended viewers gave out
+        FtOutboxAtStart(); // remote files that ended viewers gave out
         RunMessageLoop();
     }
     FtOutboxAtExit();

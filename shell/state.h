@@ -24,9 +24,9 @@ struct ViewerState {
     HINSTANCE instance;
     char moduleDirectory[MAX_PATH + 1]; // without trailing backslash
     char logPath[MAX_PATH + 16];
-    DWORD sessionStamp;                 // seconds since 1970 at start; UI thread
+    DWORD sessionStamp; // seconds since 1970 at start; UI thread
     BOOL ntFamily;
-    DWORD shellVersion;                 // shlwapi major*256+minor, 0 when unknown
+    DWORD shellVersion;                        // shlwapi major*256+minor, 0 when unknown
     StrFormatByteSize64Fn strFormatByteSize64; // NULL before shell version 5.0
 
     // Language
@@ -50,12 +50,12 @@ struct ViewerState {
 
     // Main window
     HWND mainWindow;
-    DWORD uiThreadId;   // the thread that runs the windows; it never waits for the network
+    DWORD uiThreadId;                // the thread that runs the windows; it never waits for the network
     HWND timedBoxes[kMaxTimedBoxes]; // TimedBoxLock: tracked TimedMessageBoxes now shown
     BOOL timedBoxesClosed;           // TimedBoxLock: shutdown ended them all
-    HWND dialogSlot;    // connect, password, system information, send message
-    HWND logoWindow;    // "CORVID:LOGO" while it is shown; one at a time
-    HANDLE stopEvent;   // manual reset; set once at main-window destruction
+    HWND dialogSlot;                 // connect, password, system information, send message
+    HWND logoWindow;                 // "CORVID:LOGO" while it is shown; one at a time
+    HANDLE stopEvent;                // manual reset; set once at main-window destruction
     HANDLE terminateWatchThread;
 
     // Main window state (UI thread)
@@ -65,10 +65,10 @@ struct ViewerState {
     } localDisplay;
     HMENU menu;
     HWND toolbar;
-    HFONT labelFont, smallFont;        // Arial, Cyrillic: 16/600 and 14/100 at 96 DPI
+    HFONT labelFont, smallFont; // Arial, Cyrillic: 16/600 and 14/100 at 96 DPI
     char localComputerName[16];
     DWORD controlMode, switchOn, clipboardExchange, focused, menuOpen;
-    HWND fileTransferWindow;           // "CORVID:FILETRANSFER" while it exists
+    HWND fileTransferWindow; // "CORVID:FILETRANSFER" while it exists
 
     // Locks created first at start and deleted last
     CRITICAL_SECTION logLock;

@@ -5,10 +5,7 @@
 
 #include "shell/state.h"
 
-UINT LanguageCodePage(HMODULE library)
-{
-    return library && library == g_viewer.languageLibs[1] ? 1251 : 1252;
-}
+UINT LanguageCodePage(HMODULE library) { return library && library == g_viewer.languageLibs[1] ? 1251 : 1252; }
 
 int LoadLangString(UINT id, char *buf, int cap)
 {

@@ -9,7 +9,7 @@
 #include "desktop/input_win.h"
 #include "desktop/packets_win.h"
 #include "desktop/screen_win.h"
-#include "ui/toolbar_win.h"
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "desktop/view_win.h"
 #include "filetransfer/route_win.h"
@@ -19,6 +19,7 @@
 #include "session/login_win.h"
 #include "session/receive_win.h"
 #include "session/routes.h"
+#include "session/state_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/log_win.h"
@@ -28,8 +29,7 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/logo_win.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
+#include "ui/toolbar_win.h"
 
 #include <cstring>
 

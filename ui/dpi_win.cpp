@@ -72,8 +72,8 @@ HIMAGELIST LoadToolbarImages(WORD bitmap, int size)
     if (scaled == size)
         return ImageList_LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(bitmap), size, 0, kToolbarKey, IMAGE_BITMAP,
                                     LR_CREATEDIBSECTION);
-    HBITMAP strip = (HBITMAP)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(bitmap), IMAGE_BITMAP, 0, 0,
-                                        LR_CREATEDIBSECTION);
+    HBITMAP strip =
+        (HBITMAP)LoadImageA(g_viewer.instance, MAKEINTRESOURCEA(bitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
     if (!strip)
         return NULL;
     BITMAP bm = {};

@@ -168,7 +168,4 @@ void ShowControlHelp(HWND dlg, const HELPINFO *hi, const ControlHelp *table)
 
 #define CORVID_WEB_PAGE "https://corvid.example.org/"
 
-void OpenWebPage(HWND owner)
-{
-    ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL);
-}
+void OpenWebPage(HWND owner) { ShellExecuteA(owner, "open", CORVID_WEB_PAGE, NULL, NULL, SW_SHOWNORMAL); }

@@ -8,19 +8,19 @@
 // Topics that the viewer opens (page, optionally "#anchor"). Every topic passed to
 // ShowHelp must be listed in help/topics.txt; tests/native/help_check.py holds the
 // compiled help file to that list.
-#define HELP_FILE_NAME "Tlyhlpru.chm"
-#define HELP_TOPIC_MAIN "Corvids.htm#RemoteDesktopWnd"
-#define HELP_TOPIC_SETTINGS_COMMON "CvaSettings.htm#Common"
-#define HELP_TOPIC_SETTINGS_PROTOCOL "CvaSettings.htm#TCPIP"
+#define HELP_FILE_NAME                "Tlyhlpru.chm"
+#define HELP_TOPIC_MAIN               "Corvids.htm#RemoteDesktopWnd"
+#define HELP_TOPIC_SETTINGS_COMMON    "CvaSettings.htm#Common"
+#define HELP_TOPIC_SETTINGS_PROTOCOL  "CvaSettings.htm#TCPIP"
 #define HELP_TOPIC_COMMUNITY_PASSWORD "DlgCommunityPassword.htm"
-#define HELP_TOPIC_NEW_NODE "DlgNewCommunityNode.htm"
-#define HELP_TOPIC_EDIT_NODE "DlgEditCommunityNode.htm"
-#define HELP_TOPIC_SEND_MESSAGE "DlgSendMessage.htm"
-#define HELP_TOPIC_FILE_TRANSFER "FileTransfer.htm"
-#define HELP_TOPIC_FILE_PROPERTIES "DlgFileProperties.htm"
-#define HELP_TOPIC_NEW_FOLDER "DlgNewFolder.htm"
-#define HELP_TOPIC_DELETE "DlgDeleteFile.htm"
-#define HELP_TOPIC_COPY "DlgCopy.htm"
+#define HELP_TOPIC_NEW_NODE           "DlgNewCommunityNode.htm"
+#define HELP_TOPIC_EDIT_NODE          "DlgEditCommunityNode.htm"
+#define HELP_TOPIC_SEND_MESSAGE       "DlgSendMessage.htm"
+#define HELP_TOPIC_FILE_TRANSFER      "FileTransfer.htm"
+#define HELP_TOPIC_FILE_PROPERTIES    "DlgFileProperties.htm"
+#define HELP_TOPIC_NEW_FOLDER         "DlgNewFolder.htm"
+#define HELP_TOPIC_DELETE             "DlgDeleteFile.htm"
+#define HELP_TOPIC_COPY               "DlgCopy.htm"
 
 // The help file beside the program, with "::/" and the topic when one is given.
 // Returns 0 when the path does not fit cap bytes.

@@ -60,10 +60,7 @@ int RetitleListColumns(HWND list, const ListColumn *cols, int count)
     return 1;
 }
 
-void ListSelectAll(HWND list)
-{
-    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
-}
+void ListSelectAll(HWND list) { ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED); }
 
 int ListInvertSelection(HWND list)
 {

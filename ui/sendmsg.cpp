@@ -11,10 +11,7 @@ uint32_t MessageIconFlag(uint32_t icon)
     return icon < 3 ? kFlags[icon] : 16;           // MB_ICONERROR
 }
 
-uint32_t MessageTimeoutField(const MessageChoice *c)
-{
-    return c->timed ? c->seconds : kSendNoTimeout;
-}
+uint32_t MessageTimeoutField(const MessageChoice *c) { return c->timed ? c->seconds : kSendNoTimeout; }
 
 size_t BuildSendMessage(const MessageChoice *c, const char *text, uint8_t packet[kSealMessagePacketSize])
 {

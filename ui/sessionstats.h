@@ -13,8 +13,8 @@ struct SessionCounters {
 enum { kStatsSamples = 16 };
 
 struct SessionStats {
-    uint32_t windowMs;                  // how far back the rates look
-    uint32_t times[kStatsSamples];      // millisecond ticks, wrapping
+    uint32_t windowMs;             // how far back the rates look
+    uint32_t times[kStatsSamples]; // millisecond ticks, wrapping
     SessionCounters at[kStatsSamples];
     int count, newest;
 };

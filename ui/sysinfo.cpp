@@ -52,11 +52,17 @@ uint32_t AccessLevelStringId(uint32_t rights)
 uint32_t DepthStringId(uint32_t depth)
 {
     switch (depth) {
-    case 1: return IDS_DEPTH_1;
-    case 4: return IDS_DEPTH_4;
-    case 8: return IDS_DEPTH_8;
-    case 16: return IDS_DEPTH_16;
-    case 24: return IDS_DEPTH_24;
-    default: return IDS_DEPTH_OTHER;
+    case 1:
+        return IDS_DEPTH_1;
+    case 4:
+        return IDS_DEPTH_4;
+    case 8:
+        return IDS_DEPTH_8;
+    case 16:
+        return IDS_DEPTH_16;
+    case 24:
+        return IDS_DEPTH_24;
+    default:
+        return IDS_DEPTH_OTHER;
     }
 }

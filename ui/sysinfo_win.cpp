@@ -3,15 +3,15 @@
 // are read as the worker threads add to them.
 #include "ui/sysinfo_win.h"
 
+#include "desktop/state_win.h"
 #include "lang/stringids.h"
+#include "session/state_win.h"
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/sessionstats.h"
 #include "ui/sysinfo.h"
 #include "ui/textformat.h"
 #include "ui/windowfailure_win.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
 
 #include <cstdio>
 #include <cstring>

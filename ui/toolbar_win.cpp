@@ -4,6 +4,7 @@
 #include "ui/toolbar_win.h"
 
 #include "desktop/pointer.h"
+#include "desktop/state_win.h"
 #include "lang/stringids.h"
 #include "resources/resource.h"
 #include "session/packet.h"
@@ -14,7 +15,6 @@
 #include "shell/state.h"
 #include "shell/strings_win.h"
 #include "ui/dpi_win.h"
-#include "desktop/state_win.h"
 
 #include <commctrl.h>
 
@@ -91,8 +91,8 @@ int AddToolbarExtras(HWND toolbar)
         return 0;
     const int lightW = ScaleForDpi(kLightWidth), lightH = ScaleForDpi(kLightHeight);
     for (int i = 0; i < 3; i++) {
-        HWND light = CreateWindowExA(0, "CORVID:KEYBLIGHT", NULL, WS_CHILD | WS_VISIBLE, i * lightW, 0, lightW,
-                                     lightH, frame, NULL, g_viewer.instance, NULL);
+        HWND light = CreateWindowExA(0, "CORVID:KEYBLIGHT", NULL, WS_CHILD | WS_VISIBLE, i * lightW, 0, lightW, lightH,
+                                     frame, NULL, g_viewer.instance, NULL);
         if (!light)
             return 0;
         SetWindowLongPtrA(light, GWLP_USERDATA, i);
@@ -103,10 +103,10 @@ int AddToolbarExtras(HWND toolbar)
     MakeStatic(toolbar, "min", SS_RIGHT, r + ScaleForDpi(8), labelY, ScaleForDpi(30), labelH);
     // Wider than "min": the bold "max" does not fit in 30 pixels.
     MakeStatic(toolbar, "max", SS_LEFT, r + ScaleForDpi(116), labelY, ScaleForDpi(36), labelH);
-    g_desktop.levelSlider = CreateWindowExA(0, TRACKBAR_CLASSA, NULL,
-                                           WS_CHILD | WS_VISIBLE | WS_DISABLED | TBS_AUTOTICKS | TBS_NOTICKS,
-                                           r + ScaleForDpi(40), ScaleForDpi(2), ScaleForDpi(74), ScaleForDpi(24),
-                                           toolbar, (HMENU)(INT_PTR)kSliderId, g_viewer.instance, NULL);
+    g_desktop.levelSlider =
+        CreateWindowExA(0, TRACKBAR_CLASSA, NULL, WS_CHILD | WS_VISIBLE | WS_DISABLED | TBS_AUTOTICKS | TBS_NOTICKS,
+                        r + ScaleForDpi(40), ScaleForDpi(2), ScaleForDpi(74), ScaleForDpi(24), toolbar,
+                        (HMENU)(INT_PTR)kSliderId, g_viewer.instance, NULL);
     if (!g_desktop.levelSlider)
         return 0;
     SendMessageA(g_desktop.levelSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLevelMax));
@@ -145,9 +145,8 @@ int HandleKeyboardLights(const SessPacketHeader *h, const BYTE *payload)
 
 static void PaintLight(HWND wnd)
 {
-    static const WORD kIcons[3][2] = {{IDI_LIGHT0_OFF, IDI_LIGHT0_ON},
-                                      {IDI_LIGHT1_OFF, IDI_LIGHT1_ON},
-                                      {IDI_LIGHT2_OFF, IDI_LIGHT2_ON}};
+    static const WORD kIcons[3][2] = {
+        {IDI_LIGHT0_OFF, IDI_LIGHT0_ON}, {IDI_LIGHT1_OFF, IDI_LIGHT1_ON}, {IDI_LIGHT2_OFF, IDI_LIGHT2_ON}};
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
     LONG_PTR index = GetWindowLongPtrA(wnd, GWLP_USERDATA);
@@ -177,8 +176,8 @@ enum { kToolbarImage = 18 };
 HWND CreateEntryToolbar(HWND parent, UINT id, DWORD style, DWORD extendedStyle, WORD bitmap,
                         const ToolbarEntry *entries, int count)
 {
-    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0,
-                              0, parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
+    HWND tb = CreateWindowExA(0, TOOLBARCLASSNAMEA, NULL, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | style, 0, 0, 0, 0,
+                              parent, (HMENU)(INT_PTR)id, g_viewer.instance, NULL);
     if (!tb)
         return NULL;
     SendMessageA(tb, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);

@@ -28,12 +28,18 @@ int Take(AgentSettings *s, const SessPacketHeader *h, const uint8_t *payload, ui
 {
     *last = 0;
     switch (h->dwType) {
-    case PKT_AGENT_SETTINGS_COMMON: return AsReceiveCommon(s, h, payload, version, why);
-    case PKT_AGENT_SETTINGS_STRING: return AsReceiveString(s, h, payload, why);
-    case PKT_AGENT_SETTINGS_FLAG: return AsReceiveFlag(s, h, payload, why);
-    case PKT_AGENT_SETTINGS_NODE_LISTS: return AsReceiveNodeLists(s, h, payload, why);
-    case PKT_AGENT_SETTINGS_COMMUNITIES: return AsReceiveCommunities(s, h, payload, last, why);
-    default: return -1;
+    case PKT_AGENT_SETTINGS_COMMON:
+        return AsReceiveCommon(s, h, payload, version, why);
+    case PKT_AGENT_SETTINGS_STRING:
+        return AsReceiveString(s, h, payload, why);
+    case PKT_AGENT_SETTINGS_FLAG:
+        return AsReceiveFlag(s, h, payload, why);
+    case PKT_AGENT_SETTINGS_NODE_LISTS:
+        return AsReceiveNodeLists(s, h, payload, why);
+    case PKT_AGENT_SETTINGS_COMMUNITIES:
+        return AsReceiveCommunities(s, h, payload, last, why);
+    default:
+        return -1;
     }
 }
 
@@ -101,7 +107,8 @@ int ReadBack(void *ctx, const uint8_t *packet, size_t length)
 {
     Back *b = (Back *)ctx;
     SessPacketHeader h;
-    if (length > kAsPacketBuffer || !DecodePacketHeader(packet, length, &h) || h.dwDataLen != length - kPacketHeaderSize)
+    if (length > kAsPacketBuffer || !DecodePacketHeader(packet, length, &h) ||
+        h.dwDataLen != length - kPacketHeaderSize)
         abort();
     uint8_t *payload = (uint8_t *)malloc(h.dwDataLen ? h.dwDataLen : 1);
     memcpy(payload, packet + kPacketHeaderSize, h.dwDataLen);

@@ -25,7 +25,7 @@ const uint8_t kFill[kClipChunkMax + 1] = {};
 struct Incoming {
     ClipAssembly a;
     int collecting;
-    uint8_t *block;     // total + 1 bytes while a text up to kExactBlockMax is collected
+    uint8_t *block; // total + 1 bytes while a text up to kExactBlockMax is collected
     uint32_t total;
     uint32_t nextIndex; // the chunk that may follow
     uint64_t filled;    // bytes placed so far, all of them in front

@@ -101,10 +101,7 @@ const TileLayout *Layout(int32_t width, int32_t height, int depth)
     return &s->layout;
 }
 
-inline int Bit(const uint8_t *p, size_t k)
-{
-    return p[k / 8] >> (7 - k % 8) & 1;
-}
+inline int Bit(const uint8_t *p, size_t k) { return p[k / 8] >> (7 - k % 8) & 1; }
 
 // What the frame held before the tile came: a byte pattern that differs along a row.
 uint8_t g_fill[kMaxFrameStride];

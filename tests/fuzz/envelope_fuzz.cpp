@@ -13,19 +13,24 @@ namespace {
 
 uint8_t g_head[kSealedHeadSize];
 
-int Setup() {
-    if (!EnvelopeLoadKeyPem(kAgentKeyPem, kAgentKeyPemLen)) abort();
+int Setup()
+{
+    if (!EnvelopeLoadKeyPem(kAgentKeyPem, kAgentKeyPemLen))
+        abort();
     EnvelopeSeed(nullptr, 0);
-    if (SealStreamBegin(g_head) != 0) abort();
+    if (SealStreamBegin(g_head) != 0)
+        abort();
     return 1;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     static int ready = Setup();
     (void)ready;
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     const unsigned mode = data[0];
     data++;
     size--;
@@ -34,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A short block from the input; a success must leave a consistent text.
         uint8_t block[kSealedShortSize] = {0};
         memcpy(block, data, size < sizeof block ? size : sizeof block);
-        uint8_t* out = new uint8_t[kSealedShortPlain];
+        uint8_t *out = new uint8_t[kSealedShortPlain];
         OpenShort(block, out);
         delete[] out;
         return 0;
     }
 
     // The head is either the input's own (almost never opens) or the good one.
-    const uint8_t* head = g_head;
+    const uint8_t *head = g_head;
     if ((mode & 2) && size >= kSealedHeadSize) {
         head = data;
         data += kSealedHeadSize;
@@ -53,17 +58,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (;;) {
         step = step * 1103515245u + 12345u;
         size_t n = (step >> 16) % 40;
-        if (n > size - at) n = size - at;
+        if (n > size - at)
+            n = size - at;
         const int final = at + n == size;
         std::vector<uint8_t> out(n + 8 + (final ? 8 : 0));
         size_t got = OpenStreamChunk(out.data(), data + at, n, head, first, final);
-        if (got > out.size()) abort();
+        if (got > out.size())
+            abort();
         total += got;
         first = 0;
         at += n;
-        if (final) break;
+        if (final)
+            break;
     }
     // Nothing comes out that was not put in, less at least one pad byte.
-    if (size > 0 && total >= size) abort();
+    if (size > 0 && total >= size)
+        abort();
     return 0;
 }

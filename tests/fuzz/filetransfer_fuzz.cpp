@@ -42,10 +42,7 @@ void Open(const FtFileBegin *b, const FtFileData *d)
     free(plain);
 }
 
-int Terminated(const char *s, size_t field)
-{
-    return memchr(s, 0, field) != nullptr;
-}
+int Terminated(const char *s, size_t field) { return memchr(s, 0, field) != nullptr; }
 
 // Walks the entries; every one inside the block, names whole, count kept.
 void WalkEntries(const FtListing *l, const uint8_t *payload, size_t len)
@@ -187,7 +184,7 @@ int Setup()
     return 1;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

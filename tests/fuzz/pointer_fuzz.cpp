@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!FuzzPacket(data, size, &h, &p))
         return 0;
     const uint32_t t = h.dwType;
-    const int any = t != PKT_KEYBOARD_LIGHTS && t != PKT_CURSOR_STANDARD && t != PKT_CURSOR_SHAPE && t != PKT_CURSOR_POS;
+    const int any =
+        t != PKT_KEYBOARD_LIGHTS && t != PKT_CURSOR_STANDARD && t != PKT_CURSOR_SHAPE && t != PKT_CURSOR_POS;
     if (any || t == PKT_KEYBOARD_LIGHTS)
         Lights(&h, p);
     if (any || t == PKT_CURSOR_STANDARD)

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 
 struct Sent {
     std::vector<Bytes> packets;
-    size_t failAt = (size_t)-1;  // the queue refuses this packet
+    size_t failAt = (size_t)-1; // the queue refuses this packet
 };
 
 int Queue(void *ctx, const uint8_t *packet, size_t length)
@@ -29,10 +29,7 @@ int Queue(void *ctx, const uint8_t *packet, size_t length)
     return 1;
 }
 
-uint32_t U32(const Bytes &b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24;
-}
+uint32_t U32(const Bytes &b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; }
 
 // A node of exactly len characters, different for every i.
 std::string Node(int i, size_t len)
@@ -60,7 +57,7 @@ std::vector<std::string> Strings(const AsNodeArray &a)
 // One record as read back: its fields and strings.
 struct Record {
     uint32_t first, second, present;
-    std::string password;  // opened, when present
+    std::string password; // opened, when present
     bool sealedZero;
     std::vector<std::string> strings;
 };
@@ -174,11 +171,16 @@ int Receive(AgentSettings *s, const Bytes &packet, uint16_t version, int *last, 
     const uint8_t *p = payload.data();
     *last = 0;
     switch (h.dwType) {
-    case PKT_AGENT_SETTINGS_COMMON: return AsReceiveCommon(s, &h, p, version, why);
-    case PKT_AGENT_SETTINGS_STRING: return AsReceiveString(s, &h, p, why);
-    case PKT_AGENT_SETTINGS_FLAG: return AsReceiveFlag(s, &h, p, why);
-    case PKT_AGENT_SETTINGS_NODE_LISTS: return AsReceiveNodeLists(s, &h, p, why);
-    default: return AsReceiveCommunities(s, &h, p, last, why);
+    case PKT_AGENT_SETTINGS_COMMON:
+        return AsReceiveCommon(s, &h, p, version, why);
+    case PKT_AGENT_SETTINGS_STRING:
+        return AsReceiveString(s, &h, p, why);
+    case PKT_AGENT_SETTINGS_FLAG:
+        return AsReceiveFlag(s, &h, p, why);
+    case PKT_AGENT_SETTINGS_NODE_LISTS:
+        return AsReceiveNodeLists(s, &h, p, why);
+    default:
+        return AsReceiveCommunities(s, &h, p, last, why);
     }
 }
 
@@ -235,7 +237,7 @@ TEST_F(AgentSettingsTest, FixedMessagesByteByByte)
 // where a string is cut most easily, go out within the limits and come back the same.
 TEST_F(AgentSettingsTest, PacksLongListsAndReadsThemBack)
 {
-    Fill(&s.lists[0], 400, 127, 0);   // two packets
+    Fill(&s.lists[0], 400, 127, 0);    // two packets
     Fill(&s.lists[1], 300, 100, 1000); // goes on into a third
     const char *passwords[8] = {"", "a", "Secret_15chars_", "x1", "", "Z", "pw", "last"};
     const int counts[8] = {0, 3, 500, 0, 1, 260, 7, 0};
@@ -249,7 +251,7 @@ TEST_F(AgentSettingsTest, PacksLongListsAndReadsThemBack)
     std::vector<Bytes> lists, communities;
     for (const Bytes &p : sent.packets)
         (U32(p, 0) == 54 ? lists : U32(p, 0) == 27 ? communities : lists).push_back(p);
-    lists.erase(lists.begin(), lists.begin() + 2);  // common and string
+    lists.erase(lists.begin(), lists.begin() + 2); // common and string
     EXPECT_EQ(lists.size(), 3u);
     EXPECT_GE(communities.size(), 3u);
 
@@ -306,7 +308,7 @@ TEST_F(AgentSettingsTest, VersionGatesAndAFailingQueue)
         // Empty lists still go out, one record each with no strings.
         for (const Bytes &p : sent.packets) {
             uint32_t last;
-            const std::vector<Record> recs = U32(p, 0) == 54 ? ReadChunked(p, false, &last)
+            const std::vector<Record> recs = U32(p, 0) == 54   ? ReadChunked(p, false, &last)
                                              : U32(p, 0) == 27 ? ReadChunked(p, true, &last)
                                                                : std::vector<Record>();
             for (const Record &r : recs)
@@ -369,7 +371,7 @@ Bytes Community(uint32_t last, uint32_t records, uint32_t c, uint32_t p, uint32_
     Put(&b, c);
     Put(&b, p);
     Put(&b, present);
-    b.resize(b.size() + 88, 0x5A);  // does not open
+    b.resize(b.size() + 88, 0x5A); // does not open
     Put(&b, n);
     b.insert(b.end(), strings.begin(), strings.end());
     return b;
@@ -403,8 +405,7 @@ TEST_F(AgentSettingsTest, HostilePacketsAreRefusedOrCut)
         {"lists count past payload", Packet(54, Lists({1, 0, 3}, "a" + z + "b" + z)), 0, false},
         {"lists huge count", Packet(54, Lists({1, 0, 0xFFFFFFFF}, "a" + z)), 0, false},
         {"lists missing NUL", Packet(54, Lists({1, 1, 2}, "a" + z + "b")), 0, false},
-        {"lists second record short", Packet(54, Lists({2, 0, 3}, "a" + z + "b" + z + "c" + z + "1234567")), 0,
-         false},
+        {"lists second record short", Packet(54, Lists({2, 0, 3}, "a" + z + "b" + z + "c" + z + "1234567")), 0, false},
         {"lists long node cut", Packet(54, Lists({1, 1, 1}, long200 + z)), 1, true},
         {"communities short", Packet(27, Bytes(7)), 0, false},
         {"communities record short", Packet(27, Cut(Community(1, 1, 0, 0, 0, 0, ""), 1)), 0, false},
@@ -470,7 +471,7 @@ TEST(AgentSettingsRules, IpxNodes)
     struct {
         const char *typed, *out;
     } finish[] = {
-        {"abc", "000000000ABC"}, {"1A2B", "000000001A2B"}, {" *\t", "*"},   {"  ", ""},
+        {"abc", "000000000ABC"},          {"1A2B", "000000001A2B"},           {" *\t", "*"}, {"  ", ""},
         {"0123456789ab", "0123456789AB"}, {"FF0123456789ab", "0123456789AB"},
     };
     for (const auto &c : finish) {
@@ -486,8 +487,8 @@ TEST(AgentSettingsRules, IpxNodes)
 // The names against UTF-8 text mapped to code page 1251 here (А..я are 0xC0..0xFF).
 TEST(AgentSettingsRules, CommunityNames)
 {
-    const char *utf8[4] = {"Администратор", "Управление рабочим столом и передача файлов",
-                           "Управление рабочим столом", "Обзор рабочего стола"};
+    const char *utf8[4] = {"Администратор", "Управление рабочим столом и передача файлов", "Управление рабочим столом",
+                           "Обзор рабочего стола"};
     const char *english[4] = {"Admin", "Desktop control and file transfer", "Desktop control", "Desktop view"};
     for (int i = 0; i < 4; i++) {
         std::string cp;
@@ -532,4 +533,4 @@ TEST_F(AgentSettingsTest, NodeEditingAndMissingPassword)
     EXPECT_EQ(a->nodes, nullptr);
 }
 
-}  // namespace
+} // namespace

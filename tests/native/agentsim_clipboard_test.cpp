@@ -29,8 +29,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-
-
 std::string Quoted(const Bytes &text)
 {
     std::string s = "\"";
@@ -73,7 +71,7 @@ TEST(SimClipSend, ChunksOfEachLengthByteByByte)
         Bytes text;
         std::vector<uint32_t> lengths;
     } cases[] = {
-        {"clip -", {}, {0}},  // one empty chunk: total 0, count 1
+        {"clip -", {}, {0}}, // one empty chunk: total 0, count 1
         {"clip 4142", {'A', 'B'}, {2}},
         {"clip-random 8192 3", Bytes(t8193.begin(), t8193.begin() + 8192), {8192}},
         {"clip-random 8193 3", t8193, {8192, 1}},
@@ -86,7 +84,8 @@ TEST(SimClipSend, ChunksOfEachLengthByteByByte)
             const uint32_t n = c.lengths[i];
             ASSERT_LE(at + 28 + n, b.size()) << c.line;
             const uint32_t head[7] = {17, 16 + n, 1, (uint32_t)c.text.size(), i, (uint32_t)c.lengths.size(), n};
-            for (int w = 0; w < 7; w++) EXPECT_EQ(GetU32LE(&b[at + 4 * w]), head[w]) << c.line << " chunk " << i;
+            for (int w = 0; w < 7; w++)
+                EXPECT_EQ(GetU32LE(&b[at + 4 * w]), head[w]) << c.line << " chunk " << i;
             EXPECT_EQ(Bytes(b.begin() + at + 28, b.begin() + at + 28 + n),
                       Bytes(c.text.begin() + i * 8192, c.text.begin() + i * 8192 + n));
             at += 28 + n;
@@ -116,9 +115,10 @@ TEST(SimClipSend, ChunksOfEachLengthByteByByte)
 TEST(SimControl, ClipCommandsRefused)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"clip", "takes 1 argument"}, {"clip 414", "odd"}, {"clip 4g", "bad hex digit"},
-        {"clip-random", "N [SEED]"}, {"clip-random 1 2 3", "N [SEED]"},
-        {"clip-random 67108865", "0 to 67108864"}, {"clip-random 5 -1", "seed"},
+        {"clip", "takes 1 argument"},      {"clip 414", "odd"},
+        {"clip 4g", "bad hex digit"},      {"clip-random", "N [SEED]"},
+        {"clip-random 1 2 3", "N [SEED]"}, {"clip-random 67108865", "0 to 67108864"},
+        {"clip-random 5 -1", "seed"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;
@@ -158,7 +158,8 @@ Bytes Chunk(uint32_t total, uint32_t index, uint32_t count, uint32_t length, uin
     SessPacketHeader h = {PKT_CLIPBOARD_TEXT, dataLen, 1};
     EncodePacketHeader(&h, p.data(), p.size());
     const uint32_t words[4] = {total, index, count, length};
-    for (uint32_t w = 0; w < 4 && 4 * w + 4 <= dataLen; w++) PutU32LE(&p[12 + 4 * w], words[w]);
+    for (uint32_t w = 0; w < 4 && 4 * w + 4 <= dataLen; w++)
+        PutU32LE(&p[12 + 4 * w], words[w]);
     return p;
 }
 
@@ -176,8 +177,8 @@ TEST_F(SimClipTest, ChunksCollectedInOrderLoggedAndDroppedOnAnyFault)
         const uint8_t *packet;
         uint32_t sync;
         const char *accepted;
-        const char *error;       // piece of the error line, or none
-        const Bytes *whole;      // the text logged as whole, or none
+        const char *error;  // piece of the error line, or none
+        const Bytes *whole; // the text logged as whole, or none
     } steps[] = {
         {c0, 1, "true", nullptr, nullptr},
         {c1, 1, "true", nullptr, nullptr},
@@ -187,14 +188,15 @@ TEST_F(SimClipTest, ChunksCollectedInOrderLoggedAndDroppedOnAnyFault)
         {empty.data(), 1, "true", nullptr, &emptyText},
         {c0, 1, "true", nullptr, nullptr},
         {shortHead.data(), 1, "false", "refused: shorter than its 16-byte head", nullptr},
-        {c1, 1, "false", "out of its place", nullptr},  // the refusal dropped chunk 0
+        {c1, 1, "false", "out of its place", nullptr}, // the refusal dropped chunk 0
         {c0, 1, "true", nullptr, nullptr},
         {gap.data(), 1, "false", "chunk 2 of 3 out of its place", nullptr},
         {abc.data(), 0, "true", "while clipboard exchange is off", &abcText},
     };
     uint32_t sync = 0;
     for (const auto &s : steps) {
-        if (s.sync != sync) Sync(sync = s.sync);
+        if (s.sync != sync)
+            Sync(sync = s.sync);
         SimOutput out;
         const int ok = Feed(s.packet, &out);
         const auto lines = SimLogLines(out.log);
@@ -249,8 +251,8 @@ TEST_F(SimClipTest, MessagesOpenedWithTheirIconAndTimeOut)
     Bytes tail = Text511("late"), badKey = MessagePacket(Text511("x"), 0, 64), badPad = badKey;
     tail[300] = 'z';
     const std::string longText = "\"" + std::string(511, 'm') + "\"";
-    badKey[40] ^= 1;   // inside the encrypted key
-    badPad[595] ^= 1;  // through CBC, the pad byte 1 becomes 0
+    badKey[40] ^= 1;  // inside the encrypted key
+    badPad[595] ^= 1; // through CBC, the pad byte 1 becomes 0
     const struct {
         Bytes packet;
         const char *text, *icon, *timeout;
@@ -297,7 +299,8 @@ TEST_F(SimClipTest, MessageSealedWithOpenSslAloneOpens)
     uint8_t block[64], rsa[64];
     block[0] = 0;
     block[1] = 2;
-    for (int i = 2; i < 55; i++) block[i] = (uint8_t)(0x11 + i);
+    for (int i = 2; i < 55; i++)
+        block[i] = (uint8_t)(0x11 + i);
     block[55] = 0;
     memcpy(block + 56, desKey, 8);
     EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(key, nullptr);
@@ -308,7 +311,7 @@ TEST_F(SimClipTest, MessageSealedWithOpenSslAloneOpens)
     ASSERT_EQ(rsaLen, 64u);
 
     Bytes plain = Text511("Sealed elsewhere");
-    plain.push_back(1);  // one pad byte makes 512
+    plain.push_back(1); // one pad byte makes 512
     Bytes p(kSealMessagePacketSize, 0);
     SessPacketHeader h = {PKT_SEND_MESSAGE, kSendMessageLen, 1};
     EncodePacketHeader(&h, p.data(), p.size());
@@ -329,4 +332,4 @@ TEST_F(SimClipTest, MessageSealedWithOpenSslAloneOpens)
     EXPECT_EQ(SimLogField(out.log, "timeout"), "45");
 }
 
-}  // namespace
+} // namespace

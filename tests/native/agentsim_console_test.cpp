@@ -79,8 +79,8 @@ TEST(AgentSimConsole, ScreenTravelsAndEchoesTypedKeys)
         uint32_t vk;
         int up;
         int rows;
-    } keys[] = {{16, 0, 0}, {'A', 0, 1}, {'A', 1, 0}, {16, 1, 0}, {'B', 0, 1}, {112, 0, 0},
-                {17, 0, 0}, {'C', 0, 3}, {17, 1, 0}};
+    } keys[] = {{16, 0, 0},  {'A', 0, 1}, {'A', 1, 0}, {16, 1, 0}, {'B', 0, 1},
+                {112, 0, 0}, {17, 0, 0},  {'C', 0, 3}, {17, 1, 0}};
     for (const auto &k : keys) {
         b.clear();
         SimInput in = Key(k.vk, k.up);
@@ -117,7 +117,7 @@ TEST(AgentSimConsole, ControlCommands)
     } cases[] = {
         {"console-open 80 25 7", kCtlConsoleOpen},
         {"console-open 80 99 1f0a /tmp/a b.txt", kCtlConsoleOpen},
-        {"console-open 89 89 7", 0},   // 7,921 cells
+        {"console-open 89 89 7", 0}, // 7,921 cells
         {"console-open 0 25 7", 0},
         {"console-open 80 25 12345", 0},
         {"console-open 80 25", 0},

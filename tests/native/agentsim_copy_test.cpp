@@ -30,7 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-const uint64_t kWritten = 126256032001234567ull;  // 2001-02-03, with 100-ns ticks
+const uint64_t kWritten = 126256032001234567ull; // 2001-02-03, with 100-ns ticks
 const uint64_t kCreated = 125000000000000000ull;
 
 Bytes Pattern(size_t n, uint8_t salt = 0)
@@ -117,12 +117,23 @@ std::string Words(const Bytes &reply)
         if (!w.empty())
             w += ' ';
         switch (p.h.dwType) {
-        case PKT_FT_ACK: w += GetU32LE(&p.payload[4]) ? "ack" : "stop"; break;
-        case PKT_FT_CONFIRM_OVERWRITE: w += "overwrite"; break;
-        case PKT_FT_ERROR: w += "error" + std::to_string(GetU32LE(&p.payload[0])); break;
-        case PKT_FT_FILE_BEGIN: w += "begin"; break;
-        case PKT_FT_FILE_DATA: w += "data"; break;
-        default: w += std::to_string(p.h.dwType);
+        case PKT_FT_ACK:
+            w += GetU32LE(&p.payload[4]) ? "ack" : "stop";
+            break;
+        case PKT_FT_CONFIRM_OVERWRITE:
+            w += "overwrite";
+            break;
+        case PKT_FT_ERROR:
+            w += "error" + std::to_string(GetU32LE(&p.payload[0]));
+            break;
+        case PKT_FT_FILE_BEGIN:
+            w += "begin";
+            break;
+        case PKT_FT_FILE_DATA:
+            w += "data";
+            break;
+        default:
+            w += std::to_string(p.h.dwType);
         }
     }
     return w;
@@ -134,13 +145,13 @@ struct Received {
     uint32_t directory, attributes, first;
     uint64_t created, written;
     Bytes data;
-    int opened;  // every chunk opened and the last one came
+    int opened; // every chunk opened and the last one came
 };
 
 struct SimCopyTest : SimSessionTest {
     fs::path base, root, outside;
     SimFiles files;
-    std::string log;  // every line of the test's exchanges
+    std::string log; // every line of the test's exchanges
 
     void SetUp() override
     {
@@ -241,8 +252,8 @@ struct SimCopyTest : SimSessionTest {
                 if (!ParseFtFileBegin(&p.h, p.payload.data(), &b, &why)) {
                     got.push_back(Received{"<refused: " + std::string(why) + ">", 0, 0, 0, 0, 0, {}, 0});
                 } else {
-                    got.push_back(Received{b.path, b.directory, b.attributes, b.first, b.created, b.written, {},
-                                           (int)b.directory});
+                    got.push_back(Received{
+                        b.path, b.directory, b.attributes, b.first, b.created, b.written, {}, (int)b.directory});
                     if (!b.directory) {
                         got.back().opened = FtOpenFileBegin(&rx, &b, plain, &len, &why) && rx.ended;
                         got.back().data.assign(plain, plain + len);
@@ -414,8 +425,8 @@ TEST_F(SimCopyTest, AbortOrADamagedChunkLeavesNoPartialFile)
 TEST_F(SimCopyTest, TargetsOutsideTheFolderWriteNothing)
 {
     const std::string abs = (outside / "x").string();
-    const char *paths[] = {"C:\\..\\outside\\x", "C:\\link\\x",  "C:\\link",   "E:\\x",       "C:x",
-                           "C:\\a:stream",       abs.c_str(),    "\\\\h\\s\\x", "C:\\sub\\..\\..\\x"};
+    const char *paths[] = {"C:\\..\\outside\\x", "C:\\link\\x", "C:\\link",          "E:\\x", "C:x", "C:\\a:stream",
+                           abs.c_str(),          "\\\\h\\s\\x", "C:\\sub\\..\\..\\x"};
     for (const char *p : paths) {
         SCOPED_TRACE(p);
         // Retry repeats the refusal; cancel stops the operation.
@@ -642,7 +653,7 @@ TEST_F(SimCopyTest, RequestsOutOfTurnOrMalformedAreRefusedCleanly)
     const FtFileData d = {0, 1, 8, block};
     BuildFtFileData(&d, data.data(), data.size());
     Bytes shortHead = SealedFile("C:\\g.bin", Bytes(), 0, 1)[0];
-    PutU32LE(&shortHead[kPacketHeaderSize + 293], 40);  // n below the envelope head
+    PutU32LE(&shortHead[kPacketHeaderSize + 293], 40); // n below the envelope head
     const std::string longFolder = "C:\\" + std::string(256, 'x');
     const struct {
         const char *name;
@@ -680,12 +691,24 @@ TEST_F(SimCopyTest, ABurstOfQuestionsHoldsEveryRequestUntilEachIsAnswered)
         const char *words, *tally;
         bool landed;
     } kCases[] = {
-        {"all yes: the upload goes on", 0, {FT_ANSWER_YES, FT_ANSWER_YES_TO_ALL, FT_ANSWER_YES}, "ack",
-         "\"yes\":2,\"yes_to_all\":1,\"no\":0,\"go_on\":0", true},
-        {"one stop ends it", 0, {FT_ANSWER_YES, FT_ANSWER_NO, FT_ANSWER_YES}, "stop",
-         "\"yes\":2,\"yes_to_all\":0,\"no\":1,\"go_on\":0", false},
-        {"sent when told: nothing to go on with", 1, {FT_ANSWER_NO, FT_ANSWER_GO_ON, FT_ANSWER_NO}, "",
-         "\"yes\":0,\"yes_to_all\":0,\"no\":2,\"go_on\":1", false},
+        {"all yes: the upload goes on",
+         0,
+         {FT_ANSWER_YES, FT_ANSWER_YES_TO_ALL, FT_ANSWER_YES},
+         "ack",
+         "\"yes\":2,\"yes_to_all\":1,\"no\":0,\"go_on\":0",
+         true},
+        {"one stop ends it",
+         0,
+         {FT_ANSWER_YES, FT_ANSWER_NO, FT_ANSWER_YES},
+         "stop",
+         "\"yes\":2,\"yes_to_all\":0,\"no\":1,\"go_on\":0",
+         false},
+        {"sent when told: nothing to go on with",
+         1,
+         {FT_ANSWER_NO, FT_ANSWER_GO_ON, FT_ANSWER_NO},
+         "",
+         "\"yes\":0,\"yes_to_all\":0,\"no\":2,\"go_on\":1",
+         false},
     };
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.name);
@@ -698,7 +721,7 @@ TEST_F(SimCopyTest, ABurstOfQuestionsHoldsEveryRequestUntilEachIsAnswered)
             reply = Feed(SealedFile("C:\\q.bin", Pattern(100, 3), kFtAttrArchive, 1)[0]);
         }
         EXPECT_EQ(Words(reply), "overwrite overwrite overwrite");
-        EXPECT_TRUE(Feed(list).empty());  // an Agent waiting for its answers serves nothing else
+        EXPECT_TRUE(Feed(list).empty()); // an Agent waiting for its answers serves nothing else
         std::string last = "-";
         for (int a : c.answers)
             last = Words(Answer(a));
@@ -706,7 +729,7 @@ TEST_F(SimCopyTest, ABurstOfQuestionsHoldsEveryRequestUntilEachIsAnswered)
         EXPECT_EQ(fs::exists(root / "q.bin"), c.landed);
         EXPECT_NE(Line("ft_questions_answered").find(std::string("\"count\":3,") + c.tally), std::string::npos)
             << Line("ft_questions_answered");
-        EXPECT_FALSE(Feed(list).empty());  // at rest again
+        EXPECT_FALSE(Feed(list).empty()); // at rest again
     }
     EXPECT_NE(log.find("a question is open; not answered"), std::string::npos);
 }
@@ -719,14 +742,20 @@ TEST(SimControl, CopyCommandsParse)
         uint32_t value;
         const char *path;
     } kGood[] = {
-        {"ft-corrupt", kCtlFtCorrupt, 0, ""},         {"ft-short-head", kCtlFtShortHead, 0, ""},
-        {"ft-oversize", kCtlFtOversize, 0, ""},       {"ft-delay 250", kCtlFtDelay, 250, ""},
-        {"ft-early", kCtlFtEarly, 0, ""},            {"ft-ragged", kCtlFtRagged, 0, ""},
-        {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"}, {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
-        {"wait-files 3", kCtlWaitFiles, 0, ""},       {"ft-questions 3000", kCtlFtQuestions, 3000, ""},
+        {"ft-corrupt", kCtlFtCorrupt, 0, ""},
+        {"ft-short-head", kCtlFtShortHead, 0, ""},
+        {"ft-oversize", kCtlFtOversize, 0, ""},
+        {"ft-delay 250", kCtlFtDelay, 250, ""},
+        {"ft-early", kCtlFtEarly, 0, ""},
+        {"ft-ragged", kCtlFtRagged, 0, ""},
+        {"ft-path ..\\..\\x", kCtlFtPath, 0, "..\\..\\x"},
+        {"ft-path  a b:c  ", kCtlFtPath, 0, "a b:c"},
+        {"wait-files 3", kCtlWaitFiles, 0, ""},
+        {"ft-questions 3000", kCtlFtQuestions, 3000, ""},
         {"ft-questions 1 now", kCtlFtQuestions, 1, ""},
         {"ft-endless", kCtlFtEndless, 20, ""},
-        {"ft-endless 0", kCtlFtEndless, 0, ""},       {"ft-damaged", kCtlFtDamaged, 0, ""},
+        {"ft-endless 0", kCtlFtEndless, 0, ""},
+        {"ft-damaged", kCtlFtDamaged, 0, ""},
         {"settings-answer refused", kCtlSettingsAnswer, kSettingsRefused, ""},
         {"settings-answer overfull", kCtlSettingsAnswer, kSettingsOverfull, ""},
     };
@@ -747,4 +776,4 @@ TEST(SimControl, CopyCommandsParse)
     EXPECT_EQ(cmd.seconds, 7u);
 }
 
-}  // namespace
+} // namespace

@@ -44,8 +44,10 @@ Bytes Rle(const Bytes &pixels, int B)
 // Applies a part's data (what follows the tile address) as the viewer does.
 int ApplyPart(const TileGeometry *g, int depth, uint32_t type, uint8_t *bits, const uint8_t *data, size_t len)
 {
-    if (type == PKT_SCREEN_XOR_PART) return ApplyXorPart(g, bits, data, len);
-    if (type != PKT_SCREEN_RLE_PART && type != PKT_SCREEN_XOR_RLE_PART) return 0;
+    if (type == PKT_SCREEN_XOR_PART)
+        return ApplyXorPart(g, bits, data, len);
+    if (type != PKT_SCREEN_RLE_PART && type != PKT_SCREEN_XOR_RLE_PART)
+        return 0;
     EXPECT_TRUE(depth == 8 || depth == 16) << "run-length part at depth " << depth;
     return ApplyRlePart(g, bits, data, len, depth / 8, type == PKT_SCREEN_XOR_RLE_PART);
 }
@@ -62,15 +64,20 @@ TEST(SimRle, KnownEncodingsByteByByte)
         {"nothing", 1, {}, {}},
         {"one run", 1, {5, 5, 5, 5, 5}, {0x80, 0x05, 0x05}},
         {"all different", 1, {1, 2, 3}, {0x00, 0x03, 0x00, 1, 2, 3}},
-        {"run between literals", 1, {1, 2, 7, 7, 7, 7, 7, 7, 7, 7, 3},
+        {"run between literals",
+         1,
+         {1, 2, 7, 7, 7, 7, 7, 7, 7, 7, 3},
          {0x00, 0x02, 0x00, 1, 2, 0x80, 0x08, 7, 0x80, 0x01, 3}},
         // Three equal pixels are cheaper left inside the literal than split around it.
         {"short run stays literal", 1, {1, 2, 7, 7, 7, 3, 4}, {0x00, 0x07, 0x00, 1, 2, 7, 7, 7, 3, 4}},
         {"16-bit run, little-endian pixel, 300 = 0x12C", 2, Bytes(600), {0x81, 0x2C, 0x00, 0x00}},
-        {"16-bit literal then run", 2, {0x34, 0x12, 0x78, 0x56, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F},
+        {"16-bit literal then run",
+         2,
+         {0x34, 0x12, 0x78, 0x56, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F},
          {0x00, 0x02, 0x00, 0x34, 0x12, 0x78, 0x56, 0x80, 0x03, 0xFF, 0x7F}},
     };
-    for (const auto &c : cases) EXPECT_EQ(Rle(c.pixels, c.B), c.want) << c.what;
+    for (const auto &c : cases)
+        EXPECT_EQ(Rle(c.pixels, c.B), c.want) << c.what;
 }
 
 // ---- part choice ------------------------------------------------------------------
@@ -90,7 +97,7 @@ TEST(SimPart, ShortestOfTheThreeFormsAndTheViewerGetsTheNewTile)
         for (const auto &heldFill : fills)
             for (const auto &wantFill : fills)
                 for (int first : {0, 1}) {
-                    const TileGeometry g = Geometry(25, 18, depth);  // padded rows at 4, 8 and 16 bits
+                    const TileGeometry g = Geometry(25, 18, depth); // padded rows at 4, 8 and 16 bits
                     Bytes held(g.size, 0), want(g.size, 0), delta(g.height * g.lineBytes), packed(delta.size());
                     for (uint32_t y = 0; y < g.height; y++)
                         for (uint32_t i = 0; i < g.lineBytes; i++) {
@@ -105,7 +112,7 @@ TEST(SimPart, ShortestOfTheThreeFormsAndTheViewerGetsTheNewTile)
                     EXPECT_EQ(p.payload[0], 30);
                     EXPECT_EQ(p.payload[1], 7);
                     const size_t len = p.payload.size() - 2, B = depth / 8;
-                    if (depth < 8)  // the raw delta is the only form at 1 and 4 bits
+                    if (depth < 8) // the raw delta is the only form at 1 and 4 bits
                         EXPECT_EQ(p.type, (uint32_t)PKT_SCREEN_XOR_PART);
                     else
                         EXPECT_EQ(len, first ? Rle(packed, B).size()
@@ -137,7 +144,8 @@ std::vector<int> FeedViewer(const TileLayout &layout, std::vector<Bytes> *tiles,
             break;
         }
         touched[row * 32 + column]++;
-        if (types && h.dwType < 10) types[h.dwType]++;
+        if (types && h.dwType < 10)
+            types[h.dwType]++;
         uint8_t *bits = (*tiles)[row * 32 + column].data();
         EXPECT_EQ(ApplyPart(&layout.tiles[row][column], layout.depth, h.dwType, bits, p + 2, h.dwDataLen - 2),
                   kPartApplied)
@@ -159,11 +167,12 @@ void ViewerColour(int depth, uint16_t v, uint8_t rgb[3])
     } else if (depth == 4) {
         memcpy(rgb, vga[v], 3);
     } else if (depth == 8) {
-        const uint8_t *t = DefaultColourTable(256) + 4 * v;  // blue, green, red, 0
+        const uint8_t *t = DefaultColourTable(256) + 4 * v; // blue, green, red, 0
         rgb[0] = t[2], rgb[1] = t[1], rgb[2] = t[0];
     } else {
         const int c[3] = {v >> 10 & 31, v >> 5 & 31, v & 31};
-        for (int k = 0; k < 3; k++) rgb[k] = (uint8_t)(c[k] * 8 + c[k] / 4);
+        for (int k = 0; k < 3; k++)
+            rgb[k] = (uint8_t)(c[k] * 8 + c[k] / 4);
     }
 }
 
@@ -205,7 +214,8 @@ struct SimDeskTest : ::testing::Test {
     std::vector<Bytes> ViewerTiles()
     {
         std::vector<Bytes> tiles(kTileCount);
-        for (int i = 0; i < kTileCount; i++) tiles[i].assign(d->layout.tiles[i / 32][i % 32].size, 0);
+        for (int i = 0; i < kTileCount; i++)
+            tiles[i].assign(d->layout.tiles[i / 32][i % 32].size, 0);
         return tiles;
     }
 };
@@ -225,7 +235,8 @@ TEST_P(SimDepthTest, AnimatedRoundsKeepModelViewerAndDumpExact)
         for (uint32_t f = 0; f < 6; f++) {
             Frame(f * 3);
             std::vector<int> differs(kTileCount);
-            for (int i = 0; i < kTileCount; i++) differs[i] = d->model[i] != d->frame[i];
+            for (int i = 0; i < kTileCount; i++)
+                differs[i] = d->model[i] != d->frame[i];
             const std::vector<int> touched = FeedViewer(d->layout, &tiles, Round(), types);
             for (int i = 0; i < kTileCount; i++) {
                 ASSERT_EQ(tiles[i], d->frame[i]) << geo.first << ", frame " << f << ", tile " << i;
@@ -262,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, SimDepthTest, ::testing::Values(1, 4, 8, 16));
 TEST_F(SimDeskTest, OnlyTheVisibleRangeIsSentAndStaleTilesFollowLater)
 {
     Start(640, 480, 8, kSimSceneSolid);
-    scene.solid[0] = 200;  // every tile differs from zero
+    scene.solid[0] = 200; // every tile differs from zero
     Frame(0);
     Range(0, 32, 0, 32, 0);
     EXPECT_TRUE(Round().empty()) << "a refresh rect alone does not start the desktop";
@@ -288,7 +299,8 @@ TEST_F(SimDeskTest, OnlyTheVisibleRangeIsSentAndStaleTilesFollowLater)
     Range(0, 32, 0, 32);
     touched = FeedViewer(d->layout, &tiles, Round());
     EXPECT_EQ(std::count(touched.begin(), touched.end(), 1), kTileCount - 10);
-    for (int i = 0; i < kTileCount; i++) EXPECT_EQ(tiles[i], d->frame[i]);
+    for (int i = 0; i < kTileCount; i++)
+        EXPECT_EQ(tiles[i], d->frame[i]);
 
     // The hold of a restart stops parts until the next view grid.
     DesktopHold(d);
@@ -298,4 +310,4 @@ TEST_F(SimDeskTest, OnlyTheVisibleRangeIsSentAndStaleTilesFollowLater)
     EXPECT_FALSE(DesktopInSync(d));
 }
 
-}  // namespace
+} // namespace

@@ -99,8 +99,8 @@ struct SimFilesTest : SimSessionTest {
             const uint8_t *p = &out.reply[at + 12];
             FtListing l;
             const char *why = nullptr;
-            const int ok = h.dwType == PKT_FT_DIR_LISTING ? ParseFtListing(&h, p, &l, &why)
-                                                           : ParseFtListingMore(&h, p, &l, &why);
+            const int ok =
+                h.dwType == PKT_FT_DIR_LISTING ? ParseFtListing(&h, p, &l, &why) : ParseFtListingMore(&h, p, &l, &why);
             EXPECT_EQ(ok, 1) << (why ? why : "");
             if (h.dwType == PKT_FT_DIR_LISTING)
                 *head = l;
@@ -124,7 +124,7 @@ struct SimFilesTest : SimSessionTest {
             FtListing l;
             const char *why;
             if (!(h.dwType == PKT_FT_DIR_LISTING ? ParseFtListing(&h, &out.reply[at + 12], &l, &why)
-                                                  : ParseFtListingMore(&h, &out.reply[at + 12], &l, &why)))
+                                                 : ParseFtListingMore(&h, &out.reply[at + 12], &l, &why)))
                 continue;
             FtEntry e;
             uint32_t skipped = 0;
@@ -143,8 +143,8 @@ TEST_F(SimFilesTest, ListingIsSplitAtTheEntryCountAndReadsBack)
     SimOutput out = List(kFtNoDrive, "");
     std::vector<std::string> names = Names(out, &head, &completes);
     // The link out is not shown; the folder and seven files in three packets of up to three.
-    EXPECT_EQ(names, (std::vector<std::string>{"f0.txt", "f1.txt", "f2.txt", "f3.txt", "f4.txt", "f5.txt", "f6.txt",
-                                               "tree"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"f0.txt", "f1.txt", "f2.txt", "f3.txt", "f4.txt", "f5.txt", "f6.txt", "tree"}));
     EXPECT_EQ(completes, (std::vector<int>{0, 0, 1}));
     EXPECT_EQ(Types(out), (std::vector<uint32_t>{30, 31, 31}));
     EXPECT_EQ(head.currentDrive, 2u);
@@ -187,8 +187,9 @@ static std::vector<Sent> Parsed(const std::vector<uint8_t> &bytes)
         FtListing l = {};
         const char *why;
         const int ok = h.dwType == PKT_FT_DIR_LISTING ? ParseFtListing(&h, &bytes[at + 12], &l, &why)
-                                                       : ParseFtListingMore(&h, &bytes[at + 12], &l, &why);
-        sent.push_back({h.dwType, ok, ok ? l.complete : -1, ok ? l.count : GetU32LE(&bytes[at + 12 + (h.dwType == 30 ? 381 : 4)])});
+                                                      : ParseFtListingMore(&h, &bytes[at + 12], &l, &why);
+        sent.push_back({h.dwType, ok, ok ? l.complete : -1,
+                        ok ? l.count : GetU32LE(&bytes[at + 12 + (h.dwType == 30 ? 381 : 4)])});
     }
     return sent;
 }
@@ -200,7 +201,7 @@ TEST_F(SimFilesTest, DamagedAndEndlessListings)
     SimOutput out = List(kFtNoDrive, "");
     EXPECT_EQ(Parsed(out.reply), (std::vector<Sent>{{30, 1, 0, 3}, {31, 0, -1, 4}, {31, 1, 1, 2}}));
     EXPECT_NE(out.log.find("\"fault\":\"damaged\""), std::string::npos) << out.log;
-    EXPECT_EQ(Parsed(List(kFtNoDrive, "").reply).size(), 3u);  // armed for one listing only
+    EXPECT_EQ(Parsed(List(kFtNoDrive, "").reply).size(), 3u); // armed for one listing only
 
     // Endless: no packet completes, and made-up entries follow while the viewer keeps up.
     SimFilesArmEndless(&files, 0);
@@ -220,7 +221,7 @@ TEST_F(SimFilesTest, DamagedAndEndlessListings)
     FtEntry e;
     uint32_t skipped = 0;
     ASSERT_TRUE(FtNextEntry(&l.entries, &l.entriesLen, &e, &skipped));
-    EXPECT_STREQ(e.name, "endless-0000000008.dat");  // numbered on from the folder's 8
+    EXPECT_STREQ(e.name, "endless-0000000008.dat"); // numbered on from the folder's 8
     // A viewer that does not take them holds the stream back.
     more.clear();
     EXPECT_EQ(SimFilesListingDue(&files, 64 * 1024), 0.0);
@@ -229,8 +230,7 @@ TEST_F(SimFilesTest, DamagedAndEndlessListings)
     // Any request ends it, counted in one line.
     out = List(kFtNoDrive, "");
     EXPECT_EQ(Parsed(out.reply).back().complete, 1);
-    EXPECT_NE(out.log.find("\"ev\":\"ft_endless_stopped\",\"packets\":5,\"entries\":14"), std::string::npos)
-        << out.log;
+    EXPECT_NE(out.log.find("\"ev\":\"ft_endless_stopped\",\"packets\":5,\"entries\":14"), std::string::npos) << out.log;
     SimFilesListingTick(&files, 3.0, 0, &log, &more);
     EXPECT_TRUE(more.empty());
     EXPECT_EQ(SimFilesListingDue(&files, 0), 0.0);
@@ -239,10 +239,20 @@ TEST_F(SimFilesTest, DamagedAndEndlessListings)
 TEST_F(SimFilesTest, PathsLeavingTheFolderAreRefused)
 {
     const std::string abs = outside.string();
-    const char *paths[] = {"C:\\..",          "C:\\..\\outside",     "C:\\tree\\..\\..\\outside", "C:/../outside",
-                           "C:\\link",        "C:\\link\\keep.txt",  "C:\\link\\new",             abs.c_str(),
-                           "\\\\host\\share", "C:outside",           "E:\\x",                     "C:\\tree:stream",
-                           "C:\\tree\\..",    "C:\\tree\\\x01name"};
+    const char *paths[] = {"C:\\..",
+                           "C:\\..\\outside",
+                           "C:\\tree\\..\\..\\outside",
+                           "C:/../outside",
+                           "C:\\link",
+                           "C:\\link\\keep.txt",
+                           "C:\\link\\new",
+                           abs.c_str(),
+                           "\\\\host\\share",
+                           "C:outside",
+                           "E:\\x",
+                           "C:\\tree:stream",
+                           "C:\\tree\\..",
+                           "C:\\tree\\\x01name"};
     for (const char *p : paths) {
         SCOPED_TRACE(p);
         uint8_t packet[600];
@@ -354,4 +364,4 @@ TEST_F(SimFilesTest, DeleteOfTreesAsksForReadOnlyItemsAndTakesInjectedFaults)
     EXPECT_TRUE(out.reply.empty());
 }
 
-}  // namespace
+} // namespace

@@ -64,15 +64,18 @@ inline std::string SimLogField(const std::string &line, const char *key)
 {
     const std::string k = std::string("\"") + key + "\":";
     size_t at = line.find(k);
-    if (at == std::string::npos) return "<absent>";
+    if (at == std::string::npos)
+        return "<absent>";
     at += k.size();
     size_t end = at;
     if (line[at] == '"') {
         for (end = at + 1; end < line.size() && line[end] != '"'; end++)
-            if (line[end] == '\\') end++;
+            if (line[end] == '\\')
+                end++;
         end++;
     } else {
-        while (end < line.size() && line[end] != ',' && line[end] != '}') end++;
+        while (end < line.size() && line[end] != ',' && line[end] != '}')
+            end++;
     }
     return line.substr(at, end - at);
 }

@@ -34,7 +34,7 @@ struct Packet {
 // A stream from a 1030 x 770 x 16 screen: its edge tiles differ from the regular ones.
 std::vector<Packet> Stream(uint32_t seed, uint32_t count, uint32_t skip = 0, Bytes *raw = nullptr)
 {
-    static HostileStream s;  // a whole tile layout: too big for the stack of a test
+    static HostileStream s; // a whole tile layout: too big for the stack of a test
     EXPECT_TRUE(HostileInit(&s, seed, count, skip, 1030, 770, 16));
     Bytes bytes;
     while (HostileNext(&s, &bytes)) {
@@ -51,10 +51,12 @@ std::vector<Packet> Stream(uint32_t seed, uint32_t count, uint32_t skip = 0, Byt
         out.push_back(std::move(p));
     }
     uint64_t counted = 0;
-    for (uint64_t n : s.sent) counted += n;
+    for (uint64_t n : s.sent)
+        counted += n;
     EXPECT_EQ(counted, count);
     EXPECT_EQ(s.bytes, bytes.size());
-    if (raw) *raw = std::move(bytes);
+    if (raw)
+        *raw = std::move(bytes);
     return out;
 }
 
@@ -79,8 +81,10 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
     for (const Packet &p : Stream(1, 20000)) {
         types.insert(p.h.dwType);
         const int kind = HostileKindOf(p.h.dwType);
-        lengths[kind == kHostileOther ? 0xFFFFFFFFu : kind == kHostileLater ? 0xFFFFFFFEu : p.h.dwType].insert(
-            p.h.dwDataLen);
+        lengths[kind == kHostileOther   ? 0xFFFFFFFFu
+                : kind == kHostileLater ? 0xFFFFFFFEu
+                                        : p.h.dwType]
+            .insert(p.h.dwDataLen);
         if (kind == kHostileOther) {
             otherRequired.insert(p.h.dwRequired);
             EXPECT_FALSE(IsHandledAgentType(p.h.dwType)) << p.h.dwType;
@@ -105,12 +109,13 @@ TEST(SimHostile, LengthsReachEveryEdgeAndShortFatalFormsStayOut)
         {PKT_CURSOR_SHAPE, {0, 260, 261, 262, M}, 0},
         {PKT_CURSOR_POS, {0, 7, 8, 9, M}, 0},
         {PKT_CLIPBOARD_TEXT, {0, 15, 16, 17, 16 + 8192, 16 + 8193, M}, 0},
-        {0xFFFFFFFEu, {0, M}, 0},  // console, settings and file-transfer types
+        {0xFFFFFFFEu, {0, M}, 0}, // console, settings and file-transfer types
         {0xFFFFFFFFu, {0, M}, 0},
     };
     for (const auto &c : cases) {
         const std::set<uint32_t> &got = lengths[c.type];
-        for (uint32_t n : c.want) EXPECT_TRUE(got.count(n)) << "type " << c.type << " never " << n << " bytes";
+        for (uint32_t n : c.want)
+            EXPECT_TRUE(got.count(n)) << "type " << c.type << " never " << n << " bytes";
         ASSERT_FALSE(got.empty());
         EXPECT_EQ(*got.begin(), c.shortest) << "type " << c.type;
     }
@@ -125,7 +130,8 @@ TEST(SimHostile, ScreensStayShowableAndSkippedKindsNeverAppear)
     for (const Packet &p : Stream(2, 20000, 1u << 0 | 1u << kHostileOther)) {
         EXPECT_NE(p.h.dwType, PKT_LOGIN_REPLY);
         EXPECT_NE(HostileKindOf(p.h.dwType), kHostileOther);
-        if (p.h.dwType != PKT_SCREEN_INFO) continue;
+        if (p.h.dwType != PKT_SCREEN_INFO)
+            continue;
         RemoteScreen rs;
         ASSERT_TRUE(ParseScreenInfo(&p.h, p.payload.data(), &rs));
         const int depth = rs.planes * rs.bitsPerPixel;
@@ -152,20 +158,21 @@ TEST(SimHostile, ViewerDecodersSurviveTheParts)
         if (t == PKT_SCREEN_INFO && ParseScreenInfo(&p.h, p.payload.data(), &rs)) {
             ASSERT_TRUE(TileLayoutCompute(&layout, rs.width, rs.height, rs.planes * rs.bitsPerPixel));
         }
-        if (t == PKT_DESKTOP_RESTART) layout = base;
+        if (t == PKT_DESKTOP_RESTART)
+            layout = base;
         int row, column;
         if ((t != PKT_SCREEN_XOR_PART && t != PKT_SCREEN_RLE_PART && t != PKT_SCREEN_XOR_RLE_PART) ||
             !PartTileAddress(p.payload.data(), p.payload.size(), &row, &column))
             continue;
         const TileGeometry *g = &layout.tiles[row][column];
         Bytes tile(g->size);
-        const uint8_t *data = p.payload.data() + 2;  // the payload's buffer is exactly its size
+        const uint8_t *data = p.payload.data() + 2; // the payload's buffer is exactly its size
         const size_t len = p.payload.size() - 2;
         if (t == PKT_SCREEN_XOR_PART)
             applied += ApplyXorPart(g, tile.data(), data, len) != kPartDropped;
         else if (layout.depth == 8 || layout.depth == 16)
-            applied += ApplyRlePart(g, tile.data(), data, len, layout.depth / 8,
-                                    t == PKT_SCREEN_XOR_RLE_PART) != kPartDropped;
+            applied +=
+                ApplyRlePart(g, tile.data(), data, len, layout.depth / 8, t == PKT_SCREEN_XOR_RLE_PART) != kPartDropped;
     }
     EXPECT_GT(applied, 1000);
 }
@@ -179,18 +186,20 @@ TEST(SimHostile, ClipboardChunksAreCollectedOrRefused)
     Bytes block;
     int whole = 0, refused = 0;
     for (const Packet &p : Stream(4, 20000)) {
-        if (p.h.dwType != PKT_CLIPBOARD_TEXT) continue;
+        if (p.h.dwType != PKT_CLIPBOARD_TEXT)
+            continue;
         ClipChunk c;
         const char *why = "";
         uint32_t offset;
         int begin, last;
         if (!ParseClipChunk(&p.h, p.payload.data(), &c, &why) || !ClipAssemblyPlace(&a, &c, &offset, &begin, &last)) {
             refused++;
-            a.active = 0;  // the viewer drops the text collected so far
+            a.active = 0; // the viewer drops the text collected so far
             block.clear();
             continue;
         }
-        if (begin) block.assign((size_t)c.total + 1, 0);
+        if (begin)
+            block.assign((size_t)c.total + 1, 0);
         ASSERT_LE((size_t)offset + c.length + last, block.size());
         memcpy(block.data() + offset, c.data, c.length);
         whole += last;
@@ -206,9 +215,12 @@ TEST(SimHostile, FatalPacketsAndTheControlCommand)
         uint32_t type, len;
         size_t bytes;
     } fatal[] = {
-        {"unknown-required", 60, 4, 16},          {"short-login", PKT_LOGIN_REPLY, 38, 50},  // the cut answer
-        {"short-screen", PKT_SCREEN_INFO, 11, 23}, {"too-long", PKT_SCREEN_XOR_PART, kMaxPayloadSize + 1, 44},
-        {"screen-narrow", PKT_SCREEN_INFO, 12, 24}, {"screen-depth", PKT_SCREEN_INFO, 12, 24},
+        {"unknown-required", 60, 4, 16},
+        {"short-login", PKT_LOGIN_REPLY, 38, 50}, // the cut answer
+        {"short-screen", PKT_SCREEN_INFO, 11, 23},
+        {"too-long", PKT_SCREEN_XOR_PART, kMaxPayloadSize + 1, 44},
+        {"screen-narrow", PKT_SCREEN_INFO, 12, 24},
+        {"screen-depth", PKT_SCREEN_INFO, 12, 24},
         {"screen-huge", PKT_SCREEN_INFO, 12, 24},
     };
     for (const auto &f : fatal) {
@@ -244,7 +256,8 @@ TEST(SimHostile, FatalPacketsAndTheControlCommand)
         const char *error;
     } commands[] = {
         {"hostile 5 100", 5, 100, 0, nullptr},
-        {"hostile 4294967295 1000000 1,other,28,17", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 13 | 1u << 10 | 1u << 11, nullptr},
+        {"hostile 4294967295 1000000 1,other,28,17", 0xFFFFFFFFu, 1000000, 1u << 0 | 1u << 13 | 1u << 10 | 1u << 11,
+         nullptr},
         {"hostile 5 0", 0, 0, 0, "at least 1"},
         {"hostile 5 1000001", 0, 0, 0, "count"},
         {"hostile 5 10 2", 0, 0, 0, "kinds left out"},
@@ -285,8 +298,12 @@ TEST(AgentSimHostile, FloodsAreSoundPacketsBackToBack)
         {"flood restart 2000", kFloodRestart, 2000, {PKT_DESKTOP_RESTART}, 0, nullptr},
         {"flood palette 3", kFloodPalette, 3, {PKT_PALETTE}, kPaletteLen, nullptr},
         {"flood lights 9", kFloodLights, 9, {PKT_KEYBOARD_LIGHTS}, kKeyboardLightsLen, nullptr},
-        {"flood ft-replies 100000", kFloodFtReplies, 100000,
-         {PKT_FT_RENAME_RESULT, PKT_FT_CREATE_DIR_RESULT, PKT_FT_SET_ATTRIBUTES_RESULT}, 10, nullptr},
+        {"flood ft-replies 100000",
+         kFloodFtReplies,
+         100000,
+         {PKT_FT_RENAME_RESULT, PKT_FT_CREATE_DIR_RESULT, PKT_FT_SET_ATTRIBUTES_RESULT},
+         10,
+         nullptr},
         {"flood cursor-pos 0", 0, 0, {}, 0, "at least 1"},
         {"flood cursor-pos 100001", 0, 0, {}, 0, "count"},
         {"flood mouse 5", 0, 0, {}, 0, "unknown kind"},
@@ -332,4 +349,4 @@ TEST(AgentSimHostile, FloodsAreSoundPacketsBackToBack)
     }
 }
 
-}  // namespace
+} // namespace

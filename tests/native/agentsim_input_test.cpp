@@ -30,9 +30,11 @@ Bytes Words(uint32_t a, uint32_t b, uint32_t c)
 std::string Decoded(const Bytes &raw)
 {
     std::unique_ptr<uint8_t[]> p(new uint8_t[raw.size()]);
-    if (!raw.empty()) memcpy(p.get(), raw.data(), raw.size());
+    if (!raw.empty())
+        memcpy(p.get(), raw.data(), raw.size());
     SimInput in;
-    if (!SimDecodeInput(p.get(), raw.size(), &in)) return "refused";
+    if (!SimDecodeInput(p.get(), raw.size(), &in))
+        return "refused";
     char s[120];
     if (in.kind == kSimInputIsMouse)
         snprintf(s, sizeof s, "%s x=%u y=%u d=%d", in.name, in.x, in.y, in.delta);
@@ -74,15 +76,13 @@ TEST(SimInputDecode, LayoutFlagBitsAndLengths)
         {Bytes(11, 0x02), "refused"},
         {Bytes(13, 0x02), "refused"},
     };
-    for (const auto &c : cases) EXPECT_EQ(Decoded(c.raw), c.want) << c.raw.size() << " bytes";
+    for (const auto &c : cases)
+        EXPECT_EQ(Decoded(c.raw), c.want) << c.raw.size() << " bytes";
 }
 
 // ---- cursor shape ----------------------------------------------------------------------
 
-Bytes Row(const uint8_t *mask, int r)
-{
-    return Bytes(mask + 4 * r, mask + 4 * r + 4);
-}
+Bytes Row(const uint8_t *mask, int r) { return Bytes(mask + 4 * r, mask + 4 * r + 4); }
 
 Bytes ShapePacket(const std::string &line)
 {
@@ -101,7 +101,8 @@ TEST(SimCursorShape, PayloadLayoutAndMasksDrawnByHand)
         EXPECT_EQ(Bytes(b->begin(), b->begin() + 12), (Bytes{15, 0, 0, 0, 0x05, 0x01, 0, 0, 1, 0, 0, 0}));
         EXPECT_EQ(b->back(), 0);
         // Outside the shape AND is 1 and XOR 0; the XOR mask is set only inside it.
-        for (int i = 0; i < 128; i++) EXPECT_EQ(b->at(17 + 128 + i) & b->at(17 + i), 0) << i;
+        for (int i = 0; i < 128; i++)
+            EXPECT_EQ(b->at(17 + 128 + i) & b->at(17 + i), 0) << i;
     }
     EXPECT_EQ(Bytes(arrow.begin() + 12, arrow.begin() + 17), (Bytes{1, 2, 32, 64, 0}));
     EXPECT_EQ(Bytes(box.begin() + 12, box.begin() + 17), (Bytes{255, 0, 16, 32, 0}));
@@ -112,10 +113,14 @@ TEST(SimCursorShape, PayloadLayoutAndMasksDrawnByHand)
         int row;
         Bytes andRow, xorRow;
     } rows[] = {
-        {&arrow, 0, {0x7F, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}}, {&arrow, 2, {0x1F, 0xFF, 0xFF, 0xFF}, {0x40, 0, 0, 0}},
-        {&arrow, 8, {0x00, 0x7F, 0xFF, 0xFF}, {0x7F, 0, 0, 0}}, {&arrow, 16, {0xF8, 0x7F, 0xFF, 0xFF}, {0x03, 0, 0, 0}},
-        {&arrow, 22, {0xFF, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}}, {&box, 0, {0x00, 0x00, 0xFF, 0xFF}, {0, 0, 0, 0}},
-        {&box, 13, {0x00, 0x00, 0xFF, 0xFF}, {0x3F, 0xFC, 0, 0}}, {&box, 16, {0xFF, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}},
+        {&arrow, 0, {0x7F, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}},
+        {&arrow, 2, {0x1F, 0xFF, 0xFF, 0xFF}, {0x40, 0, 0, 0}},
+        {&arrow, 8, {0x00, 0x7F, 0xFF, 0xFF}, {0x7F, 0, 0, 0}},
+        {&arrow, 16, {0xF8, 0x7F, 0xFF, 0xFF}, {0x03, 0, 0, 0}},
+        {&arrow, 22, {0xFF, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}},
+        {&box, 0, {0x00, 0x00, 0xFF, 0xFF}, {0, 0, 0, 0}},
+        {&box, 13, {0x00, 0x00, 0xFF, 0xFF}, {0x3F, 0xFC, 0, 0}},
+        {&box, 16, {0xFF, 0xFF, 0xFF, 0xFF}, {0, 0, 0, 0}},
     };
     for (const auto &k : rows) {
         const char *what = k.packet == &arrow ? "arrow" : "box";
@@ -124,4 +129,4 @@ TEST(SimCursorShape, PayloadLayoutAndMasksDrawnByHand)
     }
 }
 
-}  // namespace
+} // namespace

@@ -64,11 +64,21 @@ struct SimSettingsTest : SimSessionTest {
             const char *why = nullptr;
             int last = 0, ok = 0;
             switch (h.dwType) {
-            case PKT_AGENT_SETTINGS_COMMON: ok = AsReceiveCommon(a, &h, p.data() + 12, opt.agentVersion, &why); break;
-            case PKT_AGENT_SETTINGS_STRING: ok = AsReceiveString(a, &h, p.data() + 12, &why); break;
-            case PKT_AGENT_SETTINGS_FLAG: ok = AsReceiveFlag(a, &h, p.data() + 12, &why); break;
-            case PKT_AGENT_SETTINGS_NODE_LISTS: ok = AsReceiveNodeLists(a, &h, p.data() + 12, &why); break;
-            default: ok = AsReceiveCommunities(a, &h, p.data() + 12, &last, &why); break;
+            case PKT_AGENT_SETTINGS_COMMON:
+                ok = AsReceiveCommon(a, &h, p.data() + 12, opt.agentVersion, &why);
+                break;
+            case PKT_AGENT_SETTINGS_STRING:
+                ok = AsReceiveString(a, &h, p.data() + 12, &why);
+                break;
+            case PKT_AGENT_SETTINGS_FLAG:
+                ok = AsReceiveFlag(a, &h, p.data() + 12, &why);
+                break;
+            case PKT_AGENT_SETTINGS_NODE_LISTS:
+                ok = AsReceiveNodeLists(a, &h, p.data() + 12, &why);
+                break;
+            default:
+                ok = AsReceiveCommunities(a, &h, p.data() + 12, &last, &why);
+                break;
             }
             EXPECT_EQ(ok, 1) << (why ? why : "");
             EXPECT_EQ(last, h.dwType == PKT_AGENT_SETTINGS_COMMUNITIES && i + 1 == packets.size());
@@ -80,7 +90,7 @@ TEST_F(SimSettingsTest, AnswersAtEachVersionAndJudgesTheRoundTrip)
 {
     struct {
         uint16_t version;
-        std::vector<uint32_t> kinds;  // packet types in order, repeats folded
+        std::vector<uint32_t> kinds; // packet types in order, repeats folded
     } cases[] = {
         {783, {26, 27}},
         {786, {26, 52, 27}},
@@ -163,4 +173,4 @@ TEST_F(SimSettingsTest, FaultsOfTheViewerAreLogged)
     EXPECT_NE(out2.log.find("ended before all eight blocks"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

@@ -27,8 +27,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-
-
 std::string Hex(const uint8_t *p, size_t n)
 {
     std::string s;
@@ -59,7 +57,8 @@ struct SimTest : SimSessionTest {
     int Feed(uint32_t type, const Bytes &payload, SimOutput *out)
     {
         std::unique_ptr<uint8_t[]> p(new uint8_t[payload.size()]);
-        if (!payload.empty()) memcpy(p.get(), payload.data(), payload.size());
+        if (!payload.empty())
+            memcpy(p.get(), payload.data(), payload.size());
         SessPacketHeader h = {type, (uint32_t)payload.size(), 1};
         return SimHandlePacket(&sess, &h, p.get(), out);
     }
@@ -103,7 +102,7 @@ TEST_F(SimTest, AllFifteenPasswordBytesCountAndTheLoggedKeyOpensTheCiphertext)
         EXPECT_EQ(out.reply, LoginReply(c.status)) << c.configured;
         EXPECT_EQ(sess.loggedIn, c.status == 0) << c.configured;
         const auto lines = SimLogLines(out.log);
-        ASSERT_EQ(lines.size(), 2u);  // the packet, then the reply sent
+        ASSERT_EQ(lines.size(), 2u); // the packet, then the reply sent
         const std::string &l = lines[0];
         EXPECT_EQ(SimLogField(l, "open_ok"), "true");
         EXPECT_EQ(SimLogField(l, "password_ok"), c.status == 0 ? "true" : "false");
@@ -114,7 +113,8 @@ TEST_F(SimTest, AllFifteenPasswordBytesCountAndTheLoggedKeyOpensTheCiphertext)
         const std::string keyHex = SimLogField(l, "des_key");
         ASSERT_EQ(keyHex.size(), 18u);
         DES_cblock k, iv;
-        for (int i = 0; i < 8; i++) k[i] = (uint8_t)strtoul(keyHex.substr(1 + 2 * i, 2).c_str(), nullptr, 16);
+        for (int i = 0; i < 8; i++)
+            k[i] = (uint8_t)strtoul(keyHex.substr(1 + 2 * i, 2).c_str(), nullptr, 16);
         memcpy(iv, payload.data(), 8);
         DES_key_schedule ks;
         DES_set_key_unchecked(&k, &ks);
@@ -148,12 +148,18 @@ TEST_F(SimTest, PacketsLoggedWithTheirFieldsOrRefused)
         {PKT_SET_LEVEL, U32(7), {{"value", "7"}}, nullptr},
         {PKT_SET_SWITCH, U32(1), {{"value", "1"}}, nullptr},
         {PKT_AGENT_KEYS, Bytes(), {{"name", "\"PKT_AGENT_KEYS\""}}, nullptr},
-        {PKT_LOGIN, Bytes(), {}, "dwDataLen 0, expected 88"}, {PKT_LOGIN, Bytes(87, 1), {}, "87, expected 88"},
-        {PKT_LOGIN, Bytes(89, 1), {}, "89, expected 88"}, {PKT_CLIENT_INFO, Bytes(11, 1), {}, "expected 12"},
-        {PKT_SESSION_STAMP, Bytes(5, 1), {}, "expected 4"}, {PKT_INPUT_EVENT, Bytes(11, 1), {}, "11, expected 12"},
-        {PKT_AGENT_KEYS, Bytes(1, 0), {}, "1, expected 0"}, {PKT_VIEW_GRID, Bytes(3, 0), {}, "expected 4"},
-        {PKT_SELECT_SCREEN, Bytes(15, 2), {}, "expected 16"}, {PKT_SELECT_SCREEN, Bytes(16, 0), {}, "screen 0 of 3"},
-        {PKT_SELECT_SCREEN, select4, {}, "chose screen 4 of 3"}, {PKT_SET_LEVEL, U32(8), {}, "value 8 is over 7"},
+        {PKT_LOGIN, Bytes(), {}, "dwDataLen 0, expected 88"},
+        {PKT_LOGIN, Bytes(87, 1), {}, "87, expected 88"},
+        {PKT_LOGIN, Bytes(89, 1), {}, "89, expected 88"},
+        {PKT_CLIENT_INFO, Bytes(11, 1), {}, "expected 12"},
+        {PKT_SESSION_STAMP, Bytes(5, 1), {}, "expected 4"},
+        {PKT_INPUT_EVENT, Bytes(11, 1), {}, "11, expected 12"},
+        {PKT_AGENT_KEYS, Bytes(1, 0), {}, "1, expected 0"},
+        {PKT_VIEW_GRID, Bytes(3, 0), {}, "expected 4"},
+        {PKT_SELECT_SCREEN, Bytes(15, 2), {}, "expected 16"},
+        {PKT_SELECT_SCREEN, Bytes(16, 0), {}, "screen 0 of 3"},
+        {PKT_SELECT_SCREEN, select4, {}, "chose screen 4 of 3"},
+        {PKT_SET_LEVEL, U32(8), {}, "value 8 is over 7"},
         {PKT_SET_SWITCH, U32(2), {}, "value 2 is over 1"},
     };
     for (const auto &c : cases) {
@@ -162,14 +168,16 @@ TEST_F(SimTest, PacketsLoggedWithTheirFieldsOrRefused)
         const auto lines = SimLogLines(out.log);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(SimLogField(lines[0], "len"), std::to_string(c.payload.size()));
-        for (const auto &f : c.fields) EXPECT_EQ(SimLogField(lines[0], f.first), f.second) << lines[0];
+        for (const auto &f : c.fields)
+            EXPECT_EQ(SimLogField(lines[0], f.first), f.second) << lines[0];
         EXPECT_EQ(out.log.find("\"ev\":\"error\"") != std::string::npos, c.error != nullptr) << out.log;
         if (c.error) {
             ASSERT_EQ(lines.size(), 2u);
             EXPECT_NE(lines[1].find(c.error), std::string::npos) << lines[1];
         }
         Bytes reply;
-        if (c.type == PKT_CLIENT_INFO && !c.error) SimAppendScreenInfo(&opt, &reply);
+        if (c.type == PKT_CLIENT_INFO && !c.error)
+            SimAppendScreenInfo(&opt, &reply);
         EXPECT_EQ(out.reply, reply) << c.type;
         EXPECT_EQ(out.screen, !c.error && c.type == PKT_SELECT_SCREEN ? 3u : 0u);
     }
@@ -182,27 +190,48 @@ TEST_F(SimTest, PacketsLoggedWithTheirFieldsOrRefused)
 TEST(SimControl, BadCommandsRefusedWithReason)
 {
     const std::pair<std::string, const char *> cases[] = {
-        {"   ", "empty"}, {"RESTART", "unknown command"},
-        {"restart now", "screen must be WxHxBPP"}, {"restart 99999999999999999999999x1x1", "WxHxBPP"},
-        {"send 1 1", "takes 3 arguments"}, {"send 4294967296 1 -", "type"},
-        {"send 0x10 1 -", "type"}, {"send 1 2 -", "required"},
-        {"send 1 1 abc", "odd"}, {"send 1 1 0g", "bad hex digit at 1"},
-        {"send 17 1 " + std::string(2 * (kMaxPayloadSize + 1), 'a'), "over"}, {"raw -", "at least one byte"},
-        {"wait-login 3601", "seconds"}, {"a b c d e f g", "too many"},
-        {"lights -1 0 256", "0 to 255"}, {"cursor-pos 1 y", "0 to 4294967295"},
-        {"cursor-shape 1 2 3 256", "0 to 255"}, {"cursor-shape 1 2 3 4 star", "arrow, box or 512 hex digits"},
+        {"   ", "empty"},
+        {"RESTART", "unknown command"},
+        {"restart now", "screen must be WxHxBPP"},
+        {"restart 99999999999999999999999x1x1", "WxHxBPP"},
+        {"send 1 1", "takes 3 arguments"},
+        {"send 4294967296 1 -", "type"},
+        {"send 0x10 1 -", "type"},
+        {"send 1 2 -", "required"},
+        {"send 1 1 abc", "odd"},
+        {"send 1 1 0g", "bad hex digit at 1"},
+        {"send 17 1 " + std::string(2 * (kMaxPayloadSize + 1), 'a'), "over"},
+        {"raw -", "at least one byte"},
+        {"wait-login 3601", "seconds"},
+        {"a b c d e f g", "too many"},
+        {"lights -1 0 256", "0 to 255"},
+        {"cursor-pos 1 y", "0 to 4294967295"},
+        {"cursor-shape 1 2 3 256", "0 to 255"},
+        {"cursor-shape 1 2 3 4 star", "arrow, box or 512 hex digits"},
         {"cursor-shape 1 2 3 4 " + std::string(511, 'f') + "g", "bad hex digit at 511"},
-        {"cursor-follow ON", "on or off"}, {"screens 2 1 1 restart", "N [K] [restart]"},
-        {"wait-input 4294967296", "0 to 4294967295"}, {"dump", "takes a path"},
-        {"ft-delay 60001", "milliseconds"}, {"ft-corrupt 1", "takes 0 arguments"}, {"ft-early 2", "takes 0 arguments"},
+        {"cursor-follow ON", "on or off"},
+        {"screens 2 1 1 restart", "N [K] [restart]"},
+        {"wait-input 4294967296", "0 to 4294967295"},
+        {"dump", "takes a path"},
+        {"ft-delay 60001", "milliseconds"},
+        {"ft-corrupt 1", "takes 0 arguments"},
+        {"ft-early 2", "takes 0 arguments"},
         {"ft-ragged x", "takes 0 arguments"},
-        {"ft-path", "takes a relative path"}, {"ft-path " + std::string(261, 'x'), "over 260"},
-        {"wait-files 1 2 3", "N [SECONDS]"}, {"fill 1 2 3 4", "takes 5 arguments"},
-        {"fill 0 0 10 10 ff00", "RRGGBB"}, {"fill 0 0 65536 1 ff0000", "0 to 65535"},
-        {"ft-questions 0", "at least 1"}, {"ft-questions 100001", "count"}, {"ft-questions 1 later", "now"},
+        {"ft-path", "takes a relative path"},
+        {"ft-path " + std::string(261, 'x'), "over 260"},
+        {"wait-files 1 2 3", "N [SECONDS]"},
+        {"fill 1 2 3 4", "takes 5 arguments"},
+        {"fill 0 0 10 10 ff00", "RRGGBB"},
+        {"fill 0 0 65536 1 ff0000", "0 to 65535"},
+        {"ft-questions 0", "at least 1"},
+        {"ft-questions 100001", "count"},
+        {"ft-questions 1 later", "now"},
         {"ft-questions", "a count"},
-        {"ft-endless 60001", "milliseconds"}, {"ft-endless 1 2", "at most one"}, {"ft-damaged 1", "takes 0 arguments"},
-        {"settings-answer", "takes 1 argument"}, {"settings-answer sound", "refused unfinished overfull"},
+        {"ft-endless 60001", "milliseconds"},
+        {"ft-endless 1 2", "at most one"},
+        {"ft-damaged 1", "takes 0 arguments"},
+        {"settings-answer", "takes 1 argument"},
+        {"settings-answer sound", "refused unfinished overfull"},
     };
     for (const auto &c : cases) {
         SimControlCommand cmd;
@@ -212,4 +241,4 @@ TEST(SimControl, BadCommandsRefusedWithReason)
     }
 }
 
-}  // namespace
+} // namespace

@@ -97,17 +97,13 @@ TEST(ClipboardChunks, CollectsInOrderAndDropsOnAGap)
         int ok, begin, last;
         uint32_t offset;
     } steps[] = {
-        {16385, 1, 3, 8192, 0, 0, 0, 0},    // no chunk 0 yet
-        {16385, 0, 3, 8192, 1, 1, 0, 0},
-        {16385, 1, 3, 8192, 1, 0, 0, 8192},
-        {16385, 2, 3, 1, 1, 0, 1, 16384},   // whole
-        {16385, 2, 3, 1, 0, 0, 1, 0},       // nothing being collected
-        {16385, 0, 3, 8192, 1, 1, 0, 0},
-        {16385, 2, 3, 1, 0, 0, 1, 0},       // a gap drops the text
-        {16385, 1, 3, 8192, 0, 0, 0, 0},
-        {20000, 0, 3, 8192, 1, 1, 0, 0},    // a chunk 0 starts afresh
-        {16385, 1, 3, 8192, 0, 0, 0, 0},    // another text's chunk
-        {5, 0, 1, 5, 1, 1, 1, 0},           // one chunk is first and last
+        {16385, 1, 3, 8192, 0, 0, 0, 0}, // no chunk 0 yet
+        {16385, 0, 3, 8192, 1, 1, 0, 0}, {16385, 1, 3, 8192, 1, 0, 0, 8192}, {16385, 2, 3, 1, 1, 0, 1, 16384}, // whole
+        {16385, 2, 3, 1, 0, 0, 1, 0},                                     // nothing being collected
+        {16385, 0, 3, 8192, 1, 1, 0, 0}, {16385, 2, 3, 1, 0, 0, 1, 0},    // a gap drops the text
+        {16385, 1, 3, 8192, 0, 0, 0, 0}, {20000, 0, 3, 8192, 1, 1, 0, 0}, // a chunk 0 starts afresh
+        {16385, 1, 3, 8192, 0, 0, 0, 0},                                  // another text's chunk
+        {5, 0, 1, 5, 1, 1, 1, 0},                                         // one chunk is first and last
     };
     for (const Step &s : steps) {
         ASSERT_TRUE(Parse(Chunk(s.total, s.index, s.count, s.length, 16 + s.length), &c));

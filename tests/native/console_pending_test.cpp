@@ -59,9 +59,9 @@ TEST(ConsolePending, LatestWordWinsAndOneLookTakesAll)
         {"SXLC", 1, 80, 5000, 1, 1, 0, 0, 0, 0, 0, ""},    // lines after a stop go with it
         {"XS", 0, 0, UINT32_MAX, 1, 0, 1, 0, 0, 0, 0, ""}, // closed, never opened: opens
         {"XS", 0, 0, 5000, 1, 0, 1, 0, 0, 0, 0, ""},
-        {"S", 0, 0, 300, 1, 0, 0, 0, 0, 0, 700, ""},       // within the gap: held back
-        {"X", 0, 0, 300, 0, 0, 0, 0, 0, 0, 0, ""},         // a stop with none open
-        {"LC", 0, 0, 300, 0, 0, 0, 0, 0, 0, 0, ""},        // lines for a closed console: kept in the copy
+        {"S", 0, 0, 300, 1, 0, 0, 0, 0, 0, 700, ""}, // within the gap: held back
+        {"X", 0, 0, 300, 0, 0, 0, 0, 0, 0, 0, ""},   // a stop with none open
+        {"LC", 0, 0, 300, 0, 0, 0, 0, 0, 0, 0, ""},  // lines for a closed console: kept in the copy
         {"LLC", 1, 80, 0, 1, 0, 0, 0, 0, 1, 0, "3-3 "},
         {"SLC", 1, 80, 0, 1, 0, 0, 0, 1, 1, 0, ""},
     };
@@ -70,8 +70,8 @@ TEST(ConsolePending, LatestWordWinsAndOneLookTakesAll)
         f.screen->width = 80;
         f.screen->height = 25;
         Note(f.p.get(), k.script);
-        const int any = ConsoleTakePlan(f.p.get(), k.open, k.shownW, k.open ? 25 : 0, f.screen.get(), k.since,
-                                        f.plan.get());
+        const int any =
+            ConsoleTakePlan(f.p.get(), k.open, k.shownW, k.open ? 25 : 0, f.screen.get(), k.since, f.plan.get());
         const ConsolePlan &pl = *f.plan;
         EXPECT_EQ(any, k.any) << k.script;
         EXPECT_EQ(pl.close, k.close) << k.script;
@@ -109,7 +109,7 @@ TEST(ConsolePending, RowSetBoundsAndRuns)
     for (int32_t r : {-1, 0, 1, 2, 7, 8, 9, 7918, 7919, 7920, 32767})
         ConsoleNoteLine(f.p.get(), r);
     EXPECT_EQ(Runs(f.p->rows, kConsoleMaxRows), "0-2 7-9 7918-7919 ");
-    EXPECT_EQ(Runs(f.p->rows, 8), "0-2 7-7 ");        // cut at the screen's height
+    EXPECT_EQ(Runs(f.p->rows, 8), "0-2 7-7 "); // cut at the screen's height
     EXPECT_EQ(Runs(f.p->rows, 40000), "0-2 7-9 7918-7919 ");
     ConsoleNoteStop(f.p.get());
     EXPECT_EQ(Runs(f.p->rows, kConsoleMaxRows), "");

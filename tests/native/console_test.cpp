@@ -101,20 +101,13 @@ TEST(ConsoleMessages, StartGeometryRefusals)
         int32_t cells; // cells in the payload; -1: width * height
         int ok;
     } cases[] = {
-        {80, 99, 0, 0, -1, 1},      // 7,920 cells exactly
-        {7920, 1, 7919, 0, -1, 1},
-        {1, 7920, 0, 7919, -1, 1},
-        {89, 89, 0, 0, -1, 0},      // 7,921
-        {7921, 1, 0, 0, -1, 0},
-        {0, 25, 0, 0, 0, 0},
-        {80, 0, 0, 0, 0, 0},
-        {-80, -25, 0, 0, 0, 0},     // product positive, sizes not
-        {-1, 25, 0, 0, 0, 0},
-        {-32768, 1, 0, 0, 0, 0},
-        {80, 25, 0, 0, 80 * 25 - 1, 0}, // one cell short
-        {80, 25, 0, 25, -1, 1},     // cursor parked below the last row: the screen is kept
-        {80, 25, 80, 0, -1, 1},
-        {80, 25, -1, -1, -1, 1},
+        {80, 99, 0, 0, -1, 1},                                                       // 7,920 cells exactly
+        {7920, 1, 7919, 0, -1, 1}, {1, 7920, 0, 7919, -1, 1}, {89, 89, 0, 0, -1, 0}, // 7,921
+        {7921, 1, 0, 0, -1, 0},    {0, 25, 0, 0, 0, 0},       {80, 0, 0, 0, 0, 0},
+        {-80, -25, 0, 0, 0, 0}, // product positive, sizes not
+        {-1, 25, 0, 0, 0, 0},      {-32768, 1, 0, 0, 0, 0},   {80, 25, 0, 0, 80 * 25 - 1, 0}, // one cell short
+        {80, 25, 0, 25, -1, 1}, // cursor parked below the last row: the screen is kept
+        {80, 25, 80, 0, -1, 1},    {80, 25, -1, -1, -1, 1},
     };
     for (const auto &c : cases) {
         const uint32_t n = c.cells < 0 ? (uint32_t)(c.w * c.h) : (uint32_t)c.cells;
@@ -158,17 +151,11 @@ TEST(ConsoleMessages, LineRefusalsLeaveTheScreenAsItWas)
         uint32_t cells, len; // len 0: as built
         int parses, stores;
     } cases[] = {
-        {24, 80, 80, 0, 1, 1},
-        {25, 80, 80, 0, 1, 0},   // below the last row
-        {-1, 80, 80, 0, 1, 0},
-        {-32768, 80, 80, 0, 1, 0},
-        {0, 79, 79, 0, 1, 0},    // not the width
-        {0, 81, 81, 0, 1, 0},
-        {98, 80, 80, 0, 1, 0},   // inside the array, outside the screen
-        {0, 0, 0, 0, 0, 0},
-        {0, -80, 0, 0, 0, 0},
-        {0, 80, 79, 0, 0, 0},    // a cell short
-        {0, 80, 80, 3, 0, 0},    // shorter than row and count
+        {24, 80, 80, 0, 1, 1}, {25, 80, 80, 0, 1, 0},                           // below the last row
+        {-1, 80, 80, 0, 1, 0}, {-32768, 80, 80, 0, 1, 0}, {0, 79, 79, 0, 1, 0}, // not the width
+        {0, 81, 81, 0, 1, 0},  {98, 80, 80, 0, 1, 0},                           // inside the array, outside the screen
+        {0, 0, 0, 0, 0, 0},    {0, -80, 0, 0, 0, 0},      {0, 80, 79, 0, 0, 0}, // a cell short
+        {0, 80, 80, 3, 0, 0},                                                   // shorter than row and count
     };
     for (const auto &c : cases) {
         std::unique_ptr<ConsoleScreen> before(new ConsoleScreen(*s));
@@ -196,17 +183,15 @@ TEST(ConsoleMessages, CursorFlagRuleAndTheShapeShown)
         int moved, reshape;
         uint32_t shownSize, shownVisible;
     } cases[] = {
-        {3, 4, 3, 4, 50, 1, 0, 1, 50, 1},   // same place and visibility, nonzero size: shape only
-        {3, 4, 3, 4, 0, 1, 0, 0, 25, 1},    // size 0: both flags 0, size stored, not shown
-        {3, 4, 5, 4, 25, 1, 1, 1, 25, 1},
-        {3, 4, 5, 4, 0, 1, 1, 0, 25, 1},
-        {3, 4, 3, 4, 0, 0, 0, 1, 25, 0},    // visibility changed: shape even at size 0
+        {3, 4, 3, 4, 50, 1, 0, 1, 50, 1}, // same place and visibility, nonzero size: shape only
+        {3, 4, 3, 4, 0, 1, 0, 0, 25, 1},  // size 0: both flags 0, size stored, not shown
+        {3, 4, 5, 4, 25, 1, 1, 1, 25, 1},    {3, 4, 5, 4, 0, 1, 1, 0, 25, 1},
+        {3, 4, 3, 4, 0, 0, 0, 1, 25, 0},     // visibility changed: shape even at size 0
         {3, 4, 79, 24, 101, 1, 1, 1, 25, 1}, // a size the console refuses keeps the last
-        {3, 4, 3, 25, 0, 1, 1, 1, 25, 0},   // parked below the last row: hidden
-        {3, 4, 80, 4, 50, 1, 1, 1, 50, 0},
-        {3, 4, -1, -1, 0, 1, 1, 1, 25, 0},
-        {0, 25, 0, 26, 0, 1, 1, 0, 25, 0},  // still off: nothing to show
-        {0, 25, 3, 4, 0, 1, 1, 1, 25, 1},   // back on the screen: shown again
+        {3, 4, 3, 25, 0, 1, 1, 1, 25, 0},    // parked below the last row: hidden
+        {3, 4, 80, 4, 50, 1, 1, 1, 50, 0},   {3, 4, -1, -1, 0, 1, 1, 1, 25, 0},
+        {0, 25, 0, 26, 0, 1, 1, 0, 25, 0}, // still off: nothing to show
+        {0, 25, 3, 4, 0, 1, 1, 1, 25, 1},  // back on the screen: shown again
         {0, 25, 3, 4, 0, 0, 1, 1, 25, 0},
     };
     for (const auto &c : cases) {
@@ -247,12 +232,12 @@ TEST(ConsoleRules, KeyFlagsFromKeyRecords)
         int down;
         uint32_t state, flags;
     } cases[] = {
-        {1, 0x1E, 1, 0, 0x001E0001},           // 'a' pressed
-        {1, 0x1E, 0, 0, 0x801E0001},           // released
-        {1, 0x48, 1, 0x0100, 0x01480001},      // cursor up: enhanced
-        {1, 0x1D, 0, 0x0108, 0x811D0001},      // right Ctrl released (plus its own state bit)
-        {3, 0x2E, 1, 0x0008, 0x002E0003},      // Ctrl+C held, repeat 3; other state bits ignored
-        {0xFFFF, 0x01FF, 1, 0, 0x00FFFFFF},    // a wide scan code keeps to its byte
+        {1, 0x1E, 1, 0, 0x001E0001},        // 'a' pressed
+        {1, 0x1E, 0, 0, 0x801E0001},        // released
+        {1, 0x48, 1, 0x0100, 0x01480001},   // cursor up: enhanced
+        {1, 0x1D, 0, 0x0108, 0x811D0001},   // right Ctrl released (plus its own state bit)
+        {3, 0x2E, 1, 0x0008, 0x002E0003},   // Ctrl+C held, repeat 3; other state bits ignored
+        {0xFFFF, 0x01FF, 1, 0, 0x00FFFFFF}, // a wide scan code keeps to its byte
     };
     for (const auto &c : cases)
         EXPECT_EQ(ConsoleKeyFlags(c.repeat, c.scan, c.down, c.state), c.flags) << std::hex << c.flags;
@@ -272,12 +257,12 @@ TEST(ConsoleRules, SizingCallsComeInAnOrderWindowsTakes)
         ConsoleDims window, want, largest;
         const char *steps;
     } cases[] = {
-        {{120, 30}, {80, 25}, {240, 63}, "w80x25 b80x25 w80x25"},   // smaller than the default window
-        {{80, 25}, {120, 40}, {240, 63}, "b120x40 w120x40"},        // larger: no shrink
+        {{120, 30}, {80, 25}, {240, 63}, "w80x25 b80x25 w80x25"},     // smaller than the default window
+        {{80, 25}, {120, 40}, {240, 63}, "b120x40 w120x40"},          // larger: no shrink
         {{120, 30}, {100, 50}, {240, 63}, "w100x30 b100x50 w100x50"}, // the shrink keeps what fits
-        {{80, 25}, {200, 39}, {170, 50}, "b200x39 w170x39"},        // wider than the display
-        {{120, 30}, {1, 1}, {240, 63}, "w2x2 b2x2 w2x2"},           // never Right <= Left
-        {{80, 25}, {7920, 1}, {0, 0}, "w80x2 b7920x2 w7920x2"},     // largest unknown: no limit
+        {{80, 25}, {200, 39}, {170, 50}, "b200x39 w170x39"},          // wider than the display
+        {{120, 30}, {1, 1}, {240, 63}, "w2x2 b2x2 w2x2"},             // never Right <= Left
+        {{80, 25}, {7920, 1}, {0, 0}, "w80x2 b7920x2 w7920x2"},       // largest unknown: no limit
         {{80, 25}, {80, 25}, {1, 1}, "b80x25 w2x2"},
     };
     for (const auto &c : cases) {
@@ -296,12 +281,9 @@ TEST(ConsoleRules, PadOffsetClamp)
     const struct {
         int32_t x, y, w, h, cx, cy;
     } cases[] = {
-        {360, -7, 1024, 768, 360, -7},
-        {-21, -11, 1024, 768, -20, -10},
-        {-20, -10, 1024, 768, -20, -10},
-        {855, 719, 1024, 768, 854, 718},
-        {854, 718, 1024, 768, 854, 718},
-        {-500, 5, 100, 30, -70, -20},  // a screen too small: the upper bound wins
+        {360, -7, 1024, 768, 360, -7},   {-21, -11, 1024, 768, -20, -10},
+        {-20, -10, 1024, 768, -20, -10}, {855, 719, 1024, 768, 854, 718},
+        {854, 718, 1024, 768, 854, 718}, {-500, 5, 100, 30, -70, -20}, // a screen too small: the upper bound wins
     };
     for (const auto &c : cases) {
         int32_t x = c.x, y = c.y;

@@ -52,10 +52,7 @@ Bytes Random(size_t n, std::mt19937 *rng)
 }
 
 // Where meaningful byte k of a tile lives: row k / lineBytes, column k % lineBytes.
-size_t At(const TileGeometry &g, size_t k)
-{
-    return k / g.lineBytes * g.stride + k % g.lineBytes;
-}
+size_t At(const TileGeometry &g, size_t k) { return k / g.lineBytes * g.stride + k % g.lineBytes; }
 
 int Rle(const TileGeometry &g, Heap *tile, const Bytes &data, int B, int xorMode)
 {
@@ -126,10 +123,7 @@ Bytes Count(size_t n) // 1, 2, 3, ...
 }
 
 // Repeat record: count high byte first with the top bit set.
-Bytes Repeat(unsigned n, const Bytes &pixel)
-{
-    return Cat({{(uint8_t)(0x80 | n >> 8), (uint8_t)n}, pixel});
-}
+Bytes Repeat(unsigned n, const Bytes &pixel) { return Cat({{(uint8_t)(0x80 | n >> 8), (uint8_t)n}, pixel}); }
 
 // Literal record: 0, count low byte first, n pixels of B bytes.
 Bytes Literal(const Bytes &pixels, int B = 1)
@@ -376,7 +370,7 @@ TEST(Publish, TilesMatchThePerPixelReference)
     } cases[] = {
         {1030, 775, 16}, {100, 70, 8}, {800, 600, 4}, // 25-pixel tiles at 4 bits
         {1000, 64, 1},                                // 31-pixel tiles at 1 bit
-        {100, 70, 1}, {97, 33, 4},                    // tiles starting inside a byte
+        {100, 70, 1},    {97, 33, 4},                 // tiles starting inside a byte
     };
     const std::set<int> probes = {0, 1, 30, 31, 32 * 7 + 13, 32 * 31, 32 * 31 + 5, kTileCount - 1};
     for (const auto &c : cases) {

@@ -94,7 +94,10 @@ Bytes Pattern(size_t n)
 TEST_F(FileStream, ChunkSequencesAroundAChunkRoundTrip)
 {
     // Size, then the data length of each packet: the begin packet carries the 72-byte head.
-    const struct { size_t size; std::vector<uint32_t> lengths; } kCases[] = {
+    const struct {
+        size_t size;
+        std::vector<uint32_t> lengths;
+    } kCases[] = {
         {0, {72 + 8}},
         {1, {72 + 8}},
         {24575, {72 + 24576}},
@@ -128,15 +131,15 @@ TEST_F(FileStream, ReceiverRefusesWhatCannotBeTrusted)
     Bytes back;
 
     std::vector<Sent> forged = Send(file);
-    forged[1].packet.back() ^= 0x5A;  // the padding block of the last chunk
+    forged[1].packet.back() ^= 0x5A; // the padding block of the last chunk
     EXPECT_FALSE(Receive(forged, &back, &why));
 
     std::vector<Sent> headless = Send(file);
-    headless.erase(headless.begin());  // data with no file begun
+    headless.erase(headless.begin()); // data with no file begun
     EXPECT_FALSE(Receive(headless, &back, &why));
 
     std::vector<Sent> afterEnd = Send(file);
-    afterEnd.push_back(afterEnd[1]);  // data after the last chunk
+    afterEnd.push_back(afterEnd[1]); // data after the last chunk
     EXPECT_FALSE(Receive(afterEnd, &back, &why));
 
     FtFileReceiver r = {};
@@ -165,4 +168,4 @@ TEST_F(FileStream, SenderRefusesAnOverlongChunkAndDataAfterTheEnd)
     EXPECT_EQ(FtSealFilePacket(&s, &meta, big.data(), 10, p.data(), p.size(), &last), 0u);
 }
 
-}  // namespace
+} // namespace

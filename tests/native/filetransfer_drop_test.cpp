@@ -63,8 +63,10 @@ TEST(FtDropPlans, GroupsByFolderInTheOrderTheyCame)
     ASSERT_EQ(FtPlanDrop(paths, 7, &plan, &bad), kFtDropOk);
     ASSERT_EQ(plan.count, 7u);
     ASSERT_EQ(plan.groups, 4u);
-    const struct { const char *folder; uint32_t first, count; } groups[] = {
-        {"C:\\a", 0, 3}, {"D:\\b", 3, 2}, {"C:\\a\\sub", 5, 1}, {"C:\\", 6, 1}};
+    const struct {
+        const char *folder;
+        uint32_t first, count;
+    } groups[] = {{"C:\\a", 0, 3}, {"D:\\b", 3, 2}, {"C:\\a\\sub", 5, 1}, {"C:\\", 6, 1}};
     for (uint32_t g = 0; g < 4; g++) {
         EXPECT_STREQ(plan.group[g].folder, groups[g].folder) << g;
         EXPECT_EQ(plan.group[g].first, groups[g].first) << g;
@@ -105,4 +107,4 @@ TEST(FtDropPlans, OneRefusedPathRefusesAllAndNamesIt)
     FtFreeDropPlan(&plan);
 }
 
-}  // namespace
+} // namespace

@@ -16,7 +16,7 @@ using Bytes = std::vector<uint8_t>;
 // One field of an expected payload: a u32, a u64, or a text with its NUL.
 struct Field {
     size_t at;
-    int kind;  // 4, 8, or 's'
+    int kind; // 4, 8, or 's'
     uint64_t v;
     std::string s;
 };
@@ -43,7 +43,8 @@ Bytes Expect(uint32_t type, size_t len, const std::vector<Field> &fields)
     return b;
 }
 
-template <typename F> Bytes Built(F build)
+template <typename F>
+Bytes Built(F build)
 {
     Bytes b(kMaxPacketSize);
     b.resize(build(b.data(), b.size()));
@@ -74,9 +75,20 @@ TEST(FtMessages, EveryLayoutByteForByte)
     head.count = 2;
     head.entries = entries;
     head.entriesLen = n1 + n2;
-    const std::vector<Field> entryFields = {
-        U32(0, 1), U32(4, 0x10), U64(8, 1), U64(16, 2), U64(24, 3), U64(32, 0), Str(40, "Windows"),
-        U32(48, 0), U32(52, 0x21), U64(56, 4), U64(64, 5), U64(72, 6), U64(80, 5000000000ull), Str(88, "a.txt")};
+    const std::vector<Field> entryFields = {U32(0, 1),
+                                            U32(4, 0x10),
+                                            U64(8, 1),
+                                            U64(16, 2),
+                                            U64(24, 3),
+                                            U64(32, 0),
+                                            Str(40, "Windows"),
+                                            U32(48, 0),
+                                            U32(52, 0x21),
+                                            U64(56, 4),
+                                            U64(64, 5),
+                                            U64(72, 6),
+                                            U64(80, 5000000000ull),
+                                            Str(88, "a.txt")};
     auto shifted = [&](size_t by) {
         std::vector<Field> f = entryFields;
         for (Field &x : f)
@@ -84,14 +96,20 @@ TEST(FtMessages, EveryLayoutByteForByte)
         return f;
     };
     std::vector<Field> listing = shifted(385);
-    for (Field f : {U32(8, 3), U32(12, 5), U32(104, 2), U64(108, 0x100000002ull), Str(116, "C:\\Windows"),
-                    U32(377, 0), U32(381, 2)})
+    for (Field f : {U32(8, 3), U32(12, 5), U32(104, 2), U64(108, 0x100000002ull), Str(116, "C:\\Windows"), U32(377, 0),
+                    U32(381, 2)})
         listing.push_back(f);
     std::vector<Field> more = shifted(8);
     more.push_back(U32(0, 1));
     more.push_back(U32(4, 2));
-    std::vector<Field> beginFields = {U32(0, 0), Str(4, "D:\\t\\f.bin"), U32(265, 0x20), U64(269, 0x2122232425262728ull),
-                                      U64(277, 0x3132333435363738ull), U32(285, 1), U32(289, 1), U32(293, 80),
+    std::vector<Field> beginFields = {U32(0, 0),
+                                      Str(4, "D:\\t\\f.bin"),
+                                      U32(265, 0x20),
+                                      U64(269, 0x2122232425262728ull),
+                                      U64(277, 0x3132333435363738ull),
+                                      U32(285, 1),
+                                      U32(289, 1),
+                                      U32(293, 80),
                                       U32(297, 0xAB)};
 
     struct Row {
@@ -100,11 +118,13 @@ TEST(FtMessages, EveryLayoutByteForByte)
     } rows[] = {
         {"29 list dir", Built([](uint8_t *o, size_t c) { return BuildFtListDir(kFtNoDrive, "", o, c); }),
          Expect(29, 265, {U32(0, 0xFFFFFFFF)})},
-        {"29 list dir, 260 characters", Built([](uint8_t *o, size_t c) { return BuildFtListDir(25, kLong.c_str(), o, c); }),
+        {"29 list dir, 260 characters",
+         Built([](uint8_t *o, size_t c) { return BuildFtListDir(25, kLong.c_str(), o, c); }),
          Expect(29, 265, {U32(0, 25), Str(4, kLong)})},
         {"30 listing", Built([&](uint8_t *o, size_t c) { return BuildFtListing(&head, o, c); }),
          Expect(30, 385 + n1 + n2, listing)},
-        {"31 listing more", Built([&](uint8_t *o, size_t c) { return BuildFtListingMore(1, 2, entries, n1 + n2, o, c); }),
+        {"31 listing more",
+         Built([&](uint8_t *o, size_t c) { return BuildFtListingMore(1, 2, entries, n1 + n2, o, c); }),
          Expect(31, 8 + n1 + n2, more)},
         {"32 set attributes, masked",
          Built([](uint8_t *o, size_t c) { return BuildFtSetAttributes(0xFFFF, "C:\\a", o, c); }),
@@ -144,15 +164,16 @@ TEST(FtMessages, EveryLayoutByteForByte)
         {"45 confirm overwrite", Built([](uint8_t *o, size_t c) { return BuildFtQuestion(45, 0x20, "b", o, c); }),
          Expect(45, 6, {U32(0, 0x20), Str(4, "b")})},
         {"46 download", Built([&](uint8_t *o, size_t c) { return BuildFtDownload(&dl, o, c); }),
-         Expect(46, 554, {U32(0, 1), U32(4, 0), Str(8, "C:\\Data"), Str(269, "a.txt"), U32(530, 0x21),
-                          U64(534, 0x0102030405060708ull), U64(542, 0x1112131415161718ull), U32(550, 0)})},
+         Expect(46, 554,
+                {U32(0, 1), U32(4, 0), Str(8, "C:\\Data"), Str(269, "a.txt"), U32(530, 0x21),
+                 U64(534, 0x0102030405060708ull), U64(542, 0x1112131415161718ull), U32(550, 0)})},
         {"48 abort", Built([](uint8_t *o, size_t c) { return BuildFtAbort(o, c); }), Expect(48, 0, {})},
     };
     for (const Row &r : rows) {
         ASSERT_EQ(r.built.size(), r.expected.size()) << r.name;
         for (size_t i = 0; i < r.built.size(); i++)
-            ASSERT_EQ(r.built[i], r.expected[i]) << r.name << ": byte " << i << " (payload offset " << (long)i - 12
-                                                 << ")";
+            ASSERT_EQ(r.built[i], r.expected[i])
+                << r.name << ": byte " << i << " (payload offset " << (long)i - 12 << ")";
     }
 
     // What cannot be built: paths over 260, unknown answers, wrong types, no room.
@@ -194,17 +215,25 @@ int ParseAgent(const Fed &f, const char **why)
         FtFileData d;
     } u;
     switch (f.h.dwType) {
-    case PKT_FT_DIR_LISTING: return ParseFtListing(&f.h, f.payload.get(), &u.l, why);
-    case PKT_FT_DIR_LISTING_MORE: return ParseFtListingMore(&f.h, f.payload.get(), &u.l, why);
+    case PKT_FT_DIR_LISTING:
+        return ParseFtListing(&f.h, f.payload.get(), &u.l, why);
+    case PKT_FT_DIR_LISTING_MORE:
+        return ParseFtListingMore(&f.h, f.payload.get(), &u.l, why);
     case PKT_FT_SET_ATTRIBUTES_RESULT:
     case PKT_FT_RENAME_RESULT:
-    case PKT_FT_CREATE_DIR_RESULT: return ParseFtResult(&f.h, f.payload.get(), &u.r, why);
+    case PKT_FT_CREATE_DIR_RESULT:
+        return ParseFtResult(&f.h, f.payload.get(), &u.r, why);
     case PKT_FT_CONFIRM_DELETE:
-    case PKT_FT_CONFIRM_OVERWRITE: return ParseFtQuestion(&f.h, f.payload.get(), &u.q, why);
-    case PKT_FT_ERROR: return ParseFtError(&f.h, f.payload.get(), &u.e, why);
-    case PKT_FT_ACK: return ParseFtAck(&f.h, f.payload.get(), &u.a, why);
-    case PKT_FT_FILE_BEGIN: return ParseFtFileBegin(&f.h, f.payload.get(), &u.b, why);
-    case PKT_FT_FILE_DATA: return ParseFtFileData(&f.h, f.payload.get(), &u.d, why);
+    case PKT_FT_CONFIRM_OVERWRITE:
+        return ParseFtQuestion(&f.h, f.payload.get(), &u.q, why);
+    case PKT_FT_ERROR:
+        return ParseFtError(&f.h, f.payload.get(), &u.e, why);
+    case PKT_FT_ACK:
+        return ParseFtAck(&f.h, f.payload.get(), &u.a, why);
+    case PKT_FT_FILE_BEGIN:
+        return ParseFtFileBegin(&f.h, f.payload.get(), &u.b, why);
+    case PKT_FT_FILE_DATA:
+        return ParseFtFileData(&f.h, f.payload.get(), &u.d, why);
     }
     return -1;
 }
@@ -224,7 +253,7 @@ TEST(FtMessages, AgentMessagesCutShortAreRefusedAndLongerOnesTaken)
     FtFileData fd = {0, 1, 8, data};
     struct Row {
         Bytes packet;
-        size_t shortest;  // every shorter payload is refused
+        size_t shortest; // every shorter payload is refused
     } rows[] = {
         {Built([&](uint8_t *o, size_t c) { return BuildFtListing(&head, o, c); }), 385 + en},
         {Built([&](uint8_t *o, size_t c) { return BuildFtListingMore(1, 1, entry, en, o, c); }), 8 + en},
@@ -250,8 +279,7 @@ TEST(FtMessages, AgentMessagesCutShortAreRefusedAndLongerOnesTaken)
             if (len < r.shortest)
                 continue;
             const char *why = nullptr;
-            EXPECT_EQ(ParseAgent(Feed(r.packet, len), &why), 1) << "type " << type << " at " << len
-                                                                << (why ? why : "");
+            EXPECT_EQ(ParseAgent(Feed(r.packet, len), &why), 1) << "type " << type << " at " << len << (why ? why : "");
         }
     }
 }
@@ -283,7 +311,7 @@ TEST(FtMessages, HostileContentsAreRefusedOrCut)
     const Bytes dataPkt = Built([&](uint8_t *o, size_t c) { return BuildFtFileData(&fd, o, c); });
     const Bytes question = Built([](uint8_t *o, size_t c) { return BuildFtQuestion(39, 0, "q", o, c); });
     Bytes longQuestion(question.begin(), question.begin() + 16);
-    longQuestion.resize(12 + 4 + 263, 'q');  // 262 characters and the NUL
+    longQuestion.resize(12 + 4 + 263, 'q'); // 262 characters and the NUL
     longQuestion.back() = 0;
     PutU32LE(&longQuestion[4], 4 + 263);
     const Bytes result = Built([](uint8_t *o, size_t c) { return BuildFtResult(33, 0, "err", o, c); });
@@ -291,9 +319,9 @@ TEST(FtMessages, HostileContentsAreRefusedOrCut)
     struct Row {
         const char *name;
         Bytes packet;
-        size_t len;  // payload length fed; 0: the whole
+        size_t len; // payload length fed; 0: the whole
         int want;
-        const char *why;  // part of the reason; NULL: none
+        const char *why; // part of the reason; NULL: none
     } rows[] = {
         {"count past the entries", patched(listing, 381, 2), 0, 0, "entry count beyond"},
         {"huge count", patched(listing, 381, 0xFFFFFFFF), 0, 0, "entry count beyond"},
@@ -332,8 +360,7 @@ TEST(FtMessages, HostileContentsAreRefusedOrCut)
 
 TEST(FtMessages, EntriesAreWalkedAndNamesThatAreNotOneNameSkipped)
 {
-    const char *names[] = {"..", "a.txt", "", ".", "a\\b", "c/d", "e:f", "tab\there", "ok", kLong.c_str(),
-                           "last"};
+    const char *names[] = {"..", "a.txt", "", ".", "a\\b", "c/d", "e:f", "tab\there", "ok", kLong.c_str(), "last"};
     uint8_t buf[4096];
     size_t len = 0;
     for (const char *n : names) {
@@ -394,4 +421,4 @@ TEST(FtMessages, ViewerMessagesParseBackAndRouting)
     EXPECT_TRUE(FtIsSyncReply(43) && FtIsSyncReply(44) && !FtIsSyncReply(42));
 }
 
-}  // namespace
+} // namespace

@@ -33,23 +33,51 @@ std::vector<std::string> Sorted(std::vector<FtEntry> items, int key)
 
 TEST(FtRules, SortOrderByEachKeyWithItsTieBreak)
 {
-    const uint64_t big = 5000000000ull;  // over 4 GB: the high half decides
+    const uint64_t big = 5000000000ull; // over 4 GB: the high half decides
     const std::vector<FtEntry> items = {
-        Item("b.TXT", 0, 10, 300, 0x20), Item("a.doc", 0, big, 100, 0x21), Item("Zeta", 1, 0, 50, 0x10),
-        Item("..", 1),                   Item("c.txt", 0, 10, 300, 0x01), Item("alpha", 1, 0, 60, 0x12),
-        Item("d", 0, 4294967295u, 200),  Item("\xC0\xE1", 0, 1, 1), Item("\xE0\xC1" "2", 0, 1, 1),
+        Item("b.TXT", 0, 10, 300, 0x20),
+        Item("a.doc", 0, big, 100, 0x21),
+        Item("Zeta", 1, 0, 50, 0x10),
+        Item("..", 1),
+        Item("c.txt", 0, 10, 300, 0x01),
+        Item("alpha", 1, 0, 60, 0x12),
+        Item("d", 0, 4294967295u, 200),
+        Item("\xC0\xE1", 0, 1, 1),
+        Item("\xE0\xC1"
+             "2",
+             0, 1, 1),
     };
     struct {
         int key;
         std::vector<std::string> want;
     } cases[] = {
-        {FT_SORT_NAME, {"..", "alpha", "Zeta", "a.doc", "b.TXT", "c.txt", "d", "\xC0\xE1", "\xE0\xC1" "2"}},
+        {FT_SORT_NAME,
+         {"..", "alpha", "Zeta", "a.doc", "b.TXT", "c.txt", "d", "\xC0\xE1",
+          "\xE0\xC1"
+          "2"}},
         // Equal sizes, equal times: by name.
-        {FT_SORT_SIZE, {"..", "alpha", "Zeta", "a.doc", "d", "b.TXT", "c.txt", "\xC0\xE1", "\xE0\xC1" "2"}},
-        {FT_SORT_EXTENSION, {"..", "alpha", "Zeta", "d", "\xC0\xE1", "\xE0\xC1" "2", "a.doc", "b.TXT", "c.txt"}},
-        {FT_SORT_MODIFIED, {"..", "alpha", "Zeta", "b.TXT", "c.txt", "d", "a.doc", "\xC0\xE1", "\xE0\xC1" "2"}},
-        {FT_SORT_ATTRIBUTES, {"..", "Zeta", "alpha", "d", "\xC0\xE1", "\xE0\xC1" "2", "c.txt", "b.TXT", "a.doc"}},
-        {99, {"..", "alpha", "Zeta", "a.doc", "b.TXT", "c.txt", "d", "\xC0\xE1", "\xE0\xC1" "2"}},
+        {FT_SORT_SIZE,
+         {"..", "alpha", "Zeta", "a.doc", "d", "b.TXT", "c.txt", "\xC0\xE1",
+          "\xE0\xC1"
+          "2"}},
+        {FT_SORT_EXTENSION,
+         {"..", "alpha", "Zeta", "d", "\xC0\xE1",
+          "\xE0\xC1"
+          "2",
+          "a.doc", "b.TXT", "c.txt"}},
+        {FT_SORT_MODIFIED,
+         {"..", "alpha", "Zeta", "b.TXT", "c.txt", "d", "a.doc", "\xC0\xE1",
+          "\xE0\xC1"
+          "2"}},
+        {FT_SORT_ATTRIBUTES,
+         {"..", "Zeta", "alpha", "d", "\xC0\xE1",
+          "\xE0\xC1"
+          "2",
+          "c.txt", "b.TXT", "a.doc"}},
+        {99,
+         {"..", "alpha", "Zeta", "a.doc", "b.TXT", "c.txt", "d", "\xC0\xE1",
+          "\xE0\xC1"
+          "2"}},
     };
     for (const auto &c : cases)
         EXPECT_EQ(Sorted(items, c.key), c.want) << "key " << c.key;
@@ -71,8 +99,10 @@ TEST(FtRules, ColumnTexts)
     const struct {
         FtEntry e;
         const char *size;
-    } sizes[] = {{Item("f", 0, 5000000000ull), "5000000000"}, {Item("f", 0, 1536), "1536"},
-                 {Item("f", 0, 0), "0"},                       {Item("dir", 1, 77), ""},
+    } sizes[] = {{Item("f", 0, 5000000000ull), "5000000000"},
+                 {Item("f", 0, 1536), "1536"},
+                 {Item("f", 0, 0), "0"},
+                 {Item("dir", 1, 77), ""},
                  {Item("f", 0, UINT64_MAX), "18446744073709551615"}};
     for (const auto &s : sizes) {
         FtSizeText(&s.e, out);
@@ -92,7 +122,7 @@ TEST(FtRules, ColumnTexts)
     EXPECT_STREQ(out, "07.03.24  09:05");
     FtModifiedText(&up, &t, out);
     EXPECT_STREQ(out, "");
-    t = {-2147483647, 2147483647, -2147483647, 2147483647, 2147483647};  // never past the buffer
+    t = {-2147483647, 2147483647, -2147483647, 2147483647, 2147483647}; // never past the buffer
     FtModifiedText(&f, &t, out);
     EXPECT_LT(strlen(out), sizeof out);
 
@@ -116,15 +146,22 @@ TEST(FtRules, ColumnTexts)
 TEST(FtRules, TypedPathsParentsAndJoins)
 {
     const struct {
-        const char *typed, *want;  // want NULL: refused
+        const char *typed, *want; // want NULL: refused
     } typed[] = {
-        {"C:/Windows/", "C:\\Windows"},   {"  c:\\Windows\\System32  ", "C:\\Windows\\System32"},
-        {"d:", "D:\\"},                    {"C:\\a\\.\\b\\..\\c", "C:\\a\\c"},
-        {"C:\\..\\..", "C:\\"},            {"C:\\Windows\\\\", "C:\\Windows"},
-        {"C:\\\\Windows", nullptr},        {"C:\\a\\\\b", nullptr},
-        {"\\\\server\\share", nullptr},    {"1:\\x", nullptr},
-        {"Windows", nullptr},              {"", nullptr},
-        {"C:\\a:b", nullptr},              {"C:x", nullptr},
+        {"C:/Windows/", "C:\\Windows"},
+        {"  c:\\Windows\\System32  ", "C:\\Windows\\System32"},
+        {"d:", "D:\\"},
+        {"C:\\a\\.\\b\\..\\c", "C:\\a\\c"},
+        {"C:\\..\\..", "C:\\"},
+        {"C:\\Windows\\\\", "C:\\Windows"},
+        {"C:\\\\Windows", nullptr},
+        {"C:\\a\\\\b", nullptr},
+        {"\\\\server\\share", nullptr},
+        {"1:\\x", nullptr},
+        {"Windows", nullptr},
+        {"", nullptr},
+        {"C:\\a:b", nullptr},
+        {"C:x", nullptr},
     };
     for (const auto &c : typed) {
         char out[kFtPathField];
@@ -139,7 +176,7 @@ TEST(FtRules, TypedPathsParentsAndJoins)
         }
     }
     const struct {
-        const char *path, *parent, *last;  // parent NULL: none
+        const char *path, *parent, *last; // parent NULL: none
     } parents[] = {{"C:\\Windows\\System32", "C:\\Windows", "System32"},
                    {"C:\\Windows", "C:\\", "Windows"},
                    {"C:\\Windows\\", "C:\\", "Windows"},
@@ -168,13 +205,12 @@ TEST(FtRules, TypedPathsParentsAndJoins)
 
 TEST(FtRules, DownloadPathsThatWouldLeaveTheTargetAreRefused)
 {
-    const char *accepted[] = {"a.txt", "sub\\dir\\file.bin", "name with blanks.txt", "\xC0\xE1\xE2.txt",
-                              "COM10", "console\\x", "...x"};
-    const char *refused[] = {"",           "..\\..\\x",  "C:\\x",      "x:stream",   "\\x",       "\\\\host\\s",
-                             "a\\..\\b",   "a\\.\\b",    "a\\\\b",     "a\\",        "a/b",       "a<b",
-                             "a|b",        "a?",         "a*",         "a\"b",       "a\x01",     "trail.",
-                             "trail ",     "CON",        "nul.txt",    "sub\\aux",   "COM1.log",  "lpt9",
-                             "conin$",     ".",          "con.d\\x"};
+    const char *accepted[] = {
+        "a.txt", "sub\\dir\\file.bin", "name with blanks.txt", "\xC0\xE1\xE2.txt", "COM10", "console\\x", "...x"};
+    const char *refused[] = {"",         "..\\..\\x", "C:\\x", "x:stream", "\\x",    "\\\\host\\s", "a\\..\\b",
+                             "a\\.\\b",  "a\\\\b",    "a\\",   "a/b",      "a<b",    "a|b",         "a?",
+                             "a*",       "a\"b",      "a\x01", "trail.",   "trail ", "CON",         "nul.txt",
+                             "sub\\aux", "COM1.log",  "lpt9",  "conin$",   ".",      "con.d\\x"};
     const char *why;
     for (const char *p : accepted)
         EXPECT_TRUE(FtDownloadPathOk(p, &why)) << p << ": " << (why ? why : "");
@@ -189,11 +225,25 @@ TEST(FtRules, DownloadPathsThatWouldLeaveTheTargetAreRefused)
 
 TEST(FtTypedName, TrimsAndRefusesAnythingButOneName)
 {
-    const struct { const char *typed, *name; int ok, refused; } cases[] = {
-        {"  new folder  ", "new folder", 1, 0}, {"\\name\\", "name", 1, 0}, {"/x.txt/", "x.txt", 1, 0},
-        {"   ", "", 0, 0}, {"\\/ ", "", 0, 0}, {"", "", 0, 0},
-        {"..", "", 0, 1}, {"a\\..\\b", "", 0, 1}, {"..\\evil", "", 0, 1}, {"a/b", "", 0, 1},
-        {"C:x", "", 0, 1}, {"x::$DATA", "", 0, 1}, {"nul", "", 0, 1}, {"a?", "", 0, 1}, {"dot.", "", 0, 1},
+    const struct {
+        const char *typed, *name;
+        int ok, refused;
+    } cases[] = {
+        {"  new folder  ", "new folder", 1, 0},
+        {"\\name\\", "name", 1, 0},
+        {"/x.txt/", "x.txt", 1, 0},
+        {"   ", "", 0, 0},
+        {"\\/ ", "", 0, 0},
+        {"", "", 0, 0},
+        {"..", "", 0, 1},
+        {"a\\..\\b", "", 0, 1},
+        {"..\\evil", "", 0, 1},
+        {"a/b", "", 0, 1},
+        {"C:x", "", 0, 1},
+        {"x::$DATA", "", 0, 1},
+        {"nul", "", 0, 1},
+        {"a?", "", 0, 1},
+        {"dot.", "", 0, 1},
     };
     for (const auto &c : cases) {
         char out[kFtPathField];
@@ -213,9 +263,12 @@ TEST(FtTypedName, TrimsAndRefusesAnythingButOneName)
 TEST(FtSelectionSentence, EachCaseTakesItsPieces)
 {
     const FtSentencePieces t = {"F1 ", "D1 ", "dirs", "files", "items", " tree"};
-    const struct { uint32_t folders, files; const char *sentence; } cases[] = {
-        {0, 0, ""}, {0, 1, "F1 \"n.txt\""}, {1, 0, "D1 \"n.txt\" tree"}, {0, 7, "7 files"},
-        {3, 0, "3 dirs"}, {2, 5, "7 items"}, {1, 1, "2 items"}, {0xFFFFFFFFu, 1, "4294967296 items"},
+    const struct {
+        uint32_t folders, files;
+        const char *sentence;
+    } cases[] = {
+        {0, 0, ""},       {0, 1, "F1 \"n.txt\""}, {1, 0, "D1 \"n.txt\" tree"}, {0, 7, "7 files"},
+        {3, 0, "3 dirs"}, {2, 5, "7 items"},      {1, 1, "2 items"},           {0xFFFFFFFFu, 1, "4294967296 items"},
     };
     for (const auto &c : cases) {
         char out[64];
@@ -229,9 +282,20 @@ TEST(FtSelectionSentence, EachCaseTakesItsPieces)
 
 TEST(FtSelectionRoom, DoublesFromSixteenAndStopsWhereTheSizeWouldWrap)
 {
-    const struct { uint32_t room; size_t item; uint32_t grown; } cases[] = {
-        {0, 600, 16}, {15, 600, 16}, {16, 600, 32}, {1u << 20, 600, 2u << 20}, {0x80000000u, 1, 0xFFFFFFFFu},
-        {0xFFFFFFFFu, 1, 0}, {16, 0, 0}, {16, SIZE_MAX / 32 + 1, 0}, {16, SIZE_MAX / 32, 32},
+    const struct {
+        uint32_t room;
+        size_t item;
+        uint32_t grown;
+    } cases[] = {
+        {0, 600, 16},
+        {15, 600, 16},
+        {16, 600, 32},
+        {1u << 20, 600, 2u << 20},
+        {0x80000000u, 1, 0xFFFFFFFFu},
+        {0xFFFFFFFFu, 1, 0},
+        {16, 0, 0},
+        {16, SIZE_MAX / 32 + 1, 0},
+        {16, SIZE_MAX / 32, 32},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FtSelectionRoom(c.room, c.item), c.grown) << c.room << " " << c.item;
@@ -246,7 +310,10 @@ TEST(FtSelectionRoom, DoublesFromSixteenAndStopsWhereTheSizeWouldWrap)
 
 TEST(FtAttributeNames, InOrderWithTwoBlanksAfterTheFirstTwo)
 {
-    const struct { uint32_t attributes; const char *names; } cases[] = {
+    const struct {
+        uint32_t attributes;
+        const char *names;
+    } cases[] = {
         {0, ""}, {1, "R  "}, {2, "H  "}, {4, "S"}, {7, "R  H  S"}, {5, "R  S"}, {0x20 | 16, ""},
     };
     for (const auto &c : cases) {
@@ -256,4 +323,4 @@ TEST(FtAttributeNames, InOrderWithTwoBlanksAfterTheFirstTwo)
     }
 }
 
-}  // namespace
+} // namespace

@@ -17,22 +17,32 @@ TEST(FtNameOrder, FollowsTheSystemAndIsATotalOrder)
 {
     // Each name comes before every later one.
     const char *const order[] = {
-        "!x", "#x", "(x", "[x]", "_x", "~x", "+x", "=x",            // punctuation before digits
-        "0", "010", "10", "2",                                      // digit by digit
-        "a", "ab", "a-c", "AD",                                     // a hyphen counts last
-        "File10.txt", "file10a.txt", "file2.txt", "z",
-        "\xC0", "\xE1", "\xC5", "\xA8", "\xB8\xE0", "\xC5\xE6", "\xC6",  // А б Е Ё ёа Еж Ж
-        "\xC8", "\xB3", "\xC9", "\xDF",                             // И і Й Я
+        "!x",         "#x",          "(x",        "[x]",  "_x",   "~x",   "+x",   "=x", // punctuation before digits
+        "0",          "010",         "10",        "2",                                  // digit by digit
+        "a",          "ab",          "a-c",       "AD",                                 // a hyphen counts last
+        "File10.txt", "file10a.txt", "file2.txt", "z",    "\xC0", "\xE1", "\xC5", "\xA8",
+        "\xB8\xE0",   "\xC5\xE6",    "\xC6",              // А б Е Ё ёа Еж Ж
+        "\xC8",       "\xB3",        "\xC9",      "\xDF", // И і Й Я
     };
     const size_t n = sizeof(order) / sizeof(order[0]);
     for (size_t i = 0; i < n; i++)
         for (size_t j = 0; j < n; j++)
-            EXPECT_EQ(Sign(FtCompareNames(order[i], order[j])), i < j ? -1 : i > j ? 1 : 0)
+            EXPECT_EQ(Sign(FtCompareNames(order[i], order[j])), i < j   ? -1
+                                                                : i > j ? 1
+                                                                        : 0)
                 << order[i] << " / " << order[j];
 
-    const struct { const char *a, *b; int same; } pairs[] = {
-        {"ABC", "abc", 1}, {"\xC0\xC1\xC2", "\xE0\xE1\xE2", 1}, {"\xA8\xC6", "\xB8\xE6", 1},
-        {"File10.TXT", "file10.txt", 1}, {"a01", "a1", 0}, {"co-op", "coop", 0}, {"\xC5", "\xA8", 0},
+    const struct {
+        const char *a, *b;
+        int same;
+    } pairs[] = {
+        {"ABC", "abc", 1},
+        {"\xC0\xC1\xC2", "\xE0\xE1\xE2", 1},
+        {"\xA8\xC6", "\xB8\xE6", 1},
+        {"File10.TXT", "file10.txt", 1},
+        {"a01", "a1", 0},
+        {"co-op", "coop", 0},
+        {"\xC5", "\xA8", 0},
     };
     for (const auto &p : pairs) {
         EXPECT_EQ(FtCompareNames(p.a, p.b) == 0, p.same != 0) << p.a << " / " << p.b;
@@ -43,7 +53,10 @@ TEST(FtNameOrder, FollowsTheSystemAndIsATotalOrder)
 TEST(FtNameOrder, CompareFindsNamesakesUnderTheSameRule)
 {
     const char *const theirs[] = {"\xB8\xE6", "file10", "File2", "a-c", "_x", "b"};
-    const struct { const char *name; int selected; } mine[] = {
+    const struct {
+        const char *name;
+        int selected;
+    } mine[] = {
         {"\xA8\xC6", 0}, {"FILE2", 0}, {"file010", 1}, {"A-C", 0}, {"ac", 1}, {"_X", 0},
     };
     std::vector<FtEntry> other(sizeof(theirs) / sizeof(theirs[0])), here(sizeof(mine) / sizeof(mine[0]));
@@ -62,4 +75,4 @@ TEST(FtNameOrder, CompareFindsNamesakesUnderTheSameRule)
         EXPECT_EQ(select[i], mine[i].selected) << mine[i].name;
 }
 
-}  // namespace
+} // namespace

@@ -96,16 +96,17 @@ struct Entry {
 };
 
 // Test names come from this: the default would print the pointers, a new name each build.
-void PrintTo(const Entry &e, std::ostream *os)
-{
-    *os << e.name;
-}
+void PrintTo(const Entry &e, std::ostream *os) { *os << e.name; }
 
 const Entry kEntries[] = {
-    {"framer", fuzz_framer::FuzzFramerOne},       {"envelope", fuzz_envelope::FuzzEnvelopeOne},
-    {"login", fuzz_login::FuzzLoginOne},          {"screeninfo", fuzz_screeninfo::FuzzScreenInfoOne},
-    {"decode", fuzz_decode::FuzzDecodeOne},       {"pointer", fuzz_pointer::FuzzPointerOne},
-    {"clipboard", fuzz_clipboard::FuzzClipboardOne},   {"agentsettings", fuzz_agentsettings::FuzzAgentSettingsOne},
+    {"framer", fuzz_framer::FuzzFramerOne},
+    {"envelope", fuzz_envelope::FuzzEnvelopeOne},
+    {"login", fuzz_login::FuzzLoginOne},
+    {"screeninfo", fuzz_screeninfo::FuzzScreenInfoOne},
+    {"decode", fuzz_decode::FuzzDecodeOne},
+    {"pointer", fuzz_pointer::FuzzPointerOne},
+    {"clipboard", fuzz_clipboard::FuzzClipboardOne},
+    {"agentsettings", fuzz_agentsettings::FuzzAgentSettingsOne},
     {"filetransfer", fuzz_filetransfer::FuzzFileTransferOne},
     {"console", fuzz_console::FuzzConsoleOne},
 };

@@ -14,13 +14,14 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 struct HexCase {
-    const char* text;
+    const char *text;
     int n;
     int rc;
-    Bytes bytes;  // the n bytes written when rc is 1
+    Bytes bytes; // the n bytes written when rc is 1
 };
 
-TEST(HexToBytes, Table) {
+TEST(HexToBytes, Table)
+{
     const HexCase cases[] = {
         {"A", 1, 1, {0x0A}},
         {"a", 1, 1, {0x0A}},
@@ -43,7 +44,7 @@ TEST(HexToBytes, Table) {
         // Any non-decimal character counts as its code minus 55: 'G' is 16 and carries.
         {"1G", 1, 1, {0x20}},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         uint8_t out[10];
         memset(out, 0x5A, sizeof(out));
         EXPECT_EQ(HexToBytes(c.text, out, c.n), c.rc) << c.text << " n=" << c.n;
@@ -54,7 +55,8 @@ TEST(HexToBytes, Table) {
     }
 }
 
-TEST(BytesToHex, UpperCaseAndTerminated) {
+TEST(BytesToHex, UpperCaseAndTerminated)
+{
     const uint8_t four[4] = {0x00, 0x1F, 0xA0, 0xFF};
     char out4[12];
     memset(out4, 'z', sizeof(out4));
@@ -69,7 +71,8 @@ TEST(BytesToHex, UpperCaseAndTerminated) {
 }
 
 // Every byte value against printf's %02X, and back through HexToBytes in both cases.
-TEST(BytesToHex, EveryByteRoundTrips) {
+TEST(BytesToHex, EveryByteRoundTrips)
+{
     for (int b = 0; b < 256; b++) {
         const uint8_t in[6] = {(uint8_t)b, 0, 0, 0, 0, (uint8_t)(255 - b)};
         char hex[13];
@@ -78,11 +81,12 @@ TEST(BytesToHex, EveryByteRoundTrips) {
         snprintf(expect, sizeof(expect), "%02X00000000%02X", b, 255 - b);
         ASSERT_STREQ(hex, expect);
 
-        for (char& ch : expect) ch = (char)tolower((unsigned char)ch);
+        for (char &ch : expect)
+            ch = (char)tolower((unsigned char)ch);
         uint8_t back[6];
         ASSERT_EQ(HexToBytes(expect, back, 6), 1);
         ASSERT_EQ(Bytes(back, back + 6), Bytes(in, in + 6));
     }
 }
 
-}  // namespace
+} // namespace

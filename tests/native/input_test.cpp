@@ -12,7 +12,7 @@ TEST(InputEvent, WireLayoutByteByByte)
     InputEvent e = {513, 0x0009, (300u << 16) | 110u};
     uint8_t out[64];
     ASSERT_EQ(BuildInputEvent(&e, out, sizeof(out)), 24u);
-    const uint8_t expect[24] = {10, 0, 0, 0, 12, 0, 0, 0, 1, 0, 0, 0,     // header, flag 1
+    const uint8_t expect[24] = {10,   0,    0, 0, 12,   0, 0, 0, 1,   0, 0,    0, // header, flag 1
                                 0x01, 0x02, 0, 0, 0x09, 0, 0, 0, 110, 0, 0x2C, 0x01};
     EXPECT_EQ(std::vector<uint8_t>(out, out + 24), std::vector<uint8_t>(expect, expect + 24));
     EXPECT_EQ(BuildInputEvent(&e, out, 23), 0u);
@@ -62,9 +62,8 @@ TEST(ModifierLatch, ReleaseOrderAndKeyData)
     InputEvent ev[kLatchCount];
     LatchChange ch[kLatchCount];
     ASSERT_EQ(ReleaseModifiers(&latch, ev, ch), 6);
-    const uint32_t expect[6][3] = {{16, 0xC02A0001, 0},     {16, 0xC0360001, 0},
-                                   {18, 0xE0380001, 40018}, {18, 0xE1380001, 40021},
-                                   {17, 0xC01D0001, 40017}, {17, 0xC11D0001, 40022}};
+    const uint32_t expect[6][3] = {{16, 0xC02A0001, 0},     {16, 0xC0360001, 0},     {18, 0xE0380001, 40018},
+                                   {18, 0xE1380001, 40021}, {17, 0xC01D0001, 40017}, {17, 0xC11D0001, 40022}};
     for (int i = 0; i < 6; i++) {
         EXPECT_EQ(ev[i].code, 1124u);
         EXPECT_EQ(ev[i].wParam, expect[i][0]) << i;
@@ -152,9 +151,9 @@ TEST(Coordinates, Scaled)
 
 TEST(Tooltips, TableLookups)
 {
-    const uint32_t table[][2] = {{40001, 10}, {40002, 11}, {40003, 14}, {40004, 12}, {40006, 15}, {40019, 19},
-                                 {40020, 38}, {40021, 36}, {40022, 35}, {40023, 37}, {40025, 61}, {40058, 91},
-                                 {40059, 149}, {40060, 150}};
+    const uint32_t table[][2] = {{40001, 10}, {40002, 11}, {40003, 14},  {40004, 12}, {40006, 15},
+                                 {40019, 19}, {40020, 38}, {40021, 36},  {40022, 35}, {40023, 37},
+                                 {40025, 61}, {40058, 91}, {40059, 149}, {40060, 150}};
     for (const auto &row : table)
         EXPECT_EQ(TooltipStringId(row[0]), row[1]) << row[0];
     EXPECT_EQ(TooltipStringId(40008), 0u);

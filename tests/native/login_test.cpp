@@ -14,14 +14,13 @@
 namespace {
 
 const uint8_t kReply[39] = {
-    0x00, 0x00, 0x00, 0x00,                   // status 0
-    0x17, 0x03,                               // Agent version 3.23 = 791
-    0x02,                                     // NT family
-    0x0A, 0x00, 0x00, 0x00,                   // major 10 at the unaligned offset 7
-    0xFF, 0xFF, 0xFF, 0xFF,                   // minor -1
-    'S', 'I', 'M', 'H', 'O', 'S', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    0x0E, 0x00, 0x00, 0x00,                   // rights 14
-    0x05, 0x00, 0x00, 0x00,                   // slider 5
+    0x00, 0x00, 0x00, 0x00, // status 0
+    0x17, 0x03,             // Agent version 3.23 = 791
+    0x02,                   // NT family
+    0x0A, 0x00, 0x00, 0x00, // major 10 at the unaligned offset 7
+    0xFF, 0xFF, 0xFF, 0xFF, // minor -1
+    'S',  'I',  'M',  'H',  'O', 'S', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0E, 0x00, 0x00, 0x00, // rights 14
+    0x05, 0x00, 0x00, 0x00,                                                                   // slider 5
 };
 
 TEST(LoginReply, FieldsAtTheirPackedOffsets)

@@ -13,11 +13,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Built(size_t n, const uint8_t* p) {
-    return Bytes(p, p + n);
-}
+Bytes Built(size_t n, const uint8_t *p) { return Bytes(p, p + n); }
 
-TEST(PacketHeader, EncodesLittleEndianFieldByField) {
+TEST(PacketHeader, EncodesLittleEndianFieldByField)
+{
     SessPacketHeader h = {0x04030201u, 0x0D0C0B0Au, 0xF0E0D0C0u};
     uint8_t out[12];
     ASSERT_TRUE(EncodePacketHeader(&h, out, sizeof out));
@@ -31,7 +30,8 @@ TEST(PacketHeader, EncodesLittleEndianFieldByField) {
     EXPECT_EQ(back.dwRequired, 0xF0E0D0C0u);
 }
 
-TEST(PacketHeader, RefusesShortBuffers) {
+TEST(PacketHeader, RefusesShortBuffers)
+{
     SessPacketHeader h = {1, 2, 3};
     uint8_t out[12];
     EXPECT_FALSE(EncodePacketHeader(&h, out, 11));
@@ -39,14 +39,14 @@ TEST(PacketHeader, RefusesShortBuffers) {
     EXPECT_FALSE(DecodePacketHeader(out, 0, &h));
 }
 
-TEST(WireHelpers, UnalignedU32AtOffsetSevenLeavesNeighboursAlone) {
+TEST(WireHelpers, UnalignedU32AtOffsetSevenLeavesNeighboursAlone)
+{
     uint8_t buf[16];
     memset(buf, 0xAA, sizeof buf);
     PutU32LE(buf + 7, 0x80FF0102u);
-    const Bytes want = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x02,
-                        0x01, 0xFF, 0x80, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+    const Bytes want = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x02, 0x01, 0xFF, 0x80, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
     EXPECT_EQ(Built(16, buf), want);
-    EXPECT_EQ(GetU32LE(buf + 7), 0x80FF0102u);  // high bytes must not sign-extend
+    EXPECT_EQ(GetU32LE(buf + 7), 0x80FF0102u); // high bytes must not sign-extend
 
     PutU16LE(buf + 3, 0xFE01);
     EXPECT_EQ(buf[3], 0x01);
@@ -54,7 +54,8 @@ TEST(WireHelpers, UnalignedU32AtOffsetSevenLeavesNeighboursAlone) {
     EXPECT_EQ(GetU16LE(buf + 3), 0xFE01);
 }
 
-TEST(ByteReader, ReadsPackedRecordAndFailsStickily) {
+TEST(ByteReader, ReadsPackedRecordAndFailsStickily)
+{
     const uint8_t rec[] = {0x07, 0x34, 0x12, 0xFE, 0xFF, 0xFF, 0xFF, 0xAB, 0xCD};
     ByteReader r;
     ByteReaderInit(&r, rec, sizeof rec);
@@ -62,13 +63,14 @@ TEST(ByteReader, ReadsPackedRecordAndFailsStickily) {
     EXPECT_EQ(ReadU16LE(&r), 0x1234);
     EXPECT_EQ(ReadI32LE(&r), -2);
     EXPECT_EQ(ByteReaderLeft(&r), 2u);
-    EXPECT_EQ(ReadU32LE(&r), 0u);  // only two left
+    EXPECT_EQ(ReadU32LE(&r), 0u); // only two left
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(ReadU8(&r), 0);  // bytes remain, but the failure sticks
+    EXPECT_EQ(ReadU8(&r), 0); // bytes remain, but the failure sticks
     EXPECT_EQ(ByteReaderLeft(&r), 0u);
 }
 
-TEST(ByteReader, HugeCountsDoNotWrap) {
+TEST(ByteReader, HugeCountsDoNotWrap)
+{
     const uint8_t rec[4] = {1, 2, 3, 4};
     ByteReader r;
     ByteReaderInit(&r, rec, sizeof rec);
@@ -81,7 +83,8 @@ TEST(ByteReader, HugeCountsDoNotWrap) {
     EXPECT_FALSE(SkipBytes(&r, 1));
 }
 
-TEST(ByteReader, FixedStringStaysInsideItsField) {
+TEST(ByteReader, FixedStringStaysInsideItsField)
+{
     // Unterminated 4-byte field followed by bytes that must not leak in.
     const uint8_t rec[] = {'A', 'B', 'C', 'D', 'X', 'Y', 0, 'Z'};
     char out[16];
@@ -89,57 +92,55 @@ TEST(ByteReader, FixedStringStaysInsideItsField) {
     ByteReaderInit(&r, rec, sizeof rec);
     ASSERT_TRUE(ReadFixedString(&r, 4, out, sizeof out));
     EXPECT_STREQ(out, "ABCD");
-    ASSERT_TRUE(ReadFixedString(&r, 4, out, 2));  // cut to the caller's buffer
+    ASSERT_TRUE(ReadFixedString(&r, 4, out, 2)); // cut to the caller's buffer
     EXPECT_STREQ(out, "X");
     EXPECT_FALSE(ReadFixedString(&r, 1, out, sizeof out));
     EXPECT_STREQ(out, "");
 }
 
-TEST(Builders, ExactBytes) {
+TEST(Builders, ExactBytes)
+{
     uint8_t out[64];
-    EXPECT_EQ(Built(BuildAgentKeys(out, sizeof out), out),
-              (Bytes{12, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Built(BuildSetSwitch(1, out, sizeof out), out),
+    EXPECT_EQ(Built(BuildAgentKeys(out, sizeof out), out), (Bytes{12, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Built(BuildSetSwitch(1, out, sizeof out), out), (Bytes{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Built(BuildSetSwitch(7, out, sizeof out), out), // any truth is sent as 1
               (Bytes{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Built(BuildSetSwitch(7, out, sizeof out), out),  // any truth is sent as 1
-              (Bytes{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Built(BuildSetSwitch(0, out, sizeof out), out),
-              (Bytes{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Built(BuildSetSwitch(0, out, sizeof out), out), (Bytes{16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Built(BuildSetClipboardSync(1, out, sizeof out), out),
               (Bytes{18, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(Built(BuildSetClipboardSync(0, out, sizeof out), out),
               (Bytes{18, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Built(BuildGetAgentSettings(out, sizeof out), out),
-              (Bytes{25, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Built(BuildGetAgentSettings(out, sizeof out), out), (Bytes{25, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}));
     EXPECT_EQ(Built(BuildSessionStamp(0x5F3A1C2Bu, out, sizeof out), out),
               (Bytes{47, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0x2B, 0x1C, 0x3A, 0x5F}));
 
-    memset(out, 0xEE, sizeof out);  // the zero tail must be written, not assumed
+    memset(out, 0xEE, sizeof out); // the zero tail must be written, not assumed
     Bytes sel = {58, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 3};
     sel.resize(28, 0);
     EXPECT_EQ(Built(BuildSelectScreen(3, out, sizeof out), out), sel);
 }
 
-TEST(Builders, RequiredFlagIsZeroOnlyForThreeTypes) {
+TEST(Builders, RequiredFlagIsZeroOnlyForThreeTypes)
+{
     uint8_t out[64];
     const uint8_t four[4] = {1, 0, 0, 0};
     for (uint32_t type : {52u, 57u, 58u}) {
         ASSERT_EQ(BuildPacket(type, four, 4, out, sizeof out), 16u);
         EXPECT_EQ(GetU32LE(out + 8), 0u) << type;
     }
-    const uint32_t sent[] = {0, 2, 4, 6, 10, 12, 16, 17, 18, 19, 20, 25, 26, 27,
-                             29, 32, 34, 36, 38, 40, 43, 44, 46, 47, 48, 54};
-    for (uint32_t type : sent) EXPECT_EQ(ViewerRequiredFlag(type), 1u) << type;
+    const uint32_t sent[] = {0,  2,  4,  6,  10, 12, 16, 17, 18, 19, 20, 25, 26,
+                             27, 29, 32, 34, 36, 38, 40, 43, 44, 46, 47, 48, 54};
+    for (uint32_t type : sent)
+        EXPECT_EQ(ViewerRequiredFlag(type), 1u) << type;
 }
 
-TEST(Builders, SizeLimitsAndCallerCapacity) {
+TEST(Builders, SizeLimitsAndCallerCapacity)
+{
     std::vector<uint8_t> payload(kMaxPacketSize, 0x5A);
     std::vector<uint8_t> out(kMaxPacketSize + 16);
-    EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), 32756, out.data(), out.size()),
-              32768u);
+    EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), 32756, out.data(), out.size()), 32768u);
     EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), 32757, out.data(), out.size()), 0u);
-    EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), SIZE_MAX, out.data(), out.size()),
-              0u);
+    EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), SIZE_MAX, out.data(), out.size()), 0u);
     EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), 20, out.data(), 32), 32u);
     EXPECT_EQ(BuildPacket(PKT_CLIPBOARD_TEXT, payload.data(), 20, out.data(), 31), 0u);
     EXPECT_EQ(BuildSessionStamp(1, out.data(), 15), 0u);
@@ -152,7 +153,8 @@ TEST(Builders, SizeLimitsAndCallerCapacity) {
     EXPECT_EQ(GetU32LE(out.data() + 4), 4u);
 }
 
-TEST(SelectScreen, CommandBounds) {
+TEST(SelectScreen, CommandBounds)
+{
     uint32_t n = 99;
     EXPECT_FALSE(ScreenNumberFromCommand(40999, &n));
     EXPECT_EQ(n, 99u);
@@ -171,10 +173,11 @@ TEST(SelectScreen, CommandBounds) {
     EXPECT_EQ(BuildSelectScreen(1, out, 27), 0u);
 }
 
-TEST(TypeTable, EachRoutedTypeOnceWithAnOwnerAndNothingElseHandled) {
+TEST(TypeTable, EachRoutedTypeOnceWithAnOwnerAndNothingElseHandled)
+{
     std::set<uint32_t> seen;
     for (size_t i = 0; i < kPacketRouteCount; i++) {
-        const PacketRoute& r = kPacketRoutes[i];
+        const PacketRoute &r = kPacketRoutes[i];
         EXPECT_TRUE(seen.insert(r.type).second) << r.type << " twice";
         EXPECT_TRUE(r.owner >= 0 && r.owner < kOwnerCount) << r.type;
         EXPECT_EQ(FindPacketRoute(r.type), &r);
@@ -183,18 +186,20 @@ TEST(TypeTable, EachRoutedTypeOnceWithAnOwnerAndNothingElseHandled) {
     }
     // Every owner reads something; what the viewer only sends is never routed.
     std::set<int> owners;
-    for (size_t i = 0; i < kPacketRouteCount; i++) owners.insert(kPacketRoutes[i].owner);
+    for (size_t i = 0; i < kPacketRouteCount; i++)
+        owners.insert(kPacketRoutes[i].owner);
     EXPECT_EQ(owners.size(), (size_t)kOwnerCount);
     for (uint32_t t : {0u, 2u, 4u, 6u, 10u, 12u, 16u, 29u, 40u, 47u, 49u, 58u, 60u, 0x101u, 0xFFFFFFFFu})
         EXPECT_FALSE(IsHandledAgentType(t)) << t;
 }
 
-TEST(TypeTable, UnknownRequiredPacketIsRefusedUnknownOptionalSkipped) {
+TEST(TypeTable, UnknownRequiredPacketIsRefusedUnknownOptionalSkipped)
+{
     SessPacketHeader h = {49, 0, 1};
     EXPECT_TRUE(IsRefusedAgentPacket(&h));
     h.dwRequired = 0;
     EXPECT_FALSE(IsRefusedAgentPacket(&h));
-    h = {60, 4, 2};  // any nonzero value demands understanding
+    h = {60, 4, 2}; // any nonzero value demands understanding
     EXPECT_TRUE(IsRefusedAgentPacket(&h));
     h = {PKT_CURSOR_POS, 8, 1};
     EXPECT_FALSE(IsRefusedAgentPacket(&h));
@@ -202,7 +207,8 @@ TEST(TypeTable, UnknownRequiredPacketIsRefusedUnknownOptionalSkipped) {
 
 // Payloads live in exactly sized heap blocks so that a read past them is
 // caught by the address sanitizer.
-TEST(Parsers, RefuseShortPayloadsAcceptLongerOnes) {
+TEST(Parsers, RefuseShortPayloadsAcceptLongerOnes)
+{
     uint32_t v = 0, x = 0, y = 0;
     Bytes three = {1, 2, 3};
     SessPacketHeader h = {PKT_CURSOR_STANDARD, 3, 1};
@@ -230,10 +236,10 @@ TEST(Parsers, RefuseShortPayloadsAcceptLongerOnes) {
     EXPECT_FALSE(ParseSelectScreen(&h, fifteen.data(), &v));
     Bytes sixteen(16, 0);
     h.dwDataLen = 16;
-    EXPECT_FALSE(ParseSelectScreen(&h, sixteen.data(), &v));  // screen 0 does not exist
+    EXPECT_FALSE(ParseSelectScreen(&h, sixteen.data(), &v)); // screen 0 does not exist
     sixteen[0] = 200;
     ASSERT_TRUE(ParseSelectScreen(&h, sixteen.data(), &v));
     EXPECT_EQ(v, 200u);
 }
 
-}  // namespace
+} // namespace

@@ -13,13 +13,14 @@
 #include <vector>
 
 struct PoolModel {
-    int digits[16] = {0};  // base-256 digits, most significant first
+    int digits[16] = {0}; // base-256 digits, most significant first
     long needed = 256;
     std::vector<uint8_t> stream;
     size_t next = 0;
 
     // Adds MD5(data) to the counter, digit by digit from the least significant.
-    void Update(const uint8_t* data, size_t len) {
+    void Update(const uint8_t *data, size_t len)
+    {
         uint8_t d[MD5_DIGEST_LENGTH];
         static const uint8_t none = 0;
         MD5(len ? data : &none, len, d);
@@ -31,20 +32,25 @@ struct PoolModel {
         }
         needed = (long)len >= needed ? 0 : needed - (long)len;
     }
-    void SeedZero() {
+    void SeedZero()
+    {
         const uint8_t z = 0;
-        for (int i = 0; i < 256; i++) Update(&z, 1);
+        for (int i = 0; i < 256; i++)
+            Update(&z, 1);
     }
     // Next n bytes of the stream, computing whole blocks as needed.
-    std::vector<uint8_t> Take(size_t n) {
+    std::vector<uint8_t> Take(size_t n)
+    {
         while (stream.size() - next < n) {
             uint8_t c[16], d[MD5_DIGEST_LENGTH];
-            for (int i = 0; i < 16; i++) c[i] = (uint8_t)digits[i];
+            for (int i = 0; i < 16; i++)
+                c[i] = (uint8_t)digits[i];
             MD5(c, 16, d);
             stream.insert(stream.end(), d, d + 16);
             for (int i = 15; i >= 0; i--) {
                 digits[i] = (digits[i] + 1) % 256;
-                if (digits[i] != 0) break;
+                if (digits[i] != 0)
+                    break;
             }
         }
         std::vector<uint8_t> out(stream.begin() + next, stream.begin() + next + n);
@@ -54,16 +60,17 @@ struct PoolModel {
 };
 
 // Hex text (pairs of digits, nothing else) to bytes.
-inline std::vector<uint8_t> ModelHex(const std::string& s) {
+inline std::vector<uint8_t> ModelHex(const std::string &s)
+{
     std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < s.size(); i += 2) out.push_back((uint8_t)std::stoul(s.substr(i, 2), nullptr, 16));
+    for (size_t i = 0; i + 1 < s.size(); i += 2)
+        out.push_back((uint8_t)std::stoul(s.substr(i, 2), nullptr, 16));
     return out;
 }
 
 // First 64 bytes after the zero seeding, from randompool_oracle.py (Python integers
 // and hashlib, independent of both the pool and the model above).
-static const char kZeroSeedStreamHex[] =
-    "a106cdd008c9150914938a8ca5d784b8"
-    "e017ff36a074b8125f17fa6148c44639"
-    "cf7ee05b679a88f3523dc1832c25d921"
-    "c226fa3fe77b31d1bff9a80b4b7661c6";
+static const char kZeroSeedStreamHex[] = "a106cdd008c9150914938a8ca5d784b8"
+                                         "e017ff36a074b8125f17fa6148c44639"
+                                         "cf7ee05b679a88f3523dc1832c25d921"
+                                         "c226fa3fe77b31d1bff9a80b4b7661c6";

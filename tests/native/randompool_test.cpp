@@ -13,32 +13,37 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Draw(RandomPool* p, size_t n) {
+Bytes Draw(RandomPool *p, size_t n)
+{
     Bytes b(n);
     EXPECT_EQ(RandomPoolGenerate(p, b.data(), n), 0);
     return b;
 }
 
 // Bytes off .. off + n of the known zero-seeded stream.
-Bytes Known(size_t off, size_t n) {
+Bytes Known(size_t off, size_t n)
+{
     const Bytes all = ModelHex(kZeroSeedStreamHex);
     return Bytes(all.begin() + off, all.begin() + off + n);
 }
 
-Bytes Md5Of(const uint8_t* data, size_t len) {
+Bytes Md5Of(const uint8_t *data, size_t len)
+{
     uint8_t d[MD5_DIGEST_LENGTH];
     MD5(data, len, d);
     return Bytes(d, d + sizeof d);
 }
 
-TEST(RandomPoolKnownAnswer, ZeroSeedingMatchesPythonInOneDraw) {
+TEST(RandomPoolKnownAnswer, ZeroSeedingMatchesPythonInOneDraw)
+{
     RandomPool p;
     RandomPoolSeedZero(&p);
     EXPECT_EQ(p.needed, 0u);
     EXPECT_EQ(Draw(&p, 64), ModelHex(kZeroSeedStreamHex));
 }
 
-TEST(RandomPoolKnownAnswer, ModelAgreesWithPython) {
+TEST(RandomPoolKnownAnswer, ModelAgreesWithPython)
+{
     PoolModel m;
     m.SeedZero();
     EXPECT_EQ(m.Take(64), ModelHex(kZeroSeedStreamHex));
@@ -46,7 +51,8 @@ TEST(RandomPoolKnownAnswer, ModelAgreesWithPython) {
 
 // Irregular draw sizes cross block edges at every offset; ordering or carry
 // faults show up as a mismatch somewhere in the 10,000 bytes.
-TEST(RandomPoolModel, IrregularChunksMatchModel) {
+TEST(RandomPoolModel, IrregularChunksMatchModel)
+{
     static const size_t kSizes[] = {1, 3, 16, 17, 5, 0, 31, 2, 15, 33, 64, 7, 11, 48, 9, 1, 1, 100};
     const uint8_t seeds[][40] = {{0}, {0x5a, 0x01, 0xff}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}};
     const size_t seedLens[] = {0, 3, 40};
@@ -69,7 +75,8 @@ TEST(RandomPoolModel, IrregularChunksMatchModel) {
     }
 }
 
-TEST(RandomPoolModel, UpdateBetweenDrawsKeepsUnusedBytes) {
+TEST(RandomPoolModel, UpdateBetweenDrawsKeepsUnusedBytes)
+{
     // An update changes the counter but not the block already computed.
     RandomPool p;
     RandomPoolSeedZero(&p);
@@ -87,28 +94,32 @@ TEST(RandomPoolModel, UpdateBetweenDrawsKeepsUnusedBytes) {
     EXPECT_EQ(Draw(&p, 40), m.Take(40));
 }
 
-TEST(RandomPoolSeeding, RefusesUntil256BytesArrive) {
+TEST(RandomPoolSeeding, RefusesUntil256BytesArrive)
+{
     RandomPool p;
     RandomPoolInit(&p);
     uint8_t out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
     EXPECT_EQ(RandomPoolGenerate(&p, out, 0), kRandomNeedRandom);
     const uint8_t z = 0;
-    for (int i = 0; i < 255; i++) RandomPoolUpdate(&p, &z, 1);
+    for (int i = 0; i < 255; i++)
+        RandomPoolUpdate(&p, &z, 1);
     EXPECT_EQ(p.needed, 1u);
     EXPECT_EQ(RandomPoolGenerate(&p, out, sizeof out), 0x0408);
-    for (uint8_t b : out) EXPECT_EQ(b, 0xEE);
+    for (uint8_t b : out)
+        EXPECT_EQ(b, 0xEE);
     RandomPoolUpdate(&p, &z, 1);
     EXPECT_EQ(RandomPoolGenerate(&p, out, sizeof out), 0);
     EXPECT_EQ(Bytes(out, out + 4), Known(0, 4));
 }
 
-TEST(RandomPoolSeeding, BlocksCountByLengthAndStopAtZero) {
+TEST(RandomPoolSeeding, BlocksCountByLengthAndStopAtZero)
+{
     RandomPool p;
     RandomPoolInit(&p);
     uint8_t block[300] = {0};
     RandomPoolUpdate(&p, block, 100);
     EXPECT_EQ(p.needed, 156u);
-    RandomPoolUpdate(&p, block, 0);  // digest still added, nothing counted
+    RandomPoolUpdate(&p, block, 0); // digest still added, nothing counted
     EXPECT_EQ(p.needed, 156u);
     RandomPoolUpdate(&p, block, 155);
     EXPECT_EQ(p.needed, 1u);
@@ -126,7 +137,8 @@ TEST(RandomPoolSeeding, BlocksCountByLengthAndStopAtZero) {
 }
 
 // Counter increments after each output block, table-driven: before, after.
-TEST(RandomPoolCarry, IncrementPropagatesAndWraps) {
+TEST(RandomPoolCarry, IncrementPropagatesAndWraps)
+{
     struct Case {
         uint8_t before[16], after[16];
     };
@@ -141,7 +153,7 @@ TEST(RandomPoolCarry, IncrementPropagatesAndWraps) {
         {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x00},
          {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x01}},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         RandomPool p;
         RandomPoolInit(&p);
         p.needed = 0;
@@ -156,7 +168,8 @@ TEST(RandomPoolCarry, IncrementPropagatesAndWraps) {
     }
 }
 
-TEST(RandomPoolCarry, UpdateAddsDigestWithFullCarryAndDropsTheTop) {
+TEST(RandomPoolCarry, UpdateAddsDigestWithFullCarryAndDropsTheTop)
+{
     const uint8_t block[] = {'c', 'o', 'r', 'v', 'i', 'd'};
     const Bytes d = Md5Of(block, sizeof block);
 
@@ -177,7 +190,8 @@ TEST(RandomPoolCarry, UpdateAddsDigestWithFullCarryAndDropsTheTop) {
     RandomPoolUpdate(&p, block, sizeof block);
     Bytes want = d;
     for (int i = 15; i >= 0; i--)
-        if (want[i]-- != 0) break;
+        if (want[i]-- != 0)
+            break;
     EXPECT_EQ(Bytes(p.state, p.state + 16), want);
 
     // Byte 0 alone overflowing loses its carry, the rest untouched by it.
@@ -189,11 +203,13 @@ TEST(RandomPoolCarry, UpdateAddsDigestWithFullCarryAndDropsTheTop) {
     EXPECT_EQ(Bytes(p.state, p.state + 16), want);
 }
 
-TEST(RandomPoolGenerate, HandsOutTheLastAvailableBytes) {
+TEST(RandomPoolGenerate, HandsOutTheLastAvailableBytes)
+{
     RandomPool p;
     RandomPoolInit(&p);
     p.needed = 0;
-    for (int i = 0; i < 16; i++) p.output[i] = (uint8_t)(0xa0 + i);
+    for (int i = 0; i < 16; i++)
+        p.output[i] = (uint8_t)(0xa0 + i);
     p.available = 3;
     uint8_t out[5];
     ASSERT_EQ(RandomPoolGenerate(&p, out, 2), 0);
@@ -218,4 +234,4 @@ TEST(RandomPoolGenerate, HandsOutTheLastAvailableBytes) {
     EXPECT_EQ(p.state[15], 2);
 }
 
-}  // namespace
+} // namespace

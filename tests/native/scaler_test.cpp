@@ -20,8 +20,10 @@ void MakeScreen(Screen *s, int w, int h, int depth, unsigned seed)
     ASSERT_TRUE(TileLayoutCompute(&s->layout, w, h, depth));
     s->bits.assign((size_t)s->layout.frameStride * h, 0);
     srand(seed);
-    for (auto &b : s->bits) b = (uint8_t)rand();
-    for (int i = 0; i < 1024; i++) s->colours[i] = (uint8_t)(i % 4 == 3 ? 0 : rand());
+    for (auto &b : s->bits)
+        b = (uint8_t)rand();
+    for (int i = 0; i < 1024; i++)
+        s->colours[i] = (uint8_t)(i % 4 == 3 ? 0 : rand());
 }
 
 // Red, green and blue of screen pixel (x, y), top-down; 5-bit channels at 16 bits.
@@ -35,11 +37,18 @@ void ScreenRgb(const Screen &s, int x, int y, unsigned rgb[3])
         rgb[0] = (v >> 10) & 31, rgb[1] = (v >> 5) & 31, rgb[2] = v & 31;
         return;
     }
-    case 8: index = row[x]; break;
-    case 4: index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 15; break;
-    default: index = (row[x / 8] >> (7 - x % 8)) & 1; break;
+    case 8:
+        index = row[x];
+        break;
+    case 4:
+        index = (row[x / 2] >> (x % 2 ? 0 : 4)) & 15;
+        break;
+    default:
+        index = (row[x / 8] >> (7 - x % 8)) & 1;
+        break;
     }
-    for (int k = 0; k < 3; k++) rgb[k] = s.colours[4 * index + 2 - k];
+    for (int k = 0; k < 3; k++)
+        rgb[k] = s.colours[4 * index + 2 - k];
 }
 
 // The average of the screen pixels under view pixel (i, j), each channel rounded half
@@ -49,24 +58,28 @@ void Expected(const Screen &s, int w, int h, int i, int j, unsigned out[3])
     const int W = s.layout.width, H = s.layout.height;
     int x0 = (int)((long long)i * W / w), x1 = (int)((long long)(i + 1) * W / w);
     int y0 = (int)((long long)j * H / h), y1 = (int)((long long)(j + 1) * H / h);
-    if (x1 <= x0) x1 = x0 + 1;
-    if (y1 <= y0) y1 = y0 + 1;
+    if (x1 <= x0)
+        x1 = x0 + 1;
+    if (y1 <= y0)
+        y1 = y0 + 1;
     unsigned long long sum[3] = {0, 0, 0};
     for (int y = y0; y < y1; y++) {
         const uint8_t *row = s.bits.data() + (size_t)(H - 1 - y) * s.layout.frameStride;
-        for (int x = x0; x < x1 && s.layout.depth == 16; x++) {  // the largest screens, without a call a pixel
+        for (int x = x0; x < x1 && s.layout.depth == 16; x++) { // the largest screens, without a call a pixel
             const unsigned v = row[2 * x] | row[2 * x + 1] << 8;
             sum[0] += (v >> 10) & 31, sum[1] += (v >> 5) & 31, sum[2] += v & 31;
         }
         for (int x = x0; x < x1 && s.layout.depth != 16; x++) {
             unsigned c[3];
             ScreenRgb(s, x, y, c);
-            for (int k = 0; k < 3; k++) sum[k] += c[k];
+            for (int k = 0; k < 3; k++)
+                sum[k] += c[k];
         }
     }
     const unsigned long long n = (unsigned long long)(x1 - x0) * (y1 - y0);
     const unsigned long long top = s.layout.depth == 16 ? 31 : 1, full = s.layout.depth == 16 ? 255 : 1;
-    for (int k = 0; k < 3; k++) out[k] = (unsigned)((2 * full * sum[k] + top * n) / (2 * top * n));
+    for (int k = 0; k < 3; k++)
+        out[k] = (unsigned)((2 * full * sum[k] + top * n) / (2 * top * n));
 }
 
 // Largest channel difference over the whole picture.
@@ -79,7 +92,8 @@ unsigned WorstDifference(const ScaledPicture &p, const Screen &s)
             Expected(s, p.width, p.height, i, j, want);
             const uint32_t got = p.pixels[(size_t)(p.height - 1 - j) * p.width + i];
             const unsigned have[3] = {got >> 16 & 255, got >> 8 & 255, got & 255};
-            for (int k = 0; k < 3; k++) worst = std::max(worst, have[k] > want[k] ? have[k] - want[k] : want[k] - have[k]);
+            for (int k = 0; k < 3; k++)
+                worst = std::max(worst, have[k] > want[k] ? have[k] - want[k] : want[k] - have[k]);
         }
     return worst;
 }
@@ -119,7 +133,8 @@ TEST(ScaledPicture, PartsDrawnAfterChangesMatchTheWhole)
     ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 0, 0, 1024, 768, &r);
     const struct {
         int left, top, right, bottom;
-    } changes[] = {{480, 360, 512, 384}, {0, 0, 32, 24}, {992, 744, 1024, 768}, {-50, -50, 3, 2}, {100, 700, 900, 2000}};
+    } changes[] = {
+        {480, 360, 512, 384}, {0, 0, 32, 24}, {992, 744, 1024, 768}, {-50, -50, 3, 2}, {100, 700, 900, 2000}};
     for (const auto &c : changes) {
         for (int y = std::max(c.top, 0); y < std::min(c.bottom, 768); y++)
             for (int x = std::max(c.left, 0); x < std::min(c.right, 1024); x++) {
@@ -132,7 +147,7 @@ TEST(ScaledPicture, PartsDrawnAfterChangesMatchTheWhole)
         EXPECT_GT(r.right, r.left) << c.left << "," << c.top;
         EXPECT_EQ(WorstDifference(p, s), 0u) << c.left << "," << c.top;
     }
-    ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 2000, 0, 3000, 10, &r);  // off the screen
+    ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 2000, 0, 3000, 10, &r); // off the screen
     EXPECT_EQ(r.right - r.left, 0);
     ScaledPictureFree(&p);
 }
@@ -147,11 +162,11 @@ TEST(ScaledPicture, RefusesWhatItCannotDraw)
     MakeScreen(&s, 640, 480, 8, 3);
     ASSERT_TRUE(ScaledPictureInit(&p, 1024, 768, 600, 450));
     ViewRect r;
-    ScaledPictureDraw(&p, &s.layout, s.bits.data(), s.colours, 0, 0, 640, 480, &r);  // another screen's frame
+    ScaledPictureDraw(&p, &s.layout, s.bits.data(), s.colours, 0, 0, 640, 480, &r); // another screen's frame
     EXPECT_EQ(r.right - r.left, 0);
     ScaledPictureFree(&p);
     ASSERT_TRUE(ScaledPictureInit(&p, 640, 480, 320, 240));
-    ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 0, 0, 640, 480, &r);  // no colours at 8 bits
+    ScaledPictureDraw(&p, &s.layout, s.bits.data(), nullptr, 0, 0, 640, 480, &r); // no colours at 8 bits
     EXPECT_EQ(r.right - r.left, 0);
     ScaledPictureFree(&p);
 }
@@ -166,9 +181,9 @@ TEST(ScaledPicture, LargestScreenIntoTheSmallestViewsIsExact)
         int side, depth;
         Fill fill;
         int cx, cy;
-        uint32_t first;  // the view's top-left pixel, when known
+        uint32_t first; // the view's top-left pixel, when known
     } cases[] = {
-        {kMaxScreenSide, 16, kWhite, 1, 1, 0xFFFFFF}, {kMaxScreenSide, 16, kBlack, 1, 1, 0},
+        {kMaxScreenSide, 16, kWhite, 1, 1, 0xFFFFFF},  {kMaxScreenSide, 16, kBlack, 1, 1, 0},
         {kMaxScreenSide, 16, kHalves, 1, 1, 0x808080}, // 127.5 rounds up
         {kMaxScreenSide, 16, kNoise, 3, 2, ~0u},       {4105, 1, kWhite, 1, 1, 0xFFFFFF},
     };
@@ -177,14 +192,15 @@ TEST(ScaledPicture, LargestScreenIntoTheSmallestViewsIsExact)
         ASSERT_TRUE(TileLayoutCompute(&s.layout, c.side, c.side, c.depth));
         const size_t stride = s.layout.frameStride;
         s.bits.assign(stride * c.side, c.fill == kWhite ? 0xFF : 0);
-        for (size_t y = 0; c.fill == kHalves && y < (size_t)c.side; y++) memset(&s.bits[y * stride], 0xFF, stride / 2);
+        for (size_t y = 0; c.fill == kHalves && y < (size_t)c.side; y++)
+            memset(&s.bits[y * stride], 0xFF, stride / 2);
         uint64_t seed = 88172645463325252ull;
         for (size_t at = 0; c.fill == kNoise && at + 8 <= s.bits.size(); at += 8) {
             seed ^= seed << 13, seed ^= seed >> 7, seed ^= seed << 17;
             memcpy(&s.bits[at], &seed, 8);
         }
         memset(s.colours, 0, sizeof(s.colours));
-        memset(s.colours + 4, 0xFF, 3);  // index 1 white, 0 black
+        memset(s.colours + 4, 0xFF, 3); // index 1 white, 0 black
         ScaledPicture p;
         ASSERT_TRUE(ScaledPictureInit(&p, c.side, c.side, c.cx, c.cy));
         ViewRect r;

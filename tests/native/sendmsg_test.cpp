@@ -68,7 +68,7 @@ TEST_F(SendMessageTest, HeaderAndLeadingFieldsSitAtTheirOffsets)
         {{1, 1, 0}, 48, 0},            // an empty time-out box sends 0 seconds
         {{2, 1, 99}, 32, 99},
         {{3, 1, 30}, 16, 30},
-        {{7, 0, 0}, 16, 0xFFFFFFFFu},  // any other choice is the error icon
+        {{7, 0, 0}, 16, 0xFFFFFFFFu}, // any other choice is the error icon
     };
     for (const Case &c : cases) {
         uint8_t packet[kSealMessagePacketSize];

@@ -12,27 +12,23 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(SettingsModel, FieldsNamesAndDefaults) {
+TEST(SettingsModel, FieldsNamesAndDefaults)
+{
     struct Row {
         int field;
-        const char* name;
+        const char *name;
         uint32_t def;
     };
     const Row rows[SET_FIELD_COUNT] = {
-        {0, "Language", 1},
-        {1, "SaveOnExit", 1},
-        {2, "LogFileSize", 40},
-        {3, "FrameMaximized", 0},
-        {4, "ShowRemoteCursor", 1},
-        {5, "ClipConTools", 1},
-        {6, "XConClip", 360},
-        {7, "YConClip", 0xFFFFFFF9u},  // -7
+        {0, "Language", 1},         {1, "SaveOnExit", 1},   {2, "LogFileSize", 40}, {3, "FrameMaximized", 0},
+        {4, "ShowRemoteCursor", 1}, {5, "ClipConTools", 1}, {6, "XConClip", 360},   {7, "YConClip", 0xFFFFFFF9u}, // -7
         {8, "AutoScaleScreen", 0},
     };
     ViewerSettings s;
-    for (uint32_t& v : s.v) v = 0xA5A5A5A5u;
+    for (uint32_t &v : s.v)
+        v = 0xA5A5A5A5u;
     SettingsSetDefaults(&s);
-    for (const Row& r : rows) {
+    for (const Row &r : rows) {
         EXPECT_STREQ(SettingValueName(r.field), r.name) << r.field;
         EXPECT_EQ(SettingDefault(r.field), r.def) << r.field;
         EXPECT_EQ(s.v[r.field], r.def) << r.field;
@@ -42,26 +38,29 @@ TEST(SettingsModel, FieldsNamesAndDefaults) {
     EXPECT_EQ(sizeof(ViewerSettings), 9 * sizeof(uint32_t));
 }
 
-Names OrderNames(const int* order) {
+Names OrderNames(const int *order)
+{
     Names out;
     for (int i = 0; i < kStoredSettingCount; i++) {
-        const char* n = SettingValueName(order[i]);
+        const char *n = SettingValueName(order[i]);
         out.push_back(n ? n : "(null)");
     }
     return out;
 }
 
-TEST(SettingsModel, ReadAndSaveOrders) {
+TEST(SettingsModel, ReadAndSaveOrders)
+{
     EXPECT_EQ(OrderNames(kSettingReadOrder),
-              (Names{"Language", "SaveOnExit", "FrameMaximized", "ShowRemoteCursor", "ClipConTools",
-                     "XConClip", "YConClip", "LogFileSize", "AutoScaleScreen"}));
+              (Names{"Language", "SaveOnExit", "FrameMaximized", "ShowRemoteCursor", "ClipConTools", "XConClip",
+                     "YConClip", "LogFileSize", "AutoScaleScreen"}));
     // SaveOnExit first: a save without the all-values flag stops after it.
     EXPECT_EQ(OrderNames(kSettingSaveOrder),
-              (Names{"SaveOnExit", "Language", "FrameMaximized", "ShowRemoteCursor", "AutoScaleScreen",
-                     "ClipConTools", "XConClip", "YConClip", "LogFileSize"}));
+              (Names{"SaveOnExit", "Language", "FrameMaximized", "ShowRemoteCursor", "AutoScaleScreen", "ClipConTools",
+                     "XConClip", "YConClip", "LogFileSize"}));
 }
 
-TEST(SettingsModel, ReadRules) {
+TEST(SettingsModel, ReadRules)
+{
     struct Case {
         int field;
         uint32_t stored, read;
@@ -94,17 +93,17 @@ TEST(SettingsModel, ReadRules) {
         {SET_AUTO_SCALE_SCREEN, 1, 1},
         {SET_AUTO_SCALE_SCREEN, 12345, 12345},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(SettingApplyReadRule(c.field, c.stored), c.read)
-            << SettingValueName(c.field) << " " << c.stored;
+    for (const Case &c : cases)
+        EXPECT_EQ(SettingApplyReadRule(c.field, c.stored), c.read) << SettingValueName(c.field) << " " << c.stored;
 }
 
-TEST(SettingsModel, LanguageIndex) {
+TEST(SettingsModel, LanguageIndex)
+{
     const struct {
         uint32_t setting;
         int index;
     } cases[] = {{0, 0}, {1, 1}};
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         ViewerSettings s;
         SettingsSetDefaults(&s);
         s.v[SET_LANGUAGE] = c.setting;
@@ -112,7 +111,7 @@ TEST(SettingsModel, LanguageIndex) {
     }
     ViewerSettings s;
     SettingsSetDefaults(&s);
-    EXPECT_EQ(SettingLanguageIndex(&s), 1);  // Russian by default
+    EXPECT_EQ(SettingLanguageIndex(&s), 1); // Russian by default
 }
 
-}  // namespace
+} // namespace

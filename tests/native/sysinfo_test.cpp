@@ -17,13 +17,25 @@ TEST(SysInfo, OsNameRule)
         int32_t minor;
         const char *name; // NULL: unknown platform
     } cases[] = {
-        {1, 4, 90, "Windows ME"}, {1, 4, 10, "Windows 98"}, {1, 4, 0, "Windows 95"},
-        {1, 4, 9, "Windows 95"}, {1, 4, 89, "Windows 98"}, {1, 4, -1, "Windows ME"},
-        {1, 3, 51, "Win32 3.51"}, {2, 5, 0, "Windows 2000"}, {2, 5, 1, "Windows XP"},
-        {2, 5, 2, "Server 2003/Windows XP x64"}, {2, 6, 0, "Windows Vista/Server 2008"},
-        {2, 6, 1, "Windows 7/Server 2008 R2"}, {2, 6, 2, "Windows 8/Server 2012"},
-        {2, 6, 3, "Windows 8.1/Server 2012 R2"}, {2, 10, 0, "Windows 10/Server 2016"},
-        {2, 11, 0, "Platform NT 11.00"}, {2, 3, 51, "Platform NT 3.51"}, {0, 4, 0, NULL}, {3, 10, 0, NULL},
+        {1, 4, 90, "Windows ME"},
+        {1, 4, 10, "Windows 98"},
+        {1, 4, 0, "Windows 95"},
+        {1, 4, 9, "Windows 95"},
+        {1, 4, 89, "Windows 98"},
+        {1, 4, -1, "Windows ME"},
+        {1, 3, 51, "Win32 3.51"},
+        {2, 5, 0, "Windows 2000"},
+        {2, 5, 1, "Windows XP"},
+        {2, 5, 2, "Server 2003/Windows XP x64"},
+        {2, 6, 0, "Windows Vista/Server 2008"},
+        {2, 6, 1, "Windows 7/Server 2008 R2"},
+        {2, 6, 2, "Windows 8/Server 2012"},
+        {2, 6, 3, "Windows 8.1/Server 2012 R2"},
+        {2, 10, 0, "Windows 10/Server 2016"},
+        {2, 11, 0, "Platform NT 11.00"},
+        {2, 3, 51, "Platform NT 3.51"},
+        {0, 4, 0, NULL},
+        {3, 10, 0, NULL},
     };
     for (const auto &c : cases) {
         char out[64];
@@ -43,13 +55,13 @@ TEST(SysInfo, VersionAccessAndDepthTexts)
     EXPECT_STREQ(v, "3.16");
     AgentVersionText(0x0A05, v, sizeof(v));
     EXPECT_STREQ(v, "10.05");
-    const uint32_t access[][2] = {{0, IDS_ACCESS_VIEW}, {1, IDS_ACCESS_VIEW}, {2, IDS_ACCESS_CONTROL},
-                                  {4, IDS_ACCESS_CONTROL_FILES}, {6, IDS_ACCESS_CONTROL_FILES},
-                                  {8, IDS_ACCESS_ADMIN}, {0xE, IDS_ACCESS_ADMIN}};
+    const uint32_t access[][2] = {{0, IDS_ACCESS_VIEW},          {1, IDS_ACCESS_VIEW},          {2, IDS_ACCESS_CONTROL},
+                                  {4, IDS_ACCESS_CONTROL_FILES}, {6, IDS_ACCESS_CONTROL_FILES}, {8, IDS_ACCESS_ADMIN},
+                                  {0xE, IDS_ACCESS_ADMIN}};
     for (const auto &a : access)
         EXPECT_EQ(AccessLevelStringId(a[0]), a[1]) << a[0];
-    const uint32_t depth[][2] = {{1, IDS_DEPTH_1},   {4, IDS_DEPTH_4},       {8, IDS_DEPTH_8},
-                                 {16, IDS_DEPTH_16}, {24, IDS_DEPTH_24},     {32, IDS_DEPTH_OTHER},
+    const uint32_t depth[][2] = {{1, IDS_DEPTH_1},     {4, IDS_DEPTH_4},      {8, IDS_DEPTH_8},
+                                 {16, IDS_DEPTH_16},   {24, IDS_DEPTH_24},    {32, IDS_DEPTH_OTHER},
                                  {0, IDS_DEPTH_OTHER}, {15, IDS_DEPTH_OTHER}, {0xFFFFFFFF, IDS_DEPTH_OTHER}};
     for (const auto &d : depth)
         EXPECT_EQ(DepthStringId(d[0]), d[1]) << d[0];

@@ -113,7 +113,9 @@ TEST(TileDepth, ScreenDepthAndImageSizeDoNotOverflow)
         int bits;
         uint32_t size;
     } cases[] = {
-        {1, 1, 1, 4},           {33, 2, 1, 16},          {25, 3, 4, 48},
+        {1, 1, 1, 4},
+        {33, 2, 1, 16},
+        {25, 3, 4, 48},
         {16384, 16384, 16, 536870912u},
         {65535, 65535, 16, UINT32_MAX}, // saturates instead of wrapping
         {65535, 32767, 16, 4294836224u},
@@ -127,8 +129,8 @@ TEST(TileDepth, ColourCountAndBitCount)
     const struct {
         int depth, colours, bits;
     } cases[] = {
-        {1, 2, 1}, {4, 16, 4}, {8, 256, 8}, {16, 0, 16}, {0, 0, 1}, {2, 0, 4},
-        {3, 0, 4}, {5, 0, 8}, {9, 0, 16}, {24, 0, 16}, {32, 0, 16},
+        {1, 2, 1}, {4, 16, 4}, {8, 256, 8}, {16, 0, 16}, {0, 0, 1},   {2, 0, 4},
+        {3, 0, 4}, {5, 0, 8},  {9, 0, 16},  {24, 0, 16}, {32, 0, 16},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(ColourCount(c.depth), c.colours) << c.depth;

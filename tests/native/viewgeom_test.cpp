@@ -70,8 +70,8 @@ void Brute(const TileLayout &l, bool columns, int off, int visible, int *first, 
 TEST(VisibleRange, MatchesBruteForce)
 {
     std::mt19937 rng(3);
-    for (const auto &wh : {std::make_pair(1024, 768), std::make_pair(1030, 775), std::make_pair(800, 600),
-                           std::make_pair(100, 40)}) {
+    for (const auto &wh :
+         {std::make_pair(1024, 768), std::make_pair(1030, 775), std::make_pair(800, 600), std::make_pair(100, 40)}) {
         const TileLayout l = MakeLayout(wh.first, wh.second);
         for (int i = 0; i < 3000; i++) {
             const int cx = 1 + (int)(rng() % (wh.first + 50)), cy = 1 + (int)(rng() % (wh.second + 50));
@@ -94,8 +94,8 @@ TEST(ViewGrid, CountsRoundUpAndCapAt32)
     const struct {
         int cx, cy, columns, rows;
     } cases[] = {
-        {100, 50, 4, 3}, {1000, 700, 32, 30}, {2000, 2000, 32, 32}, {0, 0, 0, 0}, {-5, -5, 0, 0}, {32, 24, 1, 1},
-        {33, 25, 2, 2},
+        {100, 50, 4, 3}, {1000, 700, 32, 30}, {2000, 2000, 32, 32}, {0, 0, 0, 0},
+        {-5, -5, 0, 0},  {32, 24, 1, 1},      {33, 25, 2, 2},
     };
     for (const auto &c : cases) {
         int columns = -1, rows = -1;
@@ -186,8 +186,8 @@ TEST(Scroll, WheelNotches)
     const struct {
         int delta, notches, code;
     } cases[] = {
-        {240, 2, kScrollPageUp}, {-1, 1, kScrollPageDown}, {120, 1, kScrollPageUp}, {121, 2, kScrollPageUp},
-        {-360, 3, kScrollPageDown}, {1, 1, kScrollPageUp},
+        {240, 2, kScrollPageUp}, {-1, 1, kScrollPageDown},   {120, 1, kScrollPageUp},
+        {121, 2, kScrollPageUp}, {-360, 3, kScrollPageDown}, {1, 1, kScrollPageUp},
     };
     for (const auto &c : cases) {
         int code = -1;
@@ -222,22 +222,27 @@ TEST(DragScroll, OffsetStaysInRangeAndAnchorFollows)
 
 TEST(UnscaledLayout, OnePass)
 {
-    enum { S = kUnscaledSettle, HH = kUnscaledHideHorz, HV = kUnscaledHideVert, SH = kUnscaledShowHorz,
-           SV = kUnscaledShowVert };
+    enum {
+        S = kUnscaledSettle,
+        HH = kUnscaledHideHorz,
+        HV = kUnscaledHideVert,
+        SH = kUnscaledShowHorz,
+        SV = kUnscaledShowVert
+    };
     const struct {
         int cx, cy, hx, vy, hBar, vBar;
         int wantHx, wantVy, move, action;
     } rows[] = {
-        {1100, 600, 100, 0, 1, 0, 0, 0, 1, HH},    // wider than the screen: back to 0, bar goes
-        {1024, 600, 0, 0, 1, 0, 0, 0, 0, HH},      // exactly as wide
-        {800, 768, 0, 50, 0, 1, 0, 0, 1, HV},      // exactly as tall
-        {800, 600, 300, 0, 1, 1, 224, 0, 1, S},    // grown past the right edge: follows it
+        {1100, 600, 100, 0, 1, 0, 0, 0, 1, HH},     // wider than the screen: back to 0, bar goes
+        {1024, 600, 0, 0, 1, 0, 0, 0, 0, HH},       // exactly as wide
+        {800, 768, 0, 50, 0, 1, 0, 0, 1, HV},       // exactly as tall
+        {800, 600, 300, 0, 1, 1, 224, 0, 1, S},     // grown past the right edge: follows it
         {800, 600, 300, 200, 1, 1, 224, 168, 1, S}, // past both edges
-        {800, 600, 0, 0, 0, 0, 0, 0, 0, SH},       // both bars wanted: one per pass
+        {800, 600, 0, 0, 0, 0, 0, 0, 0, SH},        // both bars wanted: one per pass
         {1024, 600, 0, 0, 0, 0, 0, 0, 0, SV},
-        {1023, 767, 0, 0, 1, 1, 0, 0, 0, S},       // one pixel short: both stay
-        {1100, 800, 0, 0, 0, 0, 0, 0, 0, S},       // it all fits
-        {0, 0, 0, 0, 0, 0, 0, 0, 0, SH},           // an empty client area
+        {1023, 767, 0, 0, 1, 1, 0, 0, 0, S}, // one pixel short: both stay
+        {1100, 800, 0, 0, 0, 0, 0, 0, 0, S}, // it all fits
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, SH},     // an empty client area
     };
     for (const auto &r : rows) {
         UnscaledStep s;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "agentsettings/session_win.h"
-#include "shell/messages.h"
+#include "agentsettings/state_win.h"
 #include "session/receive_win.h"
+#include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "agentsettings/state_win.h"
 
 namespace {
 

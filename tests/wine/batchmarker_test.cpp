@@ -3,10 +3,10 @@
 // alone otherwise; the scaled picture, which the batch missed, is marked stale.
 #include <gtest/gtest.h>
 
+#include "desktop/state_win.h"
 #include "desktop/update_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/toolbar_win.h"
-#include "desktop/state_win.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ protected:
         g_desktop.view.tilePad =
             CreateWindowExA(0, "CORVIDTEST:PAD", "", WS_CHILD | WS_VISIBLE, 0, 0, 320, 256, top, NULL, self, NULL);
         g_desktop.tileMarker = CreateWindowExA(0, "CORVIDTEST:MARKER", "", WS_CHILD | WS_VISIBLE, 100, 100, 11, 19,
-                                              g_desktop.view.tilePad, NULL, self, NULL);
+                                               g_desktop.view.tilePad, NULL, self, NULL);
         ASSERT_TRUE(top && g_desktop.view.tilePad && g_desktop.tileMarker);
         Pump();
     }

@@ -7,8 +7,8 @@
 
 #include "desktop/clipboard.h"
 #include "desktop/clipboard_win.h"
-#include "shell/messages.h"
 #include "session/receive_win.h"
+#include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
 
@@ -103,7 +103,8 @@ DWORD WINAPI Deliver(LPVOID n)
     static uint8_t packet[kPacketHeaderSize + kClipChunkHead + kClipChunkMax];
     for (int i = 0; i < (int)(INT_PTR)n; i++) {
         const std::string text = "t" + std::to_string(i);
-        const size_t size = BuildClipChunk((const uint8_t *)text.data(), (uint32_t)text.size(), 0, packet, sizeof packet);
+        const size_t size =
+            BuildClipChunk((const uint8_t *)text.data(), (uint32_t)text.size(), 0, packet, sizeof packet);
         SessPacketHeader h;
         if (!size || !DecodePacketHeader(packet, size, &h))
             return 1;

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "console/console_win.h"
+#include "console/state_win.h"
 #include "session/receive_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "console/state_win.h"
 
 namespace {
 
@@ -134,10 +134,7 @@ TEST(ConsoleWindow, OpensWithQuickEditOffNoCloseItemAndAParkedCursorHidden)
     g_viewer.mainWindow = NULL;
 }
 
-DWORD WINAPI CloseEventThread(LPVOID)
-{
-    return ConsoleCtrlHandler(CTRL_CLOSE_EVENT);
-}
+DWORD WINAPI CloseEventThread(LPVOID) { return ConsoleCtrlHandler(CTRL_CLOSE_EVENT); }
 
 TEST(ConsoleWindow, ACloseClosesTheMainWindowAndWaitsForTheOrderlyEnd)
 {

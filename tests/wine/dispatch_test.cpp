@@ -9,19 +9,20 @@
 #include "console/console_win.h"
 #include "desktop/clipboard_win.h"
 #include "desktop/packets_win.h"
+#include "desktop/state_win.h"
 #include "filetransfer/route_win.h"
 #include "session/receive_win.h"
 #include "session/routes.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "desktop/state_win.h"
 
 namespace {
 
 std::vector<std::pair<int, uint32_t>> g_calls;
 
-template <int Owner> int Record(const SessPacketHeader *h, const uint8_t *)
+template <int Owner>
+int Record(const SessPacketHeader *h, const uint8_t *)
 {
     g_calls.push_back({Owner, h->dwType});
     return 1;

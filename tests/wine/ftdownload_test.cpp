@@ -14,10 +14,10 @@
 #include "session/envelope.h"
 #include "session/receive_win.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/messages.h"
 #include "tests/wine/viewer_fixture.h"
-#include "session/state_win.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ struct FtDownload : ::testing::Test {
         CreateDirectoryA(folder, NULL);
         char left[MAX_PATH];
         snprintf(left, sizeof(left), "%s\\f.bin", folder);
-        DeleteFileA(left);  // a failed run's, which would bring the existing-file question
+        DeleteFileA(left); // a failed run's, which would bring the existing-file question
         w.cancelEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         w.replyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
         w.abortEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
@@ -61,17 +61,20 @@ struct FtDownload : ::testing::Test {
         for (size_t i = 0; i < data.size(); i++)
             data[i] = (uint8_t)(i * 7);
         strcpy(meta.path, "f.bin");
-        thread = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
-            FtDownloadWorker((WorkerParams *)p);
-            return 0;
-        }, &w, 0, NULL);
+        thread = CreateThread(
+            NULL, 0,
+            [](LPVOID p) -> DWORD {
+                FtDownloadWorker((WorkerParams *)p);
+                return 0;
+            },
+            &w, 0, NULL);
         ASSERT_TRUE(Queued(1)) << "no PKT_FT_DOWNLOAD";
     }
     void TearDown() override
     {
         SetEvent(g_viewer.stopEvent);
         if (WaitForSingleObject(thread, 3000) != WAIT_OBJECT_0)
-            TerminateThread(thread, 1);  // a worker that never ends: the test has failed already
+            TerminateThread(thread, 1); // a worker that never ends: the test has failed already
         CloseHandle(thread);
         for (HANDLE h : {w.cancelEvent, w.replyEvent, w.abortEvent, g_viewer.stopEvent})
             CloseHandle(h);
@@ -149,7 +152,7 @@ TEST_F(FtDownload, AGoneDialogEndsItAtOnceAndKeepsNothing)
     EXPECT_EQ(Word(1, 12 + 16), 0u) << "the first chunk was answered stop";
     EXPECT_EQ(Temporaries(), 1);
     SetEvent(w.abortEvent);
-    FeedNext();  // the last chunk, arriving as the dialog goes
+    FeedNext(); // the last chunk, arriving as the dialog goes
     EXPECT_EQ(Done(2000), 2);
     EXPECT_EQ(Temporaries(), 0);
     // Either the worker had ended (nothing answered) or it answered stop.
@@ -188,11 +191,11 @@ TEST_F(FtDownload, ItsFailurePromptsCarryTheBareCaption)
     char path[MAX_PATH];
     snprintf(path, sizeof(path), "%s\\f.bin", folder);
     ASSERT_TRUE(CreateDirectoryA(path, NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
-    FeedNext();  // a file where a folder stands: it cannot be created
+    FeedNext(); // a file where a folder stands: it cannot be created
     Box box = {GetThreadId(thread), {}};
     MSG m;
     for (int i = 0; i < 300 && EnumThreadWindows(box.thread, CancelBox, (LPARAM)&box); i++) {
-        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE);  // the box disables its owner, a window of this thread
+        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE); // the box disables its owner, a window of this thread
         Sleep(10);
     }
     WCHAR want[256] = {};
@@ -209,4 +212,4 @@ TEST_F(FtDownload, AnEventClosedUnderItEndsIt)
     EXPECT_EQ(Done(2000), 2) << "the worker went on waiting";
 }
 
-}  // namespace
+} // namespace

@@ -10,9 +10,9 @@
 #include "filetransfer/frame_win.h"
 #include "filetransfer/panel_win.h"
 #include "session/login.h"
+#include "session/state_win.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "session/state_win.h"
 
 namespace {
 
@@ -30,10 +30,10 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
     InitCommonControlsEx(&icc);
     const HWND savedMain = g_viewer.mainWindow;
     const BOOL savedQueue = g_session.sendQueueLockReady;
-    g_viewer.mainWindow = NULL;  // no session: the first listing's request ends at once
+    g_viewer.mainWindow = NULL; // no session: the first listing's request ends at once
     g_session.sendQueueLockReady = FALSE;
     g_viewer.activeLanguage = g_viewer.languageLibs[0];
-    EXPECT_FALSE(FtMayTakeFiles(0));  // no window
+    EXPECT_FALSE(FtMayTakeFiles(0)); // no window
     SetRights(RIGHT_FILE_TRANSFER);
     ASSERT_TRUE(OpenFileTransferWindow(NULL));
     FilePanel *remote = &g_ft.panels[kFtRemote];
@@ -45,7 +45,7 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
         {RIGHT_FILE_TRANSFER, "C:\\", 0, 1},
         {RIGHT_FILE_TRANSFER | RIGHT_REMOTE_CONTROL, "D:\\sub\\dir", 0, 1},
         {RIGHT_REMOTE_CONTROL | RIGHT_AGENT_SETTINGS, "C:\\", 0, 0},
-        {RIGHT_FILE_TRANSFER, "", 0, 0},  // before the first listing
+        {RIGHT_FILE_TRANSFER, "", 0, 0}, // before the first listing
         {RIGHT_FILE_TRANSFER, "C:\\", 1, 0},
     };
     for (const auto &c : cases) {
@@ -56,7 +56,7 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
     }
     g_ft.activeDialog = NULL;
     SetRights(RIGHT_FILE_TRANSFER);
-    EnableWindow(g_ft.frame, FALSE);  // a modal box or dialog of the window is up
+    EnableWindow(g_ft.frame, FALSE); // a modal box or dialog of the window is up
     EXPECT_FALSE(FtMayTakeFiles(0));
     EnableWindow(g_ft.frame, TRUE);
     EXPECT_TRUE(FtMayTakeFiles(0));
@@ -67,4 +67,4 @@ TEST(FtDropRules, FilesAreTakenOnlyWithTheRightAFolderAndNothingOpen)
     SetRights(0);
 }
 
-}  // namespace
+} // namespace

@@ -19,10 +19,10 @@
 #include "filetransfer/panel_win.h"
 #include "lang/stringids.h"
 #include "session/login.h"
+#include "session/state_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "session/state_win.h"
 
 namespace {
 
@@ -94,11 +94,11 @@ TEST_F(FtFrame, OpensOnlyWithTheRight)
     char cls[64];
     GetClassNameA(w, cls, sizeof(cls));
     EXPECT_STREQ(cls, "CORVID:FILETRANSFER");
-    ASSERT_TRUE(OpenFileTransferWindow(NULL));  // the open one again
+    ASSERT_TRUE(OpenFileTransferWindow(NULL)); // the open one again
     EXPECT_EQ(g_viewer.fileTransferWindow, w);
     DestroyWindow(w);
     EXPECT_EQ(g_viewer.fileTransferWindow, (HWND)NULL);
-    ASSERT_TRUE(OpenFileTransferWindow(NULL));  // and a new one after closing
+    ASSERT_TRUE(OpenFileTransferWindow(NULL)); // and a new one after closing
     EXPECT_NE(g_viewer.fileTransferWindow, (HWND)NULL);
 }
 
@@ -110,7 +110,9 @@ TEST_F(FtFrame, PanelsAndPadShareTheClientWidth)
     ShowWindow(w, SW_RESTORE);
     HWND left = GetDlgItem(w, 210), right = GetDlgItem(w, 211);
     ASSERT_TRUE(left && right);
-    const struct { int client, panel, pad; } cases[] = {{700, 333, 34}, {701, 334, 33}, {1000, 483, 34}};
+    const struct {
+        int client, panel, pad;
+    } cases[] = {{700, 333, 34}, {701, 334, 33}, {1000, 483, 34}};
     for (const auto &c : cases) {
         RECT wr, cr;
         GetWindowRect(w, &wr);
@@ -127,7 +129,7 @@ TEST_F(FtFrame, PanelsAndPadShareTheClientWidth)
         EXPECT_EQ(r.left - l.right, c.pad) << c.client;
         RECT tb;
         GetWindowRect(GetDlgItem(w, 205), &tb);
-        EXPECT_EQ(l.top, tb.bottom) << c.client;  // the panels start under the toolbar
+        EXPECT_EQ(l.top, tb.bottom) << c.client; // the panels start under the toolbar
     }
 }
 
@@ -138,10 +140,15 @@ TEST_F(FtFrame, ToolbarsCarryTheirButtonsAndThePadKeepsItsColumn)
     Pump(300);
     HWND tb = GetDlgItem(w, 205);
     ASSERT_NE(tb, (HWND)NULL);
-    const struct { int image, command; BYTE style; } frame[] = {
-        {0, IDM_FT_UP, BTNS_BUTTON}, {5, IDM_FT_ROOT, BTNS_BUTTON}, {1, IDM_FT_NEW_FOLDER, BTNS_BUTTON},
-        {2, IDM_FT_PROPERTIES, BTNS_BUTTON}, {3, IDM_FT_DELETE, BTNS_BUTTON}, {4, IDM_FT_REFRESH, BTNS_BUTTON},
-        {6, IDM_FT_NEXT_VIEW, BTNS_DROPDOWN}, {0, 0, BTNS_SEP}, {7, IDM_FT_DESKTOP, BTNS_BUTTON},
+    const struct {
+        int image, command;
+        BYTE style;
+    } frame[] = {
+        {0, IDM_FT_UP, BTNS_BUTTON},          {5, IDM_FT_ROOT, BTNS_BUTTON},
+        {1, IDM_FT_NEW_FOLDER, BTNS_BUTTON},  {2, IDM_FT_PROPERTIES, BTNS_BUTTON},
+        {3, IDM_FT_DELETE, BTNS_BUTTON},      {4, IDM_FT_REFRESH, BTNS_BUTTON},
+        {6, IDM_FT_NEXT_VIEW, BTNS_DROPDOWN}, {0, 0, BTNS_SEP},
+        {7, IDM_FT_DESKTOP, BTNS_BUTTON},
     };
     ASSERT_EQ(SendMessageA(tb, TB_BUTTONCOUNT, 0, 0), 9);
     for (int i = 0; i < 9; i++) {
@@ -182,7 +189,7 @@ TEST_F(FtFrame, ToolbarsCarryTheirButtonsAndThePadKeepsItsColumn)
     RECT b0, b1;
     SendMessageA(padTb, TB_GETITEMRECT, 0, (LPARAM)&b0);
     SendMessageA(padTb, TB_GETITEMRECT, 1, (LPARAM)&b1);
-    EXPECT_GT(b1.top, b0.top);  // one under the other
+    EXPECT_GT(b1.top, b0.top); // one under the other
     const int copyRight = 40030;
     // A state change (the selection recounted after an item change) greys the button and
     // keeps the wrap.
@@ -217,7 +224,7 @@ TEST_F(FtFrame, LanguageChangeReloadsMenuAndTextsKeepingStates)
     WCHAR want[128], got[128] = {};
     WCHAR menuText[64] = {};
     GetMenuStringW(after, 0, menuText, 64, MF_BYPOSITION);
-    EXPECT_EQ(menuText[1], 0x0424);  // "&Ф..."
+    EXPECT_EQ(menuText[1], 0x0424); // "&Ф..."
     for (int i = 0; i < 2; i++) {
         HWND panel = GetDlgItem(w, 210 + i), list = GetDlgItem(panel, 206), caption = GetDlgItem(panel, 207);
         LVCOLUMNW col = {};
@@ -309,10 +316,7 @@ BOOL CALLBACK CloseDialog(HWND w, LPARAM)
     return TRUE;
 }
 
-void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
-{
-    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
-}
+void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0); }
 
 void EndLabelEdits()
 {
@@ -400,9 +404,9 @@ struct FtRights : FtFrame {
     static void Click(HWND toolbar, UINT command)
     {
         // Greyed buttons send nothing: the button is made pressable, as if the state lagged.
-        SendMessageA(toolbar, TB_SETSTATE, command,
-                     MAKELPARAM((SendMessageA(toolbar, TB_GETSTATE, command, 0) & ~TBSTATE_INDETERMINATE) |
-                                    TBSTATE_ENABLED, 0));
+        SendMessageA(
+            toolbar, TB_SETSTATE, command,
+            MAKELPARAM((SendMessageA(toolbar, TB_GETSTATE, command, 0) & ~TBSTATE_INDETERMINATE) | TBSTATE_ENABLED, 0));
         RECT r;
         const int i = (int)SendMessageA(toolbar, TB_COMMANDTOINDEX, command, 0);
         SendMessageA(toolbar, TB_GETITEMRECT, i, (LPARAM)&r);
@@ -440,8 +444,8 @@ struct FtRights : FtFrame {
     int EverySource()
     {
         g_reactions = 0;
-        for (UINT c : {IDM_FT_COPY_RIGHT, IDM_FT_COPY_LEFT, IDM_FT_NEW_FOLDER, IDM_FT_DELETE, IDM_FT_COPY,
-                       IDM_FT_RENAME}) {
+        for (UINT c :
+             {IDM_FT_COPY_RIGHT, IDM_FT_COPY_LEFT, IDM_FT_NEW_FOLDER, IDM_FT_DELETE, IDM_FT_COPY, IDM_FT_RENAME}) {
             SelectOne(kFtLocal);
             SendMessageA(frame, WM_COMMAND, c, 0);
             Pump(60);
@@ -510,9 +514,9 @@ TEST_F(FtRights, WithTheRightTheSameSourcesReachTheirCommands)
 TEST_F(FtRights, ADropCopiesOnlyOverTheOtherPanelsList)
 {
     const struct {
-        int from, onto, cancel;  // cancel: 1 WM_CV_FT_CANCEL_DRAG, 2 the application deactivated
+        int from, onto, cancel; // cancel: 1 WM_CV_FT_CANCEL_DRAG, 2 the application deactivated
         int copies;
-    } cases[] = {{kFtLocal, kFtRemote, 0, 1}, {kFtRemote, kFtLocal, 0, 1}, {kFtLocal, kFtLocal, 0, 0},
+    } cases[] = {{kFtLocal, kFtRemote, 0, 1},  {kFtRemote, kFtLocal, 0, 1}, {kFtLocal, kFtLocal, 0, 0},
                  {kFtRemote, kFtRemote, 0, 0}, {kFtLocal, kFtRemote, 1, 0}, {kFtLocal, kFtRemote, 2, 0}};
     for (const auto &c : cases) {
         g_copies = 0;
@@ -563,11 +567,14 @@ TEST_F(FtFrame, SortAndViewChoicesAreBulletsInTheMenuBar)
     Pump(300);
     HWND w = g_viewer.fileTransferWindow;
     const struct {
-        UINT command;  // 0: the language changes
+        UINT command; // 0: the language changes
         const char *marks;
-    } steps[] = {{IDM_FT_REFRESH, "o----o--"},      {IDM_FT_SORT_FIRST + 3, "---o-o--"},
-                 {IDM_FT_VIEW_LIST, "---o---o"},    {IDM_FT_NEXT_VIEW, "---o-o--"},
-                 {0, "---o-o--"},                   {IDM_FT_SORT_LAST, "----oo--"}};
+    } steps[] = {{IDM_FT_REFRESH, "o----o--"},
+                 {IDM_FT_SORT_FIRST + 3, "---o-o--"},
+                 {IDM_FT_VIEW_LIST, "---o---o"},
+                 {IDM_FT_NEXT_VIEW, "---o-o--"},
+                 {0, "---o-o--"},
+                 {IDM_FT_SORT_LAST, "----oo--"}};
     for (const auto &s : steps) {
         if (s.command) {
             SendMessageA(w, WM_COMMAND, s.command, 0);
@@ -585,7 +592,9 @@ TEST_F(FtFrame, AnItemWithoutAnIconAsksForNone)
     ASSERT_TRUE(OpenFileTransferWindow(NULL));
     Pump(300);
     FilePanel *p = &g_ft.panels[kFtRemote];
-    const struct { int given, shown; } cases[] = {{-1, I_IMAGENONE}, {3, 3}};
+    const struct {
+        int given, shown;
+    } cases[] = {{-1, I_IMAGENONE}, {3, 3}};
     for (const auto &c : cases) {
         FtEntry e = {};
         strcpy(e.name, "..");

@@ -8,13 +8,13 @@
 #include <cstring>
 #include <vector>
 
-#include "filetransfer/state_win.h"
 #include "filetransfer/route_win.h"
+#include "filetransfer/state_win.h"
 #include "session/receive_win.h"
+#include "session/state_win.h"
 #include "shell/messages.h"
 #include "shell/state.h"
 #include "tests/wine/viewer_fixture.h"
-#include "session/state_win.h"
 
 namespace {
 
@@ -72,8 +72,12 @@ std::vector<uint8_t> Payload(size_t n, uint8_t seed)
 TEST_F(FtRoute, RepliesArriveWholeUnderTheirNumbers)
 {
     g_viewer.fileTransferWindow = w;
-    const struct { uint32_t type; UINT msg; size_t len; } cases[] = {
-        {30, 1127, 385}, {31, 1127, 8}, {33, 1128, 5}, {35, 1129, 0}, {37, 1130, 1000},
+    const struct {
+        uint32_t type;
+        UINT msg;
+        size_t len;
+    } cases[] = {
+        {30, 1127, 385}, {31, 1127, 8},   {33, 1128, 5}, {35, 1129, 0},     {37, 1130, 1000},
         {39, 1131, 265}, {41, 1132, 266}, {42, 1133, 8}, {45, 1135, 32756},
     };
     for (const auto &c : cases) {
@@ -159,7 +163,7 @@ TEST_F(FtRoute, DownloadPacketsWaitInTheSyncBufferOneAtATime)
 {
     g_viewer.fileTransferWindow = w;
     ResetEvent(g_session.syncReplyEvent);
-    EXPECT_EQ(Dispatch(43, Payload(297, 4)), 1);  // no download open: dropped
+    EXPECT_EQ(Dispatch(43, Payload(297, 4)), 1); // no download open: dropped
     EXPECT_EQ(g_syncReply.full, 0);
     EXPECT_EQ(WaitForSingleObject(g_session.syncReplyEvent, 0), (DWORD)WAIT_TIMEOUT);
 
@@ -183,7 +187,7 @@ TEST_F(FtRoute, DownloadPacketsWaitInTheSyncBufferOneAtATime)
     EXPECT_EQ(g_syncReply.overrun, 0);
     EXPECT_EQ(g_syncReply.length, 24u);
     EXPECT_EQ(((SessPacketHeader *)g_syncReply.bytes)->dwType, 44u);
-    EXPECT_FALSE(Pending());  // never posted as a reply
+    EXPECT_FALSE(Pending()); // never posted as a reply
 }
 
 } // namespace

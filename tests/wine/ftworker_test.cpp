@@ -92,14 +92,14 @@ TEST(FtWorker, AWorkerOutlivingItsDialogHoldsOffTheNextOperationUntilItEnds)
     const ULONGLONG start = GetTickCount64();
     EXPECT_EQ(RunOperation(StuckWorker, DestroyDialog), 2);
     const ULONGLONG waited = GetTickCount64() - start;
-    EXPECT_GE(waited, 4900u);  // the bounded wait, then on
+    EXPECT_GE(waited, 4900u); // the bounded wait, then on
     EXPECT_LT(waited, 20000u);
     EXPECT_EQ(g_runs, 1);
 
     SelectOne();
     EXPECT_EQ(RunOperation(QuickWorker, AnswerBox), 2);
     EXPECT_EQ(g_boxes, 1);
-    EXPECT_EQ(g_runs, 1);  // refused: the new worker never ran
+    EXPECT_EQ(g_runs, 1); // refused: the new worker never ran
     EXPECT_EQ(g_selection.items, (FileItem *)NULL);
 
     SetEvent(g_release);
@@ -116,4 +116,4 @@ TEST(FtWorker, AWorkerOutlivingItsDialogHoldsOffTheNextOperationUntilItEnds)
     EXPECT_LT(GetTickCount64() - unheard, 3000u);
 }
 
-}  // namespace
+} // namespace

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "lang/stringids.h"
+#include "session/state_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/help_win.h"
 #include "ui/libversion_win.h"
 #include "ui/listview_win.h"
 #include "ui/syserror_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 #include <htmlhelp.h>
@@ -109,8 +109,8 @@ protected:
         g_viewer.activeLanguage = g_viewer.languageLibs[0];
         InitCommonControls();
         frame = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 500, 300, NULL, NULL, NULL, NULL);
-        list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 480, 260, frame,
-                               (HMENU)1, NULL, NULL);
+        list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 480, 260, frame, (HMENU)1,
+                               NULL, NULL);
         ASSERT_NE(list, (HWND)NULL);
     }
     void TearDown() override

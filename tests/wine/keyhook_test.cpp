@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "desktop/input_win.h"
-#include "hooks/keyhook.h"
-#include "tests/wine/viewer_fixture.h"
 #include "desktop/state_win.h"
+#include "hooks/keyhook.h"
 #include "session/state_win.h"
+#include "tests/wine/viewer_fixture.h"
 
 #include <cstdio>
 #include <utility>
@@ -154,11 +154,20 @@ TEST_F(KeyHookTest, LowLevelDeliversExactFlagsAndKeepsKeysRemote)
          {{VK_RCONTROL, 0x1D, true, false}, {VK_RCONTROL, 0x1D, true, true}},
          {{VK_CONTROL, 0x011D0001}, {VK_CONTROL, 0xC11D0001}}},
         {"Alt+Tab, then Tab alone",
-         {{VK_LMENU, 0x38, false, false}, {VK_TAB, 0x0F, false, false}, {VK_TAB, 0x0F, false, true},
-          {VK_LMENU, 0x38, false, true}, {VK_TAB, 0x0F, false, false}, {VK_TAB, 0x0F, false, true}},
-         {{VK_MENU, 0x20380001}, {VK_TAB, 0x200F0001}, {VK_TAB, 0xE00F0001}, {VK_MENU, 0xC0380001},
-          {VK_TAB, 0x000F0001}, {VK_TAB, 0xC00F0001}}},
-        {"F12, used by the viewer", {{VK_F12, 0x58, false, false}, {VK_F12, 0x58, false, true}},
+         {{VK_LMENU, 0x38, false, false},
+          {VK_TAB, 0x0F, false, false},
+          {VK_TAB, 0x0F, false, true},
+          {VK_LMENU, 0x38, false, true},
+          {VK_TAB, 0x0F, false, false},
+          {VK_TAB, 0x0F, false, true}},
+         {{VK_MENU, 0x20380001},
+          {VK_TAB, 0x200F0001},
+          {VK_TAB, 0xE00F0001},
+          {VK_MENU, 0xC0380001},
+          {VK_TAB, 0x000F0001},
+          {VK_TAB, 0xC00F0001}}},
+        {"F12, used by the viewer",
+         {{VK_F12, 0x58, false, false}, {VK_F12, 0x58, false, true}},
          {{VK_F12, 0x00580001}, {VK_F12, 0xC0580001}}},
     };
     ASSERT_TRUE(SetCvLLkbdHook(a));
@@ -217,15 +226,18 @@ TEST_F(KeyHookTest, ThreadHookFollowsTheWindowsThread)
         HWND w;
         HANDLE ready, done;
     } ctx = {NULL, CreateEventA(NULL, TRUE, FALSE, NULL), CreateEventA(NULL, TRUE, FALSE, NULL)};
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
-        Ctx *c = (Ctx *)p;
-        c->w = CreateWindowExA(0, "CORVIDTEST:KEYS", "keys c", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 10, 200,
-                               150, NULL, NULL, GetModuleHandleA(NULL), NULL);
-        SetEvent(c->ready);
-        Pump(0, c->done);
-        DestroyWindow(c->w);
-        return 0;
-    }, &ctx, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID p) -> DWORD {
+            Ctx *c = (Ctx *)p;
+            c->w = CreateWindowExA(0, "CORVIDTEST:KEYS", "keys c", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 10, 200, 150,
+                                   NULL, NULL, GetModuleHandleA(NULL), NULL);
+            SetEvent(c->ready);
+            Pump(0, c->done);
+            DestroyWindow(c->w);
+            return 0;
+        },
+        &ctx, 0, NULL);
     ASSERT_NE(t, (HANDLE)NULL);
     WaitForSingleObject(ctx.ready, 5000);
     ASSERT_NE(ctx.w, (HWND)NULL);

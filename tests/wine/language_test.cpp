@@ -4,16 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "desktop/screenchoice_win.h"
+#include "desktop/state_win.h"
 #include "session/login.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "shell/language_win.h"
 #include "shell/notify_win.h"
 #include "tests/wine/viewer_fixture.h"
-#include "desktop/state_win.h"
-#include "session/state_win.h"
 
 #include <commctrl.h>
 
@@ -75,8 +75,8 @@ protected:
 
 TEST_F(Language, SwitchKeepsGreyEnabledAndCheckedStatesOfTheOldMenu)
 {
-    EnableCommand(1, IDM_REMOTE_CONTROL, MF_CHECKED);  // greyed in the new template
-    EnableCommand(0, IDM_AUTO_SCALE, kCheckLeave);     // enabled in the new template
+    EnableCommand(1, IDM_REMOTE_CONTROL, MF_CHECKED); // greyed in the new template
+    EnableCommand(0, IDM_AUTO_SCALE, kCheckLeave);    // enabled in the new template
     SetScreens(3, 3, RIGHT_REMOTE_CONTROL);
     HMENU old = g_viewer.menu;
     ASSERT_TRUE(SwitchLanguage(frame, 1));
@@ -122,12 +122,12 @@ TEST_F(Language, CarryCopiesBothLevelsAndNeverClearsAMark)
         return bar;
     };
     HMENU from = build(), to = build();
-    EnableMenuItem(from, 1, MF_BYCOMMAND | MF_GRAYED);  // second level
-    CheckMenuItem(from, 2, MF_BYCOMMAND | MF_CHECKED);  // second level
+    EnableMenuItem(from, 1, MF_BYCOMMAND | MF_GRAYED); // second level
+    CheckMenuItem(from, 2, MF_BYCOMMAND | MF_CHECKED); // second level
     EnableMenuItem(from, 3, MF_BYCOMMAND | MF_GRAYED);
     CheckMenuItem(from, 3, MF_BYCOMMAND | MF_CHECKED);
-    EnableMenuItem(to, 4, MF_BYCOMMAND | MF_GRAYED);    // enabled in the old one
-    CheckMenuItem(to, 5, MF_BYCOMMAND | MF_CHECKED);    // unchecked in the old one
+    EnableMenuItem(to, 4, MF_BYCOMMAND | MF_GRAYED); // enabled in the old one
+    CheckMenuItem(to, 5, MF_BYCOMMAND | MF_CHECKED); // unchecked in the old one
     CarryMenuState(from, to);
     const UINT both = MF_GRAYED | MF_CHECKED, expect[] = {MF_GRAYED, MF_CHECKED, both, 0, MF_CHECKED};
     for (UINT id = 1; id <= 5; id++)

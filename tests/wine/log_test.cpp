@@ -77,14 +77,17 @@ TEST_F(Log, LinesFromManyThreadsStayWhole)
 {
     HANDLE threads[4];
     for (int i = 0; i < 4; i++)
-        threads[i] = CreateThread(NULL, 0, [](LPVOID p) -> DWORD {
-            for (int i = 0; i < 100; i++) {
-                char text[64];
-                snprintf(text, sizeof(text), "thread %d line %d", (int)(INT_PTR)p, i);
-                WriteLog(text);
-            }
-            return 0;
-        }, (LPVOID)(INT_PTR)i, 0, NULL);
+        threads[i] = CreateThread(
+            NULL, 0,
+            [](LPVOID p) -> DWORD {
+                for (int i = 0; i < 100; i++) {
+                    char text[64];
+                    snprintf(text, sizeof(text), "thread %d line %d", (int)(INT_PTR)p, i);
+                    WriteLog(text);
+                }
+                return 0;
+            },
+            (LPVOID)(INT_PTR)i, 0, NULL);
     WaitForMultipleObjects(4, threads, TRUE, INFINITE);
     for (HANDLE h : threads)
         CloseHandle(h);

@@ -2,9 +2,9 @@
 // click or a key, always leaving its slot empty.
 #include <gtest/gtest.h>
 
+#include "session/state_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/logo_win.h"
-#include "session/state_win.h"
 
 namespace {
 

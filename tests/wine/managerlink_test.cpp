@@ -120,8 +120,8 @@ TEST_F(ManagerLink, ConnectionRecordCarriesPasswordOnlyWhenAsked)
     memcpy(g_viewer.target.password, "abcdefghijklmno", 15);
     SendConnectionRecord(1, 1);
     ASSERT_EQ(console.lp, 1);
-    const BYTE expect[40] = {1, 0, 0, 0, 0, 0, 0, 0, 192, 168, 7, 9, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,
-                             'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 0, 0, 0};
+    const BYTE expect[40] = {1, 0, 0,   0,   0,   0,   0,   0,   192, 168, 7,   9,   0,   0,   0,   0,   0,   0, 1, 0,
+                             0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 0, 0, 0};
     EXPECT_EQ(0, memcmp(console.copy.data(), expect, 40));
     SendConnectionRecord(0, 0);
     const BYTE closed[40] = {0, 0, 0, 0, 0, 0, 0, 0, 192, 168, 7, 9};

@@ -93,10 +93,13 @@ TEST(TimedBoxes, RussianTextsReadRightUnderAWesternCodePage)
     g_viewer.activeLanguage = g_viewer.languageLibs[1];
     static char text[512];
     LoadLangString(IDS_OUT_OF_MEMORY, text, sizeof(text));
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
-        TimedBoxRequest req = {IDD_TIMED_BOX, 20000, NULL, text, 16, TRUE};
-        return (DWORD)TimedMessageBox(NULL, &req);
-    }, NULL, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID) -> DWORD {
+            TimedBoxRequest req = {IDD_TIMED_BOX, 20000, NULL, text, 16, TRUE};
+            return (DWORD)TimedMessageBox(NULL, &req);
+        },
+        NULL, 0, NULL);
     HWND box = WaitForWindow(&g_viewer.timedBoxes[0]);
     ASSERT_TRUE(box != NULL);
     EXPECT_EQ(Text(GetDlgItem(box, IDC_BOX_TEXT)), Library(IDS_OUT_OF_MEMORY));
@@ -105,7 +108,8 @@ TEST(TimedBoxes, RussianTextsReadRightUnderAWesternCodePage)
     CloseHandle(t);
     // The password prompt, found through the dialog slot.
     g_viewer.dialogSlot = NULL;
-    t = CreateThread(NULL, 0, [](LPVOID) -> DWORD { return (DWORD)PasswordPrompt(NULL); }, NULL, 0, NULL);
+    t = CreateThread(
+        NULL, 0, [](LPVOID) -> DWORD { return (DWORD)PasswordPrompt(NULL); }, NULL, 0, NULL);
     HWND prompt = WaitForWindow(&g_viewer.dialogSlot);
     ASSERT_TRUE(prompt != NULL);
     EXPECT_EQ(Text(prompt).substr(0, Library(IDS_PASSWORD_CAPTION).size()), Library(IDS_PASSWORD_CAPTION));

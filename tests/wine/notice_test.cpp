@@ -67,7 +67,7 @@ TEST_F(Notices, FloodsPostOnceAndTheLatestWins)
         Send(PKT_DESKTOP_RESTART, NULL, 0);
     EXPECT_EQ(Queued(WM_CV_DESKTOP_RESTART), 1);
     TakeRestartNotice();
-    Send(PKT_DESKTOP_RESTART, NULL, 0);  // taken: the next one is announced again
+    Send(PKT_DESKTOP_RESTART, NULL, 0); // taken: the next one is announced again
     EXPECT_EQ(Queued(WM_CV_DESKTOP_RESTART), 1);
     TakeRestartNotice();
 

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <cstdio>
+#include <cstring>
 #include <ole2.h>
 #include <shellapi.h>
 #include <shldisp.h>
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "filetransfer/dataobject_win.h"
@@ -127,4 +127,4 @@ TEST(OutData, OffersFilesWithoutDownloadingBeforeTheDrop)
     EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-}  // namespace
+} // namespace

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "desktop/screen_win.h"
+#include "desktop/state_win.h"
 #include "shell/messages.h"
 #include "tests/wine/viewer_fixture.h"
-#include "desktop/state_win.h"
 
 namespace {
 
@@ -42,10 +42,13 @@ TEST(ScreenTeardown, WaitsForAPublishInProgressBeforeFreeingTiles)
     ScreenModel *m = &g_desktop.screen;
     // This thread plays a publish that has found the frame and is copying a tile.
     EnterCriticalSection(&g_viewer.screenLock);
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
-        TeardownDesktop();
-        return 0;
-    }, NULL, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID) -> DWORD {
+            TeardownDesktop();
+            return 0;
+        },
+        NULL, 0, NULL);
     EXPECT_EQ(WaitForSingleObject(t, 300), (DWORD)WAIT_TIMEOUT);
     EXPECT_TRUE(m->tiles[0][0].bits != NULL && m->tiles[31][31].bits != NULL)
         << "a tile was freed while a publish could still read it";

@@ -5,11 +5,11 @@
 
 #include "lang/stringids.h"
 #include "session/sendqueue_win.h"
+#include "session/state_win.h"
 #include "session/transport_win.h"
 #include "shell/messages.h"
 #include "shell/msgbox_win.h"
 #include "tests/wine/viewer_fixture.h"
-#include "session/state_win.h"
 
 #include <string>
 #include <vector>
@@ -71,10 +71,13 @@ TEST_F(SendQueueTest, SixtyFourthPacketWaitsUntilStopEvent)
     result = oom = -1;
     for (int i = 0; i < 63; i++)
         ASSERT_EQ(EnqueuePacket(packet, sizeof(packet), &oom), 1) << i;
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
-        result = EnqueuePacket(packet, sizeof(packet), &oom);
-        return 0;
-    }, NULL, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID) -> DWORD {
+            result = EnqueuePacket(packet, sizeof(packet), &oom);
+            return 0;
+        },
+        NULL, 0, NULL);
     EXPECT_EQ(WaitForSingleObject(t, 500), (DWORD)WAIT_TIMEOUT) << "a full ring must block";
     SetEvent(g_viewer.stopEvent);
     EXPECT_EQ(WaitForSingleObject(t, 2000), (DWORD)WAIT_OBJECT_0);
@@ -90,20 +93,23 @@ TEST_F(SendQueueTest, SixtyFourthPacketWaitsUntilStopEvent)
 TEST_F(SendQueueTest, UiThreadNeverWaitsForAFullRing)
 {
     static int moves[64], keys[16], stalledPosts;
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
-        MSG m;
-        PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE); // a message queue for the posts
-        g_viewer.uiThreadId = GetCurrentThreadId();
-        BYTE packet[24] = {10, 0, 0, 0, 12};
-        int oom;
-        for (int i = 0; i < 64; i++)
-            moves[i] = EnqueueDroppable(packet, sizeof(packet));
-        for (int i = 0; i < 16; i++)
-            keys[i] = EnqueuePacket(packet, sizeof(packet), &oom);
-        while (PeekMessageA(&m, NULL, WM_CV_SEND_STALLED, WM_CV_SEND_STALLED, PM_REMOVE))
-            stalledPosts++;
-        return 0;
-    }, NULL, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID) -> DWORD {
+            MSG m;
+            PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE); // a message queue for the posts
+            g_viewer.uiThreadId = GetCurrentThreadId();
+            BYTE packet[24] = {10, 0, 0, 0, 12};
+            int oom;
+            for (int i = 0; i < 64; i++)
+                moves[i] = EnqueueDroppable(packet, sizeof(packet));
+            for (int i = 0; i < 16; i++)
+                keys[i] = EnqueuePacket(packet, sizeof(packet), &oom);
+            while (PeekMessageA(&m, NULL, WM_CV_SEND_STALLED, WM_CV_SEND_STALLED, PM_REMOVE))
+                stalledPosts++;
+            return 0;
+        },
+        NULL, 0, NULL);
     const DWORD w = WaitForSingleObject(t, 5000);
     SetEvent(g_viewer.stopEvent); // frees a thread stuck in the ring, so the test ends
     WaitForSingleObject(t, 5000);
@@ -135,11 +141,14 @@ TEST_F(SendQueueTest, ProducersAreReleasedWhenTheSendThreadEnds)
     for (int i = 0; i < 63; i++)
         ASSERT_EQ(EnqueuePacket(packet, sizeof(packet), &oom), 1) << i;
     result = -1;
-    HANDLE t = CreateThread(NULL, 0, [](LPVOID) -> DWORD {
-        int oom;
-        result = EnqueuePacket(packet, sizeof(packet), &oom);
-        return 0;
-    }, NULL, 0, NULL);
+    HANDLE t = CreateThread(
+        NULL, 0,
+        [](LPVOID) -> DWORD {
+            int oom;
+            result = EnqueuePacket(packet, sizeof(packet), &oom);
+            return 0;
+        },
+        NULL, 0, NULL);
     EXPECT_EQ(WaitForSingleObject(t, 300), (DWORD)WAIT_TIMEOUT) << "a full ring must make a worker wait";
     ASSERT_TRUE(StartSendThread());
     // The failure's box would hold the SendThread for its time-out.

@@ -38,12 +38,15 @@ void SetValue(const char *name, DWORD v, DWORD type = REG_DWORD, const void *dat
     RegCloseKey(key);
 }
 
-void DeleteKey() { RegDeleteTreeA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY); RegDeleteKeyA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY); }
+void DeleteKey()
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, CORVID_SETTINGS_KEY);
+}
 
 const std::map<std::string, DWORD> kDefaults = {
-    {"Language", 1},         {"SaveOnExit", 1},   {"LogFileSize", 40},         {"FrameMaximized", 0},
-    {"ShowRemoteCursor", 1}, {"ClipConTools", 1}, {"XConClip", 360},           {"YConClip", (DWORD)-7},
-    {"AutoScaleScreen", 0},
+    {"Language", 1},     {"SaveOnExit", 1}, {"LogFileSize", 40},     {"FrameMaximized", 0},  {"ShowRemoteCursor", 1},
+    {"ClipConTools", 1}, {"XConClip", 360}, {"YConClip", (DWORD)-7}, {"AutoScaleScreen", 0},
 };
 
 class Settings : public ::testing::Test {

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "console/console_win.h"
+#include "desktop/state_win.h"
 #include "session/packet.h"
 #include "shell/commands.h"
 #include "shell/commandstate_win.h"
 #include "tests/wine/viewer_fixture.h"
 #include "ui/toolbar_win.h"
-#include "desktop/state_win.h"
 
 #include <commctrl.h>
 

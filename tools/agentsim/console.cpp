@@ -29,7 +29,8 @@ static void AppendLine(const SimConsole *c, int row, std::vector<uint8_t> *out)
     std::vector<uint8_t> p(kConsoleLineHead);
     PutU16LE(p.data(), (uint16_t)row);
     PutU16LE(p.data() + 2, (uint16_t)c->width);
-    for (int x = 0; x < c->width; x++) PutCell(&p, c->cells[(size_t)row * c->width + x]);
+    for (int x = 0; x < c->width; x++)
+        PutCell(&p, c->cells[(size_t)row * c->width + x]);
     SimAppendPacket(PKT_CONSOLE_LINE, p.data(), p.size(), out);
 }
 
@@ -57,7 +58,8 @@ static std::string MadeUpRow(int row, int width)
     char head[24];
     snprintf(head, sizeof head, "Row %02d:", row);
     std::string s = head;
-    for (int x = (int)s.size(); x < width; x++) s += (char)(x % 9 == 0 ? ' ' : 'a' + (row + x) % 26);
+    for (int x = (int)s.size(); x < width; x++)
+        s += (char)(x % 9 == 0 ? ' ' : 'a' + (row + x) % 26);
     return s;
 }
 
@@ -79,7 +81,8 @@ static void FillScreen(SimConsole *c, int16_t width, int16_t height, uint16_t at
         if (lines) {
             const int has = r < (int)lines->size();
             FillRow(c, r, has ? (*lines)[(size_t)r] : std::string());
-            if (has) used = r + 1;
+            if (has)
+                used = r + 1;
         } else {
             FillRow(c, r, r < height - 1 ? MadeUpRow(r, width) : std::string("> "));
         }
@@ -101,22 +104,20 @@ static void AppendStart(const SimConsole *c, std::vector<uint8_t> *out)
     PutU16LE(p.data() + 6, (uint16_t)c->cursorY);
     PutU32LE(p.data() + 8, c->cursorSize);
     PutU32LE(p.data() + 12, c->cursorVisible);
-    PutU32LE(p.data() + 16, 0x434F4E53);  // "SNOC": the viewer keeps it unread
-    for (const ConsoleCell &cell : c->cells) PutCell(&p, cell);
+    PutU32LE(p.data() + 16, 0x434F4E53); // "SNOC": the viewer keeps it unread
+    for (const ConsoleCell &cell : c->cells)
+        PutCell(&p, cell);
     SimAppendPacket(PKT_CONSOLE_START, p.data(), p.size(), out);
 }
 
-void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
-                    const std::vector<std::string> *lines, std::vector<uint8_t> *out)
+void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr, const std::vector<std::string> *lines,
+                    std::vector<uint8_t> *out)
 {
     FillScreen(c, width, height, attr, lines);
     AppendStart(c, out);
 }
 
-uint16_t ConsoleBurstAttr(uint32_t n)
-{
-    return (uint16_t)(0x10 * (1 + n % 7) | 0x0F);
-}
+uint16_t ConsoleBurstAttr(uint32_t n) { return (uint16_t)(0x10 * (1 + n % 7) | 0x0F); }
 
 void SimConsoleOpenNumbered(SimConsole *c, uint32_t n, int16_t width, int16_t height, std::vector<uint8_t> *out)
 {
@@ -132,7 +133,8 @@ void SimConsoleOpenNumbered(SimConsole *c, uint32_t n, int16_t width, int16_t he
 
 int SimConsoleSetLine(SimConsole *c, int row, const std::string &text, std::vector<uint8_t> *out)
 {
-    if (!c->open || row < 0 || row >= c->height) return 0;
+    if (!c->open || row < 0 || row >= c->height)
+        return 0;
     FillRow(c, row, text);
     AppendLine(c, row, out);
     return 1;
@@ -174,18 +176,21 @@ static int Put(SimConsole *c, char ch, int *scrolled)
 {
     c->cells[(size_t)c->cursorY * c->width + c->cursorX] = ConsoleCell{(uint8_t)ch, c->attr};
     const int row = c->cursorY;
-    if (++c->cursorX == c->width) *scrolled |= NewRow(c);
+    if (++c->cursorX == c->width)
+        *scrolled |= NewRow(c);
     return row;
 }
 
 int SimConsoleEcho(SimConsole *c, const SimInput *key, std::vector<uint8_t> *out)
 {
-    if (!c->open || !c->echo || key->kind != kSimInputIsKey) return 0;
+    if (!c->open || !c->echo || key->kind != kSimInputIsKey)
+        return 0;
     if (key->vk == kVkShift || key->vk == kVkControl) {
         (key->vk == kVkShift ? c->shift : c->ctrl) = !key->up;
         return 0;
     }
-    if (key->up) return 0;
+    if (key->up)
+        return 0;
     const int first = c->cursorY;
     int scrolled = 0;
     const uint32_t vk = key->vk;
@@ -212,7 +217,8 @@ int SimConsoleEcho(SimConsole *c, const SimInput *key, std::vector<uint8_t> *out
         from = 0;
         to = c->height - 1;
     }
-    for (int r = from; r <= to; r++) AppendLine(c, r, out);
+    for (int r = from; r <= to; r++)
+        AppendLine(c, r, out);
     AppendCursor(c->cursorX, c->cursorY, c->cursorSize, c->cursorVisible, out);
     return to - from + 1;
 }
@@ -221,7 +227,8 @@ std::string SimConsoleText(const SimConsole *c)
 {
     std::string s;
     for (int r = 0; r < c->height; r++) {
-        for (int x = 0; x < c->width; x++) s += (char)(c->cells[(size_t)r * c->width + x].ch & 0xFF);
+        for (int x = 0; x < c->width; x++)
+            s += (char)(c->cells[(size_t)r * c->width + x].ch & 0xFF);
         s += '\n';
     }
     return s;
@@ -245,7 +252,8 @@ int SimConsoleReadFile(const std::string &path, std::vector<std::string> *lines,
             line += (char)ch;
         }
     }
-    if (!line.empty()) lines->push_back(line);
+    if (!line.empty())
+        lines->push_back(line);
     fclose(f);
     return 1;
 }

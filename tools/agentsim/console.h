@@ -14,8 +14,8 @@ struct SimConsole {
     int16_t width, height;
     int16_t cursorX, cursorY;
     uint32_t cursorSize, cursorVisible;
-    uint16_t attr;  // colours of the text and of blank cells
-    int echo;       // typed keys are written into the screen (on by default)
+    uint16_t attr; // colours of the text and of blank cells
+    int echo;      // typed keys are written into the screen (on by default)
     int shift, ctrl;
     std::vector<ConsoleCell> cells;
 };
@@ -25,8 +25,8 @@ void SimConsoleInit(SimConsole *c);
 // A screen of width x height (width * height at most 7,920 cells): the given lines, cut
 // to the width, or, with lines NULL, a made-up screen ("Row NN:" and a letter pattern);
 // the cursor below the last line of text. Appends PKT_CONSOLE_START.
-void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr,
-                    const std::vector<std::string> *lines, std::vector<uint8_t> *out);
+void SimConsoleOpen(SimConsole *c, int16_t width, int16_t height, uint16_t attr, const std::vector<std::string> *lines,
+                    std::vector<uint8_t> *out);
 // Start number n of a burst (console-starts): the made-up screen of width x height with
 // "Start n" at the head of row 0, the cursor at (n % width, n % height) and the colours
 // ConsoleBurstAttr(n). Appends PKT_CONSOLE_START.

@@ -19,23 +19,24 @@ struct Word {
     size_t n;
 };
 
-static int Is(const Word &w, const char *s)
-{
-    return strlen(s) == w.n && memcmp(w.p, s, w.n) == 0;
-}
+static int Is(const Word &w, const char *s) { return strlen(s) == w.n && memcmp(w.p, s, w.n) == 0; }
 
 static int HexDigit(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 int SimParseHex(const char *text, size_t len, std::vector<uint8_t> *out, char *err, size_t errCap)
 {
     out->clear();
-    if (len == 1 && text[0] == '-') return 1;
+    if (len == 1 && text[0] == '-')
+        return 1;
     if (len % 2) {
         snprintf(err, errCap, "odd number of hex digits");
         return 0;
@@ -56,20 +57,22 @@ int SimParseHex(const char *text, size_t len, std::vector<uint8_t> *out, char *e
 // Unsigned decimal, at most max; no sign, no blanks.
 static int ParseUint(const Word &w, uint32_t max, uint32_t *out)
 {
-    if (w.n == 0 || w.n > 10) return 0;
+    if (w.n == 0 || w.n > 10)
+        return 0;
     uint64_t v = 0;
     for (size_t i = 0; i < w.n; i++) {
-        if (w.p[i] < '0' || w.p[i] > '9') return 0;
+        if (w.p[i] < '0' || w.p[i] > '9')
+            return 0;
         v = v * 10 + (uint64_t)(w.p[i] - '0');
     }
-    if (v > max) return 0;
+    if (v > max)
+        return 0;
     *out = (uint32_t)v;
     return 1;
 }
 
 // Words w[0..n) as numbers of at most max each.
-static int ParseUints(const Word *w, size_t n, uint32_t max, uint32_t *out, const char *what, char *err,
-                      size_t errCap)
+static int ParseUints(const Word *w, size_t n, uint32_t max, uint32_t *out, const char *what, char *err, size_t errCap)
 {
     for (size_t i = 0; i < n; i++) {
         if (!ParseUint(w[i], max, &out[i])) {
@@ -90,7 +93,8 @@ static void RestartBytes(std::vector<uint8_t> *bytes)
 
 static int WantArgs(size_t have, size_t want, const Word &name, char *err, size_t errCap)
 {
-    if (have == want) return 1;
+    if (have == want)
+        return 1;
     snprintf(err, errCap, "%.*s takes %zu argument%s", (int)name.n, name.p, want - 1, want == 2 ? "" : "s");
     return 0;
 }
@@ -107,7 +111,8 @@ static int ParseCursorPattern(const Word &w, uint8_t *andMask, uint8_t *xorMask,
         return 0;
     }
     std::vector<uint8_t> masks;
-    if (!SimParseHex(w.p, w.n, &masks, err, errCap)) return 0;
+    if (!SimParseHex(w.p, w.n, &masks, err, errCap))
+        return 0;
     memcpy(andMask, masks.data(), kSimCursorMaskLen);
     memcpy(xorMask, masks.data() + kSimCursorMaskLen, kSimCursorMaskLen);
     return 1;
@@ -119,7 +124,8 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
     const Word &name = w[0];
     uint32_t v[4];
     if (Is(name, "lights")) {
-        if (!WantArgs(nw, 4, name, err, errCap) || !ParseUints(w + 1, 3, 255, v, "a light", err, errCap)) return 0;
+        if (!WantArgs(nw, 4, name, err, errCap) || !ParseUints(w + 1, 3, 255, v, "a light", err, errCap))
+            return 0;
         const uint8_t p[kKeyboardLightsLen] = {(uint8_t)v[0], (uint8_t)v[1], (uint8_t)v[2]};
         SimAppendPacket(PKT_KEYBOARD_LIGHTS, p, sizeof p, &cmd->bytes);
         cmd->kind = kCtlLights;
@@ -149,10 +155,12 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
             snprintf(err, errCap, "cursor-shape takes 4 or 5 arguments");
             return 0;
         }
-        if (!ParseUints(w + 1, 4, 255, v, "hot spot, width and height", err, errCap)) return 0;
+        if (!ParseUints(w + 1, 4, 255, v, "hot spot, width and height", err, errCap))
+            return 0;
         uint8_t andMask[kSimCursorMaskLen], xorMask[kSimCursorMaskLen];
         if (nw == 6) {
-            if (!ParseCursorPattern(w[5], andMask, xorMask, err, errCap)) return 0;
+            if (!ParseCursorPattern(w[5], andMask, xorMask, err, errCap))
+                return 0;
         } else {
             SimCursorPattern(kSimCursorArrow, andMask, xorMask);
         }
@@ -163,7 +171,8 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
         return 1;
     }
     if (Is(name, "cursor-follow")) {
-        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 2, name, err, errCap))
+            return 0;
         if (!Is(w[1], "on") && !Is(w[1], "off")) {
             snprintf(err, errCap, "cursor-follow takes on or off");
             return 0;
@@ -182,11 +191,13 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
             snprintf(err, errCap, "screens takes N [K] [restart]");
             return 0;
         }
-        if (!ParseUints(w + 1, n - 1, 255, v, "screen count and number", err, errCap)) return 0;
+        if (!ParseUints(w + 1, n - 1, 255, v, "screen count and number", err, errCap))
+            return 0;
         cmd->screenCount = (uint8_t)v[0];
         cmd->hasCurrent = n == 3;
         cmd->screenCurrent = cmd->hasCurrent ? (uint8_t)v[1] : 0;
-        if (cmd->announce) RestartBytes(&cmd->bytes);
+        if (cmd->announce)
+            RestartBytes(&cmd->bytes);
         cmd->kind = kCtlScreens;
         return 1;
     }
@@ -195,9 +206,11 @@ static int ParsePointerCommand(const Word *w, size_t nw, SimControlCommand *cmd,
         snprintf(err, errCap, "%.*s takes N [SECONDS]", (int)name.n, name.p);
         return 0;
     }
-    if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->count, "count", err, errCap)) return 0;
+    if (!ParseUints(w + 1, 1, 0xFFFFFFFFu, &cmd->count, "count", err, errCap))
+        return 0;
     cmd->seconds = kCtlWaitInputDefaultSeconds;
-    if (nw == 3 && !ParseUints(w + 2, 1, kCtlWaitMaxSeconds, &cmd->seconds, "seconds", err, errCap)) return 0;
+    if (nw == 3 && !ParseUints(w + 2, 1, kCtlWaitMaxSeconds, &cmd->seconds, "seconds", err, errCap))
+        return 0;
     cmd->kind = Is(name, "wait-settings") ? kCtlWaitSettings : Is(name, "wait-files") ? kCtlWaitFiles : kCtlWaitInput;
     return 1;
 }
@@ -208,10 +221,12 @@ static int ParseSkip(const Word &w, uint32_t *skip, char *err, size_t errCap)
     *skip = 0;
     for (size_t i = 0; i <= w.n;) {
         size_t end = i;
-        while (end < w.n && w.p[end] != ',') end++;
+        while (end < w.n && w.p[end] != ',')
+            end++;
         int kind = -1;
         for (int k = 0; k < kHostileKinds; k++)
-            if (Is(Word{w.p + i, end - i}, HostileKindName(k))) kind = k;
+            if (Is(Word{w.p + i, end - i}, HostileKindName(k)))
+                kind = k;
         if (kind < 0) {
             snprintf(err, errCap, "kinds left out are 1 3 5 7 8 9 11 13 14 15 17 28, later or other, comma-separated");
             return 0;
@@ -225,7 +240,8 @@ static int ParseSkip(const Word &w, uint32_t *skip, char *err, size_t errCap)
 static int ParseClip(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
 {
     if (Is(w[0], "clip")) {
-        if (!WantArgs(nw, 2, w[0], err, errCap) || !SimParseHex(w[1].p, w[1].n, &cmd->text, err, errCap)) return 0;
+        if (!WantArgs(nw, 2, w[0], err, errCap) || !SimParseHex(w[1].p, w[1].n, &cmd->text, err, errCap))
+            return 0;
     } else {
         if (nw != 2 && nw != 3) {
             snprintf(err, errCap, "clip-random takes N [SEED]");
@@ -245,11 +261,13 @@ static int ParseClip(const Word *w, size_t nw, SimControlCommand *cmd, char *err
 static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *err, size_t errCap)
 {
     if (Is(w[0], "hostile-fatal")) {
-        if (!WantArgs(nw, 2, w[0], err, errCap)) return 0;
+        if (!WantArgs(nw, 2, w[0], err, errCap))
+            return 0;
         const int kind = HostileFatalParse(w[1].p, w[1].n);
         if (kind < 0) {
-            snprintf(err, errCap, "unknown kind; one of unknown-required short-login short-screen too-long "
-                                  "screen-narrow screen-depth screen-huge");
+            snprintf(err, errCap,
+                     "unknown kind; one of unknown-required short-login short-screen too-long "
+                     "screen-narrow screen-depth screen-huge");
             return 0;
         }
         HostileFatalBytes(kind, &cmd->bytes);
@@ -258,13 +276,15 @@ static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(w[0], "flood")) {
-        if (!WantArgs(nw, 3, w[0], err, errCap)) return 0;
+        if (!WantArgs(nw, 3, w[0], err, errCap))
+            return 0;
         cmd->fatal = HostileFloodParse(w[1].p, w[1].n);
         if (cmd->fatal < 0) {
             snprintf(err, errCap, "unknown kind; one of cursor-pos cursor-shape restart palette lights ft-replies");
             return 0;
         }
-        if (!ParseUints(w + 2, 1, kFloodCountMax, &cmd->count, "count", err, errCap)) return 0;
+        if (!ParseUints(w + 2, 1, kFloodCountMax, &cmd->count, "count", err, errCap))
+            return 0;
         if (cmd->count == 0) {
             snprintf(err, errCap, "count must be at least 1");
             return 0;
@@ -283,7 +303,8 @@ static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *
         snprintf(err, errCap, "count must be at least 1");
         return 0;
     }
-    if (nw == 4 && !ParseSkip(w[3], &cmd->skip, err, errCap)) return 0;
+    if (nw == 4 && !ParseSkip(w[3], &cmd->skip, err, errCap))
+        return 0;
     if (cmd->skip == (1u << kHostileKinds) - 1) {
         snprintf(err, errCap, "every kind is left out");
         return 0;
@@ -296,7 +317,8 @@ static int ParseHostile(const Word *w, size_t nw, SimControlCommand *cmd, char *
 static std::string RestOfLine(const char *line, size_t len, const Word &w)
 {
     size_t end = len;
-    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+    while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+        end--;
     return w.p < line + end ? std::string(w.p, (size_t)(line + end - w.p)) : std::string();
 }
 
@@ -310,7 +332,8 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
         uint32_t v[2];
         std::vector<uint8_t> attr;
         if (nw < 4 || !ParseUints(w + 1, 2, 32767, v, "width and height", err, errCap)) {
-            if (nw < 4) snprintf(err, errCap, "console-open takes W H ATTR [PATH]");
+            if (nw < 4)
+                snprintf(err, errCap, "console-open takes W H ATTR [PATH]");
             return 0;
         }
         if (v[0] == 0 || v[1] == 0 || v[0] * v[1] > kConsoleMaxCells) {
@@ -322,17 +345,20 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
             return 0;
         }
         std::string digits = std::string(w[3].n % 2 ? "0" : "") + std::string(w[3].p, w[3].n);
-        if (!SimParseHex(digits.data(), digits.size(), &attr, err, errCap)) return 0;
+        if (!SimParseHex(digits.data(), digits.size(), &attr, err, errCap))
+            return 0;
         cmd->attr = (uint16_t)(attr.size() == 2 ? attr[0] << 8 | attr[1] : attr[0]);
         cmd->width = (uint16_t)v[0];
         cmd->height = (uint16_t)v[1];
-        if (nw > 4) cmd->path = RestOfLine(line, len, w[4]);
+        if (nw > 4)
+            cmd->path = RestOfLine(line, len, w[4]);
         cmd->kind = kCtlConsoleOpen;
         return 1;
     }
     if (Is(name, "console-line")) {
         if (nw < 2 || !ParseUints(w + 1, 1, 32767, &cmd->row, "row", err, errCap)) {
-            if (nw < 2) snprintf(err, errCap, "console-line takes ROW [TEXT]");
+            if (nw < 2)
+                snprintf(err, errCap, "console-line takes ROW [TEXT]");
             return 0;
         }
         // The text starts one blank after the row, so that it may begin with blanks.
@@ -373,7 +399,8 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
     }
     if (Is(name, "console-starts")) {
         if (nw < 2 || nw > 3 || !ParseUints(w + 1, 1, kConsoleStartsMax, &cmd->count, "N", err, errCap)) {
-            if (nw < 2 || nw > 3) snprintf(err, errCap, "console-starts takes N [WxH,WxH...]");
+            if (nw < 2 || nw > 3)
+                snprintf(err, errCap, "console-starts takes N [WxH,WxH...]");
             return 0;
         }
         if (cmd->count == 0) {
@@ -383,7 +410,8 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
         const std::string list = nw == 3 ? std::string(w[2].p, w[2].n) : std::string("1x1");
         for (size_t at = 0; at <= list.size();) {
             size_t end = list.find(',', at);
-            if (end == std::string::npos) end = list.size();
+            if (end == std::string::npos)
+                end = list.size();
             unsigned wd = 0, ht = 0;
             char tail = 0;
             const std::string one = list.substr(at, end - at);
@@ -400,7 +428,8 @@ static int ParseConsole(const char *line, size_t len, const Word *w, size_t nw, 
         cmd->kind = kCtlConsoleStarts;
         return 1;
     }
-    if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+    if (!WantArgs(nw, 1, name, err, errCap))
+        return 0;
     cmd->kind = kCtlConsoleClose;
     return 1;
 }
@@ -425,15 +454,19 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     cmd->row = 0;
     memset(cmd->cursor, 0, sizeof cmd->cursor);
     cmd->sizes.clear();
-    if (len && line[len - 1] == '\r') len--;
+    if (len && line[len - 1] == '\r')
+        len--;
     Word w[kMaxWords];
     size_t nw = 0;
     int tooMany = 0;
     for (size_t i = 0; i < len;) {
-        while (i < len && (line[i] == ' ' || line[i] == '\t')) i++;
-        if (i == len) break;
+        while (i < len && (line[i] == ' ' || line[i] == '\t'))
+            i++;
+        if (i == len)
+            break;
         size_t start = i;
-        while (i < len && line[i] != ' ' && line[i] != '\t') i++;
+        while (i < len && line[i] != ' ' && line[i] != '\t')
+            i++;
         if (nw == kMaxWords) {
             tooMany = 1;
             break;
@@ -457,7 +490,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             return 0;
         }
         size_t end = len;
-        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+            end--;
         cmd->path.assign(w[1].p, (size_t)(line + end - w[1].p));
         cmd->kind = Is(name, "dump") ? kCtlDump : kCtlFrame;
         return 1;
@@ -469,7 +503,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             return 0;
         }
         size_t end = len;
-        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t')) end--;
+        while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+            end--;
         cmd->path.assign(w[2].p, (size_t)(line + end - w[2].p));
         cmd->kind = kCtlFtAttr;
         return 1;
@@ -499,7 +534,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         }
         if (nw == 2) {
             char text[24] = "";
-            if (w[1].n < sizeof text) memcpy(text, w[1].p, w[1].n);  // longer: refused as empty
+            if (w[1].n < sizeof text)
+                memcpy(text, w[1].p, w[1].n); // longer: refused as empty
             if (!SimParseGeometry(text, &cmd->width, &cmd->height, &cmd->bpp)) {
                 snprintf(err, errCap, "screen must be WxHxBPP");
                 return 0;
@@ -513,7 +549,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     if (Is(name, "fill")) {
         cmd->kind = kCtlFill;
         cmd->on = 0;
-        if (nw == 2 && Is(w[1], "off")) return 1;
+        if (nw == 2 && Is(w[1], "off"))
+            return 1;
         std::vector<uint8_t> rgb;
         if (!WantArgs(nw, 6, name, err, errCap) || !ParseUints(w + 1, 4, 65535, cmd->rect, "a coordinate", err, errCap))
             return 0;
@@ -527,7 +564,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
     }
     if (Is(name, "close") || Is(name, "quit") || Is(name, "pause") || Is(name, "resume") || Is(name, "sent-tiles") ||
         Is(name, "stall") || Is(name, "unstall")) {
-        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 1, name, err, errCap))
+            return 0;
         cmd->kind = Is(name, "close")     ? kCtlClose
                     : Is(name, "quit")    ? kCtlQuit
                     : Is(name, "pause")   ? kCtlPause
@@ -538,7 +576,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "send")) {
-        if (!WantArgs(nw, 4, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 4, name, err, errCap))
+            return 0;
         uint32_t type, required;
         if (!ParseUint(w[1], 0xFFFFFFFFu, &type)) {
             snprintf(err, errCap, "type must be a number from 0 to 4294967295");
@@ -549,7 +588,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             return 0;
         }
         std::vector<uint8_t> payload;
-        if (!SimParseHex(w[3].p, w[3].n, &payload, err, errCap)) return 0;
+        if (!SimParseHex(w[3].p, w[3].n, &payload, err, errCap))
+            return 0;
         if (payload.size() > kMaxPayloadSize) {
             snprintf(err, errCap, "payload of %zu bytes is over %u", payload.size(), (unsigned)kMaxPayloadSize);
             return 0;
@@ -560,8 +600,10 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "raw")) {
-        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
-        if (!SimParseHex(w[1].p, w[1].n, &cmd->bytes, err, errCap)) return 0;
+        if (!WantArgs(nw, 2, name, err, errCap))
+            return 0;
+        if (!SimParseHex(w[1].p, w[1].n, &cmd->bytes, err, errCap))
+            return 0;
         if (cmd->bytes.empty()) {
             snprintf(err, errCap, "raw needs at least one byte");
             return 0;
@@ -570,7 +612,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "wait-login") || Is(name, "wait-synced")) {
-        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 2, name, err, errCap))
+            return 0;
         if (!ParseUint(w[1], kCtlWaitMaxSeconds, &cmd->seconds)) {
             snprintf(err, errCap, "seconds must be a number from 0 to %d", kCtlWaitMaxSeconds);
             return 0;
@@ -579,15 +622,17 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "lights") || Is(name, "cursor-std") || Is(name, "cursor-pos") || Is(name, "cursor-shape") ||
-        Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input") ||
-        Is(name, "wait-settings") || Is(name, "wait-files"))
+        Is(name, "cursor-follow") || Is(name, "screens") || Is(name, "wait-input") || Is(name, "wait-settings") ||
+        Is(name, "wait-files"))
         return ParsePointerCommand(w, nw, cmd, err, errCap);
     if (Is(name, "hostile") || Is(name, "hostile-fatal") || Is(name, "flood"))
         return ParseHostile(w, nw, cmd, err, errCap);
-    if (Is(name, "clip") || Is(name, "clip-random")) return ParseClip(w, nw, cmd, err, errCap);
+    if (Is(name, "clip") || Is(name, "clip-random"))
+        return ParseClip(w, nw, cmd, err, errCap);
     if (Is(name, "ft-stop") || Is(name, "ft-corrupt") || Is(name, "ft-short-head") || Is(name, "ft-oversize") ||
         Is(name, "ft-early") || Is(name, "ft-ragged")) {
-        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 1, name, err, errCap))
+            return 0;
         cmd->kind = Is(name, "ft-stop")         ? kCtlFtStop
                     : Is(name, "ft-corrupt")    ? kCtlFtCorrupt
                     : Is(name, "ft-short-head") ? kCtlFtShortHead
@@ -597,7 +642,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "settings-answer")) {
-        if (!WantArgs(nw, 2, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 2, name, err, errCap))
+            return 0;
         const int kind = SimSettingsFaultParse(w[1].p, w[1].n);
         if (kind < 0) {
             snprintf(err, errCap, "unknown kind; one of refused unfinished overfull");
@@ -608,7 +654,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
         return 1;
     }
     if (Is(name, "ft-damaged")) {
-        if (!WantArgs(nw, 1, name, err, errCap)) return 0;
+        if (!WantArgs(nw, 1, name, err, errCap))
+            return 0;
         cmd->kind = kCtlFtDamaged;
         return 1;
     }
@@ -618,7 +665,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             return 0;
         }
         cmd->value = kFtEndlessDefaultMs;
-        if (nw == 2 && !ParseUints(w + 1, 1, kFtDelayMax, &cmd->value, "milliseconds", err, errCap)) return 0;
+        if (nw == 2 && !ParseUints(w + 1, 1, kFtDelayMax, &cmd->value, "milliseconds", err, errCap))
+            return 0;
         cmd->kind = kCtlFtEndless;
         return 1;
     }
@@ -634,7 +682,8 @@ int SimParseControl(const char *line, size_t len, SimControlCommand *cmd, char *
             snprintf(err, errCap, "ft-questions takes a count and optionally now");
             return 0;
         }
-        if (!ParseUints(w + 1, 1, kFtQuestionsMax, &cmd->value, "count", err, errCap)) return 0;
+        if (!ParseUints(w + 1, 1, kFtQuestionsMax, &cmd->value, "count", err, errCap))
+            return 0;
         if (cmd->value == 0) {
             snprintf(err, errCap, "count must be at least 1");
             return 0;

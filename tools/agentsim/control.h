@@ -159,28 +159,28 @@ enum { kCtlWaitMaxSeconds = 3600, kCtlWaitInputDefaultSeconds = 30 };
 
 struct SimControlCommand {
     int kind;
-    std::vector<uint8_t> bytes;  // restart, send, raw, lights, cursor-*: what goes to the viewer
-    uint32_t seconds;            // wait-login, wait-synced, wait-input, wait-settings, wait-files
-    uint32_t count;              // wait-input: input events in all; wait-settings: transfers;
-                                 // wait-files: files; hostile, flood: packets; console-starts
-    uint32_t seed, skip;         // hostile: generator seed, mask of kinds left out
-    int fatal;                   // hostile-fatal: the kind (HostileFatal); flood: HostileFloodKind
-    int on;                      // cursor-follow; ft-questions: now
-    uint8_t screenCount;         // screens
-    int hasCurrent;              // screens: K was given
+    std::vector<uint8_t> bytes; // restart, send, raw, lights, cursor-*: what goes to the viewer
+    uint32_t seconds;           // wait-login, wait-synced, wait-input, wait-settings, wait-files
+    uint32_t count;             // wait-input: input events in all; wait-settings: transfers;
+                                // wait-files: files; hostile, flood: packets; console-starts
+    uint32_t seed, skip;        // hostile: generator seed, mask of kinds left out
+    int fatal;                  // hostile-fatal: the kind (HostileFatal); flood: HostileFloodKind
+    int on;                     // cursor-follow; ft-questions: now
+    uint8_t screenCount;        // screens
+    int hasCurrent;             // screens: K was given
     uint8_t screenCurrent;
-    int announce;                // screens: restart given; bytes hold PKT_DESKTOP_RESTART
-    int newScreen;               // restart: the geometry below replaces the screen
+    int announce;  // screens: restart given; bytes hold PKT_DESKTOP_RESTART
+    int newScreen; // restart: the geometry below replaces the screen
     uint16_t width, height, bpp;
-    std::string path;            // dump, frame, ft-attr, ft-path: the rest of the line
-    uint32_t value;              // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
-                                 // ft-delay, ft-endless: milliseconds; ft-questions: how many;
-                                 // settings-answer: the SimSettingsFault
-    std::vector<uint8_t> text;   // clip, clip-random: the text; bytes hold its chunks;
-                                 // console-line: the row's text
-    uint16_t attr;               // console-open
-    uint32_t row;                // console-line
-    uint32_t rect[4];            // fill: x, y, width, height (on: given; 0: fill off)
+    std::string path;          // dump, frame, ft-attr, ft-path: the rest of the line
+    uint32_t value;            // ft-error: the kind; ft-attr: the attributes; ft-split: entries;
+                               // ft-delay, ft-endless: milliseconds; ft-questions: how many;
+                               // settings-answer: the SimSettingsFault
+    std::vector<uint8_t> text; // clip, clip-random: the text; bytes hold its chunks;
+                               // console-line: the row's text
+    uint16_t attr;             // console-open
+    uint32_t row;              // console-line
+    uint32_t rect[4];          // fill: x, y, width, height (on: given; 0: fill off)
     uint8_t rgb[3];
     uint32_t cursor[4];          // console-cursor: x, y, size, visible
     std::vector<uint16_t> sizes; // console-starts: width, height pairs

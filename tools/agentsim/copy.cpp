@@ -222,7 +222,7 @@ int SimCopyBusy(const SimFiles *f)
 int SimCopyTakes(const SimFiles *f, uint32_t type)
 {
     if (f->copy.burstLeft)
-        return 1;  // every request waits for the questions' answers
+        return 1; // every request waits for the questions' answers
     if (type == PKT_FT_FILE_BEGIN || type == PKT_FT_FILE_DATA || type == PKT_FT_DOWNLOAD || type == PKT_FT_ABORT)
         return 1;
     return type == PKT_FT_ANSWER && f->asking == kSimAskNone &&
@@ -252,7 +252,7 @@ void SimCopyTick(SimFiles *f, double now, std::vector<uint8_t> *out)
 double SimCopyDue(const SimFiles *f)
 {
     if (f->copy.aheadTick)
-        return SimCopyClock();  // the next chunk is to be sealed in the loop's next pass
+        return SimCopyClock(); // the next chunk is to be sealed in the loop's next pass
     return f->copy.held.empty() ? 0 : f->copy.heldUntil;
 }
 
@@ -313,8 +313,8 @@ static int WritePlain(SimFiles *f, const uint8_t *p, size_t n, std::string *log,
     return 1;
 }
 
-static int OpenedChunk(SimFiles *f, int ok, const char *why, const uint8_t *plain, size_t n, int last,
-                       std::string *log, std::vector<uint8_t> *out)
+static int OpenedChunk(SimFiles *f, int ok, const char *why, const uint8_t *plain, size_t n, int last, std::string *log,
+                       std::vector<uint8_t> *out)
 {
     SimCopy *c = &f->copy;
     if (!ok) {
@@ -451,10 +451,14 @@ static int Retry(SimFiles *f, int step, std::string *log, std::vector<uint8_t> *
         rest.swap(c->unwritten);
         return WritePlain(f, rest.data(), rest.size(), log, out);
     }
-    case kSimCopyStepUpFinish: return FinishUpload(f, log, out);
-    case kSimCopyStepDownStart: return SimDownloadStart(f, log, out);
-    case kSimCopyStepDownFile: return SimDownloadFile(f, log, out);
-    default: return SimDownloadChunk(f, log, out);
+    case kSimCopyStepUpFinish:
+        return FinishUpload(f, log, out);
+    case kSimCopyStepDownStart:
+        return SimDownloadStart(f, log, out);
+    case kSimCopyStepDownFile:
+        return SimDownloadFile(f, log, out);
+    default:
+        return SimDownloadChunk(f, log, out);
     }
 }
 
@@ -656,7 +660,7 @@ static int FileBegin(SimFiles *f, const SessPacketHeader *h, const uint8_t *payl
     *log += JsonEnd(&j);
     if (b.first)
         c->yesToAll = 0;
-    HeldBegin(f, &b);  // points into the held copy, which outlives this packet
+    HeldBegin(f, &b); // points into the held copy, which outlives this packet
     return UploadBegin(f, &b, 0, log, out);
 }
 
@@ -702,7 +706,7 @@ int SimCopyHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload
             DropUpload(f, "the viewer cancelled (PKT_FT_ABORT)", log);
             c->lateAnswer = c->asking != kSimCopyAskNone;
             c->asking = kSimCopyAskNone;
-            c->held.clear();  // an acknowledgement not yet sent is one the viewer no longer waits for
+            c->held.clear(); // an acknowledgement not yet sent is one the viewer no longer waits for
         }
         return 1;
     }
@@ -717,7 +721,7 @@ int SimCopyHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payload
         PacketLine(&j, h);
         JsonCStr(&j, "answer", AnswerName(kind));
         *log += JsonEnd(&j);
-        if (c->asking == kSimCopyAskNone) {  // to a question the viewer gave up on
+        if (c->asking == kSimCopyAskNone) { // to a question the viewer gave up on
             c->lateAnswer = 0;
             return 1;
         }

@@ -28,8 +28,8 @@ using SimDigest = std::unique_ptr<EVP_MD_CTX, SimDigestFree>;
 enum : uint32_t { kSimFtOversizeLen = 40000, kSimFtShortHeadLen = 40 };
 
 struct SimCopyItem {
-    std::string host;      // on this machine
-    std::string relative;  // as the viewer gets it: "name\sub\file.txt"
+    std::string host;     // on this machine
+    std::string relative; // as the viewer gets it: "name\sub\file.txt"
     int directory;
 };
 
@@ -37,18 +37,18 @@ struct SimCopy {
     // What the last packet sent waits for (kSimCopyAsk* in copyparts.h) and, for a
     // PKT_FT_ERROR, the step its Retry repeats.
     int asking, step;
-    std::string askPath;            // the Windows path that question is about
-    int lateAnswer;                 // a question the viewer abandoned may still be answered
-    int yesToAll;                   // upload: no more overwrite questions this operation
-    std::vector<uint8_t> question;  // the upload packet a question holds back (whole)
+    std::string askPath;           // the Windows path that question is about
+    int lateAnswer;                // a question the viewer abandoned may still be answered
+    int yesToAll;                  // upload: no more overwrite questions this operation
+    std::vector<uint8_t> question; // the upload packet a question holds back (whole)
 
     // Upload: the file being written.
-    int upFd;                        // -1: none
-    std::string upTemp, upHost, upWin;  // temporary file, target, target's Windows path
+    int upFd;                          // -1: none
+    std::string upTemp, upHost, upWin; // temporary file, target, target's Windows path
     uint32_t upAttributes;
     uint64_t upCreated, upWritten;
-    int upLast;                      // the chunk being written was the last
-    std::vector<uint8_t> unwritten;  // opened bytes a failed write left
+    int upLast;                     // the chunk being written was the last
+    std::vector<uint8_t> unwritten; // opened bytes a failed write left
     FtFileReceiver rx;
     SimDigest upSha;
 
@@ -57,40 +57,40 @@ struct SimCopy {
     FtDownload request;
     std::vector<SimCopyItem> todo;
     size_t index;
-    int dlFirst;  // the next begin packet is the operation's first
-    int dlFd;     // -1: none
-    uint64_t dlOffset;  // plaintext bytes sent so far
-    uint64_t dlRead;    // plaintext bytes read and sealed, the chunk sealed ahead too
+    int dlFirst;       // the next begin packet is the operation's first
+    int dlFd;          // -1: none
+    uint64_t dlOffset; // plaintext bytes sent so far
+    uint64_t dlRead;   // plaintext bytes read and sealed, the chunk sealed ahead too
     uint32_t dlPackets;
     // The next packet, sealed while the viewer opens the one before: the loop pass after
     // a packet went (aheadTick) seals it, so sealing never holds back what is sent.
     std::vector<uint8_t> ahead;
     size_t aheadPlain;
     int aheadLast;
-    uint32_t ticks, aheadTick;  // aheadTick 0: nothing to seal ahead
-    std::string aheadLog;       // lines of the faults sealed into it
+    uint32_t ticks, aheadTick; // aheadTick 0: nothing to seal ahead
+    std::string aheadLog;      // lines of the faults sealed into it
     FtFileBegin dlMeta;
     FtFileSender tx;
     SimDigest dlSha;
-    int dlCorrupt, dlShortHead, dlEarly, dlRagged;  // faults taken for this file
+    int dlCorrupt, dlShortHead, dlEarly, dlRagged; // faults taken for this file
 
     // Armed by the control channel, each for the next time it applies.
     int armCorrupt, armShortHead, armOversize, armPath, armEarly, armRagged;
-    std::string pathText;       // the relative path armPath sends
-    uint32_t delayMs;           // before each packet the copy sends; 0: none
-    std::vector<uint8_t> held;  // packets waiting out the delay
+    std::string pathText;      // the relative path armPath sends
+    uint32_t delayMs;          // before each packet the copy sends; 0: none
+    std::vector<uint8_t> held; // packets waiting out the delay
     double heldUntil;
-    uint32_t armQuestions;      // ft-questions N: sent at the next copied file
+    uint32_t armQuestions; // ft-questions N: sent at the next copied file
 
     // A burst of PKT_FT_CONFIRM_OVERWRITE: until each has its answer, nothing else is
     // served. All answered yes resumes the step the burst held up; a stop ends the copy.
-    uint32_t burstLeft;         // answers still owed
+    uint32_t burstLeft; // answers still owed
     uint32_t burstSent;
-    uint32_t burstKinds[4];     // the answers by kind: yes, yes to all, no, go on
-    int burstStep;              // kSimCopyStep* to resume; -1: nothing (sent when told)
+    uint32_t burstKinds[4]; // the answers by kind: yes, yes to all, no, go on
+    int burstStep;          // kSimCopyStep* to resume; -1: nothing (sent when told)
     std::string burstPath;
 
-    uint32_t filesDone;  // files wholly sent or received, all connections
+    uint32_t filesDone; // files wholly sent or received, all connections
 };
 
 void SimCopyInit(SimCopy *c);

@@ -29,8 +29,7 @@ static int SendableName(const char *name)
 }
 
 // The tree under host, each folder before its contents, names sorted; links left out.
-static void Walk(const std::string &host, const std::string &relative, std::vector<SimCopyItem> *todo,
-                 std::string *log)
+static void Walk(const std::string &host, const std::string &relative, std::vector<SimCopyItem> *todo, std::string *log)
 {
     DIR *dir = opendir(host.c_str());
     if (!dir)
@@ -94,8 +93,7 @@ static void SendFilePacket(SimFiles *f, const uint8_t *p, size_t n, std::string 
 
 // Reads and seals the file's next chunk, with the faults armed for it. 1 with the packet,
 // or 0 with *error (errno) for a read, or -1 when the envelope failed.
-static int SealNext(SimCopy *c, uint8_t *packet, size_t *len, size_t *plainLen, int *last, int *error,
-                    std::string *log)
+static int SealNext(SimCopy *c, uint8_t *packet, size_t *len, size_t *plainLen, int *last, int *error, std::string *log)
 {
     static uint8_t plain[kFtChunkPlain];
     const SimCopyItem &it = c->todo[c->index];
@@ -135,7 +133,7 @@ static int SealNext(SimCopy *c, uint8_t *packet, size_t *len, size_t *plainLen, 
         SimCopyInjected("ragged", SimCopyItemPath(c, it).c_str(), log);
     }
     if (*last && c->dlCorrupt) {
-        packet[*len - 1] ^= 0x5A;  // the last byte of the padding block
+        packet[*len - 1] ^= 0x5A; // the last byte of the padding block
         SimCopyInjected("corrupt", SimCopyItemPath(c, it).c_str(), log);
     }
     return 1;
@@ -217,7 +215,7 @@ static int SendFolder(SimFiles *f, std::string *log, std::vector<uint8_t> *out)
     const SimCopyItem &it = c->todo[c->index];
     struct stat st;
     if (lstat(it.host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        c->index++;  // gone since the walk
+        c->index++; // gone since the walk
         return NextItem(f, log, out);
     }
     auto m = f->meta.find(it.host);
@@ -370,7 +368,7 @@ int SimDownloadAnswer(SimFiles *f, int kind, std::string *log, std::vector<uint8
     SimCopy *c = &f->copy;
     c->asking = kSimCopyAskNone;
     const SimCopyItem &it = c->todo[c->index];
-    const int whole = !it.directory && c->tx.ended && c->ahead.empty();  // the last chunk has gone
+    const int whole = !it.directory && c->tx.ended && c->ahead.empty(); // the last chunk has gone
     if (kind == FT_ANSWER_NO) {
         if (whole)
             FileSent(f, it, kind, log);

@@ -13,16 +13,19 @@ static_assert(5 + 2 * kSimCursorMaskLen == kCursorShapeLen, "masks fill the payl
 int ArrowPixel(int x, int y)
 {
     if (y < 16) {
-        if (x > y) return 0;
+        if (x > y)
+            return 0;
         return (x == 0 || x == y || y == 15) ? 1 : 2;
     }
-    if (y < 22 && x >= 5 && x <= 8) return (x == 5 || x == 8 || y == 21) ? 1 : 2;
+    if (y < 22 && x >= 5 && x <= 8)
+        return (x == 5 || x == 8 || y == 21) ? 1 : 2;
     return 0;
 }
 
 int BoxPixel(int x, int y)
 {
-    if (x >= 16 || y >= 16) return 0;
+    if (x >= 16 || y >= 16)
+        return 0;
     return (x < 2 || x > 13 || y < 2 || y > 13) ? 1 : 2;
 }
 
@@ -35,11 +38,13 @@ void SimCursorPattern(int pattern, uint8_t andMask[kSimCursorMaskLen], uint8_t x
     for (int y = 0; y < kSide; y++)
         for (int x = 0; x < kSide; x++) {
             int v = pattern == kSimCursorBox ? BoxPixel(x, y) : ArrowPixel(x, y);
-            if (!v) continue;
+            if (!v)
+                continue;
             const int at = y * kRowBytes + x / 8;
             const uint8_t bit = (uint8_t)(0x80 >> (x % 8));
             andMask[at] &= (uint8_t)~bit;
-            if (v == 2) xorMask[at] |= bit;
+            if (v == 2)
+                xorMask[at] |= bit;
         }
 }
 

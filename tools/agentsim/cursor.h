@@ -6,7 +6,7 @@
 #include "session/packet.h"
 
 enum { kSimCursorArrow = 0, kSimCursorBox };
-enum { kSimCursorMaskLen = 128 };  // 32 rows of 4 bytes, top row first
+enum { kSimCursorMaskLen = 128 }; // 32 rows of 4 bytes, top row first
 
 // AND and XOR masks of a built-in pattern, leftmost pixel in the top bit. Outside the
 // shape AND is 1 and XOR 0 (transparent); the shape has a black outline (AND 0, XOR 0)

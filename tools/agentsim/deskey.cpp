@@ -52,19 +52,21 @@ int SimRecoverDesKey(EVP_PKEY *key, const uint8_t block[64], uint8_t desKey[8])
     uint8_t plain[64];
     size_t outLen = sizeof plain;
     EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(key, nullptr);
-    int ok = ctx && EVP_PKEY_decrypt_init(ctx) > 0 &&
-             EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) > 0 &&
+    int ok = ctx && EVP_PKEY_decrypt_init(ctx) > 0 && EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) > 0 &&
              EVP_PKEY_decrypt(ctx, plain, &outLen, block, 64) > 0 && outLen == 64;
     EVP_PKEY_CTX_free(ctx);
     if (!ok) {
-        ERR_clear_error();  // a hostile block (value above the modulus) lands here
+        ERR_clear_error(); // a hostile block (value above the modulus) lands here
         return 0;
     }
     // 00 02 <at least 8 nonzero> 00 <key>
-    if (plain[0] != 0 || plain[1] != 2) return 0;
+    if (plain[0] != 0 || plain[1] != 2)
+        return 0;
     size_t i = 2;
-    while (i < 64 && plain[i] != 0) i++;
-    if (i == 64 || i - 2 < 8 || 64 - (i + 1) != 8) return 0;
+    while (i < 64 && plain[i] != 0)
+        i++;
+    if (i == 64 || i - 2 < 8 || 64 - (i + 1) != 8)
+        return 0;
     memcpy(desKey, plain + i + 1, 8);
     return 1;
 }

@@ -17,11 +17,12 @@ static int KindIndex(uint32_t type)
     return type == PKT_SCREEN_XOR_PART ? 0 : type == PKT_SCREEN_XOR_RLE_PART ? 1 : 2;
 }
 
-
 static void PaletteEntries(const SimOptions *opt, uint8_t entries[1024])
 {
-    if (opt->customPalette) CustomPaletteEntries(entries);
-    else DefaultPaletteEntries(entries);
+    if (opt->customPalette)
+        CustomPaletteEntries(entries);
+    else
+        DefaultPaletteEntries(entries);
 }
 
 void SimAppendPalette(const SimOptions *opt, std::vector<uint8_t> *out)
@@ -52,7 +53,7 @@ int DesktopStart(SimDesktop *d, const SimOptions *opt, std::string *why)
     if (depth == 8) {
         PaletteEntries(opt, d->palette);
         uint8_t table[1024];
-        StorePalette(d->palette, table);  // the viewer's own reading of the entries
+        StorePalette(d->palette, table); // the viewer's own reading of the entries
         ColourMapInit(&d->colours, depth, table);
     } else {
         memset(d->palette, 0, sizeof d->palette);
@@ -68,18 +69,17 @@ int DesktopStart(SimDesktop *d, const SimOptions *opt, std::string *why)
     return 1;
 }
 
-void DesktopHold(SimDesktop *d)
-{
-    d->gridSeen = 0;
-}
+void DesktopHold(SimDesktop *d) { d->gridSeen = 0; }
 
 void DesktopSetRange(SimDesktop *d, const uint8_t payload[4], int grid)
 {
     d->range = SimTileRange{payload[0], payload[1], payload[2], payload[3]};
-    if (!grid) return;
+    if (!grid)
+        return;
     // A view grid follows every build of the viewer's desktop, also one for screen
     // information that no client information asked for: its tiles are black again.
-    for (std::vector<uint8_t> &m : d->model) std::fill(m.begin(), m.end(), 0);
+    for (std::vector<uint8_t> &m : d->model)
+        std::fill(m.begin(), m.end(), 0);
     memset(d->sent, 0, sizeof d->sent);
     d->gridSeen = 1;
 }
@@ -94,12 +94,16 @@ int DesktopVisible(const SimDesktop *d, int row, int column)
 
 uint16_t TileGetPixel(const TileGeometry *g, int depth, const uint8_t *bits, int x, int y)
 {
-    const uint8_t *row = bits + (size_t)(g->height - 1 - y) * g->stride;  // bottom-up rows
+    const uint8_t *row = bits + (size_t)(g->height - 1 - y) * g->stride; // bottom-up rows
     switch (depth) {
-    case 1: return (uint16_t)(row[x / 8] >> (7 - x % 8) & 1);
-    case 4: return (uint16_t)(row[x / 2] >> (x % 2 ? 0 : 4) & 15);
-    case 8: return row[x];
-    default: return GetU16LE(row + 2 * x);
+    case 1:
+        return (uint16_t)(row[x / 8] >> (7 - x % 8) & 1);
+    case 4:
+        return (uint16_t)(row[x / 2] >> (x % 2 ? 0 : 4) & 15);
+    case 8:
+        return row[x];
+    default:
+        return GetU16LE(row + 2 * x);
     }
 }
 
@@ -117,14 +121,18 @@ void TileSetPixel(const TileGeometry *g, int depth, uint8_t *bits, int x, int y,
         row[x / 2] = (uint8_t)((row[x / 2] & ~(15 << shift)) | (v & 15) << shift);
         break;
     }
-    case 8: row[x] = (uint8_t)v; break;
-    default: PutU16LE(row + 2 * x, v);
+    case 8:
+        row[x] = (uint8_t)v;
+        break;
+    default:
+        PutU16LE(row + 2 * x, v);
     }
 }
 
 void DesktopLoadFrame(SimDesktop *d, const uint16_t *pixels)
 {
-    if (!d->served) return;
+    if (!d->served)
+        return;
     const int depth = d->layout.depth, W = d->layout.width;
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
@@ -134,9 +142,11 @@ void DesktopLoadFrame(SimDesktop *d, const uint16_t *pixels)
                 const uint16_t *src = pixels + (size_t)(g->y + y) * W + g->x;
                 if (depth == 8) {
                     uint8_t *row = bits + (size_t)(g->height - 1 - y) * g->stride;
-                    for (int x = 0; x < g->width; x++) row[x] = (uint8_t)src[x];
+                    for (int x = 0; x < g->width; x++)
+                        row[x] = (uint8_t)src[x];
                 } else {
-                    for (int x = 0; x < g->width; x++) TileSetPixel(g, depth, bits, x, y, src[x]);
+                    for (int x = 0; x < g->width; x++)
+                        TileSetPixel(g, depth, bits, x, y, src[x]);
                 }
             }
         }
@@ -144,14 +154,16 @@ void DesktopLoadFrame(SimDesktop *d, const uint16_t *pixels)
 
 size_t DesktopRound(SimDesktop *d, std::vector<uint8_t> *out)
 {
-    if (!d->served || !d->gridSeen) return 0;
+    if (!d->served || !d->gridSeen)
+        return 0;
     const int depth = d->layout.depth;
     size_t parts = 0;
     TilePart part;
     for (int r = 0; r < kTileGridSize; r++)
         for (int c = 0; c < kTileGridSize; c++) {
             const int i = r * kTileGridSize + c;
-            if (!DesktopVisible(d, r, c) || d->model[i] == d->frame[i]) continue;
+            if (!DesktopVisible(d, r, c) || d->model[i] == d->frame[i])
+                continue;
             const TileGeometry *g = &d->layout.tiles[r][c];
             if (!TilePartBuild(g, depth, r, c, d->model[i].data(), d->frame[i].data(), !d->sent[i], &part)) {
                 d->mismatches++;
@@ -160,9 +172,12 @@ size_t DesktopRound(SimDesktop *d, std::vector<uint8_t> *out)
             SimAppendPacket(part.type, part.payload.data(), part.payload.size(), out);
             const uint8_t *data = part.payload.data() + 2;
             const size_t len = part.payload.size() - 2;
-            if (part.type == PKT_SCREEN_XOR_PART) ApplyXorPart(g, d->model[i].data(), data, len);
-            else ApplyRlePart(g, d->model[i].data(), data, len, depth / 8, part.type == PKT_SCREEN_XOR_RLE_PART);
-            if (d->model[i] != d->frame[i]) d->mismatches++;
+            if (part.type == PKT_SCREEN_XOR_PART)
+                ApplyXorPart(g, d->model[i].data(), data, len);
+            else
+                ApplyRlePart(g, d->model[i].data(), data, len, depth / 8, part.type == PKT_SCREEN_XOR_RLE_PART);
+            if (d->model[i] != d->frame[i])
+                d->mismatches++;
             d->sent[i] = 1;
             const int k = KindIndex(part.type);
             d->partCount[k]++;
@@ -175,9 +190,11 @@ size_t DesktopRound(SimDesktop *d, std::vector<uint8_t> *out)
 
 int DesktopInSync(const SimDesktop *d)
 {
-    if (!d->served) return 1;
+    if (!d->served)
+        return 1;
     for (int i = 0; i < kTileCount; i++)
-        if (DesktopVisible(d, i / kTileGridSize, i % kTileGridSize) && d->model[i] != d->frame[i]) return 0;
+        if (DesktopVisible(d, i / kTileGridSize, i % kTileGridSize) && d->model[i] != d->frame[i])
+            return 0;
     return 1;
 }
 

@@ -14,24 +14,24 @@
 #include "tools/agentsim/picture.h"
 
 struct SimTileRange {
-    uint8_t firstColumn, columnCount, firstRow, rowCount;  // {0,0,0,0}: nothing visible
+    uint8_t firstColumn, columnCount, firstRow, rowCount; // {0,0,0,0}: nothing visible
 };
 
-enum { kSimPartKinds = 3 };  // types 5, 7 and 8, in that order
+enum { kSimPartKinds = 3 }; // types 5, 7 and 8, in that order
 
 struct SimDesktop {
-    int served;             // the last screen info announced a geometry parts can serve
-    int gridSeen;           // PKT_VIEW_GRID came after that screen info: parts may flow
+    int served;   // the last screen info announced a geometry parts can serve
+    int gridSeen; // PKT_VIEW_GRID came after that screen info: parts may flow
     SimTileRange range;
     TileLayout layout;
-    SimColourMap colours;   // the table the viewer paints with (default, or the palette sent)
-    uint8_t palette[1024];  // PKT_PALETTE entries (r, g, b, 0) when the depth is 8
-    std::vector<uint8_t> model[kTileCount];  // tile buffers in the viewer's layout
+    SimColourMap colours;                   // the table the viewer paints with (default, or the palette sent)
+    uint8_t palette[1024];                  // PKT_PALETTE entries (r, g, b, 0) when the depth is 8
+    std::vector<uint8_t> model[kTileCount]; // tile buffers in the viewer's layout
     std::vector<uint8_t> frame[kTileCount];
-    uint8_t sent[kTileCount];                // a part went out for the tile
-    uint32_t partsCounted;                   // parts since the last sent-tiles query
-    uint32_t mismatches;                     // tiles whose model missed the frame after a part
-    uint64_t partCount[kSimPartKinds], partBytes[kSimPartKinds];  // since the last summary
+    uint8_t sent[kTileCount];                                    // a part went out for the tile
+    uint32_t partsCounted;                                       // parts since the last sent-tiles query
+    uint32_t mismatches;                                         // tiles whose model missed the frame after a part
+    uint64_t partCount[kSimPartKinds], partBytes[kSimPartKinds]; // since the last summary
 };
 
 // The whole PKT_PALETTE packet for an 8-bit screen (the default or custom table).

@@ -6,16 +6,13 @@
 
 #include "session/packet.h"
 
-static int SamePixel(const uint8_t *a, const uint8_t *b, size_t B)
-{
-    return a[0] == b[0] && (B == 1 || a[1] == b[1]);
-}
+static int SamePixel(const uint8_t *a, const uint8_t *b, size_t B) { return a[0] == b[0] && (B == 1 || a[1] == b[1]); }
 
 static void EmitRepeat(const uint8_t *pixel, size_t n, size_t B, std::vector<uint8_t> *out)
 {
     while (n) {
         size_t k = n < (size_t)kRleRepeatMax ? n : (size_t)kRleRepeatMax;
-        out->push_back((uint8_t)(0x80 | k >> 8));  // the high bit keeps a count under 256 from reading as a literal
+        out->push_back((uint8_t)(0x80 | k >> 8)); // the high bit keeps a count under 256 from reading as a literal
         out->push_back((uint8_t)(k & 0xFF));
         out->insert(out->end(), pixel, pixel + B);
         n -= k;
@@ -38,13 +35,15 @@ static void EmitLiteral(const uint8_t *pixels, size_t n, size_t B, std::vector<u
 size_t RleEncode(const uint8_t *pixels, size_t count, int bytesPerPixel, std::vector<uint8_t> *out)
 {
     const size_t B = (size_t)bytesPerPixel, n = count, before = out->size();
-    if (n == 0 || (B != 1 && B != 2)) return 0;
+    if (n == 0 || (B != 1 && B != 2))
+        return 0;
     // run[i]: equal pixels from i on. closed[i] / open[i]: fewest bytes for pixels i..n-1
     // with no literal open / with a literal open (its header paid) at i.
     std::vector<uint32_t> run(n), closed(n + 1), open(n + 1);
     std::vector<uint8_t> repeatAt(n), closeAt(n + 1);
     run[n - 1] = 1;
-    for (size_t i = n - 1; i-- > 0;) run[i] = SamePixel(pixels + i * B, pixels + (i + 1) * B, B) ? run[i + 1] + 1 : 1;
+    for (size_t i = n - 1; i-- > 0;)
+        run[i] = SamePixel(pixels + i * B, pixels + (i + 1) * B, B) ? run[i + 1] + 1 : 1;
     closed[n] = open[n] = 0;
     closeAt[n] = 1;
     for (size_t i = n; i-- > 0;) {
@@ -65,7 +64,8 @@ size_t RleEncode(const uint8_t *pixels, size_t count, int bytesPerPixel, std::ve
             continue;
         }
         const size_t start = i++;
-        while (i < n && !closeAt[i]) i++;
+        while (i < n && !closeAt[i])
+            i++;
         EmitLiteral(pixels + start * B, i - start, B, out);
     }
     return out->size() - before;
@@ -77,10 +77,7 @@ void TilePack(const TileGeometry *g, const uint8_t *bits, uint8_t *packed)
         memcpy(packed + (size_t)r * g->lineBytes, bits + (size_t)r * g->stride, g->lineBytes);
 }
 
-size_t TilePartMax(const TileGeometry *g)
-{
-    return 2 + (size_t)g->height * g->lineBytes;
-}
+size_t TilePartMax(const TileGeometry *g) { return 2 + (size_t)g->height * g->lineBytes; }
 
 static void StartPart(TilePart *part, uint32_t type, int row, int column)
 {
@@ -90,14 +87,15 @@ static void StartPart(TilePart *part, uint32_t type, int row, int column)
     part->payload.push_back((uint8_t)row);
 }
 
-int TilePartBuild(const TileGeometry *g, int depth, int row, int column, const uint8_t *held,
-                  const uint8_t *want, int first, TilePart *part)
+int TilePartBuild(const TileGeometry *g, int depth, int row, int column, const uint8_t *held, const uint8_t *want,
+                  int first, TilePart *part)
 {
     const size_t n = (size_t)g->height * g->lineBytes;
     std::vector<uint8_t> wantPacked(n), delta(n);
     TilePack(g, want, wantPacked.data());
     TilePack(g, held, delta.data());
-    for (size_t i = 0; i < n; i++) delta[i] ^= wantPacked[i];
+    for (size_t i = 0; i < n; i++)
+        delta[i] ^= wantPacked[i];
 
     if (depth == 8 || depth == 16) {
         const int B = depth / 8;
@@ -123,7 +121,8 @@ int TilePartBuild(const TileGeometry *g, int depth, int row, int column, const u
             return 1;
         }
     }
-    if (2 + n > kMaxPayloadSize) return 0;
+    if (2 + n > kMaxPayloadSize)
+        return 0;
     StartPart(part, PKT_SCREEN_XOR_PART, row, column);
     part->payload.insert(part->payload.end(), delta.begin(), delta.end());
     return 1;

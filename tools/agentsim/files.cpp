@@ -285,7 +285,7 @@ static void SendListing(SimFiles *f, int d, const std::string &host, const std::
         packets++;
         at = count = 0;
         if (!complete)
-            i--;  // the entry that did not fit opens the next packet
+            i--; // the entry that did not fit opens the next packet
     }
     if (endless || damaged) {
         JsonLine k;
@@ -296,7 +296,7 @@ static void SendListing(SimFiles *f, int d, const std::string &host, const std::
     }
     if (endless) {
         f->endless = 1;
-        f->endlessNext = 1e-9;  // due at once (0 means none)
+        f->endlessNext = 1e-9; // due at once (0 means none)
         f->endlessPackets = packets;
         f->endlessEntries = entries.size();
     }
@@ -403,9 +403,10 @@ static void SendResult(uint32_t type, int success, const char *text, std::string
 {
     JsonLine j;
     JsonBegin(&j, "ft_result");
-    JsonCStr(&j, "op", type == PKT_FT_SET_ATTRIBUTES_RESULT ? "set_attributes"
-                       : type == PKT_FT_RENAME_RESULT      ? "rename"
-                                                           : "create_dir");
+    JsonCStr(&j, "op",
+             type == PKT_FT_SET_ATTRIBUTES_RESULT ? "set_attributes"
+             : type == PKT_FT_RENAME_RESULT       ? "rename"
+                                                  : "create_dir");
     JsonBool(&j, "success", success);
     JsonCStr(&j, "text", text);
     *log += JsonEnd(&j);
@@ -423,7 +424,8 @@ int SimFilesSetAttributes(SimFiles *f, const char *winPath, uint32_t attributes,
     if (lstat(host.c_str(), &st) != 0)
         return Refuse(why, kNotFound);
     SimFileMeta &m = f->meta[host];
-    m.attributes = (attributes & kFtAttributeMask & ~kFtAttrDirectory) | (S_ISDIR(st.st_mode) ? (uint32_t)kFtAttrDirectory : 0u);
+    m.attributes =
+        (attributes & kFtAttributeMask & ~kFtAttrDirectory) | (S_ISDIR(st.st_mode) ? (uint32_t)kFtAttrDirectory : 0u);
     return 1;
 }
 
@@ -543,7 +545,7 @@ static void Collect(const std::string &host, std::vector<std::string> *todo)
             closedir(dir);
             std::sort(names.begin(), names.end());
             for (const std::string &n : names)
-                Collect(host + "/" + n, todo);  // a link is removed as itself, never followed
+                Collect(host + "/" + n, todo); // a link is removed as itself, never followed
         }
     }
     todo->push_back(host);
@@ -619,8 +621,8 @@ static void StartDelete(SimFiles *f, std::string *log, std::vector<uint8_t> *out
         return;
     }
     if (host == f->root[d] || lstat(host.c_str(), &st) != 0) {
-        SendError(f, 1, f->request.path, host == f->root[d] ? "Access is denied." : kNotFound, kSimAskErrorRestart,
-                  log, out);
+        SendError(f, 1, f->request.path, host == f->root[d] ? "Access is denied." : kNotFound, kSimAskErrorRestart, log,
+                  out);
         return;
     }
     Collect(host, &f->todo);
@@ -660,26 +662,27 @@ int SimFilesIsType(uint32_t type)
     return (type >= PKT_FT_LIST_DIR && type <= PKT_FT_DOWNLOAD && type != PKT_SESSION_STAMP) || type == PKT_FT_ABORT;
 }
 
-void SimFilesArmError(SimFiles *f, int kind)
-{
-    f->armedError = kind;
-}
+void SimFilesArmError(SimFiles *f, int kind) { f->armedError = kind; }
 
-void SimFilesArmStop(SimFiles *f)
-{
-    f->armedStop = 1;
-}
+void SimFilesArmStop(SimFiles *f) { f->armedStop = 1; }
 
 static uint32_t FixedLen(uint32_t type)
 {
     switch (type) {
-    case PKT_FT_LIST_DIR: return kFtListDirLen;
-    case PKT_FT_SET_ATTRIBUTES: return kFtSetAttributesLen;
-    case PKT_FT_RENAME: return kFtRenameLen;
-    case PKT_FT_CREATE_DIR: return kFtCreateDirLen;
-    case PKT_FT_DELETE: return kFtDeleteLen;
-    case PKT_FT_ANSWER: return kFtAnswerLen;
-    default: return 0;
+    case PKT_FT_LIST_DIR:
+        return kFtListDirLen;
+    case PKT_FT_SET_ATTRIBUTES:
+        return kFtSetAttributesLen;
+    case PKT_FT_RENAME:
+        return kFtRenameLen;
+    case PKT_FT_CREATE_DIR:
+        return kFtCreateDirLen;
+    case PKT_FT_DELETE:
+        return kFtDeleteLen;
+    case PKT_FT_ANSWER:
+        return kFtAnswerLen;
+    default:
+        return 0;
     }
 }
 
@@ -741,10 +744,11 @@ int SimFilesHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payloa
         break;
     case PKT_FT_ANSWER:
         if ((ok = ParseFtAnswer(h, payload, &kind, &why)))
-            JsonCStr(&j, "answer", kind == FT_ANSWER_YES           ? "yes"
-                                   : kind == FT_ANSWER_YES_TO_ALL ? "yes_to_all"
-                                   : kind == FT_ANSWER_NO         ? "no"
-                                                                  : "go_on");
+            JsonCStr(&j, "answer",
+                     kind == FT_ANSWER_YES          ? "yes"
+                     : kind == FT_ANSWER_YES_TO_ALL ? "yes_to_all"
+                     : kind == FT_ANSWER_NO         ? "no"
+                                                    : "go_on");
         break;
     }
     if (!ok) {
@@ -768,10 +772,14 @@ int SimFilesHandle(SimFiles *f, const SessPacketHeader *h, const uint8_t *payloa
         SimCopyReset(f, "dropped for another request", log);
     }
     switch (h->dwType) {
-    case PKT_FT_LIST_DIR: return HandleListDir(f, &m.list, log, out);
-    case PKT_FT_SET_ATTRIBUTES: return HandleSetAttributes(f, &m.attr, log, out);
-    case PKT_FT_RENAME: return HandleRename(f, &m.ren, log, out);
-    case PKT_FT_CREATE_DIR: return HandleCreateDir(f, &m.mk, log, out);
+    case PKT_FT_LIST_DIR:
+        return HandleListDir(f, &m.list, log, out);
+    case PKT_FT_SET_ATTRIBUTES:
+        return HandleSetAttributes(f, &m.attr, log, out);
+    case PKT_FT_RENAME:
+        return HandleRename(f, &m.ren, log, out);
+    case PKT_FT_CREATE_DIR:
+        return HandleCreateDir(f, &m.mk, log, out);
     default:
         if (m.del.first)
             f->yesToAll = 0;

@@ -24,8 +24,8 @@ enum : uint32_t { kSimFtSplitDefault = 100, kSimFtDrives = 2 };
 enum { kSimAskNone, kSimAskConfirm, kSimAskErrorRestart, kSimAskErrorRetry };
 
 struct SimFileMeta {
-    uint32_t attributes;  // Windows bits; the directory bit follows the host
-    uint64_t created;     // FILETIME; 0: the host's modification time
+    uint32_t attributes; // Windows bits; the directory bit follows the host
+    uint64_t created;    // FILETIME; 0: the host's modification time
 };
 
 struct SimFiles {
@@ -41,16 +41,16 @@ struct SimFiles {
     FtDelete request;              // the item being deleted
     std::vector<std::string> todo; // host paths of the item still to delete, children first
     // Armed by the control channel for the next delete item or copied file.
-    int armedError;                // error kind, -1: none
-    int armedStop;                 // end the next item with PKT_FT_ACK continue 0
-    uint32_t requests;             // file-service requests handled
+    int armedError;    // error kind, -1: none
+    int armedStop;     // end the next item with PKT_FT_ACK continue 0
+    uint32_t requests; // file-service requests handled
     // Listing faults armed for the next listing, and the endless one under way.
     int armEndless, armDamaged;
-    uint32_t endlessMs;            // the pause between its PKT_FT_DIR_LISTING_MORE packets
-    int endless;                   // a listing that never completes is being sent
-    double endlessNext;            // when its next packet may go
+    uint32_t endlessMs; // the pause between its PKT_FT_DIR_LISTING_MORE packets
+    int endless;        // a listing that never completes is being sent
+    double endlessNext; // when its next packet may go
     uint64_t endlessPackets, endlessEntries;
-    SimCopy copy;                  // uploads and downloads
+    SimCopy copy; // uploads and downloads
 };
 
 // roots[i] may be NULL. Refuses (0, err) a folder that does not exist.

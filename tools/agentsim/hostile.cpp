@@ -12,9 +12,9 @@
 #include "tools/agentsim/cursor.h"
 
 const uint32_t kHostileTypes[kHostileOther] = {
-    PKT_LOGIN_REPLY,     PKT_SCREEN_INFO,     PKT_SCREEN_XOR_PART, PKT_SCREEN_XOR_RLE_PART,
-    PKT_SCREEN_RLE_PART, PKT_PALETTE,         PKT_KEYBOARD_LIGHTS, PKT_DESKTOP_RESTART,
-    PKT_CURSOR_STANDARD, PKT_CURSOR_SHAPE,    PKT_CURSOR_POS,      PKT_CLIPBOARD_TEXT,  PKT_CONSOLE_STOP,
+    PKT_LOGIN_REPLY, PKT_SCREEN_INFO,     PKT_SCREEN_XOR_PART, PKT_SCREEN_XOR_RLE_PART, PKT_SCREEN_RLE_PART,
+    PKT_PALETTE,     PKT_KEYBOARD_LIGHTS, PKT_DESKTOP_RESTART, PKT_CURSOR_STANDARD,     PKT_CURSOR_SHAPE,
+    PKT_CURSOR_POS,  PKT_CLIPBOARD_TEXT,  PKT_CONSOLE_STOP,
 };
 
 // Unasked, out of place or malformed, these must be refused or dropped as the viewer
@@ -26,17 +26,31 @@ static const std::vector<uint32_t> &LaterTypes()
         std::vector<uint32_t> v;
         for (int owner : {kOwnerConsole, kOwnerAgentSettings, kOwnerFileTransfer})
             for (size_t i = 0; i < kPacketRouteCount; i++)
-                if (kPacketRoutes[i].owner == owner) v.push_back(kPacketRoutes[i].type);
+                if (kPacketRoutes[i].owner == owner)
+                    v.push_back(kPacketRoutes[i].type);
         return v;
     }();
     return types;
 }
 
-static const char *const kKindNames[kHostileKinds] = {"1", "3", "5", "7", "8", "9", "11", "13", "14", "15", "28",
-                                                      "17", "later", "other"};
+static const char *const kKindNames[kHostileKinds] = {"1",  "3",  "5",  "7",  "8",  "9",     "11",
+                                                      "13", "14", "15", "28", "17", "later", "other"};
 
-enum { kKindLogin, kKindScreen, kKindXor, kKindXorRle, kKindRle, kKindPalette, kKindLights, kKindRestart,
-       kKindCursorStd, kKindCursorShape, kKindCursorPos, kKindClip, kKindLater };
+enum {
+    kKindLogin,
+    kKindScreen,
+    kKindXor,
+    kKindXorRle,
+    kKindRle,
+    kKindPalette,
+    kKindLights,
+    kKindRestart,
+    kKindCursorStd,
+    kKindCursorShape,
+    kKindCursorPos,
+    kKindClip,
+    kKindLater
+};
 
 // Shares out of 1000. Parts are cheap for the viewer and the richest in cases; screen
 // information and restarts rebuild 1,024 windows each and palettes repaint them all,
@@ -50,16 +64,15 @@ enum { kRestartBurstMax = 24 };
 int HostileKindOf(uint32_t type)
 {
     for (uint32_t later : LaterTypes())
-        if (later == type) return kHostileLater;
+        if (later == type)
+            return kHostileLater;
     for (int k = 0; k < kHostileOther; k++)
-        if (kHostileTypes[k] == type) return k;
+        if (kHostileTypes[k] == type)
+            return k;
     return kHostileOther;
 }
 
-const char *HostileKindName(int kind)
-{
-    return kind >= 0 && kind < kHostileKinds ? kKindNames[kind] : "?";
-}
+const char *HostileKindName(int kind) { return kind >= 0 && kind < kHostileKinds ? kKindNames[kind] : "?"; }
 
 static uint64_t Next(HostileStream *s)
 {
@@ -70,15 +83,9 @@ static uint64_t Next(HostileStream *s)
 }
 
 // 0..n-1; n is at most 2^32, so the modulo bias is far below anything a test sees.
-static uint32_t Below(HostileStream *s, uint64_t n)
-{
-    return (uint32_t)(Next(s) % n);
-}
+static uint32_t Below(HostileStream *s, uint64_t n) { return (uint32_t)(Next(s) % n); }
 
-static uint32_t Pick(HostileStream *s, const uint32_t *values, size_t n)
-{
-    return values[Below(s, n)];
-}
+static uint32_t Pick(HostileStream *s, const uint32_t *values, size_t n) { return values[Below(s, n)]; }
 
 static void FillRandom(HostileStream *s, uint8_t *p, size_t n)
 {
@@ -98,7 +105,8 @@ int HostileInit(HostileStream *s, uint64_t seed, uint32_t count, uint32_t skip, 
                 uint16_t depth)
 {
     const uint32_t all = (1u << kHostileKinds) - 1;
-    if (count == 0 || count > kHostileCountMax || (skip & all) == all) return 0;
+    if (count == 0 || count > kHostileCountMax || (skip & all) == all)
+        return 0;
     memset(s, 0, sizeof *s);
     s->state = seed;
     s->left = count;
@@ -116,15 +124,29 @@ static uint32_t PickLength(HostileStream *s, uint32_t S, uint32_t min)
 {
     uint32_t n;
     switch (Below(s, 10)) {
-    case 0: n = 0; break;
-    case 1: n = S ? S - 1 : 0; break;
-    case 2: n = S + 1; break;
-    case 3: n = Below(s, 2 * (uint64_t)S + 17); break;
-    case 4: n = Below(s, (uint64_t)kMaxPayloadSize + 1); break;
-    case 5: n = kMaxPayloadSize; break;
-    default: n = S;
+    case 0:
+        n = 0;
+        break;
+    case 1:
+        n = S ? S - 1 : 0;
+        break;
+    case 2:
+        n = S + 1;
+        break;
+    case 3:
+        n = Below(s, 2 * (uint64_t)S + 17);
+        break;
+    case 4:
+        n = Below(s, (uint64_t)kMaxPayloadSize + 1);
+        break;
+    case 5:
+        n = kMaxPayloadSize;
+        break;
+    default:
+        n = S;
     }
-    if (n > kMaxPayloadSize) n = kMaxPayloadSize;
+    if (n > kMaxPayloadSize)
+        n = kMaxPayloadSize;
     return n < min ? S : n;
 }
 
@@ -145,7 +167,8 @@ static void Payload(HostileStream *s, uint32_t len, const uint8_t *head, size_t 
 {
     p->assign(len, 0);
     FillRandom(s, p->data(), len);
-    if (headLen && len) memcpy(p->data(), head, headLen < len ? headLen : len);
+    if (headLen && len)
+        memcpy(p->data(), head, headLen < len ? headLen : len);
 }
 
 // Tile addresses: mostly on the grid with the edges favoured, sometimes off it.
@@ -163,7 +186,8 @@ static void PickAddress(HostileStream *s, int *row, int *column)
 // off the grid or the screen unknown.
 static uint32_t TileBytes(HostileStream *s, int row, int column)
 {
-    if (!s->layoutValid || row >= kTileGridSize || column >= kTileGridSize) return Below(s, 8192);
+    if (!s->layoutValid || row >= kTileGridSize || column >= kTileGridSize)
+        return Below(s, 8192);
     const TileGeometry *g = &s->layout.tiles[row][column];
     return (uint32_t)g->height * g->lineBytes;
 }
@@ -175,14 +199,26 @@ static void XorPart(HostileStream *s, std::vector<uint8_t> *out)
     const uint32_t exact = 2 + TileBytes(s, row, column);
     uint32_t n;
     switch (Below(s, 10)) {
-    case 0: n = Below(s, 3); break;  // no room for the address, or nothing after it
-    case 1: n = exact - 1; break;
-    case 2: n = exact + 1; break;
-    case 3: n = Below(s, (uint64_t)kMaxPayloadSize + 1); break;
-    case 4: n = kMaxPayloadSize; break;
-    default: n = exact;
+    case 0:
+        n = Below(s, 3);
+        break; // no room for the address, or nothing after it
+    case 1:
+        n = exact - 1;
+        break;
+    case 2:
+        n = exact + 1;
+        break;
+    case 3:
+        n = Below(s, (uint64_t)kMaxPayloadSize + 1);
+        break;
+    case 4:
+        n = kMaxPayloadSize;
+        break;
+    default:
+        n = exact;
     }
-    if (n > kMaxPayloadSize) n = kMaxPayloadSize;
+    if (n > kMaxPayloadSize)
+        n = kMaxPayloadSize;
     const uint8_t head[2] = {(uint8_t)column, (uint8_t)row};
     std::vector<uint8_t> p;
     Payload(s, n, head, 2, &p);
@@ -195,18 +231,28 @@ static void RlePart(HostileStream *s, uint32_t type, std::vector<uint8_t> *out)
     int row, column;
     PickAddress(s, &row, &column);
     const uint32_t tile = TileBytes(s, row, column);
-    const uint32_t B = 1 + Below(s, 2);  // the viewer's depth decides; both sizes reach it
+    const uint32_t B = 1 + Below(s, 2); // the viewer's depth decides; both sizes reach it
     uint32_t target;
     switch (Below(s, 6)) {
-    case 0: target = Below(s, 3); break;
-    case 1: target = 2 + Below(s, 64); break;
-    case 2: target = Below(s, (uint64_t)kMaxPayloadSize + 1); break;
-    case 3: target = kMaxPayloadSize; break;
-    default: target = 2 + tile / 4 + Below(s, tile / 2 + 16);
+    case 0:
+        target = Below(s, 3);
+        break;
+    case 1:
+        target = 2 + Below(s, 64);
+        break;
+    case 2:
+        target = Below(s, (uint64_t)kMaxPayloadSize + 1);
+        break;
+    case 3:
+        target = kMaxPayloadSize;
+        break;
+    default:
+        target = 2 + tile / 4 + Below(s, tile / 2 + 16);
     }
-    if (target > kMaxPayloadSize) target = kMaxPayloadSize;
+    if (target > kMaxPayloadSize)
+        target = kMaxPayloadSize;
     std::vector<uint8_t> p = {(uint8_t)column, (uint8_t)row};
-    if (Below(s, 8) == 0) {  // plain noise
+    if (Below(s, 8) == 0) { // plain noise
         const size_t at = p.size();
         p.resize(target > at ? target : at);
         FillRandom(s, p.data() + at, p.size() - at);
@@ -216,11 +262,11 @@ static void RlePart(HostileStream *s, uint32_t type, std::vector<uint8_t> *out)
         FillRandom(s, px, 2);
         uint32_t count;
         switch (Below(s, 8)) {
-        case 0:  // literal of no pixels
+        case 0: // literal of no pixels
             p.insert(p.end(), {0, 0, 0});
             break;
         case 1:
-        case 2: {  // literal, sometimes longer than what follows
+        case 2: { // literal, sometimes longer than what follows
             count = Below(s, 4) ? 1 + Below(s, 64) : Below(s, 4) ? 0xFFFF : Below(s, 0x10000);
             p.insert(p.end(), {0, (uint8_t)count, (uint8_t)(count >> 8)});
             const size_t at = p.size(), want = (size_t)count * B, room = target > at ? target - at : 0;
@@ -229,29 +275,31 @@ static void RlePart(HostileStream *s, uint32_t type, std::vector<uint8_t> *out)
             break;
         }
         case 3:
-        case 4:  // repeat of a 15-bit count
+        case 4: // repeat of a 15-bit count
             count = Below(s, 3) ? 1 + Below(s, 300) : 0x7FFF;
             p.insert(p.end(), {(uint8_t)(0x80 | count >> 8), (uint8_t)count});
             p.insert(p.end(), px, px + B);
             break;
-        case 5:  // repeat whose first byte lacks the high bit, or of no pixels
+        case 5: // repeat whose first byte lacks the high bit, or of no pixels
             if (Below(s, 2))
                 p.insert(p.end(), {(uint8_t)(1 + Below(s, 0x7F)), (uint8_t)Below(s, 256)});
             else
                 p.insert(p.end(), {0x80, 0});
             p.insert(p.end(), px, px + B);
             break;
-        case 6:  // one repeat for the whole tile and then some
+        case 6: // one repeat for the whole tile and then some
             count = tile / B + Below(s, 3);
-            if (count > 0x7FFF) count = 0x7FFF;
+            if (count > 0x7FFF)
+                count = 0x7FFF;
             p.insert(p.end(), {(uint8_t)(0x80 | count >> 8), (uint8_t)count});
             p.insert(p.end(), px, px + B);
             break;
-        default:  // a record cut short
+        default: // a record cut short
             p.push_back(px[0] ? px[0] : 1);
         }
     }
-    if (p.size() > target) p.resize(target);
+    if (p.size() > target)
+        p.resize(target);
     Emit(s, type, Below(s, 2), p, out);
 }
 
@@ -261,7 +309,7 @@ static void LoginReply(HostileStream *s, std::vector<uint8_t> *out)
     uint8_t head[4];
     PutU32LE(head, Pick(s, statuses, 7));
     std::vector<uint8_t> p;
-    Payload(s, PickLength(s, kLoginReplyLen, kLoginReplyLen), head, 4, &p);  // the name has no terminator
+    Payload(s, PickLength(s, kLoginReplyLen, kLoginReplyLen), head, 4, &p); // the name has no terminator
     Emit(s, PKT_LOGIN_REPLY, Below(s, 2), p, out);
 }
 
@@ -270,7 +318,7 @@ static void ScreenInfo(HostileStream *s, std::vector<uint8_t> *out)
 {
     static const uint32_t sides[] = {32, 33, 63, 64, 100, 257, 1023, 2047, 2048};
     static const uint16_t formats[][2] = {{1, 1}, {1, 4}, {1, 8}, {1, 16}, {4, 1}, {2, 2},
-                                          {2, 4}, {8, 1}, {2, 8}, {4, 4}, {16, 1}};  // planes, bits
+                                          {2, 4}, {8, 1}, {2, 8}, {4, 4},  {16, 1}}; // planes, bits
     uint16_t side[2];
     for (uint16_t &v : side) {
         const uint32_t any = kHostileSideMin + Below(s, kHostileSideMax - kHostileSideMin + 1);
@@ -282,9 +330,9 @@ static void ScreenInfo(HostileStream *s, std::vector<uint8_t> *out)
     PutU16LE(head + 2, side[1]);
     PutU16LE(head + 4, f[0]);
     PutU16LE(head + 6, f[1]);
-    PutU16LE(head + 8, (uint16_t)Next(s));  // display depth: shown, never used
-    head[10] = (uint8_t)Next(s);             // screen count
-    head[11] = (uint8_t)Next(s);             // current screen
+    PutU16LE(head + 8, (uint16_t)Next(s)); // display depth: shown, never used
+    head[10] = (uint8_t)Next(s);           // screen count
+    head[11] = (uint8_t)Next(s);           // current screen
     std::vector<uint8_t> p;
     Payload(s, PickLength(s, kScreenInfoLen, kScreenInfoLen), head, sizeof head, &p);
     Emit(s, PKT_SCREEN_INFO, Below(s, 2), p, out);
@@ -305,7 +353,7 @@ static void Restart(HostileStream *s, std::vector<uint8_t> *out)
 static void CursorShape(HostileStream *s, std::vector<uint8_t> *out)
 {
     static const uint32_t widths[] = {0, 1, 8, 16, 17, 32, 33, 64, 255};
-    static const uint32_t heights[] = {0, 1, 2, 32, 63, 64, 65, 66, 128, 255};  // both masks: twice the cursor's
+    static const uint32_t heights[] = {0, 1, 2, 32, 63, 64, 65, 66, 128, 255}; // both masks: twice the cursor's
     const uint8_t head[5] = {(uint8_t)Next(s), (uint8_t)Next(s),
                              (uint8_t)(Below(s, 4) ? Pick(s, widths, 9) : Below(s, 256)),
                              (uint8_t)(Below(s, 4) ? Pick(s, heights, 10) : Below(s, 256)), (uint8_t)Next(s)};
@@ -317,8 +365,8 @@ static void CursorShape(HostileStream *s, std::vector<uint8_t> *out)
 // Values where signed and unsigned readings part, and where 16-bit window coordinates wrap.
 static uint32_t EdgeValue(HostileStream *s)
 {
-    static const uint32_t values[] = {0,          1,          14,         15,         0x7FFF,     0x8000,
-                                      0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+    static const uint32_t values[] = {0,      1,       14,         15,         0x7FFF,     0x8000,
+                                      0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
     return Below(s, 4) ? Pick(s, values, 12) : (uint32_t)Next(s);
 }
 
@@ -345,8 +393,7 @@ static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
         count = s->clipCount;
         length = index + 1 < count ? kClipChunkMax : total - index * kClipChunkMax;
     } else if (r < 5) {
-        static const uint32_t totals[] = {1, 2, kClipChunkMax - 1, kClipChunkMax, kClipChunkMax + 1,
-                                          3 * kClipChunkMax};
+        static const uint32_t totals[] = {1, 2, kClipChunkMax - 1, kClipChunkMax, kClipChunkMax + 1, 3 * kClipChunkMax};
         total = Below(s, 2) ? Pick(s, totals, 6) : 1 + Below(s, 40000);
         s->clipTotal = total;
         s->clipCount = ClipChunkCount(total);
@@ -355,8 +402,9 @@ static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
         count = s->clipCount;
         length = count > 1 ? kClipChunkMax : total;
     } else {
-        static const uint32_t totals[] = {0, 1, kClipChunkMax, kClipChunkMax + 1, kClipTextMax - 1, kClipTextMax,
-                                          kClipTextMax + 1, 0x7FFFFFFF, 0xFFFFFFFE, 0xFFFFFFFF};
+        static const uint32_t totals[] = {
+            0,          1,          kClipChunkMax, kClipChunkMax + 1, kClipTextMax - 1, kClipTextMax, kClipTextMax + 1,
+            0x7FFFFFFF, 0xFFFFFFFE, 0xFFFFFFFF};
         total = Below(s, 4) ? Pick(s, totals, 10) : (uint32_t)Next(s);
         const uint32_t fits = ClipChunkCount(total);
         const uint32_t counts[] = {0, 1, fits, fits + 1, fits ? fits - 1 : 0, 0xFFFFFFFF};
@@ -365,7 +413,7 @@ static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
         index = Below(s, 4) ? Pick(s, indexes, 6) : EdgeValue(s);
         const uint32_t lengths[] = {0, 1, kClipChunkMax - 1, kClipChunkMax, kClipChunkMax + 1, total, 0xFFFFFFFF};
         length = Below(s, 4) ? Pick(s, lengths, 7) : EdgeValue(s);
-        s->clipNext = s->clipCount;  // a sound text in progress is broken by now
+        s->clipNext = s->clipCount; // a sound text in progress is broken by now
     }
     uint8_t head[kClipChunkHead];
     PutU32LE(head, total);
@@ -375,14 +423,26 @@ static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
     const uint32_t exact = length <= kClipChunkMax ? kClipChunkHead + length : kClipChunkHead + kClipChunkMax;
     uint32_t n;
     switch (Below(s, 14)) {
-    case 0: n = Below(s, kClipChunkHead + 1); break;
-    case 1: n = exact - 1; break;
-    case 2: n = exact + 1; break;
-    case 3: n = Below(s, (uint64_t)kMaxPayloadSize + 1); break;
-    case 4: n = kMaxPayloadSize; break;
-    default: n = exact;
+    case 0:
+        n = Below(s, kClipChunkHead + 1);
+        break;
+    case 1:
+        n = exact - 1;
+        break;
+    case 2:
+        n = exact + 1;
+        break;
+    case 3:
+        n = Below(s, (uint64_t)kMaxPayloadSize + 1);
+        break;
+    case 4:
+        n = kMaxPayloadSize;
+        break;
+    default:
+        n = exact;
     }
-    if (n > kMaxPayloadSize) n = kMaxPayloadSize;
+    if (n > kMaxPayloadSize)
+        n = kMaxPayloadSize;
     std::vector<uint8_t> p;
     Payload(s, n, head, sizeof head, &p);
     Emit(s, PKT_CLIPBOARD_TEXT, Below(s, 2), p, out);
@@ -390,12 +450,13 @@ static void ClipText(HostileStream *s, std::vector<uint8_t> *out)
 
 static void Other(HostileStream *s, std::vector<uint8_t> *out)
 {
-    static const uint32_t types[] = {0,  2,  4,  6,  10, 12, 16, 18, 19, 20, 25, 29, 32, 34, 36, 38, 40,
-                                     46, 47, 48, 49, 50, 51, 53, 55, 56, 58, 59, 60, 0x7FFFFFFF, 0xFFFFFFFF};
+    static const uint32_t types[] = {0,  2,  4,  6,  10, 12, 16, 18, 19, 20, 25, 29, 32, 34,         36,        38,
+                                     40, 46, 47, 48, 49, 50, 51, 53, 55, 56, 58, 59, 60, 0x7FFFFFFF, 0xFFFFFFFF};
     uint32_t type = Pick(s, types, sizeof types / sizeof types[0]);
     if (Below(s, 4) == 0) {
         type = (uint32_t)Next(s);
-        if (IsHandledAgentType(type)) type = 0xFFFFFFFF;
+        if (IsHandledAgentType(type))
+            type = 0xFFFFFFFF;
     }
     std::vector<uint8_t> p;
     Payload(s, PickLength(s, Below(s, 600), 0), nullptr, 0, &p);
@@ -408,36 +469,67 @@ static int PickKind(HostileStream *s)
         s->burst--;
         const int parts[] = {kKindXor, kKindXorRle, kKindRle};
         const int k = parts[Below(s, 3)];
-        if (!(s->skip >> k & 1)) return k;
+        if (!(s->skip >> k & 1))
+            return k;
     }
     for (;;) {
         uint32_t r = Below(s, 1000);
         int k = 0;
-        while (r >= kWeights[k]) r -= kWeights[k++];
-        if (!(s->skip >> k & 1)) return k;
+        while (r >= kWeights[k])
+            r -= kWeights[k++];
+        if (!(s->skip >> k & 1))
+            return k;
     }
 }
 
 size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out)
 {
-    if (!s->left) return 0;
+    if (!s->left)
+        return 0;
     s->left--;
     const size_t before = out->size();
     switch (PickKind(s)) {
-    case kKindLogin: LoginReply(s, out); break;
-    case kKindScreen: ScreenInfo(s, out); break;
-    case kKindXor: XorPart(s, out); break;
-    case kKindXorRle: RlePart(s, PKT_SCREEN_XOR_RLE_PART, out); break;
-    case kKindRle: RlePart(s, PKT_SCREEN_RLE_PART, out); break;
-    case kKindPalette: Small(s, PKT_PALETTE, kPaletteLen, out); break;
-    case kKindLights: Small(s, PKT_KEYBOARD_LIGHTS, kKeyboardLightsLen, out); break;
-    case kKindRestart: Restart(s, out); break;
-    case kKindCursorStd: Small(s, PKT_CURSOR_STANDARD, kCursorStandardLen, out); break;
-    case kKindCursorShape: CursorShape(s, out); break;
-    case kKindCursorPos: Small(s, PKT_CURSOR_POS, kCursorPosLen, out); break;
-    case kKindClip: ClipText(s, out); break;
-    case kKindLater: Small(s, Pick(s, LaterTypes().data(), LaterTypes().size()), Below(s, 600), out); break;
-    default: Other(s, out);
+    case kKindLogin:
+        LoginReply(s, out);
+        break;
+    case kKindScreen:
+        ScreenInfo(s, out);
+        break;
+    case kKindXor:
+        XorPart(s, out);
+        break;
+    case kKindXorRle:
+        RlePart(s, PKT_SCREEN_XOR_RLE_PART, out);
+        break;
+    case kKindRle:
+        RlePart(s, PKT_SCREEN_RLE_PART, out);
+        break;
+    case kKindPalette:
+        Small(s, PKT_PALETTE, kPaletteLen, out);
+        break;
+    case kKindLights:
+        Small(s, PKT_KEYBOARD_LIGHTS, kKeyboardLightsLen, out);
+        break;
+    case kKindRestart:
+        Restart(s, out);
+        break;
+    case kKindCursorStd:
+        Small(s, PKT_CURSOR_STANDARD, kCursorStandardLen, out);
+        break;
+    case kKindCursorShape:
+        CursorShape(s, out);
+        break;
+    case kKindCursorPos:
+        Small(s, PKT_CURSOR_POS, kCursorPosLen, out);
+        break;
+    case kKindClip:
+        ClipText(s, out);
+        break;
+    case kKindLater:
+        Small(s, Pick(s, LaterTypes().data(), LaterTypes().size()), Below(s, 600), out);
+        break;
+    default:
+        Other(s, out);
     }
     return out->size() - before;
 }
@@ -450,14 +542,12 @@ static const char *const kFatalNames[kFatalKinds] = {"unknown-required", "short-
 int HostileFatalParse(const char *name, size_t len)
 {
     for (int k = 0; k < kFatalKinds; k++)
-        if (strlen(kFatalNames[k]) == len && memcmp(kFatalNames[k], name, len) == 0) return k;
+        if (strlen(kFatalNames[k]) == len && memcmp(kFatalNames[k], name, len) == 0)
+            return k;
     return -1;
 }
 
-const char *HostileFatalName(int kind)
-{
-    return kind >= 0 && kind < kFatalKinds ? kFatalNames[kind] : "?";
-}
+const char *HostileFatalName(int kind) { return kind >= 0 && kind < kFatalKinds ? kFatalNames[kind] : "?"; }
 
 static void FatalPacket(uint32_t type, uint32_t len, const uint8_t *payload, size_t have, std::vector<uint8_t> *out)
 {
@@ -489,16 +579,25 @@ void HostileFatalBytes(int kind, std::vector<uint8_t> *out)
         FatalPacket(60, sizeof p, p, sizeof p, out);
         break;
     }
-    case kFatalShortLogin: break;
-    case kFatalShortScreen: FatalScreen(1024, 768, 16, kScreenInfoLen - 1, out); break;
+    case kFatalShortLogin:
+        break;
+    case kFatalShortScreen:
+        FatalScreen(1024, 768, 16, kScreenInfoLen - 1, out);
+        break;
     case kFatalTooLong: {
-        const uint8_t p[32] = {0};  // the header alone must end it; nothing more is coming
+        const uint8_t p[32] = {0}; // the header alone must end it; nothing more is coming
         FatalPacket(PKT_SCREEN_XOR_PART, kMaxPayloadSize + 1, p, sizeof p, out);
         break;
     }
-    case kFatalScreenNarrow: FatalScreen(31, 600, 16, kScreenInfoLen, out); break;
-    case kFatalScreenDepth: FatalScreen(640, 480, 24, kScreenInfoLen, out); break;
-    case kFatalScreenHuge: FatalScreen(65535, 65535, 16, kScreenInfoLen, out); break;
+    case kFatalScreenNarrow:
+        FatalScreen(31, 600, 16, kScreenInfoLen, out);
+        break;
+    case kFatalScreenDepth:
+        FatalScreen(640, 480, 24, kScreenInfoLen, out);
+        break;
+    case kFatalScreenHuge:
+        FatalScreen(65535, 65535, 16, kScreenInfoLen, out);
+        break;
     }
 }
 
@@ -510,14 +609,12 @@ static const char *const kFloodNames[kFloodKinds] = {"cursor-pos", "cursor-shape
 int HostileFloodParse(const char *name, size_t len)
 {
     for (int k = 0; k < kFloodKinds; k++)
-        if (strlen(kFloodNames[k]) == len && memcmp(kFloodNames[k], name, len) == 0) return k;
+        if (strlen(kFloodNames[k]) == len && memcmp(kFloodNames[k], name, len) == 0)
+            return k;
     return -1;
 }
 
-const char *HostileFloodName(int kind)
-{
-    return kind >= 0 && kind < kFloodKinds ? kFloodNames[kind] : "?";
-}
+const char *HostileFloodName(int kind) { return kind >= 0 && kind < kFloodKinds ? kFloodNames[kind] : "?"; }
 
 static void FloodPacket(uint32_t type, const uint8_t *payload, uint32_t len, std::vector<uint8_t> *out)
 {
@@ -548,7 +645,9 @@ void HostileFloodBytes(int kind, uint32_t count, uint16_t width, uint16_t height
                                   p);
             FloodPacket(PKT_CURSOR_SHAPE, p, kCursorShapeLen, out);
             break;
-        case kFloodRestart: FloodPacket(PKT_DESKTOP_RESTART, p, 0, out); break;
+        case kFloodRestart:
+            FloodPacket(PKT_DESKTOP_RESTART, p, 0, out);
+            break;
         case kFloodPalette:
             for (uint32_t e = 0; e < 256; e++) {
                 p[e * 4 + 0] = (uint8_t)(e + i);

@@ -19,14 +19,14 @@ enum { kHostileSideMin = 32, kHostileSideMax = 2048 };
 enum { kHostileCountMax = 1000000 };
 
 struct HostileStream {
-    uint64_t state;             // splitmix64
-    uint32_t left;              // packets still to make
-    uint32_t skip;              // bit k: kind k is left out
-    uint16_t baseWidth, baseHeight, baseDepth;  // the screen the simulator announces
-    TileLayout layout;          // the screen the viewer is taken to show (for tile-exact sizes)
+    uint64_t state;                            // splitmix64
+    uint32_t left;                             // packets still to make
+    uint32_t skip;                             // bit k: kind k is left out
+    uint16_t baseWidth, baseHeight, baseDepth; // the screen the simulator announces
+    TileLayout layout;                         // the screen the viewer is taken to show (for tile-exact sizes)
     int layoutValid;
-    uint32_t burst;             // screen parts still to follow a restart at once
-    uint32_t clipTotal, clipCount, clipNext;  // the sound clipboard text being sent
+    uint32_t burst;                          // screen parts still to follow a restart at once
+    uint32_t clipTotal, clipCount, clipNext; // the sound clipboard text being sent
     uint64_t sent[kHostileKinds];
     uint64_t bytes;
 };
@@ -48,13 +48,13 @@ size_t HostileNext(HostileStream *s, std::vector<uint8_t> *out);
 
 // Packets the viewer must answer by ending the session.
 enum HostileFatal {
-    kFatalUnknownRequired,  // type 60 with dwRequired 1
-    kFatalShortLogin,       // PKT_LOGIN_REPLY of 38 bytes, as the answer to the next login
-    kFatalShortScreen,      // PKT_SCREEN_INFO of 11 bytes
-    kFatalTooLong,          // a header announcing one byte over the packet limit
-    kFatalScreenNarrow,     // 31 x 600 at 16 bits
-    kFatalScreenDepth,      // 640 x 480 at 24 bits
-    kFatalScreenHuge,       // 65535 x 65535 at 16 bits
+    kFatalUnknownRequired, // type 60 with dwRequired 1
+    kFatalShortLogin,      // PKT_LOGIN_REPLY of 38 bytes, as the answer to the next login
+    kFatalShortScreen,     // PKT_SCREEN_INFO of 11 bytes
+    kFatalTooLong,         // a header announcing one byte over the packet limit
+    kFatalScreenNarrow,    // 31 x 600 at 16 bits
+    kFatalScreenDepth,     // 640 x 480 at 24 bits
+    kFatalScreenHuge,      // 65535 x 65535 at 16 bits
     kFatalKinds,
 };
 // KIND names: unknown-required, short-login, short-screen, too-long, screen-narrow,
@@ -69,12 +69,12 @@ void HostileFatalBytes(int kind, std::vector<uint8_t> *out);
 // Floods: N sound packets of one kind back to back, each a little different from the
 // last so that the viewer does its real work for every one.
 enum HostileFloodKind {
-    kFloodCursorPos,    // PKT_CURSOR_POS walking over the screen
-    kFloodCursorShape,  // PKT_CURSOR_SHAPE, arrow and box by turns, hot spot moving
-    kFloodRestart,      // PKT_DESKTOP_RESTART, no payload
-    kFloodPalette,      // PKT_PALETTE, 256 entries shifting
-    kFloodLights,       // PKT_KEYBOARD_LIGHTS counting up
-    kFloodFtReplies,    // rename, folder and attribute results nobody asked for
+    kFloodCursorPos,   // PKT_CURSOR_POS walking over the screen
+    kFloodCursorShape, // PKT_CURSOR_SHAPE, arrow and box by turns, hot spot moving
+    kFloodRestart,     // PKT_DESKTOP_RESTART, no payload
+    kFloodPalette,     // PKT_PALETTE, 256 entries shifting
+    kFloodLights,      // PKT_KEYBOARD_LIGHTS counting up
+    kFloodFtReplies,   // rename, folder and attribute results nobody asked for
     kFloodKinds,
 };
 enum { kFloodCountMax = 100000 };

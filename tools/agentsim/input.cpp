@@ -10,20 +10,28 @@
 static const char *MouseName(uint32_t code)
 {
     switch (code) {
-    case kSimInputMove: return "move";
-    case kSimInputLeftDown: return "ldown";
-    case kSimInputLeftUp: return "lup";
-    case kSimInputRightDown: return "rdown";
-    case kSimInputRightUp: return "rup";
-    case kSimInputWheel: return "wheel";
-    default: return nullptr;
+    case kSimInputMove:
+        return "move";
+    case kSimInputLeftDown:
+        return "ldown";
+    case kSimInputLeftUp:
+        return "lup";
+    case kSimInputRightDown:
+        return "rdown";
+    case kSimInputRightUp:
+        return "rup";
+    case kSimInputWheel:
+        return "wheel";
+    default:
+        return nullptr;
     }
 }
 
 int SimDecodeInput(const uint8_t *payload, size_t len, SimInput *in)
 {
     memset(in, 0, sizeof *in);
-    if (len != kInputEventLen) return 0;
+    if (len != kInputEventLen)
+        return 0;
     in->code = GetU32LE(payload);
     in->wparam = GetU32LE(payload + 4);
     in->lparam = GetU32LE(payload + 8);
@@ -58,7 +66,8 @@ void SimInputFields(JsonLine *j, const SimInput *in)
         JsonUint(j, "wparam", in->wparam);
         JsonUint(j, "x", in->x);
         JsonUint(j, "y", in->y);
-        if (in->code == kSimInputWheel) JsonInt(j, "delta", in->delta);
+        if (in->code == kSimInputWheel)
+            JsonInt(j, "delta", in->delta);
     } else if (in->kind == kSimInputIsKey) {
         char flags[16];
         snprintf(flags, sizeof flags, "0x%08x", (unsigned)in->lparam);

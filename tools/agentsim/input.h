@@ -19,15 +19,15 @@ enum : uint32_t {
 enum { kSimInputOther = 0, kSimInputIsMouse, kSimInputIsKey };
 
 struct SimInput {
-    uint32_t code, wparam, lparam;  // the three words as sent
-    int kind;                       // kSimInput*
-    const char *name;               // "move" .. "wheel", "key" or "other"
-    uint16_t x, y;                  // mouse: low and high word of the position
-    int16_t delta;                  // wheel: signed high word of wparam
-    uint32_t vk;                    // key: virtual-key code (wparam)
-    uint16_t repeat;                // key: bits 0-15 of the flags
-    uint8_t scan;                   // key: bits 16-23
-    uint8_t extended, context, previous, up;  // key: bits 24, 29, 30 and 31
+    uint32_t code, wparam, lparam;           // the three words as sent
+    int kind;                                // kSimInput*
+    const char *name;                        // "move" .. "wheel", "key" or "other"
+    uint16_t x, y;                           // mouse: low and high word of the position
+    int16_t delta;                           // wheel: signed high word of wparam
+    uint32_t vk;                             // key: virtual-key code (wparam)
+    uint16_t repeat;                         // key: bits 0-15 of the flags
+    uint8_t scan;                            // key: bits 16-23
+    uint8_t extended, context, previous, up; // key: bits 24, 29, 30 and 31
 };
 
 // Decodes a payload of exactly 12 bytes; any other length returns 0 without reading.

@@ -11,13 +11,27 @@ void JsonEscape(std::string *out, const char *s, size_t len)
     for (size_t i = 0; i < len; i++) {
         unsigned char c = (unsigned char)s[i];
         switch (c) {
-        case '"': *out += "\\\""; break;
-        case '\\': *out += "\\\\"; break;
-        case '\n': *out += "\\n"; break;
-        case '\r': *out += "\\r"; break;
-        case '\t': *out += "\\t"; break;
-        case '\b': *out += "\\b"; break;
-        case '\f': *out += "\\f"; break;
+        case '"':
+            *out += "\\\"";
+            break;
+        case '\\':
+            *out += "\\\\";
+            break;
+        case '\n':
+            *out += "\\n";
+            break;
+        case '\r':
+            *out += "\\r";
+            break;
+        case '\t':
+            *out += "\\t";
+            break;
+        case '\b':
+            *out += "\\b";
+            break;
+        case '\f':
+            *out += "\\f";
+            break;
         default:
             if (c < 0x20 || c >= 0x7F) {
                 *out += "\\u00";
@@ -32,7 +46,8 @@ void JsonEscape(std::string *out, const char *s, size_t len)
 
 static void Key(JsonLine *j, const char *key)
 {
-    if (j->fields++) j->text += ',';
+    if (j->fields++)
+        j->text += ',';
     j->text += '"';
     JsonEscape(&j->text, key, strlen(key));
     j->text += "\":";
@@ -81,15 +96,13 @@ void JsonStr(JsonLine *j, const char *key, const char *s, size_t len)
     j->text += '"';
 }
 
-void JsonCStr(JsonLine *j, const char *key, const char *s)
-{
-    JsonStr(j, key, s, strlen(s));
-}
+void JsonCStr(JsonLine *j, const char *key, const char *s) { JsonStr(j, key, s, strlen(s)); }
 
 void JsonHex(JsonLine *j, const char *key, const uint8_t *p, size_t len, size_t max)
 {
     static const char hex[] = "0123456789abcdef";
-    if (len > max) len = max;
+    if (len > max)
+        len = max;
     Key(j, key);
     j->text += '"';
     for (size_t i = 0; i < len; i++) {

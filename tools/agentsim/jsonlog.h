@@ -8,7 +8,7 @@
 
 struct JsonLine {
     std::string text;
-    int fields;  // fields written so far, for the commas
+    int fields; // fields written so far, for the commas
 };
 
 void JsonBegin(JsonLine *j, const char *ev);

@@ -18,9 +18,9 @@
 #include "session/envelope.h"
 #include "session/framer.h"
 #include "tools/agentsim/control.h"
+#include "tools/agentsim/deskey.h"
 #include "tools/agentsim/desktop.h"
 #include "tools/agentsim/files.h"
-#include "tools/agentsim/deskey.h"
 #include "tools/agentsim/hostile.h"
 #include "tools/agentsim/jsonlog.h"
 #include "tools/agentsim/net.h"
@@ -30,48 +30,48 @@
 
 enum {
     kMaxControl = 8,
-    kControlLineMax = 1 << 20,  // room for a raw command of a few whole packets
+    kControlLineMax = 1 << 20, // room for a raw command of a few whole packets
 };
-static const double kCloseGrace = 2.0;  // seconds to drain output before a close
+static const double kCloseGrace = 2.0; // seconds to drain output before a close
 // A new round of parts waits until less than this is queued, so a slow viewer gets
 // the latest frame instead of a backlog of old ones.
 static const size_t kQueueLowWater = 64 * 1024;
 
 struct Viewer {
-    int fd;  // -1: none
+    int fd; // -1: none
     std::string peer;
     PacketFramer *framer;
     OutQueue out;
     SimSession sess;
-    int closing;  // stop reading, drain output, then close
-    int stalled;  // reads nothing, as an Agent that stopped taking data (control: stall)
+    int closing; // stop reading, drain output, then close
+    int stalled; // reads nothing, as an Agent that stopped taking data (control: stall)
     double closeBy;
     const char *closeReason;
-    uint64_t queued, written;        // bytes ever added to and taken from out
-    std::deque<uint64_t> frameEnds;  // queued count at the end of each round not yet written
+    uint64_t queued, written;       // bytes ever added to and taken from out
+    std::deque<uint64_t> frameEnds; // queued count at the end of each round not yet written
     struct ChangeEnd {
         uint64_t end;
         uint32_t id;
         size_t parts;
     };
-    std::deque<ChangeEnd> changeEnds;  // the same for rounds that carry a fill
+    std::deque<ChangeEnd> changeEnds; // the same for rounds that carry a fill
 };
 
 struct Control {
-    int fd;  // -1: free slot
+    int fd; // -1: free slot
     std::string in;
     OutQueue out;
-    int waiting;  // a wait-login, wait-synced, wait-input, wait-settings or wait-files is pending (its kind)
+    int waiting; // a wait-login, wait-synced, wait-input, wait-settings or wait-files is pending (its kind)
     double waitUntil;
-    uint32_t waitInputs;  // wait-input, wait-settings, wait-files: the total to reach
+    uint32_t waitInputs; // wait-input, wait-settings, wait-files: the total to reach
     int quitAfterFlush;
 };
 
 // A plain flood's cycle, each step encoded once: the simulator shares the machine with
 // the viewer, and its own encoding must not set the pace of the benchmarks.
 struct FloodCache {
-    std::string key;  // geometry and range the steps were made for
-    int last;         // the step the viewer holds in full; -1: not known
+    std::string key; // geometry and range the steps were made for
+    int last;        // the step the viewer holds in full; -1: not known
     int ready[kSimFloodCycle];
     std::vector<uint8_t> rounds[kSimFloodCycle];
     std::vector<std::vector<uint8_t>> tiles[kSimFloodCycle];
@@ -84,42 +84,43 @@ struct Sim {
     int listenFd, controlFd;
     Viewer v;
     Control ctl[kMaxControl];
-    uint32_t loginsAnswered, loginsReported;  // wait-login reports each answered login once
-    uint32_t inputEvents;                     // input events received on all connections
-    uint32_t settingsTransfers;               // Agent settings sent back on all connections
+    uint32_t loginsAnswered, loginsReported; // wait-login reports each answered login once
+    uint32_t inputEvents;                    // input events received on all connections
+    uint32_t settingsTransfers;              // Agent settings sent back on all connections
     int connections;
     int quit;
     SimScene scene;
     SimDesktop *desk;
     std::vector<uint16_t> pixels;
     uint32_t frameNo, renderedFrame;
-    int needRender;   // the frame buffer does not hold frameNo at the current geometry
-    int dirty;        // the frame or the visible range changed since the last round
+    int needRender; // the frame buffer does not hold frameNo at the current geometry
+    int dirty;      // the frame or the visible range changed since the last round
     int paused;
     double nextFrameAt, nextSummary;
-    uint64_t framesSent, bytesSent;  // this second
+    uint64_t framesSent, bytesSent; // this second
     uint32_t mismatchesLogged;
-    SimFiles files;       // the file service; kept across connections
-    int filesOn;          // --files or --files2 given
+    SimFiles files; // the file service; kept across connections
+    int filesOn;    // --files or --files2 given
     HostileStream hostile;
-    int hostileOn;        // a hostile stream is being sent; desktop parts wait meanwhile
+    int hostileOn; // a hostile stream is being sent; desktop parts wait meanwhile
     uint32_t hostileSeed;
-    uint64_t hostileEnd;  // the viewer's queued count after the last hostile packet
-    int startsOn;         // console-starts: a burst is being sent
+    uint64_t hostileEnd; // the viewer's queued count after the last hostile packet
+    int startsOn;        // console-starts: a burst is being sent
     uint32_t startsLeft, startsSent;
     std::vector<uint16_t> startsSizes;
-    uint64_t startsEnd;   // the viewer's queued count after the last start
+    uint64_t startsEnd; // the viewer's queued count after the last start
     FloodCache flood;
-    int packetFloodOn;     // a flood command waits for its packets to leave
+    int packetFloodOn; // a flood command waits for its packets to leave
     uint32_t packetFloodCount;
-    uint64_t packetFloodEnd;  // the viewer's queued count after its last packet
-    uint32_t changeId;    // the last fill
-    int changePending;    // that fill has not gone out in a round yet
+    uint64_t packetFloodEnd; // the viewer's queued count after its last packet
+    uint32_t changeId;       // the last fill
+    int changePending;       // that fill has not gone out in a round yet
 };
 
 static void LogText(Sim *s, const std::string &text)
 {
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     fputs(text.c_str(), s->log);
     fflush(s->log);
 }
@@ -143,10 +144,7 @@ static void ViewerQueue(Viewer *v, const uint8_t *p, size_t n)
     v->queued += n;
 }
 
-static size_t ViewerPending(const Viewer *v)
-{
-    return v->out.buf.size() - v->out.off;
-}
+static size_t ViewerPending(const Viewer *v) { return v->out.buf.size() - v->out.off; }
 
 static void HostileFinish(Sim *s, int closed);
 static void PacketFloodFinish(Sim *s, int closed);
@@ -172,10 +170,14 @@ static void ViewerClose(Sim *s, const char *reason)
         SimFilesDisconnect(&s->files, &t);
         LogText(s, t);
     }
-    if (s->hostileOn) HostileFinish(s, 1);
-    if (s->packetFloodOn) PacketFloodFinish(s, 1);
-    if (s->startsOn) StartsFinish(s, 1);
-    if (s->opt.once) s->quit = 1;
+    if (s->hostileOn)
+        HostileFinish(s, 1);
+    if (s->packetFloodOn)
+        PacketFloodFinish(s, 1);
+    if (s->startsOn)
+        StartsFinish(s, 1);
+    if (s->opt.once)
+        s->quit = 1;
 }
 
 static void ViewerStartClose(Sim *s, const char *reason)
@@ -204,10 +206,13 @@ static void ReplyToWaiting(Sim *s, int kind, const char *reply)
 // Answers every pending wait-login once a new login reply has gone out.
 static void ReportLogins(Sim *s)
 {
-    if (s->loginsAnswered == s->loginsReported) return;
+    if (s->loginsAnswered == s->loginsReported)
+        return;
     int any = 0;
-    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting == kCtlWaitLogin;
-    if (!any) return;
+    for (Control &c : s->ctl)
+        any |= c.fd >= 0 && c.waiting == kCtlWaitLogin;
+    if (!any)
+        return;
     // Marked first, so a wait-login queued behind this one waits for the next login.
     s->loginsReported = s->loginsAnswered;
     ReplyToWaiting(s, kCtlWaitLogin, "ok");
@@ -216,7 +221,8 @@ static void ReportLogins(Sim *s)
 static void ViewerAccept(Sim *s)
 {
     Viewer *v = &s->v;
-    if (!NetAccept(s->listenFd, &v->fd, &v->peer)) return;
+    if (!NetAccept(s->listenFd, &v->fd, &v->peer))
+        return;
     // A small send buffer lets tests meet partial writes without megabytes of data.
     if (s->opt.sendBuffer) {
         int size = (int)s->opt.sendBuffer;
@@ -265,9 +271,11 @@ static void ViewerRead(Sim *s)
         return;
     }
     ssize_t n = recv(v->fd, tail, cap, 0);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
     if (n <= 0) {
-        if (n < 0) LogError(s, (std::string("read failed: ") + strerror(errno)).c_str());
+        if (n < 0)
+            LogError(s, (std::string("read failed: ") + strerror(errno)).c_str());
         ViewerClose(s, n == 0 ? "peer" : "read error");
         return;
     }
@@ -281,15 +289,19 @@ static void ViewerRead(Sim *s)
         const uint32_t transfersBefore = v->sess.settings.transfers;
         SimHandlePacket(&v->sess, &h, payload, &out);
         LogText(s, out.log);
-        if (!out.reply.empty()) ViewerQueue(v, out.reply.data(), out.reply.size());
-        if (h.dwType == PKT_CLIENT_INFO) s->needRender = 1;
+        if (!out.reply.empty())
+            ViewerQueue(v, out.reply.data(), out.reply.size());
+        if (h.dwType == PKT_CLIENT_INFO)
+            s->needRender = 1;
         if (h.dwType == PKT_CLIENT_INFO || h.dwType == PKT_VIEW_GRID || h.dwType == PKT_SCREEN_REFRESH_RECT)
             s->dirty = 1;
         s->loginsAnswered += v->sess.loginReplies - before;
-        if (v->sess.loginReplies != before) s->opt.loginReplyLen = 0;  // a cut answer is armed for one login
+        if (v->sess.loginReplies != before)
+            s->opt.loginReplyLen = 0; // a cut answer is armed for one login
         s->inputEvents += v->sess.inputEvents - inputsBefore;
         s->settingsTransfers += v->sess.settings.transfers - transfersBefore;
-        if (out.screen) SetCurrentScreen(s, (uint8_t)out.screen);
+        if (out.screen)
+            SetCurrentScreen(s, (uint8_t)out.screen);
     }
     if (rc == kFramerError) {
         char what[160];
@@ -299,10 +311,7 @@ static void ViewerRead(Sim *s)
     }
 }
 
-static double FramePeriod(const Sim *s)
-{
-    return s->opt.fps ? 1.0 / s->opt.fps : 1.0;
-}
+static double FramePeriod(const Sim *s) { return s->opt.fps ? 1.0 / s->opt.fps : 1.0; }
 
 // The file service's commands; they need no viewer. Returns 0 for other commands.
 static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
@@ -316,20 +325,33 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
         return 1;
     }
     const char *why = nullptr;
-    if (cmd.kind == kCtlFtError) SimFilesArmError(&s->files, (int)cmd.value);
-    if (cmd.kind == kCtlFtStop) SimFilesArmStop(&s->files);
-    if (cmd.kind == kCtlFtSplit) s->files.split = cmd.value;
-    if (cmd.kind == kCtlFtEndless) SimFilesArmEndless(&s->files, cmd.value);
-    if (cmd.kind == kCtlFtDamaged) SimFilesArmDamaged(&s->files);
+    if (cmd.kind == kCtlFtError)
+        SimFilesArmError(&s->files, (int)cmd.value);
+    if (cmd.kind == kCtlFtStop)
+        SimFilesArmStop(&s->files);
+    if (cmd.kind == kCtlFtSplit)
+        s->files.split = cmd.value;
+    if (cmd.kind == kCtlFtEndless)
+        SimFilesArmEndless(&s->files, cmd.value);
+    if (cmd.kind == kCtlFtDamaged)
+        SimFilesArmDamaged(&s->files);
     SimCopy *copy = &s->files.copy;
-    if (cmd.kind == kCtlFtCorrupt) copy->armCorrupt = 1;
-    if (cmd.kind == kCtlFtShortHead) copy->armShortHead = 1;
-    if (cmd.kind == kCtlFtOversize) copy->armOversize = 1;
-    if (cmd.kind == kCtlFtEarly) copy->armEarly = 1;
-    if (cmd.kind == kCtlFtRagged) copy->armRagged = 1;
-    if (cmd.kind == kCtlFtPath) copy->armPath = 1, copy->pathText = cmd.path;
-    if (cmd.kind == kCtlFtDelay) copy->delayMs = cmd.value;
-    if (cmd.kind == kCtlFtQuestions && !cmd.on) copy->armQuestions = cmd.value;
+    if (cmd.kind == kCtlFtCorrupt)
+        copy->armCorrupt = 1;
+    if (cmd.kind == kCtlFtShortHead)
+        copy->armShortHead = 1;
+    if (cmd.kind == kCtlFtOversize)
+        copy->armOversize = 1;
+    if (cmd.kind == kCtlFtEarly)
+        copy->armEarly = 1;
+    if (cmd.kind == kCtlFtRagged)
+        copy->armRagged = 1;
+    if (cmd.kind == kCtlFtPath)
+        copy->armPath = 1, copy->pathText = cmd.path;
+    if (cmd.kind == kCtlFtDelay)
+        copy->delayMs = cmd.value;
+    if (cmd.kind == kCtlFtQuestions && !cmd.on)
+        copy->armQuestions = cmd.value;
     if (cmd.kind == kCtlFtQuestions && cmd.on) {
         if (s->v.fd < 0 || s->v.closing) {
             ControlReply(c, "error no viewer");
@@ -339,7 +361,8 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
         std::vector<uint8_t> bytes;
         SimCopyQuestionsNow(&s->files, cmd.value, &t, &bytes);
         LogText(s, t);
-        if (!bytes.empty()) ViewerQueue(&s->v, bytes.data(), bytes.size());
+        if (!bytes.empty())
+            ViewerQueue(&s->v, bytes.data(), bytes.size());
     }
     if (cmd.kind == kCtlWaitFiles && copy->filesDone < cmd.count) {
         c->waiting = kCtlWaitFiles;
@@ -358,13 +381,15 @@ static int RunFilesControl(Sim *s, Control *c, const SimControlCommand &cmd)
 // Copy packets held by a delay leave when it has run out.
 static void FilesTick(Sim *s, double now)
 {
-    if (!s->filesOn || s->v.fd < 0 || s->v.closing) return;
+    if (!s->filesOn || s->v.fd < 0 || s->v.closing)
+        return;
     std::vector<uint8_t> bytes;
     SimCopyTick(&s->files, now, &bytes);
     std::string log;
     SimFilesListingTick(&s->files, now, ViewerPending(&s->v) + bytes.size(), &log, &bytes);
     LogText(s, log);
-    if (!bytes.empty()) ViewerQueue(&s->v, bytes.data(), bytes.size());
+    if (!bytes.empty())
+        ViewerQueue(&s->v, bytes.data(), bytes.size());
 }
 
 // Parts flow once the viewer has built its desktop and said what it shows.
@@ -376,7 +401,8 @@ static int Serving(const Sim *s)
 static void RenderIfStale(Sim *s)
 {
     SimDesktop *d = s->desk;
-    if (!d->served || (!s->needRender && s->renderedFrame == s->frameNo)) return;
+    if (!d->served || (!s->needRender && s->renderedFrame == s->frameNo))
+        return;
     SceneRender(&s->scene, s->frameNo, d->layout.width, d->layout.height, &d->colours, &s->pixels);
     DesktopLoadFrame(d, s->pixels.data());
     s->renderedFrame = s->frameNo;
@@ -387,15 +413,17 @@ static void RenderIfStale(Sim *s)
 // The viewer holds the current frame on every visible tile, and nothing is left to write.
 static int Synced(Sim *s)
 {
-    return Serving(s) && !s->needRender && s->renderedFrame == s->frameNo && !s->dirty &&
-           OutQueueEmpty(&s->v.out) && DesktopInSync(s->desk);
+    return Serving(s) && !s->needRender && s->renderedFrame == s->frameNo && !s->dirty && OutQueueEmpty(&s->v.out) &&
+           DesktopInSync(s->desk);
 }
 
 static void ReportSynced(Sim *s)
 {
     int any = 0;
-    for (Control &c : s->ctl) any |= c.fd >= 0 && c.waiting == kCtlWaitSynced;
-    if (!any || !Synced(s)) return;
+    for (Control &c : s->ctl)
+        any |= c.fd >= 0 && c.waiting == kCtlWaitSynced;
+    if (!any || !Synced(s))
+        return;
     ReplyToWaiting(s, kCtlWaitSynced, "ok");
 }
 
@@ -420,7 +448,8 @@ static void WritePicture(Sim *s, Control *c, int model, const std::string &path)
         ControlReply(c, "error no desktop");
         return;
     }
-    if (!model) RenderIfStale(s);
+    if (!model)
+        RenderIfStale(s);
     SimPicture pic;
     DesktopPicture(s->desk, model, &pic);
     std::string why;
@@ -449,7 +478,8 @@ static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
     case kCtlFill: {
         SimScene *scene = &s->scene;
         scene->fillOn = cmd.on;
-        for (int i = 0; i < 4; i++) scene->fill[i] = (int)cmd.rect[i];
+        for (int i = 0; i < 4; i++)
+            scene->fill[i] = (int)cmd.rect[i];
         memcpy(scene->fillRgb, cmd.rgb, 3);
         s->needRender = 1;
         s->dirty = 1;
@@ -475,9 +505,11 @@ static int RunDesktopControl(Sim *s, Control *c, const SimControlCommand &cmd)
         ControlReply(c, "ok");
         return 1;
     case kCtlScreens:
-        if (cmd.announce) return 0;  // the restart needs a viewer
+        if (cmd.announce)
+            return 0; // the restart needs a viewer
         s->opt.screenCount = cmd.screenCount;
-        if (cmd.hasCurrent) SetCurrentScreen(s, cmd.screenCurrent);
+        if (cmd.hasCurrent)
+            SetCurrentScreen(s, cmd.screenCurrent);
         ControlReply(c, "ok");
         return 1;
     default:
@@ -520,8 +552,7 @@ static void HostileStart(Sim *s, Control *c, const SimControlCommand &cmd)
         ControlReply(c, "error a hostile stream is running");
         return;
     }
-    HostileInit(&s->hostile, cmd.seed, cmd.count, cmd.skip, s->opt.screenWidth, s->opt.screenHeight,
-                s->opt.screenBpp);
+    HostileInit(&s->hostile, cmd.seed, cmd.count, cmd.skip, s->opt.screenWidth, s->opt.screenHeight, s->opt.screenBpp);
     s->hostileOn = 1;
     s->hostileSeed = cmd.seed;
     s->hostileEnd = s->v.queued;
@@ -551,7 +582,8 @@ static void PacketFloodStart(Sim *s, Control *c, const SimControlCommand &cmd)
         return;
     }
     // Parts for the screen before a restart must not be taken for the rebuilt one.
-    if (cmd.fatal == kFloodRestart) DesktopHold(s->desk);
+    if (cmd.fatal == kFloodRestart)
+        DesktopHold(s->desk);
     std::vector<uint8_t> bytes;
     HostileFloodBytes(cmd.fatal, cmd.count, s->opt.screenWidth, s->opt.screenHeight, &bytes);
     JsonLine j;
@@ -572,9 +604,11 @@ static void PacketFloodStart(Sim *s, Control *c, const SimControlCommand &cmd)
 static void HostileTick(Sim *s)
 {
     Viewer *v = &s->v;
-    if (!s->hostileOn || v->fd < 0 || v->closing) return;
+    if (!s->hostileOn || v->fd < 0 || v->closing)
+        return;
     std::vector<uint8_t> bytes;
-    while (s->hostile.left && ViewerPending(v) + bytes.size() < kQueueLowWater) HostileNext(&s->hostile, &bytes);
+    while (s->hostile.left && ViewerPending(v) + bytes.size() < kQueueLowWater)
+        HostileNext(&s->hostile, &bytes);
     if (!bytes.empty()) {
         ViewerQueue(v, bytes.data(), bytes.size());
         s->hostileEnd = v->queued;
@@ -599,7 +633,8 @@ static void StartsFinish(Sim *s, int closed)
 static void StartsTick(Sim *s)
 {
     Viewer *v = &s->v;
-    if (!s->startsOn || v->fd < 0 || v->closing) return;
+    if (!s->startsOn || v->fd < 0 || v->closing)
+        return;
     std::vector<uint8_t> bytes;
     const size_t sizes = s->startsSizes.size() / 2;
     while (s->startsLeft && ViewerPending(v) + bytes.size() < kQueueLowWater) {
@@ -629,11 +664,13 @@ static int RunConsoleControl(Sim *s, Control *c, const SimControlCommand &cmd)
         FILE *f = fopen(cmd.path.c_str(), "wb");
         const std::string text = SimConsoleText(con);
         const int ok = f && fwrite(text.data(), 1, text.size(), f) == text.size();
-        if (f) fclose(f);
+        if (f)
+            fclose(f);
         ControlReply(c, ok ? "ok" : "error cannot write the file");
         return 1;
     }
-    if ((cmd.kind < kCtlConsoleOpen || cmd.kind > kCtlConsoleDump) && cmd.kind != kCtlConsoleStarts) return 0;
+    if ((cmd.kind < kCtlConsoleOpen || cmd.kind > kCtlConsoleDump) && cmd.kind != kCtlConsoleStarts)
+        return 0;
     if (s->v.fd < 0 || s->v.closing) {
         ControlReply(c, "error no viewer");
         return 1;
@@ -719,9 +756,12 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         ControlReply(c, "ok");
         return;
     }
-    if (RunFilesControl(s, c, cmd)) return;
-    if (RunDesktopControl(s, c, cmd)) return;
-    if (RunConsoleControl(s, c, cmd)) return;
+    if (RunFilesControl(s, c, cmd))
+        return;
+    if (RunDesktopControl(s, c, cmd))
+        return;
+    if (RunConsoleControl(s, c, cmd))
+        return;
     Viewer *v = &s->v;
     if (v->fd < 0 || v->closing) {
         ControlReply(c, "error no viewer");
@@ -764,7 +804,8 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         // Announced at once: the viewer asks again and gets the new count and number.
         DesktopHold(s->desk);
         s->opt.screenCount = cmd.screenCount;
-        if (cmd.hasCurrent) SetCurrentScreen(s, cmd.screenCurrent);
+        if (cmd.hasCurrent)
+            SetCurrentScreen(s, cmd.screenCurrent);
     }
     if (cmd.kind == kCtlClose) {
         ViewerStartClose(s, "control");
@@ -772,7 +813,8 @@ static void RunControl(Sim *s, Control *c, const char *line, size_t len)
         return;
     }
     std::string t;
-    if (cmd.kind == kCtlClip) SimLogClipText(&t, "clip_sent", cmd.text.data(), (uint32_t)cmd.text.size());
+    if (cmd.kind == kCtlClip)
+        SimLogClipText(&t, "clip_sent", cmd.text.data(), (uint32_t)cmd.text.size());
     if (cmd.kind == kCtlRaw || cmd.kind == kCtlHostileFatal) {
         JsonLine j;
         JsonBegin(&j, "sent_raw");
@@ -809,7 +851,8 @@ static int FloodCacheUsable(Sim *s)
     if (f->key != key) {
         f->key = key;
         f->last = -1;
-        for (int i = 0; i < kSimFloodCycle; i++) f->ready[i] = 0;
+        for (int i = 0; i < kSimFloodCycle; i++)
+            f->ready[i] = 0;
     }
     const int whole = d->range.firstColumn == 0 && d->range.columnCount == kTileGridSize && d->range.firstRow == 0 &&
                       d->range.rowCount == kTileGridSize;
@@ -825,7 +868,8 @@ static int FloodReplay(Sim *s)
         return 0;
     }
     const int k = (int)(s->frameNo % kSimFloodCycle);
-    if (f->last != (k + kSimFloodCycle - 1) % kSimFloodCycle || !f->ready[k]) return 0;
+    if (f->last != (k + kSimFloodCycle - 1) % kSimFloodCycle || !f->ready[k])
+        return 0;
     SimDesktop *d = s->desk;
     for (int i = 0; i < kTileCount; i++) {
         d->frame[i] = f->tiles[k][i];
@@ -865,15 +909,18 @@ static void DesktopTick(Sim *s, double now)
     if (!s->opt.flood && SceneAnimated(&s->scene) && s->opt.fps && !s->paused && now >= s->nextFrameAt) {
         s->frameNo++;
         s->nextFrameAt += FramePeriod(s);
-        if (s->nextFrameAt < now) s->nextFrameAt = now + FramePeriod(s);
+        if (s->nextFrameAt < now)
+            s->nextFrameAt = now + FramePeriod(s);
         s->dirty = 1;
     }
-    if (!Serving(s) || ViewerPending(&s->v) >= kQueueLowWater) return;
+    if (!Serving(s) || ViewerPending(&s->v) >= kQueueLowWater)
+        return;
     if (s->opt.flood && !s->paused && !s->dirty) {
         s->frameNo++;
         s->dirty = 1;
     }
-    if (!s->dirty || FloodReplay(s)) return;
+    if (!s->dirty || FloodReplay(s))
+        return;
     RenderIfStale(s);
     std::vector<uint8_t> bytes;
     size_t parts = DesktopRound(s->desk, &bytes);
@@ -885,8 +932,10 @@ static void DesktopTick(Sim *s, double now)
     }
     if (s->changePending) {
         s->changePending = 0;
-        if (parts) s->v.changeEnds.push_back({s->v.queued, s->changeId, parts});
-        else LogChangeSent(s, s->changeId, 0);
+        if (parts)
+            s->v.changeEnds.push_back({s->v.queued, s->changeId, parts});
+        else
+            LogChangeSent(s, s->changeId, 0);
     }
     if (s->desk->mismatches != s->mismatchesLogged) {
         char what[120];
@@ -900,7 +949,8 @@ static void DesktopTick(Sim *s, double now)
 // Per-second summaries instead of a line per part.
 static void Summaries(Sim *s, double now)
 {
-    if (now < s->nextSummary) return;
+    if (now < s->nextSummary)
+        return;
     s->nextSummary = now + 1.0;
     SimDesktop *d = s->desk;
     static const char *const kTypes[kSimPartKinds] = {"5", "7", "8"};
@@ -914,7 +964,8 @@ static void Summaries(Sim *s, double now)
         JsonLine by;
         by.text = "{";
         by.fields = 0;
-        for (int k = 0; k < kSimPartKinds; k++) JsonUint(&by, kTypes[k], d->partCount[k]);
+        for (int k = 0; k < kSimPartKinds; k++)
+            JsonUint(&by, kTypes[k], d->partCount[k]);
         by.text += "}";
         JsonBegin(&j, "parts");
         JsonUint(&j, "count", count);
@@ -937,7 +988,8 @@ static void Summaries(Sim *s, double now)
 static void ViewerFlush(Sim *s)
 {
     Viewer *v = &s->v;
-    if (v->fd < 0 || OutQueueEmpty(&v->out)) return;
+    if (v->fd < 0 || OutQueueEmpty(&v->out))
+        return;
     std::string why;
     size_t before = ViewerPending(v);
     int ok = OutQueueFlush(&v->out, v->fd, &why);
@@ -964,7 +1016,8 @@ static void ControlLines(Sim *s, Control *c)
     size_t start = 0;
     while (!c->waiting && !c->quitAfterFlush) {
         size_t nl = c->in.find('\n', start);
-        if (nl == std::string::npos) break;
+        if (nl == std::string::npos)
+            break;
         RunControl(s, c, c->in.data() + start, nl - start);
         start = nl + 1;
     }
@@ -987,7 +1040,8 @@ static void ControlRead(Sim *s, Control *c)
 {
     char buf[65536];
     ssize_t n = recv(c->fd, buf, sizeof buf, 0);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
     if (n <= 0) {
         ControlDrop(c);
         return;
@@ -1009,7 +1063,8 @@ static void ControlAccept(Sim *s)
 {
     int fd;
     std::string peer;
-    if (!NetAccept(s->controlFd, &fd, &peer)) return;
+    if (!NetAccept(s->controlFd, &fd, &peer))
+        return;
     for (Control &c : s->ctl) {
         if (c.fd < 0) {
             c.fd = fd;
@@ -1037,19 +1092,26 @@ static int PollTimeoutMs(const Sim *s, double now)
 {
     double next = now + 1.0;
     for (const Control &c : s->ctl)
-        if (c.fd >= 0 && c.waiting && c.waitUntil < next) next = c.waitUntil;
-    if (s->v.fd >= 0 && s->v.closing && s->v.closeBy < next) next = s->v.closeBy;
-    if (s->nextSummary < next) next = s->nextSummary;
+        if (c.fd >= 0 && c.waiting && c.waitUntil < next)
+            next = c.waitUntil;
+    if (s->v.fd >= 0 && s->v.closing && s->v.closeBy < next)
+        next = s->v.closeBy;
+    if (s->nextSummary < next)
+        next = s->nextSummary;
     if (!s->opt.flood && SceneAnimated(&s->scene) && s->opt.fps && !s->paused && s->nextFrameAt < next)
         next = s->nextFrameAt;
     if (Serving(s) && ViewerPending(&s->v) < kQueueLowWater && (s->dirty || (s->opt.flood && !s->paused)))
         next = now;
-    if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater) next = now;
-    if (s->startsOn && s->startsLeft && ViewerPending(&s->v) < kQueueLowWater) next = now;
+    if (s->hostileOn && s->hostile.left && ViewerPending(&s->v) < kQueueLowWater)
+        next = now;
+    if (s->startsOn && s->startsLeft && ViewerPending(&s->v) < kQueueLowWater)
+        next = now;
     const double due = s->filesOn ? SimCopyDue(&s->files) : 0;
-    if (due && due < next) next = due;
+    if (due && due < next)
+        next = due;
     const double listing = s->filesOn && s->v.fd >= 0 ? SimFilesListingDue(&s->files, ViewerPending(&s->v)) : 0;
-    if (listing && listing < next) next = listing;
+    if (listing && listing < next)
+        next = listing;
     double ms = (next - now) * 1000.0;
     return ms <= 0 ? 0 : (int)ms + 1;
 }
@@ -1074,7 +1136,8 @@ static void Loop(Sim *s)
         for (int i = 0; i < kMaxControl; i++) {
             iCtl[i] = -1;
             Control *c = &s->ctl[i];
-            if (c->fd < 0) continue;
+            if (c->fd < 0)
+                continue;
             iCtl[i] = np;
             p[np++] = pollfd{c->fd, (short)(POLLIN | (OutQueueEmpty(&c->out) ? 0 : POLLOUT)), 0};
         }
@@ -1084,14 +1147,16 @@ static void Loop(Sim *s)
             return;
         }
         if (rc > 0) {
-            if (iListen >= 0 && (p[iListen].revents & POLLIN)) ViewerAccept(s);
+            if (iListen >= 0 && (p[iListen].revents & POLLIN))
+                ViewerAccept(s);
             if (iViewer >= 0 && (p[iViewer].revents & (POLLIN | POLLHUP | POLLERR)) && !s->v.closing) {
                 if (s->v.stalled)
                     ViewerClose(s, "peer"); // a hang-up while nothing is read
                 else
                     ViewerRead(s);
             }
-            if (iControl >= 0 && (p[iControl].revents & POLLIN)) ControlAccept(s);
+            if (iControl >= 0 && (p[iControl].revents & POLLIN))
+                ControlAccept(s);
             for (int i = 0; i < kMaxControl; i++) {
                 Control *c = &s->ctl[i];
                 if (iCtl[i] >= 0 && c->fd >= 0 && (p[iCtl[i]].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -1108,16 +1173,22 @@ static void Loop(Sim *s)
         FilesTick(s, now);
         // Output goes out whenever the socket takes it; replies made above leave now.
         ViewerFlush(s);
-        if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd) HostileFinish(s, 0);
-        if (s->packetFloodOn && s->v.written >= s->packetFloodEnd) PacketFloodFinish(s, 0);
-        if (s->startsOn && !s->startsLeft && s->v.written >= s->startsEnd) StartsFinish(s, 0);
+        if (s->hostileOn && !s->hostile.left && s->v.written >= s->hostileEnd)
+            HostileFinish(s, 0);
+        if (s->packetFloodOn && s->v.written >= s->packetFloodEnd)
+            PacketFloodFinish(s, 0);
+        if (s->startsOn && !s->startsLeft && s->v.written >= s->startsEnd)
+            StartsFinish(s, 0);
         ReportSynced(s);
         Summaries(s, now);
         std::string why;
         for (Control &c : s->ctl) {
-            if (c.fd < 0) continue;
-            if (!OutQueueFlush(&c.out, c.fd, &why)) ControlDrop(&c);
-            else if (c.quitAfterFlush && OutQueueEmpty(&c.out)) s->quit = 1;
+            if (c.fd < 0)
+                continue;
+            if (!OutQueueFlush(&c.out, c.fd, &why))
+                ControlDrop(&c);
+            else if (c.quitAfterFlush && OutQueueEmpty(&c.out))
+                s->quit = 1;
         }
     }
 }
@@ -1126,7 +1197,8 @@ static int Setup(Sim *s, char *err, size_t errCap)
 {
     char *pem;
     size_t pemLen;
-    if (!SimKeyLoad(s->opt.keyPath, &pem, &pemLen, &s->key, err, errCap)) return 0;
+    if (!SimKeyLoad(s->opt.keyPath, &pem, &pemLen, &s->key, err, errCap))
+        return 0;
     int ok = EnvelopeLoadKeyPem(pem, pemLen);
     free(pem);
     if (!ok) {
@@ -1135,7 +1207,8 @@ static int Setup(Sim *s, char *err, size_t errCap)
     }
     EnvelopeSeed(nullptr, 0);
     s->filesOn = s->opt.filesRoot[0] || s->opt.filesRoot[1];
-    if (s->filesOn && !SimFilesInit(&s->files, s->opt.filesRoot, s->opt.ftSplit, err, errCap)) return 0;
+    if (s->filesOn && !SimFilesInit(&s->files, s->opt.filesRoot, s->opt.ftSplit, err, errCap))
+        return 0;
     std::string why;
     uint32_t port = 0, control = 0;
     if (!NetListen(s->opt.listenAddr, s->opt.port, &s->listenFd, &port, &why)) {
@@ -1196,21 +1269,26 @@ int main(int argc, char **argv)
     }
     s.nextFrameAt = NetNow() + FramePeriod(&s);
     s.nextSummary = NetNow() + 1.0;
-    for (Control &c : s.ctl) c.fd = -1;
+    for (Control &c : s.ctl)
+        c.fd = -1;
     if (!Setup(&s, err, sizeof err)) {
         fprintf(stderr, "agentsim: %s\n", err);
         LogError(&s, err);
         return 1;
     }
     Loop(&s);
-    if (s.v.fd >= 0) ViewerClose(&s, "quit");
+    if (s.v.fd >= 0)
+        ViewerClose(&s, "quit");
     for (Control &c : s.ctl)
-        if (c.fd >= 0) ControlDrop(&c);
+        if (c.fd >= 0)
+            ControlDrop(&c);
     close(s.listenFd);
-    if (s.controlFd >= 0) close(s.controlFd);
+    if (s.controlFd >= 0)
+        close(s.controlFd);
     EVP_PKEY_free(s.key);
     delete s.v.framer;
     delete s.desk;
-    if (s.log != stdout) fclose(s.log);
+    if (s.log != stdout)
+        fclose(s.log);
     return 0;
 }

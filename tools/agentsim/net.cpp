@@ -37,8 +37,8 @@ int NetListen(const char *addr, uint32_t port, int *fd, uint32_t *bound, std::st
     int one = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     socklen_t len = sizeof sa;
-    if (bind(s, (sockaddr *)&sa, sizeof sa) != 0 || listen(s, 4) != 0 ||
-        getsockname(s, (sockaddr *)&sa, &len) != 0 || !NetSetNonblocking(s)) {
+    if (bind(s, (sockaddr *)&sa, sizeof sa) != 0 || listen(s, 4) != 0 || getsockname(s, (sockaddr *)&sa, &len) != 0 ||
+        !NetSetNonblocking(s)) {
         char buf[160];
         snprintf(buf, sizeof buf, "cannot listen on %s:%u: %s", addr, (unsigned)port, strerror(errno));
         *why = buf;
@@ -55,7 +55,8 @@ int NetAccept(int listenFd, int *fd, std::string *peer)
     sockaddr_in sa;
     socklen_t len = sizeof sa;
     int s = accept(listenFd, (sockaddr *)&sa, &len);
-    if (s < 0) return 0;
+    if (s < 0)
+        return 0;
     if (!NetSetNonblocking(s)) {
         close(s);
         return 0;
@@ -78,10 +79,7 @@ void OutQueueAdd(OutQueue *q, const uint8_t *p, size_t n)
     q->buf.insert(q->buf.end(), p, p + n);
 }
 
-int OutQueueEmpty(const OutQueue *q)
-{
-    return q->off == q->buf.size();
-}
+int OutQueueEmpty(const OutQueue *q) { return q->off == q->buf.size(); }
 
 int OutQueueFlush(OutQueue *q, int fd, std::string *why)
 {
@@ -91,8 +89,10 @@ int OutQueueFlush(OutQueue *q, int fd, std::string *why)
             q->off += (size_t)n;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 1;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return 1;
         *why = std::string("write failed: ") + (n < 0 ? strerror(errno) : "no progress");
         return 0;
     }

@@ -8,7 +8,7 @@
 
 struct OutQueue {
     std::vector<uint8_t> buf;
-    size_t off;  // bytes of buf already written
+    size_t off; // bytes of buf already written
 };
 
 // Binds and listens on addr:port (port 0: any); *bound receives the port.
@@ -22,4 +22,4 @@ int OutQueueEmpty(const OutQueue *q);
 // Writes what the socket takes now. Returns 0 on a hard error (reason in *why).
 int OutQueueFlush(OutQueue *q, int fd, std::string *why);
 
-double NetNow(void);  // monotonic seconds
+double NetNow(void); // monotonic seconds

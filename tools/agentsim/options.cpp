@@ -50,14 +50,18 @@ const char *SimOptionsUsage(void)
 // Decimal only, whole text, within [lo, hi].
 static int ParseNumber(const char *s, long long lo, long long hi, long long *out)
 {
-    if (!s || !*s) return 0;
+    if (!s || !*s)
+        return 0;
     const char *p = s;
-    if (*p == '-') p++;
-    if (*p < '0' || *p > '9') return 0;
+    if (*p == '-')
+        p++;
+    if (*p < '0' || *p > '9')
+        return 0;
     errno = 0;
     char *end = nullptr;
     long long v = strtoll(s, &end, 10);
-    if (errno || *end || v < lo || v > hi) return 0;
+    if (errno || *end || v < lo || v > hi)
+        return 0;
     *out = v;
     return 1;
 }
@@ -67,13 +71,17 @@ int SimParseGeometry(const char *s, uint16_t *width, uint16_t *height, uint16_t 
     unsigned long part[3];
     const char *p = s;
     for (int i = 0; i < 3; i++) {
-        if (*p < '0' || *p > '9') return 0;
+        if (*p < '0' || *p > '9')
+            return 0;
         char *end;
         errno = 0;
         part[i] = strtoul(p, &end, 10);
-        if (errno || end - p > 6) return 0;
-        if (i < 2 && *end != 'x') return 0;
-        if (i == 2 && *end) return 0;
+        if (errno || end - p > 6)
+            return 0;
+        if (i < 2 && *end != 'x')
+            return 0;
+        if (i == 2 && *end)
+            return 0;
         p = end + (i < 2);
     }
     if (part[0] < 1 || part[0] > 65535 || part[1] < 1 || part[1] > 65535 || part[2] < 1 || part[2] > 32)
@@ -86,9 +94,12 @@ int SimParseGeometry(const char *s, uint16_t *width, uint16_t *height, uint16_t 
 
 static int HexNibble(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -103,10 +114,12 @@ static int ParseScene(const char *s, SimOptions *o)
         o->scenePath = s + 5;
         return 1;
     }
-    if (strncmp(s, "solid:", 6) != 0 || strlen(s + 6) != 6) return 0;
+    if (strncmp(s, "solid:", 6) != 0 || strlen(s + 6) != 6)
+        return 0;
     for (int i = 0; i < 3; i++) {
         int hi = HexNibble(s[6 + 2 * i]), lo = HexNibble(s[7 + 2 * i]);
-        if (hi < 0 || lo < 0) return 0;
+        if (hi < 0 || lo < 0)
+            return 0;
         o->solid[i] = (uint8_t)(hi << 4 | lo);
     }
     o->scene = kSimSceneSolid;
@@ -116,7 +129,8 @@ static int ParseScene(const char *s, SimOptions *o)
 static int CopyText(char *dst, size_t cap, const char *src)
 {
     size_t n = strlen(src);
-    if (n >= cap) return 0;
+    if (n >= cap)
+        return 0;
     memcpy(dst, src, n + 1);
     return 1;
 }
@@ -153,43 +167,80 @@ int SimOptionsParse(SimOptions *o, int argc, char **argv, int *wantHelp, char *e
         const char *v = argv[++i];
         long long n = 0;
         int ok = 1;
-        if (!strcmp(a, "--listen")) ok = CopyText(o->listenAddr, sizeof o->listenAddr, v);
-        else if (!strcmp(a, "--port")) { ok = ParseNumber(v, 0, 65535, &n); o->port = (uint32_t)n; }
-        else if (!strcmp(a, "--control")) {
+        if (!strcmp(a, "--listen"))
+            ok = CopyText(o->listenAddr, sizeof o->listenAddr, v);
+        else if (!strcmp(a, "--port")) {
+            ok = ParseNumber(v, 0, 65535, &n);
+            o->port = (uint32_t)n;
+        } else if (!strcmp(a, "--control")) {
             ok = !strcmp(v, "any") || ParseNumber(v, 0, 65535, &n);
             o->controlPort = !strcmp(v, "any") ? kSimControlAny : (uint32_t)n;
-        }
-        else if (!strcmp(a, "--key")) o->keyPath = v;
-        else if (!strcmp(a, "--password")) ok = CopyText(o->password, sizeof o->password, v);
-        else if (!strcmp(a, "--status")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->status = (uint32_t)n; }
-        else if (!strcmp(a, "--agent-version")) { ok = ParseNumber(v, 0, 0xFFFF, &n); o->agentVersion = (uint16_t)n; }
-        else if (!strcmp(a, "--os-platform")) { ok = ParseNumber(v, 0, 0xFF, &n); o->osPlatform = (uint8_t)n; }
-        else if (!strcmp(a, "--os-major")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->osMajor = (uint32_t)n; }
-        else if (!strcmp(a, "--os-minor")) { ok = ParseNumber(v, INT32_MIN, INT32_MAX, &n); o->osMinor = (int32_t)n; }
-        else if (!strcmp(a, "--computer")) ok = CopyText(o->computer, sizeof o->computer, v);
-        else if (!strcmp(a, "--rights")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->rights = (uint32_t)n; }
-        else if (!strcmp(a, "--slider")) { ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n); o->slider = (uint32_t)n; }
-        else if (!strcmp(a, "--screen")) ok = SimParseGeometry(v, &o->screenWidth, &o->screenHeight, &o->screenBpp);
-        else if (!strcmp(a, "--scene")) ok = ParseScene(v, o);
-        else if (!strcmp(a, "--fps")) { ok = ParseNumber(v, 0, kSimFpsMax, &n); o->fps = (uint32_t)n; }
-        else if (!strcmp(a, "--flood-share")) { ok = ParseNumber(v, 1, 100, &n); o->floodShare = (int)n; o->flood = 1; }
-        else if (!strcmp(a, "--palette")) {
+        } else if (!strcmp(a, "--key"))
+            o->keyPath = v;
+        else if (!strcmp(a, "--password"))
+            ok = CopyText(o->password, sizeof o->password, v);
+        else if (!strcmp(a, "--status")) {
+            ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n);
+            o->status = (uint32_t)n;
+        } else if (!strcmp(a, "--agent-version")) {
+            ok = ParseNumber(v, 0, 0xFFFF, &n);
+            o->agentVersion = (uint16_t)n;
+        } else if (!strcmp(a, "--os-platform")) {
+            ok = ParseNumber(v, 0, 0xFF, &n);
+            o->osPlatform = (uint8_t)n;
+        } else if (!strcmp(a, "--os-major")) {
+            ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n);
+            o->osMajor = (uint32_t)n;
+        } else if (!strcmp(a, "--os-minor")) {
+            ok = ParseNumber(v, INT32_MIN, INT32_MAX, &n);
+            o->osMinor = (int32_t)n;
+        } else if (!strcmp(a, "--computer"))
+            ok = CopyText(o->computer, sizeof o->computer, v);
+        else if (!strcmp(a, "--rights")) {
+            ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n);
+            o->rights = (uint32_t)n;
+        } else if (!strcmp(a, "--slider")) {
+            ok = ParseNumber(v, 0, 0xFFFFFFFFll, &n);
+            o->slider = (uint32_t)n;
+        } else if (!strcmp(a, "--screen"))
+            ok = SimParseGeometry(v, &o->screenWidth, &o->screenHeight, &o->screenBpp);
+        else if (!strcmp(a, "--scene"))
+            ok = ParseScene(v, o);
+        else if (!strcmp(a, "--fps")) {
+            ok = ParseNumber(v, 0, kSimFpsMax, &n);
+            o->fps = (uint32_t)n;
+        } else if (!strcmp(a, "--flood-share")) {
+            ok = ParseNumber(v, 1, 100, &n);
+            o->floodShare = (int)n;
+            o->flood = 1;
+        } else if (!strcmp(a, "--palette")) {
             ok = !strcmp(v, "default") || !strcmp(v, "custom");
             o->customPalette = !strcmp(v, "custom");
-        }
-        else if (!strcmp(a, "--screens")) { ok = ParseNumber(v, 1, 255, &n); o->screenCount = (uint8_t)n; }
-        else if (!strcmp(a, "--current")) { ok = ParseNumber(v, 0, 255, &n); o->screenCurrent = (uint8_t)n; }
-        else if (!strcmp(a, "--log")) o->logPath = v;
-        else if (!strcmp(a, "--sndbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->sendBuffer = (uint32_t)n; }
-        else if (!strcmp(a, "--settings-blank-password")) {
+        } else if (!strcmp(a, "--screens")) {
+            ok = ParseNumber(v, 1, 255, &n);
+            o->screenCount = (uint8_t)n;
+        } else if (!strcmp(a, "--current")) {
+            ok = ParseNumber(v, 0, 255, &n);
+            o->screenCurrent = (uint8_t)n;
+        } else if (!strcmp(a, "--log"))
+            o->logPath = v;
+        else if (!strcmp(a, "--sndbuf")) {
+            ok = ParseNumber(v, 0, 1 << 24, &n);
+            o->sendBuffer = (uint32_t)n;
+        } else if (!strcmp(a, "--settings-blank-password")) {
             ok = ParseNumber(v, 0, 3, &n);
             o->blankPasswordCommunity = (int)n;
-        }
-        else if (!strcmp(a, "--files")) o->filesRoot[0] = v;
-        else if (!strcmp(a, "--files2")) o->filesRoot[1] = v;
-        else if (!strcmp(a, "--ft-split")) { ok = ParseNumber(v, 1, 100000, &n); o->ftSplit = (uint32_t)n; }
-        else if (!strcmp(a, "--rcvbuf")) { ok = ParseNumber(v, 0, 1 << 24, &n); o->receiveBuffer = (uint32_t)n; }
-        else {
+        } else if (!strcmp(a, "--files"))
+            o->filesRoot[0] = v;
+        else if (!strcmp(a, "--files2"))
+            o->filesRoot[1] = v;
+        else if (!strcmp(a, "--ft-split")) {
+            ok = ParseNumber(v, 1, 100000, &n);
+            o->ftSplit = (uint32_t)n;
+        } else if (!strcmp(a, "--rcvbuf")) {
+            ok = ParseNumber(v, 0, 1 << 24, &n);
+            o->receiveBuffer = (uint32_t)n;
+        } else {
             snprintf(err, errCap, "unknown option %s", a);
             return 0;
         }

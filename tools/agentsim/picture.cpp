@@ -14,18 +14,22 @@ static int PpmField(const uint8_t *d, size_t len, size_t *off, uint32_t *v)
 {
     size_t i = *off;
     for (;;) {
-        while (i < len && (d[i] == ' ' || d[i] == '\t' || d[i] == '\n' || d[i] == '\r')) i++;
+        while (i < len && (d[i] == ' ' || d[i] == '\t' || d[i] == '\n' || d[i] == '\r'))
+            i++;
         if (i < len && d[i] == '#') {
-            while (i < len && d[i] != '\n') i++;
+            while (i < len && d[i] != '\n')
+                i++;
             continue;
         }
         break;
     }
-    if (i >= len || d[i] < '0' || d[i] > '9') return 0;
+    if (i >= len || d[i] < '0' || d[i] > '9')
+        return 0;
     uint32_t n = 0;
     while (i < len && d[i] >= '0' && d[i] <= '9') {
         n = n * 10 + (uint32_t)(d[i++] - '0');
-        if (n > 0xFFFFFF) return 0;
+        if (n > 0xFFFFFF)
+            return 0;
     }
     *v = n;
     *off = i;
@@ -65,7 +69,8 @@ int PpmParse(const uint8_t *d, size_t len, SimPicture *pic, std::string *why)
     pic->rgb.resize(samples);
     for (size_t i = 0; i < samples; i++) {
         uint32_t s = bytesPerSample == 2 ? (uint32_t)d[off + 2 * i] << 8 | d[off + 2 * i + 1] : d[off + i];
-        if (s > maxval) s = maxval;
+        if (s > maxval)
+            s = maxval;
         pic->rgb[i] = (uint8_t)((s * 255 + maxval / 2) / maxval);
     }
     return 1;
@@ -81,7 +86,8 @@ int PpmLoad(const char *path, SimPicture *pic, std::string *why)
     std::vector<uint8_t> data;
     uint8_t buf[65536];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        data.insert(data.end(), buf, buf + n);
     fclose(f);
     if (!PpmParse(data.data(), data.size(), pic, why)) {
         *why = std::string(path) + ": " + *why;
@@ -109,7 +115,8 @@ int PpmSave(const char *path, const SimPicture *pic, std::string *why)
     }
     int ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok &= fclose(f) == 0;
-    if (!ok) *why = std::string("cannot write ") + path;
+    if (!ok)
+        *why = std::string("cannot write ") + path;
     return ok;
 }
 
@@ -118,10 +125,14 @@ void PictureCover(const SimPicture *src, int width, int height, SimPicture *dst)
     // The visible part of the source has the target's aspect and is centred.
     const uint64_t sw = (uint64_t)src->width, sh = (uint64_t)src->height, W = (uint64_t)width, H = (uint64_t)height;
     uint64_t vw = sw, vh = sh;
-    if (sw * H > sh * W) vw = sh * W / H;
-    else vh = sw * H / W;
-    if (vw < 1) vw = 1;
-    if (vh < 1) vh = 1;
+    if (sw * H > sh * W)
+        vw = sh * W / H;
+    else
+        vh = sw * H / W;
+    if (vw < 1)
+        vw = 1;
+    if (vh < 1)
+        vh = 1;
     const uint64_t x0 = (sw - vw) / 2, y0 = (sh - vh) / 2;
     dst->width = width;
     dst->height = height;
@@ -140,16 +151,19 @@ void ColourMapInit(SimColourMap *m, int depth, const uint8_t *table)
     m->depth = depth;
     m->count = depth == 1 ? 2 : depth == 4 ? 16 : depth == 8 ? 256 : 0;
     memset(m->table, 0, sizeof m->table);
-    if (table && m->count) memcpy(m->table, table, (size_t)m->count * 4);
+    if (table && m->count)
+        memcpy(m->table, table, (size_t)m->count * 4);
     m->nearest.clear();
 }
 
 uint16_t ColourValue(SimColourMap *m, uint8_t r, uint8_t g, uint8_t b)
 {
-    if (!m->count) return (uint16_t)((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+    if (!m->count)
+        return (uint16_t)((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
     const uint32_t key = (uint32_t)r << 16 | (uint32_t)g << 8 | b;
     auto it = m->nearest.find(key);
-    if (it != m->nearest.end()) return it->second;
+    if (it != m->nearest.end())
+        return it->second;
     uint32_t best = 0xFFFFFFFF;
     uint16_t value = 0;
     for (int i = 0; i < m->count; i++) {
@@ -169,7 +183,8 @@ void ColourOfValue(const SimColourMap *m, uint16_t value, uint8_t rgb[3])
 {
     if (!m->count) {
         const uint8_t c[3] = {(uint8_t)(value >> 10 & 31), (uint8_t)(value >> 5 & 31), (uint8_t)(value & 31)};
-        for (int i = 0; i < 3; i++) rgb[i] = (uint8_t)(c[i] << 3 | c[i] >> 2);
+        for (int i = 0; i < 3; i++)
+            rgb[i] = (uint8_t)(c[i] << 3 | c[i] >> 2);
         return;
     }
     const uint8_t *e = m->table + 4 * (value < m->count ? value : 0);

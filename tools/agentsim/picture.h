@@ -27,9 +27,9 @@ void PictureCover(const SimPicture *src, int width, int height, SimPicture *dst)
 // red, 0) for 1, 4 and 8 bits; 5-5-5 values for 16 bits.
 struct SimColourMap {
     int depth;
-    int count;                 // table entries in use: 2, 16, 256, or 0 at 16 bits
+    int count; // table entries in use: 2, 16, 256, or 0 at 16 bits
     uint8_t table[256 * 4];
-    std::unordered_map<uint32_t, uint16_t> nearest;  // 0xRRGGBB -> value
+    std::unordered_map<uint32_t, uint16_t> nearest; // 0xRRGGBB -> value
 };
 
 void ColourMapInit(SimColourMap *m, int depth, const uint8_t *table);

@@ -21,12 +21,17 @@ struct Rgb {
 void Fill(Canvas *c, int x, int y, int w, int h, uint16_t v)
 {
     int x1 = x + w, y1 = y + h;
-    if (x < 0) x = 0;
-    if (y < 0) y = 0;
-    if (x1 > c->w) x1 = c->w;
-    if (y1 > c->h) y1 = c->h;
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    if (x1 > c->w)
+        x1 = c->w;
+    if (y1 > c->h)
+        y1 = c->h;
     for (int yy = y; yy < y1; yy++)
-        for (int xx = x; xx < x1; xx++) c->px[(size_t)yy * c->w + xx] = v;
+        for (int xx = x; xx < x1; xx++)
+            c->px[(size_t)yy * c->w + xx] = v;
 }
 
 void FillRgb(Canvas *c, int x, int y, int w, int h, Rgb k)
@@ -34,10 +39,7 @@ void FillRgb(Canvas *c, int x, int y, int w, int h, Rgb k)
     Fill(c, x, y, w, h, ColourValue(c->colours, k.r, k.g, k.b));
 }
 
-int Max(int a, int b)
-{
-    return a > b ? a : b;
-}
+int Max(int a, int b) { return a > b ? a : b; }
 
 // Deterministic scatter for line lengths and bar heights.
 uint32_t Hash(uint32_t v)
@@ -52,7 +54,8 @@ uint32_t Hash(uint32_t v)
 // Back and forth over 0..span.
 int Bounce(uint64_t t, int span)
 {
-    if (span <= 0) return 0;
+    if (span <= 0)
+        return 0;
     int p = (int)(t % (uint64_t)(2 * span));
     return p > span ? 2 * span - p : p;
 }
@@ -62,7 +65,7 @@ void Window(Canvas *c, int x, int y, int w, int h, Rgb title, Rgb client)
     const int th = Max(c->h / 40, 3);
     FillRgb(c, x, y, w, h, Rgb{192, 192, 192});
     FillRgb(c, x + 2, y + 2, w - 4, th, title);
-    FillRgb(c, x + w - 2 - th, y + 2, th, th, Rgb{192, 192, 192});  // close box
+    FillRgb(c, x + w - 2 - th, y + 2, th, th, Rgb{192, 192, 192}); // close box
     FillRgb(c, x + 2, y + 4 + th, w - 4, h - 6 - th, client);
 }
 
@@ -72,12 +75,12 @@ void Digit(Canvas *c, int x, int y, int dw, int dh, int digit, Rgb on)
     static const uint8_t kSegments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
     const int t = Max(dh / 8, 1), half = dh / 2;
     const int rect[7][4] = {
-        {0, 0, dw, t},            {dw - t, 0, t, half},        {dw - t, half, t, dh - half},
-        {0, dh - t, dw, t},       {0, half, t, dh - half},     {0, 0, t, half},
-        {0, half - t / 2, dw, t},
+        {0, 0, dw, t},           {dw - t, 0, t, half}, {dw - t, half, t, dh - half}, {0, dh - t, dw, t},
+        {0, half, t, dh - half}, {0, 0, t, half},      {0, half - t / 2, dw, t},
     };
     for (int s = 0; s < 7; s++)
-        if (kSegments[digit] >> s & 1) FillRgb(c, x + rect[s][0], y + rect[s][1], rect[s][2], rect[s][3], on);
+        if (kSegments[digit] >> s & 1)
+            FillRgb(c, x + rect[s][0], y + rect[s][1], rect[s][2], rect[s][3], on);
 }
 
 void Demo(Canvas *c, uint32_t frame, int screen)
@@ -181,7 +184,8 @@ void Flood(Canvas *c, uint32_t frame, int depth, int share, std::vector<uint16_t
         for (int r = 0; r < 32; r++)
             for (int k = 0; k < 32; k++) {
                 const uint32_t cell = (uint32_t)(r * 32 + k);
-                if (Hash(frame * 1024 + cell) % 100 >= (uint32_t)share) continue;
+                if (Hash(frame * 1024 + cell) % 100 >= (uint32_t)share)
+                    continue;
                 const int x1 = k == 31 ? c->w : (k + 1) * cw, y1 = r == 31 ? c->h : (r + 1) * ch;
                 FloodCell(c, frame, depth, k * cw, r * ch, x1, y1, frame * 1024 + cell + 1);
             }
@@ -202,14 +206,12 @@ int SceneInit(SimScene *s, const SimOptions *opt, std::string *why)
     s->covered = SimPicture{0, 0, {}};
     s->fillOn = 0;
     s->floodLast.clear();
-    if (s->kind == kSimSceneFile && !s->flood) return PpmLoad(opt->scenePath, &s->picture, why);
+    if (s->kind == kSimSceneFile && !s->flood)
+        return PpmLoad(opt->scenePath, &s->picture, why);
     return 1;
 }
 
-int SceneAnimated(const SimScene *s)
-{
-    return s->flood || s->kind == kSimSceneDemo;
-}
+int SceneAnimated(const SimScene *s) { return s->flood || s->kind == kSimSceneDemo; }
 
 static void DrawScene(SimScene *s, uint32_t frame, Canvas *c)
 {
@@ -221,13 +223,16 @@ static void DrawScene(SimScene *s, uint32_t frame, Canvas *c)
     if (s->kind == kSimSceneSolid) {
         FillRgb(c, 0, 0, c->w, c->h, Rgb{s->solid[0], s->solid[1], s->solid[2]});
     } else if (s->kind == kSimSceneFile) {
-        if (s->covered.width != c->w || s->covered.height != c->h) PictureCover(&s->picture, c->w, c->h, &s->covered);
+        if (s->covered.width != c->w || s->covered.height != c->h)
+            PictureCover(&s->picture, c->w, c->h, &s->covered);
         const uint8_t *p = s->covered.rgb.data();
-        for (size_t i = 0; i < (size_t)c->w * c->h; i++, p += 3) c->px[i] = ColourValue(c->colours, p[0], p[1], p[2]);
+        for (size_t i = 0; i < (size_t)c->w * c->h; i++, p += 3)
+            c->px[i] = ColourValue(c->colours, p[0], p[1], p[2]);
     } else {
         Demo(c, frame, screen);
     }
-    if (screen > 1) ScreenBadge(c, screen);
+    if (screen > 1)
+        ScreenBadge(c, screen);
 }
 
 void SceneRender(SimScene *s, uint32_t frame, int width, int height, SimColourMap *colours,
@@ -236,5 +241,6 @@ void SceneRender(SimScene *s, uint32_t frame, int width, int height, SimColourMa
     pixels->assign((size_t)width * height, 0);
     Canvas c = {width, height, pixels->data(), colours};
     DrawScene(s, frame, &c);
-    if (s->fillOn) FillRgb(&c, s->fill[0], s->fill[1], s->fill[2], s->fill[3], Rgb{s->fillRgb[0], s->fillRgb[1], s->fillRgb[2]});
+    if (s->fillOn)
+        FillRgb(&c, s->fill[0], s->fill[1], s->fill[2], s->fill[3], Rgb{s->fillRgb[0], s->fillRgb[1], s->fillRgb[2]});
 }

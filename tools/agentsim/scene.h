@@ -13,17 +13,17 @@
 enum { kSimFloodCycle = 8 };
 
 struct SimScene {
-    int kind;            // kSimScene*
-    int flood;           // every frame changes every tile (alternating noise and gradient)
-    int floodShare;      // 1..99: a frame changes that share of the tiles, the rest as before
-    std::vector<uint16_t> floodLast;  // the last flood frame, for floodShare
+    int kind;                        // kSimScene*
+    int flood;                       // every frame changes every tile (alternating noise and gradient)
+    int floodShare;                  // 1..99: a frame changes that share of the tiles, the rest as before
+    std::vector<uint16_t> floodLast; // the last flood frame, for floodShare
     uint8_t solid[3];
-    SimPicture picture;  // file scene as loaded
-    SimPicture covered;  // the picture scaled to the last geometry asked for
-    uint8_t screen;      // remote screen shown, 1-based (0 counts as 1); screens from 2 on
-                         // show their number and the demo a background of their own
-    int fillOn;          // a rectangle of one colour drawn over every frame (control: fill)
-    int fill[4];         // x, y, width, height
+    SimPicture picture; // file scene as loaded
+    SimPicture covered; // the picture scaled to the last geometry asked for
+    uint8_t screen;     // remote screen shown, 1-based (0 counts as 1); screens from 2 on
+                        // show their number and the demo a background of their own
+    int fillOn;         // a rectangle of one colour drawn over every frame (control: fill)
+    int fill[4];        // x, y, width, height
     uint8_t fillRgb[3];
 };
 

@@ -19,7 +19,8 @@ enum { kHexLogMax = 256 };
 void SimSessionInit(SimSession *s, const SimOptions *opt, EVP_PKEY *key, SimDesktop *desk, SimFiles *files)
 {
     s->files = files;
-    if (files) SimFilesNewConnection(files);
+    if (files)
+        SimFilesNewConnection(files);
     s->opt = opt;
     s->desk = desk;
     s->key = key;
@@ -95,9 +96,9 @@ size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)
     uint8_t p[kScreenInfoLen];
     PutU16LE(p + 0, opt->screenWidth);
     PutU16LE(p + 2, opt->screenHeight);
-    PutU16LE(p + 4, 1);  // planes
+    PutU16LE(p + 4, 1); // planes
     PutU16LE(p + 6, opt->screenBpp);
-    PutU16LE(p + 8, opt->screenBpp);  // display depth
+    PutU16LE(p + 8, opt->screenBpp); // display depth
     p[10] = opt->screenCount;
     p[11] = opt->screenCurrent;
     SimAppendPacket(PKT_SCREEN_INFO, p, sizeof p, out);
@@ -106,7 +107,8 @@ size_t SimAppendScreenInfo(const SimOptions *opt, std::vector<uint8_t> *out)
 
 static int HandleLogin(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != kLoginLen) return Refuse(h, payload, kLoginLen, out);
+    if (h->dwDataLen != kLoginLen)
+        return Refuse(h, payload, kLoginLen, out);
     uint8_t opened[kSealedShortPlain];
     int openOk = OpenShort(payload, opened);
     uint8_t want[kSealedShortPlain] = {0};
@@ -141,7 +143,8 @@ static int HandleLogin(SimSession *s, const SessPacketHeader *h, const uint8_t *
 
 static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != kClientInfoLen) return Refuse(h, payload, kClientInfoLen, out);
+    if (h->dwDataLen != kClientInfoLen)
+        return Refuse(h, payload, kClientInfoLen, out);
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, "planes", GetU16LE(payload + 0));
@@ -154,7 +157,8 @@ static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint
 
     size_t at = out->reply.size();
     SimAppendScreenInfo(s->opt, &out->reply);
-    if (s->opt->screenBpp == 8) SimAppendPalette(s->opt, &out->reply);
+    if (s->opt->screenBpp == 8)
+        SimAppendPalette(s->opt, &out->reply);
     SimLogSent(&out->log, out->reply.data() + at, out->reply.size() - at);
     if (s->desk) {
         std::string why;
@@ -164,7 +168,8 @@ static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint
         JsonUint(&j, "height", s->opt->screenHeight);
         JsonUint(&j, "depth", s->opt->screenBpp);
         JsonBool(&j, "served", served);
-        if (!served) JsonCStr(&j, "why", why.c_str());
+        if (!served)
+            JsonCStr(&j, "why", why.c_str());
         out->log += JsonEnd(&j);
     }
     return 1;
@@ -173,7 +178,8 @@ static int HandleClientInfo(SimSession *s, const SessPacketHeader *h, const uint
 // PKT_VIEW_GRID and PKT_SCREEN_REFRESH_RECT: the tiles the viewer shows.
 static int HandleRange(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != kViewGridLen) return Refuse(h, payload, kViewGridLen, out);
+    if (h->dwDataLen != kViewGridLen)
+        return Refuse(h, payload, kViewGridLen, out);
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, "first_column", payload[0]);
@@ -181,7 +187,8 @@ static int HandleRange(SimSession *s, const SessPacketHeader *h, const uint8_t *
     JsonUint(&j, "first_row", payload[2]);
     JsonUint(&j, "row_count", payload[3]);
     out->log += JsonEnd(&j);
-    if (s->desk) DesktopSetRange(s->desk, payload, h->dwType == PKT_VIEW_GRID);
+    if (s->desk)
+        DesktopSetRange(s->desk, payload, h->dwType == PKT_VIEW_GRID);
     return 1;
 }
 
@@ -200,15 +207,19 @@ static uint32_t U32Max(uint32_t type)
 
 static int HandleU32(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != 4) return Refuse(h, payload, 4, out);
+    if (h->dwDataLen != 4)
+        return Refuse(h, payload, 4, out);
     const uint32_t v = GetU32LE(payload);
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, h->dwType == PKT_SESSION_STAMP ? "stamp" : "value", v);
-    if (h->dwType == PKT_SET_CLIPBOARD_SYNC) JsonBool(&j, "on", v == 1);
+    if (h->dwType == PKT_SET_CLIPBOARD_SYNC)
+        JsonBool(&j, "on", v == 1);
     out->log += JsonEnd(&j);
-    if (h->dwType == PKT_SET_CLIPBOARD_SYNC && v <= 1) s->clipSync = (int)v;
-    if (v <= U32Max(h->dwType)) return 1;
+    if (h->dwType == PKT_SET_CLIPBOARD_SYNC && v <= 1)
+        s->clipSync = (int)v;
+    if (v <= U32Max(h->dwType))
+        return 1;
     char what[120];
     snprintf(what, sizeof what, "%s value %u is over %u", SimPacketName(h->dwType), (unsigned)v,
              (unsigned)U32Max(h->dwType));
@@ -221,7 +232,8 @@ static int HandleU32(SimSession *s, const SessPacketHeader *h, const uint8_t *pa
 static int HandleInput(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
     SimInput in;
-    if (!SimDecodeInput(payload, h->dwDataLen, &in)) return Refuse(h, payload, kInputEventLen, out);
+    if (!SimDecodeInput(payload, h->dwDataLen, &in))
+        return Refuse(h, payload, kInputEventLen, out);
     JsonLine j;
     PacketFields(&j, h);
     SimInputFields(&j, &in);
@@ -253,7 +265,8 @@ static int HandleInput(SimSession *s, const SessPacketHeader *h, const uint8_t *
 
 static int HandleAgentKeys(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != 0) return Refuse(h, payload, 0, out);
+    if (h->dwDataLen != 0)
+        return Refuse(h, payload, 0, out);
     JsonLine j;
     PacketFields(&j, h);
     out->log += JsonEnd(&j);
@@ -264,11 +277,13 @@ static int HandleAgentKeys(const SessPacketHeader *h, const uint8_t *payload, Si
 // logged as the viewer's fault and changes nothing.
 static int HandleSelectScreen(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != kSelectScreenLen) return Refuse(h, payload, kSelectScreenLen, out);
+    if (h->dwDataLen != kSelectScreenLen)
+        return Refuse(h, payload, kSelectScreenLen, out);
     uint32_t number = 0;
     int ok = ParseSelectScreen(h, payload, &number) && number <= s->opt->screenCount;
     int tailZero = 1;
-    for (uint32_t i = 1; i < kSelectScreenLen; i++) tailZero &= payload[i] == 0;
+    for (uint32_t i = 1; i < kSelectScreenLen; i++)
+        tailZero &= payload[i] == 0;
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, "screen", payload[0]);
@@ -277,7 +292,8 @@ static int HandleSelectScreen(SimSession *s, const SessPacketHeader *h, const ui
     JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
     out->log += JsonEnd(&j);
     char what[120];
-    if (!tailZero) SimLogError(&out->log, "PKT_SELECT_SCREEN bytes 1 to 15 are not zero");
+    if (!tailZero)
+        SimLogError(&out->log, "PKT_SELECT_SCREEN bytes 1 to 15 are not zero");
     if (!ok) {
         snprintf(what, sizeof what, "PKT_SELECT_SCREEN chose screen %u of %u; ignored", (unsigned)payload[0],
                  (unsigned)s->opt->screenCount);
@@ -292,7 +308,7 @@ uint32_t SimAppendClipText(const uint8_t *text, uint32_t len, std::vector<uint8_
 {
     if (len == 0) {
         uint8_t head[kClipChunkHead] = {0};
-        PutU32LE(head + 8, 1);  // total 0, index 0, count 1, length 0
+        PutU32LE(head + 8, 1); // total 0, index 0, count 1, length 0
         SimAppendPacket(PKT_CLIPBOARD_TEXT, head, sizeof head, out);
         return 1;
     }
@@ -311,7 +327,7 @@ void SimRandomText(uint64_t seed, uint32_t n, std::vector<uint8_t> *out)
     out->reserve(n);
     uint64_t state = seed;
     while (out->size() < n) {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);  // splitmix64
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull); // splitmix64
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         z ^= z >> 31;
@@ -337,7 +353,8 @@ void SimLogClipText(std::string *log, const char *ev, const uint8_t *text, uint3
     else
         JsonNull(&j, "sha256");
     JsonStr(&j, "text", (const char *)text, len < kSimClipLogMax ? len : kSimClipLogMax);
-    if (len > kSimClipLogMax) JsonBool(&j, "text_cut", 1);
+    if (len > kSimClipLogMax)
+        JsonBool(&j, "text_cut", 1);
     *log += JsonEnd(&j);
 }
 
@@ -378,21 +395,25 @@ static int HandleClipChunk(SimSession *s, const SessPacketHeader *h, const uint8
         SimLogError(&out->log, what);
         return 0;
     }
-    if (begin) s->clipText.assign(c.total, 0);
-    if (c.length) memcpy(s->clipText.data() + offset, c.data, c.length);
+    if (begin)
+        s->clipText.assign(c.total, 0);
+    if (c.length)
+        memcpy(s->clipText.data() + offset, c.data, c.length);
     if (last) {
         SimLogClipText(&out->log, "clipboard", s->clipText.data(), c.total);
         s->clipText.clear();
     }
     // The viewer sends its clipboard only while the exchange is on.
-    if (!s->clipSync) SimLogError(&out->log, "PKT_CLIPBOARD_TEXT while clipboard exchange is off");
+    if (!s->clipSync)
+        SimLogError(&out->log, "PKT_CLIPBOARD_TEXT while clipboard exchange is off");
     return s->clipSync;
 }
 
 // PKT_SEND_MESSAGE: the text opened with the Agent's key, the icon and the time-out.
 static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != kSendMessageLen) return Refuse(h, payload, kSendMessageLen, out);
+    if (h->dwDataLen != kSendMessageLen)
+        return Refuse(h, payload, kSendMessageLen, out);
     const uint32_t timeout = GetU32LE(payload), icon = GetU32LE(payload + 4);
     const uint8_t *sealed = payload + kSealMessageIvOffset - kPacketHeaderSize;
     const uint8_t *cipher = payload + kSealMessageTextOffset - kPacketHeaderSize;
@@ -401,7 +422,8 @@ static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimO
     const int opened = OpenStreamChunk(plain, cipher, cipherLen, sealed, 1, 1) == kSealMessagePlain;
     const size_t textLen = opened ? strnlen((const char *)plain, kSealMessagePlain) : 0;
     int tailZero = 1;
-    for (size_t i = textLen; opened && i < kSealMessagePlain; i++) tailZero &= plain[i] == 0;
+    for (size_t i = textLen; opened && i < kSealMessagePlain; i++)
+        tailZero &= plain[i] == 0;
     JsonLine j;
     PacketFields(&j, h);
     JsonUint(&j, "timeout", timeout);
@@ -423,7 +445,8 @@ static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimO
         fault = "PKT_SEND_MESSAGE text not followed by zero bytes";
     else if (icon != 64 && icon != 48 && icon != 32 && icon != 16)
         fault = "PKT_SEND_MESSAGE icon is not 64, 48, 32 or 16";
-    if (!fault) return 1;
+    if (!fault)
+        return 1;
     SimLogError(&out->log, fault);
     return 0;
 }
@@ -431,7 +454,8 @@ static int HandleMessage(const SessPacketHeader *h, const uint8_t *payload, SimO
 // PKT_GET_AGENT_SETTINGS: the settings as an Agent of the simulated version sends them.
 static int HandleGetSettings(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwDataLen != 0) return Refuse(h, payload, 0, out);
+    if (h->dwDataLen != 0)
+        return Refuse(h, payload, 0, out);
     JsonLine j;
     PacketFields(&j, h);
     out->log += JsonEnd(&j);
@@ -462,22 +486,35 @@ static int IsSettingsType(uint32_t type)
 
 int SimHandlePacket(SimSession *s, const SessPacketHeader *h, const uint8_t *payload, SimOutput *out)
 {
-    if (h->dwType == PKT_GET_AGENT_SETTINGS) return HandleGetSettings(s, h, payload, out);
-    if (IsSettingsType(h->dwType)) return SimReceiveSettings(&s->settings, s->opt->agentVersion, h, payload, &out->log);
-    if (h->dwType == PKT_LOGIN) return HandleLogin(s, h, payload, out);
-    if (h->dwType == PKT_CLIENT_INFO) return HandleClientInfo(s, h, payload, out);
-    if (IsU32Type(h->dwType)) return HandleU32(s, h, payload, out);
-    if (h->dwType == PKT_CLIPBOARD_TEXT) return HandleClipChunk(s, h, payload, out);
-    if (h->dwType == PKT_SEND_MESSAGE) return HandleMessage(h, payload, out);
-    if (h->dwType == PKT_VIEW_GRID || h->dwType == PKT_SCREEN_REFRESH_RECT) return HandleRange(s, h, payload, out);
-    if (h->dwType == PKT_INPUT_EVENT) return HandleInput(s, h, payload, out);
-    if (h->dwType == PKT_AGENT_KEYS) return HandleAgentKeys(h, payload, out);
-    if (h->dwType == PKT_SELECT_SCREEN) return HandleSelectScreen(s, h, payload, out);
-    if (s->files && SimFilesIsType(h->dwType)) return SimFilesHandle(s->files, h, payload, &out->log, &out->reply);
+    if (h->dwType == PKT_GET_AGENT_SETTINGS)
+        return HandleGetSettings(s, h, payload, out);
+    if (IsSettingsType(h->dwType))
+        return SimReceiveSettings(&s->settings, s->opt->agentVersion, h, payload, &out->log);
+    if (h->dwType == PKT_LOGIN)
+        return HandleLogin(s, h, payload, out);
+    if (h->dwType == PKT_CLIENT_INFO)
+        return HandleClientInfo(s, h, payload, out);
+    if (IsU32Type(h->dwType))
+        return HandleU32(s, h, payload, out);
+    if (h->dwType == PKT_CLIPBOARD_TEXT)
+        return HandleClipChunk(s, h, payload, out);
+    if (h->dwType == PKT_SEND_MESSAGE)
+        return HandleMessage(h, payload, out);
+    if (h->dwType == PKT_VIEW_GRID || h->dwType == PKT_SCREEN_REFRESH_RECT)
+        return HandleRange(s, h, payload, out);
+    if (h->dwType == PKT_INPUT_EVENT)
+        return HandleInput(s, h, payload, out);
+    if (h->dwType == PKT_AGENT_KEYS)
+        return HandleAgentKeys(h, payload, out);
+    if (h->dwType == PKT_SELECT_SCREEN)
+        return HandleSelectScreen(s, h, payload, out);
+    if (s->files && SimFilesIsType(h->dwType))
+        return SimFilesHandle(s->files, h, payload, &out->log, &out->reply);
     JsonLine j;
     PacketFields(&j, h);
     JsonHex(&j, "payload", payload, h->dwDataLen, kHexLogMax);
-    if (h->dwDataLen > kHexLogMax) JsonBool(&j, "payload_cut", 1);
+    if (h->dwDataLen > kHexLogMax)
+        JsonBool(&j, "payload_cut", 1);
     out->log += JsonEnd(&j);
     return 1;
 }

@@ -18,23 +18,23 @@
 
 struct SimSession {
     const SimOptions *opt;
-    EVP_PKEY *key;          // recovers the DES key for the log; NULL leaves it out
-    uint32_t loginReplies;  // login replies produced on this connection
-    int loggedIn;           // the last login was accepted
-    SimDesktop *desk;       // NULL: no desktop is served (screen info only)
-    uint32_t inputEvents;   // well-formed PKT_INPUT_EVENT packets on this connection
-    int clipSync;           // the viewer's last PKT_SET_CLIPBOARD_SYNC said on
-    ClipAssembly clip;      // a text being collected from the viewer's chunks
-    std::vector<uint8_t> clipText;  // its bytes, total long
-    SimSettings settings;   // the Agent's settings and the viewer's transfer of them
-    SimFiles *files;        // NULL: no file service (file-transfer packets are only logged)
-    SimConsole console;     // the text console shown on the viewer, if open
+    EVP_PKEY *key;                 // recovers the DES key for the log; NULL leaves it out
+    uint32_t loginReplies;         // login replies produced on this connection
+    int loggedIn;                  // the last login was accepted
+    SimDesktop *desk;              // NULL: no desktop is served (screen info only)
+    uint32_t inputEvents;          // well-formed PKT_INPUT_EVENT packets on this connection
+    int clipSync;                  // the viewer's last PKT_SET_CLIPBOARD_SYNC said on
+    ClipAssembly clip;             // a text being collected from the viewer's chunks
+    std::vector<uint8_t> clipText; // its bytes, total long
+    SimSettings settings;          // the Agent's settings and the viewer's transfer of them
+    SimFiles *files;               // NULL: no file service (file-transfer packets are only logged)
+    SimConsole console;            // the text console shown on the viewer, if open
 };
 
 struct SimOutput {
-    std::string log;             // whole JSON lines
-    std::vector<uint8_t> reply;  // bytes to send to the viewer
-    uint32_t screen = 0;         // a PKT_SELECT_SCREEN chose this screen (1-based); 0: none
+    std::string log;            // whole JSON lines
+    std::vector<uint8_t> reply; // bytes to send to the viewer
+    uint32_t screen = 0;        // a PKT_SELECT_SCREEN chose this screen (1-based); 0: none
 };
 
 // desk may be NULL; with one, client information (re)starts it and the view range

@@ -13,7 +13,7 @@
 
 enum : uint32_t {
     kBlocks = kAsCommunities * kAsProtocols,
-    kLongCommunityNodes = 400,  // of about 90 characters: two packets
+    kLongCommunityNodes = 400, // of about 90 characters: two packets
     kHexLogMax = 256,
 };
 
@@ -39,7 +39,8 @@ static const char *const kFaultNames[] = {"sound", "refused", "unfinished", "ove
 int SimSettingsFaultParse(const char *text, size_t len)
 {
     for (int k = kSettingsRefused; k <= kSettingsOverfull; k++)
-        if (strlen(kFaultNames[k]) == len && memcmp(kFaultNames[k], text, len) == 0) return k;
+        if (strlen(kFaultNames[k]) == len && memcmp(kFaultNames[k], text, len) == 0)
+            return k;
     return -1;
 }
 
@@ -215,7 +216,8 @@ int SimAnswerSettings(SimSettings *s, uint16_t agentVersion, std::string *log, s
     JsonLine j;
     JsonBegin(&j, "agent_settings_sent");
     JsonUint(&j, "version", agentVersion);
-    if (fault != kSettingsSound) JsonCStr(&j, "fault", kFaultNames[fault]);
+    if (fault != kSettingsSound)
+        JsonCStr(&j, "fault", kFaultNames[fault]);
     SimSettingsFields(&j, &s->held);
     *log += JsonEnd(&j);
     int32_t before[4] = {};
@@ -226,17 +228,22 @@ int SimAnswerSettings(SimSettings *s, uint16_t agentVersion, std::string *log, s
             // One allocation: appending node by node copies the array each time.
             const size_t count = (size_t)a->count + kOverfullNodes;
             char(*grown)[kAsNodeBlock] = (char(*)[kAsNodeBlock])realloc(a->nodes, count * kAsNodeBlock);
-            if (!grown) continue;
+            if (!grown)
+                continue;
             a->nodes = grown;
-            for (size_t n = (size_t)a->count; n < count; n++) memcpy(a->nodes[n], "n", 2);
+            for (size_t n = (size_t)a->count; n < count; n++)
+                memcpy(a->nodes[n], "n", 2);
             a->count = (int32_t)count;
         }
     const size_t at = out->size();
     const int ok = AsSendAll(&s->held, agentVersion, AppendPacket, out);
     if (fault == kSettingsOverfull)
-        for (int i = 0; i < 4; i++) OverfullArray(&s->held, i)->count = before[i];
-    if (!ok) return 0;
-    if (fault == kSettingsUnfinished) out->resize(LastPacketAt(*out, at));
+        for (int i = 0; i < 4; i++)
+            OverfullArray(&s->held, i)->count = before[i];
+    if (!ok)
+        return 0;
+    if (fault == kSettingsUnfinished)
+        out->resize(LastPacketAt(*out, at));
     const size_t lists = PacketAt(*out, at, PKT_AGENT_SETTINGS_NODE_LISTS);
     if (fault == kSettingsRefused && lists < out->size()) {
         uint8_t *records = out->data() + lists + kPacketHeaderSize;

@@ -16,21 +16,20 @@ enum SimSettingsFault { kSettingsSound, kSettingsRefused, kSettingsUnfinished, k
 int SimSettingsFaultParse(const char *text, size_t len);
 
 struct SimSettings {
-    AgentSettings held;      // what the Agent answers with; the viewer's transfer replaces it
-    AgentSettings incoming;  // the viewer's transfer being collected
-    int built;               // held has been filled
-    int collecting;          // a PKT_AGENT_SETTINGS_COMMON began a transfer
-    uint32_t nextList;       // the list record expected next (0..2)
-    uint32_t nextBlock;      // the community block expected next (community * 2 + protocol, 0..8)
-    uint32_t faults;         // wrong packets in this transfer
-    uint32_t transfers;      // the viewer's transfers completed on this connection
-    uint32_t answerFault;    // SimSettingsFault of the next answer; sound again after it
+    AgentSettings held;     // what the Agent answers with; the viewer's transfer replaces it
+    AgentSettings incoming; // the viewer's transfer being collected
+    int built;              // held has been filled
+    int collecting;         // a PKT_AGENT_SETTINGS_COMMON began a transfer
+    uint32_t nextList;      // the list record expected next (0..2)
+    uint32_t nextBlock;     // the community block expected next (community * 2 + protocol, 0..8)
+    uint32_t faults;        // wrong packets in this transfer
+    uint32_t transfers;     // the viewer's transfers completed on this connection
+    uint32_t answerFault;   // SimSettingsFault of the next answer; sound again after it
 
     SimSettings()
         : held(), incoming(), built(0), collecting(0), nextList(0), nextBlock(0), faults(0), transfers(0),
           answerFault(kSettingsSound)
-    {
-    }
+    {}
     SimSettings(const SimSettings &) = delete;
     SimSettings &operator=(const SimSettings &) = delete;
     ~SimSettings();

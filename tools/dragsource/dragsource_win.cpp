@@ -20,9 +20,9 @@
 
 namespace {
 
-HGLOBAL g_files;          // the CF_HDROP block offered
-const wchar_t *g_out;     // where the result goes
-DWORD g_feedback[64];     // each new effect GiveFeedback was told
+HGLOBAL g_files;      // the CF_HDROP block offered
+const wchar_t *g_out; // where the result goes
+DWORD g_feedback[64]; // each new effect GiveFeedback was told
 int g_feedbackCount;
 
 // ---- the data object: CF_HDROP in an HGLOBAL, nothing else -----------------------------
@@ -99,8 +99,8 @@ HRESULT STDMETHODCALLTYPE DAdvise(IDataObject *, FORMATETC *, DWORD, IAdviseSink
 HRESULT STDMETHODCALLTYPE DUnadvise(IDataObject *, DWORD) { return OLE_E_ADVISENOTSUPPORTED; }
 HRESULT STDMETHODCALLTYPE EnumDAdvise(IDataObject *, IEnumSTATDATA **) { return OLE_E_ADVISENOTSUPPORTED; }
 
-IDataObjectVtbl g_dataVtbl = {DataQueryInterface, DataAddRef, DataRelease, GetData, GetDataHere, QueryGetData,
-                              GetCanonicalFormatEtc, SetData, EnumFormatEtc, DAdvise, DUnadvise, EnumDAdvise};
+IDataObjectVtbl g_dataVtbl = {DataQueryInterface,    DataAddRef, DataRelease,   GetData, GetDataHere, QueryGetData,
+                              GetCanonicalFormatEtc, SetData,    EnumFormatEtc, DAdvise, DUnadvise,   EnumDAdvise};
 DataObject g_data = {&g_dataVtbl, 1};
 
 // ---- the drop source: drops when the left button goes up -------------------------------
@@ -201,7 +201,7 @@ void Drag(void)
     DWORD effect = DROPEFFECT_NONE;
     // Explorer offers all three; the target picks.
     const HRESULT hr = DoDragDrop((IDataObject *)&g_data, (IDropSource *)&g_source,
-                                 DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+                                  DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
     char line[512];
     int at = snprintf(line, sizeof(line), "hr=%08lx effect=%lu feedback=", (unsigned long)hr, (unsigned long)effect);
     for (int i = 0; i < g_feedbackCount && at < (int)sizeof(line) - 16; i++)
@@ -224,7 +224,7 @@ LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(w, msg, wp, lp);
 }
 
-}  // namespace
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -251,8 +251,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 4;
     const int x = drag ? _wtoi(argv[2]) : 0, y = drag ? _wtoi(argv[3]) : 0;
     const int width = drag ? _wtoi(argv[4]) : 1, height = drag ? _wtoi(argv[5]) : 1;
-    HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"dragsource", WS_POPUP, x, y,
-                             width, height, NULL, NULL, instance, NULL);
+    HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"dragsource", WS_POPUP, x, y, width,
+                             height, NULL, NULL, instance, NULL);
     if (!w)
         return 5;
     if (drag) {

@@ -152,7 +152,7 @@ void Write(const std::string &path, const std::string &text)
 struct Target {
     IDropTargetVtbl *lpVtbl;
     LONG refs;
-    int offered;  // the object being dragged offers CF_HDROP
+    int offered; // the object being dragged offers CF_HDROP
 };
 
 Target *Of(IDropTarget *t) { return (Target *)t; }
@@ -204,7 +204,7 @@ HRESULT STDMETHODCALLTYPE Drop(IDropTarget *, IDataObject *data, DWORD, POINTL, 
     if (SUCCEEDED(IDataObject_QueryInterface(data, IID_IDataObjectAsyncCapability, (void **)&async)) &&
         SUCCEEDED(IDataObjectAsyncCapability_GetAsyncMode(async, &later)) && later &&
         SUCCEEDED(IDataObjectAsyncCapability_StartOperation(async, NULL))) {
-        IDataObject_AddRef(data);  // both references go with the message
+        IDataObject_AddRef(data); // both references go with the message
         PostMessageA(g_window, WM_TAKE_LATER, (WPARAM)async, (LPARAM)data);
         *effect = DROPEFFECT_COPY;
         return S_OK;
@@ -261,7 +261,7 @@ const char *Arg(const char *line, const char *name, char *out, size_t cap)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
 {

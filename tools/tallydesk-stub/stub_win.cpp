@@ -59,9 +59,9 @@
 #include <psapi.h>
 
 #include "shell/cmdline.h"
-#include "tools/tallydesk-stub/ftpanel_win.h"
 #include "shell/hex.h"
 #include "shell/managerrecord.h"
+#include "tools/tallydesk-stub/ftpanel_win.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -150,7 +150,8 @@ static void MenuFlags(char *out, size_t cap, HMENU menu, UINT id)
     if (st == (UINT)-1)
         snprintf(out, cap, "none");
     else
-        snprintf(out, cap, "%s%s", (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "on", (st & MF_CHECKED) ? ",checked" : "");
+        snprintf(out, cap, "%s%s", (st & (MF_GRAYED | MF_DISABLED)) ? "grey" : "on",
+                 (st & MF_CHECKED) ? ",checked" : "");
 }
 
 // Reads another process's command states: menus and toolbar messages work across
@@ -170,7 +171,8 @@ static int DumpState(const char *windowClass, const char *outPath)
         MenuFlags(m, sizeof(m), menu, id);
         LRESULT ts = tb ? SendMessageA(tb, TB_GETSTATE, id, 0) : -1;
         if (ts != -1)
-            snprintf(t, sizeof(t), "%s%s", (ts & TBSTATE_ENABLED) ? "on" : ((ts & TBSTATE_INDETERMINATE) ? "grey" : "off"),
+            snprintf(t, sizeof(t), "%s%s",
+                     (ts & TBSTATE_ENABLED) ? "on" : ((ts & TBSTATE_INDETERMINATE) ? "grey" : "off"),
                      (ts & TBSTATE_CHECKED) ? ",checked" : "");
         if (strcmp(m, "none") == 0 && strcmp(t, "none") == 0)
             continue;
@@ -323,8 +325,8 @@ static int DescribeControl(char *spec, const char *outPath)
     WCHAR line[512];
     char cls[32] = "";
     GetClassNameA(control, cls, sizeof(cls));
-    _snwprintf(line, 512, L"%d %d %hs", IsWindowEnabled(control) ? 1 : 0,
-               (int)SendMessageA(control, BM_GETCHECK, 0, 0), cls);
+    _snwprintf(line, 512, L"%d %d %hs", IsWindowEnabled(control) ? 1 : 0, (int)SendMessageA(control, BM_GETCHECK, 0, 0),
+               cls);
     line[511] = 0;
     WriteUtf8Line(f, line);
     if (lstrcmpiA(cls, "ListBox") == 0) {
@@ -376,8 +378,8 @@ static int ReadControlText(char *spec, const char *outPath)
         return 1;
     WCHAR wide[2048];
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(control, WM_GETTEXT, sizeof(wide) / sizeof(wide[0]), (LPARAM)wide, SMTO_ABORTIFHUNG,
-                             5000, &got))
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, sizeof(wide) / sizeof(wide[0]), (LPARAM)wide, SMTO_ABORTIFHUNG, 5000,
+                             &got))
         return 1;
     wide[got < sizeof(wide) / sizeof(wide[0]) ? got : 0] = 0;
     char utf8[sizeof(wide) * 2];
@@ -545,10 +547,10 @@ static int DumpConsole(const char *windowClass, const char *outPath)
     GetConsoleTitleA(title, sizeof(title));
     RECT r = {};
     GetWindowRect(GetConsoleWindow(), &r);
-    n += (size_t)snprintf(text + n, sizeof(text) - n, "title %s\nwindow %ld %ld %ld %ld\nsize %d %d\ncursor %d %d %lu %d\n",
-                          title, r.left, r.top, r.right, r.bottom, info.dwSize.X, info.dwSize.Y,
-                          info.dwCursorPosition.X, info.dwCursorPosition.Y, (unsigned long)cursor.dwSize,
-                          cursor.bVisible ? 1 : 0);
+    n += (size_t)snprintf(text + n, sizeof(text) - n,
+                          "title %s\nwindow %ld %ld %ld %ld\nsize %d %d\ncursor %d %d %lu %d\n", title, r.left, r.top,
+                          r.right, r.bottom, info.dwSize.X, info.dwSize.Y, info.dwCursorPosition.X,
+                          info.dwCursorPosition.Y, (unsigned long)cursor.dwSize, cursor.bVisible ? 1 : 0);
     for (SHORT y = 0; y < info.dwSize.Y && n + 8 * info.dwSize.X + 8 < sizeof(text); y++) {
         char row[1024];
         WORD attrs[1024];
