@@ -375,6 +375,7 @@ static void DroppedWorker(WorkerParams *w)
     }
     InterlockedExchange(&g_confirmEach, 1);
     u->w = w;
+    u->unsettled = 0;
     uint64_t total = 0;
     for (uint32_t g = 0; g < plan->groups; g++)
         for (uint32_t i = plan->group[g].first; i < plan->group[g].first + plan->group[g].count; i++) {
@@ -386,6 +387,7 @@ static void DroppedWorker(WorkerParams *w)
                 total += TreeBytes(path);
         }
     FtMeterBegin(total, 1);
+    FtAckShortcutOpen(w->replyEvent);
     int ok = 1;
     for (uint32_t g = 0; ok && g < plan->groups; g++) {
         snprintf(w->folder, sizeof(w->folder), "%s", plan->group[g].folder);
@@ -395,6 +397,8 @@ static void DroppedWorker(WorkerParams *w)
             ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
         }
     }
+    ok = Settle(u) && ok;
+    FtAckShortcutClose();
     HeapFree(GetProcessHeap(), 0, u);
     FtFreeDropPlan(plan);
     HeapFree(GetProcessHeap(), 0, plan);
