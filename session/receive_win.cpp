@@ -146,12 +146,22 @@ static DWORD WINAPI ReceiveThread(LPVOID)
     PacketFramer *f = &g_receiveBuffer;
     FramerInit(f);
     g_loginAccepted = FALSE;
-    HANDLE waits[2] = {g_viewer.stopEvent, g_session.readReadyEvent};
+    // Over TCP the socket's own event; over SPX the main window's FD_READ sets ReadReady.
+    const BOOL tcp = g_viewer.target.protocol != PROTO_SPX;
+    HANDLE waits[2] = {g_viewer.stopEvent, tcp ? (HANDLE)g_session.networkEvent : g_session.readReadyEvent};
+    BOOL closed = FALSE;
     for (;;) {
         LONGLONG clock = ProfileClock();
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             return 0;
         ProfileAdd(kProfReceiveWait, clock);
+        if (tcp) {
+            const int readable = TakeNetworkEvents(&closed);
+            if (readable < 0)
+                return 0;
+            if (!readable)
+                continue;
+        }
         uint8_t *tail;
         size_t room;
         if (!FramerFreeSpace(f, &tail, &room))

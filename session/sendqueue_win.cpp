@@ -173,7 +173,9 @@ static int SendAll(const BYTE *data, DWORD length);
 int SendPacketNow(const void *packet, DWORD size, int *outOfMemory)
 {
     *outOfMemory = 0;
-    if (!g_viewer.stopEvent || !g_session.sendQueueLockReady || IsSet(g_viewer.stopEvent) || g_sendEnded)
+    // A flag, not the event: a copy worker sends once per chunk, and under Wine a look at an
+    // event is a round trip to the wineserver.
+    if (!g_viewer.stopEvent || !g_session.sendQueueLockReady || g_viewer.stopping || g_sendEnded)
         return 0;
     SendQueue *q = &g_session.sendQueue;
     EnterCriticalSection(&g_session.sendQueueLock);

@@ -34,7 +34,7 @@ struct SessionState {
     BOOL winsockStarted;
     WSAPROTOCOL_INFOA *protocols; // heap block of the protocol enumeration
     const WSAPROTOCOL_INFOA *chosenProtocol;
-    HANDLE networkEventThread, receiveThread, sendThread;
+    HANDLE receiveThread, sendThread;
     HANDLE readReadyEvent, writeReadyEvent, queueSpaceEvent, queueDataEvent, syncReplyEvent;
     HANDLE sendEndedEvent; // manual reset: set when the SendThread ends, reset on connect
     WSAEVENT networkEvent; // TCP only

@@ -1,6 +1,7 @@
-// The connection to the Agent. The connect dialog runs modally on the UI thread; the
-// NetworkEventThread (TCP) turns socket readiness into ReadReady/WriteReady events
-// and posts FD_CLOSE to the main window; it never touches window state itself.
+// The connection to the Agent. The connect dialog runs modally on the UI thread. Over
+// TCP the ReceiveThread waits on the socket's own event: it reads when the socket is
+// readable, passes write readiness on to the SendThread and posts FD_CLOSE to the main
+// window, so a packet wakes one thread, not two.
 #include "session/transport_win.h"
 
 #include "lang/stringids.h"
@@ -275,12 +276,8 @@ static INT_PTR CALLBACK ConnectDialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM 
     return FALSE;
 }
 
-void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
+int AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
 {
-    // Data that arrived with the close is still read, so that a last packet (a
-    // refused login, say) is not lost behind the close.
-    if (ne->lNetworkEvents & FD_READ)
-        SetEvent(g_session.readReadyEvent);
     if (ne->lNetworkEvents & FD_WRITE)
         SetEvent(g_session.writeReadyEvent);
     // Announcing goes on after the close: data the close arrived with may take more
@@ -290,32 +287,22 @@ void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed)
         int code = ne->iErrorCode[FD_CLOSE_BIT];
         UiPost(g_viewer.mainWindow, WM_CV_SOCKET, (WPARAM)g_session.socket, (LPARAM)(((DWORD)code << 16) | FD_CLOSE));
     }
+    // Data that arrived with the close is still read, so that a last packet (a
+    // refused login, say) is not lost behind the close.
+    return (ne->lNetworkEvents & FD_READ) != 0;
 }
 
-static DWORD WINAPI NetworkEventThread(LPVOID)
+int TakeNetworkEvents(BOOL *closed)
 {
-    HANDLE waits[2] = {g_viewer.stopEvent, g_session.networkEvent};
-    BOOL closed = FALSE;
-    for (;;) {
-        DWORD w = WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
-        if (w == WAIT_IO_COMPLETION)
-            continue;
-        if (w != WAIT_OBJECT_0 + 1)
-            return 0;
-        WSANETWORKEVENTS ne;
-        if (WSAEnumNetworkEvents(g_session.socket, g_session.networkEvent, &ne) == SOCKET_ERROR)
-            return 0;
-        AnnounceNetworkEvents(&ne, &closed);
-    }
+    WSANETWORKEVENTS ne;
+    if (WSAEnumNetworkEvents(g_session.socket, g_session.networkEvent, &ne) == SOCKET_ERROR)
+        return -1;
+    return AnnounceNetworkEvents(&ne, closed);
 }
 
-int StartNetworkEventThread(void)
+int SelectNetworkEvents(void)
 {
-    DWORD id;
-    if (WSAEventSelect(g_session.socket, g_session.networkEvent, FD_READ | FD_WRITE | FD_CLOSE))
-        return 0;
-    g_session.networkEventThread = CreateThread(NULL, 0, NetworkEventThread, NULL, 0, &id);
-    return g_session.networkEventThread != NULL;
+    return WSAEventSelect(g_session.socket, g_session.networkEvent, FD_READ | FD_WRITE | FD_CLOSE) == 0;
 }
 
 static int StartWorkers(void)
@@ -324,7 +311,7 @@ static int StartWorkers(void)
     if (g_viewer.target.protocol == PROTO_SPX) {
         if (WSAAsyncSelect(g_session.socket, g_viewer.mainWindow, WM_CV_SOCKET, FD_READ | FD_WRITE | FD_CLOSE))
             return 0;
-    } else if (!StartNetworkEventThread()) {
+    } else if (!SelectNetworkEvents()) {
         return 0;
     }
     return StartReceiveThread() && StartSendThread();

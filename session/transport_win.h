@@ -1,6 +1,6 @@
 // The connection to the Agent: Winsock start and provider choice, the socket and its
-// connect dialog, the NetworkEventThread (TCP), WM_CV_SOCKET, and network error texts.
-// UI thread, except FormatNetError (any thread) and the NetworkEventThread.
+// connect dialog, its readiness (TCP), WM_CV_SOCKET, and network error texts.
+// UI thread, except FormatNetError (any thread) and TakeNetworkEvents (ReceiveThread).
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
@@ -22,11 +22,14 @@ void NetClose(void);
 int NetCreateEvents(void);
 void NetCloseEvents(void);
 
-// TCP: readiness of the connected socket as events, from its own thread.
-int StartNetworkEventThread(void);
-// One batch of the NetworkEventThread: readiness to the events, the first close to
-// the main window (*closed remembers it); batches after the close are still announced.
-void AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed);
+// TCP: readiness of the connected socket sets NetworkEvent, on which the ReceiveThread waits.
+int SelectNetworkEvents(void);
+// One batch of readiness: write readiness to WriteReadyEvent, the first close to the
+// main window (*closed remembers it); 1 when the socket is readable, also after the close.
+int AnnounceNetworkEvents(const WSANETWORKEVENTS *ne, BOOL *closed);
+// The ReceiveThread's: takes the batch that set NetworkEvent and announces it; -1 when
+// the socket has none to give (it is closed under the thread).
+int TakeNetworkEvents(BOOL *closed);
 
 // WM_CV_SOCKET: event in the low word of lParam, error code in the high word. FD_CLOSE
 // is the main window's (the box and the close).

@@ -118,6 +118,7 @@ static int OnCreate(HWND wnd)
     if (!ViewCreateFrame(wnd) || !CreateFullScreenWindow())
         return 0;
     g_viewer.stopEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    InterlockedExchange(&g_viewer.stopping, 0);
     g_session.syncReplyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     if (!g_viewer.stopEvent || !g_session.syncReplyEvent)
         return 0;
@@ -162,12 +163,12 @@ static void DestroySession(HWND wnd)
     if (g_viewer.settings.v[SET_SAVE_ON_EXIT])
         SaveSettings(NULL, 1);
     if (g_viewer.stopEvent) {
+        InterlockedExchange(&g_viewer.stopping, 1);
         SetEvent(g_viewer.stopEvent);
         EndFileTransferWorker(); // it uses the queue, the events and the locks below
         JoinThread(&g_viewer.terminateWatchThread);
         JoinThread(&g_session.receiveThread);
         JoinThread(&g_session.sendThread);
-        JoinThread(&g_session.networkEventThread);
         WriteLog("The session's threads have ended.");
         NetCloseEvents();
         TeardownDesktop();

@@ -76,10 +76,7 @@ static void WriteFigures(void)
     const struct {
         const char *name;
         HANDLE thread;
-    } threads[] = {{"ui", s_prof.uiThread},
-                   {"receive", g_session.receiveThread},
-                   {"network", g_session.networkEventThread},
-                   {"send", g_session.sendThread}};
+    } threads[] = {{"ui", s_prof.uiThread}, {"receive", g_session.receiveThread}, {"send", g_session.sendThread}};
     for (const auto &t : threads)
         fprintf(f, "cpu_%s_us %llu\n", t.name, ThreadMicros(t.thread));
     fclose(f);

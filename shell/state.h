@@ -56,6 +56,7 @@ struct ViewerState {
     HWND dialogSlot;                 // connect, password, system information, send message
     HWND logoWindow;                 // "CORVID:LOGO" while it is shown; one at a time
     HANDLE stopEvent;                // manual reset; set once at main-window destruction
+    volatile LONG stopping;          // set just before StopEvent: a look costs no system call
     HANDLE terminateWatchThread;
 
     // Main window state (UI thread)

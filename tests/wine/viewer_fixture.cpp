@@ -12,6 +12,7 @@
 void PrepareTestViewer(void)
 {
     static bool done = false;
+    InterlockedExchange(&g_viewer.stopping, 0); // a main window destroyed by an earlier test set it
     if (done)
         return;
     done = true;
