@@ -54,6 +54,8 @@ struct Download {
     char swept[MAX_PATH];    // the last folder cleared of temporaries left by a killed run
     char resolved[MAX_PATH]; // the last folder found to lead below the target
     int owed;                // a packet was answered early: the Agent sends one more
+    int mayAnswer;           // the packet in hand may be answered once its file is created
+    int answered;            // it was, from inside its handling
     DWORD length;
     uint8_t packet[kMaxPacketSize];
     uint8_t plain[kFtChunkCipherMax + 16];
@@ -81,6 +83,22 @@ int Answer(int kind)
 {
     uint8_t packet[sizeof(SessPacketHeader) + 20];
     return Queue(packet, BuildFtAnswer(kind, packet, sizeof(packet)));
+}
+
+// A whole file that has just been created under its own name is answered at once, so
+// the Agent reads and seals the next file while this one is opened and written: what
+// could still fail (a write, the times, the handle's close) stops the copy at the next
+// packet instead, and nothing was there before to keep.
+int AnswerNow(Download *d)
+{
+    if (!d->mayAnswer)
+        return 1;
+    d->mayAnswer = 0;
+    InterlockedExchange(&g_syncReply.full, 0);
+    if (!Answer(FT_ANSWER_GO_ON))
+        return 0;
+    d->answered = d->owed = 1;
+    return 1;
 }
 
 // The system deletes the temporary when its handle closes, even if the viewer is
@@ -130,7 +148,7 @@ void Sweep(Download *d, const char *folder)
     FindClose(h);
 }
 
-int Aborted(const Download *d) { return d->w->abortEvent && WaitForSingleObject(d->w->abortEvent, 0) == WAIT_OBJECT_0; }
+int Aborted(const Download *d) { return d->w->abortEvent && FtAbortRaised(); }
 
 // Where path leads once every link and junction on it is resolved ("\\?\C:\..."); 0 when it
 // cannot be opened or the answer does not fit.
@@ -424,7 +442,8 @@ int BeginFolder(Download *d, const char *local, uint32_t attributes)
 
 // A file that comes whole in its first packet and has no name at the target is written
 // under its own name at once, held by its handle: no temporary to rename, and no second
-// look for the name. 0 when the name is taken (a link counts) or cannot be made.
+// look for the name. 0 when the name is taken (a link counts) or cannot be made, -1 when
+// the answer could not be sent.
 int CreateDirect(Download *d, const char *local)
 {
     Receiving *rf = &d->rf;
@@ -435,6 +454,10 @@ int CreateDirect(Download *d, const char *local)
     rf->doomed = Doom(rf->file, TRUE);
     rf->direct = 1;
     snprintf(rf->temp, sizeof(rf->temp), "%s", local);
+    if (!AnswerNow(d)) {
+        Discard(rf); // the answer of stop that follows fails too, and ends the session
+        return -1;
+    }
     return 1;
 }
 
@@ -447,7 +470,8 @@ int BeginFile(Download *d, const FtFileBegin *b, const char *local, uint32_t att
     if (!FtParentPath(local, folder, last))
         return 0;
     Sweep(d, folder);
-    if (b->last && !CreateDirect(d, local) && !StaysInside(d, local, b->path))
+    const int direct = b->last ? CreateDirect(d, local) : 0;
+    if (direct < 0 || (b->last && !direct && !StaysInside(d, local, b->path)))
         return 0;
     for (; !rf->direct;) {
         const DWORD old = GetFileAttributesA(local);
@@ -576,6 +600,9 @@ void AnswerOwed(Download *d)
     if (!d->owed)
         return;
     d->owed = 0;
+    // After a whole file the Agent may end the item instead: then nothing is owed.
+    HANDLE events[2] = {g_session.syncReplyEvent, d->w->replyEvent};
+    const DWORD count = d->w->replyEvent ? 2 : 1;
     for (DWORD waited = 0; waited < kOwedWaitMs; waited += kPollMs) {
         if (InterlockedCompareExchange(&g_syncReply.full, 0, 0)) {
             InterlockedExchange(&g_syncReply.full, 0);
@@ -584,7 +611,8 @@ void AnswerOwed(Download *d)
         }
         if (FtSessionGone())
             return;
-        WaitForSingleObject(g_session.syncReplyEvent, kPollMs);
+        if (WaitForMultipleObjects(count, events, FALSE, kPollMs) == WAIT_OBJECT_0 + 1)
+            return;
     }
     WriteLogF("Download: the packet after an answer did not come in %u s.", (unsigned)(kOwedWaitMs / 1000));
 }
@@ -645,8 +673,10 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
         const DWORD which = r - WAIT_OBJECT_0 + first;
         if (which == kAbort)
             return Abort(d);
-        if (which == kReply)
+        if (which == kReply) {
+            d->owed = 0; // the item ended after a file answered early
             return 1;
+        }
         if (which == kCancel) {
             *cancelled = 1;
             continue;
@@ -680,7 +710,20 @@ int RunItem(Download *d, uint32_t index, int *cancelled)
         } else if (*cancelled && h->dwType == PKT_FT_FILE_BEGIN && d->rf.file == INVALID_HANDLE_VALUE) {
             stop = 1; // nothing new begins after a cancel
         } else {
-            stop = !Handle(d) || (d->rf.file == INVALID_HANDLE_VALUE && *cancelled);
+            d->mayAnswer = h->dwType == PKT_FT_FILE_BEGIN && !*cancelled;
+            d->answered = 0;
+            const int handled = Handle(d);
+            d->mayAnswer = 0;
+            if (d->answered) {
+                // As after an early answer: a failure stops the copy at the next packet.
+                if (!handled) {
+                    Discard(&d->rf);
+                    AnswerOwed(d);
+                    return 0;
+                }
+                continue;
+            }
+            stop = !handled || (d->rf.file == INVALID_HANDLE_VALUE && *cancelled);
         }
         if (Aborted(d))
             return Abort(d);

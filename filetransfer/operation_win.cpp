@@ -140,6 +140,32 @@ void FtMeterFileDone(void)
     LeaveCriticalSection(&g_viewer.progressLock);
 }
 
+// Set beside the worker's AbortEvent and CancelEvent, so that a look once per packet or
+// file needs no system call (under Wine a look at an event is a wineserver round trip).
+static volatile LONG g_abortRaised, g_cancelRaised;
+
+int FtAbortRaised(void) { return InterlockedCompareExchange(&g_abortRaised, 0, 0) != 0; }
+
+int FtCancelRaised(void) { return InterlockedCompareExchange(&g_cancelRaised, 0, 0) != 0; }
+
+void FtClearRaised(void)
+{
+    InterlockedExchange(&g_abortRaised, 0);
+    InterlockedExchange(&g_cancelRaised, 0);
+}
+
+static void RaiseCancel(HANDLE cancelEvent)
+{
+    InterlockedExchange(&g_cancelRaised, 1);
+    SetEvent(cancelEvent);
+}
+
+static void RaiseAbort(HANDLE abortEvent)
+{
+    InterlockedExchange(&g_abortRaised, 1);
+    SetEvent(abortEvent);
+}
+
 int FtSessionGone(void)
 {
     return (g_viewer.stopEvent && WaitForSingleObject(g_viewer.stopEvent, 0) == WAIT_OBJECT_0) ||
@@ -198,6 +224,7 @@ static int StartWorker(HWND dlg, ProgressRun *run)
     if (run->needsReply)
         run->params.replyEvent = CreateEventA(NULL, FALSE, FALSE, NULL);
     run->params.abortEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    FtClearRaised();
     if (!run->params.cancelEvent || !run->params.abortEvent || (run->needsReply && !run->params.replyEvent))
         return 0;
     WorkerStart *s = (WorkerStart *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart));
@@ -336,7 +363,7 @@ static void Cancel(HWND dlg, ProgressRun *run)
 {
     EnableWindow(GetDlgItem(dlg, IDCANCEL), FALSE);
     run->cancelled = 1;
-    SetEvent(run->params.cancelEvent);
+    RaiseCancel(run->params.cancelEvent);
 }
 
 static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
@@ -393,9 +420,9 @@ static INT_PTR CALLBACK ProgressProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp)
         SendDlgItemMessageA(dlg, IDC_FT_REQUEST_ANIM, ACM_STOP, 0, 0);
         if (run) {
             if (run->params.cancelEvent)
-                SetEvent(run->params.cancelEvent); // torn down early: the worker stops too
+                RaiseCancel(run->params.cancelEvent); // torn down early: the worker stops too
             if (run->params.abortEvent)
-                SetEvent(run->params.abortEvent);
+                RaiseAbort(run->params.abortEvent);
             if (run->params.cancelEvent)
                 CloseHandle(run->params.cancelEvent);
             if (run->params.replyEvent)
@@ -457,7 +484,7 @@ void EndFileTransferWorker(void)
     if (g_progressDialog) {
         ProgressRun *run = (ProgressRun *)GetWindowLongPtrW(g_progressDialog, DWLP_USER);
         if (run && run->params.abortEvent)
-            SetEvent(run->params.abortEvent);
+            RaiseAbort(run->params.abortEvent);
         if (run && !run->cancelled)
             Cancel(g_progressDialog, run);
     }

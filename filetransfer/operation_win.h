@@ -51,6 +51,12 @@ void FtFreeSelection(void);
 int FtRunProgress(HWND owner, WORD templateId, WORD animation, UINT titleSuffix, int panel, int needsReply,
                   FtWorker worker);
 
+// Worker side: the dialog has gone and AbortEvent is set (a flag, read without a system call).
+int FtAbortRaised(void);
+// Worker side: Cancel was pressed (CancelEvent, which a worker's wait may have taken, is set too).
+int FtCancelRaised(void);
+// Before a worker starts: the flags of the one before are let go.
+void FtClearRaised(void);
 // Worker side: the path in ProgressSource (and ProgressTarget, or NULL) for the dialog.
 void FtShowProgress(WorkerParams *w, const char *source, const char *target);
 // The worker's last word (1 done, 2 stopped): kept where the dialog's timer looks too,

@@ -39,7 +39,7 @@ enum { kPollMs = 250 };
 
 uint64_t TimeOf(const FILETIME &t) { return (uint64_t)t.dwHighDateTime << 32 | t.dwLowDateTime; }
 
-int Cancelled(WorkerParams *w) { return WaitForSingleObject(w->cancelEvent, 0) == WAIT_OBJECT_0; }
+int Cancelled(WorkerParams *w) { return w->cancelEvent && FtCancelRaised(); }
 
 int Queue(const uint8_t *packet, size_t size)
 {

@@ -61,6 +61,7 @@ struct FtDownload : ::testing::Test {
         for (size_t i = 0; i < data.size(); i++)
             data[i] = (uint8_t)(i * 7);
         strcpy(meta.path, "f.bin");
+        FtClearRaised(); // as the progress dialog does before its worker starts
         thread = CreateThread(
             NULL, 0,
             [](LPVOID p) -> DWORD {
@@ -85,10 +86,13 @@ struct FtDownload : ::testing::Test {
         SendQueueDestroy();
         DestroyWindow(dialog);
     }
-    // Waits until n packets are in the send queue.
+    // Waits until n packets are in the send queue, taking the messages a box of the worker
+    // sends to its owner, a window of this thread.
     bool Queued(int n)
     {
+        MSG m;
         for (int i = 0; i < 300; i++) {
+            PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE);
             EnterCriticalSection(&g_session.sendQueueLock);
             const int at = g_session.sendQueue.writeIndex;
             LeaveCriticalSection(&g_session.sendQueueLock);
@@ -104,13 +108,16 @@ struct FtDownload : ::testing::Test {
         memcpy(&v, g_session.sendQueue.slots[slot].buffer + offset, 4);
         return v;
     }
-    void FeedNext()
+    // damage: the last byte of the padding block is flipped, so the chunk does not open.
+    void FeedNext(bool damage = false)
     {
         static uint8_t packet[kFtFilePacketMax];
         const size_t from = (size_t)tx.plainBytes, n = data.size() - from < 24576 ? data.size() - from : 24576;
         int last = 0;
         const size_t len = FtSealFilePacket(&tx, &meta, data.data() + from, n, packet, sizeof(packet), &last);
         ASSERT_GT(len, 0u);
+        if (damage)
+            packet[len - 1] ^= 0x5A;
         SessPacketHeader h;
         memcpy(&h, packet, sizeof(h));
         ASSERT_EQ(DispatchPacket(&h, packet + sizeof(h)), 1);
@@ -169,10 +176,11 @@ TEST_F(FtDownload, AGoneDialogEndsItAtOnceAndKeepsNothing)
     EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << "the file was put in place";
 }
 
-// A box of the worker's thread: its caption, and Cancel pressed on it.
+// A box of the worker's thread: its caption, and Cancel (or press) pressed on it.
 struct Box {
     DWORD thread;
     WCHAR caption[256];
+    WPARAM press;
 };
 
 BOOL CALLBACK CancelBox(HWND w, LPARAM lp)
@@ -182,7 +190,7 @@ BOOL CALLBACK CancelBox(HWND w, LPARAM lp)
         return TRUE;
     Box *b = (Box *)lp;
     GetWindowTextW(w, b->caption, 256);
-    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(w, WM_COMMAND, b->press ? b->press : IDCANCEL, 0);
     return FALSE;
 }
 
@@ -203,6 +211,46 @@ TEST_F(FtDownload, ItsFailurePromptsCarryTheBareCaption)
     EXPECT_STREQ(box.caption, want);
     EXPECT_EQ(Done(3000), 2);
     RemoveDirectoryA(path);
+}
+
+// A whole file is answered as soon as it has been created; when it then fails, the
+// packet that follows hears stop, and an end of the item instead frees the worker at once.
+TEST_F(FtDownload, AWholeFileFailingAfterItsAnswerStopsAtTheNextPacket)
+{
+    for (const bool nextIsAFile : {true, false}) {
+        SCOPED_TRACE(nextIsAFile ? "a next file" : "the item's end");
+        if (!nextIsAFile) { // a second worker for the second ending
+            TearDown();
+            SetUp();
+        }
+        item.entry.size = 1000;
+        data.resize(1000);
+        tx = FtFileSender{};
+        FeedNext(true);
+        ASSERT_TRUE(Queued(2));
+        EXPECT_EQ(Word(1, 12 + 16), 0u) << "not answered before it was opened";
+        Box box = {GetThreadId(thread), {}, IDOK};
+        MSG m;
+        for (int i = 0; i < 300 && !box.caption[0]; i++) {
+            EnumThreadWindows(box.thread, CancelBox, (LPARAM)&box); // none at all is FALSE too
+            PeekMessageA(&m, NULL, 0, 0, PM_NOREMOVE);
+            Sleep(10);
+        }
+        if (nextIsAFile) {
+            tx = FtFileSender{};
+            FeedNext();
+            ASSERT_TRUE(Queued(3));
+            EXPECT_EQ(Word(2, 12 + 16), 1u) << "the next file was not told to stop";
+        } else {
+            SetEvent(w.replyEvent);
+        }
+        EXPECT_EQ(Done(2000), 2);
+        EXPECT_TRUE(Queued(nextIsAFile ? 3 : 2));
+        char path[MAX_PATH];
+        snprintf(path, sizeof(path), "%s\\f.bin", folder);
+        EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES) << "the damaged file stayed";
+        EXPECT_EQ(Temporaries(), 0);
+    }
 }
 
 TEST_F(FtDownload, AnEventClosedUnderItEndsIt)
