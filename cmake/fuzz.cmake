@@ -16,9 +16,13 @@ target_include_directories(corvid_fuzz_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(corvid_fuzz_core PUBLIC ${CORVID_FUZZ_SANITIZE} PRIVATE -fsanitize=fuzzer-no-link)
 target_link_libraries(corvid_fuzz_core PUBLIC OpenSSL::Crypto)
 
-set(CORVID_FUZZ_ENTRIES framer envelope login screeninfo decode pointer clipboard agentsettings filetransfer console)
+# The entries are the files tests/fuzz/ENTRY_fuzz.cpp: a new file is a new entry, here and in
+# ./corvid fuzz alike.
+file(GLOB CORVID_FUZZ_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
 set(CORVID_FUZZ_TARGETS)
-foreach(entry ${CORVID_FUZZ_ENTRIES})
+foreach(file ${CORVID_FUZZ_FILES})
+  get_filename_component(entry ${file} NAME_WE)
+  string(REGEX REPLACE "_fuzz$" "" entry ${entry})
   add_executable(${entry}_fuzz tests/fuzz/${entry}_fuzz.cpp)
   target_compile_options(${entry}_fuzz PRIVATE -fsanitize=fuzzer)
   target_link_options(${entry}_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)

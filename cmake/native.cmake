@@ -56,6 +56,21 @@ target_link_libraries(corvid_native_tests PRIVATE corvid_core agentsim_logic Ope
 include(GoogleTest)
 gtest_discover_tests(corvid_native_tests TEST_PREFIX "native.")
 
+# The fuzz entries, each included in a namespace of its own, for the test that runs their
+# seeds and reproducers: taken from the files tests/fuzz/ENTRY_fuzz.cpp, as everywhere.
+file(GLOB CORVID_FUZZ_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+set(CORVID_FUZZ_INCLUDES "")
+set(CORVID_FUZZ_LIST "")
+foreach(file ${CORVID_FUZZ_FILES})
+  get_filename_component(entry ${file} NAME_WE)
+  string(REGEX REPLACE "_fuzz$" "" entry ${entry})
+  string(APPEND CORVID_FUZZ_INCLUDES "#define LLVMFuzzerTestOneInput FuzzOne_${entry}\nnamespace fuzz_${entry} {\n"
+         "#include \"tests/fuzz/${entry}_fuzz.cpp\"\n}\n#undef LLVMFuzzerTestOneInput\n")
+  string(APPEND CORVID_FUZZ_LIST " X(${entry})")
+endforeach()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/generated/fuzz_entries.inc
+     CONTENT "${CORVID_FUZZ_INCLUDES}#define CORVID_FUZZ_ENTRIES${CORVID_FUZZ_LIST}\n" @ONLY)
+
 # The default colour tables as the resource script writes them, checked against the C++ ones.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/generated/colours2.bin ${CMAKE_BINARY_DIR}/generated/colours16.bin
          ${CMAKE_BINARY_DIR}/generated/colours256.bin
@@ -64,7 +79,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/generated/colours2.bin ${CMAKE_BIN
   COMMENT "Writing the default colour tables" VERBATIM)
 add_custom_target(corvid_colour_tables DEPENDS ${CMAKE_BINARY_DIR}/generated/colours256.bin)
 add_dependencies(corvid_native_tests corvid_colour_tables)
-target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${CMAKE_BINARY_DIR}/generated")
+target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${CMAKE_BINARY_DIR}/generated"
+  CORVID_FUZZ_ENTRIES_FILE="${CMAKE_BINARY_DIR}/generated/fuzz_entries.inc")
 
 add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})

@@ -287,6 +287,37 @@ TEST_F(AgentSettingsTest, PacksLongListsAndReadsThemBack)
     AsRelease(&r);
 }
 
+// The first list's packet holds its 24 bytes before the strings: 255 nodes of 127
+// characters and one of 103 end with its NUL on byte 32,768 of the buffer, the last; one
+// of 104 would pass it and goes to the next packet. A threshold one byte off either way
+// shows in the lengths here, or as an overrun under the sanitizer.
+TEST_F(AgentSettingsTest, AStringEndsOnTheBuffersLastByteAndNeverPastIt)
+{
+    const struct {
+        size_t lastNode, firstPacket;
+    } cases[] = {{103, 32768}, {104, 32768 - 104}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.lastNode);
+        AsRelease(&s);
+        s = AgentSettings{};
+        Fill(&s.lists[0], 255, 127, 0);
+        ASSERT_TRUE(AsNodeAppend(&s.lists[0], Node(255, c.lastNode).c_str()));
+        ASSERT_TRUE(AsNodeAppend(&s.lists[0], "after"));
+        Sent sent;
+        ASSERT_EQ(AsSendAll(&s, 787, Queue, &sent), 1);
+        std::vector<Bytes> lists;
+        for (const Bytes &p : sent.packets)
+            if (U32(p, 0) == 54)
+                lists.push_back(p);
+        ASSERT_EQ(lists.size(), 2u);
+        EXPECT_EQ(lists[0].size(), c.firstPacket);
+        EXPECT_EQ(lists[0].back(), 0) << "the packet does not end with a string's NUL";
+        const std::vector<Whole> l = ReadMessage(lists, false);
+        ASSERT_EQ(l.size(), 2u);
+        EXPECT_EQ(l[0].strings, Strings(s.lists[0]));
+    }
+}
+
 TEST_F(AgentSettingsTest, VersionGatesAndAFailingQueue)
 {
     struct {

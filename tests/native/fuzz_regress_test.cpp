@@ -34,57 +34,9 @@
 #include <string>
 #include <vector>
 
-// Each entry in a namespace of its own, its libFuzzer name replaced by a unique one.
-#define LLVMFuzzerTestOneInput FuzzFramerOne
-namespace fuzz_framer {
-#include "tests/fuzz/framer_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzEnvelopeOne
-namespace fuzz_envelope {
-#include "tests/fuzz/envelope_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzLoginOne
-namespace fuzz_login {
-#include "tests/fuzz/login_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzScreenInfoOne
-namespace fuzz_screeninfo {
-#include "tests/fuzz/screeninfo_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzDecodeOne
-namespace fuzz_decode {
-#include "tests/fuzz/decode_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzPointerOne
-namespace fuzz_pointer {
-#include "tests/fuzz/pointer_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzClipboardOne
-namespace fuzz_clipboard {
-#include "tests/fuzz/clipboard_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzAgentSettingsOne
-namespace fuzz_agentsettings {
-#include "tests/fuzz/agentsettings_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzFileTransferOne
-namespace fuzz_filetransfer {
-#include "tests/fuzz/filetransfer_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput FuzzConsoleOne
-namespace fuzz_console {
-#include "tests/fuzz/console_fuzz.cpp"
-}
-#undef LLVMFuzzerTestOneInput
+// Each entry in a namespace of its own, its libFuzzer name replaced by a unique one; the
+// build lists them from tests/fuzz.
+#include CORVID_FUZZ_ENTRIES_FILE
 
 namespace {
 
@@ -98,18 +50,9 @@ struct Entry {
 // Test names come from this: the default would print the pointers, a new name each build.
 void PrintTo(const Entry &e, std::ostream *os) { *os << e.name; }
 
-const Entry kEntries[] = {
-    {"framer", fuzz_framer::FuzzFramerOne},
-    {"envelope", fuzz_envelope::FuzzEnvelopeOne},
-    {"login", fuzz_login::FuzzLoginOne},
-    {"screeninfo", fuzz_screeninfo::FuzzScreenInfoOne},
-    {"decode", fuzz_decode::FuzzDecodeOne},
-    {"pointer", fuzz_pointer::FuzzPointerOne},
-    {"clipboard", fuzz_clipboard::FuzzClipboardOne},
-    {"agentsettings", fuzz_agentsettings::FuzzAgentSettingsOne},
-    {"filetransfer", fuzz_filetransfer::FuzzFileTransferOne},
-    {"console", fuzz_console::FuzzConsoleOne},
-};
+#define X(entry) {#entry, fuzz_##entry::FuzzOne_##entry},
+const Entry kEntries[] = {CORVID_FUZZ_ENTRIES};
+#undef X
 
 const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path() / "fuzz";
 

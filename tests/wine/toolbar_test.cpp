@@ -1,7 +1,6 @@
-// The main toolbar's extras and the console toolbar, built on real windows.
+// The main toolbar's extras, built on real windows.
 #include <gtest/gtest.h>
 
-#include "console/console_win.h"
 #include "desktop/state_win.h"
 #include "session/packet.h"
 #include "shell/commands.h"
@@ -105,42 +104,6 @@ TEST_F(ToolbarExtras, LightsTakeTheThreeBytesAndRefuseAShortPacket)
     EXPECT_EQ(g_desktop.lightState[0], 1);
     EXPECT_EQ(g_desktop.lightState[1], 0);
     EXPECT_EQ(g_desktop.lightState[2], 2);
-}
-
-TEST_F(ToolbarExtras, ConsoleToolbarEntries)
-{
-    HWND tb = BuildConsoleToolbar(frame, 300);
-    ASSERT_NE(tb, (HWND)NULL);
-    EXPECT_EQ(GetDlgCtrlID(tb), 300);
-    const struct {
-        int image;
-        int command;
-        BYTE state;
-    } want[] = {{-1, 0, 0},
-                {0, IDM_EXIT, TBSTATE_ENABLED},
-                {1, IDM_REMOTE_CONTROL, TBSTATE_INDETERMINATE},
-                {2, IDM_SWITCH, TBSTATE_INDETERMINATE},
-                {7, IDM_FILE_TRANSFER, TBSTATE_INDETERMINATE},
-                {3, IDM_PAD_FOLLOWS_CONSOLE, TBSTATE_ENABLED},
-                {-1, 0, 0},
-                {4, IDM_LEFT_CTRL, TBSTATE_INDETERMINATE},
-                {5, IDM_LEFT_ALT, TBSTATE_INDETERMINATE},
-                {6, IDM_ALT_ENTER, TBSTATE_INDETERMINATE},
-                {5, IDM_RIGHT_ALT, TBSTATE_INDETERMINATE},
-                {4, IDM_RIGHT_CTRL, TBSTATE_INDETERMINATE}};
-    ASSERT_EQ(SendMessageA(tb, TB_BUTTONCOUNT, 0, 0), 12);
-    for (int i = 0; i < 12; i++) {
-        TBBUTTON b = {};
-        SendMessageA(tb, TB_GETBUTTON, i, (LPARAM)&b);
-        if (want[i].image < 0) {
-            EXPECT_TRUE(b.fsStyle & BTNS_SEP) << i;
-            continue;
-        }
-        EXPECT_EQ(b.idCommand, want[i].command) << i;
-        EXPECT_EQ(b.iBitmap, want[i].image) << i;
-        EXPECT_EQ(b.fsState, want[i].state) << i;
-    }
-    DestroyWindow(tb);
 }
 
 } // namespace
