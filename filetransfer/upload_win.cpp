@@ -318,7 +318,9 @@ int SendFolder(Upload *u, const Item *it, DWORD attributes)
 
 } // namespace
 
-void FtUploadWorker(WorkerParams *w)
+// Uploads the selection group by group, each group's names read from its own folder; the
+// first name of all is the only first item, so one Yes to all serves every group.
+static void RunUpload(WorkerParams *w, const FtDropGroup *group, uint32_t groups)
 {
     InterlockedExchange(&g_confirmEach, 1);
     Upload *u = (Upload *)HeapAlloc(GetProcessHeap(), 0, sizeof(Upload));
@@ -330,21 +332,25 @@ void FtUploadWorker(WorkerParams *w)
     u->w = w;
     u->unsettled = 0;
     uint64_t total = 0;
-    for (uint32_t i = 0; i < w->selection.count; i++) {
-        const FtEntry *e = &w->selection.items[i].entry;
-        char path[kFtPathField];
-        if (!e->directory)
-            total += e->size;
-        else if (Descend(e->attributes) && FtJoinPath(w->folder, e->name, path))
-            total += TreeBytes(path);
-    }
+    for (uint32_t g = 0; g < groups; g++)
+        for (uint32_t i = group[g].first; i < group[g].first + group[g].count; i++) {
+            const FtEntry *e = &w->selection.items[i].entry;
+            char path[kFtPathField];
+            if (!e->directory)
+                total += e->size;
+            else if (Descend(e->attributes) && FtJoinPath(group[g].folder, e->name, path))
+                total += TreeBytes(path);
+        }
     FtMeterBegin(total, 1);
     FtAckShortcutOpen(w->replyEvent);
     int ok = 1;
-    for (uint32_t i = 0; ok && i < w->selection.count; i++) {
-        const FtEntry *e = &w->selection.items[i].entry;
-        const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
-        ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
+    for (uint32_t g = 0; ok && g < groups; g++) {
+        snprintf(w->folder, sizeof(w->folder), "%s", group[g].folder);
+        for (uint32_t i = group[g].first; ok && i < group[g].first + group[g].count; i++) {
+            const FtEntry *e = &w->selection.items[i].entry;
+            const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
+            ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
+        }
     }
     // The operation ends when the Agent has taken the last file.
     ok = Settle(u) && ok;
@@ -353,56 +359,32 @@ void FtUploadWorker(WorkerParams *w)
     FtWorkerDone(w, ok ? 1 : 2);
 }
 
+void FtUploadWorker(WorkerParams *w)
+{
+    FtDropGroup all = {0, w->selection.count, {}};
+    snprintf(all.folder, sizeof(all.folder), "%s", w->folder);
+    RunUpload(w, &all, 1);
+}
+
 // ---- files from outside the panels: names from several folders in one upload -----------
 
 // The folders of a drop's names, from the UI thread to the worker it starts, which frees it.
 static FtDropPlan *volatile g_dropPlan;
 
-// As FtUploadWorker, with each group's names read from the group's own folder; the first
-// name of all is the only first item, so one Yes to all serves the whole drop.
+// The panels' upload over the groups of a drop, one folder each.
 static void DroppedWorker(WorkerParams *w)
 {
     FtDropPlan *plan = (FtDropPlan *)InterlockedExchangePointer((PVOID volatile *)&g_dropPlan, NULL);
-    Upload *u = plan ? (Upload *)HeapAlloc(GetProcessHeap(), 0, sizeof(Upload)) : NULL;
-    if (!u || plan->count != w->selection.count) {
-        WriteLogF("The upload of dropped files cannot start (no memory or no list of folders).");
-        if (u)
-            HeapFree(GetProcessHeap(), 0, u);
+    if (!plan || plan->count != w->selection.count) {
+        WriteLogF("The upload of dropped files cannot start (no list of folders).");
         if (plan)
             FtFreeDropPlan(plan), HeapFree(GetProcessHeap(), 0, plan);
         FtWorkerDone(w, 2);
         return;
     }
-    InterlockedExchange(&g_confirmEach, 1);
-    u->w = w;
-    u->unsettled = 0;
-    uint64_t total = 0;
-    for (uint32_t g = 0; g < plan->groups; g++)
-        for (uint32_t i = plan->group[g].first; i < plan->group[g].first + plan->group[g].count; i++) {
-            const FtEntry *e = &w->selection.items[i].entry;
-            char path[kFtPathField];
-            if (!e->directory)
-                total += e->size;
-            else if (Descend(e->attributes) && FtJoinPath(plan->group[g].folder, e->name, path))
-                total += TreeBytes(path);
-        }
-    FtMeterBegin(total, 1);
-    FtAckShortcutOpen(w->replyEvent);
-    int ok = 1;
-    for (uint32_t g = 0; ok && g < plan->groups; g++) {
-        snprintf(w->folder, sizeof(w->folder), "%s", plan->group[g].folder);
-        for (uint32_t i = plan->group[g].first; ok && i < plan->group[g].first + plan->group[g].count; i++) {
-            const FtEntry *e = &w->selection.items[i].entry;
-            const Item it = {e->directory != 0, i == 0, e->name, e->attributes, e->created, e->written};
-            ok = !Cancelled(w) && (it.folder ? SendFolder(u, &it, e->attributes) : SendItem(u, &it));
-        }
-    }
-    ok = Settle(u) && ok;
-    FtAckShortcutClose();
-    HeapFree(GetProcessHeap(), 0, u);
+    RunUpload(w, plan->group, plan->groups);
     FtFreeDropPlan(plan);
     HeapFree(GetProcessHeap(), 0, plan);
-    FtWorkerDone(w, ok ? 1 : 2);
 }
 
 int FtUploadDropPlan(HWND owner, FtDropPlan *plan)
