@@ -2,6 +2,7 @@
 // also serialises viewers of other hosts; the console confirms each with the
 // completion event. TerminateWatchThread only posts to the main window.
 #include "shell/managerlink_win.h"
+#include "shell/log_win.h"
 #include "shell/post_win.h"
 
 #include "shell/managerrecord.h"
@@ -95,29 +96,34 @@ void SendConnectionRecord(DWORD state, int returnPassword)
     DeliverRecord(buf, sizeof(buf), 1);
 }
 
-static DWORD WINAPI TerminateWatchThread(LPVOID param)
+static HWND g_termWindow;
+static HANDLE g_termEvent;
+
+static DWORD WINAPI TerminateWatchThread(LPVOID)
 {
-    HWND mainWindow = (HWND)param;
-    char name[32];
-    snprintf(name, sizeof(name), CORVID_TERM_EVENT_FORMAT, (unsigned)GetCurrentProcessId());
-    HANDLE term = CreateEventA(NULL, FALSE, FALSE, name);
-    if (!term) {
-        WaitForSingleObject(g_viewer.stopEvent, INFINITE);
-        return 0;
-    }
-    HANDLE waits[2] = {g_viewer.stopEvent, term};
-    DWORD w = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    CloseHandle(term);
+    HANDLE waits[2] = {g_viewer.stopEvent, g_termEvent};
+    DWORD w = WaitForMultipleObjects(g_termEvent ? 2 : 1, waits, FALSE, INFINITE);
+    if (g_termEvent)
+        CloseHandle(g_termEvent);
+    g_termEvent = NULL;
     if (w == WAIT_OBJECT_0 + 1) {
-        UiPost(mainWindow, WM_CLOSE, 0, 0);
+        UiPost(g_termWindow, WM_CLOSE, 0, 0);
         WaitForSingleObject(g_viewer.stopEvent, INFINITE);
     }
     return 0;
 }
 
+// The event exists before this returns: a console that finds the window may set it at once.
 int StartTerminateWatch(HWND mainWindow)
 {
+    char name[32];
+    snprintf(name, sizeof(name), CORVID_TERM_EVENT_FORMAT, (unsigned)GetCurrentProcessId());
+    // Without it the viewer still runs; only the console cannot close it.
+    g_termEvent = CreateEventA(NULL, FALSE, FALSE, name);
+    if (!g_termEvent)
+        WriteLogF("The termination event %s could not be created (error %lu).", name, GetLastError());
+    g_termWindow = mainWindow;
     DWORD id;
-    g_viewer.terminateWatchThread = CreateThread(NULL, 0, TerminateWatchThread, mainWindow, 0, &id);
+    g_viewer.terminateWatchThread = CreateThread(NULL, 0, TerminateWatchThread, NULL, 0, &id);
     return g_viewer.terminateWatchThread != NULL;
 }

@@ -6,6 +6,7 @@ import fcntl
 import json
 import os
 import re
+import select
 import shutil
 import socket
 import subprocess
@@ -38,6 +39,7 @@ class Ctx:
         self.stderr_paths = []
         self.helper_errors = []  # non-empty standard error of the programs wine_run ran
         self.wine_runs = 0
+        self.stub_servers = {}
         self.native_bin = os.environ.get('CORVID_NATIVE_BIN', os.path.join(os.path.dirname(work), 'bin'))
 
     def path(self, name):
@@ -216,7 +218,10 @@ def cleanup(ctx):
     for agent in ctx.agents:
         agent.stop()
     if any(p.poll() is None for p in ctx.procs):
-        wine_run(['tallydesk-stub.exe', 'STOP'], cwd=ctx.dir, timeout=30)
+        stub_command(ctx, 'STOP')
+    for server in ctx.stub_servers.values():
+        server.close()
+    ctx.stub_servers.clear()
     for p in ctx.procs:
         try:
             p.wait(timeout=10)
@@ -310,8 +315,50 @@ def keep_helper_error(args, rc, text):
         ctx.helper_errors.append(path)
 
 
-def stub_command(ctx, *args):
-    return wine_run(['tallydesk-stub.exe'] + list(args), cwd=ctx.dir, timeout=30)[0]
+class StubServer:
+    """One tallydesk-stub.exe SERVE per case and Wine world: a command costs a line each
+    way instead of a program start."""
+
+    def __init__(self, ctx):
+        self.path = stderr_name(ctx, 'tallydesk-stub.exe', len(ctx.stderr_paths), 'serve-')
+        ctx.stderr_paths.append(self.path)
+        with open(self.path, 'wb') as err:
+            self.proc = subprocess.Popen(['wine', 'tallydesk-stub.exe', 'SERVE'], cwd=ctx.dir, stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=err, env=wine_env())
+        wine_starts['starts'] += 1
+        self.pending = b''
+
+    def run(self, args, timeout):
+        self.proc.stdin.write(subprocess.list2cmdline(args).encode('utf-8') + b'\n')
+        self.proc.stdin.flush()
+        end = time.time() + timeout
+        fd = self.proc.stdout.fileno()
+        while b'\n' not in self.pending:
+            left = end - time.time()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                self.proc.kill()
+                raise subprocess.TimeoutExpired(['tallydesk-stub.exe'] + list(args), timeout)
+            chunk = os.read(fd, 4096)
+            check(chunk, 'the stand-in\'s command server ended (see %s)' % self.path)
+            self.pending += chunk
+        line, self.pending = self.pending.split(b'\n', 1)
+        return int(line)
+
+    def close(self):
+        try:
+            self.proc.stdin.close()
+            self.proc.wait(timeout=10)
+        except (OSError, subprocess.TimeoutExpired):
+            self.proc.kill()
+            self.proc.wait()
+
+
+def stub_command(ctx, *args, timeout=30):
+    key = (os.environ.get('WINEPREFIX'), os.environ.get('DISPLAY'))
+    server = ctx.stub_servers.get(key)
+    if server is None or server.proc.poll() is not None:
+        server = ctx.stub_servers[key] = StubServer(ctx)
+    return server.run(args, timeout)
 
 
 def end_viewer(ctx, window_class, viewer, timeout=30):
@@ -381,18 +428,17 @@ def messages(ctx):
 # --- registry ----------------------------------------------------------------------
 
 def reg_delete_settings():
-    wine_run(['reg', 'delete', SETTINGS_KEY, '/f'])
+    stub_command(current_case[0], 'REGDEL')
 
 
 def reg_set(name, value):
     # A viewer of the previous case may still be saving its settings on the way out;
     # a write that loses that race is tried again.
     for attempt in range(5):
-        rc, out = wine_run(['reg', 'add', SETTINGS_KEY, '/v', name, '/t', 'REG_DWORD', '/d', str(value), '/f'])
-        if rc == 0:
+        if stub_command(current_case[0], 'REGSET=%s|%d' % (name, value)) == 0:
             return
         time.sleep(0.5)
-    check(False, 'reg add %s failed: %s' % (name, out))
+    check(False, 'setting %s could not be written' % name)
 
 
 def reg_settings():

@@ -15,6 +15,7 @@ from test_ftchange import answer_box, dialog, focus_item, wait_dialog, wait_no_d
 VK_RETURN, VK_F5 = 0x0D, 0x74
 IDYES, IDCANCEL, IDC_YES_TO_ALL = 6, 2, 1056
 IDC_SENTENCE, IDC_PATH, IDC_EXISTS_NOTE, IDC_CLEAR_READ_ONLY, IDC_LINE = 1059, 1062, 1065, 1066, 1073
+IDC_REQUEST_ANIM = 1004
 IDM_SELECT_ALL, IDM_REFRESH_LOCAL, IDM_REFRESH_REMOTE = 40041, 40056, 40057
 SIZES = (0, 1, 24575, 24576, 24577, 49152)
 
@@ -80,6 +81,7 @@ def wait_partial(local):
 
 def copy(ctx, addr, index, sentence=None, clear_read_only=None):
     """F5 in panel index's list, the confirmation answered Yes."""
+    ctx.ft_upload = index == 0
     key(ctx, addr, index, LIST, VK_F5)
     wait_dialog(ctx, addr, IDC_CLEAR_READ_ONLY, 'copy confirmation')
     if sentence is not None:
@@ -88,12 +90,35 @@ def copy(ctx, addr, index, sentence=None, clear_read_only=None):
         from test_ftchange import control_state
         if (control_state(ctx, addr, IDC_CLEAR_READ_ONLY)[1] == '1') != clear_read_only:
             check(dialog(ctx, addr, IDC_CLEAR_READ_ONLY), 'toggling the read-only option')
-    check(dialog(ctx, addr, IDYES), 'confirming the copy')
+    confirm(ctx, addr)
     wait_no_dialog(ctx, addr, IDC_CLEAR_READ_ONLY, 'copy confirmation')
 
 
+def ft_packets(ctx, addr):
+    return len([p for p in agent_of(ctx, addr).packets() if p['name'].startswith('PKT_FT')])
+
+
+def agent_of(ctx, addr):
+    return next(a for a in ctx.agents if a.addr == addr)
+
+
+def confirm(ctx, addr):
+    ctx.ft_mark = ft_packets(ctx, addr)
+    ctx.ft_listings = len(events(agent_of(ctx, addr), 'ft_listing'))
+    check(dialog(ctx, addr, IDYES), 'confirming the copy')
+
+
 def wait_copied(ctx, addr, timeout=120):
+    # The progress box opens a moment after the confirmation has gone, and a short copy
+    # may come and go between two looks: the copy's first packet shows it began.
+    check(wait_until(lambda: control_text(ctx, addr, IDC_LINE) is not None or
+                     ft_packets(ctx, addr) > getattr(ctx, 'ft_mark', -1), 30), 'the copy did not begin')
     check(wait_until(lambda: control_text(ctx, addr, IDC_LINE) is None, timeout), 'the copy did not end')
+    if getattr(ctx, 'ft_upload', False):
+        # The remote panel is listed again, in a box of its own that takes no keys meanwhile.
+        check(wait_until(lambda: len(events(agent_of(ctx, addr), 'ft_listing')) > ctx.ft_listings, 20),
+              'the remote panel was not listed after the upload')
+        check(wait_until(lambda: control_text(ctx, addr, IDC_REQUEST_ANIM) is None, 20), 'the listing did not end')
 
 
 def select_all(ctx, addr, index, count):
@@ -458,7 +483,7 @@ def case_a_drop_on_the_other_panel_copies_and_on_its_own_does_nothing(ctx):
     wait_dialog(ctx, addr, IDC_CLEAR_READ_ONLY, 'copy confirmation after the drop')
     check(control_text(ctx, addr, IDC_SENTENCE) == 'The file "drag.bin"', 'sentence %r'
           % control_text(ctx, addr, IDC_SENTENCE))
-    check(dialog(ctx, addr, IDYES), 'confirming the copy')
+    confirm(ctx, addr)
     wait_copied(ctx, addr)
     check(wait_until(lambda: os.path.exists(os.path.join(local, 'drag.bin')), 10) and
           content(local, 'drag.bin') == pattern(70000, 5), 'the dropped file did not arrive')

@@ -13,6 +13,7 @@ from test_filetransfer import FRAME, WM_COMMAND, names, open_window, panel, wait
 from test_ftchange import answer_box, dialog, wait_dialog
 from test_ftcopy import IDC_CLEAR_READ_ONLY, IDC_LINE, IDC_SENTENCE, IDYES, events, pattern, sha, tree_files, wait_copied, \
     wine_path, write
+from test_ftcopy import confirm as yes
 
 IDC_FROM = 1060
 IDM_FT_PASTE = 40070
@@ -67,7 +68,7 @@ def confirm(ctx, addr, what):
     wait_dialog(ctx, addr, IDC_CLEAR_READ_ONLY, 'copy confirmation of the ' + what)
     shown = time.time()
     sentence, source = control_text(ctx, addr, IDC_SENTENCE), control_text(ctx, addr, IDC_FROM)
-    check(dialog(ctx, addr, IDYES), 'confirming the copy')
+    yes(ctx, addr)
     return sentence, source, shown
 
 

@@ -76,7 +76,9 @@ def enter(ctx, addr, agent):
     check(wait_until(lambda: full_screen_rect(ctx) == (0, 0, SCREEN_W, SCREEN_H), 20),
           'the full-screen window does not cover the display: %s' % (full_screen_rect(ctx),))
     check(agent.wait_packet('PKT_SCREEN_REFRESH_RECT', before + 1), 'no tile range on entering')
-    check(ranges(agent)[before:] == [[0, 32, 0, 32]], 'ranges on entering: %s' % ranges(agent)[before:])
+    # The main window's own range, asked for as it was left before, may still be on its way.
+    new = ranges(agent)[before:]
+    check(new[-1:] == [[0, 32, 0, 32]] and new.count([0, 32, 0, 32]) == 1, 'ranges on entering: %s' % new)
     check(not main_shown(ctx, addr), 'the main window is still shown in full screen')
 
 
@@ -267,9 +269,11 @@ def case_closing_the_pad_keeps_full_screen(ctx):
     check(full_screen_rect(ctx) == (0, 0, SCREEN_W, SCREEN_H) and not main_shown(ctx, addr), 'full screen was left')
     # Without the pad nothing of the viewer's own covers the remote picture.
     match_display(ctx, agent, 'full screen without the pad')
-    inputs = len(agent.packets('PKT_INPUT_EVENT'))
+    inputs, shown = len(agent.packets('PKT_INPUT_EVENT')), len(ranges(agent))
     press_f12()
-    check(wait_until(lambda: left(ctx, addr), 20), 'F12 did not leave full screen after the pad was closed')
+    # Left once the main window has asked for its own range again.
+    check(wait_until(lambda: left(ctx, addr) and len(ranges(agent)) > shown, 20),
+          'F12 did not leave full screen after the pad was closed')
     check(len(agent.packets('PKT_INPUT_EVENT')) == inputs, 'F12 reached the Agent')
     # Entered again, the pad is back; F12 released while the pad has the focus leaves too.
     enter(ctx, addr, agent)

@@ -53,6 +53,10 @@
 //                                        as comctl32.dll) loaded by the process owning
 //                                        that window (exit 1 when it has none)
 //   tallydesk-stub.exe STOP              close a running stand-in
+//   tallydesk-stub.exe REGSET=name|value  set a DWORD in the viewer's settings key
+//   tallydesk-stub.exe REGDEL            delete the viewer's settings key
+//   tallydesk-stub.exe SERVE             run the commands above from standard input,
+//                                        one line each, answering each exit code on a line
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
@@ -680,13 +684,42 @@ static const char *OutPath(char **tokens, int n, const char *fallback)
     return fallback;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
+// The viewer's settings key, written directly: a case sets its defaults with one
+// program start instead of one reg.exe per value.
+static const char kSettingsKey[] = "Software\\Vantor\\Corvids";
+
+static int SetSetting(char *arg)
 {
-    char *tokens[8];
-    int n = SplitCommandLine(cmd, tokens, 8);
+    char *bar = strchr(arg, '|');
+    if (!bar)
+        return 2;
+    *bar = 0;
+    const DWORD value = (DWORD)strtoul(bar + 1, NULL, 0);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return 1;
+    const LONG rc = RegSetValueExA(key, arg, 0, REG_DWORD, (const BYTE *)&value, sizeof(value));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? 0 : 1;
+}
+
+static int DeleteSettings()
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    const LONG rc = RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
+// One command of the list above; -1 when the tokens hold none (serve as the console).
+static int RunCommand(char **tokens, int n)
+{
     for (int i = 0; i < n; i++) {
         if (strncmp(tokens[i], "LOG=", 4) == 0)
             snprintf(g_logPath, sizeof(g_logPath), "%s", tokens[i] + 4);
+        else if (strncmp(tokens[i], "REGSET=", 7) == 0)
+            return SetSetting(tokens[i] + 7);
+        else if (strcmp(tokens[i], "REGDEL") == 0)
+            return DeleteSettings();
         else if (strncmp(tokens[i], "TERM=", 5) == 0)
             return SetTermEvent((DWORD)strtoul(tokens[i] + 5, NULL, 10));
         else if (strncmp(tokens[i], "TERMCLASS=", 10) == 0) {
@@ -747,5 +780,51 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
             return w ? 0 : 1;
         }
     }
-    return Serve(instance);
+    return -1;
+}
+
+// Reads commands one line each (UTF-8, split as a command line is) and answers each
+// with its exit code on a line, until standard input ends.
+static int ServeCommands()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE), out = GetStdHandle(STD_OUTPUT_HANDLE);
+    static char buf[8192];
+    size_t used = 0;
+    for (;;) {
+        char *nl = (char *)memchr(buf, '\n', used);
+        if (!nl) {
+            DWORD got = 0;
+            if (used == sizeof(buf) || !ReadFile(in, buf + used, (DWORD)(sizeof(buf) - used), &got, NULL) || !got)
+                return 0;
+            used += got;
+            continue;
+        }
+        *nl = 0;
+        static WCHAR wide[8192];
+        static char line[8192 * 2];
+        const int wn = MultiByteToWideChar(CP_UTF8, 0, buf, -1, wide, 8192);
+        if (!wn || !WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof(line), NULL, NULL))
+            line[0] = 0;
+        const size_t rest = used - (size_t)(nl + 1 - buf);
+        memmove(buf, nl + 1, rest);
+        used = rest;
+        char *tokens[8];
+        const int n = SplitCommandLine(line, tokens, 8);
+        const int rc = n ? RunCommand(tokens, n) : 2;
+        char answer[16];
+        const int len = snprintf(answer, sizeof(answer), "%d\n", rc);
+        DWORD written;
+        if (!WriteFile(out, answer, (DWORD)len, &written, NULL))
+            return 0;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int)
+{
+    char *tokens[8];
+    const int n = SplitCommandLine(cmd, tokens, 8);
+    if (n == 1 && strcmp(tokens[0], "SERVE") == 0)
+        return ServeCommands();
+    const int rc = RunCommand(tokens, n);
+    return rc >= 0 ? rc : Serve(instance);
 }
