@@ -82,7 +82,6 @@ add_dependencies(corvid_native_tests corvid_colour_tables)
 target_compile_definitions(corvid_native_tests PRIVATE CORVID_GENERATED_DIR="${CMAKE_BINARY_DIR}/generated"
   CORVID_FUZZ_ENTRIES_FILE="${CMAKE_BINARY_DIR}/generated/fuzz_entries.inc")
 
-add_test(NAME agentsim.smoke COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/agentsim_smoke.py $<TARGET_FILE:agentsim>)
 add_test(NAME lang.check COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/native/lang_check.py ${CMAKE_SOURCE_DIR})
 # One format for all C++ files: ./corvid format applies it.
 add_test(NAME format.check COMMAND sh -c "git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror"

@@ -468,6 +468,7 @@ int CreateMainWindow(void)
 {
     // Creation sends size messages that would reset the remembered maximised state.
     DWORD maximized = g_viewer.settings.v[SET_FRAME_MAXIMIZED];
+    CreateTerminateEvent();
     HWND wnd = CreateWindowExA(0, g_viewer.names.instanceName, g_viewer.names.mainTitle,
                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, NULL, NULL, g_viewer.instance, NULL);

@@ -113,15 +113,22 @@ static DWORD WINAPI TerminateWatchThread(LPVOID)
     return 0;
 }
 
-// The event exists before this returns: a console that finds the window may set it at once.
-int StartTerminateWatch(HWND mainWindow)
+// Before the main window exists: a console that finds the window may set it at once.
+void CreateTerminateEvent(void)
 {
+    if (g_termEvent)
+        return;
     char name[32];
     snprintf(name, sizeof(name), CORVID_TERM_EVENT_FORMAT, (unsigned)GetCurrentProcessId());
     // Without it the viewer still runs; only the console cannot close it.
     g_termEvent = CreateEventA(NULL, FALSE, FALSE, name);
     if (!g_termEvent)
         WriteLogF("The termination event %s could not be created (error %lu).", name, GetLastError());
+}
+
+int StartTerminateWatch(HWND mainWindow)
+{
+    CreateTerminateEvent();
     g_termWindow = mainWindow;
     DWORD id;
     g_viewer.terminateWatchThread = CreateThread(NULL, 0, TerminateWatchThread, NULL, 0, &id);

@@ -16,6 +16,8 @@ void SendMessageRecord(DWORD startupFlag, const char *text);
 // The password travels only when returnPassword is set.
 void SendConnectionRecord(DWORD state, int returnPassword);
 
+// Creates "CVTERM:<pid>" (once); StartTerminateWatch does it too when not done yet.
+void CreateTerminateEvent(void);
 // Starts the thread that waits for "CVTERM:<pid>" or StopEvent and closes mainWindow
 // on the former. Returns 0 when the thread cannot be started.
 int StartTerminateWatch(HWND mainWindow);

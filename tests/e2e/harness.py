@@ -408,9 +408,10 @@ def console_records(ctx):
     recs = []
     try:
         with open(ctx.path('tallydesk.log'), encoding='ascii') as f:
-            lines = f.read().splitlines()
+            text = f.read()
     except FileNotFoundError:
         return recs
+    lines = text[:text.rfind('\n') + 1].splitlines()  # the stand-in may be mid-line
     for line in lines:
         kind, _, rest = line.partition(' ')
         rec = {'kind': kind}
@@ -534,9 +535,11 @@ class Agent:
     def events(self):
         try:
             with open(self.log, encoding='ascii') as f:
-                return [json.loads(l) for l in f if l.strip()]
+                text = f.read()
         except FileNotFoundError:
             return []
+        # The simulator may be in the middle of its last line.
+        return [json.loads(l) for l in text[:text.rfind('\n') + 1].splitlines() if l.strip()]
 
     def packets(self, name=None):
         return [e for e in self.events() if e.get('ev') == 'packet' and (name is None or e['name'] == name)]

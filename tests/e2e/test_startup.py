@@ -59,21 +59,6 @@ def case_russian_report_is_windows_1251(ctx):
     check(len(msgs) == 1 and msgs[0]['text'] == lang_string(ctx, 'ru', 'IDS_NO_TARGET'), 'records %s' % msgs)
 
 
-def case_log_size_limit(ctx):
-    reg_set_defaults(Language=0)
-    for size, emptied in ((10000001, True), (10000000, False)):
-        with open(ctx.path('Corvid.log'), 'wb') as f:
-            f.truncate(size)
-        run_viewer(ctx, 'NOTARGET')
-        new = os.path.getsize(ctx.path('Corvid.log'))
-        line = read_log(ctx)[-300:] if not emptied else read_log(ctx)
-        text = lang_string(ctx, 'en', 'IDS_NO_TARGET')
-        if emptied:
-            check(re.fullmatch(STAMP + re.escape(text) + rb'\r\n', line) is not None, 'emptied log: %r' % line)
-        else:
-            check(size < new < size + 300 and line.endswith(text + b'\r\n'), 'appended log of %d' % new)
-
-
 def case_one_viewer_per_host(ctx):
     reg_set_defaults(Language=0)
     Agent(ctx, '127.0.0.41')

@@ -102,64 +102,13 @@ TEST_F(FtFrame, OpensOnlyWithTheRight)
     EXPECT_NE(g_viewer.fileTransferWindow, (HWND)NULL);
 }
 
-TEST_F(FtFrame, PanelsAndPadShareTheClientWidth)
-{
-    ASSERT_TRUE(OpenFileTransferWindow(NULL));
-    HWND w = g_viewer.fileTransferWindow;
-    Pump(300);
-    ShowWindow(w, SW_RESTORE);
-    HWND left = GetDlgItem(w, 210), right = GetDlgItem(w, 211);
-    ASSERT_TRUE(left && right);
-    const struct {
-        int client, panel, pad;
-    } cases[] = {{700, 333, 34}, {701, 334, 33}, {1000, 483, 34}};
-    for (const auto &c : cases) {
-        RECT wr, cr;
-        GetWindowRect(w, &wr);
-        GetClientRect(w, &cr);
-        const int frame = (wr.right - wr.left) - cr.right;
-        SetWindowPos(w, NULL, 0, 0, c.client + frame, 600, SWP_NOZORDER | SWP_NOMOVE);
-        GetClientRect(w, &cr);
-        ASSERT_EQ(cr.right, c.client);
-        RECT l, r;
-        GetWindowRect(left, &l);
-        GetWindowRect(right, &r);
-        EXPECT_EQ(Width(left), c.panel) << c.client;
-        EXPECT_EQ(Width(right), c.panel) << c.client;
-        EXPECT_EQ(r.left - l.right, c.pad) << c.client;
-        RECT tb;
-        GetWindowRect(GetDlgItem(w, 205), &tb);
-        EXPECT_EQ(l.top, tb.bottom) << c.client; // the panels start under the toolbar
-    }
-}
-
-TEST_F(FtFrame, ToolbarsCarryTheirButtonsAndThePadKeepsItsColumn)
+TEST_F(FtFrame, ToolbarStatesFollowThePanelAndThePadKeepsItsColumn)
 {
     ASSERT_TRUE(OpenFileTransferWindow(NULL));
     HWND w = g_viewer.fileTransferWindow;
     Pump(300);
     HWND tb = GetDlgItem(w, 205);
     ASSERT_NE(tb, (HWND)NULL);
-    const struct {
-        int image, command;
-        BYTE style;
-    } frame[] = {
-        {0, IDM_FT_UP, BTNS_BUTTON},          {5, IDM_FT_ROOT, BTNS_BUTTON},
-        {1, IDM_FT_NEW_FOLDER, BTNS_BUTTON},  {2, IDM_FT_PROPERTIES, BTNS_BUTTON},
-        {3, IDM_FT_DELETE, BTNS_BUTTON},      {4, IDM_FT_REFRESH, BTNS_BUTTON},
-        {6, IDM_FT_NEXT_VIEW, BTNS_DROPDOWN}, {0, 0, BTNS_SEP},
-        {7, IDM_FT_DESKTOP, BTNS_BUTTON},
-    };
-    ASSERT_EQ(SendMessageA(tb, TB_BUTTONCOUNT, 0, 0), 9);
-    for (int i = 0; i < 9; i++) {
-        TBBUTTON b = {};
-        ASSERT_TRUE(SendMessageA(tb, TB_GETBUTTON, i, (LPARAM)&b));
-        EXPECT_EQ(b.idCommand, frame[i].command) << i;
-        EXPECT_EQ(b.fsStyle & (BTNS_SEP | BTNS_DROPDOWN), frame[i].style & (BTNS_SEP | BTNS_DROPDOWN)) << i;
-        if (frame[i].style != BTNS_SEP) {
-            EXPECT_EQ(b.iBitmap, frame[i].image) << i;
-        }
-    }
     // The local panel starts at C:\: up and root have nowhere to go.
     EXPECT_TRUE(SendMessageA(tb, TB_GETSTATE, IDM_FT_UP, 0) & TBSTATE_INDETERMINATE);
     EXPECT_TRUE(SendMessageA(tb, TB_GETSTATE, IDM_FT_ROOT, 0) & TBSTATE_INDETERMINATE);
@@ -181,11 +130,6 @@ TEST_F(FtFrame, ToolbarsCarryTheirButtonsAndThePadKeepsItsColumn)
     HWND padTb = GetDlgItem(pad, 203);
     ASSERT_NE(padTb, (HWND)NULL);
     ASSERT_EQ(SendMessageA(padTb, TB_BUTTONCOUNT, 0, 0), 3);
-    RECT pr, tr;
-    GetWindowRect(pad, &pr);
-    GetWindowRect(padTb, &tr);
-    EXPECT_EQ(tr.left - pr.left, 4);
-    EXPECT_EQ(tr.top - pr.top, 40);
     RECT b0, b1;
     SendMessageA(padTb, TB_GETITEMRECT, 0, (LPARAM)&b0);
     SendMessageA(padTb, TB_GETITEMRECT, 1, (LPARAM)&b1);

@@ -73,41 +73,6 @@ protected:
     static bool Checked(UINT id) { return State(g_viewer.menu, id) & MF_CHECKED; }
 };
 
-TEST_F(Language, SwitchKeepsGreyEnabledAndCheckedStatesOfTheOldMenu)
-{
-    EnableCommand(1, IDM_REMOTE_CONTROL, MF_CHECKED); // greyed in the new template
-    EnableCommand(0, IDM_AUTO_SCALE, kCheckLeave);    // enabled in the new template
-    SetScreens(3, 3, RIGHT_REMOTE_CONTROL);
-    HMENU old = g_viewer.menu;
-    ASSERT_TRUE(SwitchLanguage(frame, 1));
-    EXPECT_FALSE(IsMenu(old)) << "the old menu is destroyed";
-    EXPECT_EQ(GetMenuItemCount(ScreenSubmenu(g_viewer.menu)), 3) << "the new menu's screen items";
-    EXPECT_EQ(GetMenu(frame), g_viewer.menu);
-    EXPECT_EQ(g_viewer.settings.v[SET_LANGUAGE], 1u);
-    EXPECT_TRUE(Checked(IDM_LANG_RUSSIAN));
-    EXPECT_FALSE(Checked(IDM_LANG_ENGLISH));
-    // And back: the states survive a second trip.
-    ASSERT_TRUE(SwitchLanguage(frame, 0));
-    EXPECT_TRUE(Checked(IDM_LANG_ENGLISH));
-    EXPECT_FALSE(Checked(IDM_LANG_RUSSIAN));
-    EXPECT_FALSE(Grey(IDM_REMOTE_CONTROL));
-    EXPECT_TRUE(Checked(IDM_REMOTE_CONTROL));
-    EXPECT_TRUE(Grey(IDM_AUTO_SCALE));
-    EXPECT_FALSE(Grey(IDM_SYSTEM_INFO)) << "enabled from the start";
-}
-
-TEST_F(Language, SwitchToTheActiveOrAnUnknownLanguageDoesNothing)
-{
-    HMENU old = g_viewer.menu;
-    for (int index : {0, 2, -1})
-        EXPECT_FALSE(SwitchLanguage(frame, index)) << index;
-    EXPECT_EQ(g_viewer.menu, old);
-    EXPECT_TRUE(IsMenu(old));
-    EXPECT_EQ(g_viewer.activeLanguage, g_viewer.languageLibs[0]);
-    EXPECT_EQ(g_viewer.settings.v[SET_LANGUAGE], 0u);
-    EXPECT_TRUE(Checked(IDM_LANG_ENGLISH)) << "the radio check is left alone";
-}
-
 // Two levels, built by hand so that the new menu can carry its own marks.
 TEST_F(Language, CarryCopiesBothLevelsAndNeverClearsAMark)
 {
